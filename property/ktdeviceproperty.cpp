@@ -1,0 +1,81 @@
+#include "ktdeviceproperty.h"
+
+KTDeviceProperty::KTDeviceProperty(QObject* parent) : QObject(parent) {}
+
+KTDeviceProperty::KTDeviceProperty(const KTDeviceProperty& other)
+    : QObject(nullptr),
+      m_value(other.m_value),
+      m_previousValue(other.m_previousValue),
+      m_getCmd(other.m_getCmd),
+      m_setCmd(other.m_setCmd),
+      m_cmdLen(other.m_cmdLen),
+      m_label(other.m_label),
+      m_unit(other.m_unit),
+      m_cmdType(other.m_cmdType)
+{
+}
+
+KTDeviceProperty::~KTDeviceProperty() = default;
+
+bool KTDeviceProperty::init(QVariant value, QString label, QString unit, int get_cmd_int,
+                            int set_cmd_int, int cmd_len, KTDeviceInterface::KTDeviceCMDType cmd_type,
+                            QStringList param)
+{
+    m_value = value;
+    m_previousValue = value;
+    m_label = label;
+    m_unit = unit;
+    m_getCmd = get_cmd_int;
+    m_setCmd = set_cmd_int;
+    m_cmdLen = cmd_len;
+    m_cmdType = cmd_type;
+    m_param = param;
+    return true;
+}
+
+// Setting back the value that the last notified change replaced is silent: the host
+// restoring a value it has already been told about needs no second notification.
+void KTDeviceProperty::setValue(const QVariant& v)
+{
+    if (v == m_previousValue) {
+        m_value = v;
+        return;
+    }
+    if (v == m_value)
+        return;
+    m_previousValue = m_value;
+    m_value = v;
+    emit valueChanged();
+}
+
+void KTDeviceProperty::ret_Status(int ret) { emit retStatus(ret); }
+
+KTDeviceProperty* KTDeviceProperty::property_ptr(const char* key) const
+{
+    return kt_property_of(this, key);
+}
+
+QList<KTDeviceProperty*> KTDeviceProperty::children() const
+{
+    QList<KTDeviceProperty*> result;
+    const QList<QByteArray> names = dynamicPropertyNames();
+    for (const QByteArray& name : names) {
+        if (KTDeviceProperty* child = kt_property_of(this, name.constData()))
+            result.append(child);
+    }
+    return result;
+}
+
+KTDeviceProperty* kt_property_of(const QObject* holder, const char* key)
+{
+    if (!holder || !key)
+        return nullptr;
+    QVariant v = holder->property(key);
+    if (v.isNull() && v.userType() != QMetaType::VoidStar)
+        return nullptr;
+    if (v.userType() == QMetaType::VoidStar)
+        return static_cast<KTDeviceProperty*>(v.value<void*>());
+    if (!v.convert(QMetaType::VoidStar))
+        return nullptr;
+    return static_cast<KTDeviceProperty*>(v.value<void*>());
+}

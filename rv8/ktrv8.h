@@ -1,0 +1,45 @@
+#ifndef KTRV8_H
+#define KTRV8_H
+
+#include "ktcommoninterface.h"
+
+#include <QStringList>
+
+// The KT-RV8 mini lettering cutter: the plug-in object (a factory) and every device it
+// hands out.
+class KTRV8_EXPORT KTRV8 : public KTCommonInterface
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QGenericPluginFactoryInterface" FILE "../interface/ktrv8.json")
+    Q_INTERFACES(KTDeviceInterface)
+public:
+    explicit KTRV8(QObject* parent = nullptr);
+    ~KTRV8() override;
+
+    KTDeviceInterface* initInstance() override;
+    QStringList userProperty() override;
+    QStringList sysProperty() override;
+    void startTask() override;
+    void move(int x, int y) override;
+    int icon() override;
+    void setPlt(QString plt) override;
+    void decode_cmd(QString frame) override;
+    using KTCommonInterface::decode_cmd;
+
+    void advanceJob();
+
+    // Cuts a job into pages at each "PG;", dropping empty ones; each page keeps its "PG;".
+    static QStringList splitPages(const QString& plt);
+
+    const QStringList& pages() const { return jobPages; }
+    int pageIndex() const { return jobPageIndex; }
+
+private:
+    void loadTranslation();
+    KTDeviceProperty* jobProperty();
+
+    QStringList jobPages;
+    int jobPageIndex = 0;
+};
+
+#endif // KTRV8_H
