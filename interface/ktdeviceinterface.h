@@ -46,13 +46,12 @@ public:
     // Parses a compiler date text ("Jun 27 2025" or "Jun  7 2025") as buildDate() does.
     static QString formatBuildDate(const QString& compilerDate);
 
-signals:
-    void message(KTDeviceMessage kind, QString text);
-
-protected:
     // Stores a property on this object under key as a void* dynamic property. A record
     // already stored there is kept alive (a host may still hold it) and freed with the device.
     void storeProperty(const char* key, KTDeviceProperty* property);
+
+signals:
+    void message(KTDeviceMessage kind, QString text);
 
 private:
     void storeAddress(const char* key, const QString& word, const QString& label);
