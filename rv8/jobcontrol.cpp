@@ -1,7 +1,248 @@
-// PLACEHOLDER (RV8 work replaces this file): job control.
 #include "ktrv8.h"
+#include "ktdeviceproperty.h"
 
-void KTRV8::startTask() {}
-void KTRV8::move(int, int) {}
-void KTRV8::setPlt(QString) {}
-void KTRV8::decode_cmd(QString) {}
+#include <QDateTime>
+#include <QDebug>
+#include <QJsonObject>
+#include <QStringView>
+
+namespace {
+
+const QLatin1String PageEnd("PG;");
+
+// Reply codes the job flow reacts to.
+constexpr int StatusReplyCode = 4;     // read code of DEVICE_STATUS: the cutter is ready
+constexpr int TaskControlCode = 27;    // TASK_STOP / TASK_PAUSE / TASK_RESUME
+constexpr int DeviceStopCode = 1001;   // the cutter stopped the job by itself
+
+enum TaskControlValue { Paused = 0, Resumed = 1, Stopped = 2 };
+
+void sendRead(KTDeviceInterface* device, KTDeviceProperty* property)
+{
+    if (property)
+        device->sendCMD(property->get_cmd_bytes());
+}
+
+void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
+{
+    if (property)
+        device->sendCMD(property->set_cmd_bytes());
+}
+
+} // namespace
+
+// One pass over the text; each page is copied once into a string of its final size, so
+// the pages together hold about one copy of the job.
+QStringList KTRV8::splitPages(const QString& plt)
+{
+    QStringList pages;
+    const QStringView text(plt);
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(PageEnd, start);
+        if (end < 0)
+            end = text.size();
+        if (end > start) {
+            QString page;
+            page.reserve(int(end - start) + PageEnd.size());
+            page.append(text.mid(start, end - start));
+            page.append(PageEnd);
+            pages.append(page);
+        }
+        start = end + PageEnd.size();
+    }
+    return pages;
+}
+
+KTDeviceProperty* KTRV8::jobProperty()
+{
+    if (KTDeviceProperty* job = property_ptr("TASK_PPLT"))
+        return job;
+    return property_ptr("TASK_PLT");
+}
+
+void KTRV8::setPlt(QString plt)
+{
+    jobPages.clear(); // free the previous job before the new one is built
+    jobPages = splitPages(plt);
+    jobPageIndex = 0;
+    jobStopped = false;
+    if (KTDeviceProperty* job = jobProperty())
+        job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
+}
+
+void KTRV8::startTask()
+{
+    KTDeviceProperty* copies = property_ptr("TASK_COPIES");
+    if (copies && copies->value().toInt() > 1) {
+        if (KTDeviceProperty* margin = property_ptr("MARGIN")) {
+            margin->from_ui_ctrl();
+            sendWrite(this, margin);
+        }
+    }
+    KTDeviceProperty* mode = property_ptr("TASK_MODE");
+    if (!mode)
+        return;
+    sendWrite(this, property_ptr("SET_MARK"));
+
+    if (mode->value().toInt() != 0) {
+        KTDeviceProperty* qrcode = property_ptr("GET_QRCODE");
+        if (!qrcode)
+            return;
+        sendRead(this, qrcode);
+    } else {
+        KTDeviceProperty* page = property_ptr("TASK_PPLT");
+        KTDeviceProperty* status = property_ptr("DEVICE_STATUS");
+        if (!page || !status)
+            return;
+        const QByteArray frame = page->set_cmd_bytes();
+        qDebug() << "KTRV8::startTask" << frame.left(200);
+        sendCMD(frame);
+        if (jobPages.size() == 1)
+            sendRead(this, status);
+    }
+    jobStopped = false;
+    stampStartTime();
+    emit message(DevTasK, QString());
+    device_task_to_cloud();
+}
+
+void KTRV8::stampStartTime()
+{
+    KTDeviceProperty* started = property_ptr("TASK_START_TIME");
+    if (!started) {
+        started = new KTDeviceProperty(nullptr);
+        started->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD,
+                      QStringList());
+        storeProperty("TASK_START_TIME", started);
+    }
+    started->setValue(QDateTime::currentDateTime());
+}
+
+void KTRV8::move(int x, int y)
+{
+    KTDeviceProperty* head = property_ptr("MOVE");
+    if (!head)
+        return;
+    head->setValue(QStringLiteral("0,0,%1,%2").arg(x * 80).arg(y * 80));
+    sendWrite(this, head);
+}
+
+void KTRV8::decode_cmd(QString frame)
+{
+    const QStringList parts = frame.split(QLatin1Char(';'));
+    if (parts.size() < 3)
+        return;
+    if (parts.at(1) != QLatin1String("CCMD")) {
+        KTCommonInterface::decode_cmd(frame);
+        return;
+    }
+    const QStringList fields = parts.at(2).split(QLatin1Char(','));
+    if (fields.size() < 2)
+        return;
+    const int code = fields.at(0).toInt();
+    const int result = fields.at(1).toInt();
+    const int value = fields.size() >= 3 ? fields.at(2).toInt() : 0;
+
+    if (code == StatusReplyCode && result == 0) {
+        // A status reply that was still on its way when the user stopped the job must not
+        // start another copy.
+        if (!jobStopped)
+            advanceJob();
+        return;
+    }
+    if (code == DeviceStopCode) {
+        emit message(DevTasK, QStringLiteral("STOP"));
+        return;
+    }
+    if (code == TaskControlCode && result == 0) {
+        onTaskControl(value);
+        return;
+    }
+    KTCommonInterface::decode_cmd(frame);
+}
+
+void KTRV8::onTaskControl(int value)
+{
+    switch (value) {
+    case Paused:
+        emit message(DevTasK, QStringLiteral("PAUSE"));
+        break;
+    case Resumed:
+        emit message(DevTasK, QStringLiteral("RESUME"));
+        break;
+    case Stopped:
+        // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
+        // counts as done, and no further copy is started.
+        jobPageIndex = jobPages.size();
+        jobStopped = true;
+        completeCopy(false);
+        break;
+    default:
+        emit message(DevTasK, QString());
+        break;
+    }
+}
+
+void KTRV8::advanceJob()
+{
+    ++jobPageIndex;
+    if (jobPageIndex < jobPages.size()) {
+        KTDeviceProperty* job = jobProperty();
+        if (!job)
+            return;
+        job->setValue(jobPages.at(jobPageIndex));
+        sendWrite(this, job);
+        if (jobPageIndex == jobPages.size() - 1)
+            sendRead(this, property_ptr("DEVICE_STATUS"));
+        return;
+    }
+    completeCopy(true);
+}
+
+// Counts the copy just finished in the task record; with copies outstanding and
+// startNext set, asks the cutter for the next one.
+void KTRV8::completeCopy(bool startNext)
+{
+    KTDeviceProperty* task = property_ptr("TASK");
+    if (!task)
+        return;
+    QJsonObject record = task->value().toJsonObject();
+    const int done = record.value(QStringLiteral("Finished")).toInt();
+    const int ordered = record.value(QStringLiteral("TaskCopies")).toInt();
+    bool nextCopy = false;
+    if (done < ordered) {
+        record.insert(QStringLiteral("Finished"), done + 1);
+        if (done + 1 == ordered)
+            record.insert(QStringLiteral("Percent"), 100);
+        if (done + 1 == ordered || !startNext)
+            record.insert(QStringLiteral("Status"), 0);
+        nextCopy = startNext && done + 1 < ordered;
+    } else {
+        record.insert(QStringLiteral("Status"), 0);
+        record.insert(QStringLiteral("Percent"), 100);
+    }
+    task->setValue(record);
+    if (nextCopy && !startNextCopy())
+        return;
+    emit message(DevTasK, QString());
+    device_task_to_cloud();
+}
+
+// False when the parameter set lacks what the next copy needs (the job step then ends
+// without its report, as it always has).
+bool KTRV8::startNextCopy()
+{
+    KTDeviceProperty* mode = property_ptr("TASK_MODE");
+    if (!mode)
+        return false;
+    KTDeviceProperty* request =
+        property_ptr(mode->value().toInt() != 0 ? "GET_QRCODE" : "TASK_REPEAT");
+    if (!request)
+        return false;
+    if (mode->value().toInt() != 0)
+        sendRead(this, request);
+    else
+        sendWrite(this, request);
+    return true;
+}

@@ -37,9 +37,14 @@ public:
 private:
     void loadTranslation();
     KTDeviceProperty* jobProperty();
+    void stampStartTime();
+    void onTaskControl(int value);
+    void completeCopy(bool startNext);
+    bool startNextCopy();
 
     QStringList jobPages;
     int jobPageIndex = 0;
+    bool jobStopped = false; // a confirmed stop ended the job: late status replies are ignored
 };
 
 #endif // KTRV8_H
