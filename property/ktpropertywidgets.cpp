@@ -1,0 +1,298 @@
+// The input rows a property builds for itself from its "WIDGET" descriptor, and the copies
+// between its value and the editor. Nothing is wired: the host decides when to copy.
+#include "ktdeviceproperty.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QPair>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QVector>
+#include <QWidget>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const char* const WidgetKey = "WIDGET";
+const char* const UiCtrlKey = "UI_CTRL";
+constexpr int EditorHeight = 28;
+
+QJsonObject descriptorOf(const QObject* property)
+{
+    return property->property(WidgetKey).toJsonObject();
+}
+
+// A zero or non-finite factor would make the editor's value unrecoverable (division by
+// zero), so it counts as absent.
+double factorOf(const QJsonObject& descriptor)
+{
+    const double f = descriptor.value(QStringLiteral("factor")).toDouble(1.0);
+    return (f == 0.0 || !std::isfinite(f)) ? 1.0 : f;
+}
+
+// Truncates toward zero, saturating at the int range (the cast alone is undefined there).
+int truncToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (v <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(std::trunc(v));
+}
+
+// A spin box bound: only a whole number in the int range counts.
+int wholeNumber(const QJsonObject& descriptor, const char* key, int fallback)
+{
+    const QJsonValue v = descriptor.value(QLatin1String(key));
+    if (!v.isDouble())
+        return fallback;
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || d != std::trunc(d) || d < double(std::numeric_limits<int>::min())
+        || d > double(std::numeric_limits<int>::max()))
+        return fallback;
+    return int(d);
+}
+
+// Six significant digits, '.' as separator, trailing zeros dropped.
+QString numberText(double v)
+{
+    return QStringLiteral("%1").arg(v, 0, 'g');
+}
+
+using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
+
+QVector<NamedChild> namedChildren(const QObject* group)
+{
+    QVector<NamedChild> result;
+    const QList<QByteArray> names = group->dynamicPropertyNames();
+    for (const QByteArray& name : names) {
+        if (KTDeviceProperty* child = kt_property_of(group, name.constData()))
+            result.append({name, child});
+    }
+    return result;
+}
+
+QWidget* newSpinBox(const QJsonObject& d)
+{
+    auto* spin = new QSpinBox;
+    spin->setRange(wholeNumber(d, "min", 0), wholeNumber(d, "max", 1000));
+    spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    spin->setAlignment(Qt::AlignCenter);
+    spin->setMinimumHeight(EditorHeight);
+    return spin;
+}
+
+QWidget* newDoubleSpinBox(const QJsonObject& d)
+{
+    auto* spin = new QDoubleSpinBox;
+    spin->setRange(d.value(QStringLiteral("min")).toDouble(0.0), d.value(QStringLiteral("max")).toDouble(0.0));
+    spin->setDecimals(3);
+    spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    spin->setAlignment(Qt::AlignCenter);
+    spin->setMinimumHeight(EditorHeight);
+    return spin;
+}
+
+QWidget* newComboBox(const QJsonObject& d)
+{
+    auto* combo = new QComboBox;
+    const QString option = d.value(QStringLiteral("option")).toString();
+    if (!option.isEmpty())
+        combo->addItems(option.split(QLatin1Char(';'), Qt::KeepEmptyParts));
+    combo->setMinimumHeight(EditorHeight);
+    combo->setView(new QListView); // a plain list the host can style
+    return combo;
+}
+
+QWidget* newLineEdit()
+{
+    auto* edit = new QLineEdit;
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setMinimumHeight(EditorHeight);
+    return edit;
+}
+
+QWidget* newLabel()
+{
+    auto* label = new QLabel;
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumHeight(EditorHeight);
+    return label;
+}
+
+// The editor of a single-value kind, or null for a kind that has none.
+QWidget* newValueEditor(const QString& kind, const QJsonObject& d)
+{
+    if (kind == QLatin1String("QSpinBox"))
+        return newSpinBox(d);
+    if (kind == QLatin1String("QDoubleSpinBox"))
+        return newDoubleSpinBox(d);
+    if (kind == QLatin1String("QComboBox"))
+        return newComboBox(d);
+    if (kind == QLatin1String("QLineEdit"))
+        return newLineEdit();
+    if (kind == QLatin1String("QLabel"))
+        return newLabel();
+    return nullptr;
+}
+
+QWidget* newGroupContainer(const QVector<NamedChild>& children)
+{
+    auto* container = new QWidget;
+    new QHBoxLayout(container);
+    for (const NamedChild& child : children)
+        child.second->create_ui_ctrl(container, QString::fromUtf8(child.first), false);
+    return container;
+}
+
+QTabWidget* sharedTabWidget(QWidget* parent)
+{
+    if (auto* tabs = parent->findChild<QTabWidget*>())
+        return tabs;
+    auto* tabs = new QTabWidget;
+    parent->layout()->addWidget(tabs);
+    return tabs;
+}
+
+QWidget* newTabPage(const QVector<NamedChild>& children)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(30, 10, 10, 30);
+    layout->setSpacing(12);
+    for (const NamedChild& child : children)
+        child.second->create_ui_ctrl(page, QString::fromUtf8(child.first), true);
+    return page;
+}
+
+// The host owns the widgets and may destroy them before the property: forget the editor
+// then, so a later copy does not touch a deleted widget.
+void rememberEditor(KTDeviceProperty* property, QWidget* editor)
+{
+    property->setProperty(UiCtrlKey, QVariant::fromValue(static_cast<void*>(editor)));
+    QObject::connect(editor, &QObject::destroyed, property, [property, editor] {
+        if (property->property(UiCtrlKey).value<void*>() == static_cast<void*>(editor))
+            property->setProperty(UiCtrlKey, QVariant());
+    });
+}
+
+QWidget* editorOf(const QObject* property)
+{
+    const QVariant v = property->property(UiCtrlKey);
+    if (v.userType() != QMetaType::VoidStar)
+        return nullptr;
+    return static_cast<QWidget*>(v.value<void*>());
+}
+
+bool isContainer(const QString& kind)
+{
+    return kind == QLatin1String("QGroupBox") || kind == QLatin1String("QTabWidget");
+}
+
+QLabel* newCaption(const QString& text)
+{
+    auto* caption = new QLabel(text);
+    caption->setAlignment(Qt::AlignCenter);
+    caption->setMinimumHeight(EditorHeight);
+    return caption;
+}
+
+} // namespace
+
+void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUnit)
+{
+    const QVariant descriptorVariant = property(WidgetKey);
+    if (!descriptorVariant.isValid() || !parent)
+        return;
+    if (!parent->layout()) {
+        qDebug() << "KTDeviceProperty::create_ui_ctrl" << key << "parent has no layout";
+        return;
+    }
+    const QJsonObject descriptor = descriptorVariant.toJsonObject();
+    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
+
+    QWidget* editor = nullptr;
+    if (kind == QLatin1String("QTabWidget")) {
+        QTabWidget* tabs = sharedTabWidget(parent);
+        editor = newTabPage(namedChildren(this));
+        rememberEditor(this, editor);
+        tabs->addTab(editor, label());
+        return;
+    }
+
+    auto* row = new QWidget;
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setSpacing(5);
+    rowLayout->addWidget(newCaption(label()), 1);
+    editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(namedChildren(this))
+                                                 : newValueEditor(kind, descriptor);
+    if (editor) {
+        editor->setObjectName(key);
+        rowLayout->addWidget(editor, 3);
+        rememberEditor(this, editor);
+    }
+    if (withUnit)
+        rowLayout->addWidget(new QLabel(uint()), 1);
+    parent->layout()->addWidget(row);
+}
+
+void KTDeviceProperty::to_ui_ctrl()
+{
+    QWidget* editor = editorOf(this);
+    if (!editor || !property(WidgetKey).isValid())
+        return;
+    const QJsonObject descriptor = descriptorOf(this);
+    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
+    const double f = factorOf(descriptor);
+    if (isContainer(kind)) {
+        for (KTDeviceProperty* child : children())
+            child->to_ui_ctrl();
+    } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+        spin->setValue(truncToInt(value().toInt() * f));
+    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        spin->setValue(value().toDouble() * f);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setText(f == 1.0 ? value().toString() : numberText(value().toDouble() * f));
+    } else if (auto* label = qobject_cast<QLabel*>(editor)) {
+        label->setText(value().toString());
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->setCurrentIndex(truncToInt(value().toInt() * f));
+    }
+}
+
+void KTDeviceProperty::from_ui_ctrl()
+{
+    QWidget* editor = editorOf(this);
+    if (!editor || !property(WidgetKey).isValid())
+        return;
+    const QJsonObject descriptor = descriptorOf(this);
+    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
+    const double f = factorOf(descriptor);
+    if (isContainer(kind)) {
+        for (KTDeviceProperty* child : children())
+            child->from_ui_ctrl();
+    } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+        setValue(truncToInt(spin->value() / f));
+    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        setValue(spin->value() / f);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        setValue(f == 1.0 ? edit->text() : numberText(edit->text().toDouble() / f));
+    } else if (auto* label = qobject_cast<QLabel*>(editor)) {
+        setValue(label->text());
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        setValue(truncToInt(combo->currentIndex() / f));
+    }
+}
