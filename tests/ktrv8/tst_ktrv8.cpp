@@ -1,0 +1,334 @@
+// The RV8 device as the host receives it from initInstance: every parameter, its commands,
+// the group links and the lists the host shows. Runs in a simplified-Chinese locale, where
+// no translation is loaded, so captions are the source texts.
+#include "ktrv8.h"
+#include "ktdeviceproperty.h"
+#include "loopbackcutter.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <memory>
+
+using K = KTDeviceInterface;
+
+namespace {
+
+struct Expected {
+    const char* key;
+    QString label;
+    QString unit;
+    QVariant value; // invalid: no value; LAST_TIME is checked separately
+    int get;
+    int set;
+    int length;
+    K::KTDeviceCMDType kind;
+    QStringList param;
+    QJsonObject widget;
+};
+
+QString u(const char* text) { return QString::fromUtf8(text); }
+
+QJsonObject dspin(double min, double max) { return {{"widget", "QDoubleSpinBox"}, {"min", min}, {"max", max}}; }
+QJsonObject ispin(int min, int max) { return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}}; }
+QJsonObject kind(const char* w) { return {{"widget", w}}; }
+
+// Every key of an RV8 device in creation order, written out from the parameter lists.
+QList<Expected> expectedTable()
+{
+    const QJsonObject line = kind("QLineEdit");
+    const QJsonObject task{{"Finished", 0}, {"Status", 0}, {"TaskCopies", 0}, {"Percent", 100}};
+    const QJsonObject workMode{{"widget", "QComboBox"},
+                               {"option", u("   速度优先;   平衡;   精度优先")}};
+    return {
+        // key, label, unit, value, get, set, length, kind, param, widget
+        {"SCALE_X", "x", "", 1.0, 61, 20, 1, K::CCMD, {}, dspin(99.0, 100.99)},
+        {"SCALE_Y", "y", "", 1.0, 62, 21, 1, K::CCMD, {}, dspin(99.0, 100.99)},
+        {"SCALE", u("缩放"), "", QVariant(), 0, 0, 0, K::UnCMD, {}, kind("QGroupBox")},
+        {"STATUS", u("状态"), "", 0, 0, 0, 0, K::UnCMD, {}, {}},
+        {"DEVICE_STATUS", u("电机状态"), "", QString(""), 4, 0, 1, K::CCMD, {}, {}},
+        {"TCP_PORT", u("端口"), "", 9100, 0, 0, 0, K::UnCMD, {}, {}},
+        {"FILE_PREVIEW", u("预览"), "", QByteArray(), 0, 0, 0, K::UnCMD, {}, {}},
+        {"TASK_FILE_INFO", u("工作文件"), "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
+        {"GET_QRCODE", u("获取二维码"), "", QVariant(), 11, 0, 1, K::CCMD, {}, {}},
+        {"QRCODE_FILE", u("二维码文件"), "", QString(""), 55, 55, 1, K::CCMD, {}, {}},
+        {"TASK_COPIES", u("份数"), u("份"), 1, 30, 30, 1, K::CCMD, {}, {}},
+        {"TASK_PPLT", "pplt", "", QString(""), 0, 1, 1, K::PPLT, {}, {}},
+        {"TASK_STOP", u("停止"), "", 2, 27, 27, 1, K::CCMD, {}, {}},
+        {"TASK_PAUSE", u("暂停"), "", 0, 27, 27, 1, K::CCMD, {}, {}},
+        {"TASK_RESUME", u("继续"), "", 1, 27, 27, 1, K::CCMD, {}, {}},
+        {"TASK_MODE", u("任务模式"), "", 0, 32, 32, 1, K::CCMD, {}, {}},
+        {"LAST_TIME", "", "", QVariant(), 0, 0, 0, K::UnCMD, {}, {}},
+        {"CONNECT_MODE", u("连接方式"), "", QString(""), 0, 0, 0, K::UnCMD, {}, {}},
+        {"DEVICE_CLOUD", u("数据上传"), "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
+        {"WORK_MODE", u("切割质量"), "", 0u, 64, 23, 1, K::CCMD, {}, workMode},
+        {"TASK", u("当前任务"), "", task, 0, 0, 0, K::UnCMD, {}, {}},
+        {"CAMERA_OFFSET_X", "x", "", 0.0, 0, 0, 0, K::UnCMD, {}, dspin(-2.0, 2.0)},
+        {"CAMERA_OFFSET_Y", "y", "", 0.0, 0, 0, 0, K::UnCMD, {}, dspin(-22.0, -18.0)},
+        {"CAMERA_OFFSET", u("摄像头偏移"), "(mm x mm)", QStringList{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"},
+         18, 17, 1, K::CCMD, {}, kind("QGroupBox")},
+        {"SPEED", u("速度"), "(mm/s)", 0u, 7, 6, 1, K::CCMD, {"0"}, ispin(10, 300)},
+        {"MARGIN", u("单张多份间隔"), "(mm)", 0u, 1002, 1003, 1, K::CCMD, {}, ispin(20, 200)},
+        {"PRESSURE", u("压力"), "(gf)", 0u, 9, 8, 1, K::CCMD, {"0"}, ispin(0, 900)},
+        {"FIRMWARE", u("固件版本"), "", QString(""), 51, 0, 1, K::CCMD, {}, line},
+        {"DEVICE_ID", u("机器编号"), "", QString(""), 45, 44, 1, K::CCMD, {}, line},
+        {"PCB_ID", u("PCB编号"), "", QString(""), 47, 46, 1, K::CCMD, {}, line},
+        {"PCB_VERSION", u("PCB版本"), "", QString(""), 49, 48, 1, K::CCMD, {}, line},
+        {"DEVICE_MODEL", u("型号"), "", QString("KT-RV8"), 0, 0, 0, K::UnCMD, {}, kind("QLabel")},
+        {"DEVICE_MODEL_NAME", u("名称"), "", u("迷你刻字机"), 0, 0, 0, K::UnCMD, {}, kind("QLabel")},
+        {"MOVE", u("移动"), "", QString(""), 0, 65, 1, K::CCMD, {}, {}},
+        {"TASK_REPEAT", u("重复上次"), "", 1, 0, 30, 1, K::CCMD, {}, {}},
+        {"SET_WIFI", u("设置WIFI"), "", 1, 0, 0, 1, K::CCMD, {}, {}},
+        {"SET_MARK", u("设置标记点类型"), "", 1, 0, 1000, 1, K::CCMD, {}, {}},
+    };
+}
+
+QString payload(const QByteArray& frame) { return QString::fromLocal8Bit(LoopbackCutter::payloadOf(frame)); }
+
+std::unique_ptr<KTDeviceInterface> newDevice()
+{
+    KTRV8 factory;
+    return std::unique_ptr<KTDeviceInterface>(factory.initInstance());
+}
+
+} // namespace
+
+class TestKTRV8 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void keysInCreationOrder();
+    void eachProperty_data();
+    void eachProperty();
+    void lastTimeIsBuildTime();
+    void groupLinks();
+    void commandPayloads_data();
+    void commandPayloads();
+    void compoundOffsetCarriesBothAxes();
+    void devicesAreIndependent();
+    void listsAndIcon();
+    void deviceIsAPlainRV8();
+
+private:
+    std::unique_ptr<KTDeviceInterface> device;
+    QDateTime builtAfter;
+    QDateTime builtBefore;
+};
+
+void TestKTRV8::initTestCase()
+{
+    builtAfter = QDateTime::currentDateTime();
+    device = newDevice();
+    builtBefore = QDateTime::currentDateTime();
+    QVERIFY(device);
+}
+
+void TestKTRV8::keysInCreationOrder()
+{
+    QStringList expected;
+    for (const Expected& row : expectedTable())
+        expected << QString::fromLatin1(row.key);
+    QCOMPARE(expected.size(), 37);
+    QStringList actual;
+    for (const QByteArray& name : device->dynamicPropertyNames())
+        actual << QString::fromLatin1(name);
+    QCOMPARE(actual, expected);
+    QVERIFY(!device->property_ptr("TASK_START_TIME"));
+    QVERIFY(!device->property_ptr("TASK_PLT"));
+    QVERIFY(!device->property_ptr("HEARTBEAT"));
+}
+
+void TestKTRV8::eachProperty_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("get");
+    QTest::addColumn<int>("set");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<K::KTDeviceCMDType>("kind");
+    QTest::addColumn<QStringList>("param");
+    QTest::addColumn<QJsonObject>("widget");
+    for (const Expected& r : expectedTable())
+        QTest::newRow(r.key) << QString::fromLatin1(r.key) << r.label << r.unit << r.value << r.get
+                             << r.set << r.length << r.kind << r.param << r.widget;
+}
+
+void TestKTRV8::eachProperty()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, label);
+    QFETCH(QString, unit);
+    QFETCH(QVariant, value);
+    QFETCH(int, get);
+    QFETCH(int, set);
+    QFETCH(int, length);
+    QFETCH(K::KTDeviceCMDType, kind);
+    QFETCH(QStringList, param);
+    QFETCH(QJsonObject, widget);
+
+    KTDeviceProperty* p = device->property_ptr(key.toLatin1().constData());
+    QVERIFY(p);
+    QCOMPARE(p->label(), label);
+    QCOMPARE(p->uint(), unit);
+    QCOMPARE(p->get_cmd_int(), get);
+    QCOMPARE(p->set_cmd_int(), set);
+    QCOMPARE(p->cmd_len(), length);
+    QCOMPARE(p->cmd_type(), kind);
+    QCOMPARE(p->param(), param);
+    if (key != QLatin1String("LAST_TIME")) {
+        // The type decides how replies are parsed, so it is checked apart from the value.
+        QCOMPARE(p->value().userType(), value.userType());
+        QCOMPARE(p->value(), value);
+    }
+    const QVariant descriptor = p->property("WIDGET");
+    if (widget.isEmpty()) {
+        QVERIFY(!descriptor.isValid());
+    } else {
+        QCOMPARE(descriptor.userType(), int(QMetaType::QJsonObject));
+        QCOMPARE(descriptor.toJsonObject(), widget);
+    }
+}
+
+void TestKTRV8::lastTimeIsBuildTime()
+{
+    const QDateTime stamp = device->property_ptr("LAST_TIME")->value().toDateTime();
+    QVERIFY(stamp.isValid());
+    QVERIFY(stamp >= builtAfter.addMSecs(-1) && stamp <= builtBefore.addMSecs(1));
+}
+
+void TestKTRV8::groupLinks()
+{
+    KTDeviceProperty* scale = device->property_ptr("SCALE");
+    QCOMPARE(scale->dynamicPropertyNames(), (QList<QByteArray>{"WIDGET", "SCALE_X", "SCALE_Y"}));
+    QCOMPARE(scale->property_ptr("SCALE_X"), device->property_ptr("SCALE_X"));
+    QCOMPARE(scale->property_ptr("SCALE_Y"), device->property_ptr("SCALE_Y"));
+
+    KTDeviceProperty* offset = device->property_ptr("CAMERA_OFFSET");
+    QCOMPARE(offset->dynamicPropertyNames(),
+             (QList<QByteArray>{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y", "WIDGET"}));
+    QCOMPARE(offset->property_ptr("CAMERA_OFFSET_X"), device->property_ptr("CAMERA_OFFSET_X"));
+    QCOMPARE(offset->property_ptr("CAMERA_OFFSET_Y"), device->property_ptr("CAMERA_OFFSET_Y"));
+
+    // No other property carries children.
+    for (const QByteArray& name : device->dynamicPropertyNames()) {
+        if (name == "SCALE" || name == "CAMERA_OFFSET")
+            continue;
+        for (const QByteArray& inner : device->property_ptr(name.constData())->dynamicPropertyNames())
+            QCOMPARE(inner, QByteArray("WIDGET"));
+    }
+}
+
+void TestKTRV8::commandPayloads_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value"); // invalid: keep the initial value
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("write");
+
+    QTest::newRow("SCALE_X") << "SCALE_X" << QVariant(100.5) << "CCMD;61;" << "CCMD;20,100.5;";
+    QTest::newRow("SCALE_Y initial") << "SCALE_Y" << QVariant() << "CCMD;62;" << "CCMD;21,1;";
+    QTest::newRow("SPEED") << "SPEED" << QVariant(250u) << "CCMD;7,0;" << "CCMD;6,0,250;";
+    QTest::newRow("MARGIN") << "MARGIN" << QVariant(35u) << "CCMD;1002;" << "CCMD;1003,35;";
+    QTest::newRow("PRESSURE") << "PRESSURE" << QVariant(420u) << "CCMD;9,0;" << "CCMD;8,0,420;";
+    QTest::newRow("MOVE") << "MOVE" << QVariant("0,0,80,-80") << "" << "CCMD;65,0,0,80,-80;";
+    QTest::newRow("TASK_REPEAT") << "TASK_REPEAT" << QVariant() << "" << "CCMD;30,1;";
+    QTest::newRow("SET_MARK") << "SET_MARK" << QVariant() << "" << "CCMD;1000,1;";
+    QTest::newRow("SET_WIFI") << "SET_WIFI" << QVariant() << "" << "";
+    QTest::newRow("SCALE") << "SCALE" << QVariant() << "" << "";
+    QTest::newRow("TASK") << "TASK" << QVariant() << "" << "";
+    QTest::newRow("CAMERA_OFFSET_X") << "CAMERA_OFFSET_X" << QVariant(1.0) << "" << "";
+    QTest::newRow("DEVICE_MODEL") << "DEVICE_MODEL" << QVariant() << "" << "";
+    QTest::newRow("DEVICE_MODEL_NAME") << "DEVICE_MODEL_NAME" << QVariant() << "" << "";
+}
+
+void TestKTRV8::commandPayloads()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(QString, read);
+    QFETCH(QString, write);
+    auto fresh = newDevice();
+    KTDeviceProperty* p = fresh->property_ptr(key.toLatin1().constData());
+    QVERIFY(p);
+    if (value.isValid())
+        p->setValue(value);
+    const QByteArray readFrame = p->get_cmd_bytes();
+    const QByteArray writeFrame = p->set_cmd_bytes();
+    QCOMPARE(readFrame.isEmpty(), read.isEmpty());
+    QCOMPARE(writeFrame.isEmpty(), write.isEmpty());
+    QCOMPARE(payload(readFrame), read);
+    QCOMPARE(payload(writeFrame), write);
+}
+
+void TestKTRV8::compoundOffsetCarriesBothAxes()
+{
+    auto fresh = newDevice();
+    KTDeviceProperty* offset = fresh->property_ptr("CAMERA_OFFSET");
+    QCOMPARE(payload(offset->get_cmd_bytes()), QString("CCMD;18;"));
+    QCOMPARE(payload(offset->set_cmd_bytes()), QString("CCMD;17,0,0;"));
+    fresh->property_ptr("CAMERA_OFFSET_X")->setValue(1.5);
+    fresh->property_ptr("CAMERA_OFFSET_Y")->setValue(-20.25);
+    QCOMPARE(payload(offset->set_cmd_bytes()), QString("CCMD;17,1.5,-20.25;"));
+
+    // A reply to the offset read updates both axes through the group.
+    offset->set_decode(QStringList{"0.5", "-19"});
+    QCOMPARE(fresh->property_ptr("CAMERA_OFFSET_X")->value(), QVariant(0.5));
+    QCOMPARE(fresh->property_ptr("CAMERA_OFFSET_Y")->value(), QVariant(-19.0));
+}
+
+void TestKTRV8::devicesAreIndependent()
+{
+    auto first = newDevice();
+    auto second = newDevice();
+    QVERIFY(first.get() != second.get());
+    for (const Expected& row : expectedTable())
+        QVERIFY2(first->property_ptr(row.key) != second->property_ptr(row.key), row.key);
+    first->property_ptr("SPEED")->setValue(120u);
+    QCOMPARE(first->property_ptr("SPEED")->value(), QVariant(120u));
+    QCOMPARE(second->property_ptr("SPEED")->value(), QVariant(0u));
+    // A device built by a device is as complete as one built by the plug-in object.
+    std::unique_ptr<KTDeviceInterface> third(first->initInstance());
+    QCOMPARE(third->dynamicPropertyNames().size(), 37);
+    QCOMPARE(third->property_ptr("SPEED")->value(), QVariant(0u));
+}
+
+void TestKTRV8::listsAndIcon()
+{
+    QCOMPARE(device->userProperty(),
+             (QStringList{"WORK_MODE", "PRESSURE", "SPEED", "SCALE", "CAMERA_OFFSET", "MARGIN"}));
+    QCOMPARE(device->sysProperty(), (QStringList{"DEVICE_MODEL_NAME", "DEVICE_INFO", "FIRMWARE",
+                                                 "DEVICE_ID", "PCB_ID", "PCB_VERSION"}));
+    QVERIFY(!device->property_ptr("DEVICE_INFO"));
+    for (const QString& key : device->userProperty())
+        QVERIFY2(device->property_ptr(key.toLatin1().constData()), qPrintable(key));
+    QCOMPARE(device->icon(), 58918);
+    KTRV8 factory;
+    QCOMPARE(factory.icon(), 0xE626);
+    QCOMPARE(factory.dynamicPropertyNames().size(), 0); // the factory holds no parameters
+}
+
+void TestKTRV8::deviceIsAPlainRV8()
+{
+    QVERIFY(qobject_cast<KTRV8*>(device.get()));
+    QVERIFY(!device->parent());
+    auto* rv8 = static_cast<KTRV8*>(device.get());
+    QVERIFY(rv8->pages().isEmpty());
+    QCOMPARE(rv8->pageIndex(), 0);
+}
+
+int main(int argc, char** argv)
+{
+    // Simplified Chinese: no translation file applies, captions stay the source texts.
+    qputenv("LC_ALL", "zh_CN.UTF-8");
+    qputenv("LANG", "zh_CN.UTF-8");
+    QApplication app(argc, argv);
+    TestKTRV8 test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ktrv8.moc"
