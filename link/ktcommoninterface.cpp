@@ -1,19 +1,249 @@
-// PLACEHOLDER (device-link work replaces this file): construction, transports, sending.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "usblink.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TcpReadBufferBytes = 10240;
+// A reply may set any heartbeat period; the timer needs at least a second and an int of ms.
+constexpr uint MinHeartbeatSeconds = 1;
+constexpr uint MaxHeartbeatSeconds = 2147483;
+
+} // namespace
 
 KTCommonInterface::KTCommonInterface(QObject* parent) : KTDeviceInterface(parent)
 {
+    qRegisterMetaType<QAbstractSocket::SocketState>("QAbstractSocket::SocketState");
+    qRegisterMetaType<QAbstractSocket::SocketError>("QAbstractSocket::SocketError");
+    systemLanguage();
     connect(&deviceTimer, &QTimer::timeout, this, &KTCommonInterface::slot_device_timer);
 }
-KTCommonInterface::~KTCommonInterface() {}
-void KTCommonInterface::setUSBPath(QString) {}
-void KTCommonInterface::setIPAddress(QString) {}
-bool KTCommonInterface::connectDevice() { return false; }
-KTDeviceProperty* KTCommonInterface::property_ptr(const char* key) { return kt_property_of(this, key); }
-void KTCommonInterface::sendCMD(QByteArray) {}
+
+KTCommonInterface::~KTCommonInterface()
+{
+    deviceTimer.stop();
+    delete usbLink;
+    usbLink = nullptr;
+    if (tcpSocket) {
+        // Closing reports UnconnectedState; a device being destroyed tells the host nothing.
+        tcpSocket->disconnect(this);
+        tcpSocket->close();
+        delete tcpSocket;
+        tcpSocket = nullptr;
+    }
+    const QList<QByteArray> names = dynamicPropertyNames();
+    for (const QByteArray& name : names) {
+        delete kt_property_of(this, name.constData());
+        setProperty(name.constData(), QVariant());
+    }
+    recvBuffer.clear();
+}
+
+void KTCommonInterface::systemLanguage()
+{
+    language = languageForLocale(QLocale::system().name());
+}
+
+// The source texts are Chinese, so Chinese (China) needs no translation file.
+QString KTCommonInterface::languageForLocale(const QString& localeName)
+{
+    if (localeName == QLatin1String("ja_JP"))
+        return QStringLiteral("ja_JP");
+    if (localeName == QLatin1String("zh_CN"))
+        return QString();
+    return QStringLiteral("en_US");
+}
+
+KTDeviceProperty* KTCommonInterface::property_ptr(const char* key)
+{
+    return kt_property_of(this, key);
+}
+
+void KTCommonInterface::setUSBPath(QString path)
+{
+    auto* record = new KTDeviceProperty(nullptr);
+    record->init(path, tr("USB 地址"), QString(), 0, 0, 0, UnCMD, QStringList());
+    storeProperty("USB", record);
+}
+
+void KTCommonInterface::setIPAddress(QString address)
+{
+    auto* record = new KTDeviceProperty(nullptr);
+    record->init(address, tr("IP 地址"), QString(), 0, 0, 0, UnCMD, QStringList());
+    storeProperty("TCP", record);
+}
+
+// True means an attempt was started; the outcome arrives through the transport slots.
+bool KTCommonInterface::connectDevice()
+{
+    KTDeviceProperty* status = property_ptr("STATUS");
+    if (status && static_cast<KTDeviceStatus>(status->value().toInt()) != DisConnected)
+        return false;
+    if (KTDeviceProperty* usb = property_ptr("USB")) {
+        connect_usb(usb->value().toString());
+        return true;
+    }
+    if (KTDeviceProperty* tcp = property_ptr("TCP")) {
+        connect_tcp(tcp->value().toString());
+        return true;
+    }
+    return false;
+}
+
+void KTCommonInterface::connect_usb(QString path)
+{
+    if (!usbLink) {
+        usbLink = new UsbLink(nullptr);
+        connect(usbLink, &UsbLink::writeData, this, &KTCommonInterface::slot_usb_write);
+        connect(usbLink, &UsbLink::readData, this, &KTCommonInterface::slot_usb_read);
+        connect(usbLink, &UsbLink::statusChanged, this, &KTCommonInterface::slot_usb_status);
+    }
+    // After a heartbeat timeout the status says disconnected while the node is still open.
+    if (usbLink->isOpen())
+        usbLink->close();
+    usbLink->usbConnect(path, UsbLink::ReadWrite, false);
+}
+
+void KTCommonInterface::connect_tcp(QString host)
+{
+    if (!tcpSocket) {
+        tcpSocket = new QTcpSocket(this);
+        tcpSocket->setReadBufferSize(TcpReadBufferBytes);
+        tcpSocket->setSocketOption(QAbstractSocket::KeepAliveOption, true);
+        connect(tcpSocket, &QTcpSocket::readyRead, this, &KTCommonInterface::slot_tcp_socket_read);
+        connect(tcpSocket, &QTcpSocket::stateChanged, this, &KTCommonInterface::slot_tcp_socket_state);
+    }
+    KTDeviceProperty* port = property_ptr("TCP_PORT");
+    if (!port)
+        return;
+    // After a heartbeat timeout the status says disconnected while the socket is still open.
+    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
+        tcpSocket->abort();
+    tcpSocket->connectToHost(host, quint16(port->value().toInt()), QIODevice::ReadWrite,
+                             QAbstractSocket::AnyIPProtocol);
+}
+
+void KTCommonInterface::sendCMD(QByteArray bytes)
+{
+    if (!bytes.isEmpty())
+        send_cmd(bytes);
+}
+
+void KTCommonInterface::send_cmd(QByteArray bytes)
+{
+    KTDeviceProperty* mode = property_ptr("CONNECT_MODE");
+    KTDeviceProperty* status = property_ptr("STATUS");
+    if (!mode || !status)
+        return;
+    const auto s = static_cast<KTDeviceStatus>(status->value().toInt());
+    if (s != Idle && s != Working && s != Pause)
+        return;
+    QMutexLocker lock(&sendMutex);
+    // A host can set the mode and status itself: a transport that is not there drops the bytes.
+    if (mode->value().toString() == QLatin1String("TCP")) {
+        if (tcpSocket && tcpSocket->isOpen())
+            tcpSocket->write(bytes);
+    } else if (usbLink) {
+        usbLink->send(QString::fromUtf8(bytes));
+    }
+}
+
 void KTCommonInterface::slot_usb_write(QByteArray) {}
-void KTCommonInterface::slot_usb_read(QByteArray) {}
-void KTCommonInterface::slot_usb_status(int) {}
-void KTCommonInterface::slot_tcp_socket_read() {}
-void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState) {}
+
+void KTCommonInterface::slot_usb_read(QByteArray data)
+{
+    appendReceived(data);
+}
+
+void KTCommonInterface::slot_tcp_socket_read()
+{
+    if (tcpSocket)
+        appendReceived(tcpSocket->readAll());
+}
+
+void KTCommonInterface::appendReceived(const QByteArray& data)
+{
+    if (KTDeviceProperty* last = property_ptr("LAST_TIME"))
+        last->setValue(QDateTime::currentDateTime());
+    recvBuffer.append(data);
+    decode_buffer();
+}
+
+void KTCommonInterface::slot_usb_status(int s)
+{
+    qDebug() << "KTCommonInterface::slot_usb_status" << s;
+    switch (s) {
+    case UsbLink::Connected:
+        onTransportEvent("USB", Working, "USB CONNECTED.", true);
+        break;
+    case UsbLink::Failed:
+        onTransportEvent("USB", Warning, "USB ERROR.", false);
+        break;
+    case UsbLink::Disconnected:
+        onTransportEvent("USB", DisConnected, "USB DISCONNECTED.", false);
+        break;
+    default:
+        onTransportEvent("USB", -1, nullptr, false);
+        break;
+    }
+}
+
+void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
+{
+    switch (s) {
+    case QAbstractSocket::ConnectedState:
+        onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
+        break;
+    case QAbstractSocket::UnconnectedState:
+        onTransportEvent("TCP", DisConnected, "TCP DISCONNECTED.", false);
+        break;
+    default:
+        onTransportEvent("TCP", -1, nullptr, false);
+        break;
+    }
+}
+
+// A negative status only records which transport spoke last.
+void KTCommonInterface::onTransportEvent(const char* mode, int status, const char* text,
+                                         bool restartTimer)
+{
+    if (KTDeviceProperty* connectMode = property_ptr("CONNECT_MODE"))
+        connectMode->setValue(QString::fromLatin1(mode));
+    KTDeviceProperty* statusProperty = property_ptr("STATUS");
+    if (!statusProperty || status < 0)
+        return;
+    statusProperty->setValue(status);
+    QPointer<KTCommonInterface> alive(this);
+    emit message(DevStatus, QString::fromLatin1(text));
+    if (!alive)
+        return;
+    if (restartTimer)
+        restartHeartbeat();
+    else
+        stopHeartbeat();
+}
+
+void KTCommonInterface::restartHeartbeat()
+{
+    KTDeviceProperty* heartbeat = property_ptr("HEARTBEAT");
+    if (!heartbeat)
+        return;
+    deviceTimer.stop();
+    const uint seconds = std::clamp(heartbeat->value().toUInt(), MinHeartbeatSeconds, MaxHeartbeatSeconds);
+    deviceTimer.start(int(seconds * 1000));
+}
+
+void KTCommonInterface::stopHeartbeat()
+{
+    if (property_ptr("HEARTBEAT") && deviceTimer.isActive())
+        deviceTimer.stop();
+}

@@ -1,10 +1,65 @@
-// PLACEHOLDER (device-link work replaces this file).
 #include "usblink.h"
+#include "usblink_backend.h"
 
-UsbLink::UsbLink(QObject* parent) : QObject(parent) {}
-UsbLink::~UsbLink() {}
-void UsbLink::usbConnect(QString, ConnectionMode, bool) {}
-void UsbLink::send(QString) {}
-void UsbLink::close() {}
-bool UsbLink::isOpen() const { return false; }
-qint64 UsbLink::pendingBytes() const { return 0; }
+#include <QPointer>
+
+UsbLink::UsbLink(QObject* parent) : QObject(parent), backend(UsbLinkBackend::create(this)) {}
+
+// The backend goes first and silently: no signal reaches a receiver that is being torn down.
+UsbLink::~UsbLink()
+{
+    delete backend;
+    backend = nullptr;
+}
+
+void UsbLink::usbConnect(QString path, ConnectionMode mode, bool exclusive)
+{
+    close();
+    const quint64 mine = ++attempt;
+    // Queued, so the caller always learns the outcome from the event loop, as from a device.
+    QMetaObject::invokeMethod(this, [this, path, mode, exclusive, mine] {
+        if (mine != attempt)
+            return;
+        emit statusChanged(backend->open(path, mode, exclusive) ? Connected : Failed);
+    }, Qt::QueuedConnection);
+}
+
+void UsbLink::send(QString data)
+{
+    if (backend->isOpen())
+        backend->write(data.toUtf8());
+}
+
+void UsbLink::close()
+{
+    ++attempt;
+    if (!backend->isOpen())
+        return;
+    backend->close();
+    emit statusChanged(Disconnected);
+}
+
+bool UsbLink::isOpen() const { return backend->isOpen(); }
+
+qint64 UsbLink::pendingBytes() const { return backend->pendingBytes(); }
+
+bool UsbLinkBackend::reportRead(const QByteArray& data)
+{
+    QPointer<UsbLink> alive(link);
+    emit link->readData(data);
+    return !alive.isNull();
+}
+
+bool UsbLinkBackend::reportWritten(const QByteArray& data)
+{
+    QPointer<UsbLink> alive(link);
+    emit link->writeData(data);
+    return !alive.isNull();
+}
+
+bool UsbLinkBackend::reportStatus(int status)
+{
+    QPointer<UsbLink> alive(link);
+    emit link->statusChanged(status);
+    return !alive.isNull();
+}

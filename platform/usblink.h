@@ -15,6 +15,10 @@ class UsbLinkBackend;
 
 // The USB transport: drives a cutter through its character device node (CDC-ACM serial,
 // USB printer class or any tty). Platform code lives behind UsbLinkBackend.
+//
+// Every outcome is reported through signals from the event loop, never from inside a call:
+// usbConnect returns at once and statusChanged(1) or (2) follows; send queues the bytes and
+// they go out as the device takes them. Deleting the object with I/O pending is safe.
 class USBLINK_EXPORT UsbLink : public QObject
 {
     Q_OBJECT
@@ -31,10 +35,13 @@ public:
     explicit UsbLink(QObject* parent = nullptr);
     ~UsbLink() override;
 
-    // Opens the node at path; the outcome arrives through statusChanged.
-    void usbConnect(QString path, ConnectionMode mode, bool flag);
-    // Writes data whole; what the device has not taken yet is queued, never dropped.
+    // Opens the node at path (closing the one open before); the outcome arrives through
+    // statusChanged. exclusive asks a tty for exclusive use (TIOCEXCL).
+    void usbConnect(QString path, ConnectionMode mode, bool exclusive);
+    // Writes data (UTF-8) whole; what the device has not taken yet is queued, never dropped.
+    // Ignored while the link is not open.
     void send(QString data);
+    // Closes the node; statusChanged(0) follows at once if it was open.
     void close();
     bool isOpen() const;
     qint64 pendingBytes() const;
@@ -47,6 +54,7 @@ signals:
 private:
     friend class UsbLinkBackend;
     UsbLinkBackend* backend = nullptr;
+    quint64 attempt = 0;    // a queued open runs only if no later connect or close came
 };
 
 #endif // USBLINK_H
