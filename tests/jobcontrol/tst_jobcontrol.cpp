@@ -1,0 +1,517 @@
+// RV8 job control: cutting a job into pages, the job step driven by the cutter's replies,
+// and whole jobs against a scripted cutter on a loopback socket.
+#include "ktrv8.h"
+#include "ktdeviceproperty.h"
+#include "loopbackcutter.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QtTest>
+
+#include <malloc.h>
+
+#include <limits>
+#include <memory>
+
+using K = KTDeviceInterface;
+
+namespace {
+
+QString replyFrame(const char* payload)
+{
+    return QString::fromLatin1(LoopbackCutter::frame(payload));
+}
+
+QJsonObject record(int finished, int copies, int status, int percent)
+{
+    return {{"Finished", finished}, {"TaskCopies", copies}, {"Status", status}, {"Percent", percent}};
+}
+
+// A device built by the plug-in object, with every job message it raises recorded.
+struct Device {
+    std::unique_ptr<KTRV8> rv8;
+    QStringList jobMessages;   // DevTasK texts
+    QStringList codes;         // Qrcode texts
+
+    Device()
+    {
+        KTRV8 factory;
+        rv8.reset(static_cast<KTRV8*>(factory.initInstance()));
+        QObject::connect(rv8.get(), &K::message, rv8.get(), [this](K::KTDeviceMessage kind, QString text) {
+            if (kind == K::DevTasK)
+                jobMessages << text;
+            else if (kind == K::Qrcode)
+                codes << text;
+        });
+    }
+    KTDeviceProperty* operator[](const char* key) const { return rv8->property_ptr(key); }
+    QJsonObject task() const { return (*this)["TASK"]->value().toJsonObject(); }
+};
+
+// The cutter's side of the protocol as far as these jobs need it.
+struct CutterRules {
+    bool answerPages = true;      // "CCMD;4,0;" for every page received
+    bool answerRepeat = true;     // a repeated copy reports ready like a page
+    QByteArray qrcode = "QR-0001";
+};
+
+LoopbackCutter::Script cutterScript(const CutterRules& rules)
+{
+    return [rules](const QByteArray& frame) -> QList<QByteArray> {
+        const QByteArray p = LoopbackCutter::payloadOf(frame);
+        if (p.startsWith("PPLT;") && rules.answerPages)
+            return {LoopbackCutter::frame("CCMD;4,0;")};
+        if (p == "CCMD;30,1;" && rules.answerRepeat)
+            return {LoopbackCutter::frame("CCMD;4,0;")};
+        if (p == "CCMD;11;")
+            return {LoopbackCutter::frame("CCMD;11,0," + rules.qrcode + ";")};
+        if (p.startsWith("CCMD;27,")) // confirm stop / pause / resume with the value
+            return {LoopbackCutter::frame("CCMD;27,0," + p.mid(8))};
+        return {};
+    };
+}
+
+const char* const ThreePages = "IN;PU0,0;PD10,10;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;";
+
+} // namespace
+
+class TestJobControl : public QObject
+{
+    Q_OBJECT
+private slots:
+    void splitPages_data();
+    void splitPages();
+    void setPltLoadsFirstPage();
+    void setPltWithoutPageEmptiesJob();
+    void setPltWithoutJobProperty();
+    void jobStep_data();
+    void jobStep();
+    void moveScalesSteps();
+
+    void onePageJob();
+    void threePagesThreeCopies();
+    void qrcodeJob();
+    void pauseResumeStop();
+    void deviceInitiatedStop();
+    void finishedTaskIgnoresCopies();
+    void startTimeCreatedOnce();
+
+    void setPltScalesLinearly_data();
+    void setPltScalesLinearly();
+
+private:
+    bool connect(Device& device, LoopbackCutter& cutter);
+    // Frames that reached the cutter since the last call, ended by a marker request that
+    // proves everything sent before it has arrived.
+    QStringList settle(Device& device, LoopbackCutter& cutter);
+};
+
+bool TestJobControl::connect(Device& device, LoopbackCutter& cutter)
+{
+    device.rv8->setIPAddress(QStringLiteral("127.0.0.1"));
+    device["TCP_PORT"]->setValue(int(cutter.port()));
+    if (!device.rv8->connectDevice() || !cutter.waitForConnection())
+        return false;
+    QDeadlineTimer deadline(5000);
+    while (device["STATUS"]->value().toInt() != K::Working && !deadline.hasExpired())
+        QTest::qWait(5);
+    return device["STATUS"]->value().toInt() == K::Working;
+}
+
+QStringList TestJobControl::settle(Device& device, LoopbackCutter& cutter)
+{
+    const QByteArray marker = device["FIRMWARE"]->get_cmd_bytes();
+    device.rv8->sendCMD(marker);
+    QDeadlineTimer deadline(5000);
+    while (!(cutter.frames().size() && cutter.frames().last() == marker) && !deadline.hasExpired())
+        QTest::qWait(5);
+    QStringList sent = cutter.payloads();
+    cutter.clearFrames();
+    if (sent.isEmpty() || sent.takeLast() != QLatin1String("CCMD;51;"))
+        sent << QStringLiteral("<marker missing>");
+    return sent;
+}
+
+void TestJobControl::splitPages_data()
+{
+    QTest::addColumn<QString>("plt");
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("two closed pages") << "IN;PD1,1;PG;PD2,2;PG;" << QStringList{"IN;PD1,1;PG;", "PD2,2;PG;"};
+    QTest::newRow("no marker") << "IN;PD1,1;" << QStringList{"IN;PD1,1;PG;"};
+    QTest::newRow("text after the last marker") << "A;PG;B;" << QStringList{"A;PG;", "B;PG;"};
+    QTest::newRow("only a marker") << "PG;" << QStringList{};
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("empty pages dropped") << "PG;PG;A;PG;PG;;PG;" << QStringList{"A;PG;", ";PG;"};
+    QTest::newRow("case-sensitive") << "A;pg;B;" << QStringList{"A;pg;B;PG;"};
+    QTest::newRow("marker inside a longer run") << "PPG;G;" << QStringList{"PPG;", "G;PG;"};
+    QTest::newRow("incomplete marker at the end") << "A;PG" << QStringList{"A;PGPG;"};
+    QTest::newRow("non-ASCII label") << QString::fromUtf8("LB文字;PG;") << QStringList{QString::fromUtf8("LB文字;PG;")};
+}
+
+void TestJobControl::splitPages()
+{
+    QFETCH(QString, plt);
+    QFETCH(QStringList, pages);
+    QCOMPARE(KTRV8::splitPages(plt), pages);
+}
+
+void TestJobControl::setPltLoadsFirstPage()
+{
+    Device d;
+    int changes = 0;
+    QObject::connect(d["TASK_PPLT"], &KTDeviceProperty::valueChanged, [&] { ++changes; });
+    d.rv8->setPlt(QString::fromLatin1(ThreePages));
+    QCOMPARE(d.rv8->pages().size(), 3);
+    QCOMPARE(d.rv8->pageIndex(), 0);
+    QCOMPARE(d["TASK_PPLT"]->value().toString(), QString("IN;PU0,0;PD10,10;PG;"));
+    QCOMPARE(changes, 1);
+    // The job property holds the page itself, not a copy of it.
+    QCOMPARE(d["TASK_PPLT"]->value().toString().constData(), d.rv8->pages().first().constData());
+    QCOMPARE(LoopbackCutter::payloadOf(d["TASK_PPLT"]->set_cmd_bytes()), QByteArray("PPLT;IN;PU0,0;PD10,10;PG;"));
+
+    // A new job replaces the old one and starts again at its first page.
+    d.rv8->decode_cmd(replyFrame("CCMD;4,0;"));
+    QCOMPARE(d.rv8->pageIndex(), 1);
+    d.rv8->setPlt(QStringLiteral("B;PG;"));
+    QCOMPARE(d.rv8->pages(), QStringList{"B;PG;"});
+    QCOMPARE(d.rv8->pageIndex(), 0);
+    QCOMPARE(d["TASK_PPLT"]->value().toString(), QString("B;PG;"));
+}
+
+void TestJobControl::setPltWithoutPageEmptiesJob()
+{
+    Device d;
+    d.rv8->setPlt(QStringLiteral("A;PG;"));
+    d.rv8->setPlt(QStringLiteral("PG;PG;"));
+    QVERIFY(d.rv8->pages().isEmpty());
+    QCOMPARE(d["TASK_PPLT"]->value().toString(), QString());
+    QCOMPARE(d["TASK_PPLT"]->value().userType(), int(QMetaType::QString));
+}
+
+void TestJobControl::setPltWithoutJobProperty()
+{
+    KTRV8 bare; // the plug-in object itself holds no parameters
+    bare.setPlt(QStringLiteral("A;PG;B;PG;"));
+    QCOMPARE(bare.pages().size(), 2);
+    bare.decode_cmd(replyFrame("CCMD;4,0;"));
+    bare.decode_cmd(replyFrame("CCMD;4,0;"));
+    bare.decode_cmd(replyFrame("CCMD;27,0,2;"));
+    QCOMPARE(bare.dynamicPropertyNames().size(), 0);
+}
+
+// Replies fed straight into the decoder of an unconnected device: the task record, the
+// messages and the page position after them.
+void TestJobControl::jobStep_data()
+{
+    QTest::addColumn<QString>("plt");
+    QTest::addColumn<QJsonObject>("before");
+    QTest::addColumn<QStringList>("replies");
+    QTest::addColumn<QJsonObject>("after");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("pageIndex");
+    QTest::addColumn<QString>("jobPage");
+
+    const QString three = QString::fromLatin1(ThreePages);
+    const QString page1 = "IN;PU0,0;PD10,10;PG;", page2 = "PU5,5;PD20,0;PG;", page3 = "PU0,0;PD0,30;PG;";
+    QTest::newRow("page remains") << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;"}
+                                  << record(0, 2, 1, 10) << QStringList{} << 1 << page2;
+    QTest::newRow("last page of a copy, copies outstanding")
+        << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;", "CCMD;4,0;", "CCMD;4,0;"}
+        << record(1, 2, 1, 10) << QStringList{""} << 3 << page3;
+    QTest::newRow("last copy") << "A;PG;" << record(1, 2, 1, 60) << QStringList{"CCMD;4,0;"}
+                               << record(2, 2, 0, 100) << QStringList{""} << 1 << "A;PG;";
+    QTest::newRow("nothing ordered") << "A;PG;" << record(0, 0, 1, 30) << QStringList{"CCMD;4,0;"}
+                                     << record(0, 0, 0, 100) << QStringList{""} << 1 << "A;PG;";
+    QTest::newRow("more done than ordered") << "A;PG;" << record(3, 2, 1, 30) << QStringList{"CCMD;4,0;"}
+                                            << record(3, 2, 0, 100) << QStringList{""} << 1 << "A;PG;";
+    QTest::newRow("status failed") << three << record(0, 1, 1, 0) << QStringList{"CCMD;4,1;"}
+                                   << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+    QTest::newRow("pause") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,0;"}
+                           << record(0, 1, 1, 0) << QStringList{"PAUSE"} << 0 << page1;
+    QTest::newRow("resume") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,1;"}
+                            << record(0, 1, 1, 0) << QStringList{"RESUME"} << 0 << page1;
+    QTest::newRow("unknown control value") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,9;"}
+                                           << record(0, 1, 1, 0) << QStringList{""} << 0 << page1;
+    QTest::newRow("control without value is a pause") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0;"}
+                                                      << record(0, 1, 1, 0) << QStringList{"PAUSE"} << 0 << page1;
+    QTest::newRow("control refused") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,5,2;"}
+                                     << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+    QTest::newRow("stop abandons pages, copies outstanding")
+        << three << record(0, 3, 1, 20) << QStringList{"CCMD;27,0,2;"}
+        << record(1, 3, 0, 20) << QStringList{""} << 3 << page1;
+    QTest::newRow("stop in the last copy") << three << record(1, 2, 1, 20) << QStringList{"CCMD;27,0,2;"}
+                                           << record(2, 2, 0, 100) << QStringList{""} << 3 << page1;
+    QTest::newRow("status after a stop is ignored")
+        << three << record(0, 3, 1, 20) << QStringList{"CCMD;4,0;", "CCMD;27,0,2;", "CCMD;4,0;", "CCMD;4,0;"}
+        << record(1, 3, 0, 20) << QStringList{""} << 3 << page2;
+    QTest::newRow("device stop") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,0;"}
+                                 << record(0, 1, 1, 0) << QStringList{"STOP"} << 0 << page1;
+    QTest::newRow("device stop, any result") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,7;"}
+                                             << record(0, 1, 1, 0) << QStringList{"STOP"} << 0 << page1;
+    QTest::newRow("single field dropped") << three << record(0, 1, 1, 0) << QStringList{"CCMD;4;"}
+                                          << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+    QTest::newRow("status code in a CMD frame") << three << record(0, 1, 1, 0) << QStringList{"CMD;GET4:0;"}
+                                                << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+}
+
+void TestJobControl::jobStep()
+{
+    QFETCH(QString, plt);
+    QFETCH(QJsonObject, before);
+    QFETCH(QStringList, replies);
+    QFETCH(QJsonObject, after);
+    QFETCH(QStringList, messages);
+    QFETCH(int, pageIndex);
+    QFETCH(QString, jobPage);
+
+    Device d;
+    d.rv8->setPlt(plt);
+    d["TASK"]->setValue(before);
+    for (const QString& reply : replies)
+        d.rv8->decode_cmd(replyFrame(reply.toLatin1().constData()));
+    QCOMPARE(d.task(), after);
+    QCOMPARE(d.jobMessages, messages);
+    QCOMPARE(d.rv8->pageIndex(), pageIndex);
+    QCOMPARE(d["TASK_PPLT"]->value().toString(), jobPage);
+}
+
+void TestJobControl::moveScalesSteps()
+{
+    Device d;
+    LoopbackCutter cutter;
+    QVERIFY(connect(d, cutter));
+    d.rv8->move(10, -5);
+    QCOMPARE(d["MOVE"]->value(), QVariant(QStringLiteral("0,0,800,-400")));
+    d.rv8->move(0, 1);
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;65,0,0,800,-400;", "CCMD;65,0,0,0,80;"}));
+}
+
+void TestJobControl::onePageJob()
+{
+    Device d;
+    LoopbackCutter cutter;
+    cutter.setScript(cutterScript({}));
+    QVERIFY(connect(d, cutter));
+    cutter.send(LoopbackCutter::frame("CCMD;66,1,sign.plt,1,0,0,0,0,0;"));
+    QTRY_COMPARE(d.task().value("TaskCopies").toInt(), 1);
+
+    d.rv8->setPlt(QStringLiteral("IN;PU0,0;PD100,0;"));
+    d.jobMessages.clear();
+    d.rv8->startTask();
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 1);
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1000,1;", "PPLT;IN;PU0,0;PD100,0;PG;", "CCMD;4;"}));
+    QCOMPARE(d.task().value("Status").toInt(), 0);
+    QCOMPARE(d.task().value("Percent").toInt(), 100);
+    QCOMPARE(d.task().value("FileName").toString(), QString("sign.plt"));
+    QCOMPARE(d.jobMessages, (QStringList{"", ""})); // the start, the finished copy
+}
+
+void TestJobControl::threePagesThreeCopies()
+{
+    Device d;
+    LoopbackCutter cutter;
+    cutter.setScript(cutterScript({}));
+    QVERIFY(connect(d, cutter));
+    cutter.send(LoopbackCutter::frame("CCMD;66,1,sign.plt,3,0,0,0,0,0;"));
+    QTRY_COMPARE(d.task().value("TaskCopies").toInt(), 3);
+
+    // The spacing between copies comes from what the user typed into its editor.
+    QWidget panel;
+    new QVBoxLayout(&panel);
+    d["MARGIN"]->create_ui_ctrl(&panel, QStringLiteral("MARGIN"), true);
+    auto* margin = panel.findChild<QSpinBox*>(QStringLiteral("MARGIN"));
+    QVERIFY(margin);
+    margin->setValue(35);
+
+    d["TASK_COPIES"]->setValue(3);
+    d.rv8->setPlt(QString::fromLatin1(ThreePages));
+    d.rv8->startTask();
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 3);
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1003,35;", "CCMD;1000,1;", "PPLT;IN;PU0,0;PD10,10;PG;",
+                                             "PPLT;PU5,5;PD20,0;PG;", "PPLT;PU0,0;PD0,30;PG;", "CCMD;4;",
+                                             "CCMD;30,1;", "CCMD;30,1;"}));
+    QCOMPARE(d["MARGIN"]->value().toInt(), 35);
+    QCOMPARE(d.task(), (QJsonObject{{"Finished", 3}, {"TaskCopies", 3}, {"Status", 0}, {"Percent", 100},
+                                    {"FileName", "sign.plt"}}));
+    // The report, the start, then one per copy.
+    QCOMPARE(d.jobMessages, (QStringList{"66,1,sign.plt,3,0,0,0,0,0", "", "", "", ""}));
+}
+
+void TestJobControl::qrcodeJob()
+{
+    Device d;
+    LoopbackCutter cutter;
+    cutter.setScript(cutterScript({}));
+    QVERIFY(connect(d, cutter));
+    d["TASK"]->setValue(record(0, 2, 1, 0));
+    d["TASK_MODE"]->setValue(1);
+    d["TASK_COPIES"]->setValue(2);
+    // The host answers each scanned code with the job that belongs to it.
+    QObject::connect(d.rv8.get(), &K::message, d.rv8.get(), [&d](K::KTDeviceMessage kind, QString code) {
+        if (kind != K::Qrcode)
+            return;
+        d.rv8->setPlt(QStringLiteral("LB%1;").arg(code));
+        d.rv8->sendCMD(d["TASK_PPLT"]->set_cmd_bytes());
+    });
+    d.rv8->startTask();
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 2);
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1003,0;", "CCMD;1000,1;", "CCMD;11;", "PPLT;LBQR-0001;PG;",
+                                             "CCMD;11;", "PPLT;LBQR-0001;PG;"}));
+    QCOMPARE(d.codes, (QStringList{"QR-0001", "QR-0001"}));
+    QCOMPARE(d.task(), record(2, 2, 0, 100));
+}
+
+void TestJobControl::pauseResumeStop()
+{
+    Device d;
+    LoopbackCutter cutter;
+    CutterRules manual;
+    manual.answerPages = false;
+    cutter.setScript(cutterScript(manual));
+    QVERIFY(connect(d, cutter));
+    d["TASK"]->setValue(record(0, 2, 1, 0));
+    d["TASK_COPIES"]->setValue(2);
+    d.rv8->setPlt(QString::fromLatin1(ThreePages));
+    d.rv8->startTask();
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1003,0;", "CCMD;1000,1;", "PPLT;IN;PU0,0;PD10,10;PG;"}));
+
+    d.jobMessages.clear();
+    d.rv8->sendCMD(d["TASK_PAUSE"]->set_cmd_bytes());
+    QTRY_COMPARE(d.jobMessages, QStringList{"PAUSE"});
+    d.rv8->sendCMD(d["TASK_RESUME"]->set_cmd_bytes());
+    QTRY_COMPARE(d.jobMessages, (QStringList{"PAUSE", "RESUME"}));
+    cutter.send(LoopbackCutter::frame("CCMD;4,0;"));
+    QTRY_COMPARE(d.rv8->pageIndex(), 1);
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;27,0;", "CCMD;27,1;", "PPLT;PU5,5;PD20,0;PG;"}));
+
+    d.rv8->sendCMD(d["TASK_STOP"]->set_cmd_bytes());
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 1);
+    QCOMPARE(d.task(), record(1, 2, 0, 0));
+    QCOMPARE(d.jobMessages, (QStringList{"PAUSE", "RESUME", ""}));
+    // The cutter's answer to the page in hand arrives after the stop: nothing follows.
+    cutter.send(LoopbackCutter::frame("CCMD;4,0;") + LoopbackCutter::frame("CCMD;51,0,V2.1;"));
+    QTRY_COMPARE(d["FIRMWARE"]->value().toString(), QString("V2.1"));
+    QCOMPARE(settle(d, cutter), QStringList{"CCMD;27,2;"});
+    QCOMPARE(d.task(), record(1, 2, 0, 0));
+    QCOMPARE(d.jobMessages.size(), 3);
+}
+
+void TestJobControl::deviceInitiatedStop()
+{
+    Device d;
+    LoopbackCutter cutter;
+    QVERIFY(connect(d, cutter));
+    d.rv8->setPlt(QString::fromLatin1(ThreePages));
+    d["TASK"]->setValue(record(0, 1, 1, 0));
+    cutter.send(LoopbackCutter::frame("CCMD;1001,0;"));
+    QTRY_COMPARE(d.jobMessages, QStringList{"STOP"});
+    QCOMPARE(d.task(), record(0, 1, 1, 0));
+    QCOMPARE(settle(d, cutter), QStringList{});
+}
+
+void TestJobControl::finishedTaskIgnoresCopies()
+{
+    Device d;
+    LoopbackCutter cutter;
+    QVERIFY(connect(d, cutter));
+    d.rv8->setPlt(QStringLiteral("A;PG;"));
+    d["TASK"]->setValue(record(0, 2, 1, 0));
+    d.rv8->stopTask(); // the host closes the task: nothing is ordered any more
+    QCOMPARE(d.task().value("TaskCopies").toInt(), 0);
+    d.jobMessages.clear();
+    cutter.send(LoopbackCutter::frame("CCMD;4,0;"));
+    QTRY_COMPARE(d.jobMessages, QStringList{""});
+    QCOMPARE(d.task().value("Status").toInt(), 0);
+    QCOMPARE(d.task().value("Percent").toInt(), 100);
+    QCOMPARE(d.task().value("Finished").toInt(), 0);
+    QCOMPARE(settle(d, cutter), QStringList{});
+}
+
+void TestJobControl::startTimeCreatedOnce()
+{
+    Device d;
+    QVERIFY(!d["TASK_START_TIME"]);
+    d.rv8->setPlt(QStringLiteral("A;PG;"));
+    const QDateTime before = QDateTime::currentDateTime();
+    d.rv8->startTask();
+    KTDeviceProperty* started = d["TASK_START_TIME"];
+    QVERIFY(started);
+    QCOMPARE(started->label(), QString());
+    QCOMPARE(started->cmd_type(), K::UnCMD);
+    QVERIFY(started->get_cmd_bytes().isEmpty() && started->set_cmd_bytes().isEmpty());
+    QVERIFY(!started->property("WIDGET").isValid());
+    QVERIFY(started->value().toDateTime() >= before.addMSecs(-1));
+    QCOMPARE(d.jobMessages, QStringList{""});
+
+    d.rv8->stopTask();
+    QVERIFY(!started->value().toDateTime().isValid());
+    d.rv8->startTask();
+    QCOMPARE(d["TASK_START_TIME"], started);
+    QVERIFY(started->value().toDateTime().isValid());
+}
+
+namespace {
+
+// Bytes the allocator hands out at this moment, heap and mapped blocks together.
+qint64 heldBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks) + qint64(info.hblkhd);
+}
+
+// A job of 1000 pages of about equal length.
+QString jobOfSize(int megabytes)
+{
+    const QString stroke = QStringLiteral("PD1234,5678;");
+    const int perPage = megabytes * 1000 * 1000 / 1000 / stroke.size();
+    const QString page = stroke.repeated(perPage) + QStringLiteral("PG;");
+    return page.repeated(1000);
+}
+
+} // namespace
+
+void TestJobControl::setPltScalesLinearly_data()
+{
+    QTest::addColumn<int>("smallMB");
+    QTest::addColumn<int>("largeMB");
+    QTest::newRow("2 MB to 32 MB") << 2 << 32;
+}
+
+// Loading a job costs one copy of its text and time in proportion to its length.
+void TestJobControl::setPltScalesLinearly()
+{
+    QFETCH(int, smallMB);
+    QFETCH(int, largeMB);
+    Device d;
+    qint64 best[2] = {0, 0};
+    const int sizes[2] = {smallMB, largeMB};
+    for (int i = 0; i < 2; ++i) {
+        QString plt = jobOfSize(sizes[i]);
+        best[i] = std::numeric_limits<qint64>::max();
+        for (int round = 0; round < 3; ++round) {
+            d.rv8->setPlt(QString());
+            const qint64 held = heldBytes();
+            QElapsedTimer clock;
+            clock.start();
+            d.rv8->setPlt(plt);
+            best[i] = qMin(best[i], clock.nsecsElapsed());
+            QCOMPARE(d.rv8->pages().size(), 1000);
+            const qint64 textBytes = qint64(plt.size()) * 2;
+            const qint64 extra = heldBytes() - held;
+            QVERIFY2(extra < textBytes * 11 / 10 + 1024 * 1024,
+                     qPrintable(QStringLiteral("%1 bytes held for %2 bytes of text").arg(extra).arg(textBytes)));
+        }
+    }
+    const double ratio = double(best[1]) / double(qMax<qint64>(best[0], 1));
+    qInfo("setPlt %d MB: %.2f ms, %d MB: %.2f ms, ratio %.1f", smallMB, best[0] / 1e6, largeMB,
+          best[1] / 1e6, ratio);
+    // Proportional work gives 16; a pass per page over the whole text would give ~16000.
+    QVERIFY2(ratio < 16 * 4, qPrintable(QString::number(ratio)));
+}
+
+QTEST_MAIN(TestJobControl)
+#include "tst_jobcontrol.moc"
