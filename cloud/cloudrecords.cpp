@@ -54,7 +54,7 @@ std::function<void(QNetworkReply*, bool)> guardedReply(KTCommonInterface* device
     return [guard = QPointer<KTCommonInterface>(device), code, handler](QNetworkReply* reply, bool ok) {
         if (!guard || guard->cloudRecord().value(CodeKey).toString() != code)
             return;
-        handler(guard.data(), httpStatusOf(reply), reply ? reply->readAll() : QByteArray(), ok);
+        handler(guard.data(), httpStatusOf(reply), reply && reply->isOpen() ? reply->readAll() : QByteArray(), ok);
     };
 }
 

@@ -41,6 +41,14 @@ LocalCloudService::LocalCloudService(QObject* parent)
 
 LocalCloudService::~LocalCloudService()
 {
+    // The sockets' own signals must not reach this object while it is half destroyed.
+    const QList<QTcpSocket*> sockets = connections.keys();
+    connections.clear();
+    for (QTcpSocket* socket : sockets) {
+        disconnect(socket, nullptr, this, nullptr);
+        socket->abort();
+        delete socket;
+    }
     for (auto it = channels.begin(); it != channels.end(); ++it) {
         if (it.value())
             it.value()->abort();
@@ -356,7 +364,8 @@ void LocalCloudService::onWebSocket()
     while (QWebSocket* socket = wsServer.nextPendingConnection()) {
         socket->setParent(this);
         // The channel is "/<code>/Device/"; anything else is turned away.
-        const QStringList parts = socket->requestUrl().path().split(QLatin1Char('/'));
+        paths.append(socket->requestUrl().path());
+        const QStringList parts = paths.last().split(QLatin1Char('/'));
         const bool valid = parts.size() == 4 && parts.at(0).isEmpty() && !parts.at(1).isEmpty() &&
                            parts.at(2) == QLatin1String("Device") && parts.at(3).isEmpty();
         if (!valid) {

@@ -76,6 +76,8 @@ public:
 
     // The device channel.
     QStringList connectedDevices() const;
+    // Paths asked for by every WebSocket client, accepted or not, in order.
+    QStringList channelPaths() const { return paths; }
     QStringList textsFrom(const QString& code) const { return texts.value(code); }
     bool sendToDevice(const QString& code, const QString& text);
     void closeDevice(const QString& code);
@@ -127,6 +129,7 @@ private:
 
     QHash<QString, QPointer<QWebSocket>> channels;
     QHash<QString, QStringList> texts;
+    QStringList paths;
 };
 
 #endif // LOCALCLOUDSERVICE_H
