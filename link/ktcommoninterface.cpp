@@ -9,14 +9,15 @@
 #include <QPointer>
 #include <QTcpSocket>
 
-#include <algorithm>
+#include <climits>
 
 namespace {
 
 constexpr int TcpReadBufferBytes = 10240;
-// A reply may set any heartbeat period; the timer needs at least a second and an int of ms.
-constexpr uint MinHeartbeatSeconds = 1;
-constexpr uint MaxHeartbeatSeconds = 2147483;
+// A reply may set any heartbeat period (0 or less too): keep at least a second, and stay
+// within the timer's range.
+constexpr qlonglong MinHeartbeatSeconds = 1;
+constexpr qlonglong MaxHeartbeatSeconds = INT_MAX / 1000;
 
 } // namespace
 
@@ -201,6 +202,9 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 {
     switch (s) {
     case QAbstractSocket::ConnectedState:
+        // An option set before the socket exists is not kept: keep-alive is applied here.
+        if (tcpSocket)
+            tcpSocket->setSocketOption(QAbstractSocket::KeepAliveOption, true);
         onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
         break;
     case QAbstractSocket::UnconnectedState:
@@ -238,7 +242,7 @@ void KTCommonInterface::restartHeartbeat()
     if (!heartbeat)
         return;
     deviceTimer.stop();
-    const uint seconds = std::clamp(heartbeat->value().toUInt(), MinHeartbeatSeconds, MaxHeartbeatSeconds);
+    const qlonglong seconds = qBound(MinHeartbeatSeconds, heartbeat->value().toLongLong(), MaxHeartbeatSeconds);
     deviceTimer.start(int(seconds * 1000));
 }
 

@@ -1,0 +1,500 @@
+#include "ktcommoninterface.h"
+#include "ktdeviceproperty.h"
+#include "loopbackcutter.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+using T = KTDeviceInterface;
+
+namespace {
+
+// A device with just the properties the link needs, stored the way parameter sets do.
+// heartbeat < 0: no "HEARTBEAT" property.
+class LinkDevice : public KTCommonInterface
+{
+public:
+    explicit LinkDevice(quint16 port = 0, int heartbeat = -1)
+    {
+        // key, initial value, kind, get code, set code, length
+        const struct { const char* key; QVariant value; T::KTDeviceCMDType kind; int get, set, len; } rows[] = {
+            {"STATUS", 0, UnCMD, 0, 0, 0},
+            {"CONNECT_MODE", QString(), UnCMD, 0, 0, 0},
+            {"TCP_PORT", int(port), UnCMD, 0, 0, 0},
+            {"LAST_TIME", QDateTime::currentDateTime(), UnCMD, 0, 0, 0},
+            {"SPEED", 100, CMD, 1, 1, 1},
+        };
+        for (const auto& r : rows)
+            add(r.key, r.value, r.kind, r.get, r.set, r.len);
+        if (heartbeat >= 0)
+            add("HEARTBEAT", heartbeat, UnCMD, 0, 0, 0);
+        setIPAddress("127.0.0.1");
+    }
+    void add(const char* key, const QVariant& value, KTDeviceCMDType kind, int get, int set, int len)
+    {
+        auto* p = new KTDeviceProperty(nullptr);
+        p->init(value, QString(), QString(), get, set, len, kind, {});
+        storeProperty(key, p);
+    }
+    void remove(const char* key)
+    {
+        delete property_ptr(key);
+        setProperty(key, QVariant());
+    }
+    void set(const char* key, const QVariant& v) { property_ptr(key)->setValue(v); }
+    QVariant value(const char* key) { return property_ptr(key)->value(); }
+    const QTimer& heartbeatTimer() const { return deviceTimer; }
+    UsbLink* usb() const { return usbLink; }
+    QTcpSocket* socket() const { return tcpSocket; }
+    void decode_cmd(QString frame) override
+    {
+        frames << frame;
+        KTCommonInterface::decode_cmd(frame);
+    }
+    QStringList frames;
+};
+
+// Status news in the order the host would see them, with the property changes around them.
+class EventLog
+{
+public:
+    explicit EventLog(LinkDevice& device)
+    {
+        for (const char* key : {"CONNECT_MODE", "STATUS"}) {
+            KTDeviceProperty* p = device.property_ptr(key);
+            QObject::connect(p, &KTDeviceProperty::valueChanged, [this, key, p] {
+                events << QString("%1=%2").arg(key, p->value().toString());
+            });
+        }
+        QObject::connect(&device, &T::message, [this](T::KTDeviceMessage kind, const QString& text) {
+            events << QString("message %1 %2").arg(int(kind)).arg(text);
+        });
+    }
+    QStringList events;
+};
+
+QStringList texts(const QSignalSpy& spy)
+{
+    QStringList out;
+    for (const QList<QVariant>& args : spy)
+        out << args.at(1).toString();
+    return out;
+}
+
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool connectAndWait(LinkDevice& device, QSignalSpy& messages)
+{
+    const int before = messages.count();
+    if (!device.connectDevice())
+        return false;
+    const auto connected = [&] {
+        return messages.count() > before && messages.last().at(1).toString() == "TCP CONNECTED.";
+    };
+    QDeadlineTimer deadline(5000);
+    while (!connected() && !deadline.hasExpired())
+        QTest::qWait(5);
+    return connected();
+}
+
+} // namespace
+
+class tst_TcpLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void languageForLocale_data();
+    void languageForLocale();
+    void addressRecords_data();
+    void addressRecords();
+    void transportEvents_data();
+    void transportEvents();
+    void withoutStatusOnlyTheModeChanges();
+    void connectReportsInOrder();
+    void connectRefusedUnlessDisconnected();
+    void connectWithoutPortMakesNoAttempt();
+    void sendGate_data();
+    void sendGate();
+    void sendWithoutTransportDrops_data();
+    void sendWithoutTransportDrops();
+    void peerDisconnects();
+    void reconnectReusesTheSocket();
+    void reconnectAfterHeartbeatTimeout();
+    void reconnectAfterPeerVanished();
+    void closedPort();
+    void destructionWhileConnected();
+};
+
+void tst_TcpLink::initTestCase()
+{
+    qRegisterMetaType<T::KTDeviceMessage>("KTDeviceMessage");
+}
+
+void tst_TcpLink::languageForLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("ja_JP") << "ja_JP" << "ja_JP";
+    QTest::newRow("zh_CN") << "zh_CN" << "";
+    QTest::newRow("zh_TW") << "zh_TW" << "en_US";
+    QTest::newRow("de_DE") << "de_DE" << "en_US";
+    QTest::newRow("en_US") << "en_US" << "en_US";
+    QTest::newRow("C") << "C" << "en_US";
+}
+
+void tst_TcpLink::languageForLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, language);
+    QCOMPARE(KTCommonInterface::languageForLocale(locale), language);
+    LinkDevice device;
+    QCOMPARE(device.languageCode(), KTCommonInterface::languageForLocale(QLocale::system().name()));
+}
+
+// A host may still hold the record it read before: a replaced one lives until the device dies.
+void tst_TcpLink::addressRecords_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("USB") << "USB" << QString::fromUtf8("USB 地址");
+    QTest::newRow("TCP") << "TCP" << QString::fromUtf8("IP 地址");
+}
+
+void tst_TcpLink::addressRecords()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, label);
+    auto device = std::make_unique<LinkDevice>();
+    const QByteArray k = key.toLatin1();
+    const auto store = [&](const QString& address) {
+        if (key == "USB")
+            device->setUSBPath(address);
+        else
+            device->setIPAddress(address);
+    };
+    store("first");
+    QPointer<KTDeviceProperty> first = device->property_ptr(k);
+    QVERIFY(first);
+    QCOMPARE(first->value(), QVariant(QString("first")));
+    QCOMPARE(first->label(), label);
+    QCOMPARE(first->cmd_type(), T::UnCMD);
+    QVERIFY(first->get_cmd_bytes().isEmpty());
+    QVERIFY(first->set_cmd_bytes().isEmpty());
+
+    store("second");
+    QPointer<KTDeviceProperty> second = device->property_ptr(k);
+    QVERIFY(second && second != first);
+    QCOMPARE(second->value(), QVariant(QString("second")));
+    QVERIFY(first);
+    QCOMPARE(first->value(), QVariant(QString("first")));
+
+    device.reset();
+    QVERIFY(first.isNull());
+    QVERIFY(second.isNull());
+}
+
+// Driving the slots directly: the table of transport events.
+void tst_TcpLink::transportEvents_data()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::addColumn<int>("event");
+    QTest::addColumn<int>("heartbeat");     // < 0: no HEARTBEAT property
+    QTest::addColumn<int>("status");        // expected; -1: unchanged from Idle
+    QTest::addColumn<QString>("text");      // expected message; empty: none
+    QTest::addColumn<int>("timerMs");       // 0: stopped; -1: left running at 5000
+
+    QTest::newRow("usb 1") << "USB" << 1 << 2 << int(T::Working) << "USB CONNECTED." << 2000;
+    QTest::newRow("usb 2") << "USB" << 2 << 2 << int(T::Warning) << "USB ERROR." << 0;
+    QTest::newRow("usb 0") << "USB" << 0 << 2 << int(T::DisConnected) << "USB DISCONNECTED." << 0;
+    QTest::newRow("usb 3") << "USB" << 3 << 2 << -1 << "" << -1;
+    QTest::newRow("usb -1") << "USB" << -1 << 2 << -1 << "" << -1;
+    QTest::newRow("tcp connected") << "TCP" << int(QAbstractSocket::ConnectedState) << 2
+                                   << int(T::Working) << "TCP CONNECTED." << 2000;
+    QTest::newRow("tcp unconnected") << "TCP" << int(QAbstractSocket::UnconnectedState) << 2
+                                     << int(T::DisConnected) << "TCP DISCONNECTED." << 0;
+    QTest::newRow("tcp host lookup") << "TCP" << int(QAbstractSocket::HostLookupState) << 2 << -1 << "" << -1;
+    QTest::newRow("tcp connecting") << "TCP" << int(QAbstractSocket::ConnectingState) << 2 << -1 << "" << -1;
+    QTest::newRow("tcp closing") << "TCP" << int(QAbstractSocket::ClosingState) << 2 << -1 << "" << -1;
+    QTest::newRow("heartbeat 0 runs at 1 s") << "USB" << 1 << 0 << int(T::Working) << "USB CONNECTED." << 1000;
+    QTest::newRow("heartbeat 7") << "TCP" << int(QAbstractSocket::ConnectedState) << 7
+                                 << int(T::Working) << "TCP CONNECTED." << 7000;
+    QTest::newRow("no heartbeat") << "TCP" << int(QAbstractSocket::ConnectedState) << -1
+                                  << int(T::Working) << "TCP CONNECTED." << 0;
+}
+
+void tst_TcpLink::transportEvents()
+{
+    QFETCH(QString, transport);
+    QFETCH(int, event);
+    QFETCH(int, heartbeat);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(int, timerMs);
+    LinkDevice device(0, heartbeat);
+    device.set("STATUS", int(T::Idle));
+    if (timerMs < 0)
+        const_cast<QTimer&>(device.heartbeatTimer()).start(5000);
+    QSignalSpy messages(&device, &T::message);
+
+    if (transport == "USB")
+        device.slot_usb_status(event);
+    else
+        device.slot_tcp_socket_state(QAbstractSocket::SocketState(event));
+
+    QCOMPARE(device.value("CONNECT_MODE").toString(), transport);
+    QCOMPARE(device.value("STATUS").toInt(), status < 0 ? int(T::Idle) : status);
+    QCOMPARE(texts(messages), text.isEmpty() ? QStringList() : QStringList{text});
+    if (!text.isEmpty())
+        QCOMPARE(messages.at(0).at(0).value<T::KTDeviceMessage>(), T::DevStatus);
+    QCOMPARE(device.heartbeatTimer().isActive(), timerMs != 0);
+    if (timerMs != 0)
+        QCOMPARE(device.heartbeatTimer().interval(), timerMs < 0 ? 5000 : timerMs);
+}
+
+void tst_TcpLink::withoutStatusOnlyTheModeChanges()
+{
+    LinkDevice device(0, 2);
+    device.remove("STATUS");
+    QSignalSpy messages(&device, &T::message);
+    device.slot_usb_status(1);
+    QCOMPARE(device.value("CONNECT_MODE").toString(), QString("USB"));
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(!device.heartbeatTimer().isActive());
+}
+
+void tst_TcpLink::connectReportsInOrder()
+{
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port());
+    EventLog log(device);
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(device.connectDevice());
+    QTRY_COMPARE(messages.count(), 1);
+    QCOMPARE(log.events, (QStringList{"CONNECT_MODE=TCP", "STATUS=2", "message 0 TCP CONNECTED."}));
+    QVERIFY(cutter.waitForConnection());
+    QVERIFY(!device.heartbeatTimer().isActive());
+    QVERIFY(device.usb() == nullptr);
+    QCOMPARE(device.socket()->readBufferSize(), qint64(10240));
+    QCOMPARE(device.socket()->socketOption(QAbstractSocket::KeepAliveOption).toInt(), 1);
+}
+
+void tst_TcpLink::connectRefusedUnlessDisconnected()
+{
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port());
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QTcpSocket* socket = device.socket();
+    QVERIFY(!device.connectDevice());
+    QCOMPARE(device.socket(), socket);
+    QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+
+    LinkDevice noAddress(cutter.port());
+    noAddress.setProperty("TCP", QVariant());
+    QVERIFY(!noAddress.connectDevice());
+    QVERIFY(noAddress.socket() == nullptr);
+}
+
+void tst_TcpLink::connectWithoutPortMakesNoAttempt()
+{
+    LinkDevice device;
+    device.remove("TCP_PORT");
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(device.connectDevice());
+    QVERIFY(device.socket());
+    QCOMPARE(device.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(device.value("CONNECT_MODE").toString(), QString());
+    QCOMPARE(messages.count(), 0);
+}
+
+void tst_TcpLink::sendGate_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("sent");
+    const QByteArray request = LoopbackCutter::frame("CMD;GET1;");
+    QTest::newRow("DisConnected") << int(T::DisConnected) << request << false;
+    QTest::newRow("Idle") << int(T::Idle) << request << true;
+    QTest::newRow("Working") << int(T::Working) << request << true;
+    QTest::newRow("Pause") << int(T::Pause) << request << true;
+    QTest::newRow("Warning") << int(T::Warning) << request << false;
+    QTest::newRow("Error") << int(T::Error) << request << false;
+    QTest::newRow("unknown 9") << 9 << request << false;
+    QTest::newRow("Working, empty") << int(T::Working) << QByteArray() << false;
+}
+
+void tst_TcpLink::sendGate()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, sent);
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port());
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(cutter.waitForConnection());
+
+    device.set("STATUS", status);
+    device.sendCMD(bytes);
+    // A marker behind it: once it is there, anything sent before has arrived too.
+    device.set("STATUS", int(T::Working));
+    const QByteArray marker = LoopbackCutter::frame("CMD;GET2;");
+    device.sendCMD(marker);
+    QVERIFY(cutter.waitForFrames(sent ? 2 : 1));
+    QCOMPARE(cutter.frames(), sent ? (QList<QByteArray>{bytes, marker}) : QList<QByteArray>{marker});
+}
+
+// A host can set the mode and status itself before any transport exists.
+void tst_TcpLink::sendWithoutTransportDrops_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("TCP") << "TCP";
+    QTest::newRow("USB") << "USB";
+    QTest::newRow("empty") << "";
+}
+
+void tst_TcpLink::sendWithoutTransportDrops()
+{
+    QFETCH(QString, mode);
+    LinkDevice device;
+    device.set("CONNECT_MODE", mode);
+    device.set("STATUS", int(T::Working));
+    device.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
+    QVERIFY(device.socket() == nullptr);
+    QVERIFY(device.usb() == nullptr);
+
+    // A socket that exists but is closed drops the bytes as well.
+    LinkDevice closed(unusedPort());
+    QSignalSpy messages(&closed, &T::message);
+    QVERIFY(closed.connectDevice());
+    QTRY_COMPARE(texts(messages), QStringList{"TCP DISCONNECTED."});
+    closed.set("CONNECT_MODE", mode);
+    closed.set("STATUS", int(T::Working));
+    closed.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
+    QCOMPARE(closed.socket()->bytesToWrite(), qint64(0));
+}
+
+void tst_TcpLink::peerDisconnects()
+{
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port(), 2);
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(cutter.waitForConnection());
+    QVERIFY(device.heartbeatTimer().isActive());
+    cutter.dropClient();
+    QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
+    QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
+    QVERIFY(!device.heartbeatTimer().isActive());
+}
+
+void tst_TcpLink::reconnectReusesTheSocket()
+{
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port());
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(cutter.waitForConnection());
+    QTcpSocket* socket = device.socket();
+    cutter.dropClient();
+    QTRY_COMPARE(messages.count(), 2);
+
+    QVERIFY(connectAndWait(device, messages));
+    QCOMPARE(device.socket(), socket);
+    QCOMPARE(device.findChildren<QTcpSocket*>().size(), 1);
+    QVERIFY(cutter.waitForConnection());
+    cutter.send(LoopbackCutter::frame("CMD;GET1:250;"));
+    cutter.send(LoopbackCutter::frame("CMD;GET1:251;"));
+    QTRY_COMPARE(device.frames.size(), 2);
+    QCOMPARE(device.value("SPEED").toInt(), 251);
+    QTest::qWait(20);
+    QCOMPARE(device.frames.size(), 2);
+}
+
+// The heartbeat check leaves the socket open and sets DisConnected: connecting again must
+// start from a closed socket.
+void tst_TcpLink::reconnectAfterHeartbeatTimeout()
+{
+    LoopbackCutter cutter;
+    LinkDevice device(cutter.port());
+    EventLog log(device);
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(cutter.waitForConnection());
+    device.set("STATUS", int(T::DisConnected));
+    log.events.clear();
+
+    QVERIFY(connectAndWait(device, messages));
+    QCOMPARE(log.events, (QStringList{"message 0 TCP DISCONNECTED.", "STATUS=2", "message 0 TCP CONNECTED."}));
+    QCOMPARE(device.socket()->state(), QAbstractSocket::ConnectedState);
+    const QByteArray request = LoopbackCutter::frame("CMD;GET1;");
+    device.sendCMD(request);
+    QVERIFY(cutter.waitForFrames(1));
+    QCOMPARE(cutter.frames().last(), request);
+}
+
+void tst_TcpLink::reconnectAfterPeerVanished()
+{
+    auto cutter = std::make_unique<LoopbackCutter>();
+    LinkDevice device(cutter->port());
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(cutter->waitForConnection());
+    cutter.reset();
+    QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
+
+    QVERIFY(device.connectDevice());
+    QTRY_COMPARE(messages.count(), 3);
+    QCOMPARE(texts(messages).last(), QString("TCP DISCONNECTED."));
+
+    LoopbackCutter replacement;
+    device.set("TCP_PORT", int(replacement.port()));
+    QVERIFY(connectAndWait(device, messages));
+    QVERIFY(replacement.waitForConnection());
+    device.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
+    QVERIFY(replacement.waitForFrames(1));
+}
+
+void tst_TcpLink::closedPort()
+{
+    LinkDevice device(unusedPort());
+    EventLog log(device);
+    QSignalSpy messages(&device, &T::message);
+    QVERIFY(device.connectDevice());
+    QTRY_COMPARE(messages.count(), 1);
+    QCOMPARE(log.events, (QStringList{"CONNECT_MODE=TCP", "message 0 TCP DISCONNECTED."}));
+    QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
+}
+
+void tst_TcpLink::destructionWhileConnected()
+{
+    LoopbackCutter cutter;
+    auto device = std::make_unique<LinkDevice>(cutter.port(), 2);
+    QSignalSpy messages(device.get(), &T::message);
+    QVERIFY(connectAndWait(*device, messages));
+    QVERIFY(cutter.waitForConnection());
+    QPointer<KTDeviceProperty> status = device->property_ptr("STATUS");
+    QPointer<QTcpSocket> socket = device->socket();
+    int during = 0;
+    QObject::connect(device.get(), &T::message, [&during] { ++during; });
+    device.reset();
+    QCOMPARE(during, 0);
+    QVERIFY(status.isNull());
+    QVERIFY(socket.isNull());
+    QVERIFY(cutter.waitForDisconnect());
+}
+
+QTEST_GUILESS_MAIN(tst_TcpLink)
+#include "tst_tcplink.moc"
