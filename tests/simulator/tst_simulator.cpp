@@ -1,0 +1,486 @@
+#include "simcutter.h"
+#include "simprocess.h"
+#include "simprotocol.h"
+#include "simrecorder.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace ktsim;
+
+Q_DECLARE_METATYPE(ktsim::Word)
+
+class SimulatorTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parseFrame_data();
+    void parseFrame();
+    void packFrameLength_data();
+    void packFrameLength();
+    void streamSurvivesNoise_data();
+    void streamSurvivesNoise();
+    void randomBytesNeverHideTheNextFrame();
+    void hpglStrokes();
+
+    void readinessPerPage_data();
+    void readinessPerPage();
+    void stopAbandonsThePage();
+    void pauseHoldsThePage();
+    void family157JobReports();
+
+    void settingsRoundTrip437();
+    void settingsRoundTrip157();
+    void jobOverTcpRecordsWhatWasCut();
+    void qrCodesAndStop();
+    void deviceStopOnSignal();
+    void ptyConnection();
+    void malformedRequestsAreIgnored();
+    void portInUseIsAClearError();
+};
+
+// --- Parser ------------------------------------------------------------------------
+
+void SimulatorTest::parseFrame_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("registers");  // "r=v r=v" for CMD
+
+    const int ccmd = int(Word::Ccmd), cmd = int(Word::Cmd), pplt = int(Word::Pplt);
+    //                                    frame                                         valid  word  code  fields                    registers
+    QTest::newRow("ccmd read") << ktFrame("CCMD;63;") << true << ccmd << 63 << QStringList() << QString();
+    QTest::newRow("ccmd with params") << ktFrame("CCMD;6,0,150;") << true << ccmd << 6 << QStringList{"0", "150"} << QString();
+    QTest::newRow("ccmd compound") << ktFrame("CCMD;17,1.5,-19;") << true << ccmd << 17 << QStringList{"1.5", "-19"} << QString();
+    QTest::newRow("ccmd empty value") << ktFrame("CCMD;44,;") << true << ccmd << 44 << QStringList{""} << QString();
+    QTest::newRow("cmd get three") << ktFrame("CMD;GET11;12;13;") << true << cmd << 0 << QStringList() << "11= 12= 13=";
+    QTest::newRow("cmd set three") << ktFrame("CMD;SET11:65336;12:65535;13:0;") << true << cmd << 0 << QStringList()
+                                   << "11=65336 12=65535 13=0";
+    QTest::newRow("cmd num") << ktFrame("CMD;NUM:3;") << true << cmd << 0 << QStringList() << "num=3";
+    QTest::newRow("pplt verbatim") << ktFrame("PPLT;IN;PU0,0;PD10,10;PG;") << true << pplt << 0 << QStringList() << QString();
+    QTest::newRow("length one short") << QByteArray("\x02" "13;CMD;GET1;\x03") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("length one long") << QByteArray("\x02" "15;CMD;GET1;\x03") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("leading zero length") << QByteArray("\x02" "014;CMD;GET1;\x03") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("unknown word") << ktFrame("XCMD;1;") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("code not a number") << ktFrame("CCMD;A7;") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("ccmd without closing ;") << ktFrame("CCMD;7,0") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("two ccmd items") << ktFrame("CCMD;7;8;") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("set without colon") << ktFrame("CMD;SET11;") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("get with letters") << ktFrame("CMD;GET1x;") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("no word separator") << ktFrame("CCMD") << false << 0 << 0 << QStringList() << QString();
+    QTest::newRow("no length") << QByteArray("\x02;CCMD;4;\x03") << false << 0 << 0 << QStringList() << QString();
+}
+
+void SimulatorTest::parseFrame()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(bool, valid);
+    QFETCH(int, word);
+    QFETCH(int, code);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, registers);
+    Request request;
+    QCOMPARE(ktsim::parseFrame(frame, &request), valid);
+    if (!valid)
+        return;
+    QCOMPARE(int(request.word), word);
+    if (request.word == Word::Ccmd) {
+        QCOMPARE(request.code, code);
+        QCOMPARE(request.fields, fields);
+    } else if (request.word == Word::Cmd) {
+        QStringList regs;
+        if (request.op == CmdOp::Num)
+            regs << QStringLiteral("num=") + request.number;
+        for (const auto& reg : request.registers)
+            regs << QStringLiteral("%1=%2").arg(reg.first).arg(reg.second);
+        QCOMPARE(regs.join(QLatin1Char(' ')), registers);
+    } else {
+        QCOMPARE(request.job, frame.mid(frame.indexOf(";PPLT;") + 6, frame.size() - frame.indexOf(";PPLT;") - 7));
+    }
+}
+
+void SimulatorTest::packFrameLength_data()
+{
+    QTest::addColumn<int>("payload");
+    QTest::addColumn<int>("length");
+    for (auto [payload, length] : {std::pair{5, 9}, {6, 11}, {7, 12}, {94, 99}, {95, 101}, {96, 102}, {993, 999}, {994, 1001}, {995, 1002}})
+        QTest::addRow("%d bytes", payload) << payload << length;
+}
+
+void SimulatorTest::packFrameLength()
+{
+    QFETCH(int, payload);
+    QFETCH(int, length);
+    const QByteArray frame = packFrame(QByteArray(payload, 'x'));
+    QCOMPARE(frame.size(), length);
+    QCOMPARE(frame.mid(1, frame.indexOf(';') - 1).toInt(), length);
+}
+
+void SimulatorTest::streamSurvivesNoise_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("codes");   // codes of the CCMD requests found, in order
+    QTest::addColumn<int>("malformed");
+
+    const QByteArray a = ktFrame("CCMD;7,0;"), b = ktFrame("CCMD;18;");
+    QTest::newRow("two frames") << a + b << QStringList{"7", "18"} << 0;
+    QTest::newRow("noise between") << QByteArray("\r\nzz") + a + "\xff\x00 " + b << QStringList{"7", "18"} << 0;
+    QTest::newRow("etx without stx") << QByteArray("junk\x03") + a << QStringList{"7"} << 0;
+    QTest::newRow("truncated then whole") << QByteArray("\x02" "17;CCMD;4") + a << QStringList{"7"} << 0;
+    QTest::newRow("bad length in middle") << a + QByteArray("\x02" "99;CCMD;4;\x03") + b << QStringList{"7", "18"} << 1;
+    QTest::newRow("incomplete tail kept") << a + b.left(5) << QStringList{"7"} << 0;
+}
+
+void SimulatorTest::streamSurvivesNoise()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, codes);
+    QFETCH(int, malformed);
+    // Whole, and one byte at a time: the same requests must come out.
+    for (bool bytewise : {false, true}) {
+        RequestParser parser;
+        QStringList found;
+        Request request;
+        for (int i = 0; i < stream.size(); i += bytewise ? 1 : stream.size()) {
+            parser.feed(stream.mid(i, bytewise ? 1 : stream.size()));
+            while (parser.next(&request))
+                found << QString::number(request.code);
+        }
+        QCOMPARE(found, codes);
+        QCOMPARE(parser.malformed(), malformed);
+    }
+}
+
+void SimulatorTest::randomBytesNeverHideTheNextFrame()
+{
+    QRandomGenerator random(20250627);
+    const QByteArray frame = ktFrame("CCMD;9,0;");
+    for (int round = 0; round < 300; ++round) {
+        QByteArray noise(random.bounded(1, 400), Qt::Uninitialized);
+        for (char& c : noise)
+            c = char(random.bounded(256));
+        RequestParser parser;
+        parser.feed(noise + '\x03' + frame);
+        Request request, last;
+        int count = 0;
+        while (parser.next(&request)) {
+            last = request;
+            ++count;
+        }
+        QVERIFY2(count >= 1, qPrintable(QStringLiteral("round %1").arg(round)));
+        QCOMPARE(last.code, 9);
+        QCOMPARE(parser.pendingBytes(), 0);
+    }
+}
+
+void SimulatorTest::hpglStrokes()
+{
+    const HpglPaths paths = parseHpgl("IN;PU0,0;PD400,0,400,400;PU800,800;PR;PD40,0;PA;PU;PG;");
+    QCOMPARE(paths.strokes.size(), 2);
+    QCOMPARE(paths.strokes.at(0), (QVector<QPointF>{{0, 0}, {400, 0}, {400, 400}}));
+    QCOMPARE(paths.strokes.at(1), (QVector<QPointF>{{800, 800}, {840, 800}}));
+    QCOMPARE(paths.bounds, QRectF(QPointF(0, 0), QPointF(840, 800)));
+    // 400 + 400 drawn, 400*sqrt(2) travelled pen up, 40 drawn.
+    QVERIFY(qAbs(paths.travelUnits - (840 + 400 * std::sqrt(2.0))) < 1e-6);
+}
+
+// --- Cutter model, in process ---------------------------------------------------------
+
+namespace {
+
+struct Bench
+{
+    explicit Bench(int family = 437, int cutMs = 5) : cutter(options(family, cutMs), &recorder), spy(&cutter, &SimCutter::reply) {}
+    static CutterOptions options(int family, int cutMs)
+    {
+        CutterOptions o;
+        o.family = family;
+        o.cutMs = cutMs;
+        return o;
+    }
+    void send(const QByteArray& payload)
+    {
+        Request request;
+        QVERIFY2(parseFrame(ktFrame(payload), &request), payload.constData());
+        cutter.handle(request);
+    }
+    QStringList replies() const
+    {
+        QStringList out;
+        for (const auto& args : spy) {
+            const QByteArray frame = args.at(0).toByteArray();
+            out << QString::fromUtf8(frame.mid(frame.indexOf(';') + 1, frame.size() - frame.indexOf(';') - 2));
+        }
+        return out;
+    }
+    int count(const QString& payload) const { return replies().count(payload); }
+
+    CutRecorder recorder;
+    SimCutter cutter;
+    QSignalSpy spy;
+};
+
+} // namespace
+
+void SimulatorTest::readinessPerPage_data()
+{
+    QTest::addColumn<QStringList>("requests");   // "page" sends a page, "wait" lets the cutter finish
+    QTest::addColumn<int>("readiness");
+    QTest::addColumn<int>("pagesCut");
+
+    QTest::newRow("one page with its status read") << QStringList{"page", "CCMD;4;", "wait"} << 1 << 1;
+    QTest::newRow("three pages, read after the last")
+        << QStringList{"page", "wait", "page", "wait", "page", "CCMD;4;", "wait"} << 3 << 3;
+    QTest::newRow("read arriving just after the answer")
+        << QStringList{"page", "wait", "CCMD;4;", "wait"} << 1 << 1;
+    QTest::newRow("repeat answers once for all pages")
+        << QStringList{"page", "wait", "page", "CCMD;4;", "wait", "CCMD;30,1;", "wait"} << 3 << 4;
+    QTest::newRow("repeat twice") << QStringList{"page", "CCMD;4;", "wait", "CCMD;30,2;", "wait"} << 2 << 3;
+    QTest::newRow("idle read is answered") << QStringList{"CCMD;4;", "wait"} << 1 << 0;
+    QTest::newRow("set mark starts a new job")
+        << QStringList{"page", "wait", "CCMD;1000,1;", "page", "wait", "CCMD;30,1;", "wait"} << 3 << 3;
+}
+
+void SimulatorTest::readinessPerPage()
+{
+    QFETCH(QStringList, requests);
+    QFETCH(int, readiness);
+    QFETCH(int, pagesCut);
+    Bench bench;
+    int expectedAnswers = 0;
+    for (const QString& step : requests) {
+        if (step == QLatin1String("page")) {
+            bench.send("PPLT;IN;PU0,0;PD40,40;PG;");
+            ++expectedAnswers;
+        } else if (step == QLatin1String("wait")) {
+            QTRY_VERIFY_WITH_TIMEOUT(!bench.cutter.busy(), 5000);
+            QTest::qWait(20);
+        } else {
+            bench.send(step.toUtf8());
+        }
+    }
+    QTest::qWait(50);
+    QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), readiness);
+    QCOMPARE(bench.cutter.pagesCut(), pagesCut);
+    QCOMPARE(bench.recorder.pages(), pagesCut);
+}
+
+void SimulatorTest::stopAbandonsThePage()
+{
+    Bench bench(437, 200);
+    bench.send("PPLT;PU0,0;PD40,40;PG;");
+    bench.send("CCMD;27,2;");
+    QCOMPARE(bench.replies(), QStringList{"CCMD;27,0,2;"});
+    QTest::qWait(300);
+    QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), 0);
+    QCOMPARE(bench.cutter.pagesCut(), 0);
+    // Nothing left to repeat after a stop.
+    bench.send("CCMD;30,1;");
+    QCOMPARE(bench.replies().last(), QStringLiteral("CCMD;30,1;"));
+}
+
+void SimulatorTest::pauseHoldsThePage()
+{
+    Bench bench(437, 100);
+    bench.send("PPLT;PU0,0;PD40,40;PG;");
+    bench.send("CCMD;27,0;");
+    QTest::qWait(250);
+    QCOMPARE(bench.cutter.pagesCut(), 0);
+    bench.send("CCMD;27,1;");
+    QTRY_COMPARE_WITH_TIMEOUT(bench.count(QStringLiteral("CCMD;4,0;")), 1, 2000);
+    QCOMPARE(bench.replies().mid(0, 2), (QStringList{"CCMD;27,0,0;", "CCMD;27,0,1;"}));
+}
+
+void SimulatorTest::family157JobReports()
+{
+    Bench bench(157);
+    bench.send("CMD;NUM:2;");
+    bench.send("PLT;IN;PU0,0;PD40,0;PG;PU0,0;PD0,40;PG;");
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.cutter.busy(), 5000);
+    const QStringList reports = bench.replies().filter(QStringLiteral("CCMD;66,"));
+    // Start, then one report per page: 2 pages x 2 copies.
+    QCOMPARE(reports.size(), 5);
+    QCOMPARE(reports.first(), QStringLiteral("CCMD;66,1,job1.plt,2,0,0,0,0,0;"));
+    QCOMPARE(reports.at(2), QStringLiteral("CCMD;66,1,job1.plt,2,1,50,0,0,0;"));
+    QCOMPARE(reports.last(), QStringLiteral("CCMD;66,0,job1.plt,2,2,100,0,0,0;"));
+    QCOMPARE(bench.cutter.pagesCut(), 4);
+    QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), 0);
+}
+
+// --- The process over loopback --------------------------------------------------------
+
+void SimulatorTest::settingsRoundTrip437()
+{
+    SimProcess sim({"--firmware", "V9.9.1", "--device-id", "RV8-TEST"});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    const QList<QPair<QByteArray, QByteArray>> exchanges = {
+        // request                 reply
+        {"CCMD;51;",               "CCMD;51,0,V9.9.1;"},
+        {"CCMD;45;",               "CCMD;45,0,RV8-TEST;"},
+        {"CCMD;6,0,150;",          "CCMD;6,0,0,150;"},
+        {"CCMD;7,0;",              "CCMD;7,0,0,150;"},
+        {"CCMD;7,1;",              "CCMD;7,1;"},
+        {"CCMD;17,1.5,-19;",       "CCMD;17,0,1.5,-19;"},
+        {"CCMD;18;",               "CCMD;18,0,1.5,-19;"},
+        {"CCMD;23,2;",             "CCMD;23,0,2;"},
+        {"CCMD;64;",               "CCMD;64,0,2;"},
+        {"CCMD;1003,35;",          "CCMD;1003,0,35;"},
+        {"CCMD;1002;",             "CCMD;1002,0,35;"},
+        {"CCMD;44,RV8-NEW;",       "CCMD;44,0,RV8-NEW;"},
+        {"CCMD;45;",               "CCMD;45,0,RV8-NEW;"},
+        {"CCMD;65,0,0,800,-400;",  "CCMD;65,0;"},
+        {"CCMD;4242;",             "CCMD;4242,1;"},
+    };
+    for (const auto& exchange : exchanges) {
+        client.send(exchange.first);
+        QCOMPARE(client.replies(1), QList<QByteArray>{exchange.second});
+    }
+}
+
+void SimulatorTest::settingsRoundTrip157()
+{
+    SimProcess sim({"--family", "157", "--firmware", "F157", "--device-id", "VT-7"});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    const QList<QPair<QByteArray, QByteArray>> exchanges = {
+        {"CMD;SET11:65336;12:65535;13:0;",  "CMD;SET11:65336;12:65535;13:0;"},
+        {"CMD;GET11;12;13;",                "CMD;GET11:65336;12:65535;13:0;"},
+        {"CMD;GET26;",                      "CMD;GET26:300;"},
+        {"CMD;SET26:450;",                  "CMD;SET26:450;"},
+        {"CMD;GET26;",                      "CMD;GET26:450;"},
+        {"CCMD;2;",                         "CCMD;2,0,KT-VT4410,VT-7,PCB-2406-0001,1.2,F157,1;"},
+        {"CCMD;44,VT-8;",                   "CCMD;44,0,VT-8;"},
+        {"CCMD;2;",                         "CCMD;2,0,KT-VT4410,VT-8,PCB-2406-0001,1.2,F157,1;"},
+        {"CCMD;1010;",                      "CCMD;1010,0,2;"},
+        {"CCMD;54,3;",                      "CCMD;54,0,3;"},
+        {"CCMD;57;",                        "CCMD;57,0,5A17C3E9;"},
+    };
+    for (const auto& exchange : exchanges) {
+        client.send(exchange.first);
+        QCOMPARE(client.replies(1), QList<QByteArray>{exchange.second});
+    }
+}
+
+void SimulatorTest::jobOverTcpRecordsWhatWasCut()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("cut.plt"));
+    SimProcess sim({"--out", out, "--svg", dir.filePath(QStringLiteral("cut.svg"))});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    const QList<QByteArray> pages = {"IN;PU0,0;PD400,0;PG;", "\nPU0,0;PD0,400;PG;", "\nPU0,0;PD400,400;PG;"};
+    // The driver's sequence: mark, page, readiness, page, ..., last page with its status read.
+    client.send("CCMD;1003,30;");
+    client.send("CCMD;1000,1;");
+    QCOMPARE(client.replies(2), (QList<QByteArray>{"CCMD;1003,0,30;", "CCMD;1000,0,1;"}));
+    for (int i = 0; i < pages.size(); ++i) {
+        client.send("PPLT;" + pages.at(i));
+        if (i == pages.size() - 1)
+            client.send("CCMD;4;");
+        QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;4,0;"});
+    }
+    client.send("CCMD;30,1;");
+    QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;4,0;"});
+    QVERIFY(client.quietFor(150).isEmpty());
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray job = pages.at(0) + pages.at(1) + pages.at(2);
+    QCOMPARE(file.readAll(), job + job);
+    QCOMPARE(sim.stop(), 0);
+}
+
+void SimulatorTest::qrCodesAndStop()
+{
+    SimProcess sim({"--qr", "A1,B2", "--cut-ms", "400"});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    for (const QByteArray code : {"A1", "B2", "A1"}) {
+        client.send("CCMD;11;");
+        QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;11,0," + code + ";"});
+    }
+    client.send("PPLT;PU0,0;PD40,40;PG;");
+    client.send("CCMD;27,2;");
+    QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;27,0,2;"});
+    QVERIFY(client.quietFor(600).isEmpty());   // the abandoned page is never answered
+}
+
+void SimulatorTest::deviceStopOnSignal()
+{
+    SimProcess sim({"--cut-ms", "2000"});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    client.send("PPLT;PU0,0;PD40,40;PG;");
+    client.send("CCMD;4;");
+    QTest::qWait(100);
+    QCOMPARE(::kill(pid_t(sim.process.processId()), SIGUSR1), 0);
+    QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;1001,0;"});
+    QVERIFY(client.quietFor(300).isEmpty());
+
+    SimProcess auto_({"--stop-after-pages", "1"});
+    QVERIFY(auto_.start());
+    SimClient second;
+    QVERIFY(second.connectTo(auto_.port));
+    second.send("PPLT;PU0,0;PD40,40;PG;");
+    QCOMPARE(second.replies(1), QList<QByteArray>{"CCMD;4,0;"});
+    second.send("PPLT;PU0,0;PD40,40;PG;");
+    QCOMPARE(second.replies(1), QList<QByteArray>{"CCMD;1001,0;"});
+}
+
+void SimulatorTest::ptyConnection()
+{
+    SimProcess sim({"--pty", "--no-tcp"});
+    QVERIFY(sim.start());
+    QVERIFY(QFile::exists(sim.ptyPath));
+    PtyClient pty;
+    QVERIFY(pty.open(sim.ptyPath));
+    pty.send("CCMD;7,0;");
+    QCOMPARE(pty.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
+    pty.send("PPLT;IN;PU0,0;PD40,40;PG;");
+    pty.send("CCMD;4;");
+    QCOMPARE(pty.replies(1), QList<QByteArray>{"CCMD;4,0;"});
+}
+
+void SimulatorTest::malformedRequestsAreIgnored()
+{
+    SimProcess sim({});
+    QVERIFY(sim.start());
+    SimClient client;
+    QVERIFY(client.connectTo(sim.port));
+    client.socket.write(QByteArray("\x02" "99;CCMD;7,0;\x03garbage\x03\x02\x02;;\x03") + QByteArray(5000, '\x02'));
+    client.send("CCMD;7,0;");
+    QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
+    QCOMPARE(sim.process.state(), QProcess::Running);
+}
+
+void SimulatorTest::portInUseIsAClearError()
+{
+    SimProcess first({});
+    QVERIFY(first.start());
+    QProcess second;
+    second.start(ktBinary(QStringLiteral("ktrv8-sim")), {"--port", QString::number(first.port)});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 3);
+    QVERIFY(second.readAllStandardError().contains("cannot listen"));
+
+    QProcess help;
+    help.start(ktBinary(QStringLiteral("ktrv8-sim")), {"--help"});
+    QVERIFY(help.waitForFinished(10000));
+    QCOMPARE(help.exitCode(), 0);
+    QVERIFY(help.readAllStandardOutput().contains("--drop-after"));
+}
+
+QTEST_GUILESS_MAIN(SimulatorTest)
+#include "tst_simulator.moc"
