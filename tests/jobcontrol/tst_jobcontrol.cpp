@@ -4,9 +4,14 @@
 #include "ktdeviceproperty.h"
 #include "loopbackcutter.h"
 
+#include "nimbracloud.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QWebSocket>
+#include <QWebSocketServer>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -36,6 +41,7 @@ struct Device {
     std::unique_ptr<KTRV8> rv8;
     QStringList jobMessages;   // DevTasK texts
     QStringList codes;         // Qrcode texts
+    QStringList status;        // DevStatus texts
 
     Device()
     {
@@ -46,6 +52,8 @@ struct Device {
                 jobMessages << text;
             else if (kind == K::Qrcode)
                 codes << text;
+            else
+                status << text;
         });
     }
     KTDeviceProperty* operator[](const char* key) const { return rv8->property_ptr(key); }
@@ -99,6 +107,7 @@ private slots:
     void deviceInitiatedStop();
     void finishedTaskIgnoresCopies();
     void startTimeCreatedOnce();
+    void cloudSeesEveryTaskChange();
 
     void setPltScalesLinearly_data();
     void setPltScalesLinearly();
@@ -452,6 +461,49 @@ void TestJobControl::startTimeCreatedOnce()
     d.rv8->startTask();
     QCOMPARE(d["TASK_START_TIME"], started);
     QVERIFY(started->value().toDateTime().isValid());
+}
+
+// Every change of the task record reaches the cloud channel as a task-state message.
+void TestJobControl::cloudSeesEveryTaskChange()
+{
+    QWebSocketServer channel(QStringLiteral("cloud"), QWebSocketServer::NonSecureMode);
+    QVERIFY(channel.listen(QHostAddress::LocalHost));
+    QList<QJsonObject> runtime;
+    QString path;
+    QObject::connect(&channel, &QWebSocketServer::newConnection, &channel, [&] {
+        QWebSocket* socket = channel.nextPendingConnection();
+        path = socket->requestUrl().path();
+        QObject::connect(socket, &QWebSocket::textMessageReceived, socket, [&](const QString& text) {
+            QJsonObject state = QJsonDocument::fromJson(text.toUtf8()).object();
+            QCOMPARE(state.value("sender").toString(), QString("Device"));
+            runtime << state.value("message").toObject().value("Runtime").toObject();
+        });
+    });
+    // No HTTP service answers: registration fails quietly and is not retried during the test.
+    NimbraCloud client(QUrl(QStringLiteral("http://127.0.0.1:9/")),
+                       QStringLiteral("ws://127.0.0.1:%1/").arg(channel.serverPort()));
+    Device d;
+    LoopbackCutter cutter;
+    cutter.setScript(cutterScript({}));
+    QVERIFY(connect(d, cutter));
+    d.rv8->setCloudRetryInterval(10 * 60 * 1000);
+    d.rv8->setNimbraCloud(&client, QStringLiteral("KT0001"));
+    d.rv8->connect_websocket();
+    QTRY_VERIFY(d.status.contains(QStringLiteral("WEB SOCKET CONNECTED.")));
+    QCOMPARE(path, QString("/KT0001/Device/"));
+
+    d["TASK"]->setValue(record(0, 2, 1, 0));
+    d.rv8->setPlt(QString::fromLatin1(ThreePages));
+    d.rv8->startTask();
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 2);
+    QTRY_COMPARE(runtime.size(), 3);
+    settle(d, cutter);
+    QCOMPARE(runtime.size(), 3);
+    for (QJsonObject& state : runtime) {
+        QVERIFY(state.contains("FilePreview"));
+        state.remove("FilePreview");
+    }
+    QCOMPARE(runtime, (QList<QJsonObject>{record(0, 2, 1, 0), record(1, 2, 1, 0), record(2, 2, 0, 100)}));
 }
 
 namespace {
