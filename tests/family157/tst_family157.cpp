@@ -174,8 +174,6 @@ private slots:
     void groupsLayOutChildrenInAttachmentOrder();
     void builtEditorsShowDeviceUnitsScaled_data();
     void builtEditorsShowDeviceUnitsScaled();
-    void builtSpinRanges_data();
-    void builtSpinRanges();
     void deviceInfoReadsIntoAttachedChildren();
     void factorySetIsWriteOnly();
     void userPropertyNamesToolSpaceBesideCameraOffset();
@@ -270,35 +268,6 @@ void tst_Family157::builtEditorsShowDeviceUnitsScaled()
     p->from_ui_ctrl();
     QCOMPARE(p->value().userType(), stored.userType());
     QCOMPARE(p->value(), stored);
-}
-
-void tst_Family157::builtSpinRanges_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("min");
-    QTest::addColumn<int>("max");
-    QTest::newRow("FAN_DELAY") << "FAN_DELAY" << 0 << 10000;
-    QTest::newRow("FEED_LENGTH defaults") << "FEED_LENGTH" << 0 << 1000;
-    QTest::newRow("FEED_SPEED defaults") << "FEED_SPEED" << 0 << 1000;
-    QTest::newRow("SP1_ANGLE") << "SP1_ANGLE" << -360 << 360;
-    QTest::newRow("PU_SPEED") << "PU_SPEED" << 10 << 700;
-    QTest::newRow("SP2_PRESSURE in gf") << "SP2_PRESSURE" << 0 << 1900;
-}
-
-void tst_Family157::builtSpinRanges()
-{
-    QFETCH(QString, key);
-    QFETCH(int, min);
-    QFETCH(int, max);
-    auto device = fullDevice(factory);
-    KTDeviceProperty* p = kt_property_of(device.get(), key.toLatin1().constData());
-    QWidget host;
-    new QVBoxLayout(&host);
-    p->create_ui_ctrl(&host, key, true);
-    auto* spinBox = qobject_cast<QSpinBox*>(uiCtrl(p));
-    QVERIFY(spinBox);
-    QCOMPARE(spinBox->minimum(), min);
-    QCOMPARE(spinBox->maximum(), max);
 }
 
 // One reply carries six fields; the record hands them out in its list order, finding the
