@@ -96,6 +96,7 @@ void KTRV8::startTask()
         if (!page || !status)
             return;
         const QByteArray frame = page->set_cmd_bytes();
+        // A page can run to megabytes: the log shows its start only.
         qDebug() << "KTRV8::startTask" << frame.left(200);
         sendCMD(frame);
         if (jobPages.size() == 1)
