@@ -230,8 +230,8 @@ void KTRV8::completeCopy(bool startNext)
     device_task_to_cloud();
 }
 
-// False when the parameter set lacks what the next copy needs (the job step then ends
-// without its report, as it always has).
+// False when the parameter set lacks what the next copy needs; the job step then ends
+// without a report.
 bool KTRV8::startNextCopy()
 {
     KTDeviceProperty* mode = property_ptr("TASK_MODE");
