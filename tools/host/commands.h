@@ -1,0 +1,28 @@
+#ifndef COMMANDS_H
+#define COMMANDS_H
+
+#include "hostcommon.h"
+
+#include <QStringList>
+
+class DeviceLink;
+class JobRunner;
+
+// Each command returns an ExitCode. The link is loaded and, where the command talks to
+// the cutter, connected.
+int commandInfo(DeviceLink& link, const CommonOptions& options);
+int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList& keys);
+int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList& assignments);
+int commandMove(DeviceLink& link, const CommonOptions& options, const QStringList& arguments);
+int commandSettings(DeviceLink& link, const CommonOptions& options, const QString& screenshot);
+
+struct DemoOptions
+{
+    int copies = 2;
+    QString outDir;
+    QString sample;
+    int cutMs = 150;
+};
+int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner** running);
+
+#endif // COMMANDS_H

@@ -1,0 +1,129 @@
+#include "commands.h"
+#include "devicelink.h"
+#include "jobrunner.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+QString findSample(const QString& given)
+{
+    if (!given.isEmpty())
+        return given;
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("examples/sample.plt"));
+    return QFileInfo::exists(beside) ? beside : QStringLiteral(KTRV8_SOURCE_EXAMPLES "/sample.plt");
+}
+
+// Starts the simulator on a free loopback port; returns the port, 0 on failure.
+quint16 startSimulator(QProcess& sim, const QStringList& arguments, QString* error)
+{
+    sim.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ktrv8-sim")));
+    sim.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start();
+    if (!sim.waitForStarted(10000)) {
+        *error = QStringLiteral("cannot start the simulator %1: %2").arg(sim.program(), sim.errorString());
+        return 0;
+    }
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (!sim.canReadLine() && !sim.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+        const QString line = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        if (line.startsWith(QLatin1String("LISTENING tcp ")))
+            return quint16(line.section(QLatin1Char(':'), -1).toUInt());
+    }
+    *error = QStringLiteral("the simulator did not start listening");
+    return 0;
+}
+
+void stopSimulator(QProcess& sim)
+{
+    sim.terminate();
+    if (!sim.waitForFinished(5000)) {
+        sim.kill();
+        sim.waitForFinished(5000);
+    }
+}
+
+} // namespace
+
+int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner** running)
+{
+    const Output out(options.json);
+    const QString sample = findSample(demo.sample);
+    QFile sampleFile(sample);
+    if (!sampleFile.open(QIODevice::ReadOnly)) {
+        out.error(QStringLiteral("cannot read the sample job %1").arg(sample));
+        return ExitNoPlugin;
+    }
+    const QByteArray job = sampleFile.readAll();
+    QString dir = demo.outDir;
+    if (dir.isEmpty()) {
+        QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
+        temp.setAutoRemove(false);
+        dir = temp.path();
+    }
+    if (!QDir().mkpath(dir)) {
+        out.error(QStringLiteral("cannot create %1").arg(dir));
+        return ExitFailed;
+    }
+    const QString record = QDir(dir).filePath(QStringLiteral("cut.plt"));
+    const QString svg = QDir(dir).filePath(QStringLiteral("cut.svg"));
+
+    QProcess sim;
+    QString error;
+    const quint16 port = startSimulator(sim, {QStringLiteral("--out"), record, QStringLiteral("--svg"), svg,
+                                              QStringLiteral("--cut-ms"), QString::number(demo.cutMs)}, &error);
+    if (port == 0) {
+        out.error(error);
+        stopSimulator(sim);
+        return ExitNoPlugin;
+    }
+    out.line(QStringLiteral("Simulator listening on 127.0.0.1:%1").arg(port));
+
+    DeviceLink link;
+    if (!link.load(options.pluginPath, &error)) {
+        out.error(error);
+        stopSimulator(sim);
+        return ExitNoPlugin;
+    }
+    Address address;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = port;
+    const int connected = link.connectTo(address, 10000, &error);
+    if (connected != ExitOk) {
+        out.error(error);
+        stopSimulator(sim);
+        return connected;
+    }
+    JobOptions job_;
+    job_.file = sample;
+    job_.copies = demo.copies;
+    job_.timeoutSeconds = options.timeoutSeconds;
+    JobRunner runner(link, out, job_);
+    *running = &runner;
+    const int code = runner.run();
+    *running = nullptr;
+    stopSimulator(sim);
+    if (code != ExitOk)
+        return code;
+
+    // What the simulator recorded must be the sample, once per copy, byte for byte.
+    QFile cut(record);
+    const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
+    const bool exact = recorded == job.repeated(demo.copies);
+    out.line(exact ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2").arg(demo.copies).arg(record)
+                   : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
+    out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
+    out.result(QJsonObject{{QStringLiteral("record"), record}, {QStringLiteral("svg"), svg},
+                           {QStringLiteral("copies"), demo.copies}, {QStringLiteral("exact"), exact}});
+    return exact ? ExitOk : ExitFailed;
+}

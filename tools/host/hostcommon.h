@@ -1,0 +1,59 @@
+#ifndef HOSTCOMMON_H
+#define HOSTCOMMON_H
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+// Exit codes of ktrv8, also listed in its --help and the README.
+enum ExitCode {
+    ExitOk = 0,
+    ExitFailed = 1,         // the job or command did not complete for another reason
+    ExitUsage = 2,          // bad arguments, unknown key, value out of range
+    ExitNoPlugin = 3,       // the plug-in or the simulator could not be loaded or started
+    ExitNoConnection = 4,   // connection refused, device path missing, permission denied
+    ExitSilent = 5,         // the cutter did not answer in time (watchdog)
+    ExitDisconnected = 6,   // the connection was lost during the job
+    ExitCutterStopped = 7,  // the cutter stopped the job itself
+    ExitUnknownQrCode = 8,  // a scanned code has no job file
+    ExitInterrupted = 130,  // stopped with Ctrl-C (the cutter confirmed the stop)
+};
+
+QString exitCodeHelp();
+
+// Where the cutter is.
+struct Address
+{
+    bool usb = false;
+    QString host;
+    quint16 port = 9100;
+    QString path;
+    QString describe() const;
+};
+
+// Options every command that talks to a cutter understands.
+struct CommonOptions
+{
+    Address address;
+    bool haveAddress = false;
+    QString pluginPath;
+    bool json = false;
+    int timeoutSeconds = 60;
+};
+
+// Text for people, or one JSON object for scripts (--json), on stdout; errors on stderr.
+class Output
+{
+public:
+    explicit Output(bool json) : json(json) {}
+    void line(const QString& text) const;
+    void error(const QString& text) const;
+    void result(const QJsonObject& object) const;
+    bool isJson() const { return json; }
+    static bool terminal();
+
+private:
+    bool json;
+};
+
+#endif // HOSTCOMMON_H

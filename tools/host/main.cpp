@@ -1,0 +1,333 @@
+// ktrv8: command-line host for the KT-RV8 cutter driver plug-in.
+#include "commands.h"
+#include "devicelink.h"
+#include "jobrunner.h"
+#include "settingsaccess.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+struct CommandHelp
+{
+    const char* name;
+    const char* usage;
+    const char* text;
+};
+
+const CommandHelp commands[] = {
+    {"demo", "ktrv8 demo [--copies N] [--out-dir DIR] [--cut-ms MS]",
+     "Starts the cutter simulator beside ktrv8 on a free loopback port, cuts the sample job\n"
+     "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
+     "the path of an SVG picture of what was cut. Needs nothing but the build."},
+    {"cut", "ktrv8 cut FILE.plt (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--qr DIR] [--margin MM] [--timeout S]",
+     "Cuts a PLT job page by page. --copies N cuts it N times (the cutter repeats it);\n"
+     "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
+     "Ctrl-C stops the cutter and waits for its confirmation (again: leave at once).\n"
+     "--timeout S (default 60) ends a job that makes no progress for S seconds."},
+    {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",
+     "Reads and shows the device information and every user setting."},
+    {"get", "ktrv8 get KEY... (--tcp HOST[:PORT] | --usb PATH)",
+     "Reads settings from the cutter and prints KEY=VALUE lines. Groups (SCALE,\n"
+     "CAMERA_OFFSET) print their parts comma-separated."},
+    {"set", "ktrv8 set KEY=VALUE... (--tcp HOST[:PORT] | --usb PATH)",
+     "Writes settings. Values are checked against the setting's range first (a list item\n"
+     "number for WORK_MODE); groups take comma-separated parts, e.g. CAMERA_OFFSET=0.5,-20.\n"
+     "Prints the values the cutter holds afterwards."},
+    {"move", "ktrv8 move X Y (--tcp HOST[:PORT] | --usb PATH)", "Moves the tool head by X, Y."},
+    {"settings", "ktrv8 settings [--tcp HOST[:PORT] | --usb PATH] [--screenshot FILE.png]",
+     "Opens a window with the driver's own setting rows, and Read and Apply buttons.\n"
+     "--screenshot saves a picture of it and exits."},
+};
+
+const char* const commonHelp =
+    "Options for every command:\n"
+    "  --tcp HOST[:PORT]   the cutter on the network (port 9100 by default)\n"
+    "  --usb PATH          the cutter's device node, e.g. /dev/ttyACM0\n"
+    "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8)\n"
+    "  --json              print one JSON object per result instead of text\n"
+    "  --lang LANG         language of the driver's captions: en, ja or zh\n"
+    "  --timeout S         seconds without progress before a job is given up (default 60)\n"
+    "  -h, --help          this help; \"ktrv8 COMMAND --help\" for one command\n";
+
+const CommandHelp* findCommand(const QString& name)
+{
+    for (const CommandHelp& c : commands) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+void printHelp(const CommandHelp* command)
+{
+    if (command) {
+        std::printf("Usage: %s\n\n%s\n\n%s\n%s", command->usage, command->text, commonHelp, qPrintable(exitCodeHelp()));
+        return;
+    }
+    std::printf("Usage: ktrv8 COMMAND [options]\n\nCommand-line host for the KT-RV8 cutter driver plug-in.\n\nCommands:\n");
+    for (const CommandHelp& c : commands)
+        std::printf("  %s\n", c.usage);
+    std::printf("\n%s\n%s", commonHelp, qPrintable(exitCodeHelp()));
+}
+
+// The driver picks its translation from the system locale, read once at start-up.
+bool applyLanguage(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        QByteArray value;
+        if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc)
+            value = argv[i + 1];
+        else if (std::strncmp(argv[i], "--lang=", 7) == 0)
+            value = argv[i] + 7;
+        else
+            continue;
+        const QByteArray locale = value == "en" ? "en_US" : value == "ja" ? "ja_JP" : value == "zh" ? "zh_CN" : value;
+        if (locale != "en_US" && locale != "ja_JP" && locale != "zh_CN") {
+            std::fprintf(stderr, "ktrv8: --lang takes en, ja or zh, not \"%s\"\n", value.constData());
+            return false;
+        }
+        qputenv("LC_ALL", locale + ".UTF-8");
+        qputenv("LANG", locale + ".UTF-8");
+    }
+    return true;
+}
+
+int signalPipe[2] = {-1, -1};
+
+// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    static const bool debug = qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
+    if (type == QtDebugMsg && !debug)
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+void onSignal(int number)
+{
+    const char byte = char(number);
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+bool parseAddress(const QCommandLineParser& parser, CommonOptions* options, QString* error)
+{
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    const bool usb = parser.isSet(QStringLiteral("usb"));
+    if (tcp && usb) {
+        *error = QStringLiteral("give either --tcp or --usb, not both");
+        return false;
+    }
+    options->haveAddress = tcp || usb;
+    if (usb) {
+        options->address.usb = true;
+        options->address.path = parser.value(QStringLiteral("usb"));
+    } else if (tcp) {
+        const QString text = parser.value(QStringLiteral("tcp"));
+        const int colon = text.lastIndexOf(QLatin1Char(':'));
+        options->address.host = colon > 0 && !text.contains(QLatin1Char(']')) && text.count(QLatin1Char(':')) == 1 ? text.left(colon) : text;
+        if (colon > 0 && text.count(QLatin1Char(':')) == 1) {
+            bool ok = false;
+            const int port = text.mid(colon + 1).toInt(&ok);
+            if (!ok || port < 1 || port > 65535) {
+                *error = QStringLiteral("--tcp takes HOST[:PORT] with a port from 1 to 65535, not \"%1\"").arg(text);
+                return false;
+            }
+            options->address.port = quint16(port);
+        }
+        if (options->address.host.isEmpty()) {
+            *error = QStringLiteral("--tcp needs a host");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool intValue(const QCommandLineParser& parser, const QString& name, int min, int max, int* value, QString* error)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    *value = parser.value(name).toInt(&ok);
+    if (!ok || *value < min || *value > max) {
+        *error = QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"").arg(name).arg(min).arg(max).arg(parser.value(name));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(quietDebug);
+    if (!applyLanguage(argc, argv))
+        return ExitUsage;
+    QString commandName;
+    for (int i = 1; i < argc && commandName.isEmpty(); ++i) {
+        if (findCommand(QString::fromLocal8Bit(argv[i])))
+            commandName = QString::fromLocal8Bit(argv[i]);
+    }
+    bool screenshot = false;
+    for (int i = 1; i < argc; ++i)
+        screenshot = screenshot || std::strncmp(argv[i], "--screenshot", 12) == 0;
+    if (commandName == QLatin1String("settings") && screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(commandName == QLatin1String("settings") ? new QApplication(argc, argv)
+                                                                                  : new QCoreApplication(argc, argv));
+    QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
+
+    QCommandLineParser parser;
+    const QList<QCommandLineOption> optionList = {
+        {{"h", "help"}, "help"},
+        {"tcp", "cutter on the network", "HOST[:PORT]"},
+        {"usb", "cutter device node", "PATH"},
+        {"plugin", "driver plug-in", "PATH"},
+        {"json", "JSON output"},
+        {"lang", "caption language", "LANG"},
+        {"timeout", "no-progress timeout", "S"},
+        {"copies", "copies", "N"},
+        {"qr", "QR-code job folder", "DIR"},
+        {"margin", "spacing between copies", "MM"},
+        {"screenshot", "screenshot file", "FILE"},
+        {"out-dir", "demo output folder", "DIR"},
+        {"sample", "demo job", "FILE"},
+        {"cut-ms", "demo time per page", "MS"},
+    };
+    parser.addOptions(optionList);
+    const Output plain(false);
+    if (!parser.parse(app->arguments())) {
+        plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
+        return ExitUsage;
+    }
+    const CommandHelp* command = findCommand(commandName);
+    if (parser.isSet(QStringLiteral("help")) || !command) {
+        printHelp(command);
+        if (!command && !parser.isSet(QStringLiteral("help")) && !parser.positionalArguments().isEmpty()) {
+            plain.error(QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
+            return ExitUsage;
+        }
+        return command || parser.isSet(QStringLiteral("help")) ? ExitOk : ExitUsage;
+    }
+    QStringList args = parser.positionalArguments();
+    args.removeOne(commandName);
+
+    CommonOptions options;
+    options.json = parser.isSet(QStringLiteral("json"));
+    options.pluginPath = parser.value(QStringLiteral("plugin"));
+    const Output out(options.json);
+    QString error;
+    int copies = commandName == QLatin1String("demo") ? 2 : 1;
+    int cutMs = 150;
+    if (!parseAddress(parser, &options, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 86400, &options.timeoutSeconds, &error)
+        || !intValue(parser, QStringLiteral("copies"), 1, 999, &copies, &error)
+        || !intValue(parser, QStringLiteral("cut-ms"), 0, 60000, &cutMs, &error)) {
+        out.error(error);
+        return ExitUsage;
+    }
+
+    JobRunner* running = nullptr;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, [&running] {
+            char byte = 0;
+            if (::read(signalPipe[0], &byte, 1) != 1)
+                return;
+            if (running)
+                running->interrupt();
+            else
+                std::_Exit(ExitInterrupted);
+        });
+        struct sigaction action = {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+
+    if (commandName == QLatin1String("demo")) {
+        DemoOptions demo;
+        demo.copies = copies;
+        demo.outDir = parser.value(QStringLiteral("out-dir"));
+        demo.sample = parser.value(QStringLiteral("sample"));
+        demo.cutMs = cutMs;
+        return commandDemo(options, demo, &running);
+    }
+
+    const bool needsCutter = commandName != QLatin1String("settings");
+    if (needsCutter && !options.haveAddress) {
+        out.error(QStringLiteral("say where the cutter is: --tcp HOST[:PORT] or --usb PATH (ktrv8 demo needs neither)"));
+        return ExitUsage;
+    }
+    if ((commandName == QLatin1String("get") || commandName == QLatin1String("set")) && args.isEmpty()) {
+        out.error(QStringLiteral("%1 needs at least one %2").arg(commandName, commandName == QLatin1String("get") ? QStringLiteral("KEY") : QStringLiteral("KEY=VALUE")));
+        return ExitUsage;
+    }
+    if (commandName == QLatin1String("cut") && args.size() != 1) {
+        out.error(QStringLiteral("cut takes one job file (FILE.plt)"));
+        return ExitUsage;
+    }
+    if (commandName == QLatin1String("cut") && !parser.isSet(QStringLiteral("qr")) && !QFileInfo(args.first()).isFile()) {
+        out.error(QStringLiteral("no job file %1").arg(args.first()));
+        return ExitUsage;
+    }
+
+    DeviceLink link;
+    if (!link.load(options.pluginPath, &error)) {
+        out.error(error);
+        return ExitNoPlugin;
+    }
+    QVariant margin;
+    if (parser.isSet(QStringLiteral("margin"))) {
+        QList<QPair<QString, QVariant>> values;
+        if (!SettingsAccess(link).parse(QStringLiteral("MARGIN"), parser.value(QStringLiteral("margin")), &values, &error)) {
+            out.error(error);
+            return ExitUsage;
+        }
+        margin = values.first().second;
+    }
+    if (options.haveAddress) {
+        const int connected = link.connectTo(options.address, 10000, &error);
+        if (connected != ExitOk) {
+            out.error(error);
+            return connected;
+        }
+    }
+
+    if (commandName == QLatin1String("cut")) {
+        JobOptions job;
+        job.file = args.first();
+        job.copies = copies;
+        job.qrDir = parser.value(QStringLiteral("qr"));
+        job.timeoutSeconds = options.timeoutSeconds;
+        job.margin = margin;
+        JobRunner runner(link, out, job);
+        running = &runner;
+        const int code = runner.run();
+        running = nullptr;
+        return code;
+    }
+    if (commandName == QLatin1String("info"))
+        return commandInfo(link, options);
+    if (commandName == QLatin1String("get"))
+        return commandGet(link, options, args);
+    if (commandName == QLatin1String("set"))
+        return commandSet(link, options, args);
+    if (commandName == QLatin1String("move"))
+        return commandMove(link, options, args);
+    return commandSettings(link, options, parser.value(QStringLiteral("screenshot")));
+}

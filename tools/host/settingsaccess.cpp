@@ -1,0 +1,282 @@
+#include "settingsaccess.h"
+
+#include "devicelink.h"
+
+#include "ktdeviceproperty.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+struct Widget
+{
+    QString kind;
+    double min = 0;
+    double max = 0;
+    double factor = 1.0;
+    int items = 0;
+};
+
+// The widget descriptor, with the defaults the editors apply.
+Widget widgetOf(const KTDeviceProperty* p)
+{
+    Widget w;
+    const QJsonObject descriptor = p->property("WIDGET").toJsonObject();
+    w.kind = descriptor.value(QStringLiteral("widget")).toString();
+    const bool integral = w.kind == QLatin1String("QSpinBox");
+    const QJsonValue min = descriptor.value(QStringLiteral("min"));
+    const QJsonValue max = descriptor.value(QStringLiteral("max"));
+    auto usable = [integral](const QJsonValue& v) { return v.isDouble() && (!integral || v.toDouble() == std::trunc(v.toDouble())); };
+    w.min = usable(min) ? min.toDouble() : 0;
+    w.max = usable(max) ? max.toDouble() : (integral ? 1000 : 0);
+    w.max = std::max(w.max, w.min);     // the spin boxes' own rule
+    w.factor = descriptor.value(QStringLiteral("factor")).toDouble(1.0);
+    if (w.factor == 0)
+        w.factor = 1.0;
+    w.items = descriptor.value(QStringLiteral("option")).toString().split(QLatin1Char(';')).size();
+    return w;
+}
+
+QString number(double v)
+{
+    return QString::number(v, 'g', 10);
+}
+
+// Same type as the property holds, so the cutter's replies decode into it again.
+QVariant asTypeOf(const QVariant& current, const QVariant& value)
+{
+    QVariant converted = value;
+    const int type = current.userType();
+    if ((type == QMetaType::UInt || type == QMetaType::Int || type == QMetaType::Double || type == QMetaType::QString)
+        && converted.convert(type))
+        return converted;
+    return value;
+}
+
+} // namespace
+
+SettingsAccess::SettingsAccess(DeviceLink& deviceLink) : link(deviceLink)
+{
+    for (const QByteArray& name : link.device()->dynamicPropertyNames()) {
+        KTDeviceProperty* p = link.property(QString::fromLatin1(name));
+        if (!p)
+            continue;
+        for (const QString& child : childrenOf(p))
+            parentOf.insert(child, QString::fromLatin1(name));
+    }
+}
+
+KTDeviceProperty* SettingsAccess::property(const QString& key) const
+{
+    return link.property(key);
+}
+
+bool SettingsAccess::exists(const QString& key) const
+{
+    return property(key) != nullptr;
+}
+
+QStringList SettingsAccess::knownKeys() const
+{
+    QStringList keys;
+    for (const QByteArray& name : link.device()->dynamicPropertyNames()) {
+        const KTDeviceProperty* p = property(QString::fromLatin1(name));
+        if (p && (p->property("WIDGET").isValid() || p->get_cmd_int() != 0))
+            keys << QString::fromLatin1(name);
+    }
+    return keys;
+}
+
+QStringList SettingsAccess::childrenOf(KTDeviceProperty* group) const
+{
+    QStringList children;
+    for (const QByteArray& name : group->dynamicPropertyNames()) {
+        // "UI_CTRL" also holds a pointer, to the property's editor.
+        if (name != "UI_CTRL" && kt_property_of(group, name.constData()))
+            children << QString::fromLatin1(name);
+    }
+    return children;
+}
+
+QStringList SettingsAccess::leaves(const QString& key) const
+{
+    KTDeviceProperty* p = property(key);
+    const QStringList children = p ? childrenOf(p) : QStringList();
+    return children.isEmpty() ? QStringList{key} : children;
+}
+
+QString SettingsAccess::label(const QString& key) const
+{
+    const KTDeviceProperty* p = property(key);
+    return p ? p->label() : QString();
+}
+
+QString SettingsAccess::unit(const QString& key) const
+{
+    const KTDeviceProperty* p = property(key);
+    return p ? p->uint() : QString();
+}
+
+QString SettingsAccess::shown(const QString& key) const
+{
+    const QStringList keys = leaves(key);
+    if (keys.size() > 1 || keys.first() != key) {
+        QStringList parts;
+        for (const QString& leaf : keys)
+            parts << shown(leaf);
+        return parts.join(QLatin1Char(','));
+    }
+    const KTDeviceProperty* p = property(key);
+    if (!p)
+        return QString();
+    const Widget w = widgetOf(p);
+    if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox"))
+        return QString::number(qint64(std::trunc(p->value().toInt() * w.factor)));
+    if (w.kind == QLatin1String("QDoubleSpinBox") || (w.kind == QLatin1String("QLineEdit") && w.factor != 1.0))
+        return number(p->value().toDouble() * w.factor);
+    return p->value().toString();
+}
+
+QJsonValue SettingsAccess::shownJson(const QString& key) const
+{
+    const QStringList keys = leaves(key);
+    if (keys.size() > 1 || keys.first() != key) {
+        QJsonObject group;
+        for (const QString& leaf : keys)
+            group.insert(leaf, shownJson(leaf));
+        return group;
+    }
+    const KTDeviceProperty* p = property(key);
+    const QString text = shown(key);
+    const Widget w = p ? widgetOf(p) : Widget();
+    if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox") || w.kind == QLatin1String("QDoubleSpinBox"))
+        return text.toDouble();
+    return text;
+}
+
+bool SettingsAccess::parse(const QString& key, const QString& text, QList<QPair<QString, QVariant>>* values, QString* error) const
+{
+    if (!exists(key)) {
+        *error = QStringLiteral("unknown setting \"%1\" (known: %2)").arg(key, knownKeys().join(QLatin1String(", ")));
+        return false;
+    }
+    const QStringList keys = leaves(key);
+    const QStringList parts = keys.size() > 1 ? text.split(QLatin1Char(',')) : QStringList{text};
+    if (parts.size() != keys.size()) {
+        *error = QStringLiteral("%1 takes %2 comma-separated values (%3), not \"%4\"")
+                     .arg(key).arg(keys.size()).arg(keys.join(QLatin1String(", ")), text);
+        return false;
+    }
+    for (int i = 0; i < keys.size(); ++i) {
+        QVariant value;
+        if (!parseLeaf(keys.at(i), parts.at(i).trimmed(), &value, error))
+            return false;
+        values->append({keys.at(i), value});
+    }
+    return true;
+}
+
+bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant* value, QString* error) const
+{
+    const KTDeviceProperty* p = property(key);
+    const Widget w = widgetOf(p);
+    if (w.kind.isEmpty() || w.kind == QLatin1String("QLabel") || writeOwner(key).isEmpty()) {
+        *error = QStringLiteral("%1 is read-only").arg(key);
+        return false;
+    }
+    auto range = [&](double shown) {
+        if (shown >= w.min && shown <= w.max)
+            return true;
+        *error = QStringLiteral("%1 must be from %2 to %3%4, not %5")
+                     .arg(key, number(w.min), number(w.max), p->uint().isEmpty() ? QString() : QStringLiteral(" ") + p->uint(), text);
+        return false;
+    };
+    bool ok = false;
+    if (w.kind == QLatin1String("QSpinBox")) {
+        const int shown = text.toInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"").arg(key, number(w.min), number(w.max), text);
+            return false;
+        }
+        if (!range(shown))
+            return false;
+        *value = asTypeOf(p->value(), int(std::trunc(shown / w.factor)));
+        return true;
+    }
+    if (w.kind == QLatin1String("QComboBox")) {
+        const int index = text.toInt(&ok);
+        if (!ok || index < 0 || index >= w.items) {
+            *error = QStringLiteral("%1 takes an item number from 0 to %2, not \"%3\"").arg(key).arg(w.items - 1).arg(text);
+            return false;
+        }
+        *value = asTypeOf(p->value(), int(std::trunc(index / w.factor)));
+        return true;
+    }
+    if (w.kind == QLatin1String("QDoubleSpinBox")) {
+        const double shown = text.toDouble(&ok);
+        if (!ok || !std::isfinite(shown)) {
+            *error = QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"").arg(key, number(w.min), number(w.max), text);
+            return false;
+        }
+        if (!range(shown))
+            return false;
+        *value = asTypeOf(p->value(), shown / w.factor);
+        return true;
+    }
+    // Free text travels inside a frame: the separators and control bytes would break it.
+    for (const QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            *error = QStringLiteral("%1 cannot contain \";\", \",\" or control characters").arg(key);
+            return false;
+        }
+    }
+    if (text.size() > 64) {
+        *error = QStringLiteral("%1 takes at most 64 characters").arg(key);
+        return false;
+    }
+    *value = w.factor == 1.0 ? QVariant(text) : QVariant(number(text.toDouble() / w.factor));
+    return true;
+}
+
+// The property whose write request carries leaf: the leaf itself, or its compound group.
+QString SettingsAccess::writeOwner(const QString& leaf) const
+{
+    const KTDeviceProperty* p = property(leaf);
+    if (p && p->set_cmd_int() != 0 && p->cmd_type() != KTDeviceInterface::UnCMD)
+        return leaf;
+    const QString parent = parentOf.value(leaf);
+    const KTDeviceProperty* group = parent.isEmpty() ? nullptr : property(parent);
+    return group && group->set_cmd_int() != 0 && group->cmd_type() != KTDeviceInterface::UnCMD ? parent : QString();
+}
+
+QStringList SettingsAccess::readKeys(const QStringList& keys) const
+{
+    QStringList reads;
+    for (const QString& key : keys) {
+        for (const QString& leaf : leaves(key)) {
+            const KTDeviceProperty* p = property(leaf);
+            QString reader = p && p->get_cmd_int() != 0 ? leaf : parentOf.value(leaf);
+            const KTDeviceProperty* r = reader.isEmpty() ? nullptr : property(reader);
+            if (r && !r->get_cmd_bytes().isEmpty() && !reads.contains(reader))
+                reads << reader;
+        }
+    }
+    return reads;
+}
+
+QList<QByteArray> SettingsAccess::writeFrames(const QStringList& leafKeys) const
+{
+    QStringList owners;
+    for (const QString& leaf : leafKeys) {
+        const QString owner = writeOwner(leaf);
+        if (!owner.isEmpty() && !owners.contains(owner))
+            owners << owner;
+    }
+    QList<QByteArray> frames;
+    for (const QString& owner : owners)
+        frames << property(owner)->set_cmd_bytes();
+    return frames;
+}

@@ -1,0 +1,47 @@
+#ifndef SETTINGSACCESS_H
+#define SETTINGSACCESS_H
+
+#include <QJsonValue>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class DeviceLink;
+class KTDeviceProperty;
+
+// Settings by key, as the property widgets see them: groups expand into their children,
+// values are shown and entered in the widget's units and checked against its range.
+class SettingsAccess
+{
+public:
+    explicit SettingsAccess(DeviceLink& link);
+
+    bool exists(const QString& key) const;
+    QStringList knownKeys() const;
+    // A group's children in row order, else the key itself.
+    QStringList leaves(const QString& key) const;
+
+    QString shown(const QString& key) const;
+    QJsonValue shownJson(const QString& key) const;
+    QString label(const QString& key) const;
+    QString unit(const QString& key) const;
+
+    // Checks text against the widget of key (a group takes one comma-separated value per
+    // child) and gives the values to store, leaf by leaf.
+    bool parse(const QString& key, const QString& text, QList<QPair<QString, QVariant>>* values, QString* error) const;
+    // Read requests that fill the given keys, and write requests that carry them.
+    QStringList readKeys(const QStringList& keys) const;
+    QList<QByteArray> writeFrames(const QStringList& leafKeys) const;
+
+private:
+    KTDeviceProperty* property(const QString& key) const;
+    QStringList childrenOf(KTDeviceProperty* group) const;
+    bool parseLeaf(const QString& key, const QString& text, QVariant* value, QString* error) const;
+    QString writeOwner(const QString& leaf) const;
+
+    DeviceLink& link;
+    QMap<QString, QString> parentOf;    // child key -> group key
+};
+
+#endif // SETTINGSACCESS_H
