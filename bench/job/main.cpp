@@ -1,0 +1,227 @@
+// ktbench-job: a whole job through the plug-in against a minimal client replaying exactly
+// the same frames to the same zero-cut-time cutter, and the time the plug-in takes from a
+// readiness reply reaching its socket to the next page going out.
+#include "benchsupport.h"
+#include "simfleet.h"
+
+#include "ktdeviceproperty.h"
+#include "ktrv8.h"
+#include "simprotocol.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <iterator>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ktbench;
+
+namespace {
+
+constexpr int JobTimeoutMs = 120000;
+
+struct JobCase
+{
+    const char* name;
+    int pages;
+    int pageBytes;
+    int rounds;
+};
+
+const JobCase cases[] = {
+    // name                 pages  page bytes  rounds
+    {"1000 pages of 4 KiB", 1000,  4096,       7},
+    {"10 pages of 1 MiB",   10,    1 << 20,    7},
+};
+
+// Frames the cutter must have taken before it answers with one readiness reply: every
+// page, together with the status read that follows the last one.
+QList<QByteArray> burstsOf(const QList<QByteArray>& frames)
+{
+    const QByteArray statusRead = ktsim::packFrame("CCMD;4;");
+    QList<QByteArray> bursts;
+    QByteArray burst;
+    for (int i = 0; i < frames.size(); ++i) {
+        burst += frames.at(i);
+        ktsim::Request request;
+        if (!ktsim::parseFrame(frames.at(i), &request) || request.word != ktsim::Word::Pplt)
+            continue;
+        if (i + 1 < frames.size() && frames.at(i + 1) == statusRead)
+            burst += frames.at(++i);
+        bursts.append(burst);
+        burst.clear();
+    }
+    return bursts;
+}
+
+// The minimal client: a plain blocking socket that writes each burst and waits for the
+// readiness reply.
+class RawClient
+{
+public:
+    explicit RawClient(quint16 port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            qFatal("RawClient: cannot connect");
+    }
+    ~RawClient() { ::close(fd); }
+
+    // Nanoseconds for the whole replay; -1 when the cutter went silent.
+    qint64 replay(const QList<QByteArray>& bursts)
+    {
+        const QByteArray ready = ktsim::ccmdReply(4, 0);
+        const qint64 start = nowNs();
+        for (const QByteArray& burst : bursts) {
+            if (!writeAll(burst) || !awaitReply(ready))
+                return -1;
+        }
+        return nowNs() - start;
+    }
+
+private:
+    bool writeAll(const QByteArray& bytes)
+    {
+        for (int done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                return false;
+            done += int(n);
+        }
+        return true;
+    }
+
+    bool awaitReply(const QByteArray& reply)
+    {
+        char chunk[4096];
+        for (;;) {
+            const int at = inbox.indexOf(reply);
+            if (at >= 0) {
+                inbox.remove(0, at + reply.size());
+                return true;
+            }
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n <= 0)
+                return false;
+            inbox.append(chunk, int(n));
+        }
+    }
+
+    int fd = -1;
+    QByteArray inbox;
+};
+
+// Nanoseconds from startTask to the copy being counted; -1 on timeout.
+qint64 runThroughPlugin(KTRV8* device, const QString& job, HandoffProbe& probe)
+{
+    prepareOneCopy(device);
+    device->setPlt(job);
+    QEventLoop loop;
+    qint64 end = -1;
+    QObject::connect(device, &KTDeviceInterface::message, &loop,
+                     [&](KTDeviceInterface::KTDeviceMessage kind, const QString&) {
+                         if (kind == KTDeviceInterface::DevTasK && end < 0 && copyFinished(device)) {
+                             end = nowNs();
+                             loop.quit();
+                         }
+                     });
+    QTimer::singleShot(JobTimeoutMs, &loop, &QEventLoop::quit);
+    probe.forgetRead();
+    const qint64 start = nowNs();
+    device->startTask();
+    if (end < 0)
+        loop.exec();
+    return end < 0 ? -1 : end - start;
+}
+
+QList<QByteArray> expectedPages(const QString& job)
+{
+    QList<QByteArray> pages;
+    for (const QString& page : KTRV8::splitPages(job))
+        pages.append(page.toLocal8Bit());
+    return pages;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    silenceDebugOutput();
+
+    SimFleet fleet(2, SimFleet::Options{0, true}); // 0: the plug-in's cutter, 1: the raw client's
+    KTRV8 factory;
+    KTRV8* device = newDevice(factory);
+    if (!connectDevice(device, fleet.port(0)))
+        qFatal("ktbench-job: the device did not connect");
+    HandoffProbe probe;
+    if (!probe.attach(deviceSocket(device)))
+        qFatal("ktbench-job: no read notifier on the device's socket");
+    RawClient raw(fleet.port(1));
+
+    double rttP99 = 0;
+    const double rtt = loopbackRoundTripUs(3000, &rttP99);
+
+    // An argument picks one case by its number (for profiling).
+    const int only = argc > 1 ? QByteArray(argv[1]).toInt() : -1;
+    for (int index = 0; index < int(std::size(cases)); ++index) {
+        if (only >= 0 && index != only)
+            continue;
+        const JobCase& jobCase = cases[index];
+        const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
+        const QList<QByteArray> pages = expectedPages(job);
+
+        // Warm-up run; its frames are what the raw client replays.
+        fleet.clearTaps();
+        if (runThroughPlugin(device, job, probe) < 0)
+            qFatal("ktbench-job: the job did not finish");
+        const QByteArray stream = fleet.tapped(0);
+        if (pagesIn(stream) != pages)
+            qFatal("ktbench-job: the cutter did not receive every page exactly once");
+        const QList<QByteArray> bursts = burstsOf(framesIn(stream));
+        if (bursts.size() != pages.size())
+            qFatal("ktbench-job: %d bursts for %d pages", int(bursts.size()), int(pages.size()));
+        if (raw.replay(bursts) < 0)
+            qFatal("ktbench-job: the raw replay did not finish");
+
+        QVector<double> pluginMs;
+        QVector<double> rawMs;
+        probe.clear();
+        bool everyPage = true;
+        for (int round = 0; round < jobCase.rounds; ++round) {
+            fleet.clearTaps();
+            const qint64 plugin = runThroughPlugin(device, job, probe);
+            const qint64 replay = raw.replay(bursts);
+            if (plugin < 0 || replay < 0)
+                qFatal("ktbench-job: a run did not finish");
+            everyPage = everyPage && pagesIn(fleet.tapped(0)) == pages;
+            pluginMs.append(plugin / 1e6);
+            rawMs.append(replay / 1e6);
+        }
+        const double ratio = median(pluginMs) / median(rawMs);
+        const QString name = QString::fromLatin1(jobCase.name);
+        printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": plug-in / raw replay"),
+                 QStringLiteral("%1 (%2 ms / %3 ms)").arg(fmt(ratio)).arg(fmt(median(pluginMs), 1)).arg(fmt(median(rawMs), 1)),
+                 QStringLiteral("<= 1.25"), verdict(ratio <= 1.25 && everyPage));
+        if (jobCase.pageBytes == 4096) {
+            const double p50 = median(probe.samples());
+            const double p99 = percentile(probe.samples(), 99);
+            printRow(QStringLiteral("2 page handoff"),
+                     QStringLiteral("median / p99 over %1 pages, against loopback RTT (median %2 us, p99 %3 us)")
+                         .arg(probe.samples().size()).arg(fmt(rtt, 1)).arg(fmt(rttP99, 1)),
+                     QStringLiteral("%1 us / %2 us (median = %3 x RTT)").arg(fmt(p50, 1)).arg(fmt(p99, 1)).arg(fmt(p50 / rtt)),
+                     QStringLiteral("median <= RTT"), verdict(p50 <= rtt));
+        }
+    }
+    delete device;
+    return 0;
+}

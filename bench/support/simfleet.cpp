@@ -1,0 +1,114 @@
+#include "simfleet.h"
+
+#include "simcutter.h"
+#include "simlink.h"
+#include "simprotocol.h"
+#include "simtransport.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+
+namespace ktbench {
+
+template <typename F> void SimFleet::onThread(F&& work) const
+{
+    QMetaObject::invokeMethod(context, std::forward<F>(work), Qt::BlockingQueuedConnection);
+}
+
+SimFleet::SimFleet(int count, const Options& options)
+{
+    thread.setObjectName(QStringLiteral("simulated cutters"));
+    thread.start();
+    context = new QObject;
+    context->moveToThread(&thread);
+    onThread([this, count, options] {
+        for (int i = 0; i < count; ++i) {
+            auto* cutter = new Cutter;
+            ktsim::CutterOptions cutterOptions;
+            cutterOptions.cutMs = options.cutMs;
+            cutter->model = new ktsim::SimCutter(cutterOptions, nullptr, context);
+            cutter->link = new ktsim::SimLink(cutter->model, ktsim::LinkFaults{}, context);
+            cutter->transport = new ktsim::TcpTransport(context);
+            QString error;
+            if (!cutter->transport->listen(QHostAddress::LocalHost, 0, &error))
+                qFatal("SimFleet: %s", qPrintable(error));
+            cutter->port = cutter->transport->port();
+            if (options.tapBytes) {
+                QObject::connect(cutter->transport, &ktsim::Transport::received, context,
+                                 [this, cutter](const QByteArray& bytes) {
+                                     QMutexLocker lock(&tapMutex);
+                                     cutter->tap.append(bytes);
+                                 });
+            }
+            cutter->link->addTransport(cutter->transport);
+            cutters.append(cutter);
+        }
+    });
+}
+
+SimFleet::~SimFleet()
+{
+    onThread([this] {
+        delete context; // its children: every cutter's model, link and transport
+        context = nullptr;
+    });
+    thread.quit();
+    thread.wait();
+    qDeleteAll(cutters);
+}
+
+quint16 SimFleet::port(int index) const
+{
+    return cutters.at(index)->port;
+}
+
+QByteArray SimFleet::tapped(int index) const
+{
+    QMutexLocker lock(&tapMutex);
+    return cutters.at(index)->tap;
+}
+
+void SimFleet::clearTaps()
+{
+    QMutexLocker lock(&tapMutex);
+    for (Cutter* cutter : cutters)
+        cutter->tap.clear();
+}
+
+int SimFleet::pagesCut(int index) const
+{
+    int pages = 0;
+    ktsim::SimCutter* model = cutters.at(index)->model;
+    onThread([&pages, model] { pages = model->pagesCut(); });
+    return pages;
+}
+
+QList<QByteArray> framesIn(const QByteArray& stream)
+{
+    QList<QByteArray> frames;
+    int from = 0;
+    for (;;) {
+        const int stx = stream.indexOf(ktsim::STX, from);
+        if (stx < 0)
+            break;
+        const int etx = stream.indexOf(ktsim::ETX, stx);
+        if (etx < 0)
+            break;
+        frames.append(stream.mid(stx, etx - stx + 1));
+        from = etx + 1;
+    }
+    return frames;
+}
+
+QList<QByteArray> pagesIn(const QByteArray& stream)
+{
+    QList<QByteArray> pages;
+    for (const QByteArray& frame : framesIn(stream)) {
+        const int word = frame.indexOf(';') + 1;
+        if (word > 0 && frame.mid(word, 5) == "PPLT;")
+            pages.append(frame.mid(word + 5, frame.size() - word - 6));
+    }
+    return pages;
+}
+
+} // namespace ktbench

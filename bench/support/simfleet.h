@@ -1,0 +1,67 @@
+#ifndef SIMFLEET_H
+#define SIMFLEET_H
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QThread>
+#include <QVector>
+
+#include <memory>
+
+namespace ktsim {
+class SimCutter;
+class SimLink;
+class TcpTransport;
+}
+
+namespace ktbench {
+
+// Simulated cutters (zero cut time by default), each on its own loopback port, all on one
+// thread of their own, so the cutters' work does not run on the host's event loop.
+class SimFleet
+{
+public:
+    struct Options
+    {
+        int cutMs = 0;
+        // Keep the bytes each cutter receives (to check or replay them later).
+        bool tapBytes = false;
+    };
+
+    SimFleet(int count, const Options& options);
+    ~SimFleet();
+
+    int size() const { return cutters.size(); }
+    quint16 port(int index) const;
+    // Bytes cutter `index` received since the last clearTaps().
+    QByteArray tapped(int index) const;
+    void clearTaps();
+    int pagesCut(int index) const;
+
+private:
+    struct Cutter
+    {
+        ktsim::SimCutter* model = nullptr;
+        ktsim::SimLink* link = nullptr;
+        ktsim::TcpTransport* transport = nullptr;
+        quint16 port = 0;
+        QByteArray tap;
+    };
+
+    template <typename F> void onThread(F&& work) const;
+
+    QThread thread;
+    QObject* context = nullptr;
+    QVector<Cutter*> cutters;
+    mutable QMutex tapMutex;
+};
+
+// The PPLT pages (their job text) among the frames of a byte stream, in order.
+QList<QByteArray> pagesIn(const QByteArray& stream);
+// The frames (STX..ETX) of a byte stream, in order.
+QList<QByteArray> framesIn(const QByteArray& stream);
+
+} // namespace ktbench
+
+#endif // SIMFLEET_H
