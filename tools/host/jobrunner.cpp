@@ -165,10 +165,12 @@ void JobRunner::onTaskText(const QString& text)
         finish(ExitInterrupted, QStringLiteral("stopped by the user; %1").arg(position()));
         return;
     }
-    confirmedCopies = done;
     showProgress();
-    if (ordered > 0 && done >= ordered)
-        finish(ExitOk, QStringLiteral("done: %1 cop%2 of %3 page(s) cut").arg(done).arg(done == 1 ? QStringLiteral("y") : QStringLiteral("ies")).arg(pagesPerCopy));
+    if (ordered > 0 && done >= ordered) {
+        const QString copies = QStringLiteral("%1 cop%2").arg(done).arg(done == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+        finish(ExitOk, options.qrDir.isEmpty() ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copies).arg(pagesPerCopy)
+                                               : QStringLiteral("done: %1 cut, one per scanned code").arg(copies));
+    }
 }
 
 // A scanned code names the job to cut: DIR/CODE.plt. The driver then feeds its further
@@ -191,8 +193,9 @@ void JobRunner::onQrCode(const QString& code)
         return;
     }
     out.line(QStringLiteral("Scanned %1: cutting %2").arg(code, path));
-    link.device()->setPlt(text);
     pagesPerCopy = KTRV8::splitPages(text).size();
+    pagesLoaded = true;
+    link.device()->setPlt(text);
     KTDeviceProperty* job = link.property(QStringLiteral("TASK_PPLT"));
     link.send(job->set_cmd_bytes());
     // As the driver's own start does for a one-page job: the status read answers its end.
@@ -229,14 +232,19 @@ void JobRunner::showProgress()
         return;
     watchdog.start();
     const int done = qMin(recordInt("Finished"), options.copies);
-    if (done > confirmedCopies || done < confirmedCopies)
+    const bool qr = !options.qrDir.isEmpty();
+    if (done != confirmedCopies) {
         confirmedCopies = done;
-    const bool pagesKnown = rv8 && (done == 0 || !options.qrDir.isEmpty()) && pagesPerCopy > 0;
+        pagesLoaded = false;    // a QR-code copy's pages come with its scanned code
+    }
+    const bool pagesKnown = rv8 && pagesPerCopy > 0 && done < options.copies && (qr ? pagesLoaded : done == 0);
     confirmedPages = pagesKnown ? qBound(0, rv8->pageIndex(), pagesPerCopy) : 0;
     const double fraction = (done + (pagesKnown ? double(confirmedPages) / pagesPerCopy : 0.0)) / qMax(1, options.copies);
     QString where = QStringLiteral("copy %1/%2").arg(qMin(done + 1, options.copies)).arg(options.copies);
     if (pagesKnown && done < options.copies)
         where += QStringLiteral(", page %1/%2").arg(qMin(confirmedPages + 1, pagesPerCopy)).arg(pagesPerCopy);
+    else if (done < options.copies && qr)
+        where += QStringLiteral(", waiting for the next scanned code");
     else if (done < options.copies && done > 0)
         where += QStringLiteral(", repeated by the cutter");
     if (done >= options.copies)

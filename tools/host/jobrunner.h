@@ -55,6 +55,7 @@ private:
     int confirmedCopies = 0;
     int confirmedPages = 0;
     bool started = false;
+    bool pagesLoaded = false;
     bool stopping = false;
     bool finished = false;
     QString lastProgress;

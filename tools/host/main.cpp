@@ -209,7 +209,16 @@ int main(int argc, char** argv)
     };
     parser.addOptions(optionList);
     const Output plain(false);
-    if (!parser.parse(app->arguments())) {
+    // Negative numbers ("move 10 -5") are arguments, not options.
+    QStringList arguments = app->arguments();
+    const QString negative = QStringLiteral("\x01");
+    for (QString& argument : arguments) {
+        bool number = false;
+        argument.toInt(&number);
+        if (number && argument.startsWith(QLatin1Char('-')))
+            argument.prepend(negative);
+    }
+    if (!parser.parse(arguments)) {
         plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
         return ExitUsage;
     }
@@ -224,6 +233,10 @@ int main(int argc, char** argv)
     }
     QStringList args = parser.positionalArguments();
     args.removeOne(commandName);
+    for (QString& argument : args) {
+        if (argument.startsWith(negative))
+            argument.remove(0, 1);
+    }
 
     CommonOptions options;
     options.json = parser.isSet(QStringLiteral("json"));
