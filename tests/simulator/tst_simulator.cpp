@@ -32,6 +32,8 @@ private slots:
     void stopAbandonsThePage();
     void pauseHoldsThePage();
     void family157JobReports();
+    void cutTimeFollowsSpeed_data();
+    void cutTimeFollowsSpeed();
 
     void settingsRoundTrip437();
     void settingsRoundTrip157();
@@ -312,6 +314,31 @@ void SimulatorTest::family157JobReports()
     QCOMPARE(reports.last(), QStringLiteral("CCMD;66,0,job1.plt,2,2,100,0,0,0;"));
     QCOMPARE(bench.cutter.pagesCut(), 4);
     QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), 0);
+}
+
+void SimulatorTest::cutTimeFollowsSpeed_data()
+{
+    QTest::addColumn<int>("family");
+    QTest::addColumn<QByteArray>("setSpeed");
+    QTest::addColumn<int>("ms");
+    // The page travels 10 mm out and 10 mm back (400 plotter units each way).
+    QTest::newRow("437 at 100 mm/s") << 437 << QByteArray("CCMD;6,0,100;") << 200;
+    QTest::newRow("437 at 50 mm/s") << 437 << QByteArray("CCMD;6,0,50;") << 400;
+    QTest::newRow("157 at 200 mm/s") << 157 << QByteArray("CMD;SET1:200;") << 100;
+}
+
+void SimulatorTest::cutTimeFollowsSpeed()
+{
+    QFETCH(int, family);
+    QFETCH(QByteArray, setSpeed);
+    QFETCH(int, ms);
+    CutterOptions options = Bench::options(family, 5);
+    options.cutBySpeed = true;
+    SimCutter cutter(options, nullptr);
+    Request request;
+    QVERIFY(ktsim::parseFrame(ktFrame(setSpeed), &request));
+    cutter.handle(request);
+    QCOMPARE(cutter.pageDuration("PU0,0;PD400,0;PU0,0;PG;"), ms);
 }
 
 // --- The process over loopback --------------------------------------------------------

@@ -37,6 +37,8 @@ public:
     void deviceStop();
 
     SettingsStore& settings() { return store; }
+    // How long cutting a page takes: --cut-ms, or its path length at the speed setting.
+    int pageDuration(const QByteArray& page) const;
     int pagesCut() const { return totalPagesCut; }
     bool busy() const { return !units.isEmpty(); }
 
@@ -69,7 +71,6 @@ private:
     void abandonWork();
     void startNextPage();
     void pageFinished();
-    int pageDuration(const QByteArray& page) const;
     void report(const Unit& unit, int status);
     void send(const QByteArray& frame);
 
