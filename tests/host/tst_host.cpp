@@ -205,7 +205,8 @@ void HostTest::qrCodeJob()
 void HostTest::ctrlCStopsAndWaitsForTheCutter()
 {
     const QString record = dir.filePath(QStringLiteral("stopped.plt"));
-    SimProcess sim({"--cut-ms", "400", "--out", record});
+    // Pages slow enough that the stop always lands while the second one is on the cutter.
+    SimProcess sim({"--cut-ms", "1500", "--out", record});
     QVERIFY(sim.start());
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample, "--copies", "2"} + addressOf(sim, false));
@@ -224,7 +225,7 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QVERIFY2(out.contains("waiting for the cutter to confirm"), out.constData());
     QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"), err.constData());
     // The page on the cutter was abandoned and no further copy was started.
-    QTest::qWait(900);
+    QTest::qWait(1700);
     QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
 }
 
