@@ -60,6 +60,9 @@ QList<KTDeviceProperty*> KTDeviceProperty::children() const
     QList<KTDeviceProperty*> result;
     const QList<QByteArray> names = dynamicPropertyNames();
     for (const QByteArray& name : names) {
+        // The editor is remembered beside the children as a pointer too; it is a widget.
+        if (name == "UI_CTRL")
+            continue;
         if (KTDeviceProperty* child = kt_property_of(this, name.constData()))
             result.append(child);
     }

@@ -472,6 +472,7 @@ void TestJobControl::cloudSeesEveryTaskChange()
     QString path;
     QObject::connect(&channel, &QWebSocketServer::newConnection, &channel, [&] {
         QWebSocket* socket = channel.nextPendingConnection();
+        socket->setParent(&channel); // the server does not own what it hands out
         path = socket->requestUrl().path();
         QObject::connect(socket, &QWebSocket::textMessageReceived, socket, [&](const QString& text) {
             QJsonObject state = QJsonDocument::fromJson(text.toUtf8()).object();

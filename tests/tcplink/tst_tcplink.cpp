@@ -302,6 +302,7 @@ void tst_TcpLink::connectRefusedUnlessDisconnected()
     QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
 
     LinkDevice noAddress(cutter.port());
+    delete noAddress.property_ptr("TCP");
     noAddress.setProperty("TCP", QVariant());
     QVERIFY(!noAddress.connectDevice());
     QVERIFY(noAddress.socket() == nullptr);

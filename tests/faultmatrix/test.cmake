@@ -1,0 +1,1 @@
+target_link_libraries(tst_${name} PRIVATE ktcloudservice nimbracloud Qt5::WebSockets)

@@ -1,0 +1,71 @@
+// Faults found by the sanitizer runs and the fuzzers, each kept as the case that showed it.
+#include "ktdeviceproperty.h"
+#include "ktrv8.h"
+
+#include <QDoubleSpinBox>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QtTest>
+
+#include <memory>
+
+class TestRegressions : public QObject
+{
+    Q_OBJECT
+private slots:
+    void groupEditorIsNotAChild_data();
+    void groupEditorIsNotAChild();
+};
+
+// A group remembers its own editor as a pointer beside the pointers to its children; copying
+// values to or from the editors took that widget for a child property and called property
+// code on it (caught by UBSan as a member call on a QWidget). Values must still travel both
+// ways, once and again after the panel is rebuilt.
+void TestRegressions::groupEditorIsNotAChild_data()
+{
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QByteArray>("x");
+    QTest::addColumn<QByteArray>("y");
+    QTest::newRow("scale") << QByteArray("SCALE") << QByteArray("SCALE_X") << QByteArray("SCALE_Y");
+    QTest::newRow("camera offset") << QByteArray("CAMERA_OFFSET") << QByteArray("CAMERA_OFFSET_X")
+                                   << QByteArray("CAMERA_OFFSET_Y");
+}
+
+void TestRegressions::groupEditorIsNotAChild()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QByteArray, x);
+    QFETCH(QByteArray, y);
+    KTRV8 factory;
+    std::unique_ptr<KTDeviceInterface> device(factory.initInstance());
+    KTDeviceProperty* g = device->property_ptr(group.constData());
+    KTDeviceProperty* px = device->property_ptr(x.constData());
+    KTDeviceProperty* py = device->property_ptr(y.constData());
+    QVERIFY(g && px && py);
+    for (int build = 0; build < 2; ++build) {
+        QWidget panel;
+        new QVBoxLayout(&panel);
+        g->create_ui_ctrl(&panel, QString::fromLatin1(group), true);
+        auto* ex = panel.findChild<QDoubleSpinBox*>(QString::fromLatin1(x));
+        auto* ey = panel.findChild<QDoubleSpinBox*>(QString::fromLatin1(y));
+        QVERIFY(ex && ey);
+        // Through the group: edits reach the children, and the children's values come back.
+        ex->setValue(ex->minimum() + (ex->maximum() - ex->minimum()) / (3 + build));
+        ey->setValue(ey->maximum());
+        const double vx = ex->value();
+        const double vy = ey->value();
+        g->from_ui_ctrl();
+        const QVariant heldX = px->value();
+        const QVariant heldY = py->value();
+        ex->setValue(ex->minimum());
+        ey->setValue(ey->minimum());
+        g->to_ui_ctrl();
+        QCOMPARE(ex->value(), vx);
+        QCOMPARE(ey->value(), vy);
+        QCOMPARE(px->value(), heldX);
+        QCOMPARE(py->value(), heldY);
+    }
+}
+
+QTEST_MAIN(TestRegressions)
+#include "tst_regressions.moc"
