@@ -46,6 +46,17 @@ int wholePercent(const QString& text)
     return int(v);
 }
 
+// The same keys and values in a new object. A JSON object keeps the bytes of every text
+// value replaced in it for as long as it lives, so a record updated in place by each task
+// report would grow without bound (and each copy of it would take longer).
+QJsonObject freshCopy(const QJsonObject& record)
+{
+    QJsonObject copy;
+    for (auto it = record.constBegin(); it != record.constEnd(); ++it)
+        copy.insert(it.key(), it.value());
+    return copy;
+}
+
 } // namespace
 
 // Frames are cut by scanning with an offset and the consumed prefix is removed once, so a
@@ -167,7 +178,7 @@ void KTCommonInterface::decode_task(QString item)
     const QStringList fields = item.split(QLatin1Char(','));
     if (fields.size() < TaskReportFields)
         return;
-    QJsonObject record = task->value().toJsonObject();
+    QJsonObject record = freshCopy(task->value().toJsonObject());
     record.insert(QStringLiteral("Status"), fields.at(1).toInt());
     record.insert(QStringLiteral("FileName"), fields.at(2));
     record.insert(QStringLiteral("TaskCopies"), fields.at(3).toInt());
