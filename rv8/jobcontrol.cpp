@@ -125,7 +125,9 @@ void KTRV8::move(int x, int y)
     KTDeviceProperty* head = property_ptr("MOVE");
     if (!head)
         return;
-    head->setValue(QStringLiteral("0,0,%1,%2").arg(x * 80).arg(y * 80));
+    // A host may pass any int: the 32-bit product wraps, computed unsigned so the wrap is defined.
+    const auto steps = [](int v) { return qint32(quint32(v) * 80u); };
+    head->setValue(QStringLiteral("0,0,%1,%2").arg(steps(x)).arg(steps(y)));
     sendWrite(this, head);
 }
 

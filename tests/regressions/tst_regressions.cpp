@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QtTest>
 
+#include <climits>
 #include <memory>
 
 class TestRegressions : public QObject
@@ -15,6 +16,8 @@ class TestRegressions : public QObject
 private slots:
     void groupEditorIsNotAChild_data();
     void groupEditorIsNotAChild();
+    void moveWrapsLikeA32BitProduct_data();
+    void moveWrapsLikeA32BitProduct();
 };
 
 // A group remembers its own editor as a pointer beside the pointers to its children; copying
@@ -65,6 +68,30 @@ void TestRegressions::groupEditorIsNotAChild()
         QCOMPARE(px->value(), heldX);
         QCOMPARE(py->value(), heldY);
     }
+}
+
+// Steps from the host times 80 overflowed a signed int for large steps (undefined behaviour,
+// fatal under UBSan). The product is the 32-bit two's-complement one.
+void TestRegressions::moveWrapsLikeA32BitProduct_data()
+{
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::addColumn<QString>("move");
+    QTest::newRow("small") << 10 << -5 << "0,0,800,-400";
+    QTest::newRow("largest without wrap") << INT_MAX / 80 << INT_MIN / 80 << "0,0,2147483600,-2147483600";
+    QTest::newRow("int max and min") << INT_MAX << INT_MIN << "0,0,-80,0";
+    QTest::newRow("just past the range") << INT_MAX / 80 + 1 << -(INT_MAX / 80) - 2 << "0,0,-2147483616,2147483536";
+}
+
+void TestRegressions::moveWrapsLikeA32BitProduct()
+{
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QFETCH(QString, move);
+    KTRV8 factory;
+    std::unique_ptr<KTDeviceInterface> device(factory.initInstance());
+    device->move(x, y);
+    QCOMPARE(device->property_ptr("MOVE")->value().toString(), move);
 }
 
 QTEST_MAIN(TestRegressions)
