@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -106,13 +107,18 @@ KTRV8* newDevice(KTRV8& factory)
 
 bool spinUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(1);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 bool connectDevice(KTRV8* device, quint16 port, int timeoutMs)

@@ -53,7 +53,8 @@ QTcpSocket* deviceSocket(KTRV8* device);
 // One copy ordered, none finished: the record a host keeps before a job.
 void prepareOneCopy(KTRV8* device);
 bool copyFinished(KTRV8* device);
-// Runs the event loop until done() holds or the deadline passes; false on timeout.
+// Runs the event loop until done() holds (looked at every millisecond) or the deadline
+// passes; false on timeout.
 bool spinUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Measures, on the device's own thread, the time from the moment the socket's read
