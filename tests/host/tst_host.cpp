@@ -196,7 +196,7 @@ void HostTest::qrCodeJob()
     const QString record = dir.filePath(QStringLiteral("qr-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')).remove(QLatin1Char(':')));
     SimProcess sim(QStringList{"--qr", codes, "--out", record} + (usb ? QStringList{"--pty"} : QStringList()));
     QVERIFY(sim.start());
-    const Run run = runHost(QStringList{"cut", "qr-job", "--qr", jobs, "--copies", "2"} + addressOf(sim, usb));
+    const Run run = runHost(QStringList{"cut", "--qr", jobs, "--copies", "2"} + addressOf(sim, usb));
     QVERIFY2(run.code == exitCode, (run.out + run.err).constData());
     QVERIFY2((run.out + run.err).contains(message.toUtf8()), (run.out + run.err).constData());
     QCOMPARE(readFile(record), recorded);

@@ -32,7 +32,7 @@ const CommandHelp commands[] = {
      "Starts the cutter simulator beside ktrv8 on a free loopback port, cuts the sample job\n"
      "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
      "the path of an SVG picture of what was cut. Needs nothing but the build."},
-    {"cut", "ktrv8 cut FILE.plt (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--qr DIR] [--margin MM] [--timeout S]",
+    {"cut", "ktrv8 cut (FILE.plt | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]",
      "Cuts a PLT job page by page. --copies N cuts it N times (the cutter repeats it);\n"
      "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
      "Ctrl-C stops the cutter and waits for its confirmation (again: leave at once).\n"
@@ -290,11 +290,17 @@ int main(int argc, char** argv)
         out.error(QStringLiteral("%1 needs at least one %2").arg(commandName, commandName == QLatin1String("get") ? QStringLiteral("KEY") : QStringLiteral("KEY=VALUE")));
         return ExitUsage;
     }
-    if (commandName == QLatin1String("cut") && args.size() != 1) {
-        out.error(QStringLiteral("cut takes one job file (FILE.plt)"));
+    const bool qrJob = parser.isSet(QStringLiteral("qr"));
+    if (commandName == QLatin1String("cut") && (qrJob ? args.size() > 1 : args.size() != 1)) {
+        out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
+                        : QStringLiteral("cut takes one job file (FILE.plt)"));
         return ExitUsage;
     }
-    if (commandName == QLatin1String("cut") && !parser.isSet(QStringLiteral("qr")) && !QFileInfo(args.first()).isFile()) {
+    if (commandName == QLatin1String("cut") && qrJob && !QFileInfo(parser.value(QStringLiteral("qr"))).isDir()) {
+        out.error(QStringLiteral("no folder %1 for the QR-code jobs").arg(parser.value(QStringLiteral("qr"))));
+        return ExitUsage;
+    }
+    if (commandName == QLatin1String("cut") && !qrJob && !QFileInfo(args.first()).isFile()) {
         out.error(QStringLiteral("no job file %1").arg(args.first()));
         return ExitUsage;
     }
@@ -323,7 +329,7 @@ int main(int argc, char** argv)
 
     if (commandName == QLatin1String("cut")) {
         JobOptions job;
-        job.file = args.first();
+        job.file = args.value(0);
         job.copies = copies;
         job.qrDir = parser.value(QStringLiteral("qr"));
         job.timeoutSeconds = options.timeoutSeconds;
