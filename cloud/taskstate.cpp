@@ -24,7 +24,7 @@ QJsonValue previewField(const QVariant& preview)
 void KTCommonInterface::device_task_to_cloud()
 {
     KTDeviceProperty* task = property_ptr("TASK");
-    if (!task)
+    if (!task || !webSocket)
         return;
     QJsonObject state = task->value().toJsonObject();
     if (KTDeviceProperty* preview = property_ptr("FILE_PREVIEW"))
@@ -34,6 +34,5 @@ void KTCommonInterface::device_task_to_cloud()
         {QStringLiteral("message"), QJsonObject{{Runtime, state}}},
         {QStringLiteral("actions"), QJsonArray{Runtime}},
     };
-    if (webSocket)
-        webSocket->sendTextMessage(QString::fromUtf8(QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    webSocket->sendTextMessage(QString::fromUtf8(QJsonDocument(body).toJson(QJsonDocument::Compact)));
 }

@@ -1,6 +1,8 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 
+#include <QEvent>
+#include <QHash>
 #include <QJsonObject>
 #include <QPointer>
 
@@ -27,7 +29,7 @@ int lastStxBetween(const QByteArray& buffer, int from, int to)
     return -1;
 }
 
-KTDeviceInterface::KTDeviceCMDType kindOf(const QString& word)
+KTDeviceInterface::KTDeviceCMDType kindOf(const QStringRef& word)
 {
     if (word == QLatin1String("CMD"))
         return KTDeviceInterface::CMD;
@@ -56,6 +58,45 @@ QJsonObject freshCopy(const QJsonObject& record)
         copy.insert(it.key(), it.value());
     return copy;
 }
+
+// Which property answers replies of one kind and code: found by the search below once, then
+// kept until a property of the device is stored, replaced or removed (each such change
+// reaches the device as a DynamicPropertyChange event). Without it every reply walks the
+// device's properties, each looked up by name, and a set of a few dozen properties costs
+// most of the decoding time.
+class ReplyRoutes : public QObject
+{
+public:
+    explicit ReplyRoutes(QObject* device) : QObject(device)
+    {
+        setObjectName(QString::fromLatin1(Name));
+        device->installEventFilter(this);
+    }
+
+    static ReplyRoutes* of(QObject* device)
+    {
+        auto* routes = static_cast<ReplyRoutes*>(device->findChild<QObject*>(
+            QString::fromLatin1(Name), Qt::FindDirectChildrenOnly));
+        return routes ? routes : new ReplyRoutes(device);
+    }
+
+    static quint64 keyOf(KTDeviceInterface::KTDeviceCMDType kind, int code)
+    {
+        return (quint64(quint32(kind)) << 32) | quint32(code);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::DynamicPropertyChange)
+            routes.clear();
+        return false;
+    }
+
+    QHash<quint64, KTDeviceProperty*> routes; // null: no property answers
+
+private:
+    static constexpr const char* Name = "KTCommonInterface::replyRoutes";
+};
 
 } // namespace
 
@@ -94,9 +135,37 @@ void KTCommonInterface::decode_buffer()
     decoding = false;
 }
 
+// Only the first property answering to this kind and code is considered; a name that
+// holds no property ends the search.
+static KTDeviceProperty* searchReplyTarget(KTCommonInterface* device,
+                                           KTDeviceInterface::KTDeviceCMDType kind, int code)
+{
+    const QList<QByteArray> names = device->dynamicPropertyNames();
+    for (const QByteArray& name : names) {
+        KTDeviceProperty* p = device->property_ptr(name.constData());
+        if (!p)
+            return nullptr;
+        if (p->cmd_type() == kind && (code == p->get_cmd_int() || code == p->set_cmd_int()))
+            return p;
+    }
+    return nullptr;
+}
+
+static KTDeviceProperty* replyTarget(KTCommonInterface* device,
+                                     KTDeviceInterface::KTDeviceCMDType kind, int code)
+{
+    ReplyRoutes* cache = ReplyRoutes::of(device);
+    const quint64 key = ReplyRoutes::keyOf(kind, code);
+    auto it = cache->routes.constFind(key);
+    if (it == cache->routes.constEnd())
+        it = cache->routes.insert(key, searchReplyTarget(device, kind, code));
+    return it.value();
+}
+
 void KTCommonInterface::decode_cmd(QString frame)
 {
-    const QStringList parts = frame.split(QLatin1Char(';'));
+    // Parts and fields refer into the frame; only the values handed on are copied.
+    const QVector<QStringRef> parts = frame.splitRef(QLatin1Char(';'));
     if (parts.size() < 3)
         return;
     const KTDeviceCMDType kind = kindOf(parts.at(1));
@@ -107,48 +176,42 @@ void KTCommonInterface::decode_cmd(QString frame)
             QString key;
             QString value;
             int number = 0;
-            decode_cmd(parts.at(i), key, number, value);
+            decode_cmd(parts.at(i).toString(), key, number, value);
             if (i == 2)
                 code = number;
             values.append(value);
         }
     } else if (kind == CCMD) {
-        const QStringList fields = parts.at(2).split(QLatin1Char(','));
+        const QVector<QStringRef> fields = parts.at(2).split(QLatin1Char(','));
         code = fields.at(0).toInt();
         if (code == TaskReportCode) {
             if (frame == lastTaskFrame)
                 return;
             lastTaskFrame = frame;
-            decode_task(parts.at(2));
+            decode_task(parts.at(2).toString());
             return;
         }
         if (code == 55 || code == 11) {
-            emit message(Qrcode, fields.last());
+            emit message(Qrcode, fields.last().toString());
             return;
         }
         if (fields.size() < 2 || fields.at(1).toInt() != 0)
             return;
-        values = fields.mid(2);
+        for (int i = 2; i < fields.size(); ++i)
+            values.append(fields.at(i).toString());
     }
     if (values.isEmpty() || std::find(std::begin(TaskCommandCodes), std::end(TaskCommandCodes), code)
                                 != std::end(TaskCommandCodes))
         return;
 
-    // Only the first property answering to this kind and code is considered.
-    const QList<QByteArray> names = dynamicPropertyNames();
-    for (const QByteArray& name : names) {
-        KTDeviceProperty* p = property_ptr(name.constData());
-        if (!p)
-            return;
-        if (p->cmd_type() != kind || (code != p->get_cmd_int() && code != p->set_cmd_int()))
-            continue;
-        const QStringList params = p->param();
-        if (!params.isEmpty()
-            && (values.size() != params.size() + 1 || values.last() == QLatin1String("0")))
-            return;
-        p->set_decode(values);
+    KTDeviceProperty* p = replyTarget(this, kind, code);
+    if (!p)
         return;
-    }
+    const QStringList params = p->param();
+    if (!params.isEmpty()
+        && (values.size() != params.size() + 1 || values.last() == QLatin1String("0")))
+        return;
+    p->set_decode(values);
 }
 
 // An item such as GET10:250 gives key GET, number 10 and value 250; 11:0 gives an empty key.

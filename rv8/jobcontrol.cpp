@@ -133,14 +133,15 @@ void KTRV8::move(int x, int y)
 
 void KTRV8::decode_cmd(QString frame)
 {
-    const QStringList parts = frame.split(QLatin1Char(';'));
+    // Parts and fields refer into the frame: nothing is copied to read the code.
+    const QVector<QStringRef> parts = frame.splitRef(QLatin1Char(';'));
     if (parts.size() < 3)
         return;
     if (parts.at(1) != QLatin1String("CCMD")) {
         KTCommonInterface::decode_cmd(frame);
         return;
     }
-    const QStringList fields = parts.at(2).split(QLatin1Char(','));
+    const QVector<QStringRef> fields = parts.at(2).split(QLatin1Char(','));
     if (fields.size() < 2)
         return;
     const int code = fields.at(0).toInt();
