@@ -47,14 +47,18 @@ bool KTDeviceProperty::isCompound() const
 
 QByteArray KTDeviceProperty::pack(QString body, QString word) const
 {
-    const QByteArray payload = (word + QLatin1Char(';') + body).toLocal8Bit();
-    const int p = payload.size();
+    // Word and body are encoded apart and meet only in the frame: a job page of megabytes
+    // is then copied twice, not four times. The ";" between them is ASCII, so the bytes are
+    // those of the whole payload encoded at once.
+    const QByteArray head = word.toLocal8Bit();
+    const QByteArray text = body.toLocal8Bit();
+    const int p = head.size() + 1 + text.size();
     // Counting the digits of N changes N itself; two steps settle it at every boundary.
     const int d = decimalDigits(p + 3);
     const int n = p + 3 + decimalDigits(p + 3 + d);
     QByteArray frame;
     frame.reserve(n);
-    frame.append('\x02').append(QByteArray::number(n)).append(';').append(payload).append('\x03');
+    frame.append('\x02').append(QByteArray::number(n)).append(';').append(head).append(';').append(text).append('\x03');
     return frame;
 }
 
