@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <iterator>
@@ -36,7 +37,7 @@ struct JobCase
 const JobCase cases[] = {
     // name                 pages  page bytes  rounds
     {"1000 pages of 4 KiB", 1000,  4096,       7},
-    {"10 pages of 1 MiB",   10,    1 << 20,    7},
+    {"10 pages of 1 MiB",   10,    1 << 20,    15},
 };
 
 // Frames the cutter must have taken before it answers with one readiness reply: every
@@ -120,6 +121,35 @@ private:
     QByteArray inbox;
 };
 
+// The same replay through a QTcpSocket on the event loop, set up as the device sets up its
+// own: the floor under what any driver built on Qt's socket can reach.
+qint64 replayWithQt(QTcpSocket& socket, const QList<QByteArray>& bursts)
+{
+    const QByteArray ready = ktsim::ccmdReply(4, 0);
+    QByteArray inbox;
+    int next = 0;
+    qint64 end = -1;
+    QEventLoop loop;
+    const auto connection = QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+        inbox += socket.readAll();
+        for (int at = inbox.indexOf(ready); at >= 0; at = inbox.indexOf(ready)) {
+            inbox.remove(0, at + ready.size());
+            if (next == bursts.size()) {
+                end = nowNs();
+                loop.quit();
+                return;
+            }
+            socket.write(bursts.at(next++));
+        }
+    });
+    QTimer::singleShot(JobTimeoutMs, &loop, &QEventLoop::quit);
+    const qint64 start = nowNs();
+    socket.write(bursts.at(next++));
+    loop.exec();
+    QObject::disconnect(connection);
+    return end < 0 ? -1 : end - start;
+}
+
 // Nanoseconds from startTask to the copy being counted; -1 on timeout.
 qint64 runThroughPlugin(KTRV8* device, const QString& job, HandoffProbe& probe)
 {
@@ -158,7 +188,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     silenceDebugOutput();
 
-    SimFleet fleet(2, SimFleet::Options{0, true}); // 0: the plug-in's cutter, 1: the raw client's
+    // Cutter 0 serves the plug-in, 1 the raw client, 2 the minimal Qt client.
+    SimFleet fleet(3, SimFleet::Options{0, true});
     KTRV8 factory;
     KTRV8* device = newDevice(factory);
     if (!connectDevice(device, fleet.port(0)))
@@ -167,6 +198,11 @@ int main(int argc, char** argv)
     if (!probe.attach(deviceSocket(device)))
         qFatal("ktbench-job: no read notifier on the device's socket");
     RawClient raw(fleet.port(1));
+    QTcpSocket qtClient;
+    qtClient.setReadBufferSize(10240);
+    qtClient.connectToHost(QStringLiteral("127.0.0.1"), fleet.port(2));
+    if (!qtClient.waitForConnected(5000))
+        qFatal("ktbench-job: the Qt client did not connect");
 
     double rttP99 = 0;
     const double rtt = loopbackRoundTripUs(3000, &rttP99);
@@ -190,19 +226,22 @@ int main(int argc, char** argv)
         const QList<QByteArray> bursts = burstsOf(framesIn(stream));
         if (bursts.size() != pages.size())
             qFatal("ktbench-job: %d bursts for %d pages", int(bursts.size()), int(pages.size()));
-        if (raw.replay(bursts) < 0)
-            qFatal("ktbench-job: the raw replay did not finish");
+        if (raw.replay(bursts) < 0 || replayWithQt(qtClient, bursts) < 0)
+            qFatal("ktbench-job: a replay did not finish");
 
         QVector<double> pluginMs;
         QVector<double> rawMs;
+        QVector<double> qtMs;
         probe.clear();
         bool everyPage = true;
         for (int round = 0; round < jobCase.rounds; ++round) {
             fleet.clearTaps();
             const qint64 plugin = runThroughPlugin(device, job, probe);
             const qint64 replay = raw.replay(bursts);
-            if (plugin < 0 || replay < 0)
+            const qint64 qtReplay = replayWithQt(qtClient, bursts);
+            if (plugin < 0 || replay < 0 || qtReplay < 0)
                 qFatal("ktbench-job: a run did not finish");
+            qtMs.append(qtReplay / 1e6);
             everyPage = everyPage && pagesIn(fleet.tapped(0)) == pages;
             pluginMs.append(plugin / 1e6);
             rawMs.append(replay / 1e6);
@@ -212,6 +251,11 @@ int main(int argc, char** argv)
         printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": plug-in / raw replay"),
                  QStringLiteral("%1 (%2 ms / %3 ms)").arg(fmt(ratio)).arg(fmt(median(pluginMs), 1)).arg(fmt(median(rawMs), 1)),
                  QStringLiteral("<= 1.25"), verdict(ratio <= 1.25 && everyPage));
+        const double floor = median(qtMs) / median(rawMs);
+        printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": minimal QTcpSocket client / raw replay"),
+                 QStringLiteral("%1 (%2 ms); plug-in / Qt client %3").arg(fmt(floor)).arg(fmt(median(qtMs), 1))
+                     .arg(fmt(median(pluginMs) / median(qtMs))),
+                 QStringLiteral("-"), QStringLiteral("info"));
         if (jobCase.pageBytes == 4096) {
             const double p50 = median(probe.samples());
             const double p99 = percentile(probe.samples(), 99);
