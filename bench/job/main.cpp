@@ -203,6 +203,8 @@ int main(int argc, char** argv)
     qtClient.connectToHost(QStringLiteral("127.0.0.1"), fleet.port(2));
     if (!qtClient.waitForConnected(5000))
         qFatal("ktbench-job: the Qt client did not connect");
+    HandoffProbe qtProbe;
+    qtProbe.attach(&qtClient);
 
     double rttP99 = 0;
     const double rtt = loopbackRoundTripUs(3000, &rttP99);
@@ -233,11 +235,13 @@ int main(int argc, char** argv)
         QVector<double> rawMs;
         QVector<double> qtMs;
         probe.clear();
+        qtProbe.clear();
         bool everyPage = true;
         for (int round = 0; round < jobCase.rounds; ++round) {
             fleet.clearTaps();
             const qint64 plugin = runThroughPlugin(device, job, probe);
             const qint64 replay = raw.replay(bursts);
+            qtProbe.forgetRead();
             const qint64 qtReplay = replayWithQt(qtClient, bursts);
             if (plugin < 0 || replay < 0 || qtReplay < 0)
                 qFatal("ktbench-job: a run did not finish");
@@ -264,6 +268,9 @@ int main(int argc, char** argv)
                          .arg(probe.samples().size()).arg(fmt(rtt, 1)).arg(fmt(rttP99, 1)),
                      QStringLiteral("%1 us / %2 us (median = %3 x RTT)").arg(fmt(p50, 1)).arg(fmt(p99, 1)).arg(fmt(p50 / rtt)),
                      QStringLiteral("median <= RTT"), verdict(p50 <= rtt));
+            printRow(QStringLiteral("2 page handoff"), QStringLiteral("the same for the minimal QTcpSocket client, median / p99"),
+                     QStringLiteral("%1 us / %2 us").arg(fmt(median(qtProbe.samples()), 1)).arg(fmt(percentile(qtProbe.samples(), 99), 1)),
+                     QStringLiteral("-"), QStringLiteral("info"));
         }
     }
     delete device;
