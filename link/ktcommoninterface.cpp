@@ -18,6 +18,9 @@ constexpr int TcpReadBufferBytes = 10240;
 // within the timer's range.
 constexpr qlonglong MinHeartbeatSeconds = 1;
 constexpr qlonglong MaxHeartbeatSeconds = INT_MAX / 1000;
+// Marks a socket whose state change is being handled: Qt goes on using the socket after the
+// signal returns, so a device deleted from that handler must not delete it at once.
+const char* const InStateChange = "_kt_in_state_change";
 
 } // namespace
 
@@ -38,7 +41,12 @@ KTCommonInterface::~KTCommonInterface()
         // Closing reports UnconnectedState; a device being destroyed tells the host nothing.
         tcpSocket->disconnect(this);
         tcpSocket->close();
-        delete tcpSocket;
+        if (tcpSocket->property(InStateChange).toBool()) {
+            tcpSocket->setParent(nullptr);
+            tcpSocket->deleteLater();
+        } else {
+            delete tcpSocket;
+        }
         tcpSocket = nullptr;
     }
     const QList<QByteArray> names = dynamicPropertyNames();
@@ -200,6 +208,10 @@ void KTCommonInterface::slot_usb_status(int s)
 
 void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 {
+    // The host may delete this device from its message slot below.
+    const QPointer<QTcpSocket> socket(tcpSocket);
+    if (socket)
+        socket->setProperty(InStateChange, true);
     switch (s) {
     case QAbstractSocket::ConnectedState:
         // An option set before the socket exists is not kept: keep-alive is applied here.
@@ -214,6 +226,8 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
         onTransportEvent("TCP", -1, nullptr, false);
         break;
     }
+    if (socket)
+        socket->setProperty(InStateChange, QVariant());
 }
 
 // A negative status only records which transport spoke last.

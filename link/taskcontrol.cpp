@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QPointer>
 
 #include <climits>
 
@@ -39,7 +40,10 @@ void KTCommonInterface::slot_device_timer()
         if (silent > SilenceLimitSecs) {
             if (KTDeviceProperty* status = property_ptr("STATUS"))
                 status->setValue(QVariant(int(DisConnected)));
+            QPointer<KTCommonInterface> alive(this);
             emit message(DevStatus, QStringLiteral("HEARTBEAT TIMEOUT 30S."));
+            if (!alive)
+                return; // the host deleted the device from its message slot
         }
     }
     if (KTDeviceProperty* heartbeat = property_ptr("HEARTBEAT"))

@@ -9,6 +9,7 @@
 #include "nimbracloud.h"
 #include "pseudoterminal.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSignalSpy>
@@ -176,6 +177,8 @@ private slots:
 
     void deleteWithEventPending_data();
     void deleteWithEventPending();
+    void deleteFromMessageSlot_data();
+    void deleteFromMessageSlot();
     void connectRepeatedlyWhileConnecting_data();
     void connectRepeatedlyWhileConnecting();
 
@@ -654,6 +657,92 @@ void TestFaultMatrix::deleteWithEventPending()
     service.clearFaults();
     next.device->setNimbraCloud(&cloud, DeviceCode);
     QTRY_VERIFY(next.device->cloudRecord().value("id").toInt() > 0);
+}
+
+// The host deletes the device from its own message slot, the moment the device tells it
+// something. Whatever the device was doing must stop there, and the rest of the read is dropped.
+void TestFaultMatrix::deleteFromMessageSlot_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("task report") << "report" << int(K::DevTasK) << "66,1,a.plt,1,0,0,0,0,0";
+    QTest::newRow("QR code") << "qrcode" << int(K::Qrcode) << "QR-1";
+    QTest::newRow("pause confirmed") << "pause" << int(K::DevTasK) << "PAUSE";
+    QTest::newRow("link made") << "connect" << int(K::DevStatus) << "TCP CONNECTED.";
+    QTest::newRow("link lost") << "drop" << int(K::DevStatus) << "TCP DISCONNECTED.";
+    QTest::newRow("USB node lost") << "hangup" << int(K::DevStatus) << "USB DISCONNECTED.";
+    QTest::newRow("heartbeat timeout") << "heartbeat" << int(K::DevStatus) << "HEARTBEAT TIMEOUT 30S.";
+}
+
+void TestFaultMatrix::deleteFromMessageSlot()
+{
+    QFETCH(QString, event);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    LoopbackCutter cutter;
+    cutter.setScript(acknowledgingCutter());
+    PseudoTerminal pty;
+    KTCommonInterface family157;
+    QPointer<KTCommonInterface> device;
+    auto rig = std::make_unique<Rig>();
+    if (event == "heartbeat") {
+        device = static_cast<KTCommonInterface*>(family157.initInstance());
+        device->property_ptr("HEARTBEAT")->setValue(1);
+        device->setIPAddress(QStringLiteral("127.0.0.1"));
+        device->property_ptr("TCP_PORT")->setValue(int(cutter.port()));
+        QVERIFY(device->connectDevice());
+        QVERIFY(waitFor([&] { return device->property_ptr("STATUS")->value().toInt() == K::Working; }));
+        device->property_ptr("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+    } else if (event == "connect") {
+        device = rig->device.data();
+        rig->device->setIPAddress(QStringLiteral("127.0.0.1"));
+        (*rig)["TCP_PORT"]->setValue(int(cutter.port()));
+    } else if (event == "hangup") {
+        device = rig->device.data();
+        rig->device->setUSBPath(pty.slavePath());
+        QVERIFY(rig->device->connectDevice());
+        QVERIFY(waitFor([&] { return rig->status() == K::Working; }));
+    } else {
+        device = rig->device.data();
+        QVERIFY(connectTcp(*rig, cutter.port()));
+        QVERIFY(cutter.waitForConnection());
+        cutter.send(rig->taskReport(2));
+        QTRY_COMPARE(rig->task().value("TaskCopies").toInt(), 2);
+        rig->device->setPlt(QString::fromLatin1(OnePage));
+    }
+    bool deleted = false;
+    QObject::connect(device.data(), &K::message, [&](K::KTDeviceMessage k, const QString& t) {
+        if (int(k) == kind && t == text && !deleted) {
+            deleted = true;
+            delete device.data();
+        }
+    });
+    const QByteArray trailer = ccmd("51,0,AFTER;"); // in the same read: must not be decoded
+    if (event == "start")
+        rig->device->startTask();
+    else if (event == "copy")
+        rig->device->slot_usb_read(ccmd("4,0;") + trailer);
+    else if (event == "report")
+        rig->device->slot_usb_read(ccmd("66,1,a.plt,1,0,0,0,0,0;") + trailer);
+    else if (event == "qrcode")
+        rig->device->slot_usb_read(ccmd("55,0,QR-1;") + trailer);
+    else if (event == "pause")
+        rig->device->slot_usb_read(ccmd("27,0,0;") + trailer);
+    else if (event == "drop")
+        cutter.dropClient();
+    else if (event == "hangup")
+        pty.hangUp();
+    else if (event == "connect")
+        QVERIFY(rig->device->connectDevice());
+    QTRY_VERIFY_WITH_TIMEOUT(deleted, 5000);
+    QVERIFY(device.isNull());
+    if (event != "heartbeat")
+        rig->device.clear(); // already gone
+    rig.reset();
+    QTRY_VERIFY(!cutter.isConnected());
+    Rig next;
+    QCOMPARE(reconnectAndRunJob(next, cutter), QString());
 }
 
 // A host hammering connectDevice while a connection is being made ends with one working link.
