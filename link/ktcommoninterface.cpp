@@ -239,6 +239,12 @@ void KTCommonInterface::onTransportEvent(const char* mode, int status, const cha
     KTDeviceProperty* statusProperty = property_ptr("STATUS");
     if (!statusProperty || status < 0)
         return;
+    // A fresh connection counts as hearing from the cutter: the heartbeat measures silence
+    // from here, not from when the parameter set was built.
+    if (restartTimer) {
+        if (KTDeviceProperty* lastTime = property_ptr("LAST_TIME"))
+            lastTime->setValue(QDateTime::currentDateTime());
+    }
     statusProperty->setValue(status);
     QPointer<KTCommonInterface> alive(this);
     emit message(DevStatus, QString::fromLatin1(text));
