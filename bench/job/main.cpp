@@ -36,7 +36,7 @@ struct JobCase
 
 const JobCase cases[] = {
     // name                 pages  page bytes  rounds
-    {"1000 pages of 4 KiB", 1000,  4096,       7},
+    {"1000 pages of 4 KiB", 1000,  4096,       11},
     {"10 pages of 1 MiB",   10,    1 << 20,    15},
 };
 

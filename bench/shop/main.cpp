@@ -28,7 +28,7 @@ struct ShopSize
 
 const ShopSize sizes[] = {
     // devices  rounds
-    {1,         15},
+    {1,         31},
     {16,        5},
     {100,       3},
 };
@@ -71,6 +71,35 @@ qint64 runShop(std::vector<Station>& stations, int count)
     return finished == count ? nowNs() - start : -1;
 }
 
+// A fleet of exactly `count` cutters and as many connected devices: every size is measured
+// with nothing else on either event loop (idle sockets still cost each loop turn).
+struct Shop
+{
+    explicit Shop(int count) : fleet(count, SimFleet::Options{0, true}), stations(count)
+    {
+        for (int i = 0; i < count; ++i) {
+            Station& station = stations[i];
+            station.device = newDevice(factory);
+            if (!connectDevice(station.device, fleet.port(i)))
+                qFatal("ktbench-shop: device %d did not connect", i);
+            station.probe = std::make_unique<HandoffProbe>();
+            station.probe->attach(deviceSocket(station.device));
+            station.job = makeJob(Pages, PageBytes, i);
+            for (const QString& page : KTRV8::splitPages(station.job))
+                station.pages.append(page.toLocal8Bit());
+        }
+    }
+    ~Shop()
+    {
+        for (Station& station : stations)
+            delete station.device;
+    }
+
+    SimFleet fleet;
+    KTRV8 factory;
+    std::vector<Station> stations;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,29 +108,16 @@ int main(int argc, char** argv)
     silenceDebugOutput();
     const int most = sizes[std::size(sizes) - 1].devices;
 
-    SimFleet fleet(most, SimFleet::Options{0, true});
-    KTRV8 factory;
-    std::vector<Station> stations(most);
-    for (int i = 0; i < most; ++i) {
-        Station& station = stations[i];
-        station.device = newDevice(factory);
-        if (!connectDevice(station.device, fleet.port(i)))
-            qFatal("ktbench-shop: device %d did not connect", i);
-        station.probe = std::make_unique<HandoffProbe>();
-        station.probe->attach(deviceSocket(station.device));
-        station.job = makeJob(Pages, PageBytes, i);
-        for (const QString& page : KTRV8::splitPages(station.job))
-            station.pages.append(page.toLocal8Bit());
-    }
-
     double singleRate = 0;
     for (const ShopSize& size : sizes) {
+        Shop shop(size.devices);
+        std::vector<Station>& stations = shop.stations;
         QVector<double> rates;
         QVector<double> handoffs;
         bool exactlyOnce = true;
         runShop(stations, size.devices); // warm-up
         for (int round = 0; round < size.rounds; ++round) {
-            fleet.clearTaps();
+            shop.fleet.clearTaps();
             for (int i = 0; i < size.devices; ++i)
                 stations[i].probe->clear();
             const qint64 ns = runShop(stations, size.devices);
@@ -109,7 +125,7 @@ int main(int argc, char** argv)
                 qFatal("ktbench-shop: the jobs of %d devices did not finish", size.devices);
             rates.append(double(size.devices) * Pages / (ns / 1e9));
             for (int i = 0; i < size.devices; ++i) {
-                exactlyOnce = exactlyOnce && pagesIn(fleet.tapped(i)) == stations[i].pages;
+                exactlyOnce = exactlyOnce && pagesIn(shop.fleet.tapped(i)) == stations[i].pages;
                 handoffs += stations[i].probe->samples();
             }
         }
@@ -129,7 +145,5 @@ int main(int argc, char** argv)
                  QStringLiteral("%1 us / %2 us").arg(fmt(median(handoffs), 1)).arg(fmt(percentile(handoffs, 99), 1)),
                  QStringLiteral("-"), QStringLiteral("info"));
     }
-    for (Station& station : stations)
-        delete station.device;
     return 0;
 }
