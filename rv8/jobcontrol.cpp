@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonObject>
+#include <QPointer>
 #include <QStringView>
 
 namespace {
@@ -27,6 +28,15 @@ void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
 {
     if (property)
         device->sendCMD(property->set_cmd_bytes());
+}
+
+// Tells the host and then the cloud; the host may delete the device from its message slot.
+void reportTaskChange(KTRV8* device)
+{
+    const QPointer<KTRV8> alive(device);
+    emit device->message(KTDeviceInterface::DevTasK, QString());
+    if (alive)
+        device->device_task_to_cloud();
 }
 
 } // namespace
@@ -104,8 +114,7 @@ void KTRV8::startTask()
     }
     jobStopped = false;
     stampStartTime();
-    emit message(DevTasK, QString());
-    device_task_to_cloud();
+    reportTaskChange(this);
 }
 
 void KTRV8::stampStartTime()
@@ -229,8 +238,7 @@ void KTRV8::completeCopy(bool startNext)
     task->setValue(record);
     if (nextCopy && !startNextCopy())
         return;
-    emit message(DevTasK, QString());
-    device_task_to_cloud();
+    reportTaskChange(this);
 }
 
 // False when the parameter set lacks what the next copy needs; the job step then ends

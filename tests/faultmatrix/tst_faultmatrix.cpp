@@ -543,8 +543,10 @@ void TestFaultMatrix::cloudAnswersBadly()
     badCloud.setTimeout(300);
     rig.device->setCloudRetryInterval(50);
     rig.device->setNimbraCloud(&badCloud, DeviceCode);
-    QVERIFY(waitFor([&] { return peer.paths.count("GET /device") >= (retried ? 2 : 1); }));
-    QVERIFY(waitFor([&] { return peer.paths.count("PATCH /device_model") == 1; }));
+    // Three lookups at least: Qt's own resend accounts for one at most.
+    QVERIFY(waitFor([&] { return peer.paths.count("GET /device") >= (retried ? 3 : 1); }));
+    // Qt's HTTP client may send a request again once when the connection is closed on it.
+    QVERIFY(waitFor([&] { return peer.paths.count("PATCH /device_model") >= 1; }));
     if (id >= 0)
         QTRY_COMPARE(rig.device->cloudRecord().value("id").toInt(-1), id);
     else
@@ -666,6 +668,8 @@ void TestFaultMatrix::deleteFromMessageSlot_data()
     QTest::addColumn<QString>("event");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
+    QTest::newRow("job started") << "start" << int(K::DevTasK) << "";
+    QTest::newRow("copy finished") << "copy" << int(K::DevTasK) << "";
     QTest::newRow("task report") << "report" << int(K::DevTasK) << "66,1,a.plt,1,0,0,0,0,0";
     QTest::newRow("QR code") << "qrcode" << int(K::Qrcode) << "QR-1";
     QTest::newRow("pause confirmed") << "pause" << int(K::DevTasK) << "PAUSE";
