@@ -58,13 +58,13 @@ case "$what" in
             build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_SANITIZE=ON -DKT_BUILD_BENCH=OFF
             (cd build-asan && sanitizer_env && ctest --output-on-failure -j"$(nproc)" "$@")
         fi
+        echo "test: stages before the fuzzers took $((SECONDS - started)) s"
         if [[ $stages == *" fuzz "* ]]; then
             cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
                 -DKT_BUILD_FUZZ=ON -DKT_BUILD_TESTS=OFF -DKT_BUILD_TOOLS=OFF -DKT_BUILD_BENCH=OFF >/dev/null
             cmake --build build-fuzz --target fuzzers -j"$(nproc)"
             fuzz/run.sh build-fuzz
         fi
-        echo "test: stages${stages}passed in $((SECONDS - started)) s"
         ;;
     *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
 esac
