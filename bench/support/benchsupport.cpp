@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <time.h>
+
 #include <arpa/inet.h>
 #include <malloc.h>
 #include <netinet/in.h>
@@ -24,6 +26,13 @@
 #include <unistd.h>
 
 namespace ktbench {
+
+qint64 threadCpuNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 double median(QVector<double> values)
 {

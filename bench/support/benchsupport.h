@@ -22,6 +22,9 @@ inline qint64 nowNs()
         .count();
 }
 
+// CPU time the calling thread has used so far.
+qint64 threadCpuNow();
+
 double median(QVector<double> values);
 // Nearest-rank percentile, p in 0..100.
 double percentile(QVector<double> values, double p);

@@ -5,25 +5,34 @@
 #include "simprotocol.h"
 #include "simtransport.h"
 
+#include "benchsupport.h"
+
 #include <QHostAddress>
 #include <QMetaObject>
 
 namespace ktbench {
 
-template <typename F> void SimFleet::onThread(F&& work) const
+template <typename F> void SimFleet::onThread(QObject* context, F&& work)
 {
     QMetaObject::invokeMethod(context, std::forward<F>(work), Qt::BlockingQueuedConnection);
 }
 
 SimFleet::SimFleet(int count, const Options& options)
 {
-    thread.setObjectName(QStringLiteral("simulated cutters"));
-    thread.start();
-    context = new QObject;
-    context->moveToThread(&thread);
-    onThread([this, count, options] {
-        for (int i = 0; i < count; ++i) {
-            auto* cutter = new Cutter;
+    for (int t = 0; t < qBound(1, options.threads, count); ++t) {
+        auto* thread = new QThread;
+        thread->setObjectName(QStringLiteral("cutters %1").arg(t));
+        thread->start();
+        auto* context = new QObject;
+        context->moveToThread(thread);
+        threads.append(thread);
+        contexts.append(context);
+    }
+    for (int i = 0; i < count; ++i) {
+        auto* cutter = new Cutter;
+        cutter->context = contexts.at(i % contexts.size());
+        onThread(cutter->context, [this, cutter, options] {
+            QObject* context = cutter->context;
             ktsim::CutterOptions cutterOptions;
             cutterOptions.cutMs = options.cutMs;
             cutter->model = new ktsim::SimCutter(cutterOptions, nullptr, context);
@@ -41,19 +50,21 @@ SimFleet::SimFleet(int count, const Options& options)
                                  });
             }
             cutter->link->addTransport(cutter->transport);
-            cutters.append(cutter);
-        }
-    });
+        });
+        cutters.append(cutter);
+    }
 }
 
 SimFleet::~SimFleet()
 {
-    onThread([this] {
-        delete context; // its children: every cutter's model, link and transport
-        context = nullptr;
-    });
-    thread.quit();
-    thread.wait();
+    for (int t = 0; t < threads.size(); ++t) {
+        QObject* context = contexts.at(t);
+        // Its children: the model, link and transport of every cutter on this thread.
+        onThread(context, [context] { delete context; });
+        threads.at(t)->quit();
+        threads.at(t)->wait();
+        delete threads.at(t);
+    }
     qDeleteAll(cutters);
 }
 
@@ -79,8 +90,19 @@ int SimFleet::pagesCut(int index) const
 {
     int pages = 0;
     ktsim::SimCutter* model = cutters.at(index)->model;
-    onThread([&pages, model] { pages = model->pagesCut(); });
+    onThread(cutters.at(index)->context, [&pages, model] { pages = model->pagesCut(); });
     return pages;
+}
+
+qint64 SimFleet::threadCpuNs() const
+{
+    qint64 total = 0;
+    for (QObject* context : contexts) {
+        qint64 ns = 0;
+        onThread(context, [&ns] { ns = threadCpuNow(); });
+        total += ns;
+    }
+    return total;
 }
 
 QList<QByteArray> framesIn(const QByteArray& stream)

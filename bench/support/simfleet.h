@@ -17,8 +17,8 @@ class TcpTransport;
 
 namespace ktbench {
 
-// Simulated cutters (zero cut time by default), each on its own loopback port, all on one
-// thread of their own, so the cutters' work does not run on the host's event loop.
+// Simulated cutters (zero cut time by default), each on its own loopback port, on threads of
+// their own, so the cutters' work does not run on the host's event loop.
 class SimFleet
 {
 public:
@@ -27,6 +27,9 @@ public:
         int cutMs = 0;
         // Keep the bytes each cutter receives (to check or replay them later).
         bool tapBytes = false;
+        // Threads the cutters are spread over (cutter i on thread i % threads). One thread per
+        // cutter is closest to a shop of real cutters: no cutter's loop watches another's socket.
+        int threads = 1;
     };
 
     SimFleet(int count, const Options& options);
@@ -38,6 +41,8 @@ public:
     QByteArray tapped(int index) const;
     void clearTaps();
     int pagesCut(int index) const;
+    // CPU time the cutters' threads have used so far, together.
+    qint64 threadCpuNs() const;
 
 private:
     struct Cutter
@@ -47,12 +52,13 @@ private:
         ktsim::TcpTransport* transport = nullptr;
         quint16 port = 0;
         QByteArray tap;
+        QObject* context = nullptr;     // lives on the cutter's thread
     };
 
-    template <typename F> void onThread(F&& work) const;
+    template <typename F> static void onThread(QObject* context, F&& work);
 
-    QThread thread;
-    QObject* context = nullptr;
+    QVector<QThread*> threads;
+    QVector<QObject*> contexts;         // one per thread
     QVector<Cutter*> cutters;
     mutable QMutex tapMutex;
 };
