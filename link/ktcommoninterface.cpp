@@ -234,19 +234,25 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 void KTCommonInterface::onTransportEvent(const char* mode, int status, const char* text,
                                          bool restartTimer)
 {
-    if (KTDeviceProperty* connectMode = property_ptr("CONNECT_MODE"))
-        connectMode->setValue(QString::fromLatin1(mode));
+    // The host may delete this device from any slot reached below: a valueChanged of one of
+    // the properties as well as the message itself.
+    const QPointer<KTCommonInterface> alive(this);
+    const auto set = [&alive](KTDeviceProperty* property, const QVariant& value) {
+        if (property)
+            property->setValue(value);
+        return !alive.isNull();
+    };
+    if (!set(property_ptr("CONNECT_MODE"), QString::fromLatin1(mode)))
+        return;
     KTDeviceProperty* statusProperty = property_ptr("STATUS");
     if (!statusProperty || status < 0)
         return;
     // A fresh connection counts as hearing from the cutter: the heartbeat measures silence
     // from here, not from when the parameter set was built.
-    if (restartTimer) {
-        if (KTDeviceProperty* lastTime = property_ptr("LAST_TIME"))
-            lastTime->setValue(QDateTime::currentDateTime());
-    }
-    statusProperty->setValue(status);
-    QPointer<KTCommonInterface> alive(this);
+    if (restartTimer && !set(property_ptr("LAST_TIME"), QDateTime::currentDateTime()))
+        return;
+    if (!set(statusProperty, status))
+        return;
     emit message(DevStatus, QString::fromLatin1(text));
     if (!alive)
         return;

@@ -7,6 +7,10 @@
 #include <QWidget>
 #include <QtTest>
 
+#include "loopbackcutter.h"
+
+#include <QPointer>
+
 #include <climits>
 #include <memory>
 
@@ -18,6 +22,8 @@ private slots:
     void groupEditorIsNotAChild();
     void moveWrapsLikeA32BitProduct_data();
     void moveWrapsLikeA32BitProduct();
+    void deviceDeletedFromPropertySignal_data();
+    void deviceDeletedFromPropertySignal();
 };
 
 // A group remembers its own editor as a pointer beside the pointers to its children; copying
@@ -92,6 +98,41 @@ void TestRegressions::moveWrapsLikeA32BitProduct()
     std::unique_ptr<KTDeviceInterface> device(factory.initInstance());
     device->move(x, y);
     QCOMPARE(device->property_ptr("MOVE")->value().toString(), move);
+}
+
+// A host watching "STATUS", "CONNECT_MODE" or "LAST_TIME" may delete the device from that property's
+// valueChanged; the transport event went on to emit its message from the deleted device.
+void TestRegressions::deviceDeletedFromPropertySignal_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::newRow("STATUS") << QByteArray("STATUS");
+    QTest::newRow("CONNECT_MODE") << QByteArray("CONNECT_MODE");
+    QTest::newRow("LAST_TIME") << QByteArray("LAST_TIME");
+}
+
+void TestRegressions::deviceDeletedFromPropertySignal()
+{
+    QFETCH(QByteArray, key);
+    LoopbackCutter cutter;
+    KTRV8 factory;
+    QPointer<KTDeviceInterface> device(factory.initInstance());
+    device->setIPAddress(QStringLiteral("127.0.0.1"));
+    device->property_ptr("TCP_PORT")->setValue(int(cutter.port()));
+    // The connection may come within the millisecond the set was built in; a stamp equal to
+    // the previous value would be set silently. Move both value and previous value away.
+    device->property_ptr("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+    device->property_ptr("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-30));
+    KTDeviceProperty* watched = device->property_ptr(key.constData());
+    connect(watched, &KTDeviceProperty::valueChanged, this, [&device] { delete device.data(); });
+    QVERIFY(device->connectDevice());
+    // Without the guard the event emitted from freed memory (reported by the sanitizer run).
+    QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 5000);
+    // The cutter can serve a new device afterwards.
+    std::unique_ptr<KTDeviceInterface> next(factory.initInstance());
+    next->setIPAddress(QStringLiteral("127.0.0.1"));
+    next->property_ptr("TCP_PORT")->setValue(int(cutter.port()));
+    QVERIFY(next->connectDevice());
+    QTRY_COMPARE(next->property_ptr("STATUS")->value().toInt(), int(KTDeviceInterface::Working));
 }
 
 QTEST_MAIN(TestRegressions)
