@@ -55,16 +55,16 @@ KTDeviceProperty* KTDeviceProperty::property_ptr(const char* key) const
     return kt_property_of(this, key);
 }
 
-QList<KTDeviceProperty*> KTDeviceProperty::children() const
+QVector<QPair<QByteArray, KTDeviceProperty*>> KTDeviceProperty::children() const
 {
-    QList<KTDeviceProperty*> result;
+    QVector<QPair<QByteArray, KTDeviceProperty*>> result;
     const QList<QByteArray> names = dynamicPropertyNames();
     for (const QByteArray& name : names) {
         // The editor is remembered beside the children as a pointer too; it is a widget.
         if (name == "UI_CTRL")
             continue;
         if (KTDeviceProperty* child = kt_property_of(this, name.constData()))
-            result.append(child);
+            result.append({name, child});
     }
     return result;
 }
@@ -74,11 +74,7 @@ KTDeviceProperty* kt_property_of(const QObject* holder, const char* key)
     if (!holder || !key)
         return nullptr;
     QVariant v = holder->property(key);
-    if (v.isNull() && v.userType() != QMetaType::VoidStar)
-        return nullptr;
-    if (v.userType() == QMetaType::VoidStar)
-        return static_cast<KTDeviceProperty*>(v.value<void*>());
-    if (!v.convert(QMetaType::VoidStar))
+    if (v.userType() != QMetaType::VoidStar && !v.convert(QMetaType::VoidStar))
         return nullptr;
     return static_cast<KTDeviceProperty*>(v.value<void*>());
 }

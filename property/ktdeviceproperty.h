@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QPair>
 #include <QVariant>
+#include <QVector>
 
 class QWidget;
 
@@ -60,7 +62,8 @@ private:
     QString registerWords() const;
     QString compoundValues() const;
     bool isCompound() const;
-    QList<KTDeviceProperty*> children() const;
+    // Child properties with their keys, in attachment order (the editor pointer excluded).
+    QVector<QPair<QByteArray, KTDeviceProperty*>> children() const;
 
     QVariant m_value;
     QVariant m_previousValue;

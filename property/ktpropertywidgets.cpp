@@ -73,17 +73,6 @@ QString numberText(double v)
 
 using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
 
-QVector<NamedChild> namedChildren(const QObject* group)
-{
-    QVector<NamedChild> result;
-    const QList<QByteArray> names = group->dynamicPropertyNames();
-    for (const QByteArray& name : names) {
-        if (KTDeviceProperty* child = kt_property_of(group, name.constData()))
-            result.append({name, child});
-    }
-    return result;
-}
-
 QWidget* newSpinBox(const QJsonObject& d)
 {
     auto* spin = new QSpinBox;
@@ -227,7 +216,7 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     QWidget* editor = nullptr;
     if (kind == QLatin1String("QTabWidget")) {
         QTabWidget* tabs = sharedTabWidget(parent);
-        editor = newTabPage(namedChildren(this));
+        editor = newTabPage(children());
         rememberEditor(this, editor);
         tabs->addTab(editor, label());
         return;
@@ -237,7 +226,7 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     auto* rowLayout = new QHBoxLayout(row);
     rowLayout->setSpacing(5);
     rowLayout->addWidget(newCaption(label()), 1);
-    editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(namedChildren(this))
+    editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(children())
                                                  : newValueEditor(kind, descriptor);
     if (editor) {
         editor->setObjectName(key);
@@ -258,8 +247,8 @@ void KTDeviceProperty::to_ui_ctrl()
     const QString kind = descriptor.value(QStringLiteral("widget")).toString();
     const double f = factorOf(descriptor);
     if (isContainer(kind)) {
-        for (KTDeviceProperty* child : children())
-            child->to_ui_ctrl();
+        for (const NamedChild& child : children())
+            child.second->to_ui_ctrl();
     } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         spin->setValue(truncToInt(value().toInt() * f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
@@ -282,8 +271,8 @@ void KTDeviceProperty::from_ui_ctrl()
     const QString kind = descriptor.value(QStringLiteral("widget")).toString();
     const double f = factorOf(descriptor);
     if (isContainer(kind)) {
-        for (KTDeviceProperty* child : children())
-            child->from_ui_ctrl();
+        for (const NamedChild& child : children())
+            child.second->from_ui_ctrl();
     } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         setValue(truncToInt(spin->value() / f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
