@@ -4,8 +4,12 @@
 #   ./build.sh test    runs the whole test suite: the normal build, then the same suite built
 #                      with AddressSanitizer + UndefinedBehaviorSanitizer (build-asan), then
 #                      every fuzzer for KT_FUZZ_SECONDS (default 60) each (build-fuzz, clang-14)
+#   ./build.sh package builds the Debian package build/kt-rv8_VERSION_ARCH.deb (and runs
+#                      lintian on it when installed)
 #   ./build.sh build   only builds
-# KT_TEST_STAGES="normal asan fuzz" picks the stages of "test" (default: all three, in order).
+# KT_TEST_STAGES="normal install asan fuzz" picks the stages of "test" (default: all, in order);
+# "install" installs build/ into a scratch prefix, builds and runs examples/host against it,
+# runs the installed "ktrv8 demo", then makes the package and checks it with lintian.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
@@ -40,18 +44,64 @@ sanitizer_env() {
     export LSAN_OPTIONS="suppressions=$here/tests/sanitizers/lsan.supp:print_suppressions=0"
 }
 
+# A DESTDIR install of build/ as a host developer would use it: the example host through
+# find_package and through pkg-config, run from outside the prefix, and the installed demo.
+install_check() {
+    local stage=$here/build/install-check
+    rm -rf "$stage"
+    DESTDIR=$stage cmake --install build --prefix /opt/kt-rv8 >/dev/null
+    local prefix=$stage/opt/kt-rv8
+    cmake -S examples/host -B build/example-host -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+    cmake --build build/example-host
+    # English captions prove the plug-in found its installed translations by itself.
+    local shown
+    shown=$(LC_ALL=C LANG=C build/example-host/kt-rv8-example-host)
+    echo "$shown"
+    grep -q '^SPEED  Speed = ' <<<"$shown"
+    local pc
+    pc=$(dirname "$(find "$prefix" -name kt-rv8.pc)")
+    local libdir
+    libdir=$(PKG_CONFIG_PATH=$pc pkg-config --variable=libdir kt-rv8)
+    # shellcheck disable=SC2046
+    g++ -std=c++17 -fPIC -o "$stage/pkg-config-host" examples/host/main.cpp \
+        -DKTRV8_PLUGIN_FILE="\"$libdir/libKT-RV8.so\"" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs kt-rv8)
+    LC_ALL=C LANG=C "$stage/pkg-config-host" | grep -q '^SPEED  Speed = '
+    "$prefix/bin/ktrv8" demo --out-dir "$stage/demo"
+    echo "install: find_package and pkg-config hosts and the installed demo passed"
+}
+
+package() {
+    rm -f build/kt-rv8_*.deb
+    (cd build && cpack -G DEB >/dev/null)
+    local deb
+    deb=$(ls build/kt-rv8_*.deb)
+    dpkg-deb --contents "$deb" | grep -q ' \./lib/udev/rules\.d/60-kt-rv8\.rules$'
+    if command -v lintian >/dev/null; then
+        lintian --fail-on error "$deb"
+    fi
+    echo "package: $deb"
+}
+
 install_packages
 case "$what" in
     build) build build -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+    package)
+        build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        package ;;
     demo)
         build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
         exec build/bin/ktrv8 demo "$@" ;;
     test)
-        stages=" ${KT_TEST_STAGES:-normal asan fuzz} "
+        stages=" ${KT_TEST_STAGES:-normal install asan fuzz} "
         started=$SECONDS
         if [[ $stages == *" normal "* ]]; then
             build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
             (cd build && ctest --output-on-failure -j"$(nproc)" "$@")
+        fi
+        if [[ $stages == *" install "* ]]; then
+            build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+            install_check
+            package
         fi
         if [[ $stages == *" asan "* ]]; then
             # Benchmarks add build time and prove nothing about memory safety.
@@ -66,5 +116,5 @@ case "$what" in
             fuzz/run.sh build-fuzz
         fi
         ;;
-    *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
+    *) echo "usage: $0 [build|demo|test|package]" >&2; exit 2 ;;
 esac

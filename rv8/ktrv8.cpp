@@ -3,8 +3,14 @@
 #include "propertytable.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+
+#if defined(Q_OS_UNIX)
+#include <dlfcn.h>
+#endif
 
 namespace {
 
@@ -113,12 +119,37 @@ KTRV8::~KTRV8()
     jobPages.clear();
 }
 
+#ifndef KTRV8_TRANSLATIONS_FROM_PLUGIN
+#define KTRV8_TRANSLATIONS_FROM_PLUGIN "../../share/kt-rv8/translations"
+#endif
+
+namespace {
+
+// An installed plug-in keeps its translations in a data folder found from the library's
+// own file, wherever the host executable lives.
+QString translationsFromPlugin()
+{
+#if defined(Q_OS_UNIX)
+    static const char anchor = 0;
+    Dl_info info = {};
+    if (::dladdr(&anchor, &info) != 0 && info.dli_fname)
+        return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteDir().filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_PLUGIN));
+#endif
+    return QString();
+}
+
+} // namespace
+
 // A missing file leaves the Chinese source texts in place.
 void KTRV8::loadTranslation()
 {
     const QString file = QStringLiteral("KT-RV8_%1.qm").arg(language);
     const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    translator.load(file, folder);
+    if (!translator.load(file, folder)) {
+        const QString installed = translationsFromPlugin();
+        if (!installed.isEmpty())
+            translator.load(file, installed);
+    }
     QCoreApplication::installTranslator(&translator);
 }
 

@@ -11,14 +11,25 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#ifndef KTRV8_DATA_FROM_BIN
+#define KTRV8_DATA_FROM_BIN "../share/kt-rv8"
+#endif
+
 namespace {
 
 QString findSample(const QString& given)
 {
     if (!given.isEmpty())
         return given;
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("examples/sample.plt"));
-    return QFileInfo::exists(beside) ? beside : QStringLiteral(KTRV8_SOURCE_EXAMPLES "/sample.plt");
+    // Beside the executable in the build tree, in the shared data folder when installed.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    const QString beside = bin.filePath(QStringLiteral("examples/sample.plt"));
+    const QString installed = QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_DATA_FROM_BIN "/examples/sample.plt")));
+    for (const QString& candidate : {beside, installed}) {
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QStringLiteral(KTRV8_SOURCE_EXAMPLES "/sample.plt");
 }
 
 // Starts the simulator on a free loopback port; returns the port, 0 on failure.

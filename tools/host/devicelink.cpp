@@ -44,6 +44,24 @@ bool isPendingMarker(const QVariant& value)
     }
 }
 
+#ifndef KTRV8_PLUGIN_FROM_BIN
+#define KTRV8_PLUGIN_FROM_BIN "../lib/kt-rv8"
+#endif
+
+// KTRV8_PLUGIN names another plug-in; the build tree keeps it beside the tools, an installed
+// prefix in its own library folder.
+QString defaultPluginPath()
+{
+    const QString chosen = qEnvironmentVariable("KTRV8_PLUGIN");
+    if (!chosen.isEmpty())
+        return chosen;
+    const QDir bin(QCoreApplication::applicationDirPath());
+    const QString beside = bin.filePath(QStringLiteral("libKT-RV8.so"));
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_PLUGIN_FROM_BIN "/libKT-RV8.so")));
+}
+
 } // namespace
 
 DeviceLink::DeviceLink(QObject* parent) : QObject(parent) {}
@@ -55,9 +73,7 @@ DeviceLink::~DeviceLink()
 
 bool DeviceLink::load(const QString& pluginPath, QString* error)
 {
-    const QString path = pluginPath.isEmpty()
-        ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libKT-RV8.so"))
-        : pluginPath;
+    const QString path = pluginPath.isEmpty() ? defaultPluginPath() : pluginPath;
     loader.setFileName(path);
     QObject* instance = loader.instance();
     if (!instance) {

@@ -1,0 +1,153 @@
+# What `cmake --install` puts under a prefix, and the Debian package made from it.
+#
+#   bin/                          ktrv8, ktrv8-sim, ktrv8-cloud (and ktrv8-gui)
+#   LIBDIR/kt-rv8/                the plug-in and its two platform libraries (private: they
+#                                 have no versioned SONAME, so they stay out of the linker path)
+#   LIBDIR/cmake/KTRV8/           find_package(KTRV8 CONFIG)
+#   LIBDIR/pkgconfig/kt-rv8.pc    (LIBDIR: lib, or lib/<multiarch> on Debian)
+#   include/KT-RV8/               the public headers
+#   share/kt-rv8/translations/    found by the plug-in relative to its own file
+#   share/kt-rv8/examples/        the demo's sample job
+#   share/man/man1/, share/doc/kt-rv8/, lib/udev/rules.d/
+#
+# Every path between these folders is relative, so a prefix can be moved after install.
+
+include(CMakePackageConfigHelpers)
+
+set(KT_INSTALL_PLUGINDIR ${CMAKE_INSTALL_LIBDIR}/kt-rv8)
+set(KT_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/kt-rv8)
+set(KT_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/KTRV8)
+set(KT_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kt-rv8)
+
+# The relative hops the code takes at run time, from the tools' folder and from the plug-in's.
+function(kt_relative_path out from to)
+    file(RELATIVE_PATH rel /kt-prefix/${from} /kt-prefix/${to})
+    set(${out} ${rel} PARENT_SCOPE)
+endfunction()
+kt_relative_path(KT_PLUGIN_FROM_BIN ${CMAKE_INSTALL_BINDIR} ${KT_INSTALL_PLUGINDIR})
+kt_relative_path(KT_DATA_FROM_BIN ${CMAKE_INSTALL_BINDIR} ${KT_INSTALL_DATADIR})
+kt_relative_path(KT_TRANSLATIONS_FROM_PLUGIN ${KT_INSTALL_PLUGINDIR} ${KT_INSTALL_DATADIR}/translations)
+
+# Only the file that looks for the translations needs the hop; the other sources keep
+# their compile flags.
+set_property(SOURCE ${PROJECT_SOURCE_DIR}/rv8/ktrv8.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+    KTRV8_TRANSLATIONS_FROM_PLUGIN="${KT_TRANSLATIONS_FROM_PLUGIN}")
+target_link_libraries(KT-RV8 PRIVATE ${CMAKE_DL_LIBS})
+
+# --- Libraries, headers, translations -------------------------------------------------
+set_target_properties(KT-RV8 PROPERTIES EXPORT_NAME KTRV8)
+target_include_directories(nimbracloud PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/KT-RV8>)
+install(TARGETS KT-RV8 ktusblink nimbracloud EXPORT KTRV8Targets
+    LIBRARY DESTINATION ${KT_INSTALL_PLUGINDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The four classes a host programs against and what their declarations name: the export
+# macro and the cloud client that setNimbraCloud takes. UsbLink stays private.
+install(FILES
+    ${PROJECT_SOURCE_DIR}/interface/ktglobal.h
+    ${PROJECT_SOURCE_DIR}/interface/ktdeviceinterface.h
+    ${PROJECT_SOURCE_DIR}/property/ktdeviceproperty.h
+    ${PROJECT_SOURCE_DIR}/link/ktcommoninterface.h
+    ${PROJECT_SOURCE_DIR}/rv8/ktrv8.h
+    ${PROJECT_SOURCE_DIR}/platform/nimbracloud.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KT-RV8)
+if(KT_QM_FILES)
+    install(FILES ${KT_QM_FILES} DESTINATION ${KT_INSTALL_DATADIR}/translations)
+endif()
+
+# --- CMake package and pkg-config file -------------------------------------------------
+install(EXPORT KTRV8Targets NAMESPACE KTRV8:: DESTINATION ${KT_INSTALL_CMAKEDIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KTRV8Config.cmake.in
+    ${PROJECT_BINARY_DIR}/cmake/KTRV8Config.cmake
+    INSTALL_DESTINATION ${KT_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/KTRV8ConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/cmake/KTRV8Config.cmake ${PROJECT_BINARY_DIR}/cmake/KTRV8ConfigVersion.cmake
+    DESTINATION ${KT_INSTALL_CMAKEDIR})
+
+kt_relative_path(KT_PREFIX_FROM_PC ${CMAKE_INSTALL_LIBDIR}/pkgconfig .)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/kt-rv8.pc.in ${PROJECT_BINARY_DIR}/cmake/kt-rv8.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/cmake/kt-rv8.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# --- Tools ---------------------------------------------------------------------------
+# A tool finds the plug-in (linked or loaded) and the shared data through relative hops.
+function(kt_install_tool target)
+    if(NOT TARGET ${target})
+        return()
+    endif()
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${KT_PLUGIN_FROM_BIN}")
+    target_compile_definitions(${target} PRIVATE KTRV8_PLUGIN_FROM_BIN="${KT_PLUGIN_FROM_BIN}"
+        KTRV8_DATA_FROM_BIN="${KT_DATA_FROM_BIN}")
+    install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+foreach(tool ktrv8 ktrv8-sim ktrv8-cloud ktrv8-gui)
+    kt_install_tool(${tool})
+endforeach()
+if(TARGET ktrv8)
+    install(FILES ${PROJECT_SOURCE_DIR}/examples/sample.plt DESTINATION ${KT_INSTALL_DATADIR}/examples)
+endif()
+
+# Manual pages from each tool's own --help, so they never disagree with it.
+find_program(HELP2MAN help2man)
+set(KT_MAN_PAGES)
+function(kt_man_page target summary)
+    # A sanitizer build would add its own reports to the help text.
+    if(NOT TARGET ${target} OR NOT HELP2MAN OR KT_SANITIZE)
+        return()
+    endif()
+    set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
+    add_custom_command(OUTPUT ${page}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+        COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+            ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
+            --name=${summary} --output=${page} $<TARGET_FILE:${target}>
+        COMMAND gzip -n -9 -f ${page}
+        DEPENDS ${target}
+        COMMENT "Manual page ${target}.1"
+        VERBATIM)
+    set(KT_MAN_PAGES ${KT_MAN_PAGES} ${page}.gz PARENT_SCOPE)
+endfunction()
+kt_man_page(ktrv8 "command-line host for the KT-RV8 lettering cutter driver")
+kt_man_page(ktrv8-sim "simulator of the KT-RV8 lettering cutter")
+kt_man_page(ktrv8-cloud "local stand-in for the KT-RV8 cutter cloud service")
+if(KT_MAN_PAGES)
+    add_custom_target(manpages ALL DEPENDS ${KT_MAN_PAGES})
+    install(FILES ${KT_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+elseif(KT_BUILD_TOOLS)
+    message(STATUS "help2man not found: no manual pages")
+endif()
+
+# --- System files and package documents -------------------------------------------------
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/60-kt-rv8.rules DESTINATION lib/udev/rules.d)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+    COMMAND gzip -n -9 -f -k ${PROJECT_BINARY_DIR}/packaging/changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog
+    VERBATIM)
+add_custom_target(package-changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+    DESTINATION ${KT_INSTALL_DOCDIR})
+
+# --- Debian package --------------------------------------------------------------------
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kt-rv8)
+set(CPACK_PACKAGE_VENDOR "KT-RV8 developers")
+set(CPACK_PACKAGE_CONTACT "KT-RV8 developers <kt-rv8@example.org>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "driver plug-in and tools for the KT-RV8 lettering cutter")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A Qt 5 device-driver plug-in for the KT-RV8 mini lettering cutter, which a
+host application loads to drive the cutter over USB or TCP: settings with
+their own editors, PLT jobs page by page, copies, QR-code jobs and cloud
+reporting.
+.
+Also ships the ktrv8 command-line host, the ktrv8-sim cutter simulator, a
+local cloud service, a udev rule giving users access to the cutter, and the
+headers, CMake package and pkg-config file for building hosts.")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+# The prefix install puts the udev rule under <prefix>/lib; the package needs it in /lib.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianLayout.cmake)
+include(CPack)
