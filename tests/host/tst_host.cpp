@@ -77,6 +77,8 @@ private slots:
     void connectionErrorsSayWhatToDo();
     void settingsWindowBuildsEveryRow();
     void helpAndJson();
+    void pluginChoice_data();
+    void pluginChoice();
 
 private:
     QTemporaryDir dir;
@@ -370,6 +372,37 @@ void HostTest::helpAndJson()
     QCOMPARE(info.value(QStringLiteral("SPEED")).toObject().value(QStringLiteral("value")).toDouble(), 100.0);
     run = runHost(QStringList{"move", "10", "-5"} + addressOf(sim, false));
     QVERIFY2(run.code == 0, run.err.constData());
+}
+
+// KTRV8_PLUGIN replaces the plug-in found beside the tool, and --plugin replaces both. A
+// plug-in that loads gets as far as the (closed) port: exit 4, not 3.
+void HostTest::pluginChoice_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("code");
+    const QString missing = dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so"));
+    const QString real = ktBinary(QStringLiteral("libKT-RV8.so"));
+    QTest::newRow("environment names a missing plug-in") << missing << QString() << 3;
+    QTest::newRow("--plugin wins over the environment") << missing << real << 4;
+    QTest::newRow("--plugin names a missing plug-in") << real << missing << 3;
+}
+
+void HostTest::pluginChoice()
+{
+    QFETCH(QString, environment);
+    QFETCH(QString, option);
+    QFETCH(int, code);
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    qputenv("KTRV8_PLUGIN", QFile::encodeName(environment));
+    const Run run = runHost(QStringList{"info", "--tcp", address} + (option.isEmpty() ? QStringList() : QStringList{"--plugin", option}));
+    qunsetenv("KTRV8_PLUGIN");
+    QCOMPARE(run.code, code);
+    if (code == 3)
+        QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so")))), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(HostTest)
