@@ -65,7 +65,8 @@ install_check() {
     # shellcheck disable=SC2046
     g++ -std=c++17 -fPIC -o "$stage/pkg-config-host" examples/host/main.cpp \
         -DKTRV8_PLUGIN_FILE="\"$libdir/libKT-RV8.so\"" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs kt-rv8)
-    LC_ALL=C LANG=C "$stage/pkg-config-host" | grep -q '^SPEED  Speed = '
+    shown=$(LC_ALL=C LANG=C "$stage/pkg-config-host")
+    grep -q '^SPEED  Speed = ' <<<"$shown"
     "$prefix/bin/ktrv8" demo --out-dir "$stage/demo"
     echo "install: find_package and pkg-config hosts and the installed demo passed"
 }
@@ -75,7 +76,9 @@ package() {
     (cd build && cpack -G DEB >/dev/null)
     local deb
     deb=$(ls build/kt-rv8_*.deb)
-    dpkg-deb --contents "$deb" | grep -q ' \./lib/udev/rules\.d/60-kt-rv8\.rules$'
+    local contents
+    contents=$(dpkg-deb --contents "$deb")
+    grep -q ' \./lib/udev/rules\.d/60-kt-rv8\.rules$' <<<"$contents"
     if command -v lintian >/dev/null; then
         lintian --fail-on error "$deb"
     fi

@@ -1,7 +1,19 @@
-# Runs inside cpack on the staged tree before it is packed: udev reads its packaged rules
-# from /lib/udev/rules.d, outside the /usr prefix the rest is staged under.
-set(staged ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}/lib/udev)
-if(EXISTS ${staged})
-    file(MAKE_DIRECTORY ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/lib)
-    file(RENAME ${staged} ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/lib/udev)
+# Runs inside cpack on the staged tree before it is packed.
+set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY})
+set(usr ${root}${CPACK_PACKAGING_INSTALL_PREFIX})
+
+# udev reads packaged rules from /lib/udev/rules.d, outside the /usr prefix.
+if(EXISTS ${usr}/lib/udev)
+    file(MAKE_DIRECTORY ${root}/lib)
+    file(RENAME ${usr}/lib/udev ${root}/lib/udev)
+endif()
+
+# No folder may live in /usr/bin: translations installed beside a tool join the shared ones,
+# where the tool must look for them when installed.
+if(IS_DIRECTORY ${usr}/bin/translations)
+    file(GLOB stray ${usr}/bin/translations/*)
+    message(STATUS "moving ${stray} from bin/translations to ${CPACK_KT_TRANSLATIONSDIR}")
+    file(MAKE_DIRECTORY ${usr}/${CPACK_KT_TRANSLATIONSDIR})
+    file(COPY ${stray} DESTINATION ${usr}/${CPACK_KT_TRANSLATIONSDIR})
+    file(REMOVE_RECURSE ${usr}/bin/translations)
 endif()

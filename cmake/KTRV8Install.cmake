@@ -1,32 +1,6 @@
-# What `cmake --install` puts under a prefix, and the Debian package made from it.
-#
-#   bin/                          ktrv8, ktrv8-sim, ktrv8-cloud (and ktrv8-gui)
-#   LIBDIR/kt-rv8/                the plug-in and its two platform libraries (private: they
-#                                 have no versioned SONAME, so they stay out of the linker path)
-#   LIBDIR/cmake/KTRV8/           find_package(KTRV8 CONFIG)
-#   LIBDIR/pkgconfig/kt-rv8.pc    (LIBDIR: lib, or lib/<multiarch> on Debian)
-#   include/KT-RV8/               the public headers
-#   share/kt-rv8/translations/    found by the plug-in relative to its own file
-#   share/kt-rv8/examples/        the demo's sample job
-#   share/man/man1/, share/doc/kt-rv8/, lib/udev/rules.d/
-#
-# Every path between these folders is relative, so a prefix can be moved after install.
-
+# What `cmake --install` puts under a prefix (the folders are set in KTRV8Layout.cmake), the
+# CMake and pkg-config packages, the manual pages and the Debian package made from it all.
 include(CMakePackageConfigHelpers)
-
-set(KT_INSTALL_PLUGINDIR ${CMAKE_INSTALL_LIBDIR}/kt-rv8)
-set(KT_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/kt-rv8)
-set(KT_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/KTRV8)
-set(KT_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kt-rv8)
-
-# The relative hops the code takes at run time, from the tools' folder and from the plug-in's.
-function(kt_relative_path out from to)
-    file(RELATIVE_PATH rel /kt-prefix/${from} /kt-prefix/${to})
-    set(${out} ${rel} PARENT_SCOPE)
-endfunction()
-kt_relative_path(KT_PLUGIN_FROM_BIN ${CMAKE_INSTALL_BINDIR} ${KT_INSTALL_PLUGINDIR})
-kt_relative_path(KT_DATA_FROM_BIN ${CMAKE_INSTALL_BINDIR} ${KT_INSTALL_DATADIR})
-kt_relative_path(KT_TRANSLATIONS_FROM_PLUGIN ${KT_INSTALL_PLUGINDIR} ${KT_INSTALL_DATADIR}/translations)
 
 # Only the file that looks for the translations needs the hop; the other sources keep
 # their compile flags.
@@ -51,7 +25,7 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/platform/nimbracloud.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KT-RV8)
 if(KT_QM_FILES)
-    install(FILES ${KT_QM_FILES} DESTINATION ${KT_INSTALL_DATADIR}/translations)
+    install(FILES ${KT_QM_FILES} DESTINATION ${KT_INSTALL_TRANSLATIONSDIR})
 endif()
 
 # --- CMake package and pkg-config file -------------------------------------------------
@@ -69,14 +43,28 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/kt-rv8.pc.in ${PROJECT_BINARY_DIR}/cm
 install(FILES ${PROJECT_BINARY_DIR}/cmake/kt-rv8.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # --- Tools ---------------------------------------------------------------------------
-# A tool finds the plug-in (linked or loaded) and the shared data through relative hops.
+# A tool finds the plug-in (linked or loaded) and the shared data through relative hops;
+# the hops go to the static libraries it is built from too, where its loading code may live.
 function(kt_install_tool target)
     if(NOT TARGET ${target})
         return()
     endif()
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${KT_PLUGIN_FROM_BIN}")
-    target_compile_definitions(${target} PRIVATE KTRV8_PLUGIN_FROM_BIN="${KT_PLUGIN_FROM_BIN}"
-        KTRV8_DATA_FROM_BIN="${KT_DATA_FROM_BIN}")
+    set(users ${target})
+    get_target_property(links ${target} LINK_LIBRARIES)
+    foreach(lib IN LISTS links)
+        if(TARGET ${lib})
+            get_target_property(type ${lib} TYPE)
+            get_target_property(imported ${lib} IMPORTED)
+            if(type STREQUAL "STATIC_LIBRARY" AND NOT imported)
+                list(APPEND users ${lib})
+            endif()
+        endif()
+    endforeach()
+    foreach(user IN LISTS users)
+        target_compile_definitions(${user} PRIVATE KTRV8_PLUGIN_FROM_BIN="${KT_PLUGIN_FROM_BIN}"
+            KTRV8_DATA_FROM_BIN="${KT_DATA_FROM_BIN}" KTRV8_TRANSLATIONS_FROM_BIN="${KT_TRANSLATIONS_FROM_BIN}")
+    endforeach()
     install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 foreach(tool ktrv8 ktrv8-sim ktrv8-cloud ktrv8-gui)
@@ -148,6 +136,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-# The prefix install puts the udev rule under <prefix>/lib; the package needs it in /lib.
+# Moves into place what a prefix install and a Debian package keep in different folders.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianLayout.cmake)
+set(CPACK_KT_TRANSLATIONSDIR ${KT_INSTALL_TRANSLATIONSDIR})
 include(CPack)
