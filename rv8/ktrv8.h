@@ -37,14 +37,15 @@ public:
 private:
     void loadTranslation();
     KTDeviceProperty* jobProperty();
-    void stampStartTime();
+    bool stampStartTime();
+    bool reportTaskChange();
     void onTaskControl(int value);
     void completeCopy(bool startNext);
     bool startNextCopy();
 
     QStringList jobPages;
     int jobPageIndex = 0;
-    bool jobStopped = false; // a confirmed stop ended the job: late status replies are ignored
+    bool jobRunning = false; // begun by startTask, not yet finished or stopped: status replies advance it
 };
 
 #endif // KTRV8_H

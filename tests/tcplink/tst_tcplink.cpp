@@ -11,6 +11,12 @@
 
 #include <memory>
 
+#if defined(Q_OS_LINUX)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 using T = KTDeviceInterface;
 
 namespace {
@@ -288,6 +294,19 @@ void tst_TcpLink::connectReportsInOrder()
     QVERIFY(device.usb() == nullptr);
     QCOMPARE(device.socket()->readBufferSize(), qint64(10240));
     QCOMPARE(device.socket()->socketOption(QAbstractSocket::KeepAliveOption).toInt(), 1);
+#if defined(Q_OS_LINUX)
+    // A peer that vanishes without a word is noticed within seconds, not the system's two hours.
+    const int fd = int(device.socket()->socketDescriptor());
+    const struct { int level, option, expected; } probes[] = {
+        {SOL_SOCKET, SO_KEEPALIVE, 1}, {IPPROTO_TCP, TCP_KEEPIDLE, 5}, {IPPROTO_TCP, TCP_KEEPINTVL, 2},
+        {IPPROTO_TCP, TCP_KEEPCNT, 3}};
+    for (const auto& probe : probes) {
+        int value = -1;
+        socklen_t size = sizeof value;
+        QCOMPARE(::getsockopt(fd, probe.level, probe.option, &value, &size), 0);
+        QCOMPARE(value, probe.expected);
+    }
+#endif
 }
 
 void tst_TcpLink::connectRefusedUnlessDisconnected()
