@@ -91,6 +91,8 @@ void loadJob(int pages)
     if (job.isEmpty())
         job = makeJob(pages, 64);
     device().setPlt(job);
+    // Readiness replies advance only a job that was started.
+    device().startTask();
 }
 
 void decode(benchmark::State& state, bool chunked)
