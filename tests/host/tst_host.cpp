@@ -2,7 +2,9 @@
 // and a pseudo-terminal.
 #include "simprocess.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -72,6 +74,8 @@ private slots:
     void ctrlCStopsAndWaitsForTheCutter();
     void setGetRoundTrip_data();
     void setGetRoundTrip();
+    void cutterFaultsAreErrors_data();
+    void cutterFaultsAreErrors();
     void outOfRangeIsRejected_data();
     void outOfRangeIsRejected();
     void connectionErrorsSayWhatToDo();
@@ -128,22 +132,46 @@ void HostTest::cut_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("copiesRecorded");   // -1: the record is not checked
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("job");        // empty: the sample job
 
     for (bool usb : {false, true}) {
         const char* via = usb ? "pty" : "tcp";
         //                                             usb   simulator                              host                            exit copies message
-        QTest::addRow("%s: 3 pages x 3 copies", via) << usb << QStringList() << QStringList{"--copies", "3"} << 0 << 3 << "done: 3 copies";
+        QTest::addRow("%s: 3 pages x 3 copies", via) << usb << QStringList() << QStringList{"--copies", "3"} << 0 << 3 << "done: 3 copies" << QByteArray();
         QTest::addRow("%s: junk, one byte at a time", via) << usb << QStringList{"--junk", "--byte-at-a-time"}
-                                                            << QStringList{"--copies", "2"} << 0 << 2 << "done: 2 copies";
+                                                            << QStringList{"--copies", "2"} << 0 << 2 << "done: 2 copies" << QByteArray();
         QTest::addRow("%s: connection dropped", via) << usb << QStringList{"--drop-after", "6"} << QStringList{"--copies", "2"}
-                                                      << 6 << -1 << "connection was lost";
+                                                      << 6 << -1 << "connection was lost" << QByteArray();
         QTest::addRow("%s: silent cutter", via) << usb << QStringList{"--withhold"} << QStringList{"--timeout", "2"}
-                                                 << 5 << -1 << "did not answer within 2 s; nothing was cut";
+                                                 << 5 << -1 << "did not answer within 2 s; nothing was cut" << QByteArray();
         QTest::addRow("%s: slow page, --timeout 1", via) << usb << QStringList{"--cut-ms", "4000"} << QStringList{"--timeout", "1"}
-                                                          << 5 << -1 << "no progress for 1 s (--timeout)";
+                                                          << 5 << -1 << "no progress for 1 s (--timeout)" << QByteArray();
         QTest::addRow("%s: cutter stops itself", via) << usb << QStringList{"--stop-after-pages", "2"} << QStringList()
-                                                       << 7 << -1 << "2 of 3 page(s) of copy 1";
+                                                       << 7 << -1 << "2 of 3 page(s) of copy 1" << QByteArray();
+        QTest::addRow("%s: link lost before the start", via) << usb << QStringList{"--drop-after", "1"} << QStringList{"--copies", "2"}
+                                                              << 6 << -1 << "lost before the job started; nothing was cut" << QByteArray();
     }
+    const QByteArray line = "IN;PU0,0;PD400,0;PG;";
+    // Equal pages follow one another: each confirmation is progress for --timeout.
+    QTest::newRow("tcp: identical pages") << false << QStringList{"--cut-ms", "800"} << QStringList{"--timeout", "2"}
+                                          << 0 << 1 << "done: 1 copy of 3 page(s)" << line + line + line;
+    // A page far longer than its estimate is waited for and said once.
+    QTest::newRow("tcp: long page") << false << QStringList{"--cut-ms", "3500"} << QStringList()
+                                    << 0 << 1 << "page 1 has taken" << line;
+    // Job files that are not plain text: refused before anything is sent.
+    const QList<std::pair<const char*, QByteArray>> refused = {
+        {"NUL", QByteArray("IN;PU0,0;\0PD40,0;PG;", 20)},
+        {"STX", "IN;PU0,0;\x02PD40,0;PG;"},
+        {"ETX ending a label", "IN;PU0,0;LBHello\x03;PG;"},
+        {"UTF-16", QByteArray("\xff\xfeI\0N\0;\0", 8)},
+        {"executable", QByteArray("\x7f" "ELF\x02\x01\x01", 7)},
+        {"bad UTF-8", "IN;LB\xc3(;PG;"},
+    };
+    const QStringList reasons = {"byte 9 is a NUL byte", "byte 9 is an STX byte", "byte 16 is an ETX byte",
+                                 "byte 0 is UTF-16 text", "byte 0 is an executable", "byte 5 is a byte (0xc3) that is not UTF-8"};
+    for (int i = 0; i < refused.size(); ++i)
+        QTest::addRow("tcp: job with %s", refused.at(i).first) << false << QStringList() << QStringList() << 2 << 0
+                                                                << reasons.at(i) << refused.at(i).second;
 }
 
 void HostTest::cut()
@@ -154,19 +182,35 @@ void HostTest::cut()
     QFETCH(int, exitCode);
     QFETCH(int, copiesRecorded);
     QFETCH(QString, message);
-    const QString record = dir.filePath(QStringLiteral("cut-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')).remove(QLatin1Char(':')).remove(QLatin1Char(',')));
+    QFETCH(QByteArray, job);
+    const QString name = QStringLiteral("cut-%1").arg(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")), QStringLiteral("_"));
+    const QString record = dir.filePath(name + QStringLiteral(".plt"));
+    QString jobFile = sample;
+    if (!job.isEmpty()) {
+        jobFile = dir.filePath(name + QStringLiteral("-job.plt"));
+        QFile file(jobFile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(job) == job.size());
+    }
     SimProcess sim(simArgs + QStringList{"--out", record} + (usb ? QStringList{"--pty"} : QStringList()));
     QVERIFY(sim.start());
-    const Run run = runHost(QStringList{"cut", sample} + addressOf(sim, usb) + hostArgs);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runHost(QStringList{"cut", jobFile} + addressOf(sim, usb) + hostArgs);
+    // A lost link or a refused file is said at once, not after a reply timeout.
+    if (exitCode == 6 || exitCode == 2)
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(run.code == exitCode, run.err.constData());
     QVERIFY2((run.code == 0 ? run.out : run.err).contains(message.toUtf8()), (run.out + run.err).constData());
+    if (run.code == 0)
+        QVERIFY(run.out.contains("done: "));
     // One message for a failed job, and it says how far the job came.
     if (exitCode != 0) {
         QCOMPARE(run.err.count("ktrv8: "), 1);
-        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut"), run.err.constData());
+        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut") || run.err.contains("not sent"), run.err.constData());
     }
     if (copiesRecorded >= 0)
-        QCOMPARE(readFile(record), sampleJob().repeated(copiesRecorded));
+        QCOMPARE(readFile(record), (job.isEmpty() ? sampleJob() : job).repeated(copiesRecorded));
+    QCOMPARE(run.out.count("has taken"), run.out.contains("has taken") ? 1 : 0);
 }
 
 void HostTest::qrCodeJob_data()
@@ -263,6 +307,38 @@ void HostTest::setGetRoundTrip()
     const Run get = runHost(QStringList{"get", key} + addressOf(sim, usb));
     QVERIFY2(get.code == 0, get.err.constData());
     QCOMPARE(QString::fromUtf8(get.out).trimmed(), key + QLatin1Char('=') + value);
+}
+
+void HostTest::cutterFaultsAreErrors_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("hostArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    // No answer is an error for every key alike.
+    for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
+        QTest::addRow("get %s unanswered", key) << QStringList{"--silent-keys", key} << QStringList{"get", key}
+                                                << 5 << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
+    QTest::newRow("get a command") << QStringList() << QStringList{"get", "GET_QRCODE"} << 2 << "unknown setting \"GET_QRCODE\"";
+    QTest::newRow("set a command") << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2 << "unknown setting \"TASK_STOP\"";
+    QTest::newRow("set refused") << QStringList{"--refuse-keys", "SPEED"} << QStringList{"set", "SPEED=200"}
+                                 << 9 << "the cutter refused SPEED";
+    QTest::newRow("set not applied") << QStringList{"--ignore-keys", "PRESSURE"} << QStringList{"set", "PRESSURE=350", "SPEED=150"}
+                                     << 9 << "PRESSURE reads back 300, not 350 as set";
+}
+
+void HostTest::cutterFaultsAreErrors()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, hostArgs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(simArgs);
+    QVERIFY(sim.start());
+    const Run run = runHost(hostArgs + addressOf(sim, false));
+    QCOMPARE(run.code, exitCode);
+    QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
+    QCOMPARE(run.err.count("ktrv8: "), 1);
 }
 
 void HostTest::outOfRangeIsRejected_data()
