@@ -13,6 +13,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -59,6 +62,77 @@ QStringList addressOf(const SimProcess& sim, bool usb)
     return usb ? QStringList{"--usb", sim.ptyPath} : QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.port)};
 }
 
+// ktrv8 with a terminal as its stdin and stdout, as a user at a console runs it.
+struct TerminalHost
+{
+    int master = -1;
+    pid_t pid = -1;
+    QByteArray out;
+
+    ~TerminalHost()
+    {
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0)
+            ::close(master);
+    }
+    bool start(const QStringList& arguments)
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        const QByteArray terminal = ::ptsname(master);
+        QList<QByteArray> args{QFile::encodeName(ktBinary(QStringLiteral("ktrv8")))};
+        for (const QString& a : arguments)
+            args << a.toLocal8Bit();
+        std::vector<char*> argv;
+        for (QByteArray& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            const int slave = ::open(terminal.constData(), O_RDWR);
+            ::dup2(slave, 0);
+            ::dup2(slave, 1);
+            ::dup2(slave, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid > 0;
+    }
+    bool waitFor(const QByteArray& text, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!out.contains(text) && !deadline.hasExpired()) {
+            pollfd fd{master, POLLIN, 0};
+            if (::poll(&fd, 1, int(qMax<qint64>(1, deadline.remainingTime()))) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            out.append(buffer, int(n));
+        }
+        return out.contains(text);
+    }
+    void type(char key) { QCOMPARE(::write(master, &key, 1), ssize_t(1)); }
+    int exitCode(int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (deadline.hasExpired())
+                return -1;
+            waitFor("\x01never", 50);
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
 } // namespace
 
 class HostTest : public QObject
@@ -72,6 +146,7 @@ private slots:
     void qrCodeJob_data();
     void qrCodeJob();
     void ctrlCStopsAndWaitsForTheCutter();
+    void spaceKeyPausesAndResumes();
     void setGetRoundTrip_data();
     void setGetRoundTrip();
     void cutterFaultsAreErrors_data();
@@ -278,6 +353,26 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
 }
 
+void HostTest::spaceKeyPausesAndResumes()
+{
+    const QString record = dir.filePath(QStringLiteral("paused.plt"));
+    SimProcess sim({"--cut-ms", "700", "--out", record});
+    QVERIFY(sim.start());
+    TerminalHost host;
+    QVERIFY(host.start(QStringList{"cut", sample} + addressOf(sim, false)));
+    QVERIFY2(host.waitFor("page 2/3", 15000), host.out.constData());
+    host.type(' ');
+    QVERIFY2(host.waitFor("PAUSED", 10000), host.out.constData());
+    // Held on the cutter: the page in hand is not finished while paused.
+    const QByteArray cutWhenPaused = readFile(record);
+    QTest::qWait(1500);
+    QCOMPARE(readFile(record), cutWhenPaused);
+    host.type('p');
+    QVERIFY2(host.waitFor("done: 1 copy", 15000), host.out.constData());
+    QCOMPARE(host.exitCode(10000), 0);
+    QCOMPARE(readFile(record), sampleJob());
+}
+
 void HostTest::setGetRoundTrip_data()
 {
     QTest::addColumn<bool>("usb");
@@ -449,8 +544,33 @@ void HostTest::helpAndJson()
     const QJsonObject info = QJsonDocument::fromJson(run.out).object();
     QCOMPARE(info.value(QStringLiteral("FIRMWARE")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("V7.7"));
     QCOMPARE(info.value(QStringLiteral("SPEED")).toObject().value(QStringLiteral("value")).toDouble(), 100.0);
+    // A list setting shows its item's caption, not its number alone.
+    const QJsonObject mode = info.value(QStringLiteral("WORK_MODE")).toObject();
+    QVERIFY(!mode.value(QStringLiteral("caption")).toString().isEmpty());
+    run = runHost(QStringList{"info"} + addressOf(sim, false));
+    QVERIFY2(run.out.contains("(WORK_MODE): " + mode.value(QStringLiteral("caption")).toString().toUtf8() + " (0)"), run.out.constData());
     run = runHost(QStringList{"move", "10", "-5"} + addressOf(sim, false));
     QVERIFY2(run.code == 0, run.err.constData());
+
+    // A job with --json: one object per line and event, errors with their exit code.
+    run = runHost(QStringList{"cut", sample, "--copies", "2", "--json"} + addressOf(sim, false));
+    QCOMPARE(run.code, 0);
+    QStringList events;
+    for (const QByteArray& line : run.out.trimmed().split('\n')) {
+        QJsonParseError error;
+        const QJsonObject event = QJsonDocument::fromJson(line, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+        if (event.value(QStringLiteral("event")).toString() != QLatin1String("estimate"))
+            events << event.value(QStringLiteral("event")).toString();
+    }
+    QCOMPARE(events, (QStringList{"reading", "started", "page", "page", "page", "copy", "copy", "done"}));
+    for (const QStringList& wrong : {QStringList{"cut", "--json"}, QStringList{"get", "--bogus", "--json"}}) {
+        run = runHost(wrong + addressOf(sim, false));
+        QCOMPARE(run.code, 2);
+        QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 2);
+    }
+    run = runHost({"info", "--json", "--tcp", "127.0.0.1:1"});
+    QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 4);
 }
 
 QTEST_GUILESS_MAIN(HostTest)
