@@ -1,5 +1,6 @@
 // ktrv8, the command-line host, as real processes against the simulator over loopback TCP
 // and a pseudo-terminal.
+#include "jobestimate.h"
 #include "simprocess.h"
 
 #include <QElapsedTimer>
@@ -140,6 +141,8 @@ class HostTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void pageGeometry_data();
+    void pageGeometry();
     void demoCutsTheSampleExactly();
     void cut_data();
     void cut();
@@ -169,6 +172,31 @@ void HostTest::initTestCase()
     QVERIFY(!sampleJob().isEmpty());
     sample = QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/sample.plt");
     QVERIFY(dir.isValid());
+}
+
+void HostTest::pageGeometry_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<double>("downMm");
+    QTest::addColumn<double>("upMm");
+    QTest::newRow("IN;PU0,0;PD400,0;PG;") << "IN;PU0,0;PD400,0;PG;" << 10.0 << 0.0;
+    QTest::newRow("PU400,0;PD400,300;") << "PU400,0;PD400,300;" << 7.5 << 10.0;
+    QTest::newRow("PD polyline in pairs") << "PD0,0,400,0,400,300;" << 17.5 << 0.0;
+    QTest::newRow("PR relative moves") << "PR;PU40,0;PD0,40,-40,0;" << 2.0 << 1.0;
+    QTest::newRow("IN returns home, pen up") << "PD400,0;IN;PD0,400;" << 20.0 << 0.0;
+    QTest::newRow("label text is not a move") << "PU0,0;DT*;LBPD4000,0*;PD40,0;" << 1.0 << 0.0;
+    QTest::newRow("lower case, spaces") << "pu 0 0;pd 400 0;" << 10.0 << 0.0;
+}
+
+void HostTest::pageGeometry()
+{
+    QFETCH(QString, page);
+    QFETCH(double, downMm);
+    QFETCH(double, upMm);
+    const PageGeometry g = measurePage(page);
+    QCOMPARE(g.penDownMm, downMm);
+    QCOMPARE(g.penUpMm, upMm);
+    QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
 }
 
 void HostTest::demoCutsTheSampleExactly()
