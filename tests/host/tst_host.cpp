@@ -557,13 +557,16 @@ void HostTest::helpAndJson()
     Run run = runHost({"--help"});
     QCOMPARE(run.code, 0);
     QVERIFY(run.out.contains("Exit codes:") && run.out.contains("ktrv8 demo"));
-    for (const char* command : {"demo", "cut", "info", "get", "set", "move", "settings"}) {
+    for (const char* command : {"demo", "cut", "list", "info", "get", "set", "move", "settings"}) {
         run = runHost({command, "--help"});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.startsWith(QByteArray("Usage: ktrv8 ") + command), command);
     }
     QCOMPARE(runHost({"frobnicate"}).code, 2);
     QCOMPARE(runHost({"get", "SPEED"}).code, 2);    // no address
+    run = runHost({"list", "--json"});
+    QCOMPARE(run.code, 0);
+    QVERIFY(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("nodes")).isArray());
 
     SimProcess sim({"--firmware", "V7.7"});
     QVERIFY(sim.start());
