@@ -773,6 +773,13 @@ void TestFaultMatrix::deleteFromSignal()
             device->setNimbraCloud(&cloud, DeviceCode);
     }
 
+    // A stamp equal to the current or the previous value is no change, and the replies before
+    // may have been stamped within this millisecond: two older stamps make the next a change.
+    if (watch == "LAST_TIME" && trigger != "connect") {
+        property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-120));
+        property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+    }
+
     bool deleted = false;
     const auto hostDeletes = [&] {
         if (deleted)
