@@ -1,5 +1,6 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "localclock.h"
 #include "usblink.h"
 
 #include <QDateTime>
@@ -159,8 +160,12 @@ void KTCommonInterface::send_cmd(QByteArray bytes)
     QMutexLocker lock(&sendMutex);
     // A host can set the mode and status itself: a transport that is not there drops the bytes.
     if (mode->value().toString() == QLatin1String("TCP")) {
-        if (tcpSocket && tcpSocket->isOpen())
+        if (tcpSocket && tcpSocket->isOpen()) {
             tcpSocket->write(bytes);
+            // Qt would hand the bytes to the kernel only at the next turn of the event loop;
+            // the cutter waits for them.
+            tcpSocket->flush();
+        }
     } else if (usbLink) {
         usbLink->send(QString::fromUtf8(bytes));
     }
@@ -175,14 +180,15 @@ void KTCommonInterface::slot_usb_read(QByteArray data)
 
 void KTCommonInterface::slot_tcp_socket_read()
 {
+    // readAll would grow its array in 16 KiB steps and shrink it again: read the exact size.
     if (tcpSocket)
-        appendReceived(tcpSocket->readAll());
+        appendReceived(tcpSocket->read(tcpSocket->bytesAvailable()));
 }
 
 void KTCommonInterface::appendReceived(const QByteArray& data)
 {
     if (KTDeviceProperty* last = property_ptr("LAST_TIME"))
-        last->setValue(QDateTime::currentDateTime());
+        last->setValue(kt_local_now());
     recvBuffer.append(data);
     decode_buffer();
 }
@@ -215,8 +221,11 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
     switch (s) {
     case QAbstractSocket::ConnectedState:
         // An option set before the socket exists is not kept: keep-alive is applied here.
-        if (tcpSocket)
+        // Nagle off: a status read right after a page must not wait for the page's ACK.
+        if (tcpSocket) {
             tcpSocket->setSocketOption(QAbstractSocket::KeepAliveOption, true);
+            tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, true);
+        }
         onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
         break;
     case QAbstractSocket::UnconnectedState:
@@ -249,7 +258,7 @@ void KTCommonInterface::onTransportEvent(const char* mode, int status, const cha
         return;
     // A fresh connection counts as hearing from the cutter: the heartbeat measures silence
     // from here, not from when the parameter set was built.
-    if (restartTimer && !set(property_ptr("LAST_TIME"), QDateTime::currentDateTime()))
+    if (restartTimer && !set(property_ptr("LAST_TIME"), kt_local_now()))
         return;
     if (!set(statusProperty, status))
         return;

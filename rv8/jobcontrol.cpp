@@ -1,5 +1,6 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "preparedpage.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -77,6 +78,7 @@ void KTRV8::setPlt(QString plt)
     jobPages = splitPages(plt);
     jobPageIndex = 0;
     jobStopped = false;
+    nextPage.reset();
     if (KTDeviceProperty* job = jobProperty())
         job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
 }
@@ -111,6 +113,7 @@ void KTRV8::startTask()
         sendCMD(frame);
         if (jobPages.size() == 1)
             sendRead(this, status);
+        prepareNextPage();
     }
     jobStopped = false;
     stampStartTime();
@@ -205,18 +208,31 @@ void KTRV8::advanceJob()
         if (!job)
             return;
         job->setValue(jobPages.at(jobPageIndex));
-        sendWrite(this, job);
+        sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages.size() - 1)
             sendRead(this, property_ptr("DEVICE_STATUS"));
+        prepareNextPage();
         return;
     }
     completeCopy(true);
+}
+
+// Encodes the page after the one just sent while the cutter works on that one.
+void KTRV8::prepareNextPage()
+{
+    const int next = jobPageIndex + 1;
+    if (next >= jobPages.size())
+        return;
+    if (!nextPage)
+        nextPage = std::make_unique<KTPreparedPage>();
+    nextPage->prepare(jobProperty(), next, jobPages.at(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and
 // startNext set, asks the cutter for the next one.
 void KTRV8::completeCopy(bool startNext)
 {
+    nextPage.reset();
     KTDeviceProperty* task = property_ptr("TASK");
     if (!task)
         return;

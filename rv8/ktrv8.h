@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <memory>
+
+class KTPreparedPage;
+
 // The KT-RV8 mini lettering cutter: the plug-in object (a factory) and every device it
 // hands out.
 class KTRV8_EXPORT KTRV8 : public KTCommonInterface
@@ -38,6 +42,7 @@ private:
     void loadTranslation();
     KTDeviceProperty* jobProperty();
     void stampStartTime();
+    void prepareNextPage();
     void onTaskControl(int value);
     void completeCopy(bool startNext);
     bool startNextCopy();
@@ -45,6 +50,7 @@ private:
     QStringList jobPages;
     int jobPageIndex = 0;
     bool jobStopped = false; // a confirmed stop ended the job: late status replies are ignored
+    std::unique_ptr<KTPreparedPage> nextPage; // made by the first job with a second page
 };
 
 #endif // KTRV8_H
