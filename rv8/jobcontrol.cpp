@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QStringView>
+#include <QTcpSocket>
 
 namespace {
 
@@ -217,11 +218,12 @@ void KTRV8::advanceJob()
     completeCopy(true);
 }
 
-// Encodes the page after the one just sent while the cutter works on that one.
+// Encodes the page after the one just sent while the cutter works on that one. A long page
+// the kernel has not taken whole yet is sent on first: encoding now would hold back its rest.
 void KTRV8::prepareNextPage()
 {
     const int next = jobPageIndex + 1;
-    if (next >= jobPages.size())
+    if (next >= jobPages.size() || (tcpSocket && tcpSocket->bytesToWrite() > 0))
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
