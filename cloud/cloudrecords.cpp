@@ -1,6 +1,7 @@
 // Registration of the device with the cloud and the work record posted when a task ends.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktsurvives_p.h"
 #include "nimbracloud.h"
 
 #include <QDateTime>
@@ -38,6 +39,17 @@ qint64 wholeNumber(const QJsonValue& v)
     return static_cast<qint64>(d);
 }
 
+// A product beyond 64 bits is no real page: such a size counts as 0, as an absurd side does.
+qint64 pageArea(qint64 height, qint64 width)
+{
+    if (height == 0 || width == 0)
+        return 0;
+    const quint64 limit = quint64(std::numeric_limits<qint64>::max());
+    if (quint64(qAbs(height)) > limit / quint64(qAbs(width)))
+        return 0;
+    return height * width;
+}
+
 QJsonObject jsonOf(KTDeviceProperty* p) { return p ? p->value().toJsonObject() : QJsonObject(); }
 
 const QString CodeKey = QStringLiteral("code");
@@ -70,12 +82,14 @@ void KTCommonInterface::setNimbraCloud(NimbraCloud* client, QString code)
                               {QStringLiteral("version"), textOf(property_ptr("FIRMWARE"))},
                               {QStringLiteral("device_id"), textOf(property_ptr("DEVICE_ID"))},
                               {QStringLiteral("online"), true}};
-    if (!property_ptr("DEVICE_CLOUD"))
+    if (!property_ptr("DEVICE_CLOUD") || !setCloudDevice(cloudDevice))
         return;
-    setCloudDevice(cloudDevice);
 
     const QJsonObject modelQuery{{CodeKey, modelNumber(code)}};
-    cloud_device_model_get(modelQuery);
+    // A client that answers at once runs a handler here, whose DEVICE_CLOUD change the host
+    // may answer by deleting this device.
+    if (!kt_survives(this, [&] { cloud_device_model_get(modelQuery); }))
+        return;
     qDebug() << "KTCommonInterface::setNimbraCloud" << modelQuery;
     const QJsonObject deviceQuery{{CodeKey, code}};
     qDebug() << "KTCommonInterface::setNimbraCloud" << deviceQuery;
@@ -151,8 +165,8 @@ void KTCommonInterface::handle_device_lookup_reply(int httpStatus, const QByteAr
     if (httpStatus == 200) {
         QJsonObject record = cloudDevice;
         record.insert(IdKey, objectOf(body).value(IdKey).toInt(0));
-        setCloudDevice(record);
-        cloud_device_update(cloudDevice);
+        if (setCloudDevice(record))
+            cloud_device_update(cloudDevice);
     } else if (httpStatus == 404) {
         cloud_device_new(cloudDevice);
     } else if (httpStatus == 0) {
@@ -183,11 +197,11 @@ void KTCommonInterface::scheduleDeviceLookupRetry()
     cloudRetryTimer->start(qMax(0, cloudRetryMs));
 }
 
-void KTCommonInterface::setCloudDevice(const QJsonObject& record)
+// False when the host deleted the device from DEVICE_CLOUD's valueChanged.
+bool KTCommonInterface::setCloudDevice(const QJsonObject& record)
 {
     cloudDevice = record;
-    if (KTDeviceProperty* copy = property_ptr("DEVICE_CLOUD"))
-        copy->setValue(QVariant(cloudDevice));
+    return setValueOf(property_ptr("DEVICE_CLOUD"), QVariant(cloudDevice));
 }
 
 void KTCommonInterface::device_task_record_to_cloud()
@@ -225,7 +239,7 @@ void KTCommonInterface::device_task_record_to_cloud()
     body.insert(QStringLiteral("task_copies"), task.value(QStringLiteral("TaskCopies")));
     body.insert(QStringLiteral("finish_copies"), task.value(QStringLiteral("Finished")));
     body.insert(QStringLiteral("device"), cloudDevice.value(IdKey));
-    body.insert(QStringLiteral("page_area"), height * width);
+    body.insert(QStringLiteral("page_area"), pageArea(height, width));
     body.insert(QStringLiteral("page_size"), QStringLiteral("%1x%2").arg(height).arg(width));
     body.insert(QStringLiteral("path_length"), pathLength);
     body.insert(QStringLiteral("task_model"), taskMode ? taskMode->value().toInt() : 0);

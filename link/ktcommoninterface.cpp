@@ -1,5 +1,6 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktsurvives_p.h"
 #include "localclock.h"
 #include "usblink.h"
 
@@ -8,9 +9,18 @@
 #include <QLocale>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTcpSocket>
 
 #include <climits>
+
+#if defined(Q_OS_LINUX)
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 
@@ -19,11 +29,48 @@ constexpr int TcpReadBufferBytes = 10240;
 // within the timer's range.
 constexpr qlonglong MinHeartbeatSeconds = 1;
 constexpr qlonglong MaxHeartbeatSeconds = INT_MAX / 1000;
-// Marks a socket whose state change is being handled: Qt goes on using the socket after the
-// signal returns, so a device deleted from that handler must not delete it at once.
-const char* const InStateChange = "_kt_in_state_change";
+// The system notices a peer that vanished without a word (switched off, carried out of the
+// network) only after two hours of silence. Probing after 5 idle seconds, every 2 seconds,
+// giving up after 3 unanswered probes ends such a link within about 11 seconds.
+constexpr int KeepAliveIdleSecs = 5;
+constexpr int KeepAliveIntervalSecs = 2;
+constexpr int KeepAliveProbes = 3;
+
+void tuneKeepAlive(QTcpSocket& socket)
+{
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, true);
+#if defined(Q_OS_LINUX)
+    const qintptr fd = socket.socketDescriptor();
+    if (fd < 0)
+        return;
+    const struct { int option; int value; } options[] = {
+        {TCP_KEEPIDLE, KeepAliveIdleSecs}, {TCP_KEEPINTVL, KeepAliveIntervalSecs}, {TCP_KEEPCNT, KeepAliveProbes}};
+    for (const auto& o : options) {
+        if (::setsockopt(int(fd), IPPROTO_TCP, o.option, &o.value, sizeof o.value) != 0)
+            qDebug() << "KTCommonInterface::tuneKeepAlive" << o.option << std::strerror(errno);
+    }
+#endif
+}
 
 } // namespace
+
+// Counts the transport signals the device is handling. A transport inside its own signal goes
+// on using itself after the device's slot returns, so a device deleted from there must leave
+// the transport to the event loop (see retireTransport).
+class TransportSignalScope
+{
+public:
+    explicit TransportSignalScope(KTCommonInterface* device) : device(device) { ++device->transportSignalDepth; }
+    ~TransportSignalScope()
+    {
+        if (device)
+            --device->transportSignalDepth;
+    }
+    Q_DISABLE_COPY(TransportSignalScope)
+
+private:
+    const QPointer<KTCommonInterface> device;
+};
 
 KTCommonInterface::KTCommonInterface(QObject* parent) : KTDeviceInterface(parent)
 {
@@ -36,26 +83,43 @@ KTCommonInterface::KTCommonInterface(QObject* parent) : KTDeviceInterface(parent
 KTCommonInterface::~KTCommonInterface()
 {
     deviceTimer.stop();
-    delete usbLink;
-    usbLink = nullptr;
-    if (tcpSocket) {
-        // Closing reports UnconnectedState; a device being destroyed tells the host nothing.
-        tcpSocket->disconnect(this);
-        tcpSocket->close();
-        if (tcpSocket->property(InStateChange).toBool()) {
-            tcpSocket->setParent(nullptr);
-            tcpSocket->deleteLater();
-        } else {
-            delete tcpSocket;
-        }
-        tcpSocket = nullptr;
-    }
+    retireTransport(usbLink);
+    retireTransport(tcpSocket);
     const QList<QByteArray> names = dynamicPropertyNames();
     for (const QByteArray& name : names) {
         delete kt_property_of(this, name.constData());
         setProperty(name.constData(), QVariant());
     }
     recvBuffer.clear();
+}
+
+// Closing reports a state change; a device being destroyed tells the host nothing. A transport
+// whose signal is being handled (the host deleted the device from a slot reached from it) is
+// deleted from the event loop once it has returned from its own code; any other at once.
+template <typename Transport>
+void KTCommonInterface::retireTransport(Transport*& transport)
+{
+    if (!transport)
+        return;
+    transport->disconnect(this);
+    transport->close();
+    if (transportSignalDepth > 0) {
+        transport->setParent(nullptr);
+        transport->deleteLater();
+    } else {
+        delete transport;
+    }
+    transport = nullptr;
+}
+
+bool KTCommonInterface::notifyHost(KTDeviceMessage kind, const QString& text)
+{
+    return kt_survives(this, [&] { emit message(kind, text); });
+}
+
+bool KTCommonInterface::setValueOf(KTDeviceProperty* property, const QVariant& value)
+{
+    return !property || kt_survives(this, [&] { property->setValue(value); });
 }
 
 void KTCommonInterface::systemLanguage()
@@ -117,9 +181,10 @@ void KTCommonInterface::connect_usb(QString path)
         connect(usbLink, &UsbLink::readData, this, &KTCommonInterface::slot_usb_read);
         connect(usbLink, &UsbLink::statusChanged, this, &KTCommonInterface::slot_usb_status);
     }
-    // After a heartbeat timeout the status says disconnected while the node is still open.
-    if (usbLink->isOpen())
-        usbLink->close();
+    // After a heartbeat timeout the status says disconnected while the node is still open;
+    // closing it reports "USB DISCONNECTED.", from which the host may delete this device.
+    if (usbLink->isOpen() && !kt_survives(this, [this] { usbLink->close(); }))
+        return;
     usbLink->usbConnect(path, UsbLink::ReadWrite, false);
 }
 
@@ -135,11 +200,20 @@ void KTCommonInterface::connect_tcp(QString host)
     KTDeviceProperty* port = property_ptr("TCP_PORT");
     if (!port)
         return;
-    // After a heartbeat timeout the status says disconnected while the socket is still open.
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        tcpSocket->abort();
-    tcpSocket->connectToHost(host, quint16(port->value().toInt()), QIODevice::ReadWrite,
-                             QAbstractSocket::AnyIPProtocol);
+    const quint16 portNumber = quint16(port->value().toInt());
+    const QString target = QStringLiteral("%1:%2").arg(host).arg(portNumber);
+    const QAbstractSocket::SocketState state = tcpSocket->state();
+    // An attempt already under way to the same address goes on: aborting it would only
+    // report a disconnection that never was.
+    if ((state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState)
+        && target == tcpTarget)
+        return;
+    // After a heartbeat timeout the status says disconnected while the socket is still open;
+    // aborting reports "TCP DISCONNECTED.", from which the host may delete this device.
+    if (state != QAbstractSocket::UnconnectedState && !kt_survives(this, [this] { tcpSocket->abort(); }))
+        return;
+    tcpTarget = target;
+    tcpSocket->connectToHost(host, portNumber, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
 }
 
 void KTCommonInterface::sendCMD(QByteArray bytes)
@@ -162,24 +236,34 @@ void KTCommonInterface::send_cmd(QByteArray bytes)
     if (mode->value().toString() == QLatin1String("TCP")) {
         if (tcpSocket && tcpSocket->isOpen()) {
             tcpSocket->write(bytes);
-            // Qt would hand the bytes to the kernel only at the next turn of the event loop;
-            // the cutter waits for them.
-            tcpSocket->flush();
+            flushTcp();
         }
     } else if (usbLink) {
         usbLink->send(QString::fromUtf8(bytes));
     }
 }
 
+// Qt would hand the bytes to the kernel only at the next turn of the event loop; the cutter
+// waits for them. A write that fails here makes Qt drop the connection from inside flush():
+// the device hears of it from the event loop, as it would without the flush, so no host slot
+// (which may delete the device) runs under send_cmd's caller.
+void KTCommonInterface::flushTcp()
+{
+    const QScopedValueRollback<bool> inFlush(flushingTcp, true);
+    tcpSocket->flush();
+}
+
 void KTCommonInterface::slot_usb_write(QByteArray) {}
 
 void KTCommonInterface::slot_usb_read(QByteArray data)
 {
+    const TransportSignalScope scope(this);
     appendReceived(data);
 }
 
 void KTCommonInterface::slot_tcp_socket_read()
 {
+    const TransportSignalScope scope(this);
     // readAll would grow its array in 16 KiB steps and shrink it again: read the exact size.
     if (tcpSocket)
         appendReceived(tcpSocket->read(tcpSocket->bytesAvailable()));
@@ -187,14 +271,15 @@ void KTCommonInterface::slot_tcp_socket_read()
 
 void KTCommonInterface::appendReceived(const QByteArray& data)
 {
-    if (KTDeviceProperty* last = property_ptr("LAST_TIME"))
-        last->setValue(kt_local_now());
+    if (!setValueOf(property_ptr("LAST_TIME"), kt_local_now()))
+        return;
     recvBuffer.append(data);
     decode_buffer();
 }
 
 void KTCommonInterface::slot_usb_status(int s)
 {
+    const TransportSignalScope scope(this);
     qDebug() << "KTCommonInterface::slot_usb_status" << s;
     switch (s) {
     case UsbLink::Connected:
@@ -214,16 +299,17 @@ void KTCommonInterface::slot_usb_status(int s)
 
 void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 {
-    // The host may delete this device from its message slot below.
-    const QPointer<QTcpSocket> socket(tcpSocket);
-    if (socket)
-        socket->setProperty(InStateChange, true);
+    if (flushingTcp) {
+        QMetaObject::invokeMethod(this, [this, s] { slot_tcp_socket_state(s); }, Qt::QueuedConnection);
+        return;
+    }
+    const TransportSignalScope scope(this);
     switch (s) {
     case QAbstractSocket::ConnectedState:
         // An option set before the socket exists is not kept: keep-alive is applied here.
         // Nagle off: a status read right after a page must not wait for the page's ACK.
         if (tcpSocket) {
-            tcpSocket->setSocketOption(QAbstractSocket::KeepAliveOption, true);
+            tuneKeepAlive(*tcpSocket);
             tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, true);
         }
         onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
@@ -235,35 +321,22 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
         onTransportEvent("TCP", -1, nullptr, false);
         break;
     }
-    if (socket)
-        socket->setProperty(InStateChange, QVariant());
 }
 
 // A negative status only records which transport spoke last.
 void KTCommonInterface::onTransportEvent(const char* mode, int status, const char* text,
                                          bool restartTimer)
 {
-    // The host may delete this device from any slot reached below: a valueChanged of one of
-    // the properties as well as the message itself.
-    const QPointer<KTCommonInterface> alive(this);
-    const auto set = [&alive](KTDeviceProperty* property, const QVariant& value) {
-        if (property)
-            property->setValue(value);
-        return !alive.isNull();
-    };
-    if (!set(property_ptr("CONNECT_MODE"), QString::fromLatin1(mode)))
+    if (!setValueOf(property_ptr("CONNECT_MODE"), QString::fromLatin1(mode)))
         return;
     KTDeviceProperty* statusProperty = property_ptr("STATUS");
     if (!statusProperty || status < 0)
         return;
     // A fresh connection counts as hearing from the cutter: the heartbeat measures silence
     // from here, not from when the parameter set was built.
-    if (restartTimer && !set(property_ptr("LAST_TIME"), kt_local_now()))
+    if (restartTimer && !setValueOf(property_ptr("LAST_TIME"), kt_local_now()))
         return;
-    if (!set(statusProperty, status))
-        return;
-    emit message(DevStatus, QString::fromLatin1(text));
-    if (!alive)
+    if (!setValueOf(statusProperty, status) || !notifyHost(DevStatus, QString::fromLatin1(text)))
         return;
     if (restartTimer)
         restartHeartbeat();

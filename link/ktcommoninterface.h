@@ -114,6 +114,12 @@ public slots:
     void slot_websocket_text_received(QString message);
 
 protected:
+    // What the driver tells the host, and every value it sets, may make the host delete this
+    // device from its slot. Both return false when the device is gone: the caller must then
+    // return without touching anything. A null property is skipped and counts as alive.
+    bool notifyHost(KTDeviceMessage kind, const QString& text);
+    bool setValueOf(KTDeviceProperty* property, const QVariant& value);
+
     UsbLink* usbLink = nullptr;
     QTcpSocket* tcpSocket = nullptr;
     QByteArray recvBuffer;
@@ -133,9 +139,15 @@ private:
     void stopHeartbeat();
     void appendReceived(const QByteArray& data);
     void scheduleDeviceLookupRetry();
-    void setCloudDevice(const QJsonObject& record);
+    bool setCloudDevice(const QJsonObject& record);
+    template <typename Transport> void retireTransport(Transport*& transport);
+    void flushTcp();
 
+    friend class TransportSignalScope;
+    int transportSignalDepth = 0;   // transport signals being handled right now, nested
+    QString tcpTarget;              // "host:port" of the last TCP connection attempt
     bool decoding = false;          // decode_buffer is running: a nested call only appends
+    bool flushingTcp = false;       // inside flushTcp: socket state changes wait for the loop
     int cloudRetryMs = 10000;
     QTimer* cloudRetryTimer = nullptr;
 };

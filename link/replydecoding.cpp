@@ -1,10 +1,11 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
+#include "ktsurvives_p.h"
 
 #include <QEvent>
 #include <QHash>
 #include <QJsonObject>
-#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -61,9 +62,9 @@ QJsonObject freshCopy(const QJsonObject& record)
 
 // Which property answers replies of one kind and code: found by the search below once, then
 // kept until a property of the device is stored, replaced or removed (each such change
-// reaches the device as a DynamicPropertyChange event). Without it every reply walks the
-// device's properties, each looked up by name, and a set of a few dozen properties costs
-// most of the decoding time.
+// reaches the device as a DynamicPropertyChange event), or any property is given new codes
+// or a new kind by init. Without it every reply walks the device's properties, each looked
+// up by name, and a set of a few dozen properties costs most of the decoding time.
 class ReplyRoutes : public QObject
 {
 public:
@@ -92,9 +93,21 @@ public:
         return false;
     }
 
-    QHash<quint64, KTDeviceProperty*> routes; // null: no property answers
+    // The routes, emptied first if any property has been initialised since they were found.
+    QHash<quint64, KTDeviceProperty*>& current()
+    {
+        const quint64 inits = kt_property_inits();
+        if (inits != initsSeen) {
+            routes.clear();
+            initsSeen = inits;
+        }
+        return routes;
+    }
 
 private:
+    QHash<quint64, KTDeviceProperty*> routes; // null: no property answers
+    quint64 initsSeen = 0;
+
     static constexpr const char* Name = "KTCommonInterface::replyRoutes";
 };
 
@@ -109,7 +122,6 @@ void KTCommonInterface::decode_buffer()
     if (decoding)
         return;
     decoding = true;
-    QPointer<KTCommonInterface> alive(this);
     int consumed = 0;
     for (;;) {
         const int etx = recvBuffer.indexOf(Etx, consumed);
@@ -119,8 +131,8 @@ void KTCommonInterface::decode_buffer()
         consumed = etx + 1;
         if (stx < 0)
             continue;
-        decode_cmd(QString::fromUtf8(recvBuffer.constData() + stx, etx - stx + 1));
-        if (!alive)
+        const QString frame = QString::fromUtf8(recvBuffer.constData() + stx, etx - stx + 1);
+        if (!kt_survives(this, [&] { decode_cmd(frame); }))
             return;
     }
     recvBuffer.remove(0, consumed);
@@ -154,11 +166,11 @@ static KTDeviceProperty* searchReplyTarget(KTCommonInterface* device,
 static KTDeviceProperty* replyTarget(KTCommonInterface* device,
                                      KTDeviceInterface::KTDeviceCMDType kind, int code)
 {
-    ReplyRoutes* cache = ReplyRoutes::of(device);
+    QHash<quint64, KTDeviceProperty*>& routes = ReplyRoutes::of(device)->current();
     const quint64 key = ReplyRoutes::keyOf(kind, code);
-    auto it = cache->routes.constFind(key);
-    if (it == cache->routes.constEnd())
-        it = cache->routes.insert(key, searchReplyTarget(device, kind, code));
+    auto it = routes.constFind(key);
+    if (it == routes.constEnd())
+        it = routes.insert(key, searchReplyTarget(device, kind, code));
     return it.value();
 }
 
@@ -247,9 +259,7 @@ void KTCommonInterface::decode_task(QString item)
     record.insert(QStringLiteral("TaskCopies"), fields.at(3).toInt());
     record.insert(QStringLiteral("Finished"), fields.at(4).toInt());
     record.insert(QStringLiteral("Percent"), wholePercent(fields.at(5)));
-    task->setValue(record);
-    QPointer<KTCommonInterface> alive(this);
-    emit message(DevTasK, item);
-    if (alive)
-        device_task_to_cloud();
+    if (!setValueOf(task, record) || !notifyHost(DevTasK, item))
+        return;
+    device_task_to_cloud();
 }

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QJsonObject>
-#include <QPointer>
 
 #include <climits>
 
@@ -37,14 +36,10 @@ void KTCommonInterface::slot_device_timer()
 {
     if (KTDeviceProperty* last = property_ptr("LAST_TIME")) {
         const qint64 silent = last->value().toDateTime().secsTo(QDateTime::currentDateTime());
-        if (silent > SilenceLimitSecs) {
-            if (KTDeviceProperty* status = property_ptr("STATUS"))
-                status->setValue(QVariant(int(DisConnected)));
-            QPointer<KTCommonInterface> alive(this);
-            emit message(DevStatus, QStringLiteral("HEARTBEAT TIMEOUT 30S."));
-            if (!alive)
-                return; // the host deleted the device from its message slot
-        }
+        if (silent > SilenceLimitSecs
+            && (!setValueOf(property_ptr("STATUS"), QVariant(int(DisConnected)))
+                || !notifyHost(DevStatus, QStringLiteral("HEARTBEAT TIMEOUT 30S."))))
+            return;
     }
     if (KTDeviceProperty* heartbeat = property_ptr("HEARTBEAT"))
         send_cmd(heartbeat->get_cmd_bytes());
@@ -86,7 +81,7 @@ void KTCommonInterface::startTask()
         start->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD, QStringList());
         storeProperty("TASK_START_TIME", start);
     }
-    start->setValue(QDateTime::currentDateTime());
+    setValueOf(start, QDateTime::currentDateTime());
 }
 
 // The work record goes out first, while the start time and the task record still describe
@@ -94,8 +89,8 @@ void KTCommonInterface::startTask()
 void KTCommonInterface::stopTask()
 {
     device_task_record_to_cloud();
-    if (KTDeviceProperty* start = property_ptr("TASK_START_TIME"))
-        start->setValue(QDateTime());
+    if (!setValueOf(property_ptr("TASK_START_TIME"), QDateTime()))
+        return;
     if (KTDeviceProperty* task = property_ptr("TASK")) {
         QJsonObject record = task->value().toJsonObject();
         record.insert(QStringLiteral("Status"), 0);
@@ -103,7 +98,7 @@ void KTCommonInterface::stopTask()
         record.insert(QStringLiteral("TaskCopies"), 0);
         record.insert(QStringLiteral("Finished"), 0);
         record.insert(QStringLiteral("Percent"), 100);
-        task->setValue(QVariant(record));
+        setValueOf(task, QVariant(record));
     }
 }
 
@@ -111,9 +106,11 @@ void KTCommonInterface::move(int first, int second)
 {
     const struct { const char* key; int arg; } steps[] = {{"MOVE_Y", first}, {"MOVE_X", second}};
     for (const auto& step : steps) {
-        if (KTDeviceProperty* axis = property_ptr(step.key)) {
-            axis->setValue(QVariant(stepCode(step.arg)));
-            sendCMD(axis->set_cmd_bytes());
-        }
+        KTDeviceProperty* axis = property_ptr(step.key);
+        if (!axis)
+            continue;
+        if (!setValueOf(axis, QVariant(stepCode(step.arg))))
+            return;
+        sendCMD(axis->set_cmd_bytes());
     }
 }

@@ -1,4 +1,13 @@
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<quint64> initCount{0};
+} // namespace
+
+quint64 kt_property_inits() { return initCount.load(std::memory_order_relaxed); }
 
 KTDeviceProperty::KTDeviceProperty(QObject* parent) : QObject(parent) {}
 
@@ -30,6 +39,7 @@ bool KTDeviceProperty::init(QVariant value, QString label, QString unit, int get
     m_cmdLen = cmd_len;
     m_cmdType = cmd_type;
     m_param = param;
+    initCount.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The input rows a property builds for itself from its "WIDGET" descriptor, and the copies
 // between its value and the editor. Nothing is wired: the host decides when to copy.
 #include "ktdeviceproperty.h"
+#include "ktsurvives_p.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -247,8 +248,12 @@ void KTDeviceProperty::to_ui_ctrl()
     const QString kind = descriptor.value(QStringLiteral("widget")).toString();
     const double f = factorOf(descriptor);
     if (isContainer(kind)) {
-        for (const NamedChild& child : children())
-            child.second->to_ui_ctrl();
+        // An editor's own signal, or a child's valueChanged, may make the host delete the
+        // device and every property with it, this group included.
+        for (const NamedChild& child : children()) {
+            if (!kt_survives(this, [&child] { child.second->to_ui_ctrl(); }))
+                return;
+        }
     } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         spin->setValue(truncToInt(value().toInt() * f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
@@ -271,8 +276,10 @@ void KTDeviceProperty::from_ui_ctrl()
     const QString kind = descriptor.value(QStringLiteral("widget")).toString();
     const double f = factorOf(descriptor);
     if (isContainer(kind)) {
-        for (const NamedChild& child : children())
-            child.second->from_ui_ctrl();
+        for (const NamedChild& child : children()) {
+            if (!kt_survives(this, [&child] { child.second->from_ui_ctrl(); }))
+                return;
+        }
     } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         setValue(truncToInt(spin->value() / f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {

@@ -1,11 +1,11 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktsurvives_p.h"
 #include "preparedpage.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonObject>
-#include <QPointer>
 #include <QStringView>
 #include <QTcpSocket>
 
@@ -30,15 +30,6 @@ void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
 {
     if (property)
         device->sendCMD(property->set_cmd_bytes());
-}
-
-// Tells the host and then the cloud; the host may delete the device from its message slot.
-void reportTaskChange(KTRV8* device)
-{
-    const QPointer<KTRV8> alive(device);
-    emit device->message(KTDeviceInterface::DevTasK, QString());
-    if (alive)
-        device->device_task_to_cloud();
 }
 
 } // namespace
@@ -78,7 +69,11 @@ void KTRV8::setPlt(QString plt)
     jobPages.clear(); // free the previous job before the new one is built
     jobPages = splitPages(plt);
     jobPageIndex = 0;
-    jobStopped = false;
+    // A new cut job waits for startTask. In a QR-code job the host loads the page of each
+    // scanned code into the job that startTask began, and that job goes on.
+    KTDeviceProperty* mode = property_ptr("TASK_MODE");
+    if (!mode || mode->value().toInt() == 0)
+        jobRunning = false;
     nextPage.reset();
     if (KTDeviceProperty* job = jobProperty())
         job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
@@ -86,14 +81,20 @@ void KTRV8::setPlt(QString plt)
 
 void KTRV8::startTask()
 {
+    KTDeviceProperty* mode = property_ptr("TASK_MODE");
+    // A cut job without a page has nothing to cut: nothing is sent and no task begins.
+    KTDeviceProperty* firstPage = property_ptr("TASK_PPLT");
+    if (mode && mode->value().toInt() == 0 && firstPage && firstPage->value().toString().isEmpty())
+        return;
     KTDeviceProperty* copies = property_ptr("TASK_COPIES");
     if (copies && copies->value().toInt() > 1) {
         if (KTDeviceProperty* margin = property_ptr("MARGIN")) {
-            margin->from_ui_ctrl();
+            // The editor's value reaches MARGIN through its valueChanged.
+            if (!kt_survives(this, [margin] { margin->from_ui_ctrl(); }))
+                return;
             sendWrite(this, margin);
         }
     }
-    KTDeviceProperty* mode = property_ptr("TASK_MODE");
     if (!mode)
         return;
     sendWrite(this, property_ptr("SET_MARK"));
@@ -116,12 +117,21 @@ void KTRV8::startTask()
             sendRead(this, status);
         prepareNextPage();
     }
-    jobStopped = false;
-    stampStartTime();
-    reportTaskChange(this);
+    jobRunning = true;
+    if (stampStartTime())
+        reportTaskChange();
 }
 
-void KTRV8::stampStartTime()
+// Tells the host and then the cloud.
+bool KTRV8::reportTaskChange()
+{
+    if (!notifyHost(DevTasK, QString()))
+        return false;
+    device_task_to_cloud();
+    return true;
+}
+
+bool KTRV8::stampStartTime()
 {
     KTDeviceProperty* started = property_ptr("TASK_START_TIME");
     if (!started) {
@@ -130,7 +140,7 @@ void KTRV8::stampStartTime()
                       QStringList());
         storeProperty("TASK_START_TIME", started);
     }
-    started->setValue(QDateTime::currentDateTime());
+    return setValueOf(started, QDateTime::currentDateTime());
 }
 
 void KTRV8::move(int x, int y)
@@ -140,8 +150,8 @@ void KTRV8::move(int x, int y)
         return;
     // A host may pass any int: the 32-bit product wraps, computed unsigned so the wrap is defined.
     const auto steps = [](int v) { return qint32(quint32(v) * 80u); };
-    head->setValue(QStringLiteral("0,0,%1,%2").arg(steps(x)).arg(steps(y)));
-    sendWrite(this, head);
+    if (setValueOf(head, QStringLiteral("0,0,%1,%2").arg(steps(x)).arg(steps(y))))
+        sendWrite(this, head);
 }
 
 void KTRV8::decode_cmd(QString frame)
@@ -162,9 +172,10 @@ void KTRV8::decode_cmd(QString frame)
     const int value = fields.size() >= 3 ? fields.at(2).toInt() : 0;
 
     if (code == StatusReplyCode && result == 0) {
-        // A status reply that was still on its way when the user stopped the job must not
-        // start another copy.
-        if (!jobStopped)
+        // Only a job that startTask began and that has not ended moves on: a status reply
+        // still on its way when the job was stopped or finished, or one that comes before
+        // startTask, must not send a page or count a copy.
+        if (jobRunning)
             advanceJob();
         return;
     }
@@ -190,9 +201,12 @@ void KTRV8::onTaskControl(int value)
         break;
     case Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
-        // counts as done, and no further copy is started.
+        // counts as done, and no further copy is started. A repeated confirmation (Stop
+        // pressed twice) finds no running job and changes nothing.
+        if (!jobRunning)
+            break;
+        jobRunning = false;
         jobPageIndex = jobPages.size();
-        jobStopped = true;
         completeCopy(false);
         break;
     default:
@@ -208,7 +222,8 @@ void KTRV8::advanceJob()
         KTDeviceProperty* job = jobProperty();
         if (!job)
             return;
-        job->setValue(jobPages.at(jobPageIndex));
+        if (!setValueOf(job, jobPages.at(jobPageIndex)))
+            return;
         sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages.size() - 1)
             sendRead(this, property_ptr("DEVICE_STATUS"));
@@ -235,6 +250,7 @@ void KTRV8::prepareNextPage()
 void KTRV8::completeCopy(bool startNext)
 {
     nextPage.reset();
+    jobRunning = false;
     KTDeviceProperty* task = property_ptr("TASK");
     if (!task)
         return;
@@ -253,10 +269,14 @@ void KTRV8::completeCopy(bool startNext)
         record.insert(QStringLiteral("Status"), 0);
         record.insert(QStringLiteral("Percent"), 100);
     }
-    task->setValue(record);
-    if (nextCopy && !startNextCopy())
+    jobRunning = nextCopy;
+    if (!setValueOf(task, record))
         return;
-    reportTaskChange(this);
+    if (nextCopy && !startNextCopy()) {
+        jobRunning = false;
+        return;
+    }
+    reportTaskChange();
 }
 
 // False when the parameter set lacks what the next copy needs; the job step then ends

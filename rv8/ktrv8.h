@@ -41,7 +41,8 @@ public:
 private:
     void loadTranslation();
     KTDeviceProperty* jobProperty();
-    void stampStartTime();
+    bool stampStartTime();
+    bool reportTaskChange();
     void prepareNextPage();
     void onTaskControl(int value);
     void completeCopy(bool startNext);
@@ -49,7 +50,7 @@ private:
 
     QStringList jobPages;
     int jobPageIndex = 0;
-    bool jobStopped = false; // a confirmed stop ended the job: late status replies are ignored
+    bool jobRunning = false; // begun by startTask, not yet finished or stopped: status replies advance it
     std::unique_ptr<KTPreparedPage> nextPage; // made by the first job with a second page
 };
 

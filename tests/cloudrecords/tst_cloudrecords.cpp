@@ -132,6 +132,8 @@ private slots:
     void workRecordFields();
     void workRecordConditions_data();
     void workRecordConditions();
+    void workRecordPageArea_data();
+    void workRecordPageArea();
     void infoToCloudSendsNothing();
 
 private:
@@ -545,6 +547,35 @@ void TestCloudRecords::workRecordConditions()
     QTest::qWait(50);
     QCOMPARE(service->requests(QStringLiteral("device_work_records")).size(), 1);
     QCOMPARE(service->workRecords()[0].value(QStringLiteral("task_copies")).toInt(), 99);
+}
+
+// The page area of an absurd size (a product beyond 64 bits) counts as 0 instead of overflowing.
+void TestCloudRecords::workRecordPageArea_data()
+{
+    QTest::addColumn<double>("height");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("area");
+    QTest::newRow("ordinary") << 120.0 << 300.0 << 36000.0;
+    QTest::newRow("negative side") << -120.0 << 300.0 << -36000.0;
+    QTest::newRow("largest product that fits") << 3037000499.0 << 3037000499.0 << 9223372030926249001.0;
+    QTest::newRow("product beyond 64 bits") << 4e9 << 4e9 << 0.0;
+    QTest::newRow("negative product beyond 64 bits") << -4e9 << 4e9 << 0.0;
+    QTest::newRow("largest sides read") << 9e15 << 9e15 << 0.0;
+}
+
+void TestCloudRecords::workRecordPageArea()
+{
+    QFETCH(double, height);
+    QFETCH(double, width);
+    QFETCH(double, area);
+    registerDevice();
+    prepareFinishedTask();
+    device->property_ptr("TASK_FILE_INFO")
+        ->setValue(QJsonObject{{QStringLiteral("heigth"), height}, {QStringLiteral("width"), width},
+                               {QStringLiteral("path_length"), 1}});
+    device->device_task_record_to_cloud();
+    QTRY_COMPARE_WITH_TIMEOUT(service->workRecords().size(), 1, 5000);
+    QCOMPARE(service->workRecords()[0].value(QStringLiteral("page_area")).toDouble(), area);
 }
 
 void TestCloudRecords::infoToCloudSendsNothing()

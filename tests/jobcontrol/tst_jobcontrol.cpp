@@ -108,6 +108,7 @@ private slots:
     void pauseResumeStop();
     void deviceInitiatedStop();
     void finishedTaskIgnoresCopies();
+    void emptyJobStartsNothing();
     void startTimeCreatedOnce();
     void cloudSeesEveryTaskChange();
 
@@ -185,6 +186,7 @@ void TestJobControl::setPltLoadsFirstPage()
     QCOMPARE(LoopbackCutter::payloadOf(d["TASK_PPLT"]->set_cmd_bytes()), QByteArray("PPLT;IN;PU0,0;PD10,10;PG;"));
 
     // A new job replaces the old one and starts again at its first page.
+    d.rv8->startTask();
     d.rv8->decode_cmd(replyFrame("CCMD;4,0;"));
     QCOMPARE(d.rv8->pageIndex(), 1);
     d.rv8->setPlt(QStringLiteral("B;PG;"));
@@ -214,8 +216,9 @@ void TestJobControl::setPltWithoutJobProperty()
     QCOMPARE(bare.dynamicPropertyNames().size(), 0);
 }
 
-// Replies fed straight into the decoder of an unconnected device: the task record, the
-// messages and the page position after them.
+// Replies fed straight into the decoder of an unconnected device whose job has been started:
+// the task record, the messages and the page position after them. A step "load:<text>" is
+// the host loading a new job at that point.
 void TestJobControl::jobStep_data()
 {
     QTest::addColumn<QString>("plt");
@@ -259,6 +262,18 @@ void TestJobControl::jobStep_data()
     QTest::newRow("status after a stop is ignored")
         << three << record(0, 3, 1, 20) << QStringList{"CCMD;4,0;", "CCMD;27,0,2;", "CCMD;4,0;", "CCMD;4,0;"}
         << record(1, 3, 0, 20) << QStringList{""} << 3 << page2;
+    QTest::newRow("stop confirmed three times counts once")
+        << three << record(0, 3, 1, 20) << QStringList{"CCMD;27,0,2;", "CCMD;27,0,2;", "CCMD;27,0,2;"}
+        << record(1, 3, 0, 20) << QStringList{""} << 3 << page1;
+    QTest::newRow("status after the last copy is ignored")
+        << "A;PG;" << record(1, 2, 1, 60) << QStringList{"CCMD;4,0;", "CCMD;4,0;", "CCMD;27,0,2;"}
+        << record(2, 2, 0, 100) << QStringList{""} << 1 << "A;PG;";
+    QTest::newRow("job loaded after a stop waits for its start")
+        << three << record(0, 3, 1, 20) << QStringList{"CCMD;27,0,2;", "load:B;PG;C;PG;", "CCMD;4,0;"}
+        << record(1, 3, 0, 20) << QStringList{""} << 0 << "B;PG;";
+    QTest::newRow("job loaded while one runs waits for its start")
+        << three << record(0, 1, 1, 0) << QStringList{"load:B;PG;C;PG;", "CCMD;4,0;", "CCMD;27,0,2;"}
+        << record(0, 1, 1, 0) << QStringList{} << 0 << "B;PG;";
     QTest::newRow("device stop") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,0;"}
                                  << record(0, 1, 1, 0) << QStringList{"STOP"} << 0 << page1;
     QTest::newRow("device stop, any result") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,7;"}
@@ -282,8 +297,14 @@ void TestJobControl::jobStep()
     Device d;
     d.rv8->setPlt(plt);
     d["TASK"]->setValue(before);
-    for (const QString& reply : replies)
-        d.rv8->decode_cmd(replyFrame(reply.toLatin1().constData()));
+    d.rv8->startTask();
+    d.jobMessages.clear();
+    for (const QString& reply : replies) {
+        if (reply.startsWith(QLatin1String("load:")))
+            d.rv8->setPlt(reply.mid(5));
+        else
+            d.rv8->decode_cmd(replyFrame(reply.toLatin1().constData()));
+    }
     QCOMPARE(d.task(), after);
     QCOMPARE(d.jobMessages, messages);
     QCOMPARE(d.rv8->pageIndex(), pageIndex);
@@ -488,6 +509,8 @@ void TestJobControl::finishedTaskIgnoresCopies()
     QVERIFY(connect(d, cutter));
     d.rv8->setPlt(QStringLiteral("A;PG;"));
     d["TASK"]->setValue(record(0, 2, 1, 0));
+    d.rv8->startTask();
+    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1000,1;", "PPLT;A;PG;", "CCMD;4;"}));
     d.rv8->stopTask(); // the host closes the task: nothing is ordered any more
     QCOMPARE(d.task().value("TaskCopies").toInt(), 0);
     d.jobMessages.clear();
@@ -497,6 +520,25 @@ void TestJobControl::finishedTaskIgnoresCopies()
     QCOMPARE(d.task().value("Percent").toInt(), 100);
     QCOMPARE(d.task().value("Finished").toInt(), 0);
     QCOMPARE(settle(d, cutter), QStringList{});
+}
+
+// A job without a page: startTask sends nothing (no empty page frame) and begins no task, so
+// the cutter's next readiness reply counts no copy.
+void TestJobControl::emptyJobStartsNothing()
+{
+    Device d;
+    LoopbackCutter cutter;
+    QVERIFY(connect(d, cutter));
+    d["TASK"]->setValue(record(0, 1, 1, 0));
+    d["TASK_COPIES"]->setValue(2);
+    d.rv8->setPlt(QStringLiteral("PG;"));
+    d.rv8->startTask();
+    QCOMPARE(settle(d, cutter), QStringList{});
+    QVERIFY(!d["TASK_START_TIME"]);
+    cutter.send(LoopbackCutter::frame("CCMD;4,0;") + LoopbackCutter::frame("CCMD;51,0,V3;"));
+    QTRY_COMPARE(d["FIRMWARE"]->value().toString(), QString("V3"));
+    QCOMPARE(d.task(), record(0, 1, 1, 0));
+    QCOMPARE(d.jobMessages, QStringList{});
 }
 
 void TestJobControl::startTimeCreatedOnce()

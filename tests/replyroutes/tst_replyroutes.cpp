@@ -46,6 +46,9 @@ void TestReplyRoutes::changesBetweenReplies_data()
     QTest::newRow("first one replaced under its key") << "replace" << QVariantList{1, 2, 0};
     QTest::newRow("first one removed: the next answering one") << "remove" << QVariantList{1, 0, 2};
     QTest::newRow("answering one added after a reply nobody took") << "add" << QVariantList{0, 0, 2};
+    // init gives a stored property new codes without telling the device (and resets its value).
+    QTest::newRow("first one re-initialised away: the next answering one") << "init away" << QVariantList{0, 0, 2};
+    QTest::newRow("earlier one re-initialised to answer: it takes over") << "init to answer" << QVariantList{2, 0, 1};
 }
 
 void TestReplyRoutes::changesBetweenReplies()
@@ -58,6 +61,8 @@ void TestReplyRoutes::changesBetweenReplies()
     KTDeviceProperty* b = record(7, 6);  // stored under A's key when replaced
     KTDeviceProperty* c = record(7, 6);  // a later property with the same code
     const bool addLater = change == QLatin1String("add");
+    if (change == QLatin1String("init to answer"))
+        a->init(0, QString(), QString(), 9, 8, 1, K::CCMD, QStringList());
     device.storeProperty("A", addLater ? record(9, 8) : a);
     if (!addLater)
         device.storeProperty("C", c);
@@ -69,6 +74,9 @@ void TestReplyRoutes::changesBetweenReplies()
         device.setProperty("A", QVariant());
     } else if (addLater) {
         device.storeProperty("C", c);
+    } else if (change.startsWith(QLatin1String("init"))) {
+        const int code = change == QLatin1String("init away") ? 9 : 7;
+        a->init(0, QString(), QString(), code, code - 1, 1, K::CCMD, QStringList());
     }
     device.slot_usb_read(frame("CCMD;7,0,2;"));
 

@@ -11,6 +11,12 @@
 
 #include <memory>
 
+#if defined(Q_OS_LINUX)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 using T = KTDeviceInterface;
 
 namespace {
@@ -130,6 +136,7 @@ private slots:
     void sendWithoutTransportDrops_data();
     void sendWithoutTransportDrops();
     void peerDisconnects();
+    void failedWriteReportsFromTheLoop();
     void reconnectReusesTheSocket();
     void reconnectAfterHeartbeatTimeout();
     void reconnectAfterPeerVanished();
@@ -288,6 +295,19 @@ void tst_TcpLink::connectReportsInOrder()
     QVERIFY(device.usb() == nullptr);
     QCOMPARE(device.socket()->readBufferSize(), qint64(10240));
     QCOMPARE(device.socket()->socketOption(QAbstractSocket::KeepAliveOption).toInt(), 1);
+#if defined(Q_OS_LINUX)
+    // A peer that vanishes without a word is noticed within seconds, not the system's two hours.
+    const int fd = int(device.socket()->socketDescriptor());
+    const struct { int level, option, expected; } probes[] = {
+        {SOL_SOCKET, SO_KEEPALIVE, 1}, {IPPROTO_TCP, TCP_KEEPIDLE, 5}, {IPPROTO_TCP, TCP_KEEPINTVL, 2},
+        {IPPROTO_TCP, TCP_KEEPCNT, 3}};
+    for (const auto& probe : probes) {
+        int value = -1;
+        socklen_t size = sizeof value;
+        QCOMPARE(::getsockopt(fd, probe.level, probe.option, &value, &size), 0);
+        QCOMPARE(value, probe.expected);
+    }
+#endif
 }
 
 void tst_TcpLink::connectRefusedUnlessDisconnected()
@@ -399,6 +419,31 @@ void tst_TcpLink::peerDisconnects()
     QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
     QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
     QVERIFY(!device.heartbeatTimer().isActive());
+}
+
+// Bytes go to the kernel inside sendCMD. A write that fails there drops the connection at
+// once, but the host hears of it from the event loop: a host that deletes the device on
+// "TCP DISCONNECTED." must not do so under sendCMD's caller.
+void tst_TcpLink::failedWriteReportsFromTheLoop()
+{
+    LoopbackCutter cutter;
+    auto* device = new LinkDevice(cutter.port());
+    QSignalSpy messages(device, &T::message);
+    QVERIFY(connectAndWait(*device, messages));
+    QVERIFY(cutter.waitForConnection());
+    const QPointer<LinkDevice> alive(device);
+    QObject::connect(device, &T::message, device, [device](T::KTDeviceMessage, const QString& text) {
+        if (text == QLatin1String("TCP DISCONNECTED."))
+            delete device;
+    });
+    cutter.dropClient();
+    // The peer is gone before the device's loop has seen it: a later write fails in the kernel.
+    for (int i = 0; i < 10 && alive && device->socket()->state() == QAbstractSocket::ConnectedState; ++i)
+        device->sendCMD(LoopbackCutter::frame("CMD;GET1;"));
+    QVERIFY(alive);
+    QCOMPARE(device->socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(device->value("STATUS").toInt(), int(T::Working));
+    QTRY_VERIFY(!alive);
 }
 
 void tst_TcpLink::reconnectReusesTheSocket()
