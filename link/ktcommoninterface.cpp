@@ -1,6 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "ktsurvives_p.h"
+#include "localclock.h"
 #include "usblink.h"
 
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QLocale>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTcpSocket>
 
 #include <climits>
@@ -232,11 +234,23 @@ void KTCommonInterface::send_cmd(QByteArray bytes)
     QMutexLocker lock(&sendMutex);
     // A host can set the mode and status itself: a transport that is not there drops the bytes.
     if (mode->value().toString() == QLatin1String("TCP")) {
-        if (tcpSocket && tcpSocket->isOpen())
+        if (tcpSocket && tcpSocket->isOpen()) {
             tcpSocket->write(bytes);
+            flushTcp();
+        }
     } else if (usbLink) {
         usbLink->send(QString::fromUtf8(bytes));
     }
+}
+
+// Qt would hand the bytes to the kernel only at the next turn of the event loop; the cutter
+// waits for them. A write that fails here makes Qt drop the connection from inside flush():
+// the device hears of it from the event loop, as it would without the flush, so no host slot
+// (which may delete the device) runs under send_cmd's caller.
+void KTCommonInterface::flushTcp()
+{
+    const QScopedValueRollback<bool> inFlush(flushingTcp, true);
+    tcpSocket->flush();
 }
 
 void KTCommonInterface::slot_usb_write(QByteArray) {}
@@ -250,13 +264,14 @@ void KTCommonInterface::slot_usb_read(QByteArray data)
 void KTCommonInterface::slot_tcp_socket_read()
 {
     const TransportSignalScope scope(this);
+    // readAll would grow its array in 16 KiB steps and shrink it again: read the exact size.
     if (tcpSocket)
-        appendReceived(tcpSocket->readAll());
+        appendReceived(tcpSocket->read(tcpSocket->bytesAvailable()));
 }
 
 void KTCommonInterface::appendReceived(const QByteArray& data)
 {
-    if (!setValueOf(property_ptr("LAST_TIME"), QDateTime::currentDateTime()))
+    if (!setValueOf(property_ptr("LAST_TIME"), kt_local_now()))
         return;
     recvBuffer.append(data);
     decode_buffer();
@@ -284,12 +299,19 @@ void KTCommonInterface::slot_usb_status(int s)
 
 void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 {
+    if (flushingTcp) {
+        QMetaObject::invokeMethod(this, [this, s] { slot_tcp_socket_state(s); }, Qt::QueuedConnection);
+        return;
+    }
     const TransportSignalScope scope(this);
     switch (s) {
     case QAbstractSocket::ConnectedState:
         // An option set before the socket exists is not kept: keep-alive is applied here.
-        if (tcpSocket)
+        // Nagle off: a status read right after a page must not wait for the page's ACK.
+        if (tcpSocket) {
             tuneKeepAlive(*tcpSocket);
+            tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, true);
+        }
         onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
         break;
     case QAbstractSocket::UnconnectedState:
@@ -312,7 +334,7 @@ void KTCommonInterface::onTransportEvent(const char* mode, int status, const cha
         return;
     // A fresh connection counts as hearing from the cutter: the heartbeat measures silence
     // from here, not from when the parameter set was built.
-    if (restartTimer && !setValueOf(property_ptr("LAST_TIME"), QDateTime::currentDateTime()))
+    if (restartTimer && !setValueOf(property_ptr("LAST_TIME"), kt_local_now()))
         return;
     if (!setValueOf(statusProperty, status) || !notifyHost(DevStatus, QString::fromLatin1(text)))
         return;

@@ -141,11 +141,13 @@ private:
     void scheduleDeviceLookupRetry();
     bool setCloudDevice(const QJsonObject& record);
     template <typename Transport> void retireTransport(Transport*& transport);
+    void flushTcp();
 
     friend class TransportSignalScope;
     int transportSignalDepth = 0;   // transport signals being handled right now, nested
     QString tcpTarget;              // "host:port" of the last TCP connection attempt
     bool decoding = false;          // decode_buffer is running: a nested call only appends
+    bool flushingTcp = false;       // inside flushTcp: socket state changes wait for the loop
     int cloudRetryMs = 10000;
     QTimer* cloudRetryTimer = nullptr;
 };

@@ -1,11 +1,13 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
 #include "ktsurvives_p.h"
+#include "preparedpage.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonObject>
 #include <QStringView>
+#include <QTcpSocket>
 
 namespace {
 
@@ -72,6 +74,7 @@ void KTRV8::setPlt(QString plt)
     KTDeviceProperty* mode = property_ptr("TASK_MODE");
     if (!mode || mode->value().toInt() == 0)
         jobRunning = false;
+    nextPage.reset();
     if (KTDeviceProperty* job = jobProperty())
         job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
 }
@@ -112,6 +115,7 @@ void KTRV8::startTask()
         sendCMD(frame);
         if (jobPages.size() == 1)
             sendRead(this, status);
+        prepareNextPage();
     }
     jobRunning = true;
     if (stampStartTime())
@@ -220,18 +224,32 @@ void KTRV8::advanceJob()
             return;
         if (!setValueOf(job, jobPages.at(jobPageIndex)))
             return;
-        sendWrite(this, job);
+        sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages.size() - 1)
             sendRead(this, property_ptr("DEVICE_STATUS"));
+        prepareNextPage();
         return;
     }
     completeCopy(true);
+}
+
+// Encodes the page after the one just sent while the cutter works on that one. A long page
+// the kernel has not taken whole yet is sent on first: encoding now would hold back its rest.
+void KTRV8::prepareNextPage()
+{
+    const int next = jobPageIndex + 1;
+    if (next >= jobPages.size() || (tcpSocket && tcpSocket->bytesToWrite() > 0))
+        return;
+    if (!nextPage)
+        nextPage = std::make_unique<KTPreparedPage>();
+    nextPage->prepare(jobProperty(), next, jobPages.at(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and
 // startNext set, asks the cutter for the next one.
 void KTRV8::completeCopy(bool startNext)
 {
+    nextPage.reset();
     jobRunning = false;
     KTDeviceProperty* task = property_ptr("TASK");
     if (!task)

@@ -1,5 +1,6 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "preparedpage.h"
 #include "propertytable.h"
 
 #include <QCoreApplication>

@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+#include <memory>
+
+class KTPreparedPage;
+
 // The KT-RV8 mini lettering cutter: the plug-in object (a factory) and every device it
 // hands out.
 class KTRV8_EXPORT KTRV8 : public KTCommonInterface
@@ -39,6 +43,7 @@ private:
     KTDeviceProperty* jobProperty();
     bool stampStartTime();
     bool reportTaskChange();
+    void prepareNextPage();
     void onTaskControl(int value);
     void completeCopy(bool startNext);
     bool startNextCopy();
@@ -46,6 +51,7 @@ private:
     QStringList jobPages;
     int jobPageIndex = 0;
     bool jobRunning = false; // begun by startTask, not yet finished or stopped: status replies advance it
+    std::unique_ptr<KTPreparedPage> nextPage; // made by the first job with a second page
 };
 
 #endif // KTRV8_H

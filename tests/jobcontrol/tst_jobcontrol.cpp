@@ -102,6 +102,8 @@ private slots:
 
     void onePageJob();
     void threePagesThreeCopies();
+    void pageFramesAreThePropertys_data();
+    void pageFramesAreThePropertys();
     void qrcodeJob();
     void pauseResumeStop();
     void deviceInitiatedStop();
@@ -369,6 +371,63 @@ void TestJobControl::threePagesThreeCopies()
                                     {"FileName", "sign.plt"}}));
     // The report, the start, then one per copy.
     QCOMPARE(d.jobMessages, (QStringList{"66,1,sign.plt,3,0,0,0,0,0", "", "", "", ""}));
+}
+
+// Each page leaves as the frame the job property builds from its value at that moment, also
+// when the frame was built ahead and when a host rewrites the page from valueChanged.
+void TestJobControl::pageFramesAreThePropertys_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("hostRewrites");
+    QTest::newRow("PPLT") << int(K::PPLT) << false;
+    QTest::newRow("PLT") << int(K::PLT) << false;
+    QTest::newRow("QR_PLT") << int(K::QRPLT) << false;
+    QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true;
+}
+
+void TestJobControl::pageFramesAreThePropertys()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, hostRewrites);
+    Device d;
+    LoopbackCutter cutter;
+    cutter.setScript([](const QByteArray& frame) -> QList<QByteArray> {
+        const QByteArray p = LoopbackCutter::payloadOf(frame);
+        if (p.startsWith("PPLT;") || p.startsWith("PLT;") || p.startsWith("QR_PLT;"))
+            return {LoopbackCutter::frame("CCMD;4,0;")};
+        return {};
+    });
+    QVERIFY(connect(d, cutter));
+    KTDeviceProperty* job = d["TASK_PPLT"];
+    job->init(QString(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(),
+              job->cmd_len(), K::KTDeviceCMDType(kind), job->param());
+    if (hostRewrites) {
+        QObject::connect(job, &KTDeviceProperty::valueChanged, job, [job] {
+            const QString page = job->value().toString();
+            if (!page.startsWith(QLatin1String("SP1;")))
+                job->setValue(QStringLiteral("SP1;") + page);
+        });
+    }
+    d["TASK"]->setValue(record(0, 1, 1, 0));
+    const QString plt = QString::fromUtf8("IN;LB文字;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;PD1,1;PG;");
+    d.rv8->setPlt(plt);
+    d.rv8->startTask();
+    // Every page was answered, so every page frame has arrived.
+    QTRY_COMPARE(d.task().value("Finished").toInt(), 1);
+
+    QList<QByteArray> expected;
+    KTDeviceProperty model;
+    model.init(QString(), QString(), QString(), 0, job->set_cmd_int(), job->cmd_len(),
+               K::KTDeviceCMDType(kind), QStringList());
+    for (const QString& page : KTRV8::splitPages(plt)) {
+        model.setValue(hostRewrites ? QStringLiteral("SP1;") + page : page);
+        expected << model.set_cmd_bytes();
+    }
+    QList<QByteArray> sent;
+    for (const QByteArray& frame : cutter.frames())
+        if (!LoopbackCutter::payloadOf(frame).startsWith("CCMD;"))
+            sent << frame;
+    QCOMPARE(sent, expected);
 }
 
 void TestJobControl::qrcodeJob()

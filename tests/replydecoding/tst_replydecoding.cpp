@@ -1,5 +1,6 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "localclock.h"
 #include "loopbackcutter.h"
 
 #include <QElapsedTimer>
@@ -112,6 +113,8 @@ private slots:
     void cmdItem_data();
     void cmdItem();
     void stampsLastTime();
+    void lastTimeFollowsDaylightSaving_data();
+    void lastTimeFollowsDaylightSaving();
     void taskReportSeenOnceAcrossReads();
     void nestedArrivalConsumesEachByteOnce();
     void pendingBytesAreCapped_data();
@@ -245,6 +248,45 @@ void tst_ReplyDecoding::stampsLastTime()
     device.slot_usb_read("no frame yet");
     QVERIFY(device.property_ptr("LAST_TIME")->value().toDateTime() >= before);
     QCOMPARE(device.pending(), 12);
+}
+
+// The stamp is local time, and the offset changes on the very millisecond the clocks do.
+void tst_ReplyDecoding::lastTimeFollowsDaylightSaving_data()
+{
+    QTest::addColumn<QString>("utc");
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<int>("offsetSecs");
+    QTest::newRow("before spring forward") << "2026-03-29T00:59:59.999Z" << "2026-03-29 01:59:59.999" << 3600;
+    QTest::newRow("after spring forward") << "2026-03-29T01:00:00.000Z" << "2026-03-29 03:00:00.000" << 7200;
+    QTest::newRow("before fall back") << "2026-10-25T00:59:59.999Z" << "2026-10-25 02:59:59.999" << 7200;
+    QTest::newRow("after fall back") << "2026-10-25T01:00:00.000Z" << "2026-10-25 02:00:00.000" << 3600;
+}
+
+void tst_ReplyDecoding::lastTimeFollowsDaylightSaving()
+{
+    QFETCH(QString, utc);
+    QFETCH(QString, local);
+    QFETCH(int, offsetSecs);
+    const QByteArray savedZone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    const qint64 instant = QDateTime::fromString(utc, Qt::ISODateWithMs).toMSecsSinceEpoch();
+    // The millisecond before is stamped first, as a stream of reads would.
+    kt_local_time(instant - 1);
+    const QDateTime stamp = kt_local_time(instant);
+    // Read while the zone is still set: a local time is converted with the zone of the moment.
+    const Qt::TimeSpec spec = stamp.timeSpec();
+    const qint64 msecs = stamp.toMSecsSinceEpoch();
+    const QString text = stamp.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    const int offset = stamp.offsetFromUtc();
+    if (hadZone)
+        qputenv("TZ", savedZone);
+    else
+        qunsetenv("TZ");
+    QCOMPARE(spec, Qt::LocalTime);
+    QCOMPARE(msecs, instant);
+    QCOMPARE(text, local);
+    QCOMPARE(offset, offsetSecs);
 }
 
 // The last report is remembered for the device's lifetime, however the bytes arrive.

@@ -136,6 +136,7 @@ private slots:
     void sendWithoutTransportDrops_data();
     void sendWithoutTransportDrops();
     void peerDisconnects();
+    void failedWriteReportsFromTheLoop();
     void reconnectReusesTheSocket();
     void reconnectAfterHeartbeatTimeout();
     void reconnectAfterPeerVanished();
@@ -418,6 +419,31 @@ void tst_TcpLink::peerDisconnects()
     QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
     QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
     QVERIFY(!device.heartbeatTimer().isActive());
+}
+
+// Bytes go to the kernel inside sendCMD. A write that fails there drops the connection at
+// once, but the host hears of it from the event loop: a host that deletes the device on
+// "TCP DISCONNECTED." must not do so under sendCMD's caller.
+void tst_TcpLink::failedWriteReportsFromTheLoop()
+{
+    LoopbackCutter cutter;
+    auto* device = new LinkDevice(cutter.port());
+    QSignalSpy messages(device, &T::message);
+    QVERIFY(connectAndWait(*device, messages));
+    QVERIFY(cutter.waitForConnection());
+    const QPointer<LinkDevice> alive(device);
+    QObject::connect(device, &T::message, device, [device](T::KTDeviceMessage, const QString& text) {
+        if (text == QLatin1String("TCP DISCONNECTED."))
+            delete device;
+    });
+    cutter.dropClient();
+    // The peer is gone before the device's loop has seen it: a later write fails in the kernel.
+    for (int i = 0; i < 10 && alive && device->socket()->state() == QAbstractSocket::ConnectedState; ++i)
+        device->sendCMD(LoopbackCutter::frame("CMD;GET1;"));
+    QVERIFY(alive);
+    QCOMPARE(device->socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(device->value("STATUS").toInt(), int(T::Working));
+    QTRY_VERIFY(!alive);
 }
 
 void tst_TcpLink::reconnectReusesTheSocket()

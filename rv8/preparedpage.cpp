@@ -1,0 +1,61 @@
+#include "preparedpage.h"
+#include "ktdeviceproperty.h"
+
+namespace {
+
+// The word of the frame that carries a job text, by the job property's kind; null for kinds
+// whose frame depends on more than the text.
+const char* pageWord(KTDeviceInterface::KTDeviceCMDType kind)
+{
+    switch (kind) {
+    case KTDeviceInterface::PLT:
+        return "PLT";
+    case KTDeviceInterface::PPLT:
+        return "PPLT";
+    case KTDeviceInterface::QRPLT:
+        return "QR_PLT";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void KTPreparedPage::prepare(const KTDeviceProperty* job, int index, const QString& text)
+{
+    clear();
+    const char* word = job ? pageWord(job->cmd_type()) : nullptr;
+    if (!word || job->set_cmd_int() == 0)
+        return;
+    frame = job->pack(text, QLatin1String(word));
+    page = text;
+    property = job;
+    pageIndex = index;
+    kind = job->cmd_type();
+    setCode = job->set_cmd_int();
+}
+
+bool KTPreparedPage::fits(const KTDeviceProperty* job, int index) const
+{
+    if (!property || job != property || index != pageIndex || job->cmd_type() != kind ||
+        job->set_cmd_int() != setCode || job->value().userType() != QMetaType::QString)
+        return false;
+    // A host may have given the property another text from its valueChanged.
+    const QString held = job->value().toString();
+    return held.isSharedWith(page) || held == page;
+}
+
+QByteArray KTPreparedPage::take(const KTDeviceProperty* job, int index)
+{
+    QByteArray bytes = fits(job, index) ? std::move(frame) : job->set_cmd_bytes();
+    clear();
+    return bytes;
+}
+
+void KTPreparedPage::clear()
+{
+    frame = QByteArray();
+    page = QString();
+    property = nullptr;
+    pageIndex = -1;
+}
