@@ -65,7 +65,8 @@ function renderDevices() {
     if (isRunning(d.task)) {
       const bar = document.createElement('progress');
       bar.max = 100;
-      bar.value = d.task.Percent || 0;
+      // Drivers that count copies only leave "Percent" at 0 until the end.
+      bar.value = Math.max(d.task.Percent || 0, (100 * (d.task.Finished || 0)) / d.task.TaskCopies);
       task.prepend(bar, ' ');
     }
   }
