@@ -162,13 +162,18 @@ LocalCloudService::~LocalCloudService()
         socket->abort();
         delete socket;
     }
+    // Nor may the channels' disconnection handlers, which write to the store.
     for (auto it = channels.begin(); it != channels.end(); ++it) {
-        if (it.value())
+        if (it.value()) {
+            disconnect(it.value(), nullptr, this, nullptr);
             it.value()->abort();
+        }
     }
     for (const QPointer<QWebSocket>& feed : qAsConst(pageFeeds)) {
-        if (feed)
+        if (feed) {
+            disconnect(feed, nullptr, this, nullptr);
             feed->abort();
+        }
     }
 }
 
