@@ -250,10 +250,11 @@ bool SqlStore::updateDevice(int id, const QJsonObject& record)
     return run(query) && query.numRowsAffected() == 1;
 }
 
-QList<QJsonObject> SqlStore::devicesWhere(const QString& condition, const QVariantList& values) const
+// The JSON records of a table (device or work_record) that meet the condition, by id.
+QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
 {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id, record FROM device %1 ORDER BY id").arg(condition));
+    query.prepare(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
     for (const QVariant& v : values)
         query.addBindValue(v);
     QList<QJsonObject> out;
@@ -266,15 +267,15 @@ QList<QJsonObject> SqlStore::devicesWhere(const QString& condition, const QVaria
 
 QJsonObject SqlStore::device(int id) const
 {
-    return devicesWhere(QStringLiteral("WHERE id = ?"), {id}).value(0);
+    return recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0);
 }
 
 QJsonObject SqlStore::deviceByCode(const QString& code) const
 {
-    return devicesWhere(QStringLiteral("WHERE code = ?"), {code}).value(0);
+    return recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0);
 }
 
-QList<QJsonObject> SqlStore::devices() const { return devicesWhere(QString(), {}); }
+QList<QJsonObject> SqlStore::devices() const { return recordsWhere("device", QString(), {}); }
 
 void SqlStore::touchDevice(int id, const QDateTime& when)
 {
@@ -314,15 +315,5 @@ QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
         conditions << QStringLiteral("device = ?");
         values << qint64(filter.device);
     }
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id, record FROM work_record WHERE %1 ORDER BY id")
-                      .arg(conditions.join(QLatin1String(" AND "))));
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    QList<QJsonObject> out;
-    if (!run(query))
-        return out;
-    while (query.next())
-        out.append(withId(query.value(0), query.value(1)));
-    return out;
+    return recordsWhere("work_record", QStringLiteral("WHERE ") + conditions.join(QLatin1String(" AND ")), values);
 }

@@ -44,7 +44,7 @@ private:
     bool migrate(int upTo);
     bool run(QSqlQuery& query) const;
     int insertReturningId(QSqlQuery& query);
-    QList<QJsonObject> devicesWhere(const QString& condition, const QVariantList& values) const;
+    QList<QJsonObject> recordsWhere(const char* table, const QString& condition, const QVariantList& values) const;
 
     QString connection;
     QSqlDatabase db;
