@@ -306,7 +306,7 @@ void TestCloudService::channelsWantTheToken()
     without.open(QUrl(plain + QStringLiteral("AB1/Device/")));
     with.open(QUrl(service.wsBase() + QStringLiteral("AB1/Device/")));
     QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices(), QStringList{QStringLiteral("AB1")}, 5000);
-    QVERIFY(withoutClosed.wait(5000) || withoutClosed.count() == 1);
+    QTRY_COMPARE_WITH_TIMEOUT(withoutClosed.count(), 1, 5000);
     connect(&feed, &QWebSocket::connected, &feed, [&feed] { feed.sendTextMessage(QStringLiteral(R"({"token":"guess"})")); });
     feed.open(QUrl(plain + QStringLiteral("live")));
     QVERIFY(feedClosed.wait(5000));
@@ -331,6 +331,7 @@ void TestCloudService::pageFeedFollowsTheDevices()
 
     device.open(QUrl(service.wsBase() + QStringLiteral("AB1/Device/")));
     QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices().size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(device.state(), QAbstractSocket::ConnectedState, 5000); // else the text is dropped
     device.sendTextMessage(QStringLiteral(R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"a.plt",)"
                                           R"("Finished":1,"Percent":50,"Status":1,"TaskCopies":2,"FilePreview":"QUJD"}},"sender":"Device"})"));
     QJsonObject task;
