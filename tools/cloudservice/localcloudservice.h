@@ -2,6 +2,10 @@
 #define LOCALCLOUDSERVICE_H
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -15,12 +19,17 @@
 #include <QUrlQuery>
 #include <QWebSocketServer>
 
+#include <memory>
+
+class CloudStore;
 class QTcpSocket;
 class QWebSocket;
 
-// A stand-in for the cutter cloud on 127.0.0.1, for tests and demos. One port serves both
-// the HTTP resources "device", "device_model" and "device_work_records" and the device
-// channel "<wsBase><code>/Device/". Records live in memory; every request is recorded.
+// The cutter cloud as a small self-hosted service, and the tests' stand-in for it. One port
+// serves the HTTP resources "device", "device_model" and "device_work_records", the device
+// channel "<wsBase><code>/Device/", the fleet page at "/" and its live feed "/live".
+// Records live in memory unless useDatabase() names a database; every request is recorded.
+// With a token set, every resource and channel wants it; without one, nothing is asked.
 class LocalCloudService : public QObject
 {
     Q_OBJECT
@@ -52,7 +61,15 @@ public:
     explicit LocalCloudService(QObject* parent = nullptr);
     ~LocalCloudService() override;
 
+    // Keeps the records in a database (see SqlStore::open) instead of memory; before listen().
+    bool useDatabase(const QString& location, QString* error = nullptr);
+    // Requests must carry "Authorization: Bearer <token>"; the device channel has the token
+    // in its base address (wsBase()), the page's feed as its first message.
+    void setToken(const QByteArray& token) { accessToken = token; }
+    QByteArray token() const { return accessToken; }
+
     bool listen(quint16 port = 0);
+    bool listen(const QHostAddress& address, quint16 port);
     quint16 port() const { return server.serverPort(); }
     QUrl httpBase() const;
     QString wsBase() const;
@@ -60,10 +77,10 @@ public:
     // Cloud data.
     int addDeviceModel(int code, const QString& name = QString());
     int addDevice(const QJsonObject& record);
-    QJsonObject device(int id) const { return devices.value(id); }
+    QJsonObject device(int id) const;
     QJsonObject deviceByCode(const QString& code) const;
-    int deviceCount() const { return devices.size(); }
-    QList<QJsonObject> workRecords() const { return records; }
+    int deviceCount() const;
+    QList<QJsonObject> workRecords() const;
 
     // Fault injection, per resource.
     void setFault(const QString& resource, const Fault& fault) { faults.insert(resource, fault); }
@@ -90,8 +107,12 @@ signals:
 private:
     struct Answer
     {
-        int status = 200;
-        QJsonObject body;
+        Answer(int code = 200, const QJsonObject& object = {}) : status(code), body(QJsonDocument(object).toJson(QJsonDocument::Compact)) {}
+        Answer(int code, const QJsonArray& list) : status(code), body(QJsonDocument(list).toJson(QJsonDocument::Compact)) {}
+        Answer(int code, const QByteArray& bytes, const QByteArray& type) : status(code), body(bytes), contentType(type) {}
+        int status;
+        QByteArray body;
+        QByteArray contentType = "application/json";
     };
     struct Connection
     {
@@ -110,11 +131,21 @@ private:
     Answer deviceResource(const Request& request);
     Answer deviceModelResource(const Request& request);
     Answer workRecordResource(const Request& request);
+    Answer workRecordList(const Request& request);
+    Answer deviceList();
+    Answer pageResource(const Request& request);
+    bool authorized(const Request& request) const;
+    void seen(const QString& code, bool persist);
     void reply(QTcpSocket* socket, const Answer& answer, bool keepAlive);
     void refuse(QTcpSocket* socket, int status);
     bool takeFault(const QString& resource, Fault& fault);
 
     void onWebSocket();
+    void acceptDeviceChannel(QWebSocket* socket, const QString& code);
+    void acceptPageFeed(QWebSocket* socket);
+    void onDeviceText(const QString& code, const QString& text);
+    QJsonObject liveState(const QString& code) const;
+    void broadcast(const QJsonObject& event);
 
     QTcpServer server;
     QWebSocketServer wsServer;
@@ -122,12 +153,13 @@ private:
     QList<Request> received;
     QHash<QString, Fault> faults;
 
-    QMap<int, QJsonObject> models;  // by id
-    QMap<int, QJsonObject> devices; // by id
-    QList<QJsonObject> records;
-    int nextId = 1;
+    std::unique_ptr<CloudStore> store;
+    QByteArray accessToken;
 
     QHash<QString, QPointer<QWebSocket>> channels;
+    QHash<QString, QJsonObject> runningTasks; // the latest task state of each device, by code
+    QHash<QString, QDateTime> lastSeen;       // by code, including channel traffic
+    QList<QPointer<QWebSocket>> pageFeeds;    // pages that gave the token
     QHash<QString, QStringList> texts;
     QStringList paths;
 };

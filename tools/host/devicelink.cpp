@@ -104,6 +104,11 @@ void DeviceLink::onMessage(KTDeviceInterface::KTDeviceMessage kind, const QStrin
 {
     switch (kind) {
     case KTDeviceInterface::DevStatus:
+        // The cloud channel reports through the same signal; it says nothing of the cutter.
+        if (text.startsWith(QLatin1String("WEB SOCKET"))) {
+            emit statusText(text);
+            break;
+        }
         lastStatus = text;
         if (text.endsWith(QLatin1String(" CONNECTED."))) {
             connected = true;

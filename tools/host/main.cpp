@@ -1,4 +1,5 @@
 // ktrv8: command-line host for the KT-RV8 cutter driver plug-in.
+#include "cloudcommands.h"
 #include "commands.h"
 #include "devicelink.h"
 #include "jobreport.h"
@@ -34,7 +35,8 @@ const CommandHelp commands[] = {
      "Starts the cutter simulator beside ktrv8 on a free loopback port, cuts the sample job\n"
      "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
      "the path of an SVG picture of what was cut. Needs nothing but the build."},
-    {"cut", "ktrv8 cut (FILE.plt | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]",
+    {"cut", "ktrv8 cut (FILE.plt | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]\n"
+     "          [--cloud URL --token TOKEN --code CODE]",
      "Cuts a PLT job page by page. --copies N cuts it N times (the cutter repeats it);\n"
      "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
      "The job must be plain text (ASCII or UTF-8, no NUL, STX, ETX or other control byte\n"
@@ -45,7 +47,10 @@ const CommandHelp commands[] = {
      "Space or p (stdin a terminal) pauses and resumes the cutter. Ctrl-C stops the cutter\n"
      "and waits for its confirmation (again: leave at once). --timeout S ends a job that\n"
      "makes no confirmed progress for S seconds (default: no limit). \"done\" and exit 0\n"
-     "only when every page of every copy was confirmed."},
+     "only when every page of every copy was confirmed.\n"
+     "--cloud URL --token TOKEN --code CODE reports the job to a fleet service (ktrv8-cloud):\n"
+     "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
+     "record (copies, page size and path length in mm) is kept when the job ends."},
     {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",
      "Reads and shows the device information and every user setting."},
     {"get", "ktrv8 get KEY... (--tcp HOST[:PORT] | --usb PATH)",
@@ -57,6 +62,9 @@ const CommandHelp commands[] = {
      "number for WORK_MODE); groups take comma-separated parts, e.g. CAMERA_OFFSET=0.5,-20.\n"
      "Prints the values the cutter holds afterwards; a write the cutter refuses or that\n"
      "reads back different is reported per key (exit 9)."},
+    {"cloud-status", "ktrv8 cloud-status --cloud URL --token TOKEN",
+     "Prints what the fleet service (ktrv8-cloud) knows: each device, whether it is online,\n"
+     "when it was last seen, its running job, and its work records with their totals."},
     {"move", "ktrv8 move X Y (--tcp HOST[:PORT] | --usb PATH)", "Moves the tool head by X, Y."},
     {"list", "ktrv8 list",
      "Lists candidate USB nodes of a cutter (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*,\n"
@@ -232,6 +240,7 @@ struct Invocation
     CommonOptions options;
     const Output& out;
     int copies = 1;
+    CloudOptions cloud;
 };
 
 // Checks that need no cutter, so that a wrong call costs no connection.
@@ -283,7 +292,7 @@ int commandCut(DeviceLink& link, const Invocation& call)
         }
         job.margin = values.first().second;
     }
-    return runJob(link, job, call.out);
+    return runReported(link, job.file, call.cloud, call.out, [&] { return runJob(link, job, call.out); });
 }
 
 // Commands that talk to a cutter through the plug-in; the table is the one place a new
@@ -310,7 +319,7 @@ int runCommand(const CommandHelp& command, const QCommandLineParser& parser, con
 {
     const QString name = QString::fromLatin1(command.name);
     QString error;
-    Invocation call{parser, args, options, out};
+    Invocation call{parser, args, options, out, 1, CloudOptions()};
     call.copies = name == QLatin1String("demo") ? 2 : 1;
     int cutMs = 150;
     if (!parseAddress(parser, &call.options, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 864000, &call.options.timeoutSeconds, &error)
@@ -319,6 +328,12 @@ int runCommand(const CommandHelp& command, const QCommandLineParser& parser, con
         out.error(error);
         return ExitUsage;
     }
+    if (!parseCloudOptions(parser, name == QLatin1String("cut"), &call.cloud, &error)) {
+        out.error(error);
+        return ExitUsage;
+    }
+    if (name == QLatin1String("cloud-status"))
+        return commandCloudStatus(call.cloud, out);
     const int checked = checkArguments(name, call);
     if (checked != ExitOk)
         return checked;
@@ -390,6 +405,9 @@ int main(int argc, char** argv)
         {"out-dir", "demo output folder", "DIR"},
         {"sample", "demo job", "FILE"},
         {"cut-ms", "demo time per page", "MS"},
+        {"cloud", "fleet service", "URL"},
+        {"token", "fleet service token", "TOKEN"},
+        {"code", "device code for the fleet service", "CODE"},
     };
     parser.addOptions(optionList);
     bool jsonWanted = false;

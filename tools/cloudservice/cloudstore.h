@@ -1,0 +1,72 @@
+#ifndef CLOUDSTORE_H
+#define CLOUDSTORE_H
+
+#include <QDateTime>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// Which work records to read back; an invalid time leaves that end of the range open.
+struct WorkRecordFilter
+{
+    int device = -1; // -1: every device
+    QDateTime from;  // inclusive
+    QDateTime to;    // exclusive
+};
+
+// Where the cloud keeps device models, devices and work records. Every write is complete
+// when the call returns, so the service may answer only after it. Ids are positive; a
+// failed write returns -1 or false and leaves nothing behind.
+class CloudStore
+{
+public:
+    virtual ~CloudStore() = default;
+
+    virtual int addDeviceModel(int code, const QString& name) = 0;
+    virtual QJsonObject deviceModelByCode(qint64 code) const = 0;
+
+    virtual int addDevice(const QJsonObject& record) = 0;
+    virtual bool updateDevice(int id, const QJsonObject& record) = 0; // replaces the record
+    virtual QJsonObject device(int id) const = 0;
+    virtual QJsonObject deviceByCode(const QString& code) const = 0;
+    virtual QList<QJsonObject> devices() const = 0; // by id
+    virtual void touchDevice(int id, const QDateTime& when) = 0;
+    virtual QDateTime lastSeen(int id) const = 0;
+
+    virtual int addWorkRecord(const QJsonObject& record) = 0;
+    virtual QList<QJsonObject> workRecords(const WorkRecordFilter& filter) const = 0; // by id
+
+    virtual QString lastError() const { return QString(); }
+
+    // When a work record ended: its "end_time" (UTC) when readable, else now.
+    static QDateTime endTimeOf(const QJsonObject& record);
+};
+
+// Everything in memory, gone with the process. Ids come from one counter shared by all
+// three kinds, as tests that set up a cloud by hand expect.
+class MemoryStore : public CloudStore
+{
+public:
+    int addDeviceModel(int code, const QString& name) override;
+    QJsonObject deviceModelByCode(qint64 code) const override;
+    int addDevice(const QJsonObject& record) override;
+    bool updateDevice(int id, const QJsonObject& record) override;
+    QJsonObject device(int id) const override { return deviceTable.value(id); }
+    QJsonObject deviceByCode(const QString& code) const override;
+    QList<QJsonObject> devices() const override { return deviceTable.values(); }
+    void touchDevice(int id, const QDateTime& when) override { seen.insert(id, when); }
+    QDateTime lastSeen(int id) const override { return seen.value(id); }
+    int addWorkRecord(const QJsonObject& record) override;
+    QList<QJsonObject> workRecords(const WorkRecordFilter& filter) const override;
+
+private:
+    QMap<int, QJsonObject> models;
+    QMap<int, QJsonObject> deviceTable;
+    QHash<int, QDateTime> seen;
+    QList<QJsonObject> records;
+    int nextId = 1;
+};
+
+#endif // CLOUDSTORE_H

@@ -1,0 +1,319 @@
+#include "sqlstore.h"
+
+#include <QAtomicInt>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <limits>
+
+namespace {
+
+// One step of the schema. "%ID%" stands for the engine's auto-numbered key column.
+struct Migration
+{
+    int version;
+    QStringList statements;
+};
+
+const QList<Migration>& migrations()
+{
+    static const QList<Migration> steps{
+        {1,
+         {QStringLiteral("CREATE TABLE device_model (id %ID%, code BIGINT NOT NULL UNIQUE, name TEXT NOT NULL DEFAULT '')"),
+          QStringLiteral("CREATE TABLE device (id %ID%, code TEXT NOT NULL UNIQUE, record TEXT NOT NULL)"),
+          QStringLiteral("CREATE TABLE work_record (id %ID%, device BIGINT NOT NULL REFERENCES device (id), "
+                         "ended_at BIGINT NOT NULL, record TEXT NOT NULL)")}},
+        {2,
+         {QStringLiteral("ALTER TABLE device ADD COLUMN last_seen BIGINT"),
+          QStringLiteral("CREATE INDEX work_record_by_device_time ON work_record (device, ended_at)")}},
+    };
+    return steps;
+}
+
+QString compact(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject withId(const QVariant& id, const QVariant& text)
+{
+    QJsonObject record = QJsonDocument::fromJson(text.toString().toUtf8()).object();
+    record.insert(QStringLiteral("id"), id.toInt());
+    return record;
+}
+
+QJsonObject withoutId(QJsonObject record)
+{
+    record.remove(QStringLiteral("id"));
+    return record;
+}
+
+bool isPostgresAddress(const QString& location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+}
+
+} // namespace
+
+SqlStore::SqlStore(const QString& connectionName) : connection(connectionName) {}
+
+SqlStore::~SqlStore()
+{
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection);
+}
+
+std::unique_ptr<SqlStore> SqlStore::open(const QString& location, QString* error)
+{
+    static QAtomicInt counter;
+    std::unique_ptr<SqlStore> store(new SqlStore(QStringLiteral("ktcloud-%1").arg(counter.fetchAndAddRelaxed(1))));
+    if (!store->connect(location) || !store->migrate(SchemaVersion)) {
+        if (error)
+            *error = store->error;
+        return nullptr;
+    }
+    return store;
+}
+
+bool SqlStore::createSchemaUpTo(const QString& location, int version, QString* error)
+{
+    SqlStore store(QStringLiteral("ktcloud-schema"));
+    const bool ok = store.connect(location) && store.migrate(version);
+    if (!ok && error)
+        *error = store.error;
+    return ok;
+}
+
+bool SqlStore::connect(const QString& location)
+{
+    postgres = isPostgresAddress(location);
+    const QString driver = postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        error = QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver);
+        return false;
+    }
+    db = QSqlDatabase::addDatabase(driver, connection);
+    if (postgres) {
+        const QUrl url(location);
+        db.setHostName(url.host());
+        db.setPort(url.port(5432));
+        db.setUserName(url.userName());
+        db.setPassword(url.password());
+        db.setDatabaseName(url.path().mid(1));
+    } else {
+        QDir().mkpath(QFileInfo(location).absolutePath());
+        db.setDatabaseName(location);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
+    if (!db.open()) {
+        error = db.lastError().text();
+        return false;
+    }
+    if (postgres)
+        return true;
+    // WAL with full sync: a committed record survives the process being killed right after.
+    QSqlQuery pragma(db);
+    for (const char* statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        if (!pragma.exec(QString::fromLatin1(statement))) {
+            error = pragma.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+int SqlStore::schemaVersion() const
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+bool SqlStore::migrate(int upTo)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))) {
+        error = query.lastError().text();
+        return false;
+    }
+    const int current = schemaVersion();
+    if (current > SchemaVersion) {
+        error = QStringLiteral("the database has schema version %1, newer than this program's %2")
+                    .arg(current)
+                    .arg(SchemaVersion);
+        return false;
+    }
+    const QString idColumn = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
+                                      : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    for (const Migration& step : migrations()) {
+        if (step.version <= current || step.version > upTo)
+            continue;
+        db.transaction();
+        QStringList statements = step.statements;
+        statements << QStringLiteral("DELETE FROM schema_version")
+                   << QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(step.version);
+        for (QString statement : statements) {
+            if (!query.exec(statement.replace(QLatin1String("%ID%"), idColumn))) {
+                error = QStringLiteral("schema step %1: %2").arg(step.version).arg(query.lastError().text());
+                query.finish();
+                db.rollback();
+                return false;
+            }
+        }
+        if (!db.commit()) {
+            error = db.lastError().text();
+            return false;
+        }
+        qDebug() << "SqlStore::migrate to version" << step.version;
+    }
+    return true;
+}
+
+bool SqlStore::run(QSqlQuery& query) const
+{
+    if (query.exec())
+        return true;
+    error = query.lastError().text();
+    qWarning() << "SqlStore::run" << error;
+    return false;
+}
+
+// Inserts in a transaction of its own and returns the new id once it is committed.
+int SqlStore::insertReturningId(QSqlQuery& query)
+{
+    if (!db.transaction()) {
+        error = db.lastError().text();
+        return -1;
+    }
+    int id = -1;
+    if (run(query) && query.next())
+        id = query.value(0).toInt();
+    query.finish();
+    if (id < 0 || !db.commit()) {
+        if (id >= 0)
+            error = db.lastError().text();
+        db.rollback();
+        return -1;
+    }
+    return id;
+}
+
+// A model the database knows already keeps its entry, so a service can name its models at
+// every start.
+int SqlStore::addDeviceModel(int code, const QString& name)
+{
+    const QJsonObject known = deviceModelByCode(code);
+    if (!known.isEmpty())
+        return known.value(QStringLiteral("id")).toInt();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO device_model (code, name) VALUES (?, ?) RETURNING id"));
+    query.addBindValue(qint64(code));
+    query.addBindValue(name.isNull() ? QStringLiteral("") : name); // a null text would bind as NULL
+    return insertReturningId(query);
+}
+
+QJsonObject SqlStore::deviceModelByCode(qint64 code) const
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT id, code, name FROM device_model WHERE code = ?"));
+    query.addBindValue(code);
+    if (!run(query) || !query.next())
+        return {};
+    return QJsonObject{{QStringLiteral("id"), query.value(0).toInt()},
+                       {QStringLiteral("code"), query.value(1).toLongLong()},
+                       {QStringLiteral("name"), query.value(2).toString()}};
+}
+
+int SqlStore::addDevice(const QJsonObject& record)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO device (code, record) VALUES (?, ?) RETURNING id"));
+    query.addBindValue(record.value(QStringLiteral("code")).toString());
+    query.addBindValue(compact(withoutId(record)));
+    return insertReturningId(query);
+}
+
+bool SqlStore::updateDevice(int id, const QJsonObject& record)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE device SET code = ?, record = ? WHERE id = ?"));
+    query.addBindValue(record.value(QStringLiteral("code")).toString());
+    query.addBindValue(compact(withoutId(record)));
+    query.addBindValue(id);
+    return run(query) && query.numRowsAffected() == 1;
+}
+
+// The JSON records of a table (device or work_record) that meet the condition, by id.
+QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    QList<QJsonObject> out;
+    if (!run(query))
+        return out;
+    while (query.next())
+        out.append(withId(query.value(0), query.value(1)));
+    return out;
+}
+
+QJsonObject SqlStore::device(int id) const
+{
+    return recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0);
+}
+
+QJsonObject SqlStore::deviceByCode(const QString& code) const
+{
+    return recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0);
+}
+
+QList<QJsonObject> SqlStore::devices() const { return recordsWhere("device", QString(), {}); }
+
+void SqlStore::touchDevice(int id, const QDateTime& when)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
+    query.addBindValue(when.toMSecsSinceEpoch());
+    query.addBindValue(id);
+    run(query);
+}
+
+QDateTime SqlStore::lastSeen(int id) const
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT last_seen FROM device WHERE id = ?"));
+    query.addBindValue(id);
+    if (!run(query) || !query.next() || query.value(0).isNull())
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
+}
+
+int SqlStore::addWorkRecord(const QJsonObject& record)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO work_record (device, ended_at, record) VALUES (?, ?, ?) RETURNING id"));
+    query.addBindValue(qint64(record.value(QStringLiteral("device")).toInt()));
+    query.addBindValue(endTimeOf(record).toMSecsSinceEpoch());
+    query.addBindValue(compact(withoutId(record)));
+    return insertReturningId(query);
+}
+
+QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
+{
+    QStringList conditions{QStringLiteral("ended_at >= ?"), QStringLiteral("ended_at < ?")};
+    QVariantList values{filter.from.isValid() ? filter.from.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
+                        filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
+    if (filter.device >= 0) {
+        conditions << QStringLiteral("device = ?");
+        values << qint64(filter.device);
+    }
+    return recordsWhere("work_record", QStringLiteral("WHERE ") + conditions.join(QLatin1String(" AND ")), values);
+}

@@ -1,0 +1,168 @@
+// The fleet service from the command line: a job reported to it (cut --cloud) and what it
+// knows (cloud-status).
+#include "cloudcommands.h"
+
+#include "devicelink.h"
+#include "nimbracloud.h"
+#include "output.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+
+namespace {
+
+constexpr int RegistrationMs = 10000;
+constexpr int RequestMs = 10000;
+
+struct HttpAnswer
+{
+    int status = 0; // 0: no HTTP answer
+    QByteArray body;
+    QString error;
+};
+
+HttpAnswer fetch(NimbraCloud& cloud, const QString& resource)
+{
+    HttpAnswer answer;
+    bool done = false;
+    cloud.setTimeout(RequestMs);
+    cloud.customRequest(resource, "GET", QJsonObject(), [&answer, &done](QNetworkReply* reply, bool) {
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        answer.body = reply->readAll();
+        answer.error = reply->errorString();
+        done = true;
+    });
+    DeviceLink::waitUntil([&done] { return done; }, RequestMs + 1000);
+    return answer;
+}
+
+// Says why a request failed; the exit code for it.
+int failure(const CloudOptions& options, const HttpAnswer& answer, const Output& out)
+{
+    if (answer.status == 0) {
+        out.error(QStringLiteral("no answer from the fleet service at %1: %2").arg(options.url.toString(), answer.error));
+        return ExitNoConnection;
+    }
+    if (answer.status == 401)
+        out.error(QStringLiteral("the fleet service at %1 refused the token (--token)").arg(options.url.toString()));
+    else
+        out.error(QStringLiteral("the fleet service answered %1: %2")
+                      .arg(answer.status)
+                      .arg(QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("detail")).toString()));
+    return ExitFailed;
+}
+
+QString taskLine(const QJsonObject& task)
+{
+    if (task.value(QStringLiteral("TaskCopies")).toInt() == 0)
+        return QStringLiteral("no job");
+    static const char* const states[] = {"idle", "cutting", "paused", "stopped"};
+    const int status = task.value(QStringLiteral("Status")).toInt();
+    return QStringLiteral("%1 %2/%3 copies %4% %5")
+        .arg(task.value(QStringLiteral("FileName")).toString())
+        .arg(task.value(QStringLiteral("Finished")).toInt())
+        .arg(task.value(QStringLiteral("TaskCopies")).toInt())
+        .arg(task.value(QStringLiteral("Percent")).toInt())
+        .arg(QLatin1String(status >= 0 && status < 4 ? states[status] : "?"));
+}
+
+// The device with the sums of its work records added.
+QJsonObject withTotals(QJsonObject device, const QJsonArray& records)
+{
+    const int id = device.value(QStringLiteral("id")).toInt();
+    qint64 jobs = 0, copies = 0, area = 0, length = 0;
+    for (const QJsonValue& value : records) {
+        const QJsonObject record = value.toObject();
+        if (record.value(QStringLiteral("device")).toInt() != id)
+            continue;
+        ++jobs;
+        copies += record.value(QStringLiteral("finish_copies")).toInt();
+        area += qint64(record.value(QStringLiteral("page_area")).toDouble());
+        length += qint64(record.value(QStringLiteral("path_length")).toDouble());
+    }
+    device.insert(QStringLiteral("records"), jobs);
+    device.insert(QStringLiteral("copies"), copies);
+    device.insert(QStringLiteral("page_area"), area);
+    device.insert(QStringLiteral("path_length"), length);
+    return device;
+}
+
+} // namespace
+
+bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error)
+{
+    const bool any = parser.isSet(QStringLiteral("cloud")) || parser.isSet(QStringLiteral("token")) ||
+                     parser.isSet(QStringLiteral("code"));
+    if (!any)
+        return true;
+    options->url = QUrl(parser.value(QStringLiteral("cloud")), QUrl::StrictMode);
+    options->token = parser.value(QStringLiteral("token")).toUtf8();
+    options->code = parser.value(QStringLiteral("code"));
+    if (!options->url.isValid() || options->url.host().isEmpty() ||
+        (options->url.scheme() != QLatin1String("http") && options->url.scheme() != QLatin1String("https"))) {
+        *error = QStringLiteral("--cloud takes the fleet service's address, e.g. http://127.0.0.1:8080/");
+        return false;
+    }
+    if (options->token.isEmpty() || options->token.contains('/')) {
+        *error = QStringLiteral("--cloud needs --token, the one ktrv8-cloud printed at start");
+        return false;
+    }
+    if (needCode && (options->code.isEmpty() || options->code.contains(QLatin1Char('/')))) {
+        *error = QStringLiteral("--cloud needs --code CODE, what this cutter registers as (no \"/\")");
+        return false;
+    }
+    return true;
+}
+
+int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,
+                const std::function<int()>& run)
+{
+    if (!options.isSet())
+        return run();
+    CloudReport report(options);
+    if (!report.attach(link.device(), jobFile, RegistrationMs))
+        out.error(report.error());
+    const int code = run();
+    if (!report.flush(RequestMs))
+        out.error(report.error());
+    return code;
+}
+
+int commandCloudStatus(const CloudOptions& options, const Output& out)
+{
+    if (!options.isSet()) {
+        out.error(QStringLiteral("cloud-status needs --cloud URL --token TOKEN"));
+        return ExitUsage;
+    }
+    NimbraCloud cloud(options.url, options.channelBase(), options.token);
+    const HttpAnswer devices = fetch(cloud, QStringLiteral("device"));
+    if (devices.status != 200)
+        return failure(options, devices, out);
+    const HttpAnswer records = fetch(cloud, QStringLiteral("device_work_records"));
+    if (records.status != 200)
+        return failure(options, records, out);
+    const QJsonArray recordList = QJsonDocument::fromJson(records.body).array();
+    QJsonArray listed;
+    for (const QJsonValue& value : QJsonDocument::fromJson(devices.body).array()) {
+        const QJsonObject device = withTotals(value.toObject(), recordList);
+        listed.append(device);
+        const QString seen = device.value(QStringLiteral("last_seen")).toString();
+        out.line(QStringLiteral("%1  id %2  %3  last seen %4  %5")
+                     .arg(device.value(QStringLiteral("code")).toString())
+                     .arg(device.value(QStringLiteral("id")).toInt())
+                     .arg(device.value(QStringLiteral("online")).toBool() ? QStringLiteral("online") : QStringLiteral("offline"))
+                     .arg(seen.isEmpty() ? QStringLiteral("never") : seen)
+                     .arg(taskLine(device.value(QStringLiteral("task")).toObject())));
+        out.line(QStringLiteral("    %1 work record(s): %2 copies, page area %3 mm², path length %4 mm")
+                     .arg(device.value(QStringLiteral("records")).toInt())
+                     .arg(device.value(QStringLiteral("copies")).toInt())
+                     .arg(device.value(QStringLiteral("page_area")).toInt())
+                     .arg(device.value(QStringLiteral("path_length")).toInt()));
+    }
+    if (listed.isEmpty())
+        out.line(QStringLiteral("No device has registered with %1 yet.").arg(options.url.toString()));
+    out.result(QJsonObject{{QStringLiteral("service"), options.url.toString()}, {QStringLiteral("devices"), listed}});
+    return ExitOk;
+}

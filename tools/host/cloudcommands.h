@@ -1,0 +1,23 @@
+#ifndef CLOUDCOMMANDS_H
+#define CLOUDCOMMANDS_H
+
+#include "cloudreport.h"
+
+#include <functional>
+
+class DeviceLink;
+class Output;
+class QCommandLineParser;
+
+// --cloud URL --token TOKEN [--code CODE]; false with error for an incomplete or malformed
+// set. needCode: cut needs the device code, cloud-status does not.
+bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error);
+
+// Runs a cut job, reported to the fleet service when options are set.
+int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,
+                const std::function<int()>& run);
+
+// ktrv8 cloud-status: what the fleet service knows of each device and its work records.
+int commandCloudStatus(const CloudOptions& options, const Output& out);
+
+#endif // CLOUDCOMMANDS_H

@@ -1,0 +1,50 @@
+#ifndef CLOUDREPORT_H
+#define CLOUDREPORT_H
+
+#include <QJsonObject>
+#include <QObject>
+#include <QUrl>
+
+class KTDeviceInterface;
+class NimbraCloud;
+
+// The fleet service (ktrv8-cloud) a host reports to.
+struct CloudOptions
+{
+    QUrl url;
+    QByteArray token;
+    QString code; // what this cutter registers as
+    bool isSet() const { return !url.isEmpty(); }
+    // The channel base the service expects: its address with a WebSocket scheme and the
+    // token as the first path segment.
+    QString channelBase() const;
+};
+
+// The job file's measures for the work record: the strokes' bounding box and drawn length
+// in millimetres, under the keys the driver reads ("heigth" is spelled as it wants it).
+QJsonObject jobFileInfo(const QString& plt);
+
+// Hands a device the cloud client and its code for a job: the driver registers itself,
+// opens its channel for the live task state and posts the work record when the job ends.
+class CloudReport : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CloudReport(const CloudOptions& options, QObject* parent = nullptr);
+    ~CloudReport() override;
+
+    // Before the job: the job file's measures (none for a QR-code job, whose files come
+    // with the scanned codes), the client and the code, the channel. False when the service
+    // has not registered the device within the time (see error()); the job may still run.
+    bool attach(KTDeviceInterface* device, const QString& jobFile, int timeoutMs);
+    // After the job: waits until every request in flight, the work record's too, is answered.
+    bool flush(int timeoutMs);
+    QString error() const { return lastError; }
+
+private:
+    CloudOptions options;
+    NimbraCloud* cloud = nullptr;
+    QString lastError;
+};
+
+#endif // CLOUDREPORT_H
