@@ -20,8 +20,6 @@
 
 namespace {
 
-const char* const UdevRule = "packaging/udev/60-kt-rv8.rules";
-
 // A value no cutter reports, of the type the reply decoding expects.
 QVariant pendingMarker(const QVariant& current)
 {
@@ -213,9 +211,8 @@ int DeviceLink::usbPreflight(const QString& path, QString* error)
                 owner = QString::fromLocal8Bit(g->gr_name);
         }
         *error = QStringLiteral("permission denied on %1. Join the group that owns it: sudo usermod -aG %2 $USER "
-                                "(then log out and in), or install the udev rule: sudo cp %3 /etc/udev/rules.d/ "
-                                "&& sudo udevadm control --reload && sudo udevadm trigger")
-                     .arg(path, owner, QString::fromLatin1(UdevRule));
+                                "(then log out and in), or %3")
+                     .arg(path, owner, QString::fromLatin1(udevRuleHint()));
         return ExitNoConnection;
     }
     return ExitOk;

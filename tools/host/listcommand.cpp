@@ -69,8 +69,8 @@ int commandList(const CommonOptions& options)
             line += QStringLiteral(" serial %1").arg(serial);
         if (!ids.isEmpty())
             line += QStringLiteral(" [%1]").arg(ids);
-        const QString fix = QStringLiteral("sudo usermod -aG %1 $USER (then log in again), or install packaging/udev/60-kt-rv8.rules")
-                                .arg(groupOf(node));
+        const QString fix = QStringLiteral("sudo usermod -aG %1 $USER (then log in again), or %2")
+                                .arg(groupOf(node), QString::fromLatin1(udevRuleHint()));
         line += usable ? QStringLiteral("  usable") : QStringLiteral("  NOT usable by this user: %1").arg(fix);
         out.line(line);
         list.append(QJsonObject{{QStringLiteral("node"), node}, {QStringLiteral("maker"), maker}, {QStringLiteral("product"), product},
