@@ -318,6 +318,8 @@ void tst_conversion::formatDetection_data()
         << QByteArray("<?xml version=\"1.0\"?><!-- made by hand --><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10mm\" height=\"10mm\"><rect width=\"5\" height=\"5\"/></svg>")
         << int(JobFormat::Drawing) << QString();
     QTest::newRow("plotter text") << QByteArray("IN;PA;PU0,0;PD40,40;PG;") << int(JobFormat::PlotterText) << QString();
+    QTest::newRow("plotter text sampled mid-instruction, with a UTF-8 label")
+        << QByteArray("IN;PA;LBK\xc3\xa4se\x0a;PU0,0;PD40,4") << int(JobFormat::PlotterText) << QString();
     QTest::newRow("svg without shapes") << svgDocument("width=\"10mm\" height=\"10mm\"", "<g/>") << int(JobFormat::Drawing)
                                         << QStringLiteral("no visible shape");
     QTest::newRow("empty") << QByteArray("  \n") << int(JobFormat::Unknown) << QStringLiteral("empty");
