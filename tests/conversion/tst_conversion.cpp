@@ -371,10 +371,10 @@ void tst_conversion::pagesAndPreview()
     const QByteArray text = svg.readAll();
     QCOMPARE(text.count("class=\"cut\""), 2 * 2 * 3);
     QCOMPARE(text.count("class=\"travel\""), 2 * 3 * 3);
-    // Three copies of a 33 mm job 20 mm apart and two 33 mm pages 10 mm apart, 5 mm border.
+    // Three copies 20 mm apart, each of two 32.5 mm pages 10 mm apart, 5 mm border, 8 px/mm.
     const QImage png(dir.filePath("p.png"));
-    QCOMPARE(png.width(), int(std::ceil((3 * 32.5 + 2 * 20 + 10) * 8)));
-    QCOMPARE(png.height(), int(std::ceil((2 * 32.5 + 10 + 10) * 8)));
+    QCOMPARE(png.width(), int(std::ceil((32.5 + 10) * 8)));
+    QCOMPARE(png.height(), int(std::ceil((6 * 32.5 + 3 * 10 + 2 * 20 + 10) * 8)));
 }
 
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
