@@ -6,12 +6,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonObject>
-#include <QStringView>
 #include <QTcpSocket>
 
 namespace {
-
-const QLatin1String PageEnd("PG;");
 
 // Reply codes the job flow reacts to.
 constexpr int StatusReplyCode = 4;     // read code of DEVICE_STATUS: the cutter is ready
@@ -34,27 +31,9 @@ void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
 
 } // namespace
 
-// One pass over the text; each page is copied once into a string of its final size, so
-// the pages together hold about one copy of the job.
 QStringList KTRV8::splitPages(const QString& plt)
 {
-    QStringList pages;
-    const QStringView text(plt);
-    qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = text.indexOf(PageEnd, start);
-        if (end < 0)
-            end = text.size();
-        if (end > start) {
-            QString page;
-            page.reserve(int(end - start) + PageEnd.size());
-            page.append(text.mid(start, end - start));
-            page.append(PageEnd);
-            pages.append(page);
-        }
-        start = end + PageEnd.size();
-    }
-    return pages;
+    return KTJobPages(plt).toList();
 }
 
 KTDeviceProperty* KTRV8::jobProperty()
@@ -66,8 +45,8 @@ KTDeviceProperty* KTRV8::jobProperty()
 
 void KTRV8::setPlt(QString plt)
 {
-    jobPages.clear(); // free the previous job before the new one is built
-    jobPages = splitPages(plt);
+    jobPages.clear(); // free the previous job before the new one is kept
+    jobPages = KTJobPages(std::move(plt));
     jobPageIndex = 0;
     // A new cut job waits for startTask. In a QR-code job the host loads the page of each
     // scanned code into the job that startTask began, and that job goes on.
@@ -76,7 +55,7 @@ void KTRV8::setPlt(QString plt)
         jobRunning = false;
     nextPage.reset();
     if (KTDeviceProperty* job = jobProperty())
-        job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
+        job->setValue(jobPages.isEmpty() ? QString() : jobPages.hold(0));
 }
 
 void KTRV8::startTask()
@@ -222,7 +201,7 @@ void KTRV8::advanceJob()
         KTDeviceProperty* job = jobProperty();
         if (!job)
             return;
-        if (!setValueOf(job, jobPages.at(jobPageIndex)))
+        if (!setValueOf(job, jobPages.hold(jobPageIndex)))
             return;
         sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages.size() - 1)
@@ -242,7 +221,7 @@ void KTRV8::prepareNextPage()
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
-    nextPage->prepare(jobProperty(), next, jobPages.at(next));
+    nextPage->prepare(jobProperty(), next, jobPages.buildAhead(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and
