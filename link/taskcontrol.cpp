@@ -1,6 +1,7 @@
 // The heartbeat and the task operations shared by the cutter families.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "kttaskrecord_p.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -93,11 +94,7 @@ void KTCommonInterface::stopTask()
         return;
     if (KTDeviceProperty* task = property_ptr("TASK")) {
         QJsonObject record = task->value().toJsonObject();
-        record.insert(QStringLiteral("Status"), 0);
-        record.insert(QStringLiteral("FileName"), QString());
-        record.insert(QStringLiteral("TaskCopies"), 0);
-        record.insert(QStringLiteral("Finished"), 0);
-        record.insert(QStringLiteral("Percent"), 100);
+        KTTaskRecord::reset(&record);
         setValueOf(task, QVariant(record));
     }
 }

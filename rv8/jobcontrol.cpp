@@ -1,6 +1,8 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktreplycodes_p.h"
 #include "ktsurvives_p.h"
+#include "kttaskrecord_p.h"
 #include "preparedpage.h"
 
 #include <QDateTime>
@@ -10,12 +12,8 @@
 
 namespace {
 
-// Reply codes the job flow reacts to.
-constexpr int StatusReplyCode = 4;     // read code of DEVICE_STATUS: the cutter is ready
-constexpr int TaskControlCode = 27;    // TASK_STOP / TASK_PAUSE / TASK_RESUME
-constexpr int DeviceStopCode = 1001;   // the cutter stopped the job by itself
-
-enum TaskControlValue { Paused = 0, Resumed = 1, Stopped = 2 };
+// The cutter's move command counts motor steps: one unit of the host's move is 80 of them.
+constexpr quint32 MoveStepsPerUnit = 80;
 
 void sendRead(KTDeviceInterface* device, KTDeviceProperty* property)
 {
@@ -128,7 +126,7 @@ void KTRV8::move(int x, int y)
     if (!head)
         return;
     // A host may pass any int: the 32-bit product wraps, computed unsigned so the wrap is defined.
-    const auto steps = [](int v) { return qint32(quint32(v) * 80u); };
+    const auto steps = [](int v) { return qint32(quint32(v) * MoveStepsPerUnit); };
     if (setValueOf(head, QStringLiteral("0,0,%1,%2").arg(steps(x)).arg(steps(y))))
         sendWrite(this, head);
 }
@@ -150,7 +148,7 @@ void KTRV8::decode_cmd(QString frame)
     const int result = fields.at(1).toInt();
     const int value = fields.size() >= 3 ? fields.at(2).toInt() : 0;
 
-    if (code == StatusReplyCode && result == 0) {
+    if (code == KTReplyCode::DeviceStatus && result == 0) {
         // Only a job that startTask began and that has not ended moves on: a status reply
         // still on its way when the job was stopped or finished, or one that comes before
         // startTask, must not send a page or count a copy.
@@ -158,11 +156,11 @@ void KTRV8::decode_cmd(QString frame)
             advanceJob();
         return;
     }
-    if (code == DeviceStopCode) {
+    if (code == KTReplyCode::DeviceStopped) {
         emit message(DevTasK, QStringLiteral("STOP"));
         return;
     }
-    if (code == TaskControlCode && result == 0) {
+    if (code == KTReplyCode::TaskControl437 && result == 0) {
         onTaskControl(value);
         return;
     }
@@ -172,13 +170,13 @@ void KTRV8::decode_cmd(QString frame)
 void KTRV8::onTaskControl(int value)
 {
     switch (value) {
-    case Paused:
+    case KTReplyCode::Paused:
         emit message(DevTasK, QStringLiteral("PAUSE"));
         break;
-    case Resumed:
+    case KTReplyCode::Resumed:
         emit message(DevTasK, QStringLiteral("RESUME"));
         break;
-    case Stopped:
+    case KTReplyCode::Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
         // counts as done, and no further copy is started. A repeated confirmation (Stop
         // pressed twice) finds no running job and changes nothing.
@@ -234,20 +232,7 @@ void KTRV8::completeCopy(bool startNext)
     if (!task)
         return;
     QJsonObject record = task->value().toJsonObject();
-    const int done = record.value(QStringLiteral("Finished")).toInt();
-    const int ordered = record.value(QStringLiteral("TaskCopies")).toInt();
-    bool nextCopy = false;
-    if (done < ordered) {
-        record.insert(QStringLiteral("Finished"), done + 1);
-        if (done + 1 == ordered)
-            record.insert(QStringLiteral("Percent"), 100);
-        if (done + 1 == ordered || !startNext)
-            record.insert(QStringLiteral("Status"), 0);
-        nextCopy = startNext && done + 1 < ordered;
-    } else {
-        record.insert(QStringLiteral("Status"), 0);
-        record.insert(QStringLiteral("Percent"), 100);
-    }
+    const bool nextCopy = KTTaskRecord::countCopy(&record, startNext);
     jobRunning = nextCopy;
     if (!setValueOf(task, record))
         return;

@@ -1,0 +1,35 @@
+#ifndef KTTASKRECORD_P_H
+#define KTTASKRECORD_P_H
+
+#include <QJsonObject>
+#include <QString>
+
+// The record of the running task that the TASK property holds, with the keys the host reads:
+// "Status", "FileName", "TaskCopies" (copies ordered), "Finished" (copies done) and "Percent".
+// The cutter's task reports fill it, the job flow counts copies in it, ending a task resets it.
+namespace KTTaskRecord {
+
+QString statusKey();
+QString fileNameKey();
+QString copiesKey();
+QString finishedKey();
+QString percentKey();
+
+// Missing fields count as 0.
+int copies(const QJsonObject& record);
+int finished(const QJsonObject& record);
+
+// A device that has run no task yet.
+QJsonObject idle();
+// Stores a task report's fields, keeping every other key of the record.
+void setReport(QJsonObject* record, int status, const QString& fileName, int copies,
+               int finished, int percent);
+// Counts the copy just finished: the task ends with the last copy ordered, or at once when
+// no further copy may start (moreAllowed false). True when the next copy is to start.
+bool countCopy(QJsonObject* record, bool moreAllowed);
+// What ending a task leaves: no file, nothing ordered, nothing left to do.
+void reset(QJsonObject* record);
+
+} // namespace KTTaskRecord
+
+#endif // KTTASKRECORD_P_H
