@@ -1,4 +1,9 @@
 #include "kttaskrecord_p.h"
+#include "ktdeviceinterface.h"
+#include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
+
+#include <QDateTime>
 
 namespace KTTaskRecord {
 
@@ -57,3 +62,10 @@ void reset(QJsonObject* record)
 }
 
 } // namespace KTTaskRecord
+
+KTDeviceProperty* kt_task_start_time(KTDeviceInterface* device)
+{
+    if (KTDeviceProperty* started = device->property_ptr("TASK_START_TIME"))
+        return started;
+    return kt_store_bare_property(device, "TASK_START_TIME", QDateTime::currentDateTime());
+}

@@ -4,6 +4,9 @@
 #include <QJsonObject>
 #include <QString>
 
+class KTDeviceInterface;
+class KTDeviceProperty;
+
 // The record of the running task that the TASK property holds, with the keys the host reads:
 // "Status", "FileName", "TaskCopies" (copies ordered), "Finished" (copies done) and "Percent".
 // The cutter's task reports fill it, the job flow counts copies in it, ending a task resets it.
@@ -31,5 +34,8 @@ bool countCopy(QJsonObject* record, bool moreAllowed);
 void reset(QJsonObject* record);
 
 } // namespace KTTaskRecord
+
+// TASK_START_TIME, the time the running task began; created on the first start of a task.
+KTDeviceProperty* kt_task_start_time(KTDeviceInterface* device);
 
 #endif // KTTASKRECORD_P_H

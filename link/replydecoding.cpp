@@ -249,11 +249,8 @@ void KTCommonInterface::decode_cmd(QString item, QString& key, int& number, QStr
 void KTCommonInterface::decode_task(QString item)
 {
     KTDeviceProperty* task = property_ptr("TASK");
-    if (!task) {
-        task = new KTDeviceProperty(nullptr);
-        task->init(QJsonObject(), tr("当前任务"), QString(), 0, 0, 0, UnCMD, QStringList());
-        storeProperty("TASK", task);
-    }
+    if (!task)
+        task = kt_store_bare_property(this, "TASK", QJsonObject(), tr("当前任务"));
     const QStringList fields = item.split(QLatin1Char(','));
     if (fields.size() < KTReplyCode::TaskReportFields)
         return;

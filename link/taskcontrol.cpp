@@ -76,13 +76,7 @@ void KTCommonInterface::startTask()
         sendCMD(qrCopies->set_cmd_bytes());
     }
 
-    KTDeviceProperty* start = property_ptr("TASK_START_TIME");
-    if (!start) {
-        start = new KTDeviceProperty(nullptr);
-        start->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD, QStringList());
-        storeProperty("TASK_START_TIME", start);
-    }
-    setValueOf(start, QDateTime::currentDateTime());
+    setValueOf(kt_task_start_time(this), QDateTime::currentDateTime());
 }
 
 // The work record goes out first, while the start time and the task record still describe

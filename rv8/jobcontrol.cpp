@@ -1,5 +1,6 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 #include "ktreplycodes_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
@@ -34,13 +35,6 @@ QStringList KTRV8::splitPages(const QString& plt)
     return KTJobPages(plt).toList();
 }
 
-KTDeviceProperty* KTRV8::jobProperty()
-{
-    if (KTDeviceProperty* job = property_ptr("TASK_PPLT"))
-        return job;
-    return property_ptr("TASK_PLT");
-}
-
 void KTRV8::setPlt(QString plt)
 {
     jobPages.clear(); // free the previous job before the new one is kept
@@ -52,7 +46,7 @@ void KTRV8::setPlt(QString plt)
     if (!mode || mode->value().toInt() == 0)
         jobRunning = false;
     nextPage.reset();
-    if (KTDeviceProperty* job = jobProperty())
+    if (KTDeviceProperty* job = kt_job_property(this))
         job->setValue(jobPages.isEmpty() ? QString() : jobPages.hold(0));
 }
 
@@ -95,7 +89,7 @@ void KTRV8::startTask()
         prepareNextPage();
     }
     jobRunning = true;
-    if (stampStartTime())
+    if (setValueOf(kt_task_start_time(this), QDateTime::currentDateTime()))
         reportTaskChange();
 }
 
@@ -106,18 +100,6 @@ bool KTRV8::reportTaskChange()
         return false;
     device_task_to_cloud();
     return true;
-}
-
-bool KTRV8::stampStartTime()
-{
-    KTDeviceProperty* started = property_ptr("TASK_START_TIME");
-    if (!started) {
-        started = new KTDeviceProperty(nullptr);
-        started->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD,
-                      QStringList());
-        storeProperty("TASK_START_TIME", started);
-    }
-    return setValueOf(started, QDateTime::currentDateTime());
 }
 
 void KTRV8::move(int x, int y)
@@ -196,7 +178,7 @@ void KTRV8::advanceJob()
 {
     ++jobPageIndex;
     if (jobPageIndex < jobPages.size()) {
-        KTDeviceProperty* job = jobProperty();
+        KTDeviceProperty* job = kt_job_property(this);
         if (!job)
             return;
         if (!setValueOf(job, jobPages.hold(jobPageIndex)))
@@ -219,7 +201,7 @@ void KTRV8::prepareNextPage()
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
-    nextPage->prepare(jobProperty(), next, jobPages.buildAhead(next));
+    nextPage->prepare(kt_job_property(this), next, jobPages.buildAhead(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and

@@ -109,8 +109,6 @@ public:
 
 private:
     void loadTranslation();
-    KTDeviceProperty* jobProperty();
-    bool stampStartTime();
     bool reportTaskChange();
     void prepareNextPage();
     void onTaskControl(int value);
