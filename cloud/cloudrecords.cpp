@@ -1,6 +1,7 @@
 // Registration of the device with the cloud and the work record posted when a task ends.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktlogging_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
 #include "nimbracloud.h"
@@ -91,9 +92,9 @@ void KTCommonInterface::setNimbraCloud(NimbraCloud* client, QString code)
     // may answer by deleting this device.
     if (!kt_survives(this, [&] { cloud_device_model_get(modelQuery); }))
         return;
-    qDebug() << "KTCommonInterface::setNimbraCloud" << modelQuery;
+    qCDebug(ktCloud) << "KTCommonInterface::setNimbraCloud" << modelQuery;
     const QJsonObject deviceQuery{{CodeKey, code}};
-    qDebug() << "KTCommonInterface::setNimbraCloud" << deviceQuery;
+    qCDebug(ktCloud) << "KTCommonInterface::setNimbraCloud" << deviceQuery;
     cloud_device_get(deviceQuery);
 }
 
@@ -111,7 +112,7 @@ int KTCommonInterface::modelNumber(const QString& code)
 
 void KTCommonInterface::cloud_device_get(QJsonObject query)
 {
-    qDebug() << "KTCommonInterface::cloud_device_get" << query;
+    qCDebug(ktCloud) << "KTCommonInterface::cloud_device_get" << query;
     if (!cloud)
         return;
     cloud->customRequest(QStringLiteral("device"), "GET", query,

@@ -1,6 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "ktlogging_p.h"
 #include "ktsurvives_p.h"
 #include "localclock.h"
 #include "usblink.h"
@@ -42,7 +43,7 @@ void tuneKeepAlive(QTcpSocket& socket)
         {TCP_KEEPIDLE, KeepAliveIdleSecs}, {TCP_KEEPINTVL, KeepAliveIntervalSecs}, {TCP_KEEPCNT, KeepAliveProbes}};
     for (const auto& o : options) {
         if (::setsockopt(int(fd), IPPROTO_TCP, o.option, &o.value, sizeof o.value) != 0)
-            qDebug() << "KTCommonInterface::tuneKeepAlive" << o.option << std::strerror(errno);
+            qCDebug(ktLink) << "KTCommonInterface::tuneKeepAlive" << o.option << std::strerror(errno);
     }
 #endif
 }
@@ -271,7 +272,7 @@ void KTCommonInterface::appendReceived(const QByteArray& data)
 void KTCommonInterface::slot_usb_status(int s)
 {
     const TransportSignalScope scope(this);
-    qDebug() << "KTCommonInterface::slot_usb_status" << s;
+    qCDebug(ktLink) << "KTCommonInterface::slot_usb_status" << s;
     switch (s) {
     case UsbLink::Connected:
         onTransportEvent("USB", Working, "USB CONNECTED.", true);

@@ -1,6 +1,7 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "ktlogging_p.h"
 #include "ktreplycodes_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
@@ -82,7 +83,7 @@ void KTRV8::startTask()
             return;
         const QByteArray frame = page->set_cmd_bytes();
         // A page can run to megabytes: the log shows its start only.
-        qDebug() << "KTRV8::startTask" << frame.left(200);
+        qCDebug(ktRv8) << "KTRV8::startTask" << frame.left(200);
         sendCMD(frame);
         if (jobPages.size() == 1)
             sendRead(this, status);
