@@ -1,7 +1,9 @@
 // Registration of the device with the cloud and the work record posted when a task ends.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktlogging_p.h"
 #include "ktsurvives_p.h"
+#include "kttaskrecord_p.h"
 #include "nimbracloud.h"
 
 #include <QDateTime>
@@ -90,9 +92,9 @@ void KTCommonInterface::setNimbraCloud(NimbraCloud* client, QString code)
     // may answer by deleting this device.
     if (!kt_survives(this, [&] { cloud_device_model_get(modelQuery); }))
         return;
-    qDebug() << "KTCommonInterface::setNimbraCloud" << modelQuery;
+    qCDebug(ktCloud) << "KTCommonInterface::setNimbraCloud" << modelQuery;
     const QJsonObject deviceQuery{{CodeKey, code}};
-    qDebug() << "KTCommonInterface::setNimbraCloud" << deviceQuery;
+    qCDebug(ktCloud) << "KTCommonInterface::setNimbraCloud" << deviceQuery;
     cloud_device_get(deviceQuery);
 }
 
@@ -110,7 +112,7 @@ int KTCommonInterface::modelNumber(const QString& code)
 
 void KTCommonInterface::cloud_device_get(QJsonObject query)
 {
-    qDebug() << "KTCommonInterface::cloud_device_get" << query;
+    qCDebug(ktCloud) << "KTCommonInterface::cloud_device_get" << query;
     if (!cloud)
         return;
     cloud->customRequest(QStringLiteral("device"), "GET", query,
@@ -214,7 +216,7 @@ void KTCommonInterface::device_task_record_to_cloud()
     if (!taskProperty)
         return;
     const QJsonObject task = jsonOf(taskProperty);
-    if (task.value(QStringLiteral("TaskCopies")).toInt(0) == 0 || task.value(QStringLiteral("Finished")).toInt(0) == 0)
+    if (KTTaskRecord::copies(task) == 0 || KTTaskRecord::finished(task) == 0)
         return;
     KTDeviceProperty* fileProperty = property_ptr("TASK_FILE_INFO");
     if (!fileProperty)
@@ -236,8 +238,8 @@ void KTCommonInterface::device_task_record_to_cloud()
                 QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzzz")));
     body.insert(QStringLiteral("task_time"), start->value().toDateTime().secsTo(QDateTime::currentDateTime()));
     body.insert(QStringLiteral("softwareType"), 3);
-    body.insert(QStringLiteral("task_copies"), task.value(QStringLiteral("TaskCopies")));
-    body.insert(QStringLiteral("finish_copies"), task.value(QStringLiteral("Finished")));
+    body.insert(QStringLiteral("task_copies"), task.value(KTTaskRecord::copiesKey()));
+    body.insert(QStringLiteral("finish_copies"), task.value(KTTaskRecord::finishedKey()));
     body.insert(QStringLiteral("device"), cloudDevice.value(IdKey));
     body.insert(QStringLiteral("page_area"), pageArea(height, width));
     body.insert(QStringLiteral("page_size"), QStringLiteral("%1x%2").arg(height).arg(width));

@@ -1,6 +1,7 @@
 // The cloud channel: a WebSocket on which the cloud asks for the task state.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktlogging_p.h"
 #include "nimbracloud.h"
 
 #include <QDebug>
@@ -20,7 +21,7 @@ void KTCommonInterface::connect_websocket()
         return;
     const QString code = record->value().toJsonObject().value(QStringLiteral("code")).toString();
     const QString address = QStringLiteral("%1%2/Device/").arg(cloud->ws(), code);
-    qDebug() << "KTCommonInterface::connect_websocket" << address;
+    qCDebug(ktCloud) << "KTCommonInterface::connect_websocket" << address;
 
     // Unique connections: calling this again reopens the channel without doubling every
     // notification. Connected before opening, since an unusable address fails at once.
@@ -47,7 +48,7 @@ void KTCommonInterface::slot_websocket_disconnected()
 
 void KTCommonInterface::slot_websocket_error(QAbstractSocket::SocketError error)
 {
-    qDebug() << "KTCommonInterface::slot_websocket_error" << error;
+    qCDebug(ktCloud) << "KTCommonInterface::slot_websocket_error" << error;
     emit message(DevStatus, QStringLiteral("WEB SOCKET ERROR."));
 }
 

@@ -1,5 +1,6 @@
 #include "ktdeviceinterface.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QDate>
 #include <QLocale>
@@ -19,16 +20,9 @@ KTDeviceInterface::~KTDeviceInterface()
 
 KTDeviceInterface* KTDeviceInterface::initInstance() { return nullptr; }
 
-void KTDeviceInterface::setUSBPath(QString path) { storeAddress("USB", tr("USB"), path); }
+void KTDeviceInterface::setUSBPath(QString path) { kt_store_bare_property(this, "USB", tr("USB"), path); }
 
-void KTDeviceInterface::setIPAddress(QString address) { storeAddress("TCP", tr("TCP"), address); }
-
-void KTDeviceInterface::storeAddress(const char* key, const QString& word, const QString& label)
-{
-    auto* record = new KTDeviceProperty(nullptr);
-    record->init(word, label, QString(), 0, 0, 0, UnCMD, QStringList());
-    storeProperty(key, record);
-}
+void KTDeviceInterface::setIPAddress(QString address) { kt_store_bare_property(this, "TCP", tr("TCP"), address); }
 
 void KTDeviceInterface::storeProperty(const char* key, KTDeviceProperty* property)
 {
@@ -60,10 +54,7 @@ int KTDeviceInterface::icon() { return 0; }
 
 void KTDeviceInterface::setPlt(QString plt)
 {
-    KTDeviceProperty* job = property_ptr("TASK_PPLT");
-    if (!job)
-        job = property_ptr("TASK_PLT");
-    if (job)
+    if (KTDeviceProperty* job = kt_job_property(this))
         job->setValue(QVariant(plt));
 }
 

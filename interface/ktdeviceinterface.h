@@ -52,9 +52,6 @@ public:
 
 signals:
     void message(KTDeviceMessage kind, QString text);
-
-private:
-    void storeAddress(const char* key, const QString& word, const QString& label);
 };
 
 #define KTDeviceInterface_iid "Veska.nimbra.ktdeviceinterface"

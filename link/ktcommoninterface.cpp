@@ -1,5 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
+#include "ktlogging_p.h"
 #include "ktsurvives_p.h"
 #include "localclock.h"
 #include "usblink.h"
@@ -12,8 +14,6 @@
 #include <QScopedValueRollback>
 #include <QTcpSocket>
 
-#include <climits>
-
 #if defined(Q_OS_LINUX)
 #include <cerrno>
 #include <cstring>
@@ -25,10 +25,6 @@
 namespace {
 
 constexpr int TcpReadBufferBytes = 10240;
-// A reply may set any heartbeat period (0 or less too): keep at least a second, and stay
-// within the timer's range.
-constexpr qlonglong MinHeartbeatSeconds = 1;
-constexpr qlonglong MaxHeartbeatSeconds = INT_MAX / 1000;
 // The system notices a peer that vanished without a word (switched off, carried out of the
 // network) only after two hours of silence. Probing after 5 idle seconds, every 2 seconds,
 // giving up after 3 unanswered probes ends such a link within about 11 seconds.
@@ -47,7 +43,7 @@ void tuneKeepAlive(QTcpSocket& socket)
         {TCP_KEEPIDLE, KeepAliveIdleSecs}, {TCP_KEEPINTVL, KeepAliveIntervalSecs}, {TCP_KEEPCNT, KeepAliveProbes}};
     for (const auto& o : options) {
         if (::setsockopt(int(fd), IPPROTO_TCP, o.option, &o.value, sizeof o.value) != 0)
-            qDebug() << "KTCommonInterface::tuneKeepAlive" << o.option << std::strerror(errno);
+            qCDebug(ktLink) << "KTCommonInterface::tuneKeepAlive" << o.option << std::strerror(errno);
     }
 #endif
 }
@@ -144,16 +140,12 @@ KTDeviceProperty* KTCommonInterface::property_ptr(const char* key)
 
 void KTCommonInterface::setUSBPath(QString path)
 {
-    auto* record = new KTDeviceProperty(nullptr);
-    record->init(path, tr("USB 地址"), QString(), 0, 0, 0, UnCMD, QStringList());
-    storeProperty("USB", record);
+    kt_store_bare_property(this, "USB", path, tr("USB 地址"));
 }
 
 void KTCommonInterface::setIPAddress(QString address)
 {
-    auto* record = new KTDeviceProperty(nullptr);
-    record->init(address, tr("IP 地址"), QString(), 0, 0, 0, UnCMD, QStringList());
-    storeProperty("TCP", record);
+    kt_store_bare_property(this, "TCP", address, tr("IP 地址"));
 }
 
 // True means an attempt was started; the outcome arrives through the transport slots.
@@ -280,7 +272,7 @@ void KTCommonInterface::appendReceived(const QByteArray& data)
 void KTCommonInterface::slot_usb_status(int s)
 {
     const TransportSignalScope scope(this);
-    qDebug() << "KTCommonInterface::slot_usb_status" << s;
+    qCDebug(ktLink) << "KTCommonInterface::slot_usb_status" << s;
     switch (s) {
     case UsbLink::Connected:
         onTransportEvent("USB", Working, "USB CONNECTED.", true);
@@ -339,19 +331,9 @@ void KTCommonInterface::onTransportEvent(const char* mode, int status, const cha
     if (!setValueOf(statusProperty, status) || !notifyHost(DevStatus, QString::fromLatin1(text)))
         return;
     if (restartTimer)
-        restartHeartbeat();
+        heartbeat_switch(true);
     else
         stopHeartbeat();
-}
-
-void KTCommonInterface::restartHeartbeat()
-{
-    KTDeviceProperty* heartbeat = property_ptr("HEARTBEAT");
-    if (!heartbeat)
-        return;
-    deviceTimer.stop();
-    const qlonglong seconds = qBound(MinHeartbeatSeconds, heartbeat->value().toLongLong(), MaxHeartbeatSeconds);
-    deviceTimer.start(int(seconds * 1000));
 }
 
 void KTCommonInterface::stopHeartbeat()

@@ -135,7 +135,6 @@ protected:
 
 private:
     void onTransportEvent(const char* mode, int status, const char* text, bool restartTimer);
-    void restartHeartbeat();
     void stopHeartbeat();
     void appendReceived(const QByteArray& data);
     void scheduleDeviceLookupRetry();

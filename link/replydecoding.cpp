@@ -1,7 +1,9 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "ktreplycodes_p.h"
 #include "ktsurvives_p.h"
+#include "kttaskrecord_p.h"
 
 #include <QEvent>
 #include <QHash>
@@ -15,10 +17,8 @@ namespace {
 
 constexpr char Stx = '\x02';
 constexpr char Etx = '\x03';
-constexpr int TaskReportCode = 66;
-constexpr int TaskReportFields = 9;
 // Task stop/pause/resume share one code per family; their replies never update a property.
-constexpr int TaskCommandCodes[] = {27, 125};
+constexpr int TaskCommandCodes[] = {KTReplyCode::TaskControl437, KTReplyCode::TaskControl157};
 
 int lastStxBetween(const QByteArray& buffer, int from, int to)
 {
@@ -196,14 +196,14 @@ void KTCommonInterface::decode_cmd(QString frame)
     } else if (kind == CCMD) {
         const QVector<QStringRef> fields = parts.at(2).split(QLatin1Char(','));
         code = fields.at(0).toInt();
-        if (code == TaskReportCode) {
+        if (code == KTReplyCode::TaskReport) {
             if (frame == lastTaskFrame)
                 return;
             lastTaskFrame = frame;
             decode_task(parts.at(2).toString());
             return;
         }
-        if (code == 55 || code == 11) {
+        if (code == KTReplyCode::QrCodeFile || code == KTReplyCode::QrCodeScanned) {
             emit message(Qrcode, fields.last().toString());
             return;
         }
@@ -219,6 +219,10 @@ void KTCommonInterface::decode_cmd(QString frame)
     KTDeviceProperty* p = replyTarget(this, kind, code);
     if (!p)
         return;
+    // A setting with parameters (SPEED and PRESSURE carry the parameter "0") is read back as
+    // its parameters followed by its value. A last field of "0" is taken as no reading rather
+    // than as a value, so it never replaces the setting the user made; the price is that a
+    // setting of 0 is not read back.
     const QStringList params = p->param();
     if (!params.isEmpty()
         && (values.size() != params.size() + 1 || values.last() == QLatin1String("0")))
@@ -245,20 +249,14 @@ void KTCommonInterface::decode_cmd(QString item, QString& key, int& number, QStr
 void KTCommonInterface::decode_task(QString item)
 {
     KTDeviceProperty* task = property_ptr("TASK");
-    if (!task) {
-        task = new KTDeviceProperty(nullptr);
-        task->init(QJsonObject(), tr("当前任务"), QString(), 0, 0, 0, UnCMD, QStringList());
-        storeProperty("TASK", task);
-    }
+    if (!task)
+        task = kt_store_bare_property(this, "TASK", QJsonObject(), tr("当前任务"));
     const QStringList fields = item.split(QLatin1Char(','));
-    if (fields.size() < TaskReportFields)
+    if (fields.size() < KTReplyCode::TaskReportFields)
         return;
     QJsonObject record = freshCopy(task->value().toJsonObject());
-    record.insert(QStringLiteral("Status"), fields.at(1).toInt());
-    record.insert(QStringLiteral("FileName"), fields.at(2));
-    record.insert(QStringLiteral("TaskCopies"), fields.at(3).toInt());
-    record.insert(QStringLiteral("Finished"), fields.at(4).toInt());
-    record.insert(QStringLiteral("Percent"), wholePercent(fields.at(5)));
+    KTTaskRecord::setReport(&record, fields.at(1).toInt(), fields.at(2), fields.at(3).toInt(),
+                            fields.at(4).toInt(), wholePercent(fields.at(5)));
     if (!setValueOf(task, record) || !notifyHost(DevTasK, item))
         return;
     device_task_to_cloud();

@@ -1,6 +1,7 @@
 // The heartbeat and the task operations shared by the cutter families.
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "kttaskrecord_p.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -75,13 +76,7 @@ void KTCommonInterface::startTask()
         sendCMD(qrCopies->set_cmd_bytes());
     }
 
-    KTDeviceProperty* start = property_ptr("TASK_START_TIME");
-    if (!start) {
-        start = new KTDeviceProperty(nullptr);
-        start->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD, QStringList());
-        storeProperty("TASK_START_TIME", start);
-    }
-    setValueOf(start, QDateTime::currentDateTime());
+    setValueOf(kt_task_start_time(this), QDateTime::currentDateTime());
 }
 
 // The work record goes out first, while the start time and the task record still describe
@@ -93,11 +88,7 @@ void KTCommonInterface::stopTask()
         return;
     if (KTDeviceProperty* task = property_ptr("TASK")) {
         QJsonObject record = task->value().toJsonObject();
-        record.insert(QStringLiteral("Status"), 0);
-        record.insert(QStringLiteral("FileName"), QString());
-        record.insert(QStringLiteral("TaskCopies"), 0);
-        record.insert(QStringLiteral("Finished"), 0);
-        record.insert(QStringLiteral("Percent"), 100);
+        KTTaskRecord::reset(&record);
         setValueOf(task, QVariant(record));
     }
 }

@@ -88,3 +88,19 @@ KTDeviceProperty* kt_property_of(const QObject* holder, const char* key)
         return nullptr;
     return static_cast<KTDeviceProperty*>(v.value<void*>());
 }
+
+KTDeviceProperty* kt_store_bare_property(KTDeviceInterface* device, const char* key,
+                                         const QVariant& value, const QString& label)
+{
+    auto* property = new KTDeviceProperty(nullptr);
+    property->init(value, label, QString(), 0, 0, 0, KTDeviceInterface::UnCMD, QStringList());
+    device->storeProperty(key, property);
+    return property;
+}
+
+KTDeviceProperty* kt_job_property(KTDeviceInterface* device)
+{
+    if (KTDeviceProperty* job = device->property_ptr("TASK_PPLT"))
+        return job;
+    return device->property_ptr("TASK_PLT");
+}

@@ -1,6 +1,7 @@
 // The input rows a property builds for itself from its "WIDGET" descriptor, and the copies
 // between its value and the editor. Nothing is wired: the host decides when to copy.
 #include "ktdeviceproperty.h"
+#include "ktlogging_p.h"
 #include "ktsurvives_p.h"
 
 #include <QComboBox>
@@ -208,7 +209,7 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     if (!descriptorVariant.isValid() || !parent)
         return;
     if (!parent->layout()) {
-        qDebug() << "KTDeviceProperty::create_ui_ctrl" << key << "parent has no layout";
+        qCDebug(ktProperty) << "KTDeviceProperty::create_ui_ctrl" << key << "parent has no layout";
         return;
     }
     const QJsonObject descriptor = descriptorVariant.toJsonObject();

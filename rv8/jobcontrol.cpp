@@ -1,24 +1,21 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
+#include "ktlogging_p.h"
+#include "ktreplycodes_p.h"
 #include "ktsurvives_p.h"
+#include "kttaskrecord_p.h"
 #include "preparedpage.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonObject>
-#include <QStringView>
 #include <QTcpSocket>
 
 namespace {
 
-const QLatin1String PageEnd("PG;");
-
-// Reply codes the job flow reacts to.
-constexpr int StatusReplyCode = 4;     // read code of DEVICE_STATUS: the cutter is ready
-constexpr int TaskControlCode = 27;    // TASK_STOP / TASK_PAUSE / TASK_RESUME
-constexpr int DeviceStopCode = 1001;   // the cutter stopped the job by itself
-
-enum TaskControlValue { Paused = 0, Resumed = 1, Stopped = 2 };
+// The cutter's move command counts motor steps: one unit of the host's move is 80 of them.
+constexpr quint32 MoveStepsPerUnit = 80;
 
 void sendRead(KTDeviceInterface* device, KTDeviceProperty* property)
 {
@@ -34,40 +31,15 @@ void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
 
 } // namespace
 
-// One pass over the text; each page is copied once into a string of its final size, so
-// the pages together hold about one copy of the job.
 QStringList KTRV8::splitPages(const QString& plt)
 {
-    QStringList pages;
-    const QStringView text(plt);
-    qsizetype start = 0;
-    while (start <= text.size()) {
-        qsizetype end = text.indexOf(PageEnd, start);
-        if (end < 0)
-            end = text.size();
-        if (end > start) {
-            QString page;
-            page.reserve(int(end - start) + PageEnd.size());
-            page.append(text.mid(start, end - start));
-            page.append(PageEnd);
-            pages.append(page);
-        }
-        start = end + PageEnd.size();
-    }
-    return pages;
-}
-
-KTDeviceProperty* KTRV8::jobProperty()
-{
-    if (KTDeviceProperty* job = property_ptr("TASK_PPLT"))
-        return job;
-    return property_ptr("TASK_PLT");
+    return KTJobPages(plt).toList();
 }
 
 void KTRV8::setPlt(QString plt)
 {
-    jobPages.clear(); // free the previous job before the new one is built
-    jobPages = splitPages(plt);
+    jobPages.clear(); // free the previous job before the new one is kept
+    jobPages = KTJobPages(std::move(plt));
     jobPageIndex = 0;
     // A new cut job waits for startTask. In a QR-code job the host loads the page of each
     // scanned code into the job that startTask began, and that job goes on.
@@ -75,8 +47,8 @@ void KTRV8::setPlt(QString plt)
     if (!mode || mode->value().toInt() == 0)
         jobRunning = false;
     nextPage.reset();
-    if (KTDeviceProperty* job = jobProperty())
-        job->setValue(jobPages.isEmpty() ? QString() : jobPages.first());
+    if (KTDeviceProperty* job = kt_job_property(this))
+        job->setValue(jobPages.isEmpty() ? QString() : jobPages.hold(0));
 }
 
 void KTRV8::startTask()
@@ -111,14 +83,14 @@ void KTRV8::startTask()
             return;
         const QByteArray frame = page->set_cmd_bytes();
         // A page can run to megabytes: the log shows its start only.
-        qDebug() << "KTRV8::startTask" << frame.left(200);
+        qCDebug(ktRv8) << "KTRV8::startTask" << frame.left(200);
         sendCMD(frame);
         if (jobPages.size() == 1)
             sendRead(this, status);
         prepareNextPage();
     }
     jobRunning = true;
-    if (stampStartTime())
+    if (setValueOf(kt_task_start_time(this), QDateTime::currentDateTime()))
         reportTaskChange();
 }
 
@@ -131,25 +103,13 @@ bool KTRV8::reportTaskChange()
     return true;
 }
 
-bool KTRV8::stampStartTime()
-{
-    KTDeviceProperty* started = property_ptr("TASK_START_TIME");
-    if (!started) {
-        started = new KTDeviceProperty(nullptr);
-        started->init(QDateTime::currentDateTime(), QString(), QString(), 0, 0, 0, UnCMD,
-                      QStringList());
-        storeProperty("TASK_START_TIME", started);
-    }
-    return setValueOf(started, QDateTime::currentDateTime());
-}
-
 void KTRV8::move(int x, int y)
 {
     KTDeviceProperty* head = property_ptr("MOVE");
     if (!head)
         return;
     // A host may pass any int: the 32-bit product wraps, computed unsigned so the wrap is defined.
-    const auto steps = [](int v) { return qint32(quint32(v) * 80u); };
+    const auto steps = [](int v) { return qint32(quint32(v) * MoveStepsPerUnit); };
     if (setValueOf(head, QStringLiteral("0,0,%1,%2").arg(steps(x)).arg(steps(y))))
         sendWrite(this, head);
 }
@@ -171,7 +131,7 @@ void KTRV8::decode_cmd(QString frame)
     const int result = fields.at(1).toInt();
     const int value = fields.size() >= 3 ? fields.at(2).toInt() : 0;
 
-    if (code == StatusReplyCode && result == 0) {
+    if (code == KTReplyCode::DeviceStatus && result == 0) {
         // Only a job that startTask began and that has not ended moves on: a status reply
         // still on its way when the job was stopped or finished, or one that comes before
         // startTask, must not send a page or count a copy.
@@ -179,11 +139,11 @@ void KTRV8::decode_cmd(QString frame)
             advanceJob();
         return;
     }
-    if (code == DeviceStopCode) {
+    if (code == KTReplyCode::DeviceStopped) {
         emit message(DevTasK, QStringLiteral("STOP"));
         return;
     }
-    if (code == TaskControlCode && result == 0) {
+    if (code == KTReplyCode::TaskControl437 && result == 0) {
         onTaskControl(value);
         return;
     }
@@ -193,13 +153,13 @@ void KTRV8::decode_cmd(QString frame)
 void KTRV8::onTaskControl(int value)
 {
     switch (value) {
-    case Paused:
+    case KTReplyCode::Paused:
         emit message(DevTasK, QStringLiteral("PAUSE"));
         break;
-    case Resumed:
+    case KTReplyCode::Resumed:
         emit message(DevTasK, QStringLiteral("RESUME"));
         break;
-    case Stopped:
+    case KTReplyCode::Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
         // counts as done, and no further copy is started. A repeated confirmation (Stop
         // pressed twice) finds no running job and changes nothing.
@@ -219,10 +179,10 @@ void KTRV8::advanceJob()
 {
     ++jobPageIndex;
     if (jobPageIndex < jobPages.size()) {
-        KTDeviceProperty* job = jobProperty();
+        KTDeviceProperty* job = kt_job_property(this);
         if (!job)
             return;
-        if (!setValueOf(job, jobPages.at(jobPageIndex)))
+        if (!setValueOf(job, jobPages.hold(jobPageIndex)))
             return;
         sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages.size() - 1)
@@ -242,7 +202,7 @@ void KTRV8::prepareNextPage()
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
-    nextPage->prepare(jobProperty(), next, jobPages.at(next));
+    nextPage->prepare(kt_job_property(this), next, jobPages.buildAhead(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and
@@ -255,20 +215,7 @@ void KTRV8::completeCopy(bool startNext)
     if (!task)
         return;
     QJsonObject record = task->value().toJsonObject();
-    const int done = record.value(QStringLiteral("Finished")).toInt();
-    const int ordered = record.value(QStringLiteral("TaskCopies")).toInt();
-    bool nextCopy = false;
-    if (done < ordered) {
-        record.insert(QStringLiteral("Finished"), done + 1);
-        if (done + 1 == ordered)
-            record.insert(QStringLiteral("Percent"), 100);
-        if (done + 1 == ordered || !startNext)
-            record.insert(QStringLiteral("Status"), 0);
-        nextCopy = startNext && done + 1 < ordered;
-    } else {
-        record.insert(QStringLiteral("Status"), 0);
-        record.insert(QStringLiteral("Percent"), 100);
-    }
+    const bool nextCopy = KTTaskRecord::countCopy(&record, startNext);
     jobRunning = nextCopy;
     if (!setValueOf(task, record))
         return;

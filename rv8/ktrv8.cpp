@@ -1,5 +1,6 @@
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "kttaskrecord_p.h"
 #include "preparedpage.h"
 #include "propertytable.h"
 
@@ -33,11 +34,6 @@ QJsonObject widget(const char* kind) { return {{"widget", kind}}; }
 
 QVariant nothing() { return QVariant(); }
 
-QJsonObject emptyTask()
-{
-    return {{"Finished", 0}, {"Status", 0}, {"TaskCopies", 0}, {"Percent", 100}};
-}
-
 // The scale group: each axis has its own commands, the group only lays them out.
 void buildScale(KTDeviceInterface* device)
 {
@@ -57,7 +53,7 @@ void buildTask(KTDeviceInterface* device)
 {
     const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
-        {"TASK", QT_TRANSLATE_NOOP("KTRV8", "当前任务"), "", KTPlain, emptyTask(), 0, 0, 0,
+        {"TASK", QT_TRANSLATE_NOOP("KTRV8", "当前任务"), "", KTPlain, KTTaskRecord::idle(), 0, 0, 0,
          T::UnCMD, {}, {}, {}},
     };
     kt_build_properties(device, Context, rows);
@@ -178,7 +174,9 @@ QStringList KTRV8::sysProperty()
             QStringLiteral("DEVICE_ID"), QStringLiteral("PCB_ID"), QStringLiteral("PCB_VERSION")};
 }
 
+// 0xE626, a code point of Unicode's private-use area, where icon fonts keep their glyphs:
+// the host draws the device's icon from its icon font by this number.
 int KTRV8::icon()
 {
-    return 58918;
+    return 0xE626;
 }

@@ -110,6 +110,7 @@ private slots:
     void finishedTaskIgnoresCopies();
     void emptyJobStartsNothing();
     void startTimeCreatedOnce();
+    void debugLineHasItsCategory();
     void cloudSeesEveryTaskChange();
 
     void setPltScalesLinearly_data();
@@ -539,6 +540,36 @@ void TestJobControl::emptyJobStartsNothing()
     QTRY_COMPARE(d["FIRMWARE"]->value().toString(), QString("V3"));
     QCOMPARE(d.task(), record(0, 1, 1, 0));
     QCOMPARE(d.jobMessages, QStringList{});
+}
+
+namespace {
+
+QStringList loggedLines; // "category: text" of every debug line while a test captures them
+
+void captureDebug(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtDebugMsg)
+        loggedLines << QStringLiteral("%1: %2").arg(QLatin1String(context.category), text);
+}
+
+} // namespace
+
+// A host keeps or silences the driver's lines by category (QT_LOGGING_RULES); they still
+// reach the message handler a host installs.
+void TestJobControl::debugLineHasItsCategory()
+{
+    Device d;
+    d.rv8->setPlt(QStringLiteral("IN;PU0,0;PD1,1;PG;"));
+    loggedLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
+    d.rv8->startTask();
+    QLoggingCategory::setFilterRules(QStringLiteral("kt.rv8.debug=false"));
+    d.rv8->startTask();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    QCOMPARE(loggedLines.size(), 1);
+    QVERIFY2(loggedLines.first().startsWith(QLatin1String("kt.rv8: KTRV8::startTask")),
+             qPrintable(loggedLines.first()));
 }
 
 void TestJobControl::startTimeCreatedOnce()
