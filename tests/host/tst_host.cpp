@@ -278,6 +278,17 @@ void HostTest::cut_data()
     for (int i = 0; i < refused.size(); ++i)
         QTest::addRow("tcp: job with %s", refused.at(i).first) << false << QStringList() << QStringList() << 2 << 0
                                                                 << reasons.at(i) << refused.at(i).second;
+    // The host reads a job in pieces of 4 MiB: a character split between two pieces is kept
+    // whole, and a bad byte in a later piece is named at its offset in the file.
+    const int piece = 4 << 20;
+    QByteArray large = "IN;DT*;PU0,0;";
+    while (large.size() + 6 <= piece - 6)
+        large += "PD1,1;";
+    large += QByteArray(piece - 6 - large.size(), ';') + "PU;LB\xc3\xa9*;PU0,0;PG;"; // é from piece - 1
+    QTest::newRow("tcp: character across a piece") << false << QStringList() << QStringList() << 0 << 1 << "done: 1 copy" << large;
+    QTest::newRow("tcp: NUL in a later piece") << false << QStringList() << QStringList() << 2 << 0
+                                                << QString("byte %1 is a NUL byte").arg(piece + 10)
+                                                << large.left(piece + 10) + QByteArray(1, '\0') + "PG;";
 }
 
 void HostTest::cut()

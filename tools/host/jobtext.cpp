@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <climits>
+
 namespace {
 
 bool isWhitespace(uchar c)
@@ -40,18 +42,24 @@ QString controlName(uchar c)
 
 } // namespace
 
-qsizetype checkJobText(const QByteArray& bytes, QString* reason)
+namespace {
+
+// What the file's first bytes say it is, when that is not text.
+bool isForeignStart(const uchar* data, qsizetype size, QString* reason)
 {
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    const qsizetype size = bytes.size();
     if (size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) {
         *reason = QStringLiteral("UTF-16 text; save the job as ASCII or UTF-8");
-        return 0;
+        return true;
     }
     if (size >= 4 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F') {
         *reason = QStringLiteral("an executable, not a job");
-        return 0;
+        return true;
     }
+    return false;
+}
+
+qsizetype firstNonTextByte(const uchar* data, qsizetype size, QString* reason)
+{
     for (qsizetype i = 0; i < size;) {
         const uchar c = data[i];
         if (c >= 0x20 && c < 0x7f) {
@@ -76,27 +84,80 @@ qsizetype checkJobText(const QByteArray& bytes, QString* reason)
     return -1;
 }
 
+} // namespace
+
+qsizetype checkJobText(const QByteArray& bytes, QString* reason)
+{
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    if (isForeignStart(data, bytes.size(), reason))
+        return 0;
+    return firstNonTextByte(data, bytes.size(), reason);
+}
+
+namespace {
+
+// Bytes at the end of a chunk that begin a UTF-8 sequence the next chunk completes.
+qsizetype incompleteTail(const QByteArray& chunk)
+{
+    const auto* data = reinterpret_cast<const uchar*>(chunk.constData());
+    const qsizetype size = chunk.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const uchar c = data[size - back];
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back for the lead
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
 bool loadJobText(const QString& path, QString* text, QString* error)
 {
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-            return false;
-        }
-        bytes = file.readAll();
+    // Read, check and convert a piece at a time: the whole file's bytes and its text never
+    // exist together, so a large job costs its text (2 x its ASCII bytes) and one piece.
+    constexpr qint64 PieceBytes = 4 << 20;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QString result;
+    result.reserve(int(qMin<qint64>(file.size(), INT_MAX)));
+    QByteArray piece;
+    qint64 pieceStart = 0;
+    while (true) {
+        const QByteArray more = file.read(PieceBytes);
         if (file.error() != QFileDevice::NoError) {
             *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
             return false;
         }
+        const bool last = more.isEmpty();
+        piece += more;
+        if (piece.isEmpty())
+            break;
+        const qsizetype carry = last ? 0 : incompleteTail(piece);
+        const QByteArray whole = piece.left(piece.size() - carry);
+        QString reason;
+        // Byte-order marks and executable headers count only at the start of the file.
+        const auto* data = reinterpret_cast<const uchar*>(whole.constData());
+        const qsizetype offset = pieceStart == 0 && isForeignStart(data, whole.size(), &reason)
+            ? 0
+            : firstNonTextByte(data, whole.size(), &reason);
+        if (offset >= 0) {
+            *error = QStringLiteral("%1: not sent: byte %2 is %3; a job is plain text (ASCII or UTF-8)")
+                         .arg(path)
+                         .arg(pieceStart + offset)
+                         .arg(reason);
+            return false;
+        }
+        result += QString::fromUtf8(whole);
+        pieceStart += whole.size();
+        piece = piece.right(carry);
+        if (last)
+            break;
     }
-    QString reason;
-    const qsizetype offset = checkJobText(bytes, &reason);
-    if (offset >= 0) {
-        *error = QStringLiteral("%1: not sent: byte %2 is %3; a job is plain text (ASCII or UTF-8)").arg(path).arg(offset).arg(reason);
-        return false;
-    }
-    *text = QString::fromUtf8(bytes);
+    *text = std::move(result);
     return true;
 }
