@@ -463,31 +463,38 @@ void HostTest::setGetRoundTrip()
 
 void HostTest::cutterFaultsAreErrors_data()
 {
+    QTest::addColumn<bool>("usb");
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QStringList>("hostArgs");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    // No answer is an error for every key alike.
-    for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
-        QTest::addRow("get %s unanswered", key) << QStringList{"--silent-keys", key} << QStringList{"get", key}
-                                                << 5 << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
-    QTest::newRow("get a command") << QStringList() << QStringList{"get", "GET_QRCODE"} << 2 << "unknown setting \"GET_QRCODE\"";
-    QTest::newRow("set a command") << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2 << "unknown setting \"TASK_STOP\"";
-    QTest::newRow("set refused") << QStringList{"--refuse-keys", "SPEED"} << QStringList{"set", "SPEED=200"}
-                                 << 9 << "the cutter refused SPEED";
-    QTest::newRow("set not applied") << QStringList{"--ignore-keys", "PRESSURE"} << QStringList{"set", "PRESSURE=350", "SPEED=150"}
-                                     << 9 << "PRESSURE reads back 300, not 350 as set";
+    // The host reads the cutter's answers beside the driver on either link.
+    for (bool usb : {false, true}) {
+        const char* via = usb ? "pty" : "tcp";
+        // No answer is an error for every key alike.
+        for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
+            QTest::addRow("%s: get %s unanswered", via, key) << usb << QStringList{"--silent-keys", key} << QStringList{"get", key}
+                                                             << 5 << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
+        QTest::addRow("%s: set refused", via) << usb << QStringList{"--refuse-keys", "SPEED"} << QStringList{"set", "SPEED=200"}
+                                              << 9 << "the cutter refused SPEED";
+        QTest::addRow("%s: set not applied", via) << usb << QStringList{"--ignore-keys", "PRESSURE"}
+                                                  << QStringList{"set", "PRESSURE=350", "SPEED=150"}
+                                                  << 9 << "PRESSURE reads back 300, not 350 as set";
+    }
+    QTest::newRow("get a command") << false << QStringList() << QStringList{"get", "GET_QRCODE"} << 2 << "unknown setting \"GET_QRCODE\"";
+    QTest::newRow("set a command") << false << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2 << "unknown setting \"TASK_STOP\"";
 }
 
 void HostTest::cutterFaultsAreErrors()
 {
+    QFETCH(bool, usb);
     QFETCH(QStringList, simArgs);
     QFETCH(QStringList, hostArgs);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    SimProcess sim(simArgs);
+    SimProcess sim(simArgs + (usb ? QStringList{"--pty"} : QStringList()));
     QVERIFY(sim.start());
-    const Run run = runHost(hostArgs + addressOf(sim, false));
+    const Run run = runHost(hostArgs + addressOf(sim, usb));
     QCOMPARE(run.code, exitCode);
     QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
     QCOMPARE(run.err.count("ktrv8: "), 1);

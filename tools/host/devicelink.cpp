@@ -1,4 +1,5 @@
 #include "devicelink.h"
+#include "usblink.h"
 
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
@@ -67,6 +68,8 @@ DeviceLink::DeviceLink(QObject* parent) : QObject(parent) {}
 
 DeviceLink::~DeviceLink()
 {
+    if (tapped && usbTap)
+        UsbLink::setReadObserver({});
     dev.reset();    // before the loader goes
 }
 
@@ -158,7 +161,9 @@ int DeviceLink::connectTo(const Address& address, int timeoutMs, QString* error)
         *error = QStringLiteral("the driver refused to connect to %1").arg(address.describe());
         return ExitNoConnection;
     }
-    if (!address.usb)
+    if (address.usb)
+        tapUsb();
+    else
         tapTcp();
     const bool settled = waitUntil([this] { return connected || !lastStatus.isEmpty(); }, timeoutMs);
     if (connected)
@@ -232,6 +237,15 @@ void DeviceLink::tapTcp()
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readTapped(socket->peek(socket->bytesAvailable())); });
     connect(socket, &QTcpSocket::readyRead, common, &KTCommonInterface::slot_tcp_socket_read);
     tapped = true;
+}
+
+// The USB link is the driver's own; the platform library shows the host what it receives.
+void DeviceLink::tapUsb()
+{
+    if (tapped)
+        return;
+    UsbLink::setReadObserver([this](const UsbLink*, const QByteArray& bytes) { readTapped(bytes); });
+    tapped = usbTap = true;
 }
 
 void DeviceLink::readTapped(const QByteArray& bytes)

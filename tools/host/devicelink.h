@@ -47,8 +47,9 @@ public:
     static bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
     // What the cutter answered to a CCMD request with this code since the last clearReplies:
-    // its result field, or -1 when no answer was seen. Only a TCP link lets the host see the
-    // frames themselves; otherwise known() is false and callers fall back to the properties.
+    // its result field, or -1 when no answer was seen. The host reads the frames beside the
+    // driver on both links; until it does, repliesKnown() is false and callers fall back to
+    // the properties.
     bool repliesKnown() const { return tapped; }
     int replyResult(int code) const { return replies.value(code, -1); }
     void clearReplies() { replies.clear(); }
@@ -62,6 +63,7 @@ signals:
 private:
     void onMessage(KTDeviceInterface::KTDeviceMessage kind, const QString& text);
     void tapTcp();
+    void tapUsb();
     void readTapped(const QByteArray& bytes);
     static int tcpFailure(KTDeviceInterface* device, const Address& address, QString* error);
     static int usbPreflight(const QString& path, QString* error);
@@ -72,6 +74,7 @@ private:
     bool everConnected = false;
     QString lastStatus;
     bool tapped = false;
+    bool usbTap = false;
     bool waitCancelled = false;
     QByteArray tapBuffer;
     QHash<int, int> replies;    // CCMD code -> result
