@@ -1,0 +1,105 @@
+#include "connectionbar.h"
+#include "usbnodes.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Cutter:")));
+    target = new QComboBox;
+    target->setObjectName(QStringLiteral("target"));
+    target->setEditable(true);
+    target->setInsertPolicy(QComboBox::NoInsert);
+    target->setMinimumWidth(220);
+    target->lineEdit()->setPlaceholderText(tr("USB node or network address"));
+    target->setToolTip(tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
+    layout->addWidget(target, 1);
+    refresh = new QPushButton(tr("Find"));
+    refresh->setObjectName(QStringLiteral("findNodes"));
+    refresh->setToolTip(tr("List the USB nodes a cutter may be on"));
+    layout->addWidget(refresh);
+    button = new QPushButton(tr("Connect"));
+    button->setObjectName(QStringLiteral("connectButton"));
+    layout->addWidget(button);
+    connect(refresh, &QPushButton::clicked, this, &ConnectionBar::refreshNodes);
+    connect(button, &QPushButton::clicked, this, &ConnectionBar::onButton);
+    connect(target->lineEdit(), &QLineEdit::returnPressed, this, &ConnectionBar::onButton);
+    refreshNodes();
+}
+
+void ConnectionBar::refreshNodes()
+{
+    const QString typed = target->currentText();
+    target->clear();
+    for (const QString& node : usbNodes())
+        target->addItem(node);
+    target->setEditText(typed);
+}
+
+void ConnectionBar::setAddress(const Address& address)
+{
+    target->setEditText(address.usb ? address.path : QStringLiteral("%1:%2").arg(address.host).arg(address.port));
+}
+
+bool ConnectionBar::address(Address* address, QString* error) const
+{
+    const QString text = target->currentText().trimmed();
+    if (text.isEmpty()) {
+        *error = tr("Choose a USB node or type the cutter's network address");
+        return false;
+    }
+    if (text.startsWith(QLatin1Char('/'))) {
+        address->usb = true;
+        address->path = text;
+        return true;
+    }
+    address->usb = false;
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
+    address->host = withPort ? text.left(colon) : text;
+    address->port = 9100;
+    if (withPort) {
+        bool ok = false;
+        const int port = text.mid(colon + 1).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            *error = tr("The port must be a number from 1 to 65535");
+            return false;
+        }
+        address->port = quint16(port);
+    }
+    return true;
+}
+
+void ConnectionBar::setConnected(bool on)
+{
+    connected = on;
+    button->setText(on ? tr("Disconnect") : tr("Connect"));
+    target->setEnabled(!on);
+    refresh->setEnabled(!on);
+}
+
+void ConnectionBar::setBusy(bool busy)
+{
+    button->setEnabled(!busy);
+}
+
+void ConnectionBar::onButton()
+{
+    if (connected) {
+        emit disconnectRequested();
+        return;
+    }
+    Address where;
+    QString error;
+    if (address(&where, &error))
+        emit connectRequested(where);
+    else
+        emit invalidAddress(error);
+}

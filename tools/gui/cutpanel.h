@@ -1,0 +1,62 @@
+#ifndef CUTPANEL_H
+#define CUTPANEL_H
+
+#include <QWidget>
+
+class DeviceLink;
+class JobPanel;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Start, pause/resume and stop of the cut, and how far it got: page and copy, the
+// estimate and the time left, and how it ended, shown in the panel (never in a dialog).
+class CutPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CutPanel(QWidget* parent = nullptr);
+
+    void setLink(DeviceLink* link, JobPanel* job);
+    void setConnected(bool connected);
+    void setJobReady(bool ready);
+    bool isRunning() const { return running; }
+    bool isPaused() const { return paused; }
+    // The exit code of the last job, as "ktrv8 cut" gives it; -1 before the first end.
+    int lastExitCode() const { return exitCode; }
+    QString resultText() const;
+    QString progressText() const;
+    int progressPercent() const;
+
+public slots:
+    void start();
+    void pauseOrResume();
+    void stop();
+
+signals:
+    void runningChanged(bool running);
+    void pageChanged(int pageIndex);
+    void finished(int exitCode, const QString& text);
+    void report(const QString& text, bool problem);
+
+private:
+    void updateButtons();
+    void showResult(int code, const QString& text);
+
+    DeviceLink* link = nullptr;
+    JobPanel* job = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* pauseButton = nullptr;
+    QPushButton* stopButton = nullptr;
+    QProgressBar* bar = nullptr;
+    QLabel* progressLabel = nullptr;
+    QLabel* timeLabel = nullptr;
+    QLabel* resultLabel = nullptr;
+    bool connected = false;
+    bool ready = false;
+    bool running = false;
+    bool paused = false;
+    int exitCode = -1;
+};
+
+#endif // CUTPANEL_H

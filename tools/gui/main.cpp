@@ -1,0 +1,130 @@
+// ktrv8-gui: the cutter driver plug-in in a desktop window.
+#include "cutpanel.h"
+#include "guioptions.h"
+#include "jobpanel.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// The driver chooses its captions' language from the system locale once, when its
+// objects are made, so the choice is made before anything else starts.
+void applyLanguage(const QString& locale)
+{
+    if (locale.isEmpty())
+        return;
+    qputenv("LC_ALL", locale.toLatin1() + ".UTF-8");
+    qputenv("LANG", locale.toLatin1() + ".UTF-8");
+    qputenv("LANGUAGE", locale.toLatin1());
+}
+
+// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    static const bool debug = qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
+    if (type == QtDebugMsg && !debug)
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+bool headless()
+{
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+           && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void installWindowTranslation(QTranslator* translator)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    if (translator->load(QLocale(), QStringLiteral("ktrv8-gui"), QStringLiteral("_"), folder))
+        QCoreApplication::installTranslator(translator);
+}
+
+// Runs what the command line asked for, then leaves if told to, with the cut's exit code.
+class Script : public QObject
+{
+public:
+    Script(MainWindow& window, const GuiOptions& options) : window(window), options(options) {}
+
+    void run()
+    {
+        QString error;
+        if (!window.loadPlugin(&error))
+            return leave(ExitNoPlugin, error);
+        if (options.haveAddress) {
+            const int code = window.connectTo(options.address);
+            if (code != ExitOk && (options.start || options.quitWhenDone))
+                return leave(code, QString());
+        }
+        if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && options.start)
+            return leave(ExitUsage, window.jobPanel()->refusal());
+        window.jobPanel()->setCopies(options.copies);
+        if (!options.start)
+            return leave(ExitOk, QString(), !options.screenshot.isEmpty() || options.quitWhenDone);
+        connect(window.cutPanel(), &CutPanel::finished, this, [this](int code, const QString&) {
+            leave(code, QString(), options.quitWhenDone || !options.screenshot.isEmpty());
+        });
+        window.cutPanel()->start();
+    }
+
+private:
+    void leave(int code, const QString& error, bool quit = true)
+    {
+        if (!error.isEmpty())
+            std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(error));
+        if (!options.screenshot.isEmpty()) {
+            QString shotError;
+            QApplication::processEvents();
+            if (!window.saveScreenshot(options.screenshot, &shotError)) {
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(shotError));
+                code = code == ExitOk ? ExitFailed : code;
+            }
+        }
+        if (quit)
+            QCoreApplication::exit(code);
+    }
+
+    MainWindow& window;
+    GuiOptions options;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(quietDebug);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    GuiOptions options;
+    QString error;
+    if (!parseGuiOptions(arguments, &options, &error)) {
+        std::fprintf(stderr, "ktrv8-gui: %s (see ktrv8-gui --help)\n", qPrintable(error));
+        return ExitUsage;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(guiHelp()), stdout);
+        return ExitOk;
+    }
+    applyLanguage(options.language);
+    if (!options.screenshot.isEmpty() && headless())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-gui"));
+    QTranslator windowTranslation;
+    installWindowTranslation(&windowTranslation);
+
+    MainWindow window(options.pluginPath);
+    window.resize(1100, 720);
+    window.show();
+    Script script(window, options);
+    QTimer::singleShot(0, &script, &Script::run);
+    return QApplication::exec();
+}
