@@ -1,0 +1,1 @@
+target_link_libraries(tst_conversion PRIVATE ktconversion)

@@ -1,0 +1,30 @@
+#ifndef CONVERSION_H
+#define CONVERSION_H
+
+#include "cutoptions.h"
+#include "hpglreader.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace ktconv {
+
+enum class JobFormat { Drawing, PlotterText, Unknown };
+
+// Taken from the content, not the file name.
+JobFormat detectFormat(const QByteArray& content);
+
+// Why content is neither a drawing nor plotter text, in words for the user.
+QString refusalReason(const QByteArray& content);
+
+// A drawing as one cutter page in plotter units with the options applied. False with a
+// message for a drawing that cannot be read or holds nothing to cut.
+bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error);
+
+// Any job file as the cutter's pages: a drawing converted, plotter text read as it is
+// (cutter options do not apply to plotter text).
+bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error);
+
+} // namespace ktconv
+
+#endif // CONVERSION_H
