@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <csignal>
@@ -424,6 +425,29 @@ void SimulatorTest::jobOverTcpRecordsWhatWasCut()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray job = pages.at(0) + pages.at(1) + pages.at(2);
     QCOMPARE(file.readAll(), job + job);
+
+    // The picture is complete while the cutter still runs: pages of a copy 10 mm apart,
+    // the second copy MARGIN (30 mm) below the first.
+    QFile svg(dir.filePath(QStringLiteral("cut.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    QList<QPair<double, double>> spans;     // top and bottom of each page, in mm
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("g"))
+            spans.append({1e9, -1e9});
+        if (xml.name() != QLatin1String("polyline"))
+            continue;
+        for (const QString& point : xml.attributes().value(QStringLiteral("points")).toString().split(QLatin1Char(' '))) {
+            const double y = point.section(QLatin1Char(','), 1).toDouble();
+            spans.last() = {qMin(spans.last().first, y), qMax(spans.last().second, y)};
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(spans.size(), 6);
+    QCOMPARE(spans.at(1).first - spans.at(0).second, 10.0);
+    QCOMPARE(spans.at(3).first - spans.at(2).second, 30.0);
     QCOMPARE(sim.stop(), 0);
 }
 

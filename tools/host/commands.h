@@ -2,6 +2,7 @@
 #define COMMANDS_H
 
 #include "hostcommon.h"
+#include "output.h"
 
 #include <QStringList>
 
@@ -14,6 +15,7 @@ int commandInfo(DeviceLink& link, const CommonOptions& options);
 int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList& keys);
 int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList& assignments);
 int commandMove(DeviceLink& link, const CommonOptions& options, const QStringList& arguments);
+int commandList(const CommonOptions& options);
 int commandSettings(DeviceLink& link, const CommonOptions& options, const QString& screenshot);
 
 struct DemoOptions

@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "devicelink.h"
+#include "jobreport.h"
 #include "jobrunner.h"
 
 #include <QCoreApplication>
@@ -108,7 +109,8 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     job_.file = sample;
     job_.copies = demo.copies;
     job_.timeoutSeconds = options.timeoutSeconds;
-    JobRunner runner(link, out, job_);
+    JobRunner runner(link, job_);
+    JobReport report(runner, out);
     *running = &runner;
     const int code = runner.run();
     *running = nullptr;

@@ -1,5 +1,6 @@
 #include "devicelink.h"
 
+#include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 
 #include <QCoreApplication>
@@ -138,6 +139,8 @@ int DeviceLink::connectTo(const Address& address, int timeoutMs, QString* error)
         *error = QStringLiteral("the driver refused to connect to %1").arg(address.describe());
         return ExitNoConnection;
     }
+    if (!address.usb)
+        tapTcp();
     const bool settled = waitUntil([this] { return connected || !lastStatus.isEmpty(); }, timeoutMs);
     if (connected)
         return ExitOk;
@@ -197,6 +200,49 @@ int DeviceLink::usbPreflight(const QString& path, QString* error)
     return ExitOk;
 }
 
+// The driver drops replies it cannot store (a refusal, a value of 0 for a setting with
+// parameters), so the host reads the frames beside it: its own reader runs first and only
+// peeks, then the driver's reads as before.
+void DeviceLink::tapTcp()
+{
+    QTcpSocket* socket = dev->findChild<QTcpSocket*>();
+    auto* common = qobject_cast<KTCommonInterface*>(dev.get());
+    if (!socket || !common || tapped)
+        return;
+    if (!disconnect(socket, &QTcpSocket::readyRead, common, &KTCommonInterface::slot_tcp_socket_read))
+        return;
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readTapped(socket->peek(socket->bytesAvailable())); });
+    connect(socket, &QTcpSocket::readyRead, common, &KTCommonInterface::slot_tcp_socket_read);
+    tapped = true;
+}
+
+void DeviceLink::readTapped(const QByteArray& bytes)
+{
+    tapBuffer += bytes;
+    for (;;) {
+        const int start = tapBuffer.indexOf('\x02');
+        const int end = start < 0 ? -1 : tapBuffer.indexOf('\x03', start);
+        if (end < 0) {
+            if (start < 0)
+                tapBuffer.clear();
+            else
+                tapBuffer.remove(0, start);
+            return;
+        }
+        // LENGTH;CCMD;code,result,values...;
+        const QList<QByteArray> parts = tapBuffer.mid(start + 1, end - start - 1).split(';');
+        tapBuffer.remove(0, end + 1);
+        if (parts.size() < 3 || parts.at(1) != "CCMD")
+            continue;
+        const QList<QByteArray> fields = parts.at(2).split(',');
+        bool okCode = false, okResult = false;
+        const int code = fields.value(0).toInt(&okCode);
+        const int result = fields.value(1).toInt(&okResult);
+        if (okCode && okResult)
+            replies.insert(code, result);
+    }
+}
+
 void DeviceLink::send(const QByteArray& frame)
 {
     if (!frame.isEmpty())
@@ -214,6 +260,7 @@ bool DeviceLink::readBack(const QStringList& keys, int timeoutMs, QStringList* u
     KTDeviceProperty* firmware = property(QStringLiteral("FIRMWARE"));
     if (!firmware || firmware->get_cmd_bytes().isEmpty())
         return false;
+    clearReplies();
     struct Marked { QString key; KTDeviceProperty* property; QVariant before; };
     QList<Marked> marked;
     auto mark = [this, &marked](const QString& key) {
@@ -236,13 +283,17 @@ bool DeviceLink::readBack(const QStringList& keys, int timeoutMs, QStringList* u
     }
     mark(QStringLiteral("FIRMWARE"));
     send(firmware->get_cmd_bytes());
-    const bool answered = waitUntil([firmware] { return !isPendingMarker(firmware->value()); }, timeoutMs);
+    const bool answered = waitUntil([this, firmware] { return !connected || !isPendingMarker(firmware->value()); }, timeoutMs)
+        && connected;
     for (const Marked& entry : marked) {
         if (!isPendingMarker(entry.property->value()))
             continue;
         entry.property->setValue(entry.before);
-        // The driver takes no reply of "0" for a setting with parameters: the value is 0.
-        if (answered && !entry.property->param().isEmpty())
+        // The driver stores no reply of "0" for a setting with parameters: only a frame the
+        // host saw with result 0 says the value is 0.
+        const int code = entry.property->get_cmd_int();
+        const bool zero = tapped ? replyResult(code) == 0 : answered;
+        if (answered && zero && !entry.property->param().isEmpty())
             entry.property->setValue(entry.before.userType() == QMetaType::UInt ? QVariant(0u) : QVariant(0));
         else
             unanswered->append(entry.key);

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPluginLoader>
+#include <QHash>
 #include <QVariant>
 
 #include <functional>
@@ -43,6 +44,13 @@ public:
 
     static bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
+    // What the cutter answered to a CCMD request with this code since the last clearReplies:
+    // its result field, or -1 when no answer was seen. Only a TCP link lets the host see the
+    // frames themselves; otherwise known() is false and callers fall back to the properties.
+    bool repliesKnown() const { return tapped; }
+    int replyResult(int code) const { return replies.value(code, -1); }
+    void clearReplies() { replies.clear(); }
+
 signals:
     void statusText(const QString& text);
     void taskText(const QString& text);
@@ -51,6 +59,8 @@ signals:
 
 private:
     void onMessage(KTDeviceInterface::KTDeviceMessage kind, const QString& text);
+    void tapTcp();
+    void readTapped(const QByteArray& bytes);
     static int tcpFailure(KTDeviceInterface* device, const Address& address, QString* error);
     static int usbPreflight(const QString& path, QString* error);
 
@@ -59,6 +69,9 @@ private:
     bool connected = false;
     bool everConnected = false;
     QString lastStatus;
+    bool tapped = false;
+    QByteArray tapBuffer;
+    QHash<int, int> replies;    // CCMD code -> result
 };
 
 #endif // DEVICELINK_H

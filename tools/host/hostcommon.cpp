@@ -1,9 +1,5 @@
 #include "hostcommon.h"
 
-#include <QJsonDocument>
-
-#include <cstdio>
-#include <unistd.h>
 
 QString exitCodeHelp()
 {
@@ -14,10 +10,11 @@ QString exitCodeHelp()
         "  2    bad arguments, unknown key or value out of range\n"
         "  3    the plug-in or the simulator could not be loaded or started\n"
         "  4    no connection: refused, device path missing, permission denied\n"
-        "  5    the cutter did not answer in time\n"
-        "  6    the connection was lost during the job\n"
+        "  5    the cutter did not answer (a key, the stop) or --timeout ran out\n"
+        "  6    the connection was lost (before or during the job)\n"
         "  7    the cutter stopped the job itself\n"
         "  8    a scanned QR code has no job file\n"
+        "  9    the cutter refused a setting, or holds another value than was set\n"
         "  130  stopped with Ctrl-C (after the cutter confirmed the stop)\n");
 }
 
@@ -26,29 +23,3 @@ QString Address::describe() const
     return usb ? path : QStringLiteral("%1:%2").arg(host).arg(port);
 }
 
-void Output::line(const QString& text) const
-{
-    if (json)
-        return;
-    std::fprintf(stdout, "%s\n", qPrintable(text));
-    std::fflush(stdout);
-}
-
-void Output::error(const QString& text) const
-{
-    std::fprintf(stderr, "ktrv8: %s\n", qPrintable(text));
-    std::fflush(stderr);
-}
-
-void Output::result(const QJsonObject& object) const
-{
-    if (!json)
-        return;
-    std::fprintf(stdout, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
-    std::fflush(stdout);
-}
-
-bool Output::terminal()
-{
-    return ::isatty(STDOUT_FILENO) == 1;
-}

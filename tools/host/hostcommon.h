@@ -1,7 +1,6 @@
 #ifndef HOSTCOMMON_H
 #define HOSTCOMMON_H
 
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -12,10 +11,11 @@ enum ExitCode {
     ExitUsage = 2,          // bad arguments, unknown key, value out of range
     ExitNoPlugin = 3,       // the plug-in or the simulator could not be loaded or started
     ExitNoConnection = 4,   // connection refused, device path missing, permission denied
-    ExitSilent = 5,         // the cutter did not answer in time (watchdog)
-    ExitDisconnected = 6,   // the connection was lost during the job
+    ExitSilent = 5,         // the cutter did not answer, or --timeout ran out
+    ExitDisconnected = 6,   // the connection was lost before or during the job
     ExitCutterStopped = 7,  // the cutter stopped the job itself
     ExitUnknownQrCode = 8,  // a scanned code has no job file
+    ExitRefused = 9,        // the cutter refused a setting or holds another value
     ExitInterrupted = 130,  // stopped with Ctrl-C (the cutter confirmed the stop)
 };
 
@@ -38,22 +38,7 @@ struct CommonOptions
     bool haveAddress = false;
     QString pluginPath;
     bool json = false;
-    int timeoutSeconds = 60;
-};
-
-// Text for people, or one JSON object for scripts (--json), on stdout; errors on stderr.
-class Output
-{
-public:
-    explicit Output(bool json) : json(json) {}
-    void line(const QString& text) const;
-    void error(const QString& text) const;
-    void result(const QJsonObject& object) const;
-    bool isJson() const { return json; }
-    static bool terminal();
-
-private:
-    bool json;
+    int timeoutSeconds = 0;     // 0: no limit
 };
 
 #endif // HOSTCOMMON_H

@@ -1,62 +1,96 @@
 #include "jobrunner.h"
 
 #include "devicelink.h"
+#include "jobestimate.h"
+#include "jobtext.h"
 
 #include "ktdeviceproperty.h"
 #include "ktrv8.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <cstdio>
+#include <cmath>
 
 namespace {
 
-bool readJob(const QString& path, QString* text, QString* error)
+const int TickMs = 250;
+const int TicksPerProgress = 4;     // progress about once a second
+const int ReplyTimeoutMs = 10000;
+const double OverrunFactor = 3.0;
+const double OverrunGraceSeconds = 2.0;   // small pages may run over by the link's latency
+
+QString copiesText(int n)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *text = QString::fromLocal8Bit(file.readAll());
-    if (KTRV8::splitPages(*text).isEmpty()) {
-        *error = QStringLiteral("%1 holds no page to cut").arg(path);
-        return false;
-    }
-    return true;
+    return QStringLiteral("%1 cop%2").arg(n).arg(n == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
 }
 
 } // namespace
 
-JobRunner::JobRunner(DeviceLink& deviceLink, const Output& output, const JobOptions& jobOptions)
-    : link(deviceLink), out(output), options(jobOptions)
+JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObject* parent)
+    : QObject(parent), link(deviceLink), options(jobOptions)
 {
+    qRegisterMetaType<JobProgress>();
     rv8 = qobject_cast<KTRV8*>(link.device());
-    watchdog.setSingleShot(true);
-    watchdog.setInterval(options.timeoutSeconds * 1000);
-    connect(&watchdog, &QTimer::timeout, this, &JobRunner::onWatchdog);
+    timeLimit.setSingleShot(true);
+    timeLimit.setInterval(options.timeoutSeconds * 1000);
+    connect(&timeLimit, &QTimer::timeout, this, &JobRunner::onTimeLimit);
     stopWait.setSingleShot(true);
-    stopWait.setInterval(qMin(options.timeoutSeconds, 10) * 1000);
+    stopWait.setInterval(ReplyTimeoutMs);
     connect(&stopWait, &QTimer::timeout, this, [this] {
         finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position()));
+    });
+    ticker.setInterval(TickMs);
+    connect(&ticker, &QTimer::timeout, this, [this] {
+        ++ticks;
+        follow();
     });
     connect(&link, &DeviceLink::taskText, this, &JobRunner::onTaskText);
     connect(&link, &DeviceLink::qrCode, this, &JobRunner::onQrCode);
     connect(&link, &DeviceLink::linkLost, this, &JobRunner::onLinkLost);
-    for (const char* key : {"TASK", "TASK_PPLT"}) {
-        if (KTDeviceProperty* p = link.property(QString::fromLatin1(key)))
-            connect(p, &KTDeviceProperty::valueChanged, this, &JobRunner::showProgress);
-    }
+    if (KTDeviceProperty* task = link.property(QStringLiteral("TASK")))
+        connect(task, &KTDeviceProperty::valueChanged, this, &JobRunner::follow);
 }
 
 int JobRunner::recordInt(const char* key) const
 {
     const KTDeviceProperty* task = link.property(QStringLiteral("TASK"));
     return task ? task->value().toJsonObject().value(QLatin1String(key)).toInt() : 0;
+}
+
+int JobRunner::speed() const
+{
+    const KTDeviceProperty* p = link.property(QStringLiteral("SPEED"));
+    return p ? p->value().toInt() : 0;
+}
+
+// The job goes to the driver as the one copy of its text; the host keeps only the page
+// estimates, measured on the driver's own pages.
+bool JobRunner::loadPages(const QString& path, QString* error)
+{
+    emit reading(path);
+    QString text;
+    if (!loadJobText(path, &text, error))
+        return false;
+    if (!rv8) {
+        pageCount = KTRV8::splitPages(text).size();
+        link.device()->setPlt(std::move(text));
+    } else {
+        rv8->setPlt(std::move(text));
+        pageCount = rv8->pages().size();
+    }
+    if (pageCount == 0) {
+        *error = QStringLiteral("%1 holds no page to cut").arg(path);
+        return false;
+    }
+    pageSeconds.clear();
+    if (rv8) {
+        for (const QString& page : rv8->pages())
+            pageSeconds.append(estimateSeconds(measurePage(page), speed()));
+    }
+    return true;
 }
 
 // The task record and the settings the driver reads when the job starts.
@@ -69,6 +103,38 @@ int JobRunner::prepare(QString* error)
         *error = QStringLiteral("this driver has no job properties (TASK, TASK_COPIES, TASK_MODE, TASK_PPLT)");
         return ExitNoPlugin;
     }
+    // The job is checked before anything about it reaches the cutter.
+    if (options.qrDir.isEmpty() && !loadPages(options.file, error))
+        return ExitUsage;
+
+    // SPEED for the estimates; the spacing between copies, which the driver sends before a
+    // job of several copies: the cutter's own unless one was asked for, never the unset 0.
+    QStringList reads{QStringLiteral("SPEED")};
+    KTDeviceProperty* margin = link.property(QStringLiteral("MARGIN"));
+    if (options.copies > 1 && margin && options.margin.isValid())
+        margin->setValue(options.margin);
+    else if (options.copies > 1 && margin)
+        reads << QStringLiteral("MARGIN");
+    QStringList unanswered;
+    const int waitMs = options.timeoutSeconds > 0 ? qMin(ReplyTimeoutMs, options.timeoutSeconds * 1000) : ReplyTimeoutMs;
+    const bool answered = link.readBack(reads, waitMs, &unanswered);
+    if (!link.isConnected()) {
+        *error = QStringLiteral("the connection was lost before the job started; nothing was cut");
+        return ExitDisconnected;
+    }
+    if (!answered) {
+        *error = QStringLiteral("the cutter did not answer within %1 s; nothing was cut").arg(waitMs / 1000);
+        return ExitSilent;
+    }
+    if (unanswered.contains(QStringLiteral("MARGIN"))) {
+        *error = QStringLiteral("the cutter did not report its spacing between copies (MARGIN); nothing was cut");
+        return ExitSilent;
+    }
+    if (rv8 && options.qrDir.isEmpty()) {
+        for (int i = 0; i < pageSeconds.size(); ++i)
+            pageSeconds[i] = estimateSeconds(measurePage(rv8->pages().at(i)), speed());
+    }
+
     const QString name = QFileInfo(options.qrDir.isEmpty() ? options.file : options.qrDir).fileName();
     QJsonObject record = task->value().toJsonObject();
     record.insert(QStringLiteral("TaskCopies"), options.copies);
@@ -79,127 +145,136 @@ int JobRunner::prepare(QString* error)
     task->setValue(record);
     copies->setValue(options.copies);
     mode->setValue(options.qrDir.isEmpty() ? 0 : 1);
-
-    if (options.copies > 1) {
-        // The driver sends the spacing between copies before the job: keep the cutter's own
-        // unless one was asked for, never the unset 0.
-        KTDeviceProperty* margin = link.property(QStringLiteral("MARGIN"));
-        if (margin && options.margin.isValid()) {
-            margin->setValue(options.margin);
-        } else if (margin) {
-            QStringList unanswered;
-            if (!link.readBack({QStringLiteral("MARGIN")}, 10000, &unanswered) || !unanswered.isEmpty()) {
-                *error = QStringLiteral("the cutter did not report its spacing between copies (MARGIN)");
-                return ExitSilent;
-            }
-        }
-    }
-    if (options.qrDir.isEmpty()) {
-        QString text;
-        if (!readJob(options.file, &text, error))
-            return ExitUsage;
-        link.device()->setPlt(text);
-        pagesPerCopy = KTRV8::splitPages(text).size();
-    }
     return ExitOk;
 }
 
-int JobRunner::run()
+bool JobRunner::start()
 {
     QString error;
     const int prepared = prepare(&error);
     if (prepared != ExitOk) {
-        out.error(error);
-        return prepared;
+        finish(prepared, error);
+        return false;
     }
-    if (options.qrDir.isEmpty())
-        out.line(QStringLiteral("Cutting %1: %2 page(s), %3 cop%4").arg(options.file).arg(pagesPerCopy).arg(options.copies)
-                     .arg(options.copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
-    else
-        out.line(QStringLiteral("QR-code job from %1, %2 cop%3: waiting for the cutter to scan")
-                     .arg(options.qrDir).arg(options.copies).arg(options.copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
-    watchdog.start();
-    started = true;
+    if (options.qrDir.isEmpty()) {
+        double total = 0;
+        for (double seconds : pageSeconds)
+            total += seconds;
+        emit started(options.file, pageCount, options.copies, total * options.copies);
+    } else {
+        emit waitingForCode(options.qrDir, options.copies);
+    }
+    if (options.timeoutSeconds > 0)
+        timeLimit.start();
+    begun = true;
+    unitStarted();
+    ticker.start();
     link.device()->startTask();
-    if (!finished)
+    return !ended;
+}
+
+int JobRunner::run()
+{
+    if (start())
         loop.exec();
-    return exitCode;
+    return code;
 }
 
 void JobRunner::interrupt()
 {
-    if (finished)
+    if (ended)
         return;
-    if (stopping) {
+    if (!begun) {
+        finish(ExitInterrupted, QStringLiteral("stopped before the job started; nothing was sent to cut"));
+        return;
+    }
+    if (stoppingNow) {
         finish(ExitInterrupted, QStringLiteral("stopped without waiting for the cutter; %1").arg(position()));
         return;
     }
-    stopping = true;
+    stoppingNow = true;
     KTDeviceProperty* stop = link.property(QStringLiteral("TASK_STOP"));
     if (!stop || stop->set_cmd_bytes().isEmpty()) {
         finish(ExitInterrupted, QStringLiteral("stopped; this driver cannot stop the cutter; %1").arg(position()));
         return;
     }
-    if (Output::terminal() && !out.isJson())
-        std::fputs("\n", stdout);
-    out.line(QStringLiteral("Stopping: waiting for the cutter to confirm (Ctrl-C again to leave at once)"));
+    emit stopping();
     link.send(stop->set_cmd_bytes());
     stopWait.start();
 }
 
+void JobRunner::togglePause()
+{
+    if (!begun || ended || stoppingNow)
+        return;
+    KTDeviceProperty* command = link.property(pausedNow ? QStringLiteral("TASK_RESUME") : QStringLiteral("TASK_PAUSE"));
+    if (command)
+        link.send(command->set_cmd_bytes());
+}
+
 void JobRunner::onTaskText(const QString& text)
 {
-    watchdog.start();
+    if (!begun || ended)
+        return;
+    follow();
     if (text == QLatin1String("STOP")) {
         finish(ExitCutterStopped, QStringLiteral("the cutter stopped the job itself; %1").arg(position()));
         return;
     }
     if (text == QLatin1String("PAUSE") || text == QLatin1String("RESUME")) {
-        out.line(text == QLatin1String("PAUSE") ? QStringLiteral("Paused on the cutter") : QStringLiteral("Resumed"));
+        const bool on = text == QLatin1String("PAUSE");
+        if (on == pausedNow)
+            return;
+        pausedNow = on;
+        if (on)
+            pauseClock.start();
+        else
+            pausedMs += pauseClock.elapsed();
+        emit paused(on);
+        emit progress(currentProgress(unitElapsed()));
         return;
     }
-    const int done = recordInt("Finished");
-    const int ordered = recordInt("TaskCopies");
-    if (stopping) {
+    if (stoppingNow) {
         // The stop counts the copy in hand as done in the record; it was not finished.
         finish(ExitInterrupted, QStringLiteral("stopped by the user; %1").arg(position()));
         return;
     }
-    showProgress();
-    if (ordered > 0 && done >= ordered) {
-        const QString copies = QStringLiteral("%1 cop%2").arg(done).arg(done == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
-        finish(ExitOk, options.qrDir.isEmpty() ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copies).arg(pagesPerCopy)
-                                               : QStringLiteral("done: %1 cut, one per scanned code").arg(copies));
+    const int ordered = recordInt("TaskCopies");
+    if (ordered > 0 && confirmedCopies >= options.copies) {
+        finish(ExitOk, options.qrDir.isEmpty()
+                           ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copiesText(confirmedCopies)).arg(pageCount)
+                           : QStringLiteral("done: %1 cut, one per scanned code").arg(copiesText(confirmedCopies)));
     }
 }
 
 // A scanned code names the job to cut: DIR/CODE.plt. The driver then feeds its further
 // pages on each readiness reply, as for a normal job.
-void JobRunner::onQrCode(const QString& code)
+void JobRunner::onQrCode(const QString& codeText)
 {
-    if (options.qrDir.isEmpty() || finished || stopping)
+    if (options.qrDir.isEmpty() || ended || stoppingNow)
         return;
-    watchdog.start();
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
-    const QString path = QDir(options.qrDir).filePath(code + QStringLiteral(".plt"));
-    if (!safe.match(code).hasMatch() || !QFileInfo(path).isFile()) {
+    const QString path = QDir(options.qrDir).filePath(codeText + QStringLiteral(".plt"));
+    if (!safe.match(codeText).hasMatch() || !QFileInfo(path).isFile()) {
         finish(ExitUnknownQrCode, QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found); %3")
-                                      .arg(code, safe.match(code).hasMatch() ? path : QStringLiteral("not a file name"), position()));
+                                      .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name"), position()));
         return;
     }
-    QString text, error;
-    if (!readJob(path, &text, &error)) {
+    QString error;
+    if (!loadPages(path, &error)) {
         finish(ExitUnknownQrCode, error);
         return;
     }
-    out.line(QStringLiteral("Scanned %1: cutting %2").arg(code, path));
-    pagesPerCopy = KTRV8::splitPages(text).size();
+    emit scanned(codeText, path);
+    if (options.timeoutSeconds > 0)
+        timeLimit.start();
     pagesLoaded = true;
-    link.device()->setPlt(text);
+    confirmedPages = 0;
+    unitStarted();
     KTDeviceProperty* job = link.property(QStringLiteral("TASK_PPLT"));
     link.send(job->set_cmd_bytes());
     // As the driver's own start does for a one-page job: the status read answers its end.
-    if (pagesPerCopy == 1) {
+    if (pageCount == 1) {
         if (KTDeviceProperty* status = link.property(QStringLiteral("DEVICE_STATUS")))
             link.send(status->get_cmd_bytes());
     }
@@ -207,85 +282,152 @@ void JobRunner::onQrCode(const QString& code)
 
 void JobRunner::onLinkLost(const QString& text)
 {
-    finish(ExitDisconnected, QStringLiteral("the connection was lost (%1); %2").arg(text, position()));
+    // Before the start, preparing notices the lost link and says so once.
+    if (begun)
+        finish(ExitDisconnected, QStringLiteral("the connection was lost (%1); %2").arg(text, position()));
 }
 
-void JobRunner::onWatchdog()
+void JobRunner::onTimeLimit()
 {
-    finish(ExitSilent, QStringLiteral("no progress for %1 s: the cutter stopped answering; %2").arg(options.timeoutSeconds).arg(position()));
+    finish(ExitSilent, QStringLiteral("no progress for %1 s (--timeout); %2").arg(options.timeoutSeconds).arg(position()));
 }
 
-// Pages are confirmed one by one while the host sends them (the first copy, and every copy
-// of a QR-code job); further copies of a normal job are repeated by the cutter as a whole.
+void JobRunner::unitStarted()
+{
+    ++unitId;
+    unitClock.start();
+    pausedMs = 0;
+    if (pausedNow)
+        pauseClock.start();
+}
+
+// Follows the driver's own page index and task record: a page equal to the one before is
+// progress too, though the job property's value does not change.
+void JobRunner::follow()
+{
+    if (!begun || ended || stoppingNow)
+        return;
+    const bool qr = !options.qrDir.isEmpty();
+    const bool pagesInHand = rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
+    bool moved = false;
+    if (pagesInHand) {
+        const int index = qBound(0, rv8->pageIndex(), pageCount);
+        for (int page = confirmedPages + 1; page <= index; ++page)
+            emit pageConfirmed(confirmedCopies + 1, page, pageCount);
+        moved = index != confirmedPages;
+        confirmedPages = qMax(confirmedPages, index);
+    }
+    const int done = qMin(recordInt("Finished"), options.copies);
+    if (done > confirmedCopies) {
+        for (int copy = confirmedCopies + 1; copy <= done; ++copy)
+            emit copyConfirmed(copy, options.copies);
+        confirmedCopies = done;
+        confirmedPages = 0;
+        pagesLoaded = false;    // a QR-code copy's pages come with its scanned code
+        moved = true;
+    }
+    if (moved) {
+        unitStarted();
+        if (options.timeoutSeconds > 0)
+            timeLimit.start();
+    }
+    const double elapsed = unitElapsed();
+    checkOverrun(elapsed, unitEstimate());
+    if (moved || ticks % TicksPerProgress == 0)
+        emit progress(currentProgress(elapsed));
+}
+
+double JobRunner::unitElapsed() const
+{
+    const qint64 pausedTotal = pausedMs + (pausedNow ? pauseClock.elapsed() : 0);
+    return qMax<qint64>(0, unitClock.elapsed() - pausedTotal) / 1000.0;
+}
+
+// The estimate of what the cutter has in hand: a page, a whole repeated copy, or nothing
+// known while a QR-code job waits for a scan.
+double JobRunner::unitEstimate() const
+{
+    if (pageSeconds.isEmpty() || confirmedCopies >= options.copies)
+        return -1;
+    const bool qr = !options.qrDir.isEmpty();
+    if (qr ? pagesLoaded : confirmedCopies == 0)
+        return pageSeconds.value(confirmedPages, -1);
+    if (qr)
+        return -1;
+    double copy = 0;
+    for (double seconds : pageSeconds)
+        copy += seconds;
+    return copy;
+}
+
+void JobRunner::checkOverrun(double elapsed, double estimate)
+{
+    if (estimate < 0 || pausedNow || overrunSaid == unitId || elapsed < OverrunFactor * estimate
+        || elapsed < estimate + OverrunGraceSeconds)
+        return;
+    overrunSaid = unitId;
+    const bool pagesInHand = options.qrDir.isEmpty() ? confirmedCopies == 0 : pagesLoaded;
+    emit overrun(confirmedCopies + 1, pagesInHand ? confirmedPages + 1 : 0,
+                 estimate > 0 ? int(elapsed / estimate) : int(OverrunFactor));
+}
+
+JobProgress JobRunner::currentProgress(double elapsed) const
+{
+    JobProgress p;
+    p.copies = options.copies;
+    p.copy = qMin(confirmedCopies + 1, options.copies);
+    p.pages = pageCount;
+    p.paused = pausedNow;
+    const bool qr = !options.qrDir.isEmpty();
+    const bool allDone = confirmedCopies >= options.copies;
+    const bool pagesInHand = !allDone && (qr ? pagesLoaded : confirmedCopies == 0);
+    p.page = pagesInHand ? qMin(confirmedPages + 1, pageCount) : 0;
+    p.repeated = !allDone && !qr && confirmedCopies > 0;
+    p.waitingForCode = !allDone && qr && !pagesLoaded;
+    const double estimate = unitEstimate();
+    const double share = estimate > 0 ? qMin(elapsed / estimate, 0.99) : 0.0;
+    p.estimated = share > 0;
+    double inCopy = 0;
+    if (pagesInHand && pageCount > 0)
+        inCopy = (confirmedPages + share) / pageCount;
+    else if (p.repeated)
+        inCopy = share;
+    p.percent = allDone ? 100.0 : 100.0 * (confirmedCopies + inCopy) / qMax(1, options.copies);
+    if (!pageSeconds.isEmpty() && !qr) {
+        double copy = 0, rest = 0;
+        for (int i = 0; i < pageSeconds.size(); ++i) {
+            copy += pageSeconds.at(i);
+            if (pagesInHand && i > confirmedPages)
+                rest += pageSeconds.at(i);
+        }
+        const double left = estimate > 0 ? qMax(0.0, estimate - elapsed) : 0.0;
+        p.secondsLeft = allDone ? 0 : left + rest + copy * qMax(0, options.copies - confirmedCopies - 1);
+    }
+    return p;
+}
+
 QString JobRunner::position() const
 {
-    QString text = QStringLiteral("confirmed: %1 of %2 cop%3").arg(confirmedCopies).arg(options.copies)
-                       .arg(options.copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+    QString text = QStringLiteral("confirmed: %1 of %2").arg(confirmedCopies).arg(copiesText(options.copies));
     if (confirmedCopies < options.copies && confirmedPages > 0)
-        text += QStringLiteral(", and %1 of %2 page(s) of copy %3").arg(confirmedPages).arg(pagesPerCopy).arg(confirmedCopies + 1);
+        text += QStringLiteral(", and %1 of %2 page(s) of copy %3").arg(confirmedPages).arg(pageCount).arg(confirmedCopies + 1);
     return text;
 }
 
-void JobRunner::showProgress()
+void JobRunner::finish(int exit, const QString& text)
 {
-    if (!started || finished || stopping)
+    if (ended)
         return;
-    watchdog.start();
-    const int done = qMin(recordInt("Finished"), options.copies);
-    const bool qr = !options.qrDir.isEmpty();
-    if (done != confirmedCopies) {
-        confirmedCopies = done;
-        pagesLoaded = false;    // a QR-code copy's pages come with its scanned code
-    }
-    const bool pagesKnown = rv8 && pagesPerCopy > 0 && done < options.copies && (qr ? pagesLoaded : done == 0);
-    confirmedPages = pagesKnown ? qBound(0, rv8->pageIndex(), pagesPerCopy) : 0;
-    const double fraction = (done + (pagesKnown ? double(confirmedPages) / pagesPerCopy : 0.0)) / qMax(1, options.copies);
-    QString where = QStringLiteral("copy %1/%2").arg(qMin(done + 1, options.copies)).arg(options.copies);
-    if (pagesKnown && done < options.copies)
-        where += QStringLiteral(", page %1/%2").arg(qMin(confirmedPages + 1, pagesPerCopy)).arg(pagesPerCopy);
-    else if (done < options.copies && qr)
-        where += QStringLiteral(", waiting for the next scanned code");
-    else if (done < options.copies && done > 0)
-        where += QStringLiteral(", repeated by the cutter");
-    if (done >= options.copies)
-        where = QStringLiteral("all %1 cop%2 done").arg(options.copies).arg(options.copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
-    if (out.isJson() || where == lastProgress)
-        return;
-    lastProgress = where;
-    if (Output::terminal()) {
-        const int width = 30;
-        const int filled = int(fraction * width + 0.5);
-        std::fprintf(stdout, "\r[%s%s] %3d%%  %-40s", QByteArray(filled, '#').constData(), QByteArray(width - filled, '-').constData(),
-                     int(fraction * 100 + 0.5), qPrintable(where));
-        std::fflush(stdout);
-    } else {
-        out.line(QStringLiteral("progress %1% %2").arg(int(fraction * 100 + 0.5)).arg(where));
-    }
-}
-
-void JobRunner::finish(int code, const QString& text)
-{
-    if (finished)
-        return;
-    finished = true;
-    watchdog.stop();
+    follow();   // what the driver confirmed up to this moment counts in the summary
+    ended = true;
+    timeLimit.stop();
     stopWait.stop();
-    exitCode = code;
+    ticker.stop();
+    code = exit;
     lastSummary = text;
-    if (Output::terminal() && !out.isJson())
-        std::fputs("\n", stdout);
-    if (code == ExitOk)
-        out.line(text);
-    else
-        out.error(text);
-    QJsonObject result{{QStringLiteral("status"), code == ExitOk ? QStringLiteral("done") : QStringLiteral("failed")},
-                       {QStringLiteral("exitCode"), code},
-                       {QStringLiteral("copies"), options.copies},
-                       {QStringLiteral("finished"), confirmedCopies},
-                       {QStringLiteral("pagesPerCopy"), pagesPerCopy},
-                       {QStringLiteral("message"), text}};
-    out.result(result);
+    emit finished(exit, text);
     // Closes the task record as the desktop host does when a job ends.
-    link.device()->stopTask();
+    if (begun)
+        link.device()->stopTask();
     loop.quit();
 }

@@ -3,9 +3,12 @@
 
 #include "hostcommon.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <QTimer>
+#include <QVariant>
+#include <QVector>
 
 class DeviceLink;
 class KTRV8;
@@ -15,51 +18,109 @@ struct JobOptions
     QString file;               // the job (normal job)
     int copies = 1;
     QString qrDir;              // QR-code job: the jobs as DIR/CODE.plt
-    int timeoutSeconds = 60;    // no progress for this long ends the job
+    int timeoutSeconds = 0;     // > 0: no confirmed progress for this long ends the job
     QVariant margin;            // spacing between copies to set; else the cutter's own is kept
 };
 
-// Runs one cut job through the driver: hands it the job, starts it, follows its task
-// record, feeds QR-code jobs, and turns Ctrl-C, silence and a lost link into clear ends.
+// Where a job stands. Pages are confirmed one by one while the host sends them (the first
+// copy, every copy of a QR-code job); further copies of a normal job are repeated by the
+// cutter as a whole. Inside a page or repeated copy only the time estimate says how far.
+struct JobProgress
+{
+    int copy = 1;               // the copy in hand, from 1
+    int copies = 1;
+    int page = 0;               // the page in hand, from 1; 0 while not known
+    int pages = 0;
+    double percent = 0;         // of the whole job
+    double secondsLeft = -1;    // of the job, from the estimate; -1 unknown
+    bool estimated = false;     // percent includes an estimated share of the unit in hand
+    bool repeated = false;      // the cutter repeats this copy by itself
+    bool waitingForCode = false;
+    bool paused = false;
+};
+
+// Runs one cut job through the driver: hands it the job, starts it, follows the driver's
+// page index and task record, feeds QR-code jobs, and turns a stop, a lost link or an
+// optional time limit into clear ends. It prints nothing: hosts follow its signals.
 class JobRunner : public QObject
 {
     Q_OBJECT
 public:
-    JobRunner(DeviceLink& link, const Output& output, const JobOptions& options);
+    JobRunner(DeviceLink& link, const JobOptions& options, QObject* parent = nullptr);
+
+    // Starts the job and returns; finished() follows. false: it ended at once.
+    bool start();
+    // start() and wait for the end; returns the exit code.
     int run();
     void interrupt();
+    // Pauses or resumes through the driver's own commands.
+    void togglePause();
 
-    int finishedCopies() const { return confirmedCopies; }
+    int exitCode() const { return code; }
     QString summary() const { return lastSummary; }
+    int finishedCopies() const { return confirmedCopies; }
+    int pagesPerCopy() const { return pageCount; }
+    bool isPaused() const { return pausedNow; }
+    bool isRunning() const { return begun && !ended; }
+
+signals:
+    void reading(const QString& file);
+    void started(const QString& name, int pages, int copies, double estimateSeconds);
+    void waitingForCode(const QString& dir, int copies);
+    void scanned(const QString& code, const QString& file);
+    void pageConfirmed(int copy, int page, int pages);
+    void copyConfirmed(int copy, int copies);
+    void progress(const JobProgress& progress);
+    // A page (or repeated copy: page 0) has run well past its estimate; said once each.
+    void overrun(int copy, int page, int times);
+    void paused(bool on);
+    void stopping();
+    void finished(int code, const QString& text);
 
 private:
     int prepare(QString* error);
+    bool loadPages(const QString& path, QString* error);
     void onTaskText(const QString& text);
     void onQrCode(const QString& code);
     void onLinkLost(const QString& text);
-    void onWatchdog();
-    void showProgress();
-    void finish(int code, const QString& text);
+    void onTimeLimit();
+    void follow();
+    void unitStarted();
+    void checkOverrun(double elapsed, double estimate);
+    JobProgress currentProgress(double elapsed) const;
+    double unitEstimate() const;
+    double unitElapsed() const;
+    void finish(int exit, const QString& text);
     QString position() const;
     int recordInt(const char* key) const;
+    int speed() const;
 
     DeviceLink& link;
-    const Output& out;
     JobOptions options;
     KTRV8* rv8 = nullptr;
     QEventLoop loop;
-    QTimer watchdog;
+    QTimer timeLimit;
     QTimer stopWait;
-    int exitCode = ExitFailed;
-    int pagesPerCopy = 0;
+    QTimer ticker;              // follows the page index and shows progress about once a second
+    QElapsedTimer unitClock;    // time on the page or repeated copy in hand
+    qint64 pausedMs = 0;
+    QElapsedTimer pauseClock;
+    QVector<double> pageSeconds;
+    int code = ExitFailed;
+    int pageCount = 0;
     int confirmedCopies = 0;
     int confirmedPages = 0;
-    bool started = false;
+    int overrunSaid = -1;       // unit whose overrun was reported
+    int unitId = 0;
+    int ticks = 0;
+    bool begun = false;
     bool pagesLoaded = false;
-    bool stopping = false;
-    bool finished = false;
-    QString lastProgress;
+    bool stoppingNow = false;
+    bool ended = false;
+    bool pausedNow = false;
     QString lastSummary;
 };
+
+Q_DECLARE_METATYPE(JobProgress)
 
 #endif // JOBRUNNER_H

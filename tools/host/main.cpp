@@ -1,7 +1,9 @@
 // ktrv8: command-line host for the KT-RV8 cutter driver plug-in.
 #include "commands.h"
 #include "devicelink.h"
+#include "jobreport.h"
 #include "jobrunner.h"
+#include "output.h"
 #include "settingsaccess.h"
 
 #include <QApplication>
@@ -35,18 +37,31 @@ const CommandHelp commands[] = {
     {"cut", "ktrv8 cut (FILE.plt | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]",
      "Cuts a PLT job page by page. --copies N cuts it N times (the cutter repeats it);\n"
      "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
-     "Ctrl-C stops the cutter and waits for its confirmation (again: leave at once).\n"
-     "--timeout S (default 60) ends a job that makes no progress for S seconds."},
+     "The job must be plain text (ASCII or UTF-8, no NUL, STX, ETX or other control byte\n"
+     "but whitespace); anything else is refused with the byte offset (exit 2), nothing sent.\n"
+     "Each page's time is estimated from its path lengths and the cutter's SPEED; the\n"
+     "progress shows percent and time left, marked (estimate) until the cutter confirms.\n"
+     "While the link is up a long page is waited for: past 3x its estimate it is said once.\n"
+     "Space or p (stdin a terminal) pauses and resumes the cutter. Ctrl-C stops the cutter\n"
+     "and waits for its confirmation (again: leave at once). --timeout S ends a job that\n"
+     "makes no confirmed progress for S seconds (default: no limit). \"done\" and exit 0\n"
+     "only when every page of every copy was confirmed."},
     {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",
      "Reads and shows the device information and every user setting."},
     {"get", "ktrv8 get KEY... (--tcp HOST[:PORT] | --usb PATH)",
-     "Reads settings from the cutter and prints KEY=VALUE lines. Groups (SCALE,\n"
-     "CAMERA_OFFSET) print their parts comma-separated."},
+     "Reads settings or device information from the cutter and prints KEY=VALUE lines.\n"
+     "Groups (SCALE, CAMERA_OFFSET) print their parts comma-separated. Commands (such\n"
+     "as GET_QRCODE) are not keys. A key the cutter does not answer is an error (exit 5)."},
     {"set", "ktrv8 set KEY=VALUE... (--tcp HOST[:PORT] | --usb PATH)",
      "Writes settings. Values are checked against the setting's range first (a list item\n"
      "number for WORK_MODE); groups take comma-separated parts, e.g. CAMERA_OFFSET=0.5,-20.\n"
-     "Prints the values the cutter holds afterwards."},
+     "Prints the values the cutter holds afterwards; a write the cutter refuses or that\n"
+     "reads back different is reported per key (exit 9)."},
     {"move", "ktrv8 move X Y (--tcp HOST[:PORT] | --usb PATH)", "Moves the tool head by X, Y."},
+    {"list", "ktrv8 list",
+     "Lists candidate USB nodes of a cutter (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*,\n"
+     "/dev/usb/lp*) with what the system knows of each (maker, product, serial) and\n"
+     "whether this user may open it, with the fix when not."},
     {"settings", "ktrv8 settings [--tcp HOST[:PORT] | --usb PATH] [--screenshot FILE.png]",
      "Opens a window with the driver's own setting rows, and Read and Apply buttons.\n"
      "--screenshot saves a picture of it and exits."},
@@ -57,9 +72,12 @@ const char* const commonHelp =
     "  --tcp HOST[:PORT]   the cutter on the network (port 9100 by default)\n"
     "  --usb PATH          the cutter's device node, e.g. /dev/ttyACM0\n"
     "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8)\n"
-    "  --json              print one JSON object per result instead of text\n"
+    "  --json              print JSON instead of text: one object per result, or per\n"
+    "                      job event (reading, started, page, copy, estimate, overrun,\n"
+    "                      paused, resumed, done, error with its exit code)\n"
     "  --lang LANG         language of the driver's captions: en, ja or zh\n"
-    "  --timeout S         seconds without progress before a job is given up (default 60)\n"
+    "  --timeout S         give a job up after S seconds without confirmed progress\n"
+    "                      (default: wait as long as the link is up)\n"
     "  -h, --help          this help; \"ktrv8 COMMAND --help\" for one command\n";
 
 const CommandHelp* findCommand(const QString& name)
@@ -170,6 +188,172 @@ bool intValue(const QCommandLineParser& parser, const QString& name, int min, in
 
 } // namespace
 
+namespace {
+
+JobRunner* running = nullptr;
+
+// Ctrl-C and SIGTERM arrive through a socket pair so that they are handled in the event loop.
+void watchSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) != 1)
+            return;
+        if (running)
+            running->interrupt();
+        else
+            std::_Exit(ExitInterrupted);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int runJob(DeviceLink& link, const JobOptions& job, const Output& out)
+{
+    JobRunner runner(link, job);
+    JobReport report(runner, out);
+    running = &runner;
+    const int code = runner.run();
+    running = nullptr;
+    return code;
+}
+
+struct Invocation
+{
+    const QCommandLineParser& parser;
+    QStringList args;
+    CommonOptions options;
+    const Output& out;
+    int copies = 1;
+};
+
+// Checks that need no cutter, so that a wrong call costs no connection.
+int checkArguments(const QString& name, const Invocation& call)
+{
+    const Output& out = call.out;
+    const QStringList& args = call.args;
+    const bool needsCutter = name != QLatin1String("settings") && name != QLatin1String("list") && name != QLatin1String("demo");
+    if (needsCutter && !call.options.haveAddress) {
+        out.error(QStringLiteral("say where the cutter is: --tcp HOST[:PORT] or --usb PATH (ktrv8 demo needs neither)"));
+        return ExitUsage;
+    }
+    if ((name == QLatin1String("get") || name == QLatin1String("set")) && args.isEmpty()) {
+        out.error(QStringLiteral("%1 needs at least one %2").arg(name, name == QLatin1String("get") ? QStringLiteral("KEY") : QStringLiteral("KEY=VALUE")));
+        return ExitUsage;
+    }
+    if (name != QLatin1String("cut"))
+        return ExitOk;
+    const bool qrJob = call.parser.isSet(QStringLiteral("qr"));
+    if (qrJob ? args.size() > 1 : args.size() != 1) {
+        out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
+                        : QStringLiteral("cut takes one job file (FILE.plt)"));
+        return ExitUsage;
+    }
+    if (qrJob && !QFileInfo(call.parser.value(QStringLiteral("qr"))).isDir()) {
+        out.error(QStringLiteral("no folder %1 for the QR-code jobs").arg(call.parser.value(QStringLiteral("qr"))));
+        return ExitUsage;
+    }
+    if (!qrJob && !QFileInfo(args.first()).isFile()) {
+        out.error(QStringLiteral("no job file %1").arg(args.first()));
+        return ExitUsage;
+    }
+    return ExitOk;
+}
+
+int commandCut(DeviceLink& link, const Invocation& call)
+{
+    JobOptions job;
+    job.file = call.args.value(0);
+    job.copies = call.copies;
+    job.qrDir = call.parser.value(QStringLiteral("qr"));
+    job.timeoutSeconds = call.options.timeoutSeconds;
+    if (call.parser.isSet(QStringLiteral("margin"))) {
+        QList<QPair<QString, QVariant>> values;
+        QString error;
+        if (!SettingsAccess(link).parse(QStringLiteral("MARGIN"), call.parser.value(QStringLiteral("margin")), &values, &error)) {
+            call.out.error(error);
+            return ExitUsage;
+        }
+        job.margin = values.first().second;
+    }
+    return runJob(link, job, call.out);
+}
+
+// Commands that talk to a cutter through the plug-in; the table is the one place a new
+// command is added.
+struct LinkedCommand
+{
+    const char* name;
+    int (*run)(DeviceLink& link, const Invocation& call);
+};
+
+const LinkedCommand linkedCommands[] = {
+    {"cut", commandCut},
+    {"info", [](DeviceLink& link, const Invocation& call) { return commandInfo(link, call.options); }},
+    {"get", [](DeviceLink& link, const Invocation& call) { return commandGet(link, call.options, call.args); }},
+    {"set", [](DeviceLink& link, const Invocation& call) { return commandSet(link, call.options, call.args); }},
+    {"move", [](DeviceLink& link, const Invocation& call) { return commandMove(link, call.options, call.args); }},
+    {"settings", [](DeviceLink& link, const Invocation& call) {
+         return commandSettings(link, call.options, call.parser.value(QStringLiteral("screenshot")));
+     }},
+};
+
+int runCommand(const CommandHelp& command, const QCommandLineParser& parser, const QStringList& args,
+               CommonOptions options, const Output& out)
+{
+    const QString name = QString::fromLatin1(command.name);
+    QString error;
+    Invocation call{parser, args, options, out};
+    call.copies = name == QLatin1String("demo") ? 2 : 1;
+    int cutMs = 150;
+    if (!parseAddress(parser, &call.options, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 864000, &call.options.timeoutSeconds, &error)
+        || !intValue(parser, QStringLiteral("copies"), 1, 999, &call.copies, &error)
+        || !intValue(parser, QStringLiteral("cut-ms"), 0, 60000, &cutMs, &error)) {
+        out.error(error);
+        return ExitUsage;
+    }
+    const int checked = checkArguments(name, call);
+    if (checked != ExitOk)
+        return checked;
+    watchSignals();
+    if (name == QLatin1String("list"))
+        return commandList(call.options);
+    if (name == QLatin1String("demo")) {
+        DemoOptions demo;
+        demo.copies = call.copies;
+        demo.outDir = parser.value(QStringLiteral("out-dir"));
+        demo.sample = parser.value(QStringLiteral("sample"));
+        demo.cutMs = cutMs;
+        return commandDemo(call.options, demo, &running);
+    }
+    DeviceLink link;
+    if (!link.load(call.options.pluginPath, &error)) {
+        out.error(error);
+        return ExitNoPlugin;
+    }
+    if (call.options.haveAddress) {
+        const int connected = link.connectTo(call.options.address, 10000, &error);
+        if (connected != ExitOk) {
+            out.error(error);
+            return connected;
+        }
+    }
+    for (const LinkedCommand& linked : linkedCommands) {
+        if (name == QLatin1String(linked.name))
+            return linked.run(link, call);
+    }
+    return ExitUsage;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(quietDebug);
@@ -208,7 +392,10 @@ int main(int argc, char** argv)
         {"cut-ms", "demo time per page", "MS"},
     };
     parser.addOptions(optionList);
-    const Output plain(false);
+    bool jsonWanted = false;
+    for (int i = 1; i < argc; ++i)
+        jsonWanted = jsonWanted || std::strcmp(argv[i], "--json") == 0;
+    const Output plain(jsonWanted);
     // Negative numbers ("move 10 -5") are arguments, not options.
     QStringList arguments = app->arguments();
     const QString negative = QStringLiteral("\x01");
@@ -220,6 +407,7 @@ int main(int argc, char** argv)
     }
     if (!parser.parse(arguments)) {
         plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
+        plain.finalError(ExitUsage);
         return ExitUsage;
     }
     const CommandHelp* command = findCommand(commandName);
@@ -227,6 +415,7 @@ int main(int argc, char** argv)
         printHelp(command);
         if (!command && !parser.isSet(QStringLiteral("help")) && !parser.positionalArguments().isEmpty()) {
             plain.error(QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
+            plain.finalError(ExitUsage);
             return ExitUsage;
         }
         return command || parser.isSet(QStringLiteral("help")) ? ExitOk : ExitUsage;
@@ -242,111 +431,7 @@ int main(int argc, char** argv)
     options.json = parser.isSet(QStringLiteral("json"));
     options.pluginPath = parser.value(QStringLiteral("plugin"));
     const Output out(options.json);
-    QString error;
-    int copies = commandName == QLatin1String("demo") ? 2 : 1;
-    int cutMs = 150;
-    if (!parseAddress(parser, &options, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 86400, &options.timeoutSeconds, &error)
-        || !intValue(parser, QStringLiteral("copies"), 1, 999, &copies, &error)
-        || !intValue(parser, QStringLiteral("cut-ms"), 0, 60000, &cutMs, &error)) {
-        out.error(error);
-        return ExitUsage;
-    }
-
-    JobRunner* running = nullptr;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app.get());
-        QObject::connect(notifier, &QSocketNotifier::activated, [&running] {
-            char byte = 0;
-            if (::read(signalPipe[0], &byte, 1) != 1)
-                return;
-            if (running)
-                running->interrupt();
-            else
-                std::_Exit(ExitInterrupted);
-        });
-        struct sigaction action = {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-    }
-
-    if (commandName == QLatin1String("demo")) {
-        DemoOptions demo;
-        demo.copies = copies;
-        demo.outDir = parser.value(QStringLiteral("out-dir"));
-        demo.sample = parser.value(QStringLiteral("sample"));
-        demo.cutMs = cutMs;
-        return commandDemo(options, demo, &running);
-    }
-
-    const bool needsCutter = commandName != QLatin1String("settings");
-    if (needsCutter && !options.haveAddress) {
-        out.error(QStringLiteral("say where the cutter is: --tcp HOST[:PORT] or --usb PATH (ktrv8 demo needs neither)"));
-        return ExitUsage;
-    }
-    if ((commandName == QLatin1String("get") || commandName == QLatin1String("set")) && args.isEmpty()) {
-        out.error(QStringLiteral("%1 needs at least one %2").arg(commandName, commandName == QLatin1String("get") ? QStringLiteral("KEY") : QStringLiteral("KEY=VALUE")));
-        return ExitUsage;
-    }
-    const bool qrJob = parser.isSet(QStringLiteral("qr"));
-    if (commandName == QLatin1String("cut") && (qrJob ? args.size() > 1 : args.size() != 1)) {
-        out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
-                        : QStringLiteral("cut takes one job file (FILE.plt)"));
-        return ExitUsage;
-    }
-    if (commandName == QLatin1String("cut") && qrJob && !QFileInfo(parser.value(QStringLiteral("qr"))).isDir()) {
-        out.error(QStringLiteral("no folder %1 for the QR-code jobs").arg(parser.value(QStringLiteral("qr"))));
-        return ExitUsage;
-    }
-    if (commandName == QLatin1String("cut") && !qrJob && !QFileInfo(args.first()).isFile()) {
-        out.error(QStringLiteral("no job file %1").arg(args.first()));
-        return ExitUsage;
-    }
-
-    DeviceLink link;
-    if (!link.load(options.pluginPath, &error)) {
-        out.error(error);
-        return ExitNoPlugin;
-    }
-    QVariant margin;
-    if (parser.isSet(QStringLiteral("margin"))) {
-        QList<QPair<QString, QVariant>> values;
-        if (!SettingsAccess(link).parse(QStringLiteral("MARGIN"), parser.value(QStringLiteral("margin")), &values, &error)) {
-            out.error(error);
-            return ExitUsage;
-        }
-        margin = values.first().second;
-    }
-    if (options.haveAddress) {
-        const int connected = link.connectTo(options.address, 10000, &error);
-        if (connected != ExitOk) {
-            out.error(error);
-            return connected;
-        }
-    }
-
-    if (commandName == QLatin1String("cut")) {
-        JobOptions job;
-        job.file = args.value(0);
-        job.copies = copies;
-        job.qrDir = parser.value(QStringLiteral("qr"));
-        job.timeoutSeconds = options.timeoutSeconds;
-        job.margin = margin;
-        JobRunner runner(link, out, job);
-        running = &runner;
-        const int code = runner.run();
-        running = nullptr;
-        return code;
-    }
-    if (commandName == QLatin1String("info"))
-        return commandInfo(link, options);
-    if (commandName == QLatin1String("get"))
-        return commandGet(link, options, args);
-    if (commandName == QLatin1String("set"))
-        return commandSet(link, options, args);
-    if (commandName == QLatin1String("move"))
-        return commandMove(link, options, args);
-    return commandSettings(link, options, parser.value(QStringLiteral("screenshot")));
+    const int code = runCommand(*command, parser, args, options, out);
+    out.finalError(code);
+    return code;
 }

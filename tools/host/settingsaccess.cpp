@@ -67,6 +67,10 @@ SettingsAccess::SettingsAccess(DeviceLink& deviceLink) : link(deviceLink)
         for (const QString& child : childrenOf(p))
             parentOf.insert(child, QString::fromLatin1(name));
     }
+    for (const QString& key : link.device()->userProperty() + link.device()->sysProperty()) {
+        if (KTDeviceProperty* p = property(key))
+            listed << key << childrenOf(p);
+    }
 }
 
 KTDeviceProperty* SettingsAccess::property(const QString& key) const
@@ -76,16 +80,16 @@ KTDeviceProperty* SettingsAccess::property(const QString& key) const
 
 bool SettingsAccess::exists(const QString& key) const
 {
-    return property(key) != nullptr;
+    return listed.contains(key) && property(key) != nullptr;
 }
 
 QStringList SettingsAccess::knownKeys() const
 {
     QStringList keys;
-    for (const QByteArray& name : link.device()->dynamicPropertyNames()) {
-        const KTDeviceProperty* p = property(QString::fromLatin1(name));
+    for (const QString& key : listed) {
+        const KTDeviceProperty* p = property(key);
         if (p && (p->property("WIDGET").isValid() || p->get_cmd_int() != 0))
-            keys << QString::fromLatin1(name);
+            keys << key;
     }
     return keys;
 }
@@ -118,6 +122,26 @@ QString SettingsAccess::unit(const QString& key) const
 {
     const KTDeviceProperty* p = property(key);
     return p ? p->uint() : QString();
+}
+
+QString SettingsAccess::caption(const QString& key) const
+{
+    const KTDeviceProperty* p = property(key);
+    if (!p || widgetOf(p).kind != QLatin1String("QComboBox"))
+        return QString();
+    const QStringList options = p->property("WIDGET").toJsonObject().value(QStringLiteral("option")).toString().split(QLatin1Char(';'));
+    return options.value(shown(key).toInt()).trimmed();
+}
+
+QStringList SettingsAccess::refusedWrites(const QStringList& leafKeys) const
+{
+    QStringList refused;
+    for (const QString& leaf : leafKeys) {
+        const QString owner = writeOwner(leaf);
+        if (!owner.isEmpty() && !refused.contains(owner) && link.replyResult(property(owner)->set_cmd_int()) > 0)
+            refused << owner;
+    }
+    return refused;
 }
 
 QString SettingsAccess::shown(const QString& key) const

@@ -17,6 +17,8 @@ class SettingsAccess
 public:
     explicit SettingsAccess(DeviceLink& link);
 
+    // Settings and device information only: keys the host's lists name, and their parts.
+    // Commands (GET_QRCODE, TASK_STOP, ...) are not keys: reading one would run it.
     bool exists(const QString& key) const;
     QStringList knownKeys() const;
     // A group's children in row order, else the key itself.
@@ -26,6 +28,10 @@ public:
     QJsonValue shownJson(const QString& key) const;
     QString label(const QString& key) const;
     QString unit(const QString& key) const;
+    // The caption of a list setting's current item; empty for other settings.
+    QString caption(const QString& key) const;
+    // Write owners among the given leaves whose write the cutter answered with a refusal.
+    QStringList refusedWrites(const QStringList& leafKeys) const;
 
     // Checks text against the widget of key (a group takes one comma-separated value per
     // child) and gives the values to store, leaf by leaf.
@@ -42,6 +48,7 @@ private:
 
     DeviceLink& link;
     QMap<QString, QString> parentOf;    // child key -> group key
+    QStringList listed;                 // the host's lists and their groups' parts
 };
 
 #endif // SETTINGSACCESS_H

@@ -5,6 +5,7 @@
 #include "ktdeviceproperty.h"
 
 #include <QJsonObject>
+#include <QMap>
 
 namespace {
 
@@ -14,12 +15,16 @@ int readKeys(DeviceLink& link, const SettingsAccess& settings, const QStringList
 {
     QStringList unanswered;
     if (!link.readBack(settings.readKeys(keys), ReplyTimeoutMs, &unanswered)) {
+        if (!link.isConnected()) {
+            out.error(QStringLiteral("the connection was lost"));
+            return ExitDisconnected;
+        }
         out.error(QStringLiteral("the cutter did not answer within %1 s").arg(ReplyTimeoutMs / 1000));
         return ExitSilent;
     }
     if (!unanswered.isEmpty()) {
         out.error(QStringLiteral("the cutter gave no value for %1").arg(unanswered.join(QLatin1String(", "))));
-        return ExitFailed;
+        return ExitSilent;
     }
     return ExitOk;
 }
@@ -51,10 +56,16 @@ int commandInfo(DeviceLink& link, const CommonOptions& options)
         return read;
     QJsonObject json;
     for (const QString& key : keys) {
-        out.line(QStringLiteral("%1 (%2): %3 %4").arg(settings.label(key).trimmed(), key, settings.shown(key), settings.unit(key)).trimmed());
-        json.insert(key, QJsonObject{{QStringLiteral("label"), settings.label(key)},
-                                     {QStringLiteral("value"), settings.shownJson(key)},
-                                     {QStringLiteral("unit"), settings.unit(key)}});
+        // A list setting shows its option's caption, as the settings window does.
+        const QString caption = settings.caption(key);
+        const QString shown = caption.isEmpty() ? settings.shown(key) : QStringLiteral("%1 (%2)").arg(caption, settings.shown(key));
+        out.line(QStringLiteral("%1 (%2): %3 %4").arg(settings.label(key).trimmed(), key, shown, settings.unit(key)).trimmed());
+        QJsonObject entry{{QStringLiteral("label"), settings.label(key)},
+                          {QStringLiteral("value"), settings.shownJson(key)},
+                          {QStringLiteral("unit"), settings.unit(key)}};
+        if (!caption.isEmpty())
+            entry.insert(QStringLiteral("caption"), caption);
+        json.insert(key, entry);
     }
     out.result(json);
     return ExitOk;
@@ -95,15 +106,37 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
         keys << assignment.left(eq);
     }
     QStringList leaves;
+    QMap<QString, QString> expected;
     for (const auto& value : values) {
         link.property(value.first)->setValue(value.second);
         leaves << value.first;
+        expected.insert(value.first, settings.shown(value.first));
     }
-    for (const QByteArray& frame : settings.writeFrames(leaves))
+    const QList<QByteArray> frames = settings.writeFrames(leaves);
+    for (const QByteArray& frame : frames)
         link.send(frame);
+    // Results of the writes come before the read-back's answers.
+    if (!link.barrier(ReplyTimeoutMs)) {
+        out.error(link.isConnected() ? QStringLiteral("the cutter did not answer within %1 s").arg(ReplyTimeoutMs / 1000)
+                                     : QStringLiteral("the connection was lost"));
+        return link.isConnected() ? ExitSilent : ExitDisconnected;
+    }
+    const QStringList refused = settings.refusedWrites(leaves);
     // Read back what the cutter now holds.
     const int read = readKeys(link, settings, keys, out);
-    return read == ExitOk ? printValues(settings, keys, out) : read;
+    if (read != ExitOk)
+        return read;
+    printValues(settings, keys, out);
+    QStringList problems;
+    for (const QString& owner : refused)
+        problems << QStringLiteral("the cutter refused %1").arg(owner);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (settings.shown(it.key()) != it.value())
+            problems << QStringLiteral("%1 reads back %2, not %3 as set").arg(it.key(), settings.shown(it.key()), it.value());
+    }
+    for (const QString& problem : problems)
+        out.error(problem);
+    return problems.isEmpty() ? ExitOk : ExitRefused;
 }
 
 int commandMove(DeviceLink& link, const CommonOptions& options, const QStringList& arguments)

@@ -72,6 +72,9 @@ const Option options[] = {
     {"out",             "FILE",    "Write the job text of every page cut to FILE."},
     {"svg",             "FILE",    "Draw what was cut into FILE (SVG)."},
     {"drop-after",      "N",       "Break the connection after N request frames."},
+    {"silent-keys",     "KEYS",    "Comma-separated settings whose reads go unanswered."},
+    {"refuse-keys",     "KEYS",    "Comma-separated settings whose writes are refused (result 1)."},
+    {"ignore-keys",     "KEYS",    "Comma-separated settings whose writes are acknowledged but not applied."},
     {"delay-ms",        "MS",      "Delay every reply."},
     {"withhold",        nullptr,   "Never answer."},
     {"junk",            nullptr,   "Put noise and broken frames between replies."},
@@ -158,6 +161,8 @@ int main(int argc, char** argv)
     }
 
     ktsim::SimCutter model(cutter, &recorder);
+    auto keyList = [&parser](const char* name) { return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts); };
+    model.settings().setQuirks(keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys"));
     ktsim::SimLink link(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
         auto toStderr = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };

@@ -137,7 +137,10 @@ void SimCutter::handleCcmd(const Request& request)
     const bool known = fields.isEmpty() ? store.read(request.code, fields, &answer)
                                         : (store.write(request.code, fields, &answer)
                                            || store.read(request.code, fields, &answer));
-    send(known ? answer : ccmdReply(request.code, 1));
+    if (!known)
+        send(ccmdReply(request.code, 1));
+    else if (!answer.isEmpty())
+        send(answer);
 }
 
 void SimCutter::handleCmd(const Request& request)
@@ -178,12 +181,13 @@ void SimCutter::handleCmd(const Request& request)
 
 void SimCutter::takePage(const QByteArray& page)
 {
+    Unit unit;
     if (jobBoundary || (units.isEmpty() && sinceWork.elapsed() > options.idleMs + options.replyDelayMs)) {
         lastJob.clear();
         jobBoundary = false;
+        unit.startsCopy = true;
     }
     lastJob.append(page);
-    Unit unit;
     unit.pages = {page};
     units.append(unit);
     emit log(QStringLiteral("SimCutter::takePage %1 bytes, page %2 of this job").arg(page.size()).arg(lastJob.size()));
@@ -200,6 +204,7 @@ void SimCutter::takePltJob(const QByteArray& text, int copies)
     unit.reports = true;
     unit.copies = std::max(1, copies);
     unit.pagesPerCopy = pages.size();
+    unit.startsCopy = true;
     for (int i = 0; i < unit.copies; ++i)
         unit.pages += pages;
     unit.file = QStringLiteral("job%1.plt").arg(++jobNumber);
@@ -220,6 +225,8 @@ void SimCutter::repeatLastJob(const QStringList& fields)
         return;
     }
     Unit unit;
+    unit.pagesPerCopy = lastJob.size();
+    unit.startsCopy = true;
     for (int i = 0; i < times; ++i)
         unit.pages += lastJob;
     store.setValues(QStringLiteral("TASK_COPIES"), fields);
@@ -335,8 +342,11 @@ void SimCutter::pageFinished()
     if (units.isEmpty())
         return;
     Unit& unit = units.first();
-    if (recorder)
-        recorder->pageCut(unit.pages.at(unit.next));
+    if (recorder) {
+        const bool copyStart = unit.next == 0 ? unit.startsCopy : unit.next % unit.pagesPerCopy == 0;
+        const double margin = store.values(QStringLiteral("MARGIN")).value(0).toDouble();
+        recorder->pageCut(unit.pages.at(unit.next), copyStart, margin > 0 ? margin : 10.0);
+    }
     ++totalPagesCut;
     ++unit.next;
     const bool done = unit.next >= unit.pages.size();

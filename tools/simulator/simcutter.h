@@ -56,6 +56,7 @@ private:
         bool statusRead = false;    // a DEVICE_STATUS read is answered by that reply
         bool reports = false;       // family-157 job: task reports instead
         int pagesPerCopy = 1;
+        bool startsCopy = false;    // its first page begins a copy (a new job or a repeat)
         int copies = 1;
         QString file;
     };

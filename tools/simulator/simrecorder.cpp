@@ -1,7 +1,5 @@
 #include "simrecorder.h"
 
-#include <QSaveFile>
-#include <QXmlStreamWriter>
 
 #include <cmath>
 
@@ -113,79 +111,80 @@ bool CutRecorder::openText(const QString& path, QString* error)
     return true;
 }
 
-bool CutRecorder::setSvg(const QString& path, QString* error)
+namespace {
+
+// Fixed-width numbers, so the header can be rewritten in place as the picture grows.
+QByteArray padded(double value)
 {
-    svgPath = path;
-    return writeSvg(error);
+    return QByteArray::number(value, 'f', 3).rightJustified(13, '0');
 }
 
-void CutRecorder::pageCut(const QByteArray& page)
+const char SvgEnd[] = "</svg>\n";
+
+} // namespace
+
+bool CutRecorder::setSvg(const QString& path, QString* error)
+{
+    svg.setFileName(path);
+    if (!svg.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, svg.errorString());
+        return false;
+    }
+    writeSvgHeader();
+    svgTail = svg.pos();
+    svg.write(SvgEnd);
+    svg.flush();
+    return true;
+}
+
+void CutRecorder::writeSvgHeader()
+{
+    svg.seek(0);
+    svg.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + padded(svgWidth)
+              + "mm\" height=\"" + padded(svgHeight) + "mm\" viewBox=\"0 0 " + padded(svgWidth) + ' ' + padded(svgHeight)
+              + "\">\n<title>" + QByteArray::number(pageCount).rightJustified(9, '0') + " page(s) cut</title>\n");
+}
+
+void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
 {
     ++pageCount;
     if (text.isOpen()) {
         text.write(page);
         text.flush();
     }
-    if (!svgPath.isEmpty()) {
-        drawn.append(parseHpgl(page));
-        QString error;
-        writeSvg(&error);
-    }
+    if (!svg.isOpen())
+        return;
+    const HpglPaths paths = parseHpgl(page);
+    if (newCopy && pageCount > 1)
+        svgHeight += marginMm - PageGapMm;
+    copyCount += newCopy || pageCount == 1 ? 1 : 0;
+    appendSvgPage(paths, svgHeight);
+    svgHeight += paths.bounds.height() / UnitsPerMm + PageGapMm;
+    svgWidth = std::max(svgWidth, paths.bounds.width() / UnitsPerMm + 2 * PageGapMm);
+    writeSvgHeader();
+    svg.flush();
 }
 
-// Pages are laid out one below the other, as they come off the cutter, 10 mm apart.
-bool CutRecorder::writeSvg(QString* error)
+// Pages are laid out one below the other, as they come off the cutter.
+void CutRecorder::appendSvgPage(const HpglPaths& page, double top)
 {
-    const double gap = 10.0;
-    double width = 10.0;
-    double height = gap;
-    for (const HpglPaths& page : drawn) {
-        width = std::max(width, page.bounds.width() / UnitsPerMm + 2 * gap);
-        height += page.bounds.height() / UnitsPerMm + gap;
-    }
-    QSaveFile file(svgPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(svgPath, file.errorString());
-        return false;
-    }
-    QXmlStreamWriter xml(&file);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("svg"));
-    xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
-    xml.writeAttribute(QStringLiteral("width"), QStringLiteral("%1mm").arg(width));
-    xml.writeAttribute(QStringLiteral("height"), QStringLiteral("%1mm").arg(height));
-    xml.writeAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(width).arg(height));
-    xml.writeTextElement(QStringLiteral("title"), QStringLiteral("%1 page(s) cut").arg(drawn.size()));
-    double top = gap;
-    for (int i = 0; i < drawn.size(); ++i) {
-        const HpglPaths& page = drawn.at(i);
-        xml.writeStartElement(QStringLiteral("g"));
-        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("page%1").arg(i + 1));
-        xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("none"));
-        xml.writeAttribute(QStringLiteral("stroke"), QStringLiteral("black"));
-        xml.writeAttribute(QStringLiteral("stroke-width"), QStringLiteral("0.3"));
-        for (const auto& stroke : page.strokes) {
-            QStringList points;
-            for (const QPointF& p : stroke) {
-                // Plotter y grows upwards, SVG y downwards.
-                const double x = gap + (p.x() - page.bounds.left()) / UnitsPerMm;
-                const double y = top + (page.bounds.bottom() - p.y()) / UnitsPerMm;
-                points << QStringLiteral("%1,%2").arg(x, 0, 'f', 3).arg(y, 0, 'f', 3);
-            }
-            xml.writeEmptyElement(QStringLiteral("polyline"));
-            xml.writeAttribute(QStringLiteral("points"), points.join(QLatin1Char(' ')));
+    QByteArray group = "<g id=\"page" + QByteArray::number(pageCount) + "\" data-copy=\"" + QByteArray::number(copyCount)
+                       + "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.3\">\n";
+    for (const auto& stroke : page.strokes) {
+        group += "<polyline points=\"";
+        for (int i = 0; i < stroke.size(); ++i) {
+            // Plotter y grows upwards, SVG y downwards.
+            const QPointF& p = stroke.at(i);
+            group += (i ? " " : "") + QByteArray::number(PageGapMm + (p.x() - page.bounds.left()) / UnitsPerMm, 'f', 3) + ','
+                     + QByteArray::number(top + (page.bounds.bottom() - p.y()) / UnitsPerMm, 'f', 3);
         }
-        xml.writeEndElement();
-        top += page.bounds.height() / UnitsPerMm + gap;
+        group += "\"/>\n";
     }
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(svgPath, file.errorString());
-        return false;
-    }
-    return true;
+    group += "</g>\n";
+    svg.seek(svgTail);
+    svg.write(group);
+    svgTail = svg.pos();
+    svg.write(SvgEnd);
 }
 
 } // namespace ktsim

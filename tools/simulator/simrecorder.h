@@ -25,22 +25,31 @@ constexpr double UnitsPerMm = 40.0;
 HpglPaths parseHpgl(const QByteArray& text);
 
 // What the cutter has cut: the job text of every finished page (--out) and a drawing of
-// its strokes (--svg), both rewritten as pages finish so they can be read at any time.
+// its strokes (--svg). Both grow by each finished page (the picture's size in its header is
+// rewritten in place), so they can be read at any time and long jobs cost no more per page.
 class CutRecorder
 {
 public:
     bool openText(const QString& path, QString* error);
     bool setSvg(const QString& path, QString* error);
-    void pageCut(const QByteArray& text);
+    // newCopy: the page begins a copy, laid out marginMm below the one before, as the
+    // cutter spaces copies; pages of one copy are PageGapMm apart.
+    void pageCut(const QByteArray& text, bool newCopy = false, double marginMm = PageGapMm);
     int pages() const { return pageCount; }
 
+    static constexpr double PageGapMm = 10.0;
+
 private:
-    bool writeSvg(QString* error);
+    void appendSvgPage(const HpglPaths& page, double top);
+    void writeSvgHeader();
 
     QFile text;
-    QString svgPath;
-    QList<HpglPaths> drawn;
+    QFile svg;
+    qint64 svgTail = 0;         // where the closing tag starts: the next page goes there
+    double svgWidth = 2 * PageGapMm;
+    double svgHeight = PageGapMm;
     int pageCount = 0;
+    int copyCount = 0;
 };
 
 } // namespace ktsim

@@ -158,7 +158,10 @@ bool SettingsStore::read(int code, const QStringList& fields, QByteArray* reply)
     const Row* row = rowByGet(code);
     if (!row)
         return false;
-    *reply = fields == row->params ? ccmdReply(code, 0, row->params + recordValues(*row)) : ccmdReply(code, 1);
+    if (silentKeys.contains(row->key))
+        reply->clear();
+    else
+        *reply = fields == row->params ? ccmdReply(code, 0, row->params + recordValues(*row)) : ccmdReply(code, 1);
     return true;
 }
 
@@ -170,11 +173,11 @@ bool SettingsStore::write(int code, const QStringList& fields, QByteArray* reply
     if (!row)
         return false;
     const int count = row->params.size();
-    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size()) {
+    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size() || refusedKeys.contains(row->key)) {
         *reply = ccmdReply(code, 1);
         return true;
     }
-    const QStringList values = fields.mid(count);
+    const QStringList values = ignoredKeys.contains(row->key) ? recordValues(*row) : fields.mid(count);
     settingValues.insert(row->key, values);
     *reply = ccmdReply(code, 0, row->params + values);
     return true;

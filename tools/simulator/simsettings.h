@@ -35,6 +35,14 @@ public:
     bool knowsSetCode(int code) const;
 
     QStringList values(const QString& key) const { return settingValues.value(key); }
+    // A faulty cutter: reads of silent keys go unanswered, writes of refused keys are
+    // answered with result 1, writes of ignored keys are answered 0 but not applied.
+    void setQuirks(const QStringList& silent, const QStringList& refused, const QStringList& ignored)
+    {
+        silentKeys = silent;
+        refusedKeys = refused;
+        ignoredKeys = ignored;
+    }
     void setValues(const QString& key, const QStringList& values) { settingValues.insert(key, values); }
 
     QString registerValue(int reg) const { return registerValues.value(reg, QStringLiteral("0")); }
@@ -60,6 +68,9 @@ private:
     DeviceInfo info;
     QList<Row> rows;
     QHash<QString, QStringList> settingValues;
+    QStringList silentKeys;
+    QStringList refusedKeys;
+    QStringList ignoredKeys;
     QMap<int, QString> registerValues;
 };
 

@@ -1,0 +1,21 @@
+#ifndef JOBESTIMATE_H
+#define JOBESTIMATE_H
+
+#include <QStringView>
+
+// How long a page keeps the cutter busy, from its geometry: the lengths the head travels
+// with the blade down and up (HP-GL plotter units, 40 per mm) at the cutter's SPEED.
+struct PageGeometry
+{
+    double penDownMm = 0;
+    double penUpMm = 0;
+};
+
+constexpr double PlotterUnitsPerMm = 40.0;
+
+// Reads IN, PU, PD, PA, PR and LB/DT (label text is skipped); everything else is ignored.
+PageGeometry measurePage(QStringView page);
+// Seconds at speedMmPerS (a speed the cutter did not report counts as 100 mm/s).
+double estimateSeconds(const PageGeometry& geometry, int speedMmPerS);
+
+#endif // JOBESTIMATE_H

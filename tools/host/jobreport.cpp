@@ -1,0 +1,151 @@
+#include "jobreport.h"
+
+#include "jobrunner.h"
+
+#include <QJsonObject>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+termios savedInput;
+
+QString duration(double seconds)
+{
+    const int s = int(seconds + 0.5);
+    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRunner), out(output)
+{
+    tty = Output::terminal() && !out.isJson();
+    connect(&runner, &JobRunner::reading, this, [this](const QString& file) {
+        say(QStringLiteral("Reading job %1").arg(file));
+        out.event(QStringLiteral("reading"), {{QStringLiteral("file"), file}});
+    });
+    connect(&runner, &JobRunner::started, this, [this](const QString& file, int pages, int copies, double estimate) {
+        say(QStringLiteral("Cutting %1: %2 page(s), %3 cop%4, about %5 (estimate)").arg(file).arg(pages).arg(copies)
+                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"), duration(estimate)));
+        out.event(QStringLiteral("started"), {{QStringLiteral("file"), file}, {QStringLiteral("pages"), pages},
+                                              {QStringLiteral("copies"), copies}, {QStringLiteral("estimateSeconds"), estimate}});
+    });
+    connect(&runner, &JobRunner::waitingForCode, this, [this](const QString& dir, int copies) {
+        say(QStringLiteral("QR-code job from %1, %2 cop%3: waiting for the cutter to scan").arg(dir).arg(copies)
+                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
+        out.event(QStringLiteral("started"), {{QStringLiteral("qrDir"), dir}, {QStringLiteral("copies"), copies}});
+    });
+    connect(&runner, &JobRunner::scanned, this, [this](const QString& code, const QString& file) {
+        say(QStringLiteral("Scanned %1: cutting %2").arg(code, file));
+        out.event(QStringLiteral("scanned"), {{QStringLiteral("code"), code}, {QStringLiteral("file"), file}});
+    });
+    connect(&runner, &JobRunner::pageConfirmed, this, [this](int copy, int page, int pages) {
+        out.event(QStringLiteral("page"), {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("pages"), pages}});
+    });
+    connect(&runner, &JobRunner::copyConfirmed, this, [this](int copy, int copies) {
+        out.event(QStringLiteral("copy"), {{QStringLiteral("copy"), copy}, {QStringLiteral("copies"), copies}});
+    });
+    connect(&runner, &JobRunner::progress, this, &JobReport::onProgress);
+    connect(&runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
+        const QString what = page > 0 ? QStringLiteral("page %1").arg(page) : QStringLiteral("copy %1").arg(copy);
+        say(QStringLiteral("%1 has taken %2x its estimate; still waiting, Ctrl-C stops the cutter").arg(what).arg(times));
+        out.event(QStringLiteral("overrun"), {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("times"), times}});
+    });
+    connect(&runner, &JobRunner::paused, this, [this](bool on) {
+        out.event(on ? QStringLiteral("paused") : QStringLiteral("resumed"));
+        if (!tty)
+            say(on ? QStringLiteral("Paused on the cutter") : QStringLiteral("Resumed"));
+    });
+    connect(&runner, &JobRunner::stopping, this, [this] {
+        say(QStringLiteral("Stopping: waiting for the cutter to confirm (Ctrl-C again to leave at once)"));
+        out.event(QStringLiteral("stopping"));
+    });
+    connect(&runner, &JobRunner::finished, this, [this](int code, const QString& text) {
+        endLine();
+        if (code == ExitOk) {
+            out.line(text);
+            out.event(QStringLiteral("done"), {{QStringLiteral("copies"), runner.finishedCopies()},
+                                               {QStringLiteral("pagesPerCopy"), runner.pagesPerCopy()}, {QStringLiteral("message"), text}});
+        } else {
+            out.error(text);
+        }
+    });
+    if (::isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &savedInput) == 0) {
+        termios raw = savedInput;
+        raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
+        rawInput = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+        keys = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        connect(keys.get(), &QSocketNotifier::activated, this, &JobReport::onKey);
+    }
+}
+
+JobReport::~JobReport()
+{
+    if (rawInput)
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedInput);
+}
+
+void JobReport::onKey()
+{
+    char key = 0;
+    if (::read(STDIN_FILENO, &key, 1) != 1) {
+        keys->setEnabled(false);
+        return;
+    }
+    if (key == ' ' || key == 'p' || key == 'P')
+        runner.togglePause();
+}
+
+void JobReport::onProgress(const JobProgress& p)
+{
+    QString where = QStringLiteral("copy %1/%2").arg(p.copy).arg(p.copies);
+    if (p.page > 0)
+        where += QStringLiteral(", page %1/%2").arg(p.page).arg(p.pages);
+    else if (p.waitingForCode)
+        where += QStringLiteral(", waiting for the next scanned code");
+    else if (p.repeated)
+        where += QStringLiteral(", repeated by the cutter");
+    QString left = p.secondsLeft >= 0 ? QStringLiteral(", %1 left").arg(duration(p.secondsLeft)) : QString();
+    if (p.estimated)
+        left += QStringLiteral(" (estimate)");
+    if (p.paused)
+        left += QStringLiteral("  PAUSED (space or p resumes)");
+    const int percent = int(p.percent);
+    out.event(QStringLiteral("estimate"), {{QStringLiteral("copy"), p.copy}, {QStringLiteral("page"), p.page},
+                                           {QStringLiteral("percent"), percent}, {QStringLiteral("secondsLeft"), p.secondsLeft},
+                                           {QStringLiteral("estimated"), p.estimated}, {QStringLiteral("paused"), p.paused}});
+    if (out.isJson())
+        return;
+    if (tty) {
+        const int width = 30;
+        const int filled = percent * width / 100;
+        std::fprintf(stdout, "\r[%s%s] %3d%%  %-70s", QByteArray(filled, '#').constData(), QByteArray(width - filled, '-').constData(),
+                     percent, qPrintable(where + left));
+        std::fflush(stdout);
+        lineOpen = true;
+        return;
+    }
+    // Without a terminal, one line each time the place changes (not every second).
+    if (where == lastLine)
+        return;
+    lastLine = where;
+    out.line(QStringLiteral("progress %1% %2").arg(percent).arg(where));
+}
+
+void JobReport::endLine()
+{
+    if (lineOpen)
+        std::fputs("\n", stdout);
+    lineOpen = false;
+}
+
+void JobReport::say(const QString& text)
+{
+    endLine();
+    out.line(text);
+}

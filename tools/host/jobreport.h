@@ -1,0 +1,39 @@
+#ifndef JOBREPORT_H
+#define JOBREPORT_H
+
+#include "output.h"
+
+#include <QObject>
+
+#include <memory>
+
+class JobRunner;
+struct JobProgress;
+class QSocketNotifier;
+
+// Shows a running job on the terminal (a progress line, or plain lines when stdout is no
+// terminal) or as one JSON object per event, and turns the space or p key into pause and
+// resume when stdin is a terminal.
+class JobReport : public QObject
+{
+    Q_OBJECT
+public:
+    JobReport(JobRunner& runner, const Output& out);
+    ~JobReport() override;
+
+private:
+    void onProgress(const JobProgress& progress);
+    void onKey();
+    void endLine();
+    void say(const QString& text);
+
+    JobRunner& runner;
+    const Output& out;
+    bool tty = false;
+    bool lineOpen = false;
+    QString lastLine;
+    std::unique_ptr<QSocketNotifier> keys;
+    bool rawInput = false;
+};
+
+#endif // JOBREPORT_H

@@ -1,0 +1,29 @@
+#ifndef OUTPUT_H
+#define OUTPUT_H
+
+#include "hostcommon.h"
+
+#include <QJsonObject>
+#include <QString>
+
+// Text for people, or one JSON object for scripts (--json), on stdout; errors on stderr.
+class Output
+{
+public:
+    explicit Output(bool json) : json(json) {}
+    void line(const QString& text) const;
+    void error(const QString& text) const;
+    void result(const QJsonObject& object) const;
+    // One JSON object for one event of a running job (--json only).
+    void event(const QString& name, QJsonObject fields = QJsonObject()) const;
+    // The error event of a command that ends with a non-zero code (--json only): the last
+    // error message said, with the exit code.
+    void finalError(int code) const;
+    bool isJson() const { return json; }
+    static bool terminal();
+
+private:
+    bool json;
+};
+
+#endif // OUTPUT_H
