@@ -1,10 +1,13 @@
 #ifndef CUTPANEL_H
 #define CUTPANEL_H
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class DeviceLink;
 class JobPanel;
+class JobRunner;
+struct JobProgress;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -41,10 +44,17 @@ signals:
 
 private:
     void updateButtons();
-    void showResult(int code, const QString& text);
+    void setRunning(bool on);
+    void onStarted(int pages, int copies, double estimateSeconds);
+    void onProgress(const JobProgress& progress);
+    void onPaused(bool on);
+    void onFinished(int code, const QString& text);
 
     DeviceLink* link = nullptr;
     JobPanel* job = nullptr;
+    JobRunner* runner = nullptr;
+    double estimate = -1;
+    QElapsedTimer clock;
     QPushButton* startButton = nullptr;
     QPushButton* pauseButton = nullptr;
     QPushButton* stopButton = nullptr;

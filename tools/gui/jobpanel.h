@@ -1,8 +1,12 @@
 #ifndef JOBPANEL_H
 #define JOBPANEL_H
 
+#include "hpglreader.h"
+
+#include <QTemporaryDir>
 #include <QWidget>
 
+class CutOptionsPanel;
 class PreviewView;
 class QCheckBox;
 class QLabel;
@@ -22,10 +26,14 @@ public:
     bool open(const QString& path);
     bool isReady() const;
     QString filePath() const { return path; }
-    QString plotterText() const { return plt; }
-    int pageCount() const { return pages; }
+    // The plotter file the cut reads: the file itself, or the drawing's conversion.
+    QString cutFile() const { return cutPath; }
+    bool isDrawing() const { return drawing; }
+    int pageCount() const { return pages.size(); }
     int copies() const;
     void setCopies(int copies);
+    // The cutter's spacing between copies, for the preview's layout (mm).
+    void setCopyGap(double mm);
     bool qrMode() const;
     QString qrFolder() const;
     void setQrFolder(const QString& folder);
@@ -40,20 +48,27 @@ signals:
     void report(const QString& text, bool problem);
 
 private:
+    bool load();
+    bool writeCutFile(QString* error);
     void refuse(const QString& reason);
     void showPreview();
 
     PreviewView* preview;
+    CutOptionsPanel* cutOptions = nullptr;
     QLabel* fileLabel = nullptr;
     QLabel* refusalLabel = nullptr;
     QSpinBox* copiesBox = nullptr;
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
     QPushButton* qrFolderButton = nullptr;
+    QTemporaryDir scratch;
     QString path;
-    QString plt;
+    QString cutPath;
     QString refused;
-    int pages = 0;
+    QByteArray content;
+    ktconv::PlotterPages pages;
+    bool drawing = false;
+    double copyGapMm = 20;
 };
 
 #endif // JOBPANEL_H

@@ -69,6 +69,7 @@ void MainWindow::buildLayout()
     split->addWidget(side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({640, 440});
     setCentralWidget(split);
 
     logPane = new LogPane;
@@ -77,6 +78,7 @@ void MainWindow::buildLayout()
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     dock->setWidget(logPane);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
+    resizeDocks({dock}, {150}, Qt::Vertical);
 
     linkLabel = new QLabel;
     linkLabel->setObjectName(QStringLiteral("linkState"));
@@ -89,6 +91,9 @@ void MainWindow::buildLayout()
     connect(settings, &SettingsPanel::report, this, [this](const QString& text, bool bad) {
         bad ? logPane->problem(text) : logPane->note(text);
         statusBar()->showMessage(text, 10000);
+        // The preview lays copies out with the cutter's own spacing once it is known.
+        if (const KTDeviceProperty* margin = link ? link->property(QStringLiteral("MARGIN")) : nullptr)
+            job->setCopyGap(margin->value().toDouble());
     });
     connect(job, &JobPanel::report, this, [this](const QString& text, bool bad) {
         bad ? logPane->problem(text) : logPane->note(text);
@@ -204,9 +209,11 @@ void MainWindow::onStatusText(const QString& text)
     showLinkState();
 }
 
+// An empty text only says the task record changed; the cut panel shows where the job is.
 void MainWindow::onTaskText(const QString& text)
 {
-    logPane->note(text.isEmpty() ? tr("Driver: task record updated") : tr("Driver: task %1").arg(text));
+    if (!text.isEmpty())
+        logPane->note(tr("Driver: task %1").arg(text));
 }
 
 QString MainWindow::linkState() const

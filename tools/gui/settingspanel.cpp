@@ -5,11 +5,16 @@
 
 #include "ktdeviceproperty.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -69,7 +74,11 @@ void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool edita
         holder->layout()->setContentsMargins(0, 0, 0, 0);
         lineLayout->addWidget(holder, 4);
         p->create_ui_ctrl(holder, key, true);
+        filling = true;
         p->to_ui_ctrl();
+        filling = false;
+        if (editable)
+            watchEdits(holder, key);
         auto* note = new QLabel;
         note->setObjectName(QStringLiteral("note_") + key);
         note->setWordWrap(true);
@@ -81,10 +90,31 @@ void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool edita
     }
 }
 
+// Only rows the user touched are written: an editor clamps a value it cannot show (or one
+// never read), and Apply must not send that to the cutter on its own.
+void SettingsPanel::watchEdits(QWidget* row, const QString& key)
+{
+    auto mark = [this, key] {
+        if (!filling)
+            edited.insert(key);
+    };
+    for (auto* box : row->findChildren<QSpinBox*>())
+        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, mark);
+    for (auto* box : row->findChildren<QDoubleSpinBox*>())
+        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, mark);
+    for (auto* box : row->findChildren<QComboBox*>())
+        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, mark);
+    for (auto* edit : row->findChildren<QLineEdit*>()) {
+        if (!qobject_cast<QAbstractSpinBox*>(edit->parent()))
+            connect(edit, &QLineEdit::textEdited, this, mark);
+    }
+}
+
 void SettingsPanel::build(DeviceLink* deviceLink)
 {
     link = deviceLink;
     notes.clear();
+    edited.clear();
     userRows.clear();
     systemRows.clear();
     while (QLayoutItem* item = contentLayout->takeAt(0)) {
@@ -143,8 +173,11 @@ bool SettingsPanel::readKeys(const QStringList& keys, QStringList* unanswered)
 
 void SettingsPanel::showValues()
 {
+    filling = true;
     for (const QString& key : userRows + systemRows)
         link->property(key)->to_ui_ctrl();
+    filling = false;
+    edited.clear();
 }
 
 void SettingsPanel::read()
@@ -176,6 +209,8 @@ void SettingsPanel::apply()
     QStringList askedKeys;
     QStringList changedLeaves;
     for (const QString& key : userRows) {
+        if (!edited.contains(key))
+            continue;
         const QString before = settings.shown(key);
         link->property(key)->from_ui_ctrl();
         const QString wanted = settings.shown(key);
@@ -193,19 +228,27 @@ void SettingsPanel::apply()
     setBusy(true);
     for (const QByteArray& frame : settings.writeFrames(changedLeaves))
         link->send(frame);
+    // The writes' own answers arrive before the read-back's.
+    const bool written = link->barrier(ReplyTimeoutMs);
+    const QStringList refusedOwners = written ? settings.refusedWrites(changedLeaves) : QStringList();
     QStringList unanswered;
-    const bool answered = readKeys(askedKeys, &unanswered);
+    const bool answered = written && readKeys(askedKeys, &unanswered);
     showValues();
     QStringList refused;
     for (const QString& key : askedKeys) {
         const QString held = settings.shown(key);
-        if (!answered || unanswered.contains(key)) {
+        const bool refusedWrite = refusedOwners.contains(key)
+                                  || std::any_of(refusedOwners.begin(), refusedOwners.end(),
+                                                 [&](const QString& owner) { return settings.leaves(key).contains(owner); });
+        if (!answered || unanswered.contains(key))
             setNote(key, tr("not confirmed: no answer from the cutter"));
-            refused << key;
-        } else if (held != asked.value(key)) {
-            setNote(key, tr("refused: the cutter keeps %1 (asked %2)").arg(held, asked.value(key)));
-            refused << key;
-        }
+        else if (refusedWrite)
+            setNote(key, tr("refused by the cutter, which keeps %1 (asked %2)").arg(held, asked.value(key)));
+        else if (held != asked.value(key))
+            setNote(key, tr("not applied: the cutter keeps %1 (asked %2)").arg(held, asked.value(key)));
+        else
+            continue;
+        refused << key;
     }
     setBusy(false);
     if (refused.isEmpty())

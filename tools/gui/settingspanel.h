@@ -2,6 +2,7 @@
 #define SETTINGSPANEL_H
 
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 
 class DeviceLink;
@@ -39,6 +40,7 @@ private:
     void showValues();
     void setNote(const QString& key, const QString& text);
     void setBusy(bool busy);
+    void watchEdits(QWidget* row, const QString& key);
 
     DeviceLink* link = nullptr;
     QWidget* content = nullptr;
@@ -48,6 +50,8 @@ private:
     QStringList userRows;
     QStringList systemRows;
     QHash<QString, QLabel*> notes;
+    QSet<QString> edited;       // rows the user changed since they were last filled
+    bool filling = false;
     bool connected = false;
     bool busy = false;
 };
