@@ -18,7 +18,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -63,11 +65,14 @@ class GuiTest : public QObject
 private slots:
     void initTestCase();
     void cutStartPauseResumeStop();
+    void qrCodeJob();
     void settingsReadAndApply_data();
     void settingsReadAndApply();
     void refusedFile_data();
     void refusedFile();
     void scriptedCutAndScreenshot();
+    void windowLanguage_data();
+    void windowLanguage();
 
 private:
     QTemporaryDir dir;
@@ -117,6 +122,33 @@ void GuiTest::cutStartPauseResumeStop()
     // The window is ready for the next job on the same link.
     QVERIFY(window.isConnected());
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("startCut"))->isEnabled());
+}
+
+// Each scanned code picks its job from the folder; the window follows copy by copy.
+void GuiTest::qrCodeJob()
+{
+    const QString jobs = dir.filePath(QStringLiteral("qr"));
+    QVERIFY(QDir().mkpath(jobs));
+    const QByteArray a1 = "IN;PU0,0;PD400,0;PG;\nPU0,0;PD0,400;PG;", b2 = "IN;PU0,0;PD400,400;PG;";
+    for (const auto& [name, text] : {std::pair{"A1", a1}, {"B2", b2}}) {
+        QFile file(jobs + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".plt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    const QString record = dir.filePath(QStringLiteral("qr-record.plt"));
+    SimProcess sim({"--qr", "B2,A1", "--out", record});
+    QVERIFY(sim.start());
+    MainWindow window(pluginPath());
+    window.show();
+    QVERIFY(window.loadPlugin());
+    QCOMPARE(window.connectTo(simAddress(sim)), int(ExitOk));
+    window.jobPanel()->setQrFolder(jobs);
+    window.jobPanel()->setCopies(2);
+    QSignalSpy finished(window.cutPanel(), &CutPanel::finished);
+    click(&window, "startCut");
+    QVERIFY(finished.wait(30000));
+    QVERIFY2(finished.first().at(0).toInt() == ExitOk, qPrintable(finished.first().at(1).toString()));
+    QCOMPARE(readFile(record), b2 + a1);
 }
 
 void GuiTest::settingsReadAndApply_data()
@@ -239,6 +271,32 @@ void GuiTest::scriptedCutAndScreenshot()
             colours.insert(image.pixel(x, y));
     }
     QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+}
+
+void GuiTest::windowLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("settingsTab");
+    QTest::newRow("ja_JP") << "ja_JP" << "開始" << "設定";
+    QTest::newRow("zh_CN") << "zh_CN" << "开始" << "设置";
+}
+
+// The window's own texts come from its compiled translations beside the program.
+void GuiTest::windowLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, start);
+    QFETCH(QString, settingsTab);
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral("ktrv8-gui_") + locale, ktBinary(QStringLiteral("translations"))));
+    QCoreApplication::installTranslator(&translator);
+    MainWindow window(pluginPath());
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("startCut"))->text(), start);
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("sideTabs"));
+    QVERIFY(tabs);
+    QCOMPARE(tabs->tabText(1), settingsTab);
 }
 
 QTEST_MAIN(GuiTest)

@@ -1,448 +1,454 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="ja_JP">
+<TS version="2.1" language="ja_JP" sourcelanguage="en_US">
 <context>
     <name>ConnectionBar</name>
     <message>
-        <location filename="../connectionbar.cpp" line="15"/>
         <source>Cutter:</source>
-        <translation type="unfinished"></translation>
+        <translation>カッター:</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="21"/>
         <source>USB node or network address</source>
-        <translation type="unfinished"></translation>
+        <translation>USB ノードまたはネットワークアドレス</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="22"/>
         <source>A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)</source>
-        <translation type="unfinished"></translation>
+        <translation>USB デバイスノード (/dev/ttyACM0) またはネットワークアドレス (192.168.1.20 または HOST:PORT、既定のポートは 9100)</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="24"/>
         <source>Find</source>
-        <translation type="unfinished"></translation>
+        <translation>検索</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="26"/>
         <source>List the USB nodes a cutter may be on</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターが接続されている可能性のある USB ノードを一覧表示</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="28"/>
-        <location filename="../connectionbar.cpp" line="83"/>
         <source>Connect</source>
-        <translation type="unfinished"></translation>
+        <translation>接続</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="55"/>
         <source>Choose a USB node or type the cutter&apos;s network address</source>
-        <translation type="unfinished"></translation>
+        <translation>USB ノードを選ぶか、カッターのネットワークアドレスを入力してください</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="72"/>
         <source>The port must be a number from 1 to 65535</source>
-        <translation type="unfinished"></translation>
+        <translation>ポートは 1 から 65535 の数値です</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="83"/>
         <source>Disconnect</source>
-        <translation type="unfinished"></translation>
+        <translation>切断</translation>
+    </message>
+</context>
+<context>
+    <name>CutOptionsPanel</name>
+    <message>
+        <source>Size factor; a width or height below takes its place</source>
+        <translation>拡大率。下の幅または高さを指定するとそちらが優先</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>倍率</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>as drawn</source>
+        <translation>図面どおり</translation>
+    </message>
+    <message>
+        <source>Width × height</source>
+        <translation>幅 × 高さ</translation>
+    </message>
+    <message>
+        <source>%1°</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>回転</translation>
+    </message>
+    <message>
+        <source>Mirror (cut from the back)</source>
+        <translation>左右反転 (裏からカット)</translation>
+    </message>
+    <message>
+        <source>Origin x, y</source>
+        <translation>原点 x, y</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>なし</translation>
+    </message>
+    <message>
+        <source>A rectangle around the design at this margin, cut last</source>
+        <translation>デザインの周りにこの余白で四角形を最後にカット</translation>
+    </message>
+    <message>
+        <source>Weed box</source>
+        <translation>カス取り枠</translation>
+    </message>
+    <message>
+        <source>Closed shapes are cut on past their start by this much</source>
+        <translation>閉じた形状を始点からこの長さだけ余分にカット</translation>
+    </message>
+    <message>
+        <source>Overcut</source>
+        <translation>オーバーカット</translation>
+    </message>
+    <message>
+        <source>Drag knife: how far the blade tip trails its axis</source>
+        <translation>ドラッグナイフ: 刃先が軸から遅れる距離</translation>
+    </message>
+    <message>
+        <source>Tool offset</source>
+        <translation>刃先オフセット</translation>
+    </message>
+    <message>
+        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <translation>図面の順序を保つ (内側優先・最近傍順なし)</translation>
     </message>
 </context>
 <context>
     <name>CutPanel</name>
     <message>
-        <location filename="../cutpanel.cpp" line="21"/>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>開始</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="23"/>
-        <location filename="../cutpanel.cpp" line="76"/>
         <source>Pause</source>
-        <translation type="unfinished"></translation>
+        <translation>一時停止</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="25"/>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>停止</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="27"/>
         <source>Asks the cutter to stop and waits for its confirmation</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターに停止を要求し、確認を待ちます</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="37"/>
         <source>No cut yet</source>
-        <translation type="unfinished"></translation>
+        <translation>まだカットしていません</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="76"/>
         <source>Resume</source>
-        <translation type="unfinished"></translation>
+        <translation>再開</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="131"/>
         <source>Waiting for the cutter to scan a code (jobs in %1)</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターのコード読み取りを待っています (ジョブ: %1)</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="134"/>
         <source>Scanned %1: cutting %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 を読み取りました: %2 をカット中</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="138"/>
         <source>Page %1 of copy %2 has taken %3x its estimate; still waiting</source>
-        <translation type="unfinished"></translation>
+        <translation>%2 部目の %1 ページが見積もりの %3 倍かかっています。待機中</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="139"/>
         <source>Copy %1 has taken %2x its estimate; still waiting</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 部目が見積もりの %2 倍かかっています。待機中</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="143"/>
         <source>Stopping: waiting for the cutter to confirm</source>
-        <translation type="unfinished"></translation>
+        <translation>停止中: カッターの確認を待っています</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="151"/>
         <source>Preparing the job</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブを準備中</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="159"/>
         <source>Cutting %1 page(s), %2 copy(ies); estimate %3</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ページ、%2 部をカット中。見積もり %3</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="165"/>
         <source>Copy %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%2 部中 %1 部目</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="167"/>
         <source>, waiting for the next scanned code</source>
-        <translation type="unfinished"></translation>
+        <translation>、次のコードの読み取り待ち</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="169"/>
         <source>, repeated by the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>、カッターが繰り返し中</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="171"/>
         <source>, page %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>、%2 ページ中 %1 ページ目</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="173"/>
         <source> (paused)</source>
-        <translation type="unfinished"></translation>
+        <translation> (一時停止中)</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="177"/>
         <source>estimate %1</source>
-        <translation type="unfinished"></translation>
+        <translation>見積もり %1</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="179"/>
         <source>about %1 left</source>
-        <translation type="unfinished"></translation>
+        <translation>残り約 %1</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="188"/>
         <source>Paused on the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターで一時停止しました</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="188"/>
         <source>Resumed</source>
-        <translation type="unfinished"></translation>
+        <translation>再開しました</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="199"/>
         <source>Finished</source>
-        <translation type="unfinished"></translation>
+        <translation>完了</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="199"/>
         <source>Ended</source>
-        <translation type="unfinished"></translation>
+        <translation>終了</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="204"/>
-        <source>Done: %1</source>
-        <translation type="unfinished"></translation>
+        <source>Not completed (exit code %1): %2</source>
+        <translation>未完了 (終了コード %1): %2</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="204"/>
-        <source>Not completed (code %1): %2</source>
-        <translation type="unfinished"></translation>
+        <source>took %1</source>
+        <translation>所要時間 %1</translation>
     </message>
 </context>
 <context>
     <name>JobPanel</name>
     <message>
-        <location filename="../jobpanel.cpp" line="24"/>
         <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブがありません: プロッターファイルか図面を開くか、ウィンドウにドロップしてください</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="27"/>
         <source>Open…</source>
-        <translation type="unfinished"></translation>
+        <translation>開く…</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="43"/>
         <source>Copies</source>
-        <translation type="unfinished"></translation>
+        <translation>部数</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="44"/>
         <source>QR-code job: the cutter scans a code, the job is FOLDER/CODE.plt</source>
-        <translation type="unfinished"></translation>
+        <translation>QR コードジョブ: カッターがコードを読み取り、ジョブはフォルダ/コード.plt</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="50"/>
-        <location filename="../jobpanel.cpp" line="83"/>
         <source>Folder of jobs by code</source>
-        <translation type="unfinished"></translation>
+        <translation>コード別ジョブのフォルダ</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="51"/>
         <source>Choose…</source>
-        <translation type="unfinished"></translation>
+        <translation>選択…</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="54"/>
         <source>Jobs folder</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブフォルダ</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="73"/>
+        <source>Cutter options (drawings)</source>
+        <translation>カッターオプション (図面)</translation>
+    </message>
+    <message>
         <source>Open a job</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブを開く</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="74"/>
         <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブ (*.plt *.hpgl *.svg);;すべてのファイル (*)</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="101"/>
         <source>cannot read %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 を読めません: %2</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="107"/>
+        <source>Opened %1: %2 page(s)%3</source>
+        <translation>%1 を開きました: %2 ページ%3</translation>
+    </message>
+    <message>
+        <source>, converted from a drawing</source>
+        <translation>、図面から変換</translation>
+    </message>
+    <message>
+        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
+        <translation>%1 バイト目は %2 です。ジョブはプレーンテキスト (ASCII または UTF-8) です</translation>
+    </message>
+    <message>
         <source>%1 holds no page to cut</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 にはカットするページがありません</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="112"/>
-        <source>Opened %1: %2 page(s)</source>
-        <translation type="unfinished"></translation>
+        <source>cannot write the converted job: %1</source>
+        <translation>変換したジョブを書き込めません: %1</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="123"/>
-        <location filename="../jobpanel.cpp" line="125"/>
         <source>Refused: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>拒否: %1</translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation>%1 を拒否: %2</translation>
+    </message>
+    <message>
+        <source>No preview: %1</source>
+        <translation>プレビューなし: %1</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../mainwindow.cpp" line="33"/>
         <source>KT-RV8 cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>KT-RV8 カッター</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="47"/>
         <source>Connection</source>
-        <translation type="unfinished"></translation>
+        <translation>接続</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="60"/>
         <source>Job</source>
-        <translation type="unfinished"></translation>
+        <translation>ジョブ</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="61"/>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="76"/>
         <source>Log</source>
-        <translation type="unfinished"></translation>
+        <translation>ログ</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="134"/>
         <source>Scanned QR code: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>QR コードを読み取りました: %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="157"/>
         <source>Connecting to %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 に接続中</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="191"/>
         <source>Disconnected from %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 から切断しました</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="199"/>
         <source>Driver: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>ドライバー: %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="211"/>
-        <source>Driver: task record updated</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../mainwindow.cpp" line="211"/>
         <source>Driver: task %1</source>
-        <translation type="unfinished"></translation>
+        <translation>ドライバー: タスク %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="222"/>
         <source>No driver</source>
-        <translation type="unfinished"></translation>
+        <translation>ドライバーなし</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="226"/>
         <source>Connecting to %1…</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 に接続中…</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="230"/>
         <source>Not connected</source>
-        <translation type="unfinished"></translation>
+        <translation>未接続</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>disconnected</source>
-        <translation type="unfinished"></translation>
+        <translation>切断</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>idle</source>
-        <translation type="unfinished"></translation>
+        <translation>待機</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>ready</source>
-        <translation type="unfinished"></translation>
+        <translation>準備完了</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>paused</source>
-        <translation type="unfinished"></translation>
+        <translation>一時停止</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>warning</source>
-        <translation type="unfinished"></translation>
+        <translation>警告</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>error</source>
-        <translation type="unfinished"></translation>
+        <translation>エラー</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="237"/>
         <source>Connected to %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 に接続済み (%2)</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="248"/>
         <source>cannot save the screenshot to %1</source>
-        <translation type="unfinished"></translation>
+        <translation>スクリーンショットを %1 に保存できません</translation>
     </message>
 </context>
 <context>
     <name>SettingsPanel</name>
     <message>
-        <location filename="../settingspanel.cpp" line="32"/>
         <source>Read</source>
-        <translation type="unfinished"></translation>
+        <translation>読み込み</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="34"/>
         <source>Read every setting from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターからすべての設定を読み込みます</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="35"/>
         <source>Apply</source>
-        <translation type="unfinished"></translation>
+        <translation>適用</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="37"/>
         <source>Write the changed settings, then read them back from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>変更した設定を書き込み、カッターから読み戻します</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="96"/>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="97"/>
         <source>Device</source>
-        <translation type="unfinished"></translation>
+        <translation>デバイス</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="159"/>
         <source>no answer from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターから応答がありません</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="162"/>
         <source>Settings: the cutter did not answer</source>
-        <translation type="unfinished"></translation>
+        <translation>設定: カッターが応答しませんでした</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="164"/>
         <source>Settings read; no value for %1</source>
-        <translation type="unfinished"></translation>
+        <translation>設定を読み込みました。%1 の値がありません</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="166"/>
         <source>Settings read from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターから設定を読み込みました</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="190"/>
         <source>Settings: nothing changed to apply</source>
-        <translation type="unfinished"></translation>
+        <translation>設定: 適用する変更はありません</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="203"/>
         <source>not confirmed: no answer from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>未確認: カッターから応答がありません</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="206"/>
-        <source>refused: the cutter keeps %1 (asked %2)</source>
-        <translation type="unfinished"></translation>
+        <source>refused by the cutter, which keeps %1 (asked %2)</source>
+        <translation>カッターが拒否、%1 のまま (要求 %2)</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="212"/>
+        <source>not applied: the cutter keeps %1 (asked %2)</source>
+        <translation>未適用: カッターは %1 のまま (要求 %2)</translation>
+    </message>
+    <message>
         <source>Settings applied: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>設定を適用しました: %1</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="214"/>
         <source>Settings not taken by the cutter: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>カッターが受け付けなかった設定: %1</translation>
     </message>
 </context>
 </TS>

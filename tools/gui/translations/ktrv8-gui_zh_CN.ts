@@ -1,448 +1,454 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="zh_CN">
+<TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
     <name>ConnectionBar</name>
     <message>
-        <location filename="../connectionbar.cpp" line="15"/>
         <source>Cutter:</source>
-        <translation type="unfinished"></translation>
+        <translation>刻字机:</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="21"/>
         <source>USB node or network address</source>
-        <translation type="unfinished"></translation>
+        <translation>USB 节点或网络地址</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="22"/>
         <source>A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)</source>
-        <translation type="unfinished"></translation>
+        <translation>USB 设备节点 (/dev/ttyACM0) 或网络地址 (192.168.1.20 或 HOST:PORT，默认端口 9100)</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="24"/>
         <source>Find</source>
-        <translation type="unfinished"></translation>
+        <translation>查找</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="26"/>
         <source>List the USB nodes a cutter may be on</source>
-        <translation type="unfinished"></translation>
+        <translation>列出刻字机可能所在的 USB 节点</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="28"/>
-        <location filename="../connectionbar.cpp" line="83"/>
         <source>Connect</source>
-        <translation type="unfinished"></translation>
+        <translation>连接</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="55"/>
         <source>Choose a USB node or type the cutter&apos;s network address</source>
-        <translation type="unfinished"></translation>
+        <translation>请选择 USB 节点或输入刻字机的网络地址</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="72"/>
         <source>The port must be a number from 1 to 65535</source>
-        <translation type="unfinished"></translation>
+        <translation>端口必须是 1 到 65535 之间的数字</translation>
     </message>
     <message>
-        <location filename="../connectionbar.cpp" line="83"/>
         <source>Disconnect</source>
-        <translation type="unfinished"></translation>
+        <translation>断开</translation>
+    </message>
+</context>
+<context>
+    <name>CutOptionsPanel</name>
+    <message>
+        <source>Size factor; a width or height below takes its place</source>
+        <translation>缩放系数; 若指定下方的宽度或高度则以其为准</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>as drawn</source>
+        <translation>按原图</translation>
+    </message>
+    <message>
+        <source>Width × height</source>
+        <translation>宽 × 高</translation>
+    </message>
+    <message>
+        <source>%1°</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Mirror (cut from the back)</source>
+        <translation>镜像 (从背面切割)</translation>
+    </message>
+    <message>
+        <source>Origin x, y</source>
+        <translation>原点 x, y</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>A rectangle around the design at this margin, cut last</source>
+        <translation>在设计周围按此边距切割一个矩形, 最后切割</translation>
+    </message>
+    <message>
+        <source>Weed box</source>
+        <translation>除废框</translation>
+    </message>
+    <message>
+        <source>Closed shapes are cut on past their start by this much</source>
+        <translation>闭合图形越过起点多切割此长度</translation>
+    </message>
+    <message>
+        <source>Overcut</source>
+        <translation>过切</translation>
+    </message>
+    <message>
+        <source>Drag knife: how far the blade tip trails its axis</source>
+        <translation>拖刀: 刀尖落后于刀轴的距离</translation>
+    </message>
+    <message>
+        <source>Tool offset</source>
+        <translation>刀具偏移</translation>
+    </message>
+    <message>
+        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <translation>保持图形顺序 (不按先内后外、就近排序)</translation>
     </message>
 </context>
 <context>
     <name>CutPanel</name>
     <message>
-        <location filename="../cutpanel.cpp" line="21"/>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>开始</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="23"/>
-        <location filename="../cutpanel.cpp" line="76"/>
         <source>Pause</source>
-        <translation type="unfinished"></translation>
+        <translation>暂停</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="25"/>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>停止</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="27"/>
         <source>Asks the cutter to stop and waits for its confirmation</source>
-        <translation type="unfinished"></translation>
+        <translation>请求刻字机停止并等待其确认</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="37"/>
         <source>No cut yet</source>
-        <translation type="unfinished"></translation>
+        <translation>尚未切割</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="76"/>
         <source>Resume</source>
-        <translation type="unfinished"></translation>
+        <translation>继续</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="131"/>
         <source>Waiting for the cutter to scan a code (jobs in %1)</source>
-        <translation type="unfinished"></translation>
+        <translation>等待刻字机扫描二维码 (任务目录: %1)</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="134"/>
         <source>Scanned %1: cutting %2</source>
-        <translation type="unfinished"></translation>
+        <translation>已扫描 %1: 正在切割 %2</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="138"/>
         <source>Page %1 of copy %2 has taken %3x its estimate; still waiting</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %2 份的第 %1 页已用时为估计的 %3 倍; 仍在等待</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="139"/>
         <source>Copy %1 has taken %2x its estimate; still waiting</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %1 份已用时为估计的 %2 倍; 仍在等待</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="143"/>
         <source>Stopping: waiting for the cutter to confirm</source>
-        <translation type="unfinished"></translation>
+        <translation>正在停止: 等待刻字机确认</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="151"/>
         <source>Preparing the job</source>
-        <translation type="unfinished"></translation>
+        <translation>正在准备任务</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="159"/>
         <source>Cutting %1 page(s), %2 copy(ies); estimate %3</source>
-        <translation type="unfinished"></translation>
+        <translation>正在切割 %1 页, %2 份; 估计 %3</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="165"/>
         <source>Copy %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %1 份 / 共 %2 份</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="167"/>
         <source>, waiting for the next scanned code</source>
-        <translation type="unfinished"></translation>
+        <translation>, 等待扫描下一个二维码</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="169"/>
         <source>, repeated by the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>, 由刻字机重复</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="171"/>
         <source>, page %1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>, 第 %1 页 / 共 %2 页</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="173"/>
         <source> (paused)</source>
-        <translation type="unfinished"></translation>
+        <translation> (已暂停)</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="177"/>
         <source>estimate %1</source>
-        <translation type="unfinished"></translation>
+        <translation>估计 %1</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="179"/>
         <source>about %1 left</source>
-        <translation type="unfinished"></translation>
+        <translation>约剩 %1</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="188"/>
         <source>Paused on the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>刻字机已暂停</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="188"/>
         <source>Resumed</source>
-        <translation type="unfinished"></translation>
+        <translation>已继续</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="199"/>
         <source>Finished</source>
-        <translation type="unfinished"></translation>
+        <translation>完成</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="199"/>
         <source>Ended</source>
-        <translation type="unfinished"></translation>
+        <translation>已结束</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="204"/>
-        <source>Done: %1</source>
-        <translation type="unfinished"></translation>
+        <source>Not completed (exit code %1): %2</source>
+        <translation>未完成 (退出代码 %1): %2</translation>
     </message>
     <message>
-        <location filename="../cutpanel.cpp" line="204"/>
-        <source>Not completed (code %1): %2</source>
-        <translation type="unfinished"></translation>
+        <source>took %1</source>
+        <translation>用时 %1</translation>
     </message>
 </context>
 <context>
     <name>JobPanel</name>
     <message>
-        <location filename="../jobpanel.cpp" line="24"/>
         <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
-        <translation type="unfinished"></translation>
+        <translation>未打开任务: 请打开绘图仪文件或图形, 或拖放到窗口中</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="27"/>
         <source>Open…</source>
-        <translation type="unfinished"></translation>
+        <translation>打开…</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="43"/>
         <source>Copies</source>
-        <translation type="unfinished"></translation>
+        <translation>份数</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="44"/>
         <source>QR-code job: the cutter scans a code, the job is FOLDER/CODE.plt</source>
-        <translation type="unfinished"></translation>
+        <translation>二维码任务: 刻字机扫描二维码, 任务为 目录/二维码.plt</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="50"/>
-        <location filename="../jobpanel.cpp" line="83"/>
         <source>Folder of jobs by code</source>
-        <translation type="unfinished"></translation>
+        <translation>按二维码存放任务的目录</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="51"/>
         <source>Choose…</source>
-        <translation type="unfinished"></translation>
+        <translation>选择…</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="54"/>
         <source>Jobs folder</source>
-        <translation type="unfinished"></translation>
+        <translation>任务目录</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="73"/>
+        <source>Cutter options (drawings)</source>
+        <translation>切割选项 (图形)</translation>
+    </message>
+    <message>
         <source>Open a job</source>
-        <translation type="unfinished"></translation>
+        <translation>打开任务</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="74"/>
         <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>任务 (*.plt *.hpgl *.svg);;所有文件 (*)</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="101"/>
         <source>cannot read %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法读取 %1: %2</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="107"/>
+        <source>Opened %1: %2 page(s)%3</source>
+        <translation>已打开 %1: %2 页%3</translation>
+    </message>
+    <message>
+        <source>, converted from a drawing</source>
+        <translation>, 由图形转换</translation>
+    </message>
+    <message>
+        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
+        <translation>第 %1 字节是 %2; 任务必须是纯文本 (ASCII 或 UTF-8)</translation>
+    </message>
+    <message>
         <source>%1 holds no page to cut</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 中没有可切割的页面</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="112"/>
-        <source>Opened %1: %2 page(s)</source>
-        <translation type="unfinished"></translation>
+        <source>cannot write the converted job: %1</source>
+        <translation>无法写入转换后的任务: %1</translation>
     </message>
     <message>
-        <location filename="../jobpanel.cpp" line="123"/>
-        <location filename="../jobpanel.cpp" line="125"/>
         <source>Refused: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>已拒绝: %1</translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation>已拒绝 %1: %2</translation>
+    </message>
+    <message>
+        <source>No preview: %1</source>
+        <translation>无预览: %1</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../mainwindow.cpp" line="33"/>
         <source>KT-RV8 cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>KT-RV8 刻字机</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="47"/>
         <source>Connection</source>
-        <translation type="unfinished"></translation>
+        <translation>连接</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="60"/>
         <source>Job</source>
-        <translation type="unfinished"></translation>
+        <translation>任务</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="61"/>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>设置</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="76"/>
         <source>Log</source>
-        <translation type="unfinished"></translation>
+        <translation>日志</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="134"/>
         <source>Scanned QR code: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>已扫描二维码: %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="157"/>
         <source>Connecting to %1</source>
-        <translation type="unfinished"></translation>
+        <translation>正在连接 %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="191"/>
         <source>Disconnected from %1</source>
-        <translation type="unfinished"></translation>
+        <translation>已与 %1 断开</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="199"/>
         <source>Driver: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>驱动: %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="211"/>
-        <source>Driver: task record updated</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../mainwindow.cpp" line="211"/>
         <source>Driver: task %1</source>
-        <translation type="unfinished"></translation>
+        <translation>驱动: 任务 %1</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="222"/>
         <source>No driver</source>
-        <translation type="unfinished"></translation>
+        <translation>无驱动</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="226"/>
         <source>Connecting to %1…</source>
-        <translation type="unfinished"></translation>
+        <translation>正在连接 %1…</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="230"/>
         <source>Not connected</source>
-        <translation type="unfinished"></translation>
+        <translation>未连接</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>disconnected</source>
-        <translation type="unfinished"></translation>
+        <translation>已断开</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>idle</source>
-        <translation type="unfinished"></translation>
+        <translation>空闲</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>ready</source>
-        <translation type="unfinished"></translation>
+        <translation>就绪</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>paused</source>
-        <translation type="unfinished"></translation>
+        <translation>已暂停</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>warning</source>
-        <translation type="unfinished"></translation>
+        <translation>警告</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="235"/>
         <source>error</source>
-        <translation type="unfinished"></translation>
+        <translation>错误</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="237"/>
         <source>Connected to %1 (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>已连接 %1 (%2)</translation>
     </message>
     <message>
-        <location filename="../mainwindow.cpp" line="248"/>
         <source>cannot save the screenshot to %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法将截图保存到 %1</translation>
     </message>
 </context>
 <context>
     <name>SettingsPanel</name>
     <message>
-        <location filename="../settingspanel.cpp" line="32"/>
         <source>Read</source>
-        <translation type="unfinished"></translation>
+        <translation>读取</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="34"/>
         <source>Read every setting from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>从刻字机读取所有设置</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="35"/>
         <source>Apply</source>
-        <translation type="unfinished"></translation>
+        <translation>应用</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="37"/>
         <source>Write the changed settings, then read them back from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>写入已更改的设置, 然后从刻字机读回</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="96"/>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>设置</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="97"/>
         <source>Device</source>
-        <translation type="unfinished"></translation>
+        <translation>设备</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="159"/>
         <source>no answer from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>刻字机无应答</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="162"/>
         <source>Settings: the cutter did not answer</source>
-        <translation type="unfinished"></translation>
+        <translation>设置: 刻字机未应答</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="164"/>
         <source>Settings read; no value for %1</source>
-        <translation type="unfinished"></translation>
+        <translation>已读取设置; %1 无值</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="166"/>
         <source>Settings read from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>已从刻字机读取设置</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="190"/>
         <source>Settings: nothing changed to apply</source>
-        <translation type="unfinished"></translation>
+        <translation>设置: 没有需要应用的更改</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="203"/>
         <source>not confirmed: no answer from the cutter</source>
-        <translation type="unfinished"></translation>
+        <translation>未确认: 刻字机无应答</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="206"/>
-        <source>refused: the cutter keeps %1 (asked %2)</source>
-        <translation type="unfinished"></translation>
+        <source>refused by the cutter, which keeps %1 (asked %2)</source>
+        <translation>刻字机拒绝, 保持 %1 (请求 %2)</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="212"/>
+        <source>not applied: the cutter keeps %1 (asked %2)</source>
+        <translation>未生效: 刻字机保持 %1 (请求 %2)</translation>
+    </message>
+    <message>
         <source>Settings applied: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>已应用设置: %1</translation>
     </message>
     <message>
-        <location filename="../settingspanel.cpp" line="214"/>
         <source>Settings not taken by the cutter: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>刻字机未接受的设置: %1</translation>
     </message>
 </context>
 </TS>
