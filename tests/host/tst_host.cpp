@@ -1,8 +1,11 @@
 // ktrv8, the command-line host, as real processes against the simulator over loopback TCP
 // and a pseudo-terminal.
+#include "jobestimate.h"
 #include "simprocess.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -11,6 +14,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +63,77 @@ QStringList addressOf(const SimProcess& sim, bool usb)
     return usb ? QStringList{"--usb", sim.ptyPath} : QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.port)};
 }
 
+// ktrv8 with a terminal as its stdin and stdout, as a user at a console runs it.
+struct TerminalHost
+{
+    int master = -1;
+    pid_t pid = -1;
+    QByteArray out;
+
+    ~TerminalHost()
+    {
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0)
+            ::close(master);
+    }
+    bool start(const QStringList& arguments)
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        const QByteArray terminal = ::ptsname(master);
+        QList<QByteArray> args{QFile::encodeName(ktBinary(QStringLiteral("ktrv8")))};
+        for (const QString& a : arguments)
+            args << a.toLocal8Bit();
+        std::vector<char*> argv;
+        for (QByteArray& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            const int slave = ::open(terminal.constData(), O_RDWR);
+            ::dup2(slave, 0);
+            ::dup2(slave, 1);
+            ::dup2(slave, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        return pid > 0;
+    }
+    bool waitFor(const QByteArray& text, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!out.contains(text) && !deadline.hasExpired()) {
+            pollfd fd{master, POLLIN, 0};
+            if (::poll(&fd, 1, int(qMax<qint64>(1, deadline.remainingTime()))) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            out.append(buffer, int(n));
+        }
+        return out.contains(text);
+    }
+    void type(char key) { QCOMPARE(::write(master, &key, 1), ssize_t(1)); }
+    int exitCode(int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (deadline.hasExpired())
+                return -1;
+            waitFor("\x01never", 50);
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
 } // namespace
 
 class HostTest : public QObject
@@ -64,14 +141,19 @@ class HostTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void pageGeometry_data();
+    void pageGeometry();
     void demoCutsTheSampleExactly();
     void cut_data();
     void cut();
     void qrCodeJob_data();
     void qrCodeJob();
     void ctrlCStopsAndWaitsForTheCutter();
+    void spaceKeyPausesAndResumes();
     void setGetRoundTrip_data();
     void setGetRoundTrip();
+    void cutterFaultsAreErrors_data();
+    void cutterFaultsAreErrors();
     void outOfRangeIsRejected_data();
     void outOfRangeIsRejected();
     void connectionErrorsSayWhatToDo();
@@ -90,6 +172,31 @@ void HostTest::initTestCase()
     QVERIFY(!sampleJob().isEmpty());
     sample = QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/sample.plt");
     QVERIFY(dir.isValid());
+}
+
+void HostTest::pageGeometry_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<double>("downMm");
+    QTest::addColumn<double>("upMm");
+    QTest::newRow("IN;PU0,0;PD400,0;PG;") << "IN;PU0,0;PD400,0;PG;" << 10.0 << 0.0;
+    QTest::newRow("PU400,0;PD400,300;") << "PU400,0;PD400,300;" << 7.5 << 10.0;
+    QTest::newRow("PD polyline in pairs") << "PD0,0,400,0,400,300;" << 17.5 << 0.0;
+    QTest::newRow("PR relative moves") << "PR;PU40,0;PD0,40,-40,0;" << 2.0 << 1.0;
+    QTest::newRow("IN returns home, pen up") << "PD400,0;IN;PD0,400;" << 20.0 << 0.0;
+    QTest::newRow("label text is not a move") << "PU0,0;DT*;LBPD4000,0*;PD40,0;" << 1.0 << 0.0;
+    QTest::newRow("lower case, spaces") << "pu 0 0;pd 400 0;" << 10.0 << 0.0;
+}
+
+void HostTest::pageGeometry()
+{
+    QFETCH(QString, page);
+    QFETCH(double, downMm);
+    QFETCH(double, upMm);
+    const PageGeometry g = measurePage(page);
+    QCOMPARE(g.penDownMm, downMm);
+    QCOMPARE(g.penUpMm, upMm);
+    QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
 }
 
 void HostTest::demoCutsTheSampleExactly()
@@ -128,22 +235,46 @@ void HostTest::cut_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("copiesRecorded");   // -1: the record is not checked
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("job");        // empty: the sample job
 
     for (bool usb : {false, true}) {
         const char* via = usb ? "pty" : "tcp";
         //                                             usb   simulator                              host                            exit copies message
-        QTest::addRow("%s: 3 pages x 3 copies", via) << usb << QStringList() << QStringList{"--copies", "3"} << 0 << 3 << "done: 3 copies";
+        QTest::addRow("%s: 3 pages x 3 copies", via) << usb << QStringList() << QStringList{"--copies", "3"} << 0 << 3 << "done: 3 copies" << QByteArray();
         QTest::addRow("%s: junk, one byte at a time", via) << usb << QStringList{"--junk", "--byte-at-a-time"}
-                                                            << QStringList{"--copies", "2"} << 0 << 2 << "done: 2 copies";
+                                                            << QStringList{"--copies", "2"} << 0 << 2 << "done: 2 copies" << QByteArray();
         QTest::addRow("%s: connection dropped", via) << usb << QStringList{"--drop-after", "6"} << QStringList{"--copies", "2"}
-                                                      << 6 << -1 << "connection was lost";
+                                                      << 6 << -1 << "connection was lost" << QByteArray();
         QTest::addRow("%s: silent cutter", via) << usb << QStringList{"--withhold"} << QStringList{"--timeout", "2"}
-                                                 << 5 << -1 << "did not answer within 2 s; nothing was cut";
+                                                 << 5 << -1 << "did not answer within 2 s; nothing was cut" << QByteArray();
         QTest::addRow("%s: slow page, --timeout 1", via) << usb << QStringList{"--cut-ms", "4000"} << QStringList{"--timeout", "1"}
-                                                          << 5 << -1 << "no progress for 1 s (--timeout)";
+                                                          << 5 << -1 << "no progress for 1 s (--timeout)" << QByteArray();
         QTest::addRow("%s: cutter stops itself", via) << usb << QStringList{"--stop-after-pages", "2"} << QStringList()
-                                                       << 7 << -1 << "2 of 3 page(s) of copy 1";
+                                                       << 7 << -1 << "2 of 3 page(s) of copy 1" << QByteArray();
+        QTest::addRow("%s: link lost before the start", via) << usb << QStringList{"--drop-after", "1"} << QStringList{"--copies", "2"}
+                                                              << 6 << -1 << "lost before the job started; nothing was cut" << QByteArray();
     }
+    const QByteArray line = "IN;PU0,0;PD400,0;PG;";
+    // Equal pages follow one another: each confirmation is progress for --timeout.
+    QTest::newRow("tcp: identical pages") << false << QStringList{"--cut-ms", "800"} << QStringList{"--timeout", "2"}
+                                          << 0 << 1 << "done: 1 copy of 3 page(s)" << line + line + line;
+    // A page far longer than its estimate is waited for and said once.
+    QTest::newRow("tcp: long page") << false << QStringList{"--cut-ms", "3500"} << QStringList()
+                                    << 0 << 1 << "page 1 has taken" << line;
+    // Job files that are not plain text: refused before anything is sent.
+    const QList<std::pair<const char*, QByteArray>> refused = {
+        {"NUL", QByteArray("IN;PU0,0;\0PD40,0;PG;", 20)},
+        {"STX", "IN;PU0,0;\x02PD40,0;PG;"},
+        {"ETX ending a label", "IN;PU0,0;LBHello\x03;PG;"},
+        {"UTF-16", QByteArray("\xff\xfeI\0N\0;\0", 8)},
+        {"executable", QByteArray("\x7f" "ELF\x02\x01\x01", 7)},
+        {"bad UTF-8", "IN;LB\xc3(;PG;"},
+    };
+    const QStringList reasons = {"byte 9 is a NUL byte", "byte 9 is an STX byte", "byte 16 is an ETX byte",
+                                 "byte 0 is UTF-16 text", "byte 0 is an executable", "byte 5 is a byte (0xc3) that is not UTF-8"};
+    for (int i = 0; i < refused.size(); ++i)
+        QTest::addRow("tcp: job with %s", refused.at(i).first) << false << QStringList() << QStringList() << 2 << 0
+                                                                << reasons.at(i) << refused.at(i).second;
 }
 
 void HostTest::cut()
@@ -154,19 +285,35 @@ void HostTest::cut()
     QFETCH(int, exitCode);
     QFETCH(int, copiesRecorded);
     QFETCH(QString, message);
-    const QString record = dir.filePath(QStringLiteral("cut-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')).remove(QLatin1Char(':')).remove(QLatin1Char(',')));
+    QFETCH(QByteArray, job);
+    const QString name = QStringLiteral("cut-%1").arg(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")), QStringLiteral("_"));
+    const QString record = dir.filePath(name + QStringLiteral(".plt"));
+    QString jobFile = sample;
+    if (!job.isEmpty()) {
+        jobFile = dir.filePath(name + QStringLiteral("-job.plt"));
+        QFile file(jobFile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(job) == job.size());
+    }
     SimProcess sim(simArgs + QStringList{"--out", record} + (usb ? QStringList{"--pty"} : QStringList()));
     QVERIFY(sim.start());
-    const Run run = runHost(QStringList{"cut", sample} + addressOf(sim, usb) + hostArgs);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runHost(QStringList{"cut", jobFile} + addressOf(sim, usb) + hostArgs);
+    // A lost link or a refused file is said at once, not after a reply timeout.
+    if (exitCode == 6 || exitCode == 2)
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(run.code == exitCode, run.err.constData());
     QVERIFY2((run.code == 0 ? run.out : run.err).contains(message.toUtf8()), (run.out + run.err).constData());
+    if (run.code == 0)
+        QVERIFY(run.out.contains("done: "));
     // One message for a failed job, and it says how far the job came.
     if (exitCode != 0) {
         QCOMPARE(run.err.count("ktrv8: "), 1);
-        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut"), run.err.constData());
+        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut") || run.err.contains("not sent"), run.err.constData());
     }
     if (copiesRecorded >= 0)
-        QCOMPARE(readFile(record), sampleJob().repeated(copiesRecorded));
+        QCOMPARE(readFile(record), (job.isEmpty() ? sampleJob() : job).repeated(copiesRecorded));
+    QCOMPARE(run.out.count("has taken"), run.out.contains("has taken") ? 1 : 0);
 }
 
 void HostTest::qrCodeJob_data()
@@ -234,6 +381,26 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
 }
 
+void HostTest::spaceKeyPausesAndResumes()
+{
+    const QString record = dir.filePath(QStringLiteral("paused.plt"));
+    SimProcess sim({"--cut-ms", "700", "--out", record});
+    QVERIFY(sim.start());
+    TerminalHost host;
+    QVERIFY(host.start(QStringList{"cut", sample} + addressOf(sim, false)));
+    QVERIFY2(host.waitFor("page 2/3", 15000), host.out.constData());
+    host.type(' ');
+    QVERIFY2(host.waitFor("PAUSED", 10000), host.out.constData());
+    // Held on the cutter: the page in hand is not finished while paused.
+    const QByteArray cutWhenPaused = readFile(record);
+    QTest::qWait(1500);
+    QCOMPARE(readFile(record), cutWhenPaused);
+    host.type('p');
+    QVERIFY2(host.waitFor("done: 1 copy", 15000), host.out.constData());
+    QCOMPARE(host.exitCode(10000), 0);
+    QCOMPARE(readFile(record), sampleJob());
+}
+
 void HostTest::setGetRoundTrip_data()
 {
     QTest::addColumn<bool>("usb");
@@ -263,6 +430,38 @@ void HostTest::setGetRoundTrip()
     const Run get = runHost(QStringList{"get", key} + addressOf(sim, usb));
     QVERIFY2(get.code == 0, get.err.constData());
     QCOMPARE(QString::fromUtf8(get.out).trimmed(), key + QLatin1Char('=') + value);
+}
+
+void HostTest::cutterFaultsAreErrors_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("hostArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    // No answer is an error for every key alike.
+    for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
+        QTest::addRow("get %s unanswered", key) << QStringList{"--silent-keys", key} << QStringList{"get", key}
+                                                << 5 << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
+    QTest::newRow("get a command") << QStringList() << QStringList{"get", "GET_QRCODE"} << 2 << "unknown setting \"GET_QRCODE\"";
+    QTest::newRow("set a command") << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2 << "unknown setting \"TASK_STOP\"";
+    QTest::newRow("set refused") << QStringList{"--refuse-keys", "SPEED"} << QStringList{"set", "SPEED=200"}
+                                 << 9 << "the cutter refused SPEED";
+    QTest::newRow("set not applied") << QStringList{"--ignore-keys", "PRESSURE"} << QStringList{"set", "PRESSURE=350", "SPEED=150"}
+                                     << 9 << "PRESSURE reads back 300, not 350 as set";
+}
+
+void HostTest::cutterFaultsAreErrors()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, hostArgs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    SimProcess sim(simArgs);
+    QVERIFY(sim.start());
+    const Run run = runHost(hostArgs + addressOf(sim, false));
+    QCOMPARE(run.code, exitCode);
+    QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
+    QCOMPARE(run.err.count("ktrv8: "), 1);
 }
 
 void HostTest::outOfRangeIsRejected_data()
@@ -358,13 +557,16 @@ void HostTest::helpAndJson()
     Run run = runHost({"--help"});
     QCOMPARE(run.code, 0);
     QVERIFY(run.out.contains("Exit codes:") && run.out.contains("ktrv8 demo"));
-    for (const char* command : {"demo", "cut", "info", "get", "set", "move", "settings"}) {
+    for (const char* command : {"demo", "cut", "list", "info", "get", "set", "move", "settings"}) {
         run = runHost({command, "--help"});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.startsWith(QByteArray("Usage: ktrv8 ") + command), command);
     }
     QCOMPARE(runHost({"frobnicate"}).code, 2);
     QCOMPARE(runHost({"get", "SPEED"}).code, 2);    // no address
+    run = runHost({"list", "--json"});
+    QCOMPARE(run.code, 0);
+    QVERIFY(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("nodes")).isArray());
 
     SimProcess sim({"--firmware", "V7.7"});
     QVERIFY(sim.start());
@@ -373,8 +575,33 @@ void HostTest::helpAndJson()
     const QJsonObject info = QJsonDocument::fromJson(run.out).object();
     QCOMPARE(info.value(QStringLiteral("FIRMWARE")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("V7.7"));
     QCOMPARE(info.value(QStringLiteral("SPEED")).toObject().value(QStringLiteral("value")).toDouble(), 100.0);
+    // A list setting shows its item's caption, not its number alone.
+    const QJsonObject mode = info.value(QStringLiteral("WORK_MODE")).toObject();
+    QVERIFY(!mode.value(QStringLiteral("caption")).toString().isEmpty());
+    run = runHost(QStringList{"info"} + addressOf(sim, false));
+    QVERIFY2(run.out.contains("(WORK_MODE): " + mode.value(QStringLiteral("caption")).toString().toUtf8() + " (0)"), run.out.constData());
     run = runHost(QStringList{"move", "10", "-5"} + addressOf(sim, false));
     QVERIFY2(run.code == 0, run.err.constData());
+
+    // A job with --json: one object per line and event, errors with their exit code.
+    run = runHost(QStringList{"cut", sample, "--copies", "2", "--json"} + addressOf(sim, false));
+    QCOMPARE(run.code, 0);
+    QStringList events;
+    for (const QByteArray& line : run.out.trimmed().split('\n')) {
+        QJsonParseError error;
+        const QJsonObject event = QJsonDocument::fromJson(line, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+        if (event.value(QStringLiteral("event")).toString() != QLatin1String("estimate"))
+            events << event.value(QStringLiteral("event")).toString();
+    }
+    QCOMPARE(events, (QStringList{"reading", "started", "page", "page", "page", "copy", "copy", "done"}));
+    for (const QStringList& wrong : {QStringList{"cut", "--json"}, QStringList{"get", "--bogus", "--json"}}) {
+        run = runHost(wrong + addressOf(sim, false));
+        QCOMPARE(run.code, 2);
+        QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 2);
+    }
+    run = runHost({"info", "--json", "--tcp", "127.0.0.1:1"});
+    QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 4);
 }
 
 QTEST_GUILESS_MAIN(HostTest)

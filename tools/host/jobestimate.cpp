@@ -26,9 +26,43 @@ struct Head
     }
 };
 
+// Plotter coordinates are nearly always whole numbers: those are read directly, the rest
+// through strtod from a short stack copy (no allocation per number on big jobs).
+bool parseNumber(QStringView digits, double* value)
+{
+    const qsizetype size = digits.size();
+    qsizetype i = size > 0 && (digits.at(0) == QLatin1Char('-') || digits.at(0) == QLatin1Char('+')) ? 1 : 0;
+    if (i < size && size - i <= 15) {
+        qint64 whole = 0;
+        qsizetype k = i;
+        for (; k < size && digits.at(k).unicode() >= '0' && digits.at(k).unicode() <= '9'; ++k)
+            whole = whole * 10 + (digits.at(k).unicode() - '0');
+        if (k == size) {
+            *value = digits.at(0) == QLatin1Char('-') ? -double(whole) : double(whole);
+            return true;
+        }
+    }
+    char buffer[64];
+    const qsizetype length = qMin<qsizetype>(size, sizeof buffer - 1);
+    for (qsizetype k = 0; k < length; ++k)
+        buffer[k] = digits.at(k).toLatin1();
+    buffer[length] = 0;
+    char* stop = nullptr;
+    *value = std::strtod(buffer, &stop);
+    return length > 0 && stop == buffer + length && std::isfinite(*value);
+}
+
 bool isSeparator(QChar c)
 {
-    return c == QLatin1Char(',') || c.isSpace();
+    const char16_t u = c.unicode();
+    return u == ',' || u == ' ' || (u >= '\t' && u <= '\r');
+}
+
+// HP-GL mnemonics are ASCII letters; the check runs for every character of a job.
+bool isLetter(QChar c)
+{
+    const char16_t u = c.unicode() | 0x20;
+    return u >= 'a' && u <= 'z';
 }
 
 // Up to capacity numbers of the current command (it ends at ";" or the next letter);
@@ -38,24 +72,17 @@ qsizetype readNumbers(QStringView text, qsizetype at, double* numbers, int* coun
     *count = 0;
     while (at < text.size() && *count < capacity) {
         const QChar c = text.at(at);
-        if (c == QLatin1Char(';') || c.isLetter())
+        if (c == QLatin1Char(';') || isLetter(c))
             break;
         if (isSeparator(c)) {
             ++at;
             continue;
         }
         qsizetype end = at;
-        while (end < text.size() && !isSeparator(text.at(end)) && text.at(end) != QLatin1Char(';') && !text.at(end).isLetter())
+        while (end < text.size() && !isSeparator(text.at(end)) && text.at(end) != QLatin1Char(';') && !isLetter(text.at(end)))
             ++end;
-        // Numbers are short: a stack copy spares an allocation per number on big jobs.
-        char digits[64];
-        const qsizetype length = qMin<qsizetype>(end - at, sizeof digits - 1);
-        for (qsizetype k = 0; k < length; ++k)
-            digits[k] = text.at(at + k).toLatin1();
-        digits[length] = 0;
-        char* stop = nullptr;
-        const double value = std::strtod(digits, &stop);
-        if (stop == digits + length && length > 0 && std::isfinite(value))
+        double value = 0;
+        if (parseNumber(text.mid(at, end - at), &value))
             numbers[(*count)++] = value;
         at = end == at ? at + 1 : end;
     }
@@ -72,7 +99,7 @@ PageGeometry measurePage(QStringView page)
     while (at + 1 < page.size()) {
         const QChar a = page.at(at).toUpper();
         const QChar b = page.at(at + 1).toUpper();
-        if (!a.isLetter() || !b.isLetter()) {
+        if (!isLetter(a) || !isLetter(b)) {
             ++at;
             continue;
         }

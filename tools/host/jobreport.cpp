@@ -116,6 +116,10 @@ void JobReport::onProgress(const JobProgress& p)
     if (p.paused)
         left += QStringLiteral("  PAUSED (space or p resumes)");
     const int percent = int(p.percent);
+    const QString state = QStringLiteral("%1 %2 %3 %4 %5").arg(p.copy).arg(p.page).arg(percent).arg(int(p.secondsLeft)).arg(p.paused);
+    if (state == lastState)
+        return;
+    lastState = state;
     out.event(QStringLiteral("estimate"), {{QStringLiteral("copy"), p.copy}, {QStringLiteral("page"), p.page},
                                            {QStringLiteral("percent"), percent}, {QStringLiteral("secondsLeft"), p.secondsLeft},
                                            {QStringLiteral("estimated"), p.estimated}, {QStringLiteral("paused"), p.paused}});

@@ -85,12 +85,17 @@ bool JobRunner::loadPages(const QString& path, QString* error)
         *error = QStringLiteral("%1 holds no page to cut").arg(path);
         return false;
     }
-    pageSeconds.clear();
-    if (rv8) {
-        for (const QString& page : rv8->pages())
-            pageSeconds.append(estimateSeconds(measurePage(page), speed()));
-    }
     return true;
+}
+
+void JobRunner::estimatePages()
+{
+    pageSeconds.clear();
+    if (!rv8)
+        return;
+    pageSeconds.reserve(rv8->pages().size());
+    for (const QString& page : rv8->pages())
+        pageSeconds.append(estimateSeconds(measurePage(page), speed()));
 }
 
 // The task record and the settings the driver reads when the job starts.
@@ -130,10 +135,8 @@ int JobRunner::prepare(QString* error)
         *error = QStringLiteral("the cutter did not report its spacing between copies (MARGIN); nothing was cut");
         return ExitSilent;
     }
-    if (rv8 && options.qrDir.isEmpty()) {
-        for (int i = 0; i < pageSeconds.size(); ++i)
-            pageSeconds[i] = estimateSeconds(measurePage(rv8->pages().at(i)), speed());
-    }
+    if (options.qrDir.isEmpty())
+        estimatePages();
 
     const QString name = QFileInfo(options.qrDir.isEmpty() ? options.file : options.qrDir).fileName();
     QJsonObject record = task->value().toJsonObject();
@@ -265,6 +268,7 @@ void JobRunner::onQrCode(const QString& codeText)
         finish(ExitUnknownQrCode, error);
         return;
     }
+    estimatePages();
     emit scanned(codeText, path);
     if (options.timeoutSeconds > 0)
         timeLimit.start();

@@ -80,6 +80,7 @@ signals:
 private:
     int prepare(QString* error);
     bool loadPages(const QString& path, QString* error);
+    void estimatePages();
     void onTaskText(const QString& text);
     void onQrCode(const QString& code);
     void onLinkLost(const QString& text);

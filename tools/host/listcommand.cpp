@@ -48,8 +48,11 @@ int commandList(const CommonOptions& options)
 {
     const Output out(options.json);
     QStringList nodes;
-    if (QFileInfo::exists(QStringLiteral("/dev/kt-rv8")))
-        nodes << QStringLiteral("/dev/kt-rv8");
+    // The links the project's udev rule makes, then the nodes a cutter may appear as.
+    for (const QString& link : {QStringLiteral("/dev/kt-rv8"), QStringLiteral("/dev/kt-rv8-lp")}) {
+        if (QFileInfo::exists(link))
+            nodes << link;
+    }
     for (const auto& [dir, pattern] : {std::pair{"/dev", "ttyACM*"}, {"/dev", "ttyUSB*"}, {"/dev/usb", "lp*"}}) {
         for (const QString& name : QDir(QLatin1String(dir)).entryList({QLatin1String(pattern)}, QDir::System | QDir::Files, QDir::Name))
             nodes << QLatin1String(dir) + QLatin1Char('/') + name;

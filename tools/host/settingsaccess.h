@@ -23,6 +23,8 @@ public:
     QStringList knownKeys() const;
     // A group's children in row order, else the key itself.
     QStringList leaves(const QString& key) const;
+    // The group a part belongs to, else empty.
+    QString groupOf(const QString& leaf) const { return parentOf.value(leaf); }
 
     QString shown(const QString& key) const;
     QJsonValue shownJson(const QString& key) const;

@@ -131,7 +131,8 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
     for (const QString& owner : refused)
         problems << QStringLiteral("the cutter refused %1").arg(owner);
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        if (settings.shown(it.key()) != it.value())
+        const bool toldRefused = refused.contains(it.key()) || refused.contains(settings.groupOf(it.key()));
+        if (!toldRefused && settings.shown(it.key()) != it.value())
             problems << QStringLiteral("%1 reads back %2, not %3 as set").arg(it.key(), settings.shown(it.key()), it.value());
     }
     for (const QString& problem : problems)
