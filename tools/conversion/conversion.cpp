@@ -24,11 +24,14 @@ QString refusalReason(const QByteArray& content)
     return QStringLiteral("the file is neither an SVG drawing nor plotter (HP-GL) text");
 }
 
-bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error)
+bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
+                    QStringList* warnings)
 {
     SvgDrawing drawing;
     if (!readSvg(svg, &drawing, error))
         return false;
+    if (warnings)
+        *warnings = drawing.warnings;
     if (drawing.paths.isEmpty()) {
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
@@ -39,12 +42,13 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
     return true;
 }
 
-bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error)
+bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error,
+                  QStringList* warnings)
 {
     switch (detectFormat(content)) {
     case JobFormat::Drawing: {
         CutPaths page;
-        if (!convertDrawing(content, options, &page, error))
+        if (!convertDrawing(content, options, &page, error, warnings))
             return false;
         *pages = {page};
         return true;

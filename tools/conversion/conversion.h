@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace ktconv {
 
@@ -18,12 +19,15 @@ JobFormat detectFormat(const QByteArray& content);
 QString refusalReason(const QByteArray& content);
 
 // A drawing as one cutter page in plotter units with the options applied. False with a
-// message for a drawing that cannot be read or holds nothing to cut.
-bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error);
+// message for a drawing that cannot be read or holds nothing to cut; `warnings` name what
+// the drawing holds that is not cut.
+bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
+                    QStringList* warnings = nullptr);
 
 // Any job file as the cutter's pages: a drawing converted, plotter text read as it is
 // (cutter options do not apply to plotter text).
-bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error);
+bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error,
+                  QStringList* warnings = nullptr);
 
 } // namespace ktconv
 

@@ -86,13 +86,16 @@ private:
 
 bool looksLikePlotterText(const QByteArray& content)
 {
-    bool moves = false;
     for (const char c : content) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x7f || (byte < 0x20 && byte != '\n' && byte != '\r' && byte != '\t'))
+        if (byte == 0x7f || (byte < 0x20 && byte != '\n' && byte != '\r' && byte != '\t'))
             return false;
     }
-    for (const QByteArray& raw : content.split(';')) {
+    // The text after the last ";" may be the cut-off end of a sample, so it is not judged.
+    QList<QByteArray> instructions = content.split(';');
+    instructions.removeLast();
+    bool moves = false;
+    for (const QByteArray& raw : instructions) {
         const QByteArray instruction = raw.trimmed();
         if (instruction.isEmpty())
             continue;

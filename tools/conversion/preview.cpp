@@ -33,16 +33,15 @@ struct Sheet
 Sheet layOut(const PlotterPages& pages, const PreviewLayout& layout)
 {
     Sheet sheet;
-    double jobWidth = 0;
-    for (const CutPaths& page : pages)
-        jobWidth = std::max(jobWidth, boundsOf(page).right() / UnitsPerMm);
-    double pageTop = BorderMm;
-    for (const CutPaths& page : pages) {
-        const double height = std::max(0.0, boundsOf(page).bottom() / UnitsPerMm);
-        for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
-            const double left = BorderMm + copy * (jobWidth + layout.copyGapMm);
+    double top = BorderMm;
+    for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
+        if (copy > 0)
+            top += layout.copyGapMm - layout.pageGapMm;
+        for (const CutPaths& page : pages) {
+            const QRectF bounds = boundsOf(page);
+            const double height = std::max(0.0, bounds.bottom() / UnitsPerMm);
             // Plotter y grows upwards from the page's origin; the sheet's y grows downwards.
-            auto place = [&](QPointF p) { return QPointF(left + p.x() / UnitsPerMm, pageTop + height - p.y() / UnitsPerMm); };
+            auto place = [&](QPointF p) { return QPointF(BorderMm + p.x() / UnitsPerMm, top + height - p.y() / UnitsPerMm); };
             QPointF at(0, 0);
             int order = 0;
             for (const CutPath& path : page) {
@@ -56,11 +55,11 @@ Sheet layOut(const PlotterPages& pages, const PreviewLayout& layout)
                 at = path.points.last();
             }
             sheet.lines << SheetLine{QPolygonF(QVector<QPointF>{place(at), place(QPointF(0, 0))}), false, 0};
-            sheet.sizeMm = sheet.sizeMm.expandedTo(QSizeF(left + jobWidth + BorderMm, 0));
+            sheet.sizeMm = sheet.sizeMm.expandedTo(QSizeF(2 * BorderMm + bounds.right() / UnitsPerMm, 0));
+            top += height + layout.pageGapMm;
         }
-        pageTop += height + layout.pageGapMm;
     }
-    sheet.sizeMm.setHeight(pageTop - layout.pageGapMm + BorderMm);
+    sheet.sizeMm.setHeight(top - layout.pageGapMm + BorderMm);
     sheet.sizeMm = sheet.sizeMm.expandedTo(QSizeF(2 * BorderMm, 2 * BorderMm));
     return sheet;
 }

@@ -8,7 +8,8 @@
 namespace ktconv {
 
 // How the cutter lays a job out on the material: pages one after the other down the sheet,
-// copies of the whole job side by side with a gap between them.
+// 10 mm apart, and each further copy of the whole job below the last, its spacing between
+// copies apart. Each page keeps its own origin at the left.
 struct PreviewLayout
 {
     int copies = 1;

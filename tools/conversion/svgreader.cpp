@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <cmath>
 
@@ -52,11 +53,6 @@ public:
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
-    void drawTextItem(const QPointF& p, const QTextItem& item) override
-    {
-        ++drawing->textRuns;
-        QPaintEngine::drawTextItem(p, item);   // comes back as drawPath of the glyph outlines
-    }
 
 private:
     void record(const QPainterPath& path, const QPainterPath& key, bool closeOutline)
@@ -184,6 +180,29 @@ bool readRootGeometry(const QByteArray& content, RootGeometry* root, QString* er
     return true;
 }
 
+// Flowed text (an SVG 1.2 draft some editors still write) is not drawn by the reader, yet
+// its frame rectangles would be, out of place. The elements are dropped before reading.
+QByteArray withoutFlowedText(const QByteArray& content, bool* dropped)
+{
+    *dropped = false;
+    if (!content.contains("flowRoot"))
+        return content;
+    QByteArray out;
+    QXmlStreamReader xml(content);
+    QXmlStreamWriter writer(&out);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("flowRoot")) {
+            xml.skipCurrentElement();
+            *dropped = true;
+            continue;
+        }
+        if (!xml.isStartDocument() && !xml.isDTD())
+            writer.writeCurrentToken(xml);
+    }
+    return xml.hasError() ? content : out;
+}
+
 } // namespace
 
 bool looksLikeSvg(const QByteArray& content)
@@ -208,8 +227,9 @@ bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
         *error = QStringLiteral("the drawing holds text, whose outlines need the fonts of a GUI application");
         return false;
     }
+    bool flowedText = false;
     QSvgRenderer renderer;
-    if (!renderer.load(content)) {
+    if (!renderer.load(withoutFlowedText(content, &flowedText))) {
         *error = QStringLiteral("the SVG document could not be read");
         return false;
     }
@@ -227,8 +247,9 @@ bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
     renderer.render(&painter, root.viewBox);
     painter.end();
     drawing->pageMm = root.pageMm;
-    qDebug() << "ktconv::readSvg" << drawing->shapes << "shapes," << drawing->paths.size() << "paths,"
-             << drawing->textRuns << "text runs";
+    if (flowedText)
+        drawing->warnings << QStringLiteral("flowed text (flowRoot) is not cut: convert it to text or paths first");
+    qDebug() << "ktconv::readSvg" << drawing->shapes << "shapes," << drawing->paths.size() << "paths";
     return true;
 }
 

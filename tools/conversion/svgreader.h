@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 namespace ktconv {
 
@@ -14,7 +15,7 @@ struct SvgDrawing
     CutPaths paths;     // plotter units, y up, in document order
     QSizeF pageMm;      // the document's page
     int shapes = 0;     // visible shapes whose outlines were taken
-    int textRuns = 0;   // text runs taken as glyph outlines
+    QStringList warnings;   // what the drawing holds that is not cut
 };
 
 // True when the bytes start like an SVG document (an XML prolog or comment, then <svg).
@@ -22,8 +23,9 @@ bool looksLikeSvg(const QByteArray& content);
 
 // Every visible shape's outline once, whatever its fill and stroke, with all transforms,
 // <use> clones, the viewBox and the document's units applied; curves flattened to about
-// half a plotter unit. Text comes as glyph outlines (a QGuiApplication must exist for the
-// fonts; without one a drawing with text is refused).
+// half a plotter unit. Text is cut as the outlines of its glyphs in the font the system
+// matches to the drawing's (a QGuiApplication must exist for the fonts; without one a
+// drawing with text is refused). Images, clip paths, masks and filters are not cut.
 bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error);
 
 } // namespace ktconv
