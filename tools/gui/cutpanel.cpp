@@ -179,7 +179,7 @@ void CutPanel::onProgress(const JobProgress& p)
     if (p.secondsLeft >= 0)
         times << tr("about %1 left").arg(duration(p.secondsLeft));
     timeLabel->setText(times.join(QLatin1String(", ")));
-    emit pageChanged(p.repeated || p.waitingForCode ? -1 : p.page - 1);
+    emit cutting(p.waitingForCode ? 0 : p.copy, p.repeated ? 0 : p.page);
 }
 
 void CutPanel::onPaused(bool on)
@@ -194,7 +194,7 @@ void CutPanel::onFinished(int code, const QString& text)
     runner->deleteLater();
     runner = nullptr;
     setRunning(false);
-    emit pageChanged(-1);
+    emit cutting(0, 0);
     if (code == ExitOk)
         bar->setValue(100);
     progressLabel->setText(code == ExitOk ? tr("Finished") : tr("Ended"));

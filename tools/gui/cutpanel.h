@@ -38,7 +38,8 @@ public slots:
 
 signals:
     void runningChanged(bool running);
-    void pageChanged(int pageIndex);
+    // copy from 1, page from 1 or 0 for a whole copy; copy 0 when nothing is being cut.
+    void cutting(int copy, int page);
     void finished(int exitCode, const QString& text);
     void report(const QString& text, bool problem);
 

@@ -26,16 +26,21 @@
 
 namespace {
 
-// Mirrors the preview's sheet: pages one below the other from a 5 mm border, 10 mm apart.
+// Where each page of each copy lies on the preview's sheet, as the preview lays them out:
+// from a 5 mm border, pages down the sheet, copies below one another.
 QList<QRectF> pageAreas(const ktconv::PlotterPages& pages, const ktconv::PreviewLayout& layout, double sheetWidth)
 {
     const double border = 5;
     QList<QRectF> areas;
     double top = border;
-    for (const ktconv::CutPaths& page : pages) {
-        const double height = std::max(0.0, ktconv::boundsOf(page).bottom() / ktconv::UnitsPerMm);
-        areas << QRectF(border, top, std::max(0.0, sheetWidth - 2 * border), height);
-        top += height + layout.pageGapMm;
+    for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
+        if (copy > 0)
+            top += layout.copyGapMm - layout.pageGapMm;
+        for (const ktconv::CutPaths& page : pages) {
+            const double height = std::max(0.0, ktconv::boundsOf(page).bottom() / ktconv::UnitsPerMm);
+            areas << QRectF(border, top, std::max(0.0, sheetWidth - 2 * border), height);
+            top += height + layout.pageGapMm;
+        }
     }
     return areas;
 }
@@ -229,7 +234,7 @@ void JobPanel::showPreview()
     }
     const QRectF sheet = renderer->viewBoxF();
     preview->setPicture(sheet, [renderer, sheet](QPainter* painter) { renderer->render(painter, sheet); },
-                        pageAreas(pages, layout, sheet.width()));
+                        pageAreas(pages, layout, sheet.width()), pages.size());
 }
 
 bool JobPanel::isReady() const

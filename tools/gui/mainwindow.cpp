@@ -108,7 +108,7 @@ void MainWindow::buildLayout()
         if (!running && closeAfterStop)
             QTimer::singleShot(0, this, &QWidget::close);
     });
-    connect(cut, &CutPanel::pageChanged, previewView, &PreviewView::setCurrentPage);
+    connect(cut, &CutPanel::cutting, previewView, &PreviewView::highlight);
 }
 
 bool MainWindow::loadPlugin(QString* error)

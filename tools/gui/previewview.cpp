@@ -40,11 +40,12 @@ PreviewView::PreviewView(QWidget* parent) : QGraphicsView(parent)
     setMinimumSize(320, 240);
 }
 
-void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& pages)
+void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& areas, int pages)
 {
     clearPicture();
     scene()->addItem(new PictureItem(bounds, paint));
-    pageAreas = pages;
+    pageAreas = areas;
+    pagesPerCopy = pages;
     // Margin around the job so it does not touch the frame.
     const qreal margin = qMax(bounds.width(), bounds.height()) * 0.04 + 1;
     scene()->setSceneRect(bounds.adjusted(-margin, -margin, margin, margin));
@@ -55,27 +56,36 @@ void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const Q
 void PreviewView::clearPicture()
 {
     scene()->clear();
-    highlight = nullptr;
+    frame = nullptr;
     pageAreas.clear();
-    current = -1;
+    pagesPerCopy = 0;
 }
 
-void PreviewView::setCurrentPage(int index)
+void PreviewView::highlight(int copy, int page)
 {
-    current = index >= 0 && index < pageAreas.size() ? index : -1;
-    if (current < 0) {
-        if (highlight)
-            highlight->hide();
+    QRectF area;
+    const int first = (copy - 1) * pagesPerCopy;
+    if (copy > 0 && page > 0 && page <= pagesPerCopy && first + page - 1 < pageAreas.size())
+        area = pageAreas.at(first + page - 1);
+    for (int i = 0; copy > 0 && page == 0 && i < pagesPerCopy && first + i < pageAreas.size(); ++i)
+        area |= pageAreas.at(first + i);
+    if (area.isNull()) {
+        if (frame)
+            frame->hide();
         return;
     }
-    if (!highlight) {
-        highlight = scene()->addRect(QRectF(), QPen(QColor(0xe0, 0x7b, 0x00), 0, Qt::DashLine), QColor(0xff, 0xb3, 0x40, 60));
-        highlight->setZValue(-1);
+    if (!frame) {
+        frame = scene()->addRect(QRectF(), QPen(QColor(0xe0, 0x7b, 0x00), 0, Qt::DashLine), QColor(0xff, 0xb3, 0x40, 60));
+        frame->setZValue(-1);
     }
-    const QRectF area = pageAreas.at(current);
-    const qreal pad = qMax(area.width(), area.height()) * 0.02 + 1;
-    highlight->setRect(area.adjusted(-pad, -pad, pad, pad));
-    highlight->show();
+    const qreal pad = 1.5;
+    frame->setRect(area.adjusted(-pad, -pad, pad, pad));
+    frame->show();
+}
+
+QRectF PreviewView::highlighted() const
+{
+    return frame && frame->isVisible() ? frame->rect() : QRectF();
 }
 
 double PreviewView::zoom() const

@@ -18,14 +18,17 @@ public:
 
     explicit PreviewView(QWidget* parent = nullptr);
 
-    // bounds in the painter's coordinates; pages: each page's area in the same ones.
-    void setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& pages);
+    // bounds in the painter's coordinates; areas: each page of each copy in the same ones,
+    // copy after copy.
+    void setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& areas, int pagesPerCopy);
     void clearPicture();
-    void setCurrentPage(int index);     // -1: none
-    int currentPage() const { return current; }
+    // The area framed as being cut, empty when none.
+    QRectF highlighted() const;
     double zoom() const;
 
 public slots:
+    // copy from 1; page from 1, or 0 for the whole copy; copy 0 removes the frame.
+    void highlight(int copy, int page);
     void fitAll();
     void zoomBy(double factor);
 
@@ -36,8 +39,8 @@ protected:
 
 private:
     QList<QRectF> pageAreas;
-    QGraphicsRectItem* highlight = nullptr;
-    int current = -1;
+    int pagesPerCopy = 0;
+    QGraphicsRectItem* frame = nullptr;
     bool fitted = true;     // follows the window size until the user zooms
 };
 
