@@ -70,6 +70,7 @@ private slots:
     void settingsReadAndApply();
     void refusedFile_data();
     void refusedFile();
+    void scriptedCutAndScreenshot_data();
     void scriptedCutAndScreenshot();
     void windowLanguage_data();
     void windowLanguage();
@@ -247,32 +248,54 @@ void GuiTest::refusedFile()
     QVERIFY(readFile(dir.filePath(QStringLiteral("refused-record.plt"))).isEmpty());
 }
 
+void GuiTest::scriptedCutAndScreenshot_data()
+{
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<bool>("cutterThere");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("copiesRecorded");
+    QTest::newRow("two copies") << "examples/sample.plt" << true << int(ExitOk) << 2;
+    QTest::newRow("refused file") << "README.md" << true << int(ExitUsage) << 0;
+    QTest::newRow("no cutter") << "examples/sample.plt" << false << int(ExitNoConnection) << 0;
+}
+
 // The command line of demos and CI: both copies cut on the simulator, the exit code of
 // "ktrv8 cut", and a picture of the window that shows the job.
 void GuiTest::scriptedCutAndScreenshot()
 {
-    const QString record = dir.filePath(QStringLiteral("scripted.plt"));
+    QFETCH(QString, job);
+    QFETCH(bool, cutterThere);
+    QFETCH(int, exitCode);
+    QFETCH(int, copiesRecorded);
+    const QString record = dir.filePath(QStringLiteral("scripted-%1.plt").arg(exitCode));
     SimProcess sim({"--out", record});
     QVERIFY(sim.start());
-    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const quint16 port = cutterThere ? sim.port : 1;
+    const QString shot = dir.filePath(QStringLiteral("shot-%1.png").arg(exitCode));
     QProcess gui;
-    gui.start(ktBinary(QStringLiteral("ktrv8-gui")),
-              {"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.port), "--open", sourceFile(QStringLiteral("examples/sample.plt")),
-               "--copies", "2", "--start", "--quit-when-done", "--screenshot", shot});
+    gui.start(ktBinary(QStringLiteral("ktrv8-gui")), {"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "--open", sourceFile(job),
+                                                      "--copies", "2", "--start", "--quit-when-done", "--screenshot", shot});
     QVERIFY(gui.waitForFinished(60000));
-    QVERIFY2(gui.exitStatus() == QProcess::NormalExit && gui.exitCode() == ExitOk, gui.readAllStandardError().constData());
-    QCOMPARE(readFile(record), readFile(sourceFile(QStringLiteral("examples/sample.plt"))).repeated(2));
+    QVERIFY2(gui.exitStatus() == QProcess::NormalExit && gui.exitCode() == exitCode, gui.readAllStandardError().constData());
+    QCOMPARE(readFile(record), readFile(sourceFile(QStringLiteral("examples/sample.plt"))).repeated(copiesRecorded));
 
+    // The picture is the whole window, whatever the end.
     const QImage image(shot);
     QVERIFY(!image.isNull());
     QVERIFY(image.width() >= 800 && image.height() >= 500);
-    // Not blank: the window's frame, texts and the preview give many colours.
+    // Not blank: frame, texts and the preview give many colours; the preview's cut colour
+    // (blue) is in the left half exactly when a job was opened.
     QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 3) {
-        for (int x = 0; x < image.width(); x += 3)
-            colours.insert(image.pixel(x, y));
+    int cutPixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width() / 2; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            colours.insert(c.rgb());
+            cutPixels += c.blue() - c.red() > 60;
+        }
     }
     QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+    QVERIFY2((cutPixels > 200) == (exitCode != ExitUsage), qPrintable(QString::number(cutPixels)));
 }
 
 void GuiTest::windowLanguage_data()

@@ -18,6 +18,7 @@ void LogPane::note(const QString& text)
 void LogPane::problem(const QString& text)
 {
     add(text, "#b00020");
+    emit problemAdded(text);
 }
 
 void LogPane::add(const QString& text, const char* colour)

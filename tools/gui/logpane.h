@@ -14,6 +14,9 @@ public slots:
     void note(const QString& text);
     void problem(const QString& text);
 
+signals:
+    void problemAdded(const QString& text);
+
 private:
     void add(const QString& text, const char* colour);
 };

@@ -2,6 +2,7 @@
 #include "cutpanel.h"
 #include "guioptions.h"
 #include "jobpanel.h"
+#include "logpane.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -31,6 +32,9 @@ void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
     static const bool debug = qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
     if (type == QtDebugMsg && !debug)
         return;
+    // Said by Qt's offscreen platform for every window; it means nothing to the user.
+    if (text == QLatin1String("This plugin does not support propagateSizeHints()"))
+        return;
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
@@ -55,30 +59,39 @@ public:
 
     void run()
     {
-        QString error;
-        if (!window.loadPlugin(&error))
-            return leave(ExitNoPlugin, error);
-        if (options.haveAddress) {
-            const int code = window.connectTo(options.address);
-            if (code != ExitOk && (options.start || options.quitWhenDone))
-                return leave(code, QString());
+        // A scripted run says on the terminal what the window says in its log.
+        if (scripted()) {
+            connect(window.log(), &LogPane::problemAdded, this, [](const QString& text) {
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(text));
+            });
+            connect(window.cutPanel(), &CutPanel::finished, this, [](int code, const QString& text) {
+                if (code == ExitOk)
+                    std::fprintf(stdout, "%s\n", qPrintable(text));
+            });
         }
-        if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && options.start)
-            return leave(ExitUsage, window.jobPanel()->refusal());
+        if (!window.loadPlugin()) {
+            if (!scripted())
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(window.log()->toPlainText()));
+            return leave(ExitNoPlugin);
+        }
+        // What went wrong first decides the exit code; the window stays open unless scripted.
+        int status = options.haveAddress ? window.connectTo(options.address) : int(ExitOk);
         window.jobPanel()->setCopies(options.copies);
-        if (!options.start)
-            return leave(ExitOk, QString(), !options.screenshot.isEmpty() || options.quitWhenDone);
+        if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && status == ExitOk)
+            status = ExitUsage;
+        if (!options.start || status != ExitOk)
+            return leave(status, scripted());
         connect(window.cutPanel(), &CutPanel::finished, this, [this](int code, const QString&) {
-            leave(code, QString(), options.quitWhenDone || !options.screenshot.isEmpty());
+            leave(code, scripted());
         });
         window.cutPanel()->start();
     }
 
 private:
-    void leave(int code, const QString& error, bool quit = true)
+    bool scripted() const { return options.quitWhenDone || !options.screenshot.isEmpty(); }
+
+    void leave(int code, bool quit = true)
     {
-        if (!error.isEmpty())
-            std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(error));
         if (!options.screenshot.isEmpty()) {
             QString shotError;
             QApplication::processEvents();

@@ -115,6 +115,7 @@ bool MainWindow::loadPlugin(QString* error)
 {
     settings->build(nullptr);
     cut->setLink(nullptr, nullptr);
+    linkUsed = false;
     link = std::make_unique<DeviceLink>();
     QString reason;
     if (!link->load(pluginPath, &reason)) {
@@ -151,8 +152,10 @@ int MainWindow::connectTo(const Address& where)
 {
     if (connecting || isConnected())
         return ExitFailed;
-    if (!link && !loadPlugin())
+    // A device object whose link went down is not reused: a fresh one starts clean.
+    if ((!link || linkUsed) && !loadPlugin())
         return ExitNoPlugin;
+    linkUsed = true;
     address = where;
     connection->setAddress(where);
     connecting = true;
@@ -166,8 +169,6 @@ int MainWindow::connectTo(const Address& where)
     if (code != ExitOk) {
         logPane->problem(error);
         statusBar()->showMessage(error);
-        // A failed attempt leaves a half-open transport behind; the next one starts afresh.
-        loadPlugin();
         return code;
     }
     connection->setConnected(true);
