@@ -1,4 +1,5 @@
 #include "connectionbar.h"
+#include "guioptions.h"
 #include "usbnodes.h"
 
 #include <QComboBox>
@@ -55,26 +56,7 @@ bool ConnectionBar::address(Address* address, QString* error) const
         *error = tr("Choose a USB node or type the cutter's network address");
         return false;
     }
-    if (text.startsWith(QLatin1Char('/'))) {
-        address->usb = true;
-        address->path = text;
-        return true;
-    }
-    address->usb = false;
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
-    address->host = withPort ? text.left(colon) : text;
-    address->port = 9100;
-    if (withPort) {
-        bool ok = false;
-        const int port = text.mid(colon + 1).toInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            *error = tr("The port must be a number from 1 to 65535");
-            return false;
-        }
-        address->port = quint16(port);
-    }
-    return true;
+    return parseAddress(text, address, error);
 }
 
 void ConnectionBar::setConnected(bool on)

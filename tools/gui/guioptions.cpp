@@ -2,32 +2,32 @@
 
 #include <QCommandLineParser>
 
-namespace {
-
-bool parseTcp(const QString& text, Address* address, QString* error)
+bool parseAddress(const QString& text, Address* address, QString* error)
 {
-    // HOST, HOST:PORT, or a bare IPv6 address (more than one colon) without a port.
+    *address = Address();
+    if (text.startsWith(QLatin1Char('/'))) {
+        address->usb = true;
+        address->path = text;
+        return true;
+    }
     const int colon = text.lastIndexOf(QLatin1Char(':'));
     const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
-    address->usb = false;
     address->host = withPort ? text.left(colon) : text;
     if (withPort) {
         bool ok = false;
         const int port = text.mid(colon + 1).toInt(&ok);
         if (!ok || port < 1 || port > 65535) {
-            *error = QStringLiteral("--tcp takes HOST[:PORT] with a port from 1 to 65535, not \"%1\"").arg(text);
+            *error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
             return false;
         }
         address->port = quint16(port);
     }
     if (address->host.isEmpty()) {
-        *error = QStringLiteral("--tcp needs a host");
+        *error = QStringLiteral("no host in \"%1\"").arg(text);
         return false;
     }
     return true;
 }
-
-} // namespace
 
 QString localeForLanguage(const QString& language)
 {
@@ -93,8 +93,10 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         return false;
     }
     options->haveAddress = tcp || usb;
-    if (tcp && !parseTcp(parser.value(QStringLiteral("tcp")), &options->address, error))
+    if (tcp && (!parseAddress(parser.value(QStringLiteral("tcp")), &options->address, error) || options->address.usb)) {
+        *error = QStringLiteral("--tcp takes HOST[:PORT]: ") + (options->address.usb ? QStringLiteral("a path is given with --usb") : *error);
         return false;
+    }
     if (usb) {
         options->address.usb = true;
         options->address.path = parser.value(QStringLiteral("usb"));
