@@ -65,6 +65,7 @@ class GuiTest : public QObject
 private slots:
     void initTestCase();
     void cutStartPauseResumeStop();
+    void closingDuringACutStopsTheCutterFirst();
     void qrCodeJob();
     void settingsReadAndApply_data();
     void settingsReadAndApply();
@@ -125,6 +126,27 @@ void GuiTest::cutStartPauseResumeStop()
     // The window is ready for the next job on the same link.
     QVERIFY(window.isConnected());
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("startCut"))->isEnabled());
+}
+
+void GuiTest::closingDuringACutStopsTheCutterFirst()
+{
+    const QString record = dir.filePath(QStringLiteral("closed-record.plt"));
+    SimProcess sim({"--cut-ms", "2000", "--out", record});
+    QVERIFY(sim.start());
+    MainWindow window(pluginPath());
+    window.show();
+    QVERIFY(window.loadPlugin());
+    QCOMPARE(window.connectTo(simAddress(sim)), int(ExitOk));
+    QVERIFY(window.jobPanel()->open(sourceFile(QStringLiteral("examples/sample.plt"))));
+    QSignalSpy finished(window.cutPanel(), &CutPanel::finished);
+    click(&window, "startCut");
+    QTRY_VERIFY_WITH_TIMEOUT(window.cutPanel()->progressText().contains(QStringLiteral("page 1")), 20000);
+    QVERIFY(!window.close());       // not while the cutter works
+    QVERIFY(window.isVisible());
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().at(0).toInt(), int(ExitInterrupted));
+    QTRY_VERIFY(!window.isVisible());
+    QVERIFY(readFile(record).size() < readFile(sourceFile(QStringLiteral("examples/sample.plt"))).size());
 }
 
 // Each scanned code picks its job from the folder; the window follows copy by copy.

@@ -32,10 +32,6 @@
         <translation>USB ノードを選ぶか、カッターのネットワークアドレスを入力してください</translation>
     </message>
     <message>
-        <source>The port must be a number from 1 to 65535</source>
-        <translation>ポートは 1 から 65535 の数値です</translation>
-    </message>
-    <message>
         <source>Disconnect</source>
         <translation>切断</translation>
     </message>

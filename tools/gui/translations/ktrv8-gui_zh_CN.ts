@@ -32,10 +32,6 @@
         <translation>请选择 USB 节点或输入刻字机的网络地址</translation>
     </message>
     <message>
-        <source>The port must be a number from 1 to 65535</source>
-        <translation>端口必须是 1 到 65535 之间的数字</translation>
-    </message>
-    <message>
         <source>Disconnect</source>
         <translation>断开</translation>
     </message>
