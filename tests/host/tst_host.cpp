@@ -379,6 +379,21 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     // The page on the cutter was abandoned and no further copy was started.
     QTest::qWait(1700);
     QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
+
+    // Before the job has started there is nothing to stop: Ctrl-C leaves at once.
+    SimProcess silent({"--withhold"});
+    QVERIFY(silent.start());
+    QProcess early;
+    early.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample} + addressOf(silent, false));
+    QVERIFY(early.waitForReadyRead(10000));
+    QVERIFY(early.readAllStandardOutput().contains("Reading job"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(::kill(pid_t(early.processId()), SIGINT), 0);
+    QVERIFY(early.waitForFinished(15000));
+    QCOMPARE(early.exitCode(), 130);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(early.readAllStandardError().contains("stopped before the job started; nothing was sent"));
 }
 
 void HostTest::spaceKeyPausesAndResumes()

@@ -283,8 +283,9 @@ bool DeviceLink::readBack(const QStringList& keys, int timeoutMs, QStringList* u
     }
     mark(QStringLiteral("FIRMWARE"));
     send(firmware->get_cmd_bytes());
-    const bool answered = waitUntil([this, firmware] { return !connected || !isPendingMarker(firmware->value()); }, timeoutMs)
-        && connected;
+    waitCancelled = false;
+    const bool answered = waitUntil([this, firmware] { return !connected || waitCancelled || !isPendingMarker(firmware->value()); }, timeoutMs)
+        && connected && !waitCancelled;
     for (const Marked& entry : marked) {
         if (!isPendingMarker(entry.property->value()))
             continue;

@@ -41,6 +41,8 @@ public:
     QStringList filledKeys(const QString& key) const;
     // Waits until everything sent so far has been answered.
     bool barrier(int timeoutMs);
+    // Ends a readBack or barrier in progress at once, as unanswered (the user gave up).
+    void cancelWait() { waitCancelled = true; }
 
     static bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
@@ -70,6 +72,7 @@ private:
     bool everConnected = false;
     QString lastStatus;
     bool tapped = false;
+    bool waitCancelled = false;
     QByteArray tapBuffer;
     QHash<int, int> replies;    // CCMD code -> result
 };

@@ -155,10 +155,11 @@ bool JobRunner::start()
 {
     QString error;
     const int prepared = prepare(&error);
-    if (prepared != ExitOk) {
+    if (prepared != ExitOk)
         finish(prepared, error);
+    // Ctrl-C while the settings were read ended the job before it started.
+    if (ended)
         return false;
-    }
     if (options.qrDir.isEmpty()) {
         double total = 0;
         for (double seconds : pageSeconds)
@@ -188,6 +189,7 @@ void JobRunner::interrupt()
     if (ended)
         return;
     if (!begun) {
+        link.cancelWait();
         finish(ExitInterrupted, QStringLiteral("stopped before the job started; nothing was sent to cut"));
         return;
     }
