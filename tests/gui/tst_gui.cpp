@@ -4,6 +4,7 @@
 
 #include "cutpanel.h"
 #include "jobpanel.h"
+#include "logpane.h"
 #include "mainwindow.h"
 #include "previewview.h"
 #include "settingspanel.h"
@@ -96,6 +97,9 @@ void GuiTest::cutStartPauseResumeStop()
     MainWindow window(pluginPath());
     window.show();
     QVERIFY(window.loadPlugin());
+    // The USB nodes come from "ktrv8 list", whatever this machine has.
+    click(&window, "findNodes");
+    QTRY_VERIFY_WITH_TIMEOUT(window.log()->toPlainText().contains(QStringLiteral("USB node")), 20000);
     QCOMPARE(window.connectTo(simAddress(sim)), int(ExitOk));
     QVERIFY(window.linkState().contains(QStringLiteral("Connected")));
     QVERIFY(window.jobPanel()->open(sourceFile(QStringLiteral("examples/sample.plt"))));

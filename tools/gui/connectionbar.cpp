@@ -1,9 +1,12 @@
 #include "connectionbar.h"
 #include "guioptions.h"
-#include "usbnodes.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,15 +35,42 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
     connect(refresh, &QPushButton::clicked, this, &ConnectionBar::refreshNodes);
     connect(button, &QPushButton::clicked, this, &ConnectionBar::onButton);
     connect(target->lineEdit(), &QLineEdit::returnPressed, this, &ConnectionBar::onButton);
-    refreshNodes();
+    connect(&lister, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &ConnectionBar::onListed);
+    connect(&lister, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            emit nodesFound(tr("Cannot list the USB nodes: %1 did not start").arg(lister.program()), true);
+    });
 }
 
+// The command-line host knows where cutters appear and what sysfs says of them; the window
+// asks it rather than keeping a second list.
 void ConnectionBar::refreshNodes()
 {
+    if (lister.state() != QProcess::NotRunning)
+        return;
+    lister.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ktrv8")),
+                 {QStringLiteral("list"), QStringLiteral("--json")});
+}
+
+void ConnectionBar::onListed()
+{
+    const QJsonArray nodes = QJsonDocument::fromJson(lister.readAllStandardOutput()).object().value(QStringLiteral("nodes")).toArray();
     const QString typed = target->currentText();
     target->clear();
-    for (const QString& node : usbNodes())
-        target->addItem(node);
+    for (const QJsonValue& value : nodes) {
+        const QJsonObject node = value.toObject();
+        const QString path = node.value(QStringLiteral("node")).toString();
+        const QString what = QStringLiteral("%1 %2 %3").arg(node.value(QStringLiteral("maker")).toString(), node.value(QStringLiteral("product")).toString(),
+                                                             node.value(QStringLiteral("serial")).toString()).simplified();
+        target->addItem(path);
+        target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
+        if (node.value(QStringLiteral("usable")).toBool())
+            emit nodesFound(tr("USB node %1: %2").arg(path, what.isEmpty() ? tr("unknown device") : what), false);
+        else
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(path, node.value(QStringLiteral("fix")).toString()), true);
+    }
+    if (nodes.isEmpty())
+        emit nodesFound(tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."), false);
     target->setEditText(typed);
 }
 

@@ -3,13 +3,14 @@
 
 #include "hostcommon.h"
 
+#include <QProcess>
 #include <QWidget>
 
 class QComboBox;
 class QPushButton;
 
-// Where the cutter is: a USB node from the list of candidates, or a network address typed
-// in (port 9100 unless given). One button connects and disconnects.
+// Where the cutter is: a USB node from the list "ktrv8 list" finds, or a network address
+// typed in (port 9100 unless given). One button connects and disconnects.
 class ConnectionBar : public QWidget
 {
     Q_OBJECT
@@ -29,13 +30,17 @@ signals:
     void connectRequested(const Address& address);
     void disconnectRequested();
     void invalidAddress(const QString& reason);
+    // What the search for USB nodes found, for the log.
+    void nodesFound(const QString& text, bool problem);
 
 private:
     void onButton();
+    void onListed();
 
     QComboBox* target = nullptr;
     QPushButton* refresh = nullptr;
     QPushButton* button = nullptr;
+    QProcess lister;
     bool connected = false;
 };
 

@@ -74,6 +74,8 @@ public:
                 std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(window.log()->toPlainText()));
             return leave(ExitNoPlugin);
         }
+        if (!options.haveAddress)
+            window.findUsbNodes();
         // What went wrong first decides the exit code; the window stays open unless scripted.
         int status = options.haveAddress ? window.connectTo(options.address) : int(ExitOk);
         window.jobPanel()->setCopies(options.copies);

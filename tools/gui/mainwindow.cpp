@@ -87,6 +87,9 @@ void MainWindow::buildLayout()
     connect(connection, &ConnectionBar::connectRequested, this, [this](const Address& where) { connectTo(where); });
     connect(connection, &ConnectionBar::disconnectRequested, this, &MainWindow::disconnectFromCutter);
     connect(connection, &ConnectionBar::invalidAddress, logPane, &LogPane::problem);
+    connect(connection, &ConnectionBar::nodesFound, this, [this](const QString& text, bool bad) {
+        bad ? logPane->problem(text) : logPane->note(text);
+    });
     connect(settings, &SettingsPanel::busyChanged, this, &MainWindow::setLinkBusy);
     connect(settings, &SettingsPanel::report, this, [this](const QString& text, bool bad) {
         bad ? logPane->problem(text) : logPane->note(text);
@@ -194,6 +197,11 @@ void MainWindow::disconnectFromCutter()
     if (was)
         logPane->note(tr("Disconnected from %1").arg(address.describe()));
     emit linkChanged(false);
+}
+
+void MainWindow::findUsbNodes()
+{
+    connection->refreshNodes();
 }
 
 void MainWindow::onStatusText(const QString& text)

@@ -41,6 +41,7 @@ public:
 
 public slots:
     void disconnectFromCutter();
+    void findUsbNodes();
 
 signals:
     void linkChanged(bool connected);

@@ -35,6 +35,26 @@
         <source>Disconnect</source>
         <translation>切断</translation>
     </message>
+    <message>
+        <source>Cannot list the USB nodes: %1 did not start</source>
+        <translation>USB ノードを一覧できません: %1 が起動しませんでした</translation>
+    </message>
+    <message>
+        <source>USB node %1: %2</source>
+        <translation>USB ノード %1: %2</translation>
+    </message>
+    <message>
+        <source>unknown device</source>
+        <translation>不明なデバイス</translation>
+    </message>
+    <message>
+        <source>USB node %1 cannot be opened by this user: %2</source>
+        <translation>USB ノード %1 はこのユーザーでは開けません: %2</translation>
+    </message>
+    <message>
+        <source>No USB node found: is the cutter plugged in and switched on? A network address can be typed in.</source>
+        <translation>USB ノードが見つかりません: カッターは接続され電源が入っていますか? ネットワークアドレスも入力できます。</translation>
+    </message>
 </context>
 <context>
     <name>CutOptionsPanel</name>

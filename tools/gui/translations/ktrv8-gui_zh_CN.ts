@@ -35,6 +35,26 @@
         <source>Disconnect</source>
         <translation>断开</translation>
     </message>
+    <message>
+        <source>Cannot list the USB nodes: %1 did not start</source>
+        <translation>无法列出 USB 节点: %1 未能启动</translation>
+    </message>
+    <message>
+        <source>USB node %1: %2</source>
+        <translation>USB 节点 %1: %2</translation>
+    </message>
+    <message>
+        <source>unknown device</source>
+        <translation>未知设备</translation>
+    </message>
+    <message>
+        <source>USB node %1 cannot be opened by this user: %2</source>
+        <translation>当前用户无法打开 USB 节点 %1: %2</translation>
+    </message>
+    <message>
+        <source>No USB node found: is the cutter plugged in and switched on? A network address can be typed in.</source>
+        <translation>未找到 USB 节点: 刻字机是否已连接并开机? 也可以输入网络地址。</translation>
+    </message>
 </context>
 <context>
     <name>CutOptionsPanel</name>
