@@ -112,10 +112,10 @@ void CutPanel::setRunning(bool on)
 }
 
 // The runner follows the job (pages, copies, estimates, stop); the panel only shows it.
-void CutPanel::start()
+bool CutPanel::start()
 {
     if (running || !link || !job || !connected || !job->isReady())
-        return;
+        return false;
     JobOptions options;
     options.copies = job->copies();
     if (job->qrMode())
@@ -152,6 +152,7 @@ void CutPanel::start()
     clock.start();
     setRunning(true);
     runner->start();
+    return true;
 }
 
 void CutPanel::onStarted(int pages, int copies, double seconds)

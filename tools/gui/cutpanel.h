@@ -32,7 +32,8 @@ public:
     int progressPercent() const;
 
 public slots:
-    void start();
+    // False when no job can start now (no link, no job, one running).
+    bool start();
     void pauseOrResume();
     void stop();
 

@@ -86,7 +86,11 @@ public:
         connect(window.cutPanel(), &CutPanel::finished, this, [this](int code, const QString&) {
             leave(code, scripted());
         });
-        window.cutPanel()->start();
+        if (!window.cutPanel()->start()) {
+            // The link went down after it came up (while the settings were read).
+            std::fprintf(stderr, "ktrv8-gui: the connection was lost before the job started; nothing was cut\n");
+            leave(ExitDisconnected, scripted());
+        }
     }
 
 private:

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -57,7 +58,12 @@ void MainWindow::buildLayout()
     cut = new CutPanel;
     auto* tabs = new QTabWidget;
     tabs->setObjectName(QStringLiteral("sideTabs"));
-    tabs->addTab(job, tr("Job"));
+    // The job's options scroll rather than make the window taller than the screen.
+    auto* jobScroll = new QScrollArea;
+    jobScroll->setWidget(job);
+    jobScroll->setWidgetResizable(true);
+    jobScroll->setFrameShape(QFrame::NoFrame);
+    tabs->addTab(jobScroll, tr("Job"));
     tabs->addTab(settings, tr("Settings"));
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
