@@ -71,8 +71,9 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     copiesBox->setObjectName(QStringLiteral("copies"));
     copiesBox->setRange(1, 999);
     form->addRow(tr("Copies"), copiesBox);
-    qrBox = new QCheckBox(tr("QR-code job: the cutter scans a code, the job is FOLDER/CODE.plt"));
+    qrBox = new QCheckBox(tr("QR-code job"));
     qrBox->setObjectName(QStringLiteral("qrMode"));
+    qrBox->setToolTip(tr("The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt"));
     form->addRow(qrBox);
     auto* folderRow = new QHBoxLayout;
     qrFolderEdit = new QLineEdit;

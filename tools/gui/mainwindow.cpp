@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -63,6 +64,8 @@ void MainWindow::buildLayout()
     jobScroll->setWidget(job);
     jobScroll->setWidgetResizable(true);
     jobScroll->setFrameShape(QFrame::NoFrame);
+    jobScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    jobScroll->setMinimumWidth(job->minimumSizeHint().width() + jobScroll->verticalScrollBar()->sizeHint().width());
     tabs->addTab(jobScroll, tr("Job"));
     tabs->addTab(settings, tr("Settings"));
     auto* side = new QWidget;
@@ -73,9 +76,9 @@ void MainWindow::buildLayout()
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(previewView);
     split->addWidget(side);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setSizes({640, 440});
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({560, 540});
     setCentralWidget(split);
 
     logPane = new LogPane;

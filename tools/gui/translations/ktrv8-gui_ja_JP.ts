@@ -249,10 +249,6 @@
         <translation>部数</translation>
     </message>
     <message>
-        <source>QR-code job: the cutter scans a code, the job is FOLDER/CODE.plt</source>
-        <translation>QR コードジョブ: カッターがコードを読み取り、ジョブはフォルダ/コード.plt</translation>
-    </message>
-    <message>
         <source>Folder of jobs by code</source>
         <translation>コード別ジョブのフォルダ</translation>
     </message>
@@ -311,6 +307,14 @@
     <message>
         <source>No preview: %1</source>
         <translation>プレビューなし: %1</translation>
+    </message>
+    <message>
+        <source>QR-code job</source>
+        <translation>QR コードジョブ</translation>
+    </message>
+    <message>
+        <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
+        <translation>カッターが各部の前にコードを読み取り、フォルダ/コード.plt をカットします</translation>
     </message>
 </context>
 <context>

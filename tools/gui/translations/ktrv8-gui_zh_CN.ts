@@ -249,10 +249,6 @@
         <translation>份数</translation>
     </message>
     <message>
-        <source>QR-code job: the cutter scans a code, the job is FOLDER/CODE.plt</source>
-        <translation>二维码任务: 刻字机扫描二维码, 任务为 目录/二维码.plt</translation>
-    </message>
-    <message>
         <source>Folder of jobs by code</source>
         <translation>按二维码存放任务的目录</translation>
     </message>
@@ -311,6 +307,14 @@
     <message>
         <source>No preview: %1</source>
         <translation>无预览: %1</translation>
+    </message>
+    <message>
+        <source>QR-code job</source>
+        <translation>二维码任务</translation>
+    </message>
+    <message>
+        <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
+        <translation>刻字机在每份之前扫描二维码, 切割 目录/二维码.plt</translation>
     </message>
 </context>
 <context>
