@@ -159,6 +159,7 @@ private slots:
     void connectionErrorsSayWhatToDo();
     void settingsWindowBuildsEveryRow();
     void helpAndJson();
+    void drawings();
 
 private:
     QTemporaryDir dir;
@@ -617,6 +618,46 @@ void HostTest::helpAndJson()
     }
     run = runHost({"info", "--json", "--tcp", "127.0.0.1:1"});
     QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 4);
+}
+
+// A drawing is converted and cut on the simulator; the cutter receives exactly the job that
+// "convert" writes; the preview draws it; a file that is neither is refused before anything
+// is sent.
+void HostTest::drawings()
+{
+    const QString drawing = QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));
+    // Named .plt on purpose: the content decides.
+    const QString misnamed = dir.filePath(QStringLiteral("drawing-misnamed.plt"));
+    QVERIFY(QFile::copy(drawing, misnamed));
+    const QStringList options{"--width", "60", "--weed-box", "2", "--overcut", "0.5"};
+    const QString converted = dir.filePath(QStringLiteral("drawing.plt"));
+    Run run = runHost(QStringList{"convert", drawing, "-o", converted} + options);
+    QVERIFY2(run.code == 0, run.err.constData());
+    const QByteArray job = readFile(converted);
+    QVERIFY(job.startsWith("IN;PA;") && job.endsWith("PG;"));
+
+    const QString record = dir.filePath(QStringLiteral("drawing-cut.plt"));
+    SimProcess sim({"--out", record});
+    QVERIFY(sim.start());
+    run = runHost(QStringList{"cut", misnamed} + options + addressOf(sim, false));
+    QVERIFY2(run.code == 0, run.err.constData());
+    QVERIFY(run.out.contains("done: "));
+    QCOMPARE(readFile(record), job);
+
+    for (const QString& picture : {QStringLiteral("drawing.png"), QStringLiteral("drawing.svg")}) {
+        run = runHost({"preview", converted, "-o", dir.filePath(picture), "--copies", "2"});
+        QVERIFY2(run.code == 0 && QFileInfo(dir.filePath(picture)).size() > 0, run.err.constData());
+    }
+    QVERIFY(readFile(dir.filePath(QStringLiteral("drawing.svg"))).count("class=\"cut\"") >= 2 * 7);
+
+    const QString prose = dir.filePath(QStringLiteral("letter.svg"));
+    QFile file(prose);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Dear cutter, please cut this.\n") > 0);
+    file.close();
+    for (const QString& command : {QStringLiteral("cut"), QStringLiteral("preview"), QStringLiteral("convert")}) {
+        run = runHost(QStringList{command, prose, "-o", dir.filePath(QStringLiteral("x.png"))} + addressOf(sim, false));
+        QVERIFY2(run.code == 2 && run.err.contains("neither an SVG drawing nor plotter"), run.err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(HostTest)

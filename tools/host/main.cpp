@@ -1,6 +1,7 @@
 // ktrv8: command-line host for the KT-RV8 cutter driver plug-in.
 #include "commands.h"
 #include "devicelink.h"
+#include "drawingcommands.h"
 #include "jobreport.h"
 #include "jobrunner.h"
 #include "output.h"
@@ -10,6 +11,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -34,8 +37,17 @@ const CommandHelp commands[] = {
      "Starts the cutter simulator beside ktrv8 on a free loopback port, cuts the sample job\n"
      "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
      "the path of an SVG picture of what was cut. Needs nothing but the build."},
-    {"cut", "ktrv8 cut (FILE.plt | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]",
-     "Cuts a PLT job page by page. --copies N cuts it N times (the cutter repeats it);\n"
+    {"convert", "ktrv8 convert DRAWING.svg -o OUT.plt [cutter options]",
+     "Converts an SVG drawing into a PLT job with the cutter options below, and says its\n"
+     "size, cut length and pen-up travel. Needs no cutter."},
+    {"preview", "ktrv8 preview FILE -o OUT.png|OUT.svg [--copies N] [--margin MM] [cutter options]",
+     "Draws what would be cut, from a PLT file or a drawing: cuts in blue, pen-up travel\n"
+     "dashed in red, each path's place in the cut order at its start; pages one below the\n"
+     "other, and --copies N further below, --margin MM apart (default 20), as the cutter\n"
+     "lays them out. Needs no cutter."},
+    {"cut", "ktrv8 cut (FILE.plt | DRAWING.svg | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S] [cutter options]",
+     "Cuts a PLT job, or an SVG drawing converted with the cutter options below (the\n"
+     "content tells which, whatever the file is called), page by page. --copies N cuts it N times (the cutter repeats it);\n"
      "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
      "The job must be plain text (ASCII or UTF-8, no NUL, STX, ETX or other control byte\n"
      "but whitespace); anything else is refused with the byte offset (exit 2), nothing sent.\n"
@@ -92,7 +104,9 @@ const CommandHelp* findCommand(const QString& name)
 void printHelp(const CommandHelp* command)
 {
     if (command) {
-        std::printf("Usage: %s\n\n%s\n\n%s\n%s", command->usage, command->text, commonHelp, qPrintable(exitCodeHelp()));
+        const bool drawings = std::strstr(command->usage, "cutter options") != nullptr;
+        std::printf("Usage: %s\n\n%s\n\n%s%s%s\n%s", command->usage, command->text, drawings ? drawingOptionsHelp : "",
+                    drawings ? "\n" : "", commonHelp, qPrintable(exitCodeHelp()));
         return;
     }
     std::printf("Usage: ktrv8 COMMAND [options]\n\nCommand-line host for the KT-RV8 cutter driver plug-in.\n\nCommands:\n");
@@ -239,7 +253,8 @@ int checkArguments(const QString& name, const Invocation& call)
 {
     const Output& out = call.out;
     const QStringList& args = call.args;
-    const bool needsCutter = name != QLatin1String("settings") && name != QLatin1String("list") && name != QLatin1String("demo");
+    const bool needsCutter = name != QLatin1String("settings") && name != QLatin1String("list") && name != QLatin1String("demo")
+                             && name != QLatin1String("convert") && name != QLatin1String("preview");
     if (needsCutter && !call.options.haveAddress) {
         out.error(QStringLiteral("say where the cutter is: --tcp HOST[:PORT] or --usb PATH (ktrv8 demo needs neither)"));
         return ExitUsage;
@@ -253,7 +268,7 @@ int checkArguments(const QString& name, const Invocation& call)
     const bool qrJob = call.parser.isSet(QStringLiteral("qr"));
     if (qrJob ? args.size() > 1 : args.size() != 1) {
         out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
-                        : QStringLiteral("cut takes one job file (FILE.plt)"));
+                        : QStringLiteral("cut takes one job file (FILE.plt or DRAWING.svg)"));
         return ExitUsage;
     }
     if (qrJob && !QFileInfo(call.parser.value(QStringLiteral("qr"))).isDir()) {
@@ -325,6 +340,18 @@ int runCommand(const CommandHelp& command, const QCommandLineParser& parser, con
     watchSignals();
     if (name == QLatin1String("list"))
         return commandList(call.options);
+    if (name == QLatin1String("convert"))
+        return commandConvert(parser, call.args, out);
+    if (name == QLatin1String("preview"))
+        return commandPreview(parser, call.args, out);
+    // A drawing is converted before any connection, so a bad one costs none.
+    QTemporaryDir converted;
+    if (name == QLatin1String("cut") && !parser.isSet(QStringLiteral("qr"))) {
+        const QString source = call.args.first();
+        const int ready = cutJobFile(parser, source, converted.path(), out, &call.args.first());
+        if (ready != ExitOk)
+            return ready;
+    }
     if (name == QLatin1String("demo")) {
         DemoOptions demo;
         demo.copies = call.copies;
@@ -370,8 +397,11 @@ int main(int argc, char** argv)
     if (commandName == QLatin1String("settings") && screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
         && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool fonts = drawingNeedsFonts(commandName, argc, argv);
+    if (fonts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app(commandName == QLatin1String("settings") ? new QApplication(argc, argv)
-                                                                                  : new QCoreApplication(argc, argv));
+                                          : fonts ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
 
     QCommandLineParser parser;
@@ -391,7 +421,7 @@ int main(int argc, char** argv)
         {"sample", "demo job", "FILE"},
         {"cut-ms", "demo time per page", "MS"},
     };
-    parser.addOptions(optionList);
+    parser.addOptions(optionList + drawingOptions());
     bool jsonWanted = false;
     for (int i = 1; i < argc; ++i)
         jsonWanted = jsonWanted || std::strcmp(argv[i], "--json") == 0;
