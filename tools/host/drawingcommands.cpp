@@ -295,8 +295,10 @@ bool drawingNeedsFonts(const QString& command, int argc, char** argv)
     if (command != QLatin1String("cut"))
         return false;
     for (int i = 1; i < argc; ++i) {
-        QFile file(QString::fromLocal8Bit(argv[i]));
-        if (file.open(QIODevice::ReadOnly) && ktconv::looksLikeSvg(file.read(64 * 1024)))
+        // Only regular files: a device node (the cutter's own, after --usb) must not be read.
+        const QString name = QString::fromLocal8Bit(argv[i]);
+        QFile file(name);
+        if (QFileInfo(name).isFile() && file.open(QIODevice::ReadOnly) && ktconv::looksLikeSvg(file.read(64 * 1024)))
             return true;
     }
     return false;
