@@ -1,0 +1,117 @@
+#include "connectionbar.h"
+#include "guioptions.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Cutter:")));
+    target = new QComboBox;
+    target->setObjectName(QStringLiteral("target"));
+    target->setEditable(true);
+    target->setInsertPolicy(QComboBox::NoInsert);
+    target->setMinimumWidth(220);
+    target->lineEdit()->setPlaceholderText(tr("USB node or network address"));
+    target->setToolTip(tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
+    layout->addWidget(target, 1);
+    refresh = new QPushButton(tr("Find"));
+    refresh->setObjectName(QStringLiteral("findNodes"));
+    refresh->setToolTip(tr("List the USB nodes a cutter may be on"));
+    layout->addWidget(refresh);
+    button = new QPushButton(tr("Connect"));
+    button->setObjectName(QStringLiteral("connectButton"));
+    layout->addWidget(button);
+    connect(refresh, &QPushButton::clicked, this, &ConnectionBar::refreshNodes);
+    connect(button, &QPushButton::clicked, this, &ConnectionBar::onButton);
+    connect(target->lineEdit(), &QLineEdit::returnPressed, this, &ConnectionBar::onButton);
+    connect(&lister, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &ConnectionBar::onListed);
+    connect(&lister, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            emit nodesFound(tr("Cannot list the USB nodes: %1 did not start").arg(lister.program()), true);
+    });
+}
+
+// The command-line host knows where cutters appear and what sysfs says of them; the window
+// asks it rather than keeping a second list.
+void ConnectionBar::refreshNodes()
+{
+    if (lister.state() != QProcess::NotRunning)
+        return;
+    lister.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ktrv8")),
+                 {QStringLiteral("list"), QStringLiteral("--json")});
+}
+
+void ConnectionBar::onListed()
+{
+    const QJsonArray nodes = QJsonDocument::fromJson(lister.readAllStandardOutput()).object().value(QStringLiteral("nodes")).toArray();
+    const QString typed = target->currentText();
+    target->clear();
+    for (const QJsonValue& value : nodes) {
+        const QJsonObject node = value.toObject();
+        const QString path = node.value(QStringLiteral("node")).toString();
+        const QString what = QStringLiteral("%1 %2 %3").arg(node.value(QStringLiteral("maker")).toString(), node.value(QStringLiteral("product")).toString(),
+                                                             node.value(QStringLiteral("serial")).toString()).simplified();
+        target->addItem(path);
+        target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
+        if (node.value(QStringLiteral("usable")).toBool())
+            emit nodesFound(tr("USB node %1: %2").arg(path, what.isEmpty() ? tr("unknown device") : what), false);
+        else
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(path, node.value(QStringLiteral("fix")).toString()), true);
+    }
+    if (nodes.isEmpty())
+        emit nodesFound(tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."), false);
+    target->setEditText(typed);
+}
+
+void ConnectionBar::setAddress(const Address& address)
+{
+    target->setEditText(address.usb ? address.path : QStringLiteral("%1:%2").arg(address.host).arg(address.port));
+}
+
+bool ConnectionBar::address(Address* address, QString* error) const
+{
+    const QString text = target->currentText().trimmed();
+    if (text.isEmpty()) {
+        *error = tr("Choose a USB node or type the cutter's network address");
+        return false;
+    }
+    return parseAddress(text, address, error);
+}
+
+void ConnectionBar::setConnected(bool on)
+{
+    connected = on;
+    button->setText(on ? tr("Disconnect") : tr("Connect"));
+    target->setEnabled(!on);
+    refresh->setEnabled(!on);
+}
+
+void ConnectionBar::setBusy(bool busy)
+{
+    button->setEnabled(!busy);
+}
+
+void ConnectionBar::onButton()
+{
+    if (connected) {
+        emit disconnectRequested();
+        return;
+    }
+    Address where;
+    QString error;
+    if (address(&where, &error))
+        emit connectRequested(where);
+    else
+        emit invalidAddress(error);
+}

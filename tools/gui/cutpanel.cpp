@@ -1,0 +1,223 @@
+#include "cutpanel.h"
+
+#include "devicelink.h"
+#include "jobpanel.h"
+#include "jobrunner.h"
+
+#include "ktdeviceproperty.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+CutPanel::CutPanel(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* buttons = new QHBoxLayout;
+    startButton = new QPushButton(tr("Start"));
+    startButton->setObjectName(QStringLiteral("startCut"));
+    pauseButton = new QPushButton(tr("Pause"));
+    pauseButton->setObjectName(QStringLiteral("pauseCut"));
+    stopButton = new QPushButton(tr("Stop"));
+    stopButton->setObjectName(QStringLiteral("stopCut"));
+    stopButton->setToolTip(tr("Asks the cutter to stop and waits for its confirmation"));
+    buttons->addWidget(startButton);
+    buttons->addWidget(pauseButton);
+    buttons->addWidget(stopButton);
+    layout->addLayout(buttons);
+    bar = new QProgressBar;
+    bar->setObjectName(QStringLiteral("progress"));
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    layout->addWidget(bar);
+    progressLabel = new QLabel(tr("No cut yet"));
+    progressLabel->setObjectName(QStringLiteral("progressText"));
+    timeLabel = new QLabel;
+    timeLabel->setObjectName(QStringLiteral("timeText"));
+    resultLabel = new QLabel;
+    resultLabel->setObjectName(QStringLiteral("result"));
+    resultLabel->setWordWrap(true);
+    layout->addWidget(progressLabel);
+    layout->addWidget(timeLabel);
+    layout->addWidget(resultLabel);
+    connect(startButton, &QPushButton::clicked, this, &CutPanel::start);
+    connect(pauseButton, &QPushButton::clicked, this, &CutPanel::pauseOrResume);
+    connect(stopButton, &QPushButton::clicked, this, &CutPanel::stop);
+    updateButtons();
+}
+
+void CutPanel::setLink(DeviceLink* deviceLink, JobPanel* jobPanel)
+{
+    link = deviceLink;
+    job = jobPanel;
+    updateButtons();
+}
+
+void CutPanel::setConnected(bool on)
+{
+    connected = on;
+    updateButtons();
+}
+
+void CutPanel::setJobReady(bool on)
+{
+    ready = on;
+    updateButtons();
+}
+
+void CutPanel::updateButtons()
+{
+    startButton->setEnabled(link && job && connected && ready && !running);
+    pauseButton->setEnabled(running);
+    pauseButton->setText(paused ? tr("Resume") : tr("Pause"));
+    stopButton->setEnabled(running);
+}
+
+QString CutPanel::resultText() const
+{
+    return resultLabel->text();
+}
+
+QString CutPanel::progressText() const
+{
+    return progressLabel->text();
+}
+
+int CutPanel::progressPercent() const
+{
+    return bar->value();
+}
+
+namespace {
+
+QString duration(double seconds)
+{
+    const qint64 s = qint64(seconds + 0.5);
+    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+void CutPanel::setRunning(bool on)
+{
+    running = on;
+    paused = false;
+    updateButtons();
+    emit runningChanged(on);
+}
+
+// The runner follows the job (pages, copies, estimates, stop); the panel only shows it.
+bool CutPanel::start()
+{
+    if (running || !link || !job || !connected || !job->isReady())
+        return false;
+    JobOptions options;
+    options.copies = job->copies();
+    if (job->qrMode())
+        options.qrDir = job->qrFolder();
+    else
+        options.file = job->cutFile();
+    delete runner;
+    runner = new JobRunner(*link, options, this);
+    connect(runner, &JobRunner::started, this, [this](const QString&, int pages, int copies, double seconds) {
+        onStarted(pages, copies, seconds);
+    });
+    connect(runner, &JobRunner::waitingForCode, this, [this](const QString& dir, int) {
+        progressLabel->setText(tr("Waiting for the cutter to scan a code (jobs in %1)").arg(dir));
+    });
+    connect(runner, &JobRunner::scanned, this, [this](const QString& code, const QString& file) {
+        emit report(tr("Scanned %1: cutting %2").arg(code, file), false);
+    });
+    connect(runner, &JobRunner::progress, this, &CutPanel::onProgress);
+    connect(runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
+        emit report(page > 0 ? tr("Page %1 of copy %2 has taken %3x its estimate; still waiting").arg(page).arg(copy).arg(times)
+                             : tr("Copy %1 has taken %2x its estimate; still waiting").arg(copy).arg(times), true);
+    });
+    connect(runner, &JobRunner::paused, this, &CutPanel::onPaused);
+    connect(runner, &JobRunner::stopping, this, [this] {
+        progressLabel->setText(tr("Stopping: waiting for the cutter to confirm"));
+        stopButton->setEnabled(false);
+        pauseButton->setEnabled(false);
+    });
+    connect(runner, &JobRunner::finished, this, &CutPanel::onFinished);
+    resultLabel->clear();
+    bar->setValue(0);
+    timeLabel->clear();
+    progressLabel->setText(tr("Preparing the job"));
+    clock.start();
+    setRunning(true);
+    runner->start();
+    return true;
+}
+
+void CutPanel::onStarted(int pages, int copies, double seconds)
+{
+    estimate = seconds;
+    emit report(tr("Cutting %1 page(s), %2 copy(ies); estimate %3").arg(pages).arg(copies).arg(duration(seconds)), false);
+}
+
+void CutPanel::onProgress(const JobProgress& p)
+{
+    bar->setValue(qBound(0, int(p.percent + 0.5), 100));
+    QString where = tr("Copy %1 of %2").arg(p.copy).arg(p.copies);
+    if (p.waitingForCode)
+        where += tr(", waiting for the next scanned code");
+    else if (p.repeated)
+        where += tr(", repeated by the cutter");
+    else if (p.page > 0)
+        where += tr(", page %1 of %2").arg(p.page).arg(p.pages);
+    if (p.paused)
+        where += tr(" (paused)");
+    progressLabel->setText(where);
+    QStringList times;
+    if (estimate >= 0)
+        times << tr("estimate %1").arg(duration(estimate));
+    if (p.secondsLeft >= 0)
+        times << tr("about %1 left").arg(duration(p.secondsLeft));
+    timeLabel->setText(times.join(QLatin1String(", ")));
+    emit cutting(p.waitingForCode ? 0 : p.copy, p.repeated ? 0 : p.page);
+}
+
+void CutPanel::onPaused(bool on)
+{
+    paused = on;
+    updateButtons();
+    emit report(on ? tr("Paused on the cutter") : tr("Resumed"), false);
+}
+
+void CutPanel::onFinished(int code, const QString& text)
+{
+    runner->deleteLater();
+    runner = nullptr;
+    setRunning(false);
+    emit cutting(0, 0);
+    if (code == ExitOk)
+        bar->setValue(100);
+    progressLabel->setText(code == ExitOk ? tr("Finished") : tr("Ended"));
+    exitCode = code;
+    resultLabel->setStyleSheet(code == ExitOk ? QStringLiteral("color: #1b5e20; font-weight: bold")
+                                              : QStringLiteral("color: #b00020; font-weight: bold"));
+    // The runner's text says what was confirmed; the code is the one "ktrv8 cut" returns.
+    const QString said = text.isEmpty() ? text : text.at(0).toUpper() + text.mid(1);
+    resultLabel->setText(code == ExitOk ? said : tr("Not completed (exit code %1): %2").arg(code).arg(said));
+    timeLabel->setText(tr("took %1").arg(duration(clock.elapsed() / 1000.0)));
+    emit report(resultLabel->text(), code != ExitOk);
+    emit finished(code, text);
+}
+
+void CutPanel::pauseOrResume()
+{
+    if (runner)
+        runner->togglePause();
+}
+
+void CutPanel::stop()
+{
+    if (runner)
+        runner->interrupt();
+}

@@ -1,0 +1,74 @@
+#ifndef CUTPANEL_H
+#define CUTPANEL_H
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+class DeviceLink;
+class JobPanel;
+class JobRunner;
+struct JobProgress;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Start, pause/resume and stop of the cut, and how far it got: page and copy, the
+// estimate and the time left, and how it ended, shown in the panel (never in a dialog).
+class CutPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CutPanel(QWidget* parent = nullptr);
+
+    void setLink(DeviceLink* link, JobPanel* job);
+    void setConnected(bool connected);
+    void setJobReady(bool ready);
+    bool isRunning() const { return running; }
+    bool isPaused() const { return paused; }
+    // The exit code of the last job, as "ktrv8 cut" gives it; -1 before the first end.
+    int lastExitCode() const { return exitCode; }
+    QString resultText() const;
+    QString progressText() const;
+    int progressPercent() const;
+
+public slots:
+    // False when no job can start now (no link, no job, one running).
+    bool start();
+    void pauseOrResume();
+    void stop();
+
+signals:
+    void runningChanged(bool running);
+    // copy from 1, page from 1 or 0 for a whole copy; copy 0 when nothing is being cut.
+    void cutting(int copy, int page);
+    void finished(int exitCode, const QString& text);
+    void report(const QString& text, bool problem);
+
+private:
+    void updateButtons();
+    void setRunning(bool on);
+    void onStarted(int pages, int copies, double estimateSeconds);
+    void onProgress(const JobProgress& progress);
+    void onPaused(bool on);
+    void onFinished(int code, const QString& text);
+
+    DeviceLink* link = nullptr;
+    JobPanel* job = nullptr;
+    JobRunner* runner = nullptr;
+    double estimate = -1;
+    QElapsedTimer clock;
+    QPushButton* startButton = nullptr;
+    QPushButton* pauseButton = nullptr;
+    QPushButton* stopButton = nullptr;
+    QProgressBar* bar = nullptr;
+    QLabel* progressLabel = nullptr;
+    QLabel* timeLabel = nullptr;
+    QLabel* resultLabel = nullptr;
+    bool connected = false;
+    bool ready = false;
+    bool running = false;
+    bool paused = false;
+    int exitCode = -1;
+};
+
+#endif // CUTPANEL_H

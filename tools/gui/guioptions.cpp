@@ -1,0 +1,129 @@
+#include "guioptions.h"
+
+#include <QCommandLineParser>
+
+bool parseAddress(const QString& text, Address* address, QString* error)
+{
+    *address = Address();
+    if (text.startsWith(QLatin1Char('/'))) {
+        address->usb = true;
+        address->path = text;
+        return true;
+    }
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
+    address->host = withPort ? text.left(colon) : text;
+    if (withPort) {
+        bool ok = false;
+        const int port = text.mid(colon + 1).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            *error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
+            return false;
+        }
+        address->port = quint16(port);
+    }
+    if (address->host.isEmpty()) {
+        *error = QStringLiteral("no host in \"%1\"").arg(text);
+        return false;
+    }
+    return true;
+}
+
+QString localeForLanguage(const QString& language)
+{
+    if (language == QLatin1String("en") || language == QLatin1String("en_US"))
+        return QStringLiteral("en_US");
+    if (language == QLatin1String("ja") || language == QLatin1String("ja_JP"))
+        return QStringLiteral("ja_JP");
+    if (language == QLatin1String("zh") || language == QLatin1String("zh_CN"))
+        return QStringLiteral("zh_CN");
+    return QString();
+}
+
+QString guiHelp()
+{
+    return QStringLiteral(
+        "Usage: ktrv8-gui [options]\n\n"
+        "A desktop window for the KT-RV8 cutter driver plug-in: connection, settings, job preview\n"
+        "and control of the cut. Every option is optional; the window does the rest.\n\n"
+        "Options:\n"
+        "  --tcp HOST[:PORT]   connect to the cutter on the network (port 9100 by default)\n"
+        "  --usb PATH          connect to the cutter's device node, e.g. /dev/ttyACM0\n"
+        "  --open FILE         open a plotter file (.plt) or a drawing (.svg)\n"
+        "  --copies N          copies to cut, 1 to 999 (default 1)\n"
+        "  --start             start the cut once connected and the file is open\n"
+        "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
+        "  --screenshot FILE   save a picture of the window (PNG) after the job, or at once\n"
+        "                      without --start, then leave\n"
+        "  --lang LANG         language: en, ja or zh (default: the system's)\n"
+        "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8-gui)\n"
+        "  -h, --help          this help\n\n"
+        "Without a display (QT_QPA_PLATFORM unset, no DISPLAY) --screenshot renders offscreen.\n\n")
+        + exitCodeHelp();
+}
+
+bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString* error)
+{
+    QCommandLineParser parser;
+    parser.addOptions({
+        {{"h", "help"}, "help"},
+        {"tcp", "cutter on the network", "HOST[:PORT]"},
+        {"usb", "cutter device node", "PATH"},
+        {"open", "job file", "FILE"},
+        {"copies", "copies", "N"},
+        {"start", "start the cut"},
+        {"quit-when-done", "leave when the job ends"},
+        {"screenshot", "window picture", "FILE"},
+        {"lang", "language", "LANG"},
+        {"plugin", "driver plug-in", "PATH"},
+    });
+    if (!parser.parse(QStringList{QStringLiteral("ktrv8-gui")} + arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    options->help = parser.isSet(QStringLiteral("help"));
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument \"%1\" (a job is opened with --open FILE)").arg(parser.positionalArguments().first());
+        return false;
+    }
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    const bool usb = parser.isSet(QStringLiteral("usb"));
+    if (tcp && usb) {
+        *error = QStringLiteral("give either --tcp or --usb, not both");
+        return false;
+    }
+    options->haveAddress = tcp || usb;
+    if (tcp && (!parseAddress(parser.value(QStringLiteral("tcp")), &options->address, error) || options->address.usb)) {
+        *error = QStringLiteral("--tcp takes HOST[:PORT]: ") + (options->address.usb ? QStringLiteral("a path is given with --usb") : *error);
+        return false;
+    }
+    if (usb) {
+        options->address.usb = true;
+        options->address.path = parser.value(QStringLiteral("usb"));
+    }
+    if (parser.isSet(QStringLiteral("copies"))) {
+        bool ok = false;
+        options->copies = parser.value(QStringLiteral("copies")).toInt(&ok);
+        if (!ok || options->copies < 1 || options->copies > 999) {
+            *error = QStringLiteral("--copies takes a whole number from 1 to 999, not \"%1\"").arg(parser.value(QStringLiteral("copies")));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("lang"))) {
+        options->language = localeForLanguage(parser.value(QStringLiteral("lang")));
+        if (options->language.isEmpty()) {
+            *error = QStringLiteral("--lang takes en, ja or zh, not \"%1\"").arg(parser.value(QStringLiteral("lang")));
+            return false;
+        }
+    }
+    options->openFile = parser.value(QStringLiteral("open"));
+    options->start = parser.isSet(QStringLiteral("start"));
+    options->quitWhenDone = parser.isSet(QStringLiteral("quit-when-done"));
+    options->screenshot = parser.value(QStringLiteral("screenshot"));
+    options->pluginPath = parser.value(QStringLiteral("plugin"));
+    if (options->start && (!options->haveAddress || options->openFile.isEmpty())) {
+        *error = QStringLiteral("--start needs a cutter (--tcp or --usb) and a job (--open FILE)");
+        return false;
+    }
+    return true;
+}

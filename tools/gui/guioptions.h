@@ -1,0 +1,33 @@
+#ifndef GUIOPTIONS_H
+#define GUIOPTIONS_H
+
+#include "hostcommon.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks the window to do, for demos and tests.
+struct GuiOptions
+{
+    Address address;
+    bool haveAddress = false;
+    QString pluginPath;
+    QString openFile;
+    int copies = 1;
+    bool start = false;
+    bool quitWhenDone = false;
+    QString screenshot;
+    QString language;       // "en_US", "ja_JP", "zh_CN" or empty: the system's
+    bool help = false;
+};
+
+// Parses argv (without the program name); on failure says why in error.
+bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString* error);
+QString guiHelp();
+// HOST, HOST:PORT (port 9100 unless given) or a bare IPv6 address; a path starting with
+// "/" is a USB node.
+bool parseAddress(const QString& text, Address* address, QString* error);
+// "en", "ja", "zh" (or a full locale name) to a locale name; empty if unknown.
+QString localeForLanguage(const QString& language);
+
+#endif // GUIOPTIONS_H

@@ -1,0 +1,149 @@
+// ktrv8-gui: the cutter driver plug-in in a desktop window.
+#include "cutpanel.h"
+#include "guioptions.h"
+#include "jobpanel.h"
+#include "logpane.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// The driver chooses its captions' language from the system locale once, when its
+// objects are made, so the choice is made before anything else starts.
+void applyLanguage(const QString& locale)
+{
+    if (locale.isEmpty())
+        return;
+    qputenv("LC_ALL", locale.toLatin1() + ".UTF-8");
+    qputenv("LANG", locale.toLatin1() + ".UTF-8");
+    qputenv("LANGUAGE", locale.toLatin1());
+}
+
+// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    static const bool debug = qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
+    if (type == QtDebugMsg && !debug)
+        return;
+    // Said by Qt's offscreen platform for every window; it means nothing to the user.
+    if (text == QLatin1String("This plugin does not support propagateSizeHints()"))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+bool headless()
+{
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+           && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void installWindowTranslation(QTranslator* translator)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    if (translator->load(QLocale(), QStringLiteral("ktrv8-gui"), QStringLiteral("_"), folder))
+        QCoreApplication::installTranslator(translator);
+}
+
+// Runs what the command line asked for, then leaves if told to, with the cut's exit code.
+class Script : public QObject
+{
+public:
+    Script(MainWindow& window, const GuiOptions& options) : window(window), options(options) {}
+
+    void run()
+    {
+        // A scripted run says on the terminal what the window says in its log.
+        if (scripted()) {
+            connect(window.log(), &LogPane::problemAdded, this, [](const QString& text) {
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(text));
+            });
+            connect(window.cutPanel(), &CutPanel::finished, this, [](int code, const QString& text) {
+                if (code == ExitOk)
+                    std::fprintf(stdout, "%s\n", qPrintable(text));
+            });
+        }
+        if (!window.loadPlugin()) {
+            if (!scripted())
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(window.log()->toPlainText()));
+            return leave(ExitNoPlugin);
+        }
+        if (!options.haveAddress)
+            window.findUsbNodes();
+        // What went wrong first decides the exit code; the window stays open unless scripted.
+        int status = options.haveAddress ? window.connectTo(options.address) : int(ExitOk);
+        window.jobPanel()->setCopies(options.copies);
+        if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && status == ExitOk)
+            status = ExitUsage;
+        if (!options.start || status != ExitOk)
+            return leave(status, scripted());
+        connect(window.cutPanel(), &CutPanel::finished, this, [this](int code, const QString&) {
+            leave(code, scripted());
+        });
+        if (!window.cutPanel()->start()) {
+            // The link went down after it came up (while the settings were read).
+            std::fprintf(stderr, "ktrv8-gui: the connection was lost before the job started; nothing was cut\n");
+            leave(ExitDisconnected, scripted());
+        }
+    }
+
+private:
+    bool scripted() const { return options.quitWhenDone || !options.screenshot.isEmpty(); }
+
+    void leave(int code, bool quit = true)
+    {
+        if (!options.screenshot.isEmpty()) {
+            QString shotError;
+            QApplication::processEvents();
+            if (!window.saveScreenshot(options.screenshot, &shotError)) {
+                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(shotError));
+                code = code == ExitOk ? ExitFailed : code;
+            }
+        }
+        if (quit)
+            QCoreApplication::exit(code);
+    }
+
+    MainWindow& window;
+    GuiOptions options;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(quietDebug);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    GuiOptions options;
+    QString error;
+    if (!parseGuiOptions(arguments, &options, &error)) {
+        std::fprintf(stderr, "ktrv8-gui: %s (see ktrv8-gui --help)\n", qPrintable(error));
+        return ExitUsage;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(guiHelp()), stdout);
+        return ExitOk;
+    }
+    applyLanguage(options.language);
+    if (!options.screenshot.isEmpty() && headless())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-gui"));
+    QTranslator windowTranslation;
+    installWindowTranslation(&windowTranslation);
+
+    MainWindow window(options.pluginPath);
+    window.resize(1100, 720);
+    window.show();
+    Script script(window, options);
+    QTimer::singleShot(0, &script, &Script::run);
+    return QApplication::exec();
+}

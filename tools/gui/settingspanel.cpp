@@ -1,0 +1,258 @@
+#include "settingspanel.h"
+
+#include "devicelink.h"
+#include "settingsaccess.h"
+
+#include "ktdeviceproperty.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const int ReplyTimeoutMs = 10000;
+
+} // namespace
+
+SettingsPanel::SettingsPanel(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    layout->addWidget(scroll, 1);
+    content = new QWidget;
+    contentLayout = new QVBoxLayout(content);
+    scroll->setWidget(content);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    readButton = new QPushButton(tr("Read"));
+    readButton->setObjectName(QStringLiteral("readSettings"));
+    readButton->setToolTip(tr("Read every setting from the cutter"));
+    applyButton = new QPushButton(tr("Apply"));
+    applyButton->setObjectName(QStringLiteral("applySettings"));
+    applyButton->setToolTip(tr("Write the changed settings, then read them back from the cutter"));
+    buttons->addWidget(readButton);
+    buttons->addWidget(applyButton);
+    layout->addLayout(buttons);
+    connect(readButton, &QPushButton::clicked, this, &SettingsPanel::read);
+    connect(applyButton, &QPushButton::clicked, this, &SettingsPanel::apply);
+    setConnected(false);
+}
+
+QWidget* SettingsPanel::section(const QString& title)
+{
+    auto* caption = new QLabel(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
+    contentLayout->addWidget(caption);
+    auto* rows = new QWidget;
+    rows->setLayout(new QVBoxLayout);
+    rows->layout()->setContentsMargins(0, 0, 0, 0);
+    contentLayout->addWidget(rows);
+    return rows;
+}
+
+// Each property builds its row into a holder of its own, so a note can stand beside it.
+void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool editable)
+{
+    for (const QString& key : keys) {
+        KTDeviceProperty* p = link->property(key);
+        if (!p || !p->property("WIDGET").isValid())
+            continue;
+        auto* line = new QWidget;
+        auto* lineLayout = new QHBoxLayout(line);
+        lineLayout->setContentsMargins(0, 0, 0, 0);
+        auto* holder = new QWidget;
+        holder->setLayout(new QVBoxLayout);
+        holder->layout()->setContentsMargins(0, 0, 0, 0);
+        lineLayout->addWidget(holder, 4);
+        p->create_ui_ctrl(holder, key, true);
+        filling = true;
+        p->to_ui_ctrl();
+        filling = false;
+        if (editable)
+            watchEdits(holder, key);
+        auto* note = new QLabel;
+        note->setObjectName(QStringLiteral("note_") + key);
+        note->setWordWrap(true);
+        note->setStyleSheet(QStringLiteral("color: #b00020"));
+        lineLayout->addWidget(note, 2);
+        notes.insert(key, note);
+        rows->layout()->addWidget(line);
+        (editable ? userRows : systemRows) << key;
+    }
+}
+
+// Only rows the user touched are written: an editor clamps a value it cannot show (or one
+// never read), and Apply must not send that to the cutter on its own.
+void SettingsPanel::watchEdits(QWidget* row, const QString& key)
+{
+    auto mark = [this, key] {
+        if (!filling)
+            edited.insert(key);
+    };
+    for (auto* box : row->findChildren<QSpinBox*>())
+        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, mark);
+    for (auto* box : row->findChildren<QDoubleSpinBox*>())
+        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, mark);
+    for (auto* box : row->findChildren<QComboBox*>())
+        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, mark);
+    for (auto* edit : row->findChildren<QLineEdit*>()) {
+        if (!qobject_cast<QAbstractSpinBox*>(edit->parent()))
+            connect(edit, &QLineEdit::textEdited, this, mark);
+    }
+}
+
+void SettingsPanel::build(DeviceLink* deviceLink)
+{
+    link = deviceLink;
+    notes.clear();
+    edited.clear();
+    userRows.clear();
+    systemRows.clear();
+    while (QLayoutItem* item = contentLayout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (!link || !link->device())
+        return;
+    buildRows(section(tr("Settings")), link->device()->userProperty(), true);
+    buildRows(section(tr("Device")), link->device()->sysProperty(), false);
+    contentLayout->addStretch(1);
+}
+
+void SettingsPanel::setConnected(bool on)
+{
+    connected = on;
+    readButton->setEnabled(on && !busy);
+    applyButton->setEnabled(on && !busy);
+}
+
+void SettingsPanel::setBusy(bool on)
+{
+    busy = on;
+    setConnected(connected);
+    emit busyChanged(on);
+}
+
+QString SettingsPanel::note(const QString& key) const
+{
+    const QLabel* label = notes.value(key);
+    return label ? label->text() : QString();
+}
+
+void SettingsPanel::setNote(const QString& key, const QString& text)
+{
+    if (QLabel* label = notes.value(key))
+        label->setText(text);
+}
+
+bool SettingsPanel::readKeys(const QStringList& keys, QStringList* unanswered)
+{
+    SettingsAccess settings(*link);
+    QStringList raw;
+    const bool answered = link->readBack(settings.readKeys(keys), ReplyTimeoutMs, &raw);
+    // A missing child value counts against the row that shows it.
+    for (const QString& key : keys) {
+        for (const QString& leaf : settings.leaves(key)) {
+            if (raw.contains(leaf) || !answered) {
+                unanswered->append(key);
+                break;
+            }
+        }
+    }
+    return answered;
+}
+
+void SettingsPanel::showValues()
+{
+    filling = true;
+    for (const QString& key : userRows + systemRows)
+        link->property(key)->to_ui_ctrl();
+    filling = false;
+    edited.clear();
+}
+
+void SettingsPanel::read()
+{
+    if (!link || !connected || busy)
+        return;
+    setBusy(true);
+    QStringList unanswered;
+    const bool answered = readKeys(userRows + systemRows, &unanswered);
+    showValues();
+    for (const QString& key : userRows + systemRows)
+        setNote(key, unanswered.contains(key) ? tr("no answer from the cutter") : QString());
+    setBusy(false);
+    if (!answered)
+        emit report(tr("Settings: the cutter did not answer"), true);
+    else if (!unanswered.isEmpty())
+        emit report(tr("Settings read; no value for %1").arg(unanswered.join(QLatin1String(", "))), true);
+    else
+        emit report(tr("Settings read from the cutter"), false);
+}
+
+// Only what the user changed is written; the cutter's own values for the rest stay as they are.
+void SettingsPanel::apply()
+{
+    if (!link || !connected || busy)
+        return;
+    SettingsAccess settings(*link);
+    QHash<QString, QString> asked;
+    QStringList askedKeys;
+    QStringList changedLeaves;
+    for (const QString& key : userRows) {
+        if (!edited.contains(key))
+            continue;
+        const QString before = settings.shown(key);
+        link->property(key)->from_ui_ctrl();
+        const QString wanted = settings.shown(key);
+        setNote(key, QString());
+        if (wanted == before)
+            continue;
+        asked.insert(key, wanted);
+        askedKeys << key;
+        changedLeaves += settings.leaves(key);
+    }
+    if (asked.isEmpty()) {
+        emit report(tr("Settings: nothing changed to apply"), false);
+        return;
+    }
+    setBusy(true);
+    for (const QByteArray& frame : settings.writeFrames(changedLeaves))
+        link->send(frame);
+    // The writes' own answers arrive before the read-back's.
+    const bool written = link->barrier(ReplyTimeoutMs);
+    const QStringList refusedOwners = written ? settings.refusedWrites(changedLeaves) : QStringList();
+    QStringList unanswered;
+    const bool answered = written && readKeys(askedKeys, &unanswered);
+    showValues();
+    QStringList refused;
+    for (const QString& key : askedKeys) {
+        const QString held = settings.shown(key);
+        const bool refusedWrite = refusedOwners.contains(key)
+                                  || std::any_of(refusedOwners.begin(), refusedOwners.end(),
+                                                 [&](const QString& owner) { return settings.leaves(key).contains(owner); });
+        if (!answered || unanswered.contains(key))
+            setNote(key, tr("not confirmed: no answer from the cutter"));
+        else if (refusedWrite)
+            setNote(key, tr("refused by the cutter, which keeps %1 (asked %2)").arg(held, asked.value(key)));
+        else if (held != asked.value(key))
+            setNote(key, tr("not applied: the cutter keeps %1 (asked %2)").arg(held, asked.value(key)));
+        else
+            continue;
+        refused << key;
+    }
+    setBusy(false);
+    if (refused.isEmpty())
+        emit report(tr("Settings applied: %1").arg(askedKeys.join(QLatin1String(", "))), false);
+    else
+        emit report(tr("Settings not taken by the cutter: %1").arg(refused.join(QLatin1String(", "))), true);
+}

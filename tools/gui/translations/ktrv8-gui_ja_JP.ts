@@ -1,0 +1,474 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP" sourcelanguage="en_US">
+<context>
+    <name>ConnectionBar</name>
+    <message>
+        <source>Cutter:</source>
+        <translation>カッター:</translation>
+    </message>
+    <message>
+        <source>USB node or network address</source>
+        <translation>USB ノードまたはネットワークアドレス</translation>
+    </message>
+    <message>
+        <source>A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)</source>
+        <translation>USB デバイスノード (/dev/ttyACM0) またはネットワークアドレス (192.168.1.20 または HOST:PORT、既定のポートは 9100)</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>検索</translation>
+    </message>
+    <message>
+        <source>List the USB nodes a cutter may be on</source>
+        <translation>カッターが接続されている可能性のある USB ノードを一覧表示</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Choose a USB node or type the cutter&apos;s network address</source>
+        <translation>USB ノードを選ぶか、カッターのネットワークアドレスを入力してください</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>切断</translation>
+    </message>
+    <message>
+        <source>Cannot list the USB nodes: %1 did not start</source>
+        <translation>USB ノードを一覧できません: %1 が起動しませんでした</translation>
+    </message>
+    <message>
+        <source>USB node %1: %2</source>
+        <translation>USB ノード %1: %2</translation>
+    </message>
+    <message>
+        <source>unknown device</source>
+        <translation>不明なデバイス</translation>
+    </message>
+    <message>
+        <source>USB node %1 cannot be opened by this user: %2</source>
+        <translation>USB ノード %1 はこのユーザーでは開けません: %2</translation>
+    </message>
+    <message>
+        <source>No USB node found: is the cutter plugged in and switched on? A network address can be typed in.</source>
+        <translation>USB ノードが見つかりません: カッターは接続され電源が入っていますか? ネットワークアドレスも入力できます。</translation>
+    </message>
+</context>
+<context>
+    <name>CutOptionsPanel</name>
+    <message>
+        <source>Size factor; a width or height below takes its place</source>
+        <translation>拡大率。下の幅または高さを指定するとそちらが優先</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>倍率</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>as drawn</source>
+        <translation>図面どおり</translation>
+    </message>
+    <message>
+        <source>Width × height</source>
+        <translation>幅 × 高さ</translation>
+    </message>
+    <message>
+        <source>%1°</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>回転</translation>
+    </message>
+    <message>
+        <source>Mirror (cut from the back)</source>
+        <translation>左右反転 (裏からカット)</translation>
+    </message>
+    <message>
+        <source>Origin x, y</source>
+        <translation>原点 x, y</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>なし</translation>
+    </message>
+    <message>
+        <source>A rectangle around the design at this margin, cut last</source>
+        <translation>デザインの周りにこの余白で四角形を最後にカット</translation>
+    </message>
+    <message>
+        <source>Weed box</source>
+        <translation>カス取り枠</translation>
+    </message>
+    <message>
+        <source>Closed shapes are cut on past their start by this much</source>
+        <translation>閉じた形状を始点からこの長さだけ余分にカット</translation>
+    </message>
+    <message>
+        <source>Overcut</source>
+        <translation>オーバーカット</translation>
+    </message>
+    <message>
+        <source>Drag knife: how far the blade tip trails its axis</source>
+        <translation>ドラッグナイフ: 刃先が軸から遅れる距離</translation>
+    </message>
+    <message>
+        <source>Tool offset</source>
+        <translation>刃先オフセット</translation>
+    </message>
+    <message>
+        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <translation>図面の順序を保つ (内側優先・最近傍順なし)</translation>
+    </message>
+</context>
+<context>
+    <name>CutPanel</name>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>一時停止</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Asks the cutter to stop and waits for its confirmation</source>
+        <translation>カッターに停止を要求し、確認を待ちます</translation>
+    </message>
+    <message>
+        <source>No cut yet</source>
+        <translation>まだカットしていません</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>再開</translation>
+    </message>
+    <message>
+        <source>Waiting for the cutter to scan a code (jobs in %1)</source>
+        <translation>カッターのコード読み取りを待っています (ジョブ: %1)</translation>
+    </message>
+    <message>
+        <source>Scanned %1: cutting %2</source>
+        <translation>%1 を読み取りました: %2 をカット中</translation>
+    </message>
+    <message>
+        <source>Page %1 of copy %2 has taken %3x its estimate; still waiting</source>
+        <translation>%2 部目の %1 ページが見積もりの %3 倍かかっています。待機中</translation>
+    </message>
+    <message>
+        <source>Copy %1 has taken %2x its estimate; still waiting</source>
+        <translation>%1 部目が見積もりの %2 倍かかっています。待機中</translation>
+    </message>
+    <message>
+        <source>Stopping: waiting for the cutter to confirm</source>
+        <translation>停止中: カッターの確認を待っています</translation>
+    </message>
+    <message>
+        <source>Preparing the job</source>
+        <translation>ジョブを準備中</translation>
+    </message>
+    <message>
+        <source>Cutting %1 page(s), %2 copy(ies); estimate %3</source>
+        <translation>%1 ページ、%2 部をカット中。見積もり %3</translation>
+    </message>
+    <message>
+        <source>Copy %1 of %2</source>
+        <translation>%2 部中 %1 部目</translation>
+    </message>
+    <message>
+        <source>, waiting for the next scanned code</source>
+        <translation>、次のコードの読み取り待ち</translation>
+    </message>
+    <message>
+        <source>, repeated by the cutter</source>
+        <translation>、カッターが繰り返し中</translation>
+    </message>
+    <message>
+        <source>, page %1 of %2</source>
+        <translation>、%2 ページ中 %1 ページ目</translation>
+    </message>
+    <message>
+        <source> (paused)</source>
+        <translation> (一時停止中)</translation>
+    </message>
+    <message>
+        <source>estimate %1</source>
+        <translation>見積もり %1</translation>
+    </message>
+    <message>
+        <source>about %1 left</source>
+        <translation>残り約 %1</translation>
+    </message>
+    <message>
+        <source>Paused on the cutter</source>
+        <translation>カッターで一時停止しました</translation>
+    </message>
+    <message>
+        <source>Resumed</source>
+        <translation>再開しました</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>完了</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Not completed (exit code %1): %2</source>
+        <translation>未完了 (終了コード %1): %2</translation>
+    </message>
+    <message>
+        <source>took %1</source>
+        <translation>所要時間 %1</translation>
+    </message>
+</context>
+<context>
+    <name>JobPanel</name>
+    <message>
+        <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
+        <translation>ジョブがありません: プロッターファイルか図面を開くか、ウィンドウにドロップしてください</translation>
+    </message>
+    <message>
+        <source>Open…</source>
+        <translation>開く…</translation>
+    </message>
+    <message>
+        <source>Copies</source>
+        <translation>部数</translation>
+    </message>
+    <message>
+        <source>Folder of jobs by code</source>
+        <translation>コード別ジョブのフォルダ</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>選択…</translation>
+    </message>
+    <message>
+        <source>Jobs folder</source>
+        <translation>ジョブフォルダ</translation>
+    </message>
+    <message>
+        <source>Cutter options (drawings)</source>
+        <translation>カッターオプション (図面)</translation>
+    </message>
+    <message>
+        <source>Open a job</source>
+        <translation>ジョブを開く</translation>
+    </message>
+    <message>
+        <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
+        <translation>ジョブ (*.plt *.hpgl *.svg);;すべてのファイル (*)</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1 を読めません: %2</translation>
+    </message>
+    <message>
+        <source>Opened %1: %2 page(s)%3</source>
+        <translation>%1 を開きました: %2 ページ%3</translation>
+    </message>
+    <message>
+        <source>, converted from a drawing</source>
+        <translation>、図面から変換</translation>
+    </message>
+    <message>
+        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
+        <translation>%1 バイト目は %2 です。ジョブはプレーンテキスト (ASCII または UTF-8) です</translation>
+    </message>
+    <message>
+        <source>%1 holds no page to cut</source>
+        <translation>%1 にはカットするページがありません</translation>
+    </message>
+    <message>
+        <source>cannot write the converted job: %1</source>
+        <translation>変換したジョブを書き込めません: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>拒否: %1</translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation>%1 を拒否: %2</translation>
+    </message>
+    <message>
+        <source>No preview: %1</source>
+        <translation>プレビューなし: %1</translation>
+    </message>
+    <message>
+        <source>QR-code job</source>
+        <translation>QR コードジョブ</translation>
+    </message>
+    <message>
+        <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
+        <translation>カッターが各部の前にコードを読み取り、フォルダ/コード.plt をカットします</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>KT-RV8 cutter</source>
+        <translation>KT-RV8 カッター</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Job</source>
+        <translation>ジョブ</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>ログ</translation>
+    </message>
+    <message>
+        <source>Scanned QR code: %1</source>
+        <translation>QR コードを読み取りました: %1</translation>
+    </message>
+    <message>
+        <source>Connecting to %1</source>
+        <translation>%1 に接続中</translation>
+    </message>
+    <message>
+        <source>Disconnected from %1</source>
+        <translation>%1 から切断しました</translation>
+    </message>
+    <message>
+        <source>Driver: %1</source>
+        <translation>ドライバー: %1</translation>
+    </message>
+    <message>
+        <source>Driver: task %1</source>
+        <translation>ドライバー: タスク %1</translation>
+    </message>
+    <message>
+        <source>No driver</source>
+        <translation>ドライバーなし</translation>
+    </message>
+    <message>
+        <source>Connecting to %1…</source>
+        <translation>%1 に接続中…</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未接続</translation>
+    </message>
+    <message>
+        <source>disconnected</source>
+        <translation>切断</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>待機</translation>
+    </message>
+    <message>
+        <source>ready</source>
+        <translation>準備完了</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>一時停止</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>Connected to %1 (%2)</source>
+        <translation>%1 に接続済み (%2)</translation>
+    </message>
+    <message>
+        <source>cannot save the screenshot to %1</source>
+        <translation>スクリーンショットを %1 に保存できません</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPanel</name>
+    <message>
+        <source>Read</source>
+        <translation>読み込み</translation>
+    </message>
+    <message>
+        <source>Read every setting from the cutter</source>
+        <translation>カッターからすべての設定を読み込みます</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>適用</translation>
+    </message>
+    <message>
+        <source>Write the changed settings, then read them back from the cutter</source>
+        <translation>変更した設定を書き込み、カッターから読み戻します</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>デバイス</translation>
+    </message>
+    <message>
+        <source>no answer from the cutter</source>
+        <translation>カッターから応答がありません</translation>
+    </message>
+    <message>
+        <source>Settings: the cutter did not answer</source>
+        <translation>設定: カッターが応答しませんでした</translation>
+    </message>
+    <message>
+        <source>Settings read; no value for %1</source>
+        <translation>設定を読み込みました。%1 の値がありません</translation>
+    </message>
+    <message>
+        <source>Settings read from the cutter</source>
+        <translation>カッターから設定を読み込みました</translation>
+    </message>
+    <message>
+        <source>Settings: nothing changed to apply</source>
+        <translation>設定: 適用する変更はありません</translation>
+    </message>
+    <message>
+        <source>not confirmed: no answer from the cutter</source>
+        <translation>未確認: カッターから応答がありません</translation>
+    </message>
+    <message>
+        <source>refused by the cutter, which keeps %1 (asked %2)</source>
+        <translation>カッターが拒否、%1 のまま (要求 %2)</translation>
+    </message>
+    <message>
+        <source>not applied: the cutter keeps %1 (asked %2)</source>
+        <translation>未適用: カッターは %1 のまま (要求 %2)</translation>
+    </message>
+    <message>
+        <source>Settings applied: %1</source>
+        <translation>設定を適用しました: %1</translation>
+    </message>
+    <message>
+        <source>Settings not taken by the cutter: %1</source>
+        <translation>カッターが受け付けなかった設定: %1</translation>
+    </message>
+</context>
+</TS>

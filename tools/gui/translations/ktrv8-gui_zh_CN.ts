@@ -1,0 +1,474 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en_US">
+<context>
+    <name>ConnectionBar</name>
+    <message>
+        <source>Cutter:</source>
+        <translation>刻字机:</translation>
+    </message>
+    <message>
+        <source>USB node or network address</source>
+        <translation>USB 节点或网络地址</translation>
+    </message>
+    <message>
+        <source>A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)</source>
+        <translation>USB 设备节点 (/dev/ttyACM0) 或网络地址 (192.168.1.20 或 HOST:PORT，默认端口 9100)</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>查找</translation>
+    </message>
+    <message>
+        <source>List the USB nodes a cutter may be on</source>
+        <translation>列出刻字机可能所在的 USB 节点</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Choose a USB node or type the cutter&apos;s network address</source>
+        <translation>请选择 USB 节点或输入刻字机的网络地址</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>断开</translation>
+    </message>
+    <message>
+        <source>Cannot list the USB nodes: %1 did not start</source>
+        <translation>无法列出 USB 节点: %1 未能启动</translation>
+    </message>
+    <message>
+        <source>USB node %1: %2</source>
+        <translation>USB 节点 %1: %2</translation>
+    </message>
+    <message>
+        <source>unknown device</source>
+        <translation>未知设备</translation>
+    </message>
+    <message>
+        <source>USB node %1 cannot be opened by this user: %2</source>
+        <translation>当前用户无法打开 USB 节点 %1: %2</translation>
+    </message>
+    <message>
+        <source>No USB node found: is the cutter plugged in and switched on? A network address can be typed in.</source>
+        <translation>未找到 USB 节点: 刻字机是否已连接并开机? 也可以输入网络地址。</translation>
+    </message>
+</context>
+<context>
+    <name>CutOptionsPanel</name>
+    <message>
+        <source>Size factor; a width or height below takes its place</source>
+        <translation>缩放系数; 若指定下方的宽度或高度则以其为准</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>缩放</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>as drawn</source>
+        <translation>按原图</translation>
+    </message>
+    <message>
+        <source>Width × height</source>
+        <translation>宽 × 高</translation>
+    </message>
+    <message>
+        <source>%1°</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>旋转</translation>
+    </message>
+    <message>
+        <source>Mirror (cut from the back)</source>
+        <translation>镜像 (从背面切割)</translation>
+    </message>
+    <message>
+        <source>Origin x, y</source>
+        <translation>原点 x, y</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>A rectangle around the design at this margin, cut last</source>
+        <translation>在设计周围按此边距切割一个矩形, 最后切割</translation>
+    </message>
+    <message>
+        <source>Weed box</source>
+        <translation>除废框</translation>
+    </message>
+    <message>
+        <source>Closed shapes are cut on past their start by this much</source>
+        <translation>闭合图形越过起点多切割此长度</translation>
+    </message>
+    <message>
+        <source>Overcut</source>
+        <translation>过切</translation>
+    </message>
+    <message>
+        <source>Drag knife: how far the blade tip trails its axis</source>
+        <translation>拖刀: 刀尖落后于刀轴的距离</translation>
+    </message>
+    <message>
+        <source>Tool offset</source>
+        <translation>刀具偏移</translation>
+    </message>
+    <message>
+        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <translation>保持图形顺序 (不按先内后外、就近排序)</translation>
+    </message>
+</context>
+<context>
+    <name>CutPanel</name>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Asks the cutter to stop and waits for its confirmation</source>
+        <translation>请求刻字机停止并等待其确认</translation>
+    </message>
+    <message>
+        <source>No cut yet</source>
+        <translation>尚未切割</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>Waiting for the cutter to scan a code (jobs in %1)</source>
+        <translation>等待刻字机扫描二维码 (任务目录: %1)</translation>
+    </message>
+    <message>
+        <source>Scanned %1: cutting %2</source>
+        <translation>已扫描 %1: 正在切割 %2</translation>
+    </message>
+    <message>
+        <source>Page %1 of copy %2 has taken %3x its estimate; still waiting</source>
+        <translation>第 %2 份的第 %1 页已用时为估计的 %3 倍; 仍在等待</translation>
+    </message>
+    <message>
+        <source>Copy %1 has taken %2x its estimate; still waiting</source>
+        <translation>第 %1 份已用时为估计的 %2 倍; 仍在等待</translation>
+    </message>
+    <message>
+        <source>Stopping: waiting for the cutter to confirm</source>
+        <translation>正在停止: 等待刻字机确认</translation>
+    </message>
+    <message>
+        <source>Preparing the job</source>
+        <translation>正在准备任务</translation>
+    </message>
+    <message>
+        <source>Cutting %1 page(s), %2 copy(ies); estimate %3</source>
+        <translation>正在切割 %1 页, %2 份; 估计 %3</translation>
+    </message>
+    <message>
+        <source>Copy %1 of %2</source>
+        <translation>第 %1 份 / 共 %2 份</translation>
+    </message>
+    <message>
+        <source>, waiting for the next scanned code</source>
+        <translation>, 等待扫描下一个二维码</translation>
+    </message>
+    <message>
+        <source>, repeated by the cutter</source>
+        <translation>, 由刻字机重复</translation>
+    </message>
+    <message>
+        <source>, page %1 of %2</source>
+        <translation>, 第 %1 页 / 共 %2 页</translation>
+    </message>
+    <message>
+        <source> (paused)</source>
+        <translation> (已暂停)</translation>
+    </message>
+    <message>
+        <source>estimate %1</source>
+        <translation>估计 %1</translation>
+    </message>
+    <message>
+        <source>about %1 left</source>
+        <translation>约剩 %1</translation>
+    </message>
+    <message>
+        <source>Paused on the cutter</source>
+        <translation>刻字机已暂停</translation>
+    </message>
+    <message>
+        <source>Resumed</source>
+        <translation>已继续</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>已结束</translation>
+    </message>
+    <message>
+        <source>Not completed (exit code %1): %2</source>
+        <translation>未完成 (退出代码 %1): %2</translation>
+    </message>
+    <message>
+        <source>took %1</source>
+        <translation>用时 %1</translation>
+    </message>
+</context>
+<context>
+    <name>JobPanel</name>
+    <message>
+        <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
+        <translation>未打开任务: 请打开绘图仪文件或图形, 或拖放到窗口中</translation>
+    </message>
+    <message>
+        <source>Open…</source>
+        <translation>打开…</translation>
+    </message>
+    <message>
+        <source>Copies</source>
+        <translation>份数</translation>
+    </message>
+    <message>
+        <source>Folder of jobs by code</source>
+        <translation>按二维码存放任务的目录</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>选择…</translation>
+    </message>
+    <message>
+        <source>Jobs folder</source>
+        <translation>任务目录</translation>
+    </message>
+    <message>
+        <source>Cutter options (drawings)</source>
+        <translation>切割选项 (图形)</translation>
+    </message>
+    <message>
+        <source>Open a job</source>
+        <translation>打开任务</translation>
+    </message>
+    <message>
+        <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
+        <translation>任务 (*.plt *.hpgl *.svg);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>无法读取 %1: %2</translation>
+    </message>
+    <message>
+        <source>Opened %1: %2 page(s)%3</source>
+        <translation>已打开 %1: %2 页%3</translation>
+    </message>
+    <message>
+        <source>, converted from a drawing</source>
+        <translation>, 由图形转换</translation>
+    </message>
+    <message>
+        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
+        <translation>第 %1 字节是 %2; 任务必须是纯文本 (ASCII 或 UTF-8)</translation>
+    </message>
+    <message>
+        <source>%1 holds no page to cut</source>
+        <translation>%1 中没有可切割的页面</translation>
+    </message>
+    <message>
+        <source>cannot write the converted job: %1</source>
+        <translation>无法写入转换后的任务: %1</translation>
+    </message>
+    <message>
+        <source>Refused: %1</source>
+        <translation>已拒绝: %1</translation>
+    </message>
+    <message>
+        <source>Refused %1: %2</source>
+        <translation>已拒绝 %1: %2</translation>
+    </message>
+    <message>
+        <source>No preview: %1</source>
+        <translation>无预览: %1</translation>
+    </message>
+    <message>
+        <source>QR-code job</source>
+        <translation>二维码任务</translation>
+    </message>
+    <message>
+        <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
+        <translation>刻字机在每份之前扫描二维码, 切割 目录/二维码.plt</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>KT-RV8 cutter</source>
+        <translation>KT-RV8 刻字机</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Job</source>
+        <translation>任务</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>日志</translation>
+    </message>
+    <message>
+        <source>Scanned QR code: %1</source>
+        <translation>已扫描二维码: %1</translation>
+    </message>
+    <message>
+        <source>Connecting to %1</source>
+        <translation>正在连接 %1</translation>
+    </message>
+    <message>
+        <source>Disconnected from %1</source>
+        <translation>已与 %1 断开</translation>
+    </message>
+    <message>
+        <source>Driver: %1</source>
+        <translation>驱动: %1</translation>
+    </message>
+    <message>
+        <source>Driver: task %1</source>
+        <translation>驱动: 任务 %1</translation>
+    </message>
+    <message>
+        <source>No driver</source>
+        <translation>无驱动</translation>
+    </message>
+    <message>
+        <source>Connecting to %1…</source>
+        <translation>正在连接 %1…</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>disconnected</source>
+        <translation>已断开</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>空闲</translation>
+    </message>
+    <message>
+        <source>ready</source>
+        <translation>就绪</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Connected to %1 (%2)</source>
+        <translation>已连接 %1 (%2)</translation>
+    </message>
+    <message>
+        <source>cannot save the screenshot to %1</source>
+        <translation>无法将截图保存到 %1</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPanel</name>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Read every setting from the cutter</source>
+        <translation>从刻字机读取所有设置</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>Write the changed settings, then read them back from the cutter</source>
+        <translation>写入已更改的设置, 然后从刻字机读回</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>no answer from the cutter</source>
+        <translation>刻字机无应答</translation>
+    </message>
+    <message>
+        <source>Settings: the cutter did not answer</source>
+        <translation>设置: 刻字机未应答</translation>
+    </message>
+    <message>
+        <source>Settings read; no value for %1</source>
+        <translation>已读取设置; %1 无值</translation>
+    </message>
+    <message>
+        <source>Settings read from the cutter</source>
+        <translation>已从刻字机读取设置</translation>
+    </message>
+    <message>
+        <source>Settings: nothing changed to apply</source>
+        <translation>设置: 没有需要应用的更改</translation>
+    </message>
+    <message>
+        <source>not confirmed: no answer from the cutter</source>
+        <translation>未确认: 刻字机无应答</translation>
+    </message>
+    <message>
+        <source>refused by the cutter, which keeps %1 (asked %2)</source>
+        <translation>刻字机拒绝, 保持 %1 (请求 %2)</translation>
+    </message>
+    <message>
+        <source>not applied: the cutter keeps %1 (asked %2)</source>
+        <translation>未生效: 刻字机保持 %1 (请求 %2)</translation>
+    </message>
+    <message>
+        <source>Settings applied: %1</source>
+        <translation>已应用设置: %1</translation>
+    </message>
+    <message>
+        <source>Settings not taken by the cutter: %1</source>
+        <translation>刻字机未接受的设置: %1</translation>
+    </message>
+</context>
+</TS>
