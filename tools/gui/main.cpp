@@ -46,9 +46,18 @@ bool headless()
 
 void installWindowTranslation(QTranslator* translator)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    if (translator->load(QLocale(), QStringLiteral("ktrv8-gui"), QStringLiteral("_"), folder))
-        QCoreApplication::installTranslator(translator);
+    // Beside the program in the build tree; where the package puts them once installed.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QStringList folders{bin.filePath(QStringLiteral("translations"))};
+#ifdef KTRV8_TRANSLATIONS_FROM_BIN
+    folders << QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_BIN)));
+#endif
+    for (const QString& folder : folders) {
+        if (translator->load(QLocale(), QStringLiteral("ktrv8-gui"), QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+    }
 }
 
 // Runs what the command line asked for, then leaves if told to, with the cut's exit code.
