@@ -69,6 +69,20 @@ QStringList cutArguments(const SimProcess& sim, const CloudProcess& cloud, int c
             QStringLiteral("--code"), Code};
 }
 
+// The one record a two-copy cut of the sample leaves. The sample's strokes span 900 x 800
+// plotter units (22.5 x 20 mm) and add up to 9659.45 units (241.5 mm), measured by hand from
+// examples/sample.plt.
+void verifySampleRecord(const QJsonArray& found)
+{
+    QCOMPARE(found.size(), 1);
+    const QJsonObject record = found.first().toObject();
+    QCOMPARE(record.value(QStringLiteral("task_copies")).toInt(), 2);
+    QCOMPARE(record.value(QStringLiteral("finish_copies")).toInt(), 2);
+    QCOMPARE(record.value(QStringLiteral("page_size")).toString(), QStringLiteral("20x23"));
+    QCOMPARE(record.value(QStringLiteral("page_area")).toInt(), 460);
+    QCOMPARE(record.value(QStringLiteral("path_length")).toInt(), 241);
+}
+
 // chromium as the brief's flags ask: headless, no network of its own, a fresh profile.
 QByteArray browse(const QString& browser, const QString& url, const QStringList& extra, QTemporaryDir& profile)
 {
@@ -91,6 +105,7 @@ class FleetTest : public QObject
     Q_OBJECT
 private slots:
     void cutIsRecordedOnceAndKept();
+    void windowCutIsRecorded();
     void pageShowsTheRunningJob();
     void jobOutlivesTheService();
 };
@@ -111,15 +126,9 @@ void FleetTest::cutIsRecordedOnceAndKept()
 
     const QString records = cloud.url() + QStringLiteral("device_work_records");
     QJsonArray found = list(records + QStringLiteral("?code=") + Code);
-    QCOMPARE(found.size(), 1);
+    verifySampleRecord(found);
+    QVERIFY(!QTest::currentTestFailed());
     const QJsonObject record = found.first().toObject();
-    QCOMPARE(record.value(QStringLiteral("task_copies")).toInt(), 2);
-    QCOMPARE(record.value(QStringLiteral("finish_copies")).toInt(), 2);
-    // The sample's strokes span 900 x 800 plotter units (22.5 x 20 mm) and add up to 9659.45
-    // units (241.5 mm), measured by hand from examples/sample.plt.
-    QCOMPARE(record.value(QStringLiteral("page_size")).toString(), QStringLiteral("20x23"));
-    QCOMPARE(record.value(QStringLiteral("page_area")).toInt(), 460);
-    QCOMPARE(record.value(QStringLiteral("path_length")).toInt(), 241);
 
     // Refused: no token, and a body that is not what a record is; nothing is added.
     QCOMPARE(http(records, "GET", {}, QString()).first, 401);
@@ -182,6 +191,25 @@ void FleetTest::pageShowsTheRunningJob()
     QTemporaryDir after;
     const QByteArray done = browse(browser, page, {QStringLiteral("--dump-dom")}, after);
     QVERIFY2(done.contains("<td class=\"num\">3/3</td>"), done.constData()); // the work record, listed
+}
+
+// The desktop window's fleet service options report its cut as "ktrv8 cut --cloud" does.
+void FleetTest::windowCutIsRecorded()
+{
+    SimProcess sim({QStringLiteral("--cut-ms"), QStringLiteral("20")});
+    QVERIFY(sim.start());
+    CloudProcess cloud;
+    QVERIFY(cloud.start({QStringLiteral("--memory")}));
+    QStringList arguments = cutArguments(sim, cloud, 2).mid(1);
+    arguments[0].prepend(QStringLiteral("--open="));
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(environment);
+    window.start(ktBinary(QStringLiteral("ktrv8-gui")), arguments + QStringList{"--start", "--quit-when-done"});
+    QVERIFY(window.waitForFinished(60000));
+    QVERIFY2(window.exitCode() == 0, window.readAllStandardError().constData());
+    verifySampleRecord(list(cloud.url() + QStringLiteral("device_work_records?code=") + Code));
 }
 
 // The cloud channel closing is no reason to stop cutting.

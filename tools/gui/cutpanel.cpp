@@ -6,9 +6,12 @@
 
 #include "ktdeviceproperty.h"
 
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -44,10 +47,81 @@ CutPanel::CutPanel(QWidget* parent) : QWidget(parent)
     layout->addWidget(progressLabel);
     layout->addWidget(timeLabel);
     layout->addWidget(resultLabel);
+    layout->addWidget(buildCloudGroup());
     connect(startButton, &QPushButton::clicked, this, &CutPanel::start);
     connect(pauseButton, &QPushButton::clicked, this, &CutPanel::pauseOrResume);
     connect(stopButton, &QPushButton::clicked, this, &CutPanel::stop);
     updateButtons();
+}
+
+QWidget* CutPanel::buildCloudGroup()
+{
+    auto* group = new QGroupBox(tr("Fleet service"));
+    group->setObjectName(QStringLiteral("fleetService"));
+    group->setToolTip(tr("Reports each cut to a fleet service (ktrv8-cloud): the cutter registers, "
+                         "shows its running job and leaves a work record"));
+    auto* form = new QFormLayout(group);
+    auto field = [form](const QString& label, const char* name, const QString& hint) {
+        auto* edit = new QLineEdit;
+        edit->setObjectName(QLatin1String(name));
+        edit->setPlaceholderText(hint);
+        form->addRow(label, edit);
+        return edit;
+    };
+    cloudUrl = field(tr("Address"), "cloudUrl", tr("e.g. http://127.0.0.1:8080/ (empty: not reported)"));
+    cloudToken = field(tr("Token"), "cloudToken", tr("the one ktrv8-cloud printed at start"));
+    cloudToken->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    cloudCode = field(tr("Device code"), "cloudCode", tr("what this cutter registers as"));
+    return group;
+}
+
+void CutPanel::setCloudOptions(const CloudOptions& options)
+{
+    cloudUrl->setText(options.url.toString());
+    cloudToken->setText(QString::fromUtf8(options.token));
+    cloudCode->setText(options.code);
+}
+
+CloudOptions CutPanel::cloudOptions() const
+{
+    CloudOptions options;
+    options.url = QUrl(cloudUrl->text().trimmed(), QUrl::StrictMode);
+    options.token = cloudToken->text().trimmed().toUtf8();
+    options.code = cloudCode->text().trimmed();
+    return options;
+}
+
+// Hands the device the cloud client and its code before the job, as "ktrv8 cut --cloud"
+// does. False when the fields are filled but unusable: nothing is cut then, so that a job
+// meant to be recorded is not cut unrecorded by a typing slip.
+bool CutPanel::attachCloud()
+{
+    const CloudOptions options = cloudOptions();
+    const bool empty = cloudUrl->text().trimmed().isEmpty() && options.token.isEmpty() && options.code.isEmpty();
+    if (empty)
+        return true;
+    QString error;
+    if (!checkCloudOptions(options, true, &error)) {
+        emit report(tr("Fleet service: %1; the job was not started").arg(error), true);
+        return false;
+    }
+    progressLabel->setText(tr("Registering with the fleet service at %1").arg(options.url.toString()));
+    auto* next = new CloudReport(options, this);
+    if (next->attach(link->device(), job->qrMode() ? QString() : job->cutFile(), CloudReport::RegistrationMs))
+        emit report(tr("Reporting this job to the fleet service at %1 as %2").arg(options.url.toString(), options.code), false);
+    else
+        emit report(tr("Fleet service: %1").arg(next->error()), true);
+    delete cloudReport; // the device now holds the new client
+    cloudReport = next;
+    return true;
+}
+
+// Waits until the service has answered the work record, so that a window closed right
+// after the job does not lose it.
+void CutPanel::flushCloud()
+{
+    if (cloudReport && !cloudReport->flush(CloudReport::RequestMs))
+        emit report(tr("Fleet service: %1").arg(cloudReport->error()), true);
 }
 
 void CutPanel::setLink(DeviceLink* deviceLink, JobPanel* jobPanel)
@@ -116,6 +190,12 @@ bool CutPanel::start()
 {
     if (running || !link || !job || !connected || !job->isReady())
         return false;
+    // Running while the service registers the cutter, so that Start cannot be pressed twice.
+    setRunning(true);
+    if (!attachCloud()) {
+        setRunning(false);
+        return false;
+    }
     JobOptions options;
     options.copies = job->copies();
     if (job->qrMode())
@@ -150,7 +230,6 @@ bool CutPanel::start()
     timeLabel->clear();
     progressLabel->setText(tr("Preparing the job"));
     clock.start();
-    setRunning(true);
     runner->start();
     return true;
 }
@@ -194,6 +273,7 @@ void CutPanel::onFinished(int code, const QString& text)
 {
     runner->deleteLater();
     runner = nullptr;
+    flushCloud();
     setRunning(false);
     emit cutting(0, 0);
     if (code == ExitOk)

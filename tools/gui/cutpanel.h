@@ -1,6 +1,8 @@
 #ifndef CUTPANEL_H
 #define CUTPANEL_H
 
+#include "cloudreport.h"
+
 #include <QElapsedTimer>
 #include <QWidget>
 
@@ -9,6 +11,7 @@ class JobPanel;
 class JobRunner;
 struct JobProgress;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
@@ -30,6 +33,9 @@ public:
     QString resultText() const;
     QString progressText() const;
     int progressPercent() const;
+    // The "Fleet service" fields; all empty: the cuts are not reported.
+    void setCloudOptions(const CloudOptions& options);
+    CloudOptions cloudOptions() const;
 
 public slots:
     // False when no job can start now (no link, no job, one running).
@@ -45,6 +51,9 @@ signals:
     void report(const QString& text, bool problem);
 
 private:
+    QWidget* buildCloudGroup();
+    bool attachCloud();
+    void flushCloud();
     void updateButtons();
     void setRunning(bool on);
     void onStarted(int pages, int copies, double estimateSeconds);
@@ -64,6 +73,11 @@ private:
     QLabel* progressLabel = nullptr;
     QLabel* timeLabel = nullptr;
     QLabel* resultLabel = nullptr;
+    QLineEdit* cloudUrl = nullptr;
+    QLineEdit* cloudToken = nullptr;
+    QLineEdit* cloudCode = nullptr;
+    // Kept until the next reported job: the device holds on to the client it was given.
+    CloudReport* cloudReport = nullptr;
     bool connected = false;
     bool ready = false;
     bool running = false;

@@ -55,6 +55,10 @@ QString guiHelp()
         "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
         "  --screenshot FILE   save a picture of the window (PNG) after the job, or at once\n"
         "                      without --start, then leave\n"
+        "  --cloud URL --token TOKEN --code CODE\n"
+        "                      report the cuts to a fleet service (ktrv8-cloud) as the cutter\n"
+        "                      CODE, as \"ktrv8 cut\" does; the same as the window's \"Fleet\n"
+        "                      service\" fields\n"
         "  --lang LANG         language: en, ja or zh (default: the system's)\n"
         "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8-gui)\n"
         "  -h, --help          this help\n\n"
@@ -75,6 +79,9 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         {"quit-when-done", "leave when the job ends"},
         {"screenshot", "window picture", "FILE"},
         {"lang", "language", "LANG"},
+        {"cloud", "fleet service", "URL"},
+        {"token", "fleet service token", "TOKEN"},
+        {"code", "device code for the fleet service", "CODE"},
         {"plugin", "driver plug-in", "PATH"},
     });
     if (!parser.parse(QStringList{QStringLiteral("ktrv8-gui")} + arguments)) {
@@ -116,6 +123,8 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
             return false;
         }
     }
+    if (!parseCloudOptions(parser, true, &options->cloud, error))
+        return false;
     options->openFile = parser.value(QStringLiteral("open"));
     options->start = parser.isSet(QStringLiteral("start"));
     options->quitWhenDone = parser.isSet(QStringLiteral("quit-when-done"));

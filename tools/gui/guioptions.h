@@ -1,6 +1,7 @@
 #ifndef GUIOPTIONS_H
 #define GUIOPTIONS_H
 
+#include "cloudreport.h"
 #include "hostcommon.h"
 
 #include <QString>
@@ -17,6 +18,7 @@ struct GuiOptions
     bool start = false;
     bool quitWhenDone = false;
     QString screenshot;
+    CloudOptions cloud;     // the fleet service the cuts are reported to; unset: none
     QString language;       // "en_US", "ja_JP", "zh_CN" or empty: the system's
     bool help = false;
 };

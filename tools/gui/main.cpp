@@ -88,6 +88,8 @@ public:
         // What went wrong first decides the exit code; the window stays open unless scripted.
         int status = options.haveAddress ? window.connectTo(options.address) : int(ExitOk);
         window.jobPanel()->setCopies(options.copies);
+        if (options.cloud.isSet())
+            window.cutPanel()->setCloudOptions(options.cloud);
         if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && status == ExitOk)
             status = ExitUsage;
         if (!options.start || status != ExitOk)

@@ -6,15 +6,14 @@
 #include "nimbracloud.h"
 #include "output.h"
 
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkReply>
 
 namespace {
 
-constexpr int RegistrationMs = 10000;
-constexpr int RequestMs = 10000;
+constexpr int RegistrationMs = CloudReport::RegistrationMs;
+constexpr int RequestMs = CloudReport::RequestMs;
 
 struct HttpAnswer
 {
@@ -90,31 +89,6 @@ QJsonObject withTotals(QJsonObject device, const QJsonArray& records)
 }
 
 } // namespace
-
-bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error)
-{
-    const bool any = parser.isSet(QStringLiteral("cloud")) || parser.isSet(QStringLiteral("token")) ||
-                     parser.isSet(QStringLiteral("code"));
-    if (!any)
-        return true;
-    options->url = QUrl(parser.value(QStringLiteral("cloud")), QUrl::StrictMode);
-    options->token = parser.value(QStringLiteral("token")).toUtf8();
-    options->code = parser.value(QStringLiteral("code"));
-    if (!options->url.isValid() || options->url.host().isEmpty() ||
-        (options->url.scheme() != QLatin1String("http") && options->url.scheme() != QLatin1String("https"))) {
-        *error = QStringLiteral("--cloud takes the fleet service's address, e.g. http://127.0.0.1:8080/");
-        return false;
-    }
-    if (options->token.isEmpty() || options->token.contains('/')) {
-        *error = QStringLiteral("--cloud needs --token, the one ktrv8-cloud printed at start");
-        return false;
-    }
-    if (needCode && (options->code.isEmpty() || options->code.contains(QLatin1Char('/')))) {
-        *error = QStringLiteral("--cloud needs --code CODE, what this cutter registers as (no \"/\")");
-        return false;
-    }
-    return true;
-}
 
 int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run)

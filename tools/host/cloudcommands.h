@@ -7,11 +7,6 @@
 
 class DeviceLink;
 class Output;
-class QCommandLineParser;
-
-// --cloud URL --token TOKEN [--code CODE]; false with error for an incomplete or malformed
-// set. needCode: cut needs the device code, cloud-status does not.
-bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error);
 
 // Runs a cut job, reported to the fleet service when options are set.
 int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,

@@ -5,6 +5,7 @@
 #include "ktdeviceproperty.h"
 #include "nimbracloud.h"
 
+#include <QCommandLineParser>
 #include <QFile>
 #include <QNetworkReply>
 
@@ -82,6 +83,37 @@ CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
 }
 
 CloudReport::~CloudReport() = default;
+
+bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* error)
+{
+    const QUrl& url = options.url;
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        *error = QStringLiteral("--cloud takes the fleet service's address, e.g. http://127.0.0.1:8080/");
+        return false;
+    }
+    if (options.token.isEmpty() || options.token.contains('/')) {
+        *error = QStringLiteral("--cloud needs --token, the one ktrv8-cloud printed at start");
+        return false;
+    }
+    if (needCode && (options.code.isEmpty() || options.code.contains(QLatin1Char('/')))) {
+        *error = QStringLiteral("--cloud needs --code CODE, what this cutter registers as (no \"/\")");
+        return false;
+    }
+    return true;
+}
+
+bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error)
+{
+    const bool any = parser.isSet(QStringLiteral("cloud")) || parser.isSet(QStringLiteral("token")) ||
+                     parser.isSet(QStringLiteral("code"));
+    if (!any)
+        return true;
+    options->url = QUrl(parser.value(QStringLiteral("cloud")), QUrl::StrictMode);
+    options->token = parser.value(QStringLiteral("token")).toUtf8();
+    options->code = parser.value(QStringLiteral("code"));
+    return checkCloudOptions(*options, needCode, error);
+}
 
 bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int timeoutMs)
 {

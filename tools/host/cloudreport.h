@@ -7,6 +7,7 @@
 
 class KTDeviceInterface;
 class NimbraCloud;
+class QCommandLineParser;
 
 // The fleet service (ktrv8-cloud) a host reports to.
 struct CloudOptions
@@ -20,6 +21,12 @@ struct CloudOptions
     QString channelBase() const;
 };
 
+// False with error for an incomplete or malformed set. needCode: a cut needs the device
+// code, a status query does not.
+bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* error);
+// --cloud URL --token TOKEN [--code CODE], for every host's command line.
+bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error);
+
 // The job file's measures for the work record: the strokes' bounding box and drawn length
 // in millimetres, under the keys the driver reads ("heigth" is spelled as it wants it).
 QJsonObject jobFileInfo(const QString& plt);
@@ -30,6 +37,9 @@ class CloudReport : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int RegistrationMs = 10000;
+    static constexpr int RequestMs = 10000;
+
     explicit CloudReport(const CloudOptions& options, QObject* parent = nullptr);
     ~CloudReport() override;
 

@@ -233,6 +233,54 @@
         <source>took %1</source>
         <translation>所要時間 %1</translation>
     </message>
+    <message>
+        <source>Fleet service</source>
+        <translation>フリートサービス</translation>
+    </message>
+    <message>
+        <source>Reports each cut to a fleet service (ktrv8-cloud): the cutter registers, shows its running job and leaves a work record</source>
+        <translation>カットごとにフリートサービス (ktrv8-cloud) へ報告します：カッターが登録され、実行中のジョブが表示され、作業記録が残ります</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>アドレス</translation>
+    </message>
+    <message>
+        <source>e.g. http://127.0.0.1:8080/ (empty: not reported)</source>
+        <translation>例: http://127.0.0.1:8080/（空欄: 報告しない）</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>トークン</translation>
+    </message>
+    <message>
+        <source>the one ktrv8-cloud printed at start</source>
+        <translation>ktrv8-cloud が起動時に表示したもの</translation>
+    </message>
+    <message>
+        <source>Device code</source>
+        <translation>デバイスコード</translation>
+    </message>
+    <message>
+        <source>what this cutter registers as</source>
+        <translation>このカッターの登録名</translation>
+    </message>
+    <message>
+        <source>Fleet service: %1; the job was not started</source>
+        <translation>フリートサービス: %1。ジョブは開始されませんでした</translation>
+    </message>
+    <message>
+        <source>Registering with the fleet service at %1</source>
+        <translation>%1 のフリートサービスに登録中</translation>
+    </message>
+    <message>
+        <source>Reporting this job to the fleet service at %1 as %2</source>
+        <translation>このジョブを %1 のフリートサービスへ %2 として報告します</translation>
+    </message>
+    <message>
+        <source>Fleet service: %1</source>
+        <translation>フリートサービス: %1</translation>
+    </message>
 </context>
 <context>
     <name>JobPanel</name>

@@ -233,6 +233,54 @@
         <source>took %1</source>
         <translation>用时 %1</translation>
     </message>
+    <message>
+        <source>Fleet service</source>
+        <translation>设备群服务</translation>
+    </message>
+    <message>
+        <source>Reports each cut to a fleet service (ktrv8-cloud): the cutter registers, shows its running job and leaves a work record</source>
+        <translation>将每次切割报告给设备群服务 (ktrv8-cloud)：切割机注册、显示正在运行的任务并留下工作记录</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>e.g. http://127.0.0.1:8080/ (empty: not reported)</source>
+        <translation>例如 http://127.0.0.1:8080/（留空：不报告）</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>令牌</translation>
+    </message>
+    <message>
+        <source>the one ktrv8-cloud printed at start</source>
+        <translation>ktrv8-cloud 启动时打印的令牌</translation>
+    </message>
+    <message>
+        <source>Device code</source>
+        <translation>设备代码</translation>
+    </message>
+    <message>
+        <source>what this cutter registers as</source>
+        <translation>此切割机注册使用的名称</translation>
+    </message>
+    <message>
+        <source>Fleet service: %1; the job was not started</source>
+        <translation>设备群服务：%1；任务未开始</translation>
+    </message>
+    <message>
+        <source>Registering with the fleet service at %1</source>
+        <translation>正在向 %1 的设备群服务注册</translation>
+    </message>
+    <message>
+        <source>Reporting this job to the fleet service at %1 as %2</source>
+        <translation>此任务以 %2 报告给 %1 的设备群服务</translation>
+    </message>
+    <message>
+        <source>Fleet service: %1</source>
+        <translation>设备群服务：%1</translation>
+    </message>
 </context>
 <context>
     <name>JobPanel</name>
