@@ -224,7 +224,9 @@ bool CutPanel::start()
         stopButton->setEnabled(false);
         pauseButton->setEnabled(false);
     });
-    connect(runner, &JobRunner::finished, this, &CutPanel::onFinished);
+    // Queued: the runner closes the driver's task after telling its end, and only then does
+    // the driver post the work record that the end waits for.
+    connect(runner, &JobRunner::finished, this, &CutPanel::onFinished, Qt::QueuedConnection);
     resultLabel->clear();
     bar->setValue(0);
     timeLabel->clear();
