@@ -1,4 +1,4 @@
-#include "../family437/familyexpect.h"
+#include "familyexpect.h"
 #include "ktcommoninterface.h"
 
 #include <QAbstractSpinBox>

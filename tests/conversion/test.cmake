@@ -1,1 +1,0 @@
-target_link_libraries(tst_conversion PRIVATE ktconversion)

@@ -1,1 +1,0 @@
-target_link_libraries(tst_${name} PRIVATE ktcloudservice nimbracloud)
