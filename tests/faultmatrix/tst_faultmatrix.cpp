@@ -6,6 +6,7 @@
 #include "ktdeviceproperty.h"
 #include "localcloudservice.h"
 #include "loopbackcutter.h"
+#include "messagetexts.h"
 #include "nimbracloud.h"
 #include "pseudoterminal.h"
 
@@ -63,15 +64,7 @@ public:
     int status() const { return (*this)["STATUS"]->value().toInt(); }
     QJsonObject task() const { return (*this)["TASK"]->value().toJsonObject(); }
     const QByteArray& pending() const { return device.data()->*BufferAccess::buffer(); }
-    QStringList texts(K::KTDeviceMessage kind) const
-    {
-        QStringList out;
-        for (const QList<QVariant>& args : *messages) {
-            if (args.at(0).value<K::KTDeviceMessage>() == kind)
-                out << args.at(1).toString();
-        }
-        return out;
-    }
+    QStringList texts(K::KTDeviceMessage kind) const { return messageTexts(*messages, kind); }
     QString lastStatusText() const
     {
         const QStringList all = texts(K::DevStatus);

@@ -2,6 +2,7 @@
 #include "ktdeviceproperty.h"
 #include "localcloudservice.h"
 #include "loopbackcutter.h"
+#include "messagetexts.h"
 #include "nimbracloud.h"
 
 #include <QDateTime>
@@ -37,16 +38,6 @@ public:
     }
     void sendMarker() { sendCMD(property_ptr("FLAG_POINT")->set_cmd_bytes()); }
 };
-
-QStringList statusTexts(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const QList<QVariant>& args : spy) {
-        if (args.at(0).value<KTDeviceInterface::KTDeviceMessage>() == KTDeviceInterface::DevStatus)
-            out << args.at(1).toString();
-    }
-    return out;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "loopbackcutter.h"
+#include "messagetexts.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -84,14 +85,6 @@ public:
     }
     QStringList events;
 };
-
-QStringList texts(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const QList<QVariant>& args : spy)
-        out << args.at(1).toString();
-    return out;
-}
 
 quint16 unusedPort()
 {
@@ -262,7 +255,7 @@ void tst_TcpLink::transportEvents()
 
     QCOMPARE(device.value("CONNECT_MODE").toString(), transport);
     QCOMPARE(device.value("STATUS").toInt(), status < 0 ? int(T::Idle) : status);
-    QCOMPARE(texts(messages), text.isEmpty() ? QStringList() : QStringList{text});
+    QCOMPARE(messageTexts(messages), text.isEmpty() ? QStringList() : QStringList{text});
     if (!text.isEmpty())
         QCOMPARE(messages.at(0).at(0).value<T::KTDeviceMessage>(), T::DevStatus);
     QCOMPARE(device.heartbeatTimer().isActive(), timerMs != 0);
@@ -400,7 +393,7 @@ void tst_TcpLink::sendWithoutTransportDrops()
     LinkDevice closed(unusedPort());
     QSignalSpy messages(&closed, &T::message);
     QVERIFY(closed.connectDevice());
-    QTRY_COMPARE(texts(messages), QStringList{"TCP DISCONNECTED."});
+    QTRY_COMPARE(messageTexts(messages), QStringList{"TCP DISCONNECTED."});
     closed.set("CONNECT_MODE", mode);
     closed.set("STATUS", int(T::Working));
     closed.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
@@ -416,7 +409,7 @@ void tst_TcpLink::peerDisconnects()
     QVERIFY(cutter.waitForConnection());
     QVERIFY(device.heartbeatTimer().isActive());
     cutter.dropClient();
-    QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
+    QTRY_COMPARE(messageTexts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
     QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
     QVERIFY(!device.heartbeatTimer().isActive());
 }
@@ -499,11 +492,11 @@ void tst_TcpLink::reconnectAfterPeerVanished()
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter->waitForConnection());
     cutter.reset();
-    QTRY_COMPARE(texts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
+    QTRY_COMPARE(messageTexts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
 
     QVERIFY(device.connectDevice());
     QTRY_COMPARE(messages.count(), 3);
-    QCOMPARE(texts(messages).last(), QString("TCP DISCONNECTED."));
+    QCOMPARE(messageTexts(messages).last(), QString("TCP DISCONNECTED."));
 
     LoopbackCutter replacement;
     device.set("TCP_PORT", int(replacement.port()));

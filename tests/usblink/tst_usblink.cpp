@@ -1,6 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "loopbackcutter.h"
+#include "messagetexts.h"
 #include "pseudoterminal.h"
 #include "usblink.h"
 
@@ -65,14 +66,6 @@ QList<int> statuses(const QSignalSpy& spy)
     QList<int> out;
     for (const QList<QVariant>& args : spy)
         out << args.at(0).toInt();
-    return out;
-}
-
-QStringList texts(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const QList<QVariant>& args : spy)
-        out << args.at(1).toString();
     return out;
 }
 
@@ -272,7 +265,7 @@ void tst_UsbLink::deviceConnectsSendsAndDecodes()
     device.setIPAddress("127.0.0.1");
     QVERIFY(device.connectDevice());
     QTRY_COMPARE(messages.count(), 1);
-    QCOMPARE(texts(messages), QStringList{"USB CONNECTED."});
+    QCOMPARE(messageTexts(messages), QStringList{"USB CONNECTED."});
     QCOMPARE(device.value("STATUS").toInt(), int(T::Working));
     QCOMPARE(device.value("CONNECT_MODE").toString(), QString("USB"));
     // USB wins when both addresses are set: no socket was even created.
@@ -299,7 +292,7 @@ void tst_UsbLink::deviceSeesHangUp()
     QVERIFY(device.connectDevice());
     QTRY_COMPARE(messages.count(), 1);
     pty.hangUp();
-    QTRY_COMPARE(texts(messages), (QStringList{"USB CONNECTED.", "USB DISCONNECTED."}));
+    QTRY_COMPARE(messageTexts(messages), (QStringList{"USB CONNECTED.", "USB DISCONNECTED."}));
     QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
 }
 
@@ -310,7 +303,7 @@ void tst_UsbLink::deviceSeesMissingNode()
     device.setUSBPath("/dev/no-such-cutter");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such file or directory"));
     QVERIFY(device.connectDevice());
-    QTRY_COMPARE(texts(messages), QStringList{"USB ERROR."});
+    QTRY_COMPARE(messageTexts(messages), QStringList{"USB ERROR."});
     QCOMPARE(device.value("STATUS").toInt(), int(T::Warning));
     QCOMPARE(device.value("CONNECT_MODE").toString(), QString("USB"));
     // Warning holds until the library reports again.
@@ -330,7 +323,7 @@ void tst_UsbLink::deviceReconnectsAfterHeartbeatTimeout()
 
     device.property_ptr("STATUS")->setValue(int(T::DisConnected));
     QVERIFY(device.connectDevice());
-    QTRY_COMPARE(texts(messages), (QStringList{"USB CONNECTED.", "USB DISCONNECTED.", "USB CONNECTED."}));
+    QTRY_COMPARE(messageTexts(messages), (QStringList{"USB CONNECTED.", "USB DISCONNECTED.", "USB CONNECTED."}));
     QCOMPARE(device.usb(), first);
     QCOMPARE(device.value("STATUS").toInt(), int(T::Working));
 

@@ -1,6 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "localcloudservice.h"
+#include "messagetexts.h"
 #include "nimbracloud.h"
 
 #include <QJsonDocument>
@@ -27,17 +28,6 @@ KTCommonInterface* makeDevice()
                0, 0, KTDeviceInterface::UnCMD, {});
     device->storeProperty("TASK", task);
     return device;
-}
-
-// The texts of the status messages a device emitted.
-QStringList texts(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const QList<QVariant>& args : spy) {
-        if (args.at(0).value<KTDeviceInterface::KTDeviceMessage>() == KTDeviceInterface::DevStatus)
-            out << args.at(1).toString();
-    }
-    return out;
 }
 
 } // namespace
@@ -90,7 +80,7 @@ void TestWebSocketChannel::openChannel()
 {
     device->setNimbraCloud(cloud.get(), Code);
     device->connect_websocket();
-    QTRY_COMPARE_WITH_TIMEOUT(texts(*messages), QStringList{Connected}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusTexts(*messages), QStringList{Connected}, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(service->connectedDevices(), QStringList{Code}, 5000);
 }
 
@@ -108,8 +98,8 @@ void TestWebSocketChannel::baseAddressIsUsedAsItComes()
     QTRY_COMPARE_WITH_TIMEOUT(service->channelPaths().size(), 1, 5000);
     QCOMPARE(service->channelPaths()[0], QStringLiteral("/cloud/ws-") + Code + QStringLiteral("/Device/"));
     // The service turns unknown channels away once the handshake is done.
-    QTRY_VERIFY_WITH_TIMEOUT(texts(*messages).contains(Disconnected), 5000);
-    QCOMPARE(texts(*messages).first(), Connected);
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(*messages).contains(Disconnected), 5000);
+    QCOMPARE(statusTexts(*messages).first(), Connected);
 }
 
 // Texts on one channel are handled in order, so once the last new text is answered every
@@ -133,7 +123,7 @@ void TestWebSocketChannel::secondConnectDoesNotDoubleAnything()
 {
     openChannel();
     device->connect_websocket();
-    QTRY_COMPARE_WITH_TIMEOUT(texts(*messages).count(Connected), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusTexts(*messages).count(Connected), 2, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(service->connectedDevices(), QStringList{Code}, 5000);
     QVERIFY(service->sendToDevice(Code, QStringLiteral("a")));
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 1, 5000);
@@ -141,16 +131,16 @@ void TestWebSocketChannel::secondConnectDoesNotDoubleAnything()
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 2, 5000);
     QTest::qWait(100);
     QCOMPARE(service->textsFrom(Code).size(), 2);
-    QCOMPARE(texts(*messages).count(Connected), 2);
+    QCOMPARE(statusTexts(*messages).count(Connected), 2);
 }
 
 void TestWebSocketChannel::disconnectionIsReported()
 {
     openChannel();
     service->closeDevice(Code);
-    QTRY_COMPARE_WITH_TIMEOUT(texts(*messages), (QStringList{Connected, Disconnected}), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusTexts(*messages), (QStringList{Connected, Disconnected}), 5000);
     QTest::qWait(50);
-    QCOMPARE(texts(*messages).count(Disconnected), 1);
+    QCOMPARE(statusTexts(*messages).count(Disconnected), 1);
 }
 
 void TestWebSocketChannel::unreachableAddressIsReportedAsError()
@@ -162,8 +152,8 @@ void TestWebSocketChannel::unreachableAddressIsReportedAsError()
     NimbraCloud nowhere(service->httpBase(), QStringLiteral("ws://127.0.0.1:%1/").arg(port));
     device->setNimbraCloud(&nowhere, Code);
     device->connect_websocket();
-    QTRY_VERIFY_WITH_TIMEOUT(texts(*messages).contains(Error), 5000);
-    QVERIFY(!texts(*messages).contains(Connected));
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(*messages).contains(Error), 5000);
+    QVERIFY(!statusTexts(*messages).contains(Connected));
 }
 
 void TestWebSocketChannel::withoutDeviceCloudNothingOpens()
