@@ -79,7 +79,7 @@ find_program(HELP2MAN help2man)
 set(KT_MAN_PAGES)
 function(kt_man_page target summary)
     # A sanitizer build would add its own reports to the help text.
-    if(NOT TARGET ${target} OR NOT HELP2MAN OR KT_SANITIZE)
+    if(NOT TARGET ${target} OR NOT HELP2MAN OR KT_SANITIZE OR KT_BUILD_FUZZ)
         return()
     endif()
     set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
