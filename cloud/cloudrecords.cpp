@@ -1,5 +1,6 @@
 // Registration of the device with the cloud and the work record posted when a task ends.
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "ktlogging_p.h"
 #include "ktsurvives_p.h"
@@ -64,9 +65,9 @@ using ReplyHandler = void (*)(KTCommonInterface* device, int httpStatus, const Q
 // an earlier registration must not mark a newer one.
 std::function<void(QNetworkReply*, bool)> guardedReply(KTCommonInterface* device, ReplyHandler handler)
 {
-    const QString code = device->cloudRecord().value(CodeKey).toString();
+    const QString code = KTCommonInterfacePrivate::cloudRecord(*device).value(CodeKey).toString();
     return [guard = QPointer<KTCommonInterface>(device), code, handler](QNetworkReply* reply, bool ok) {
-        if (!guard || guard->cloudRecord().value(CodeKey).toString() != code)
+        if (!guard || KTCommonInterfacePrivate::cloudRecord(*guard).value(CodeKey).toString() != code)
             return;
         handler(guard.data(), httpStatusOf(reply), reply && reply->isOpen() ? reply->readAll() : QByteArray(), ok);
     };
@@ -87,7 +88,7 @@ void KTCommonInterface::setNimbraCloud(NimbraCloud* client, QString code)
     if (!property_ptr("DEVICE_CLOUD") || !setCloudDevice(cloudDevice))
         return;
 
-    const QJsonObject modelQuery{{CodeKey, modelNumber(code)}};
+    const QJsonObject modelQuery{{CodeKey, KTCommonInterfacePrivate::modelNumber(code)}};
     // A client that answers at once runs a handler here, whose DEVICE_CLOUD change the host
     // may answer by deleting this device.
     if (!kt_survives(this, [&] { cloud_device_model_get(modelQuery); }))
@@ -99,7 +100,7 @@ void KTCommonInterface::setNimbraCloud(NimbraCloud* client, QString code)
 }
 
 // Base 36 of the four characters from position 2, least significant last.
-int KTCommonInterface::modelNumber(const QString& code)
+int KTCommonInterfacePrivate::modelNumber(const QString& code)
 {
     const QString digits = code.mid(2, 4).toLower();
     qint64 sum = 0;

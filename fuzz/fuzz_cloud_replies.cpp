@@ -1,6 +1,7 @@
 // What the cloud answers to registration: any HTTP status and any body, to each of the three
 // reply handlers, in an order chosen by the input.
 #include "fuzzsupport.h"
+#include "ktcommoninterface_p.h"
 #include "ktrv8.h"
 
 #include <QJsonObject>
@@ -39,17 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<KTRV8> device(static_cast<KTRV8*>(factory->initInstance()));
     // Registration without a client builds the record and sends nothing.
     device->setNimbraCloud(nullptr, QStringLiteral("KT3M7Z0001"));
-    const QJsonObject before = device->cloudRecord();
+    const QJsonObject before = KTCommonInterfacePrivate::cloudRecord(*device);
     for (int step = 0; step < 3; ++step) {
         switch ((order >> (2 * step)) % 3) {
-        case 0: device->handle_device_model_reply(status, body); break;
-        case 1: device->handle_device_lookup_reply(status, body); break;
-        default: device->handle_device_new_reply(status, body, order & 0x80); break;
+        case 0: KTCommonInterfacePrivate::handle_device_model_reply(*device, status, body); break;
+        case 1: KTCommonInterfacePrivate::handle_device_lookup_reply(*device, status, body); break;
+        default: KTCommonInterfacePrivate::handle_device_new_reply(*device, status, body, order & 0x80); break;
         }
     }
     // Whatever came back, the record keeps what the device put in it; only "id" and
     // "device_model" may be added, as integers, and the copy in DEVICE_CLOUD matches.
-    const QJsonObject after = device->cloudRecord();
+    const QJsonObject after = KTCommonInterfacePrivate::cloudRecord(*device);
     for (auto it = before.begin(); it != before.end(); ++it)
         KT_FUZZ_CHECK(after.value(it.key()) == it.value());
     for (auto it = after.begin(); it != after.end(); ++it) {

@@ -1,6 +1,7 @@
 // Job text from the host: cutting it into pages (splitPages) and loading it (setPlt).
 #include "fuzzsupport.h"
 #include "ktrv8.h"
+#include "ktrv8_p.h"
 
 #include <memory>
 
@@ -31,13 +32,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString plt = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
-    const QStringList pages = KTRV8::splitPages(plt);
+    const QStringList pages = KTRV8Private::splitPages(plt);
     KT_FUZZ_CHECK(pages == referencePages(plt));
 
     std::unique_ptr<KTRV8> device(static_cast<KTRV8*>(factory->initInstance()));
     device->setPlt(plt);
-    KT_FUZZ_CHECK(device->pages() == pages);
-    KT_FUZZ_CHECK(device->pageIndex() == 0);
+    KT_FUZZ_CHECK(KTRV8Private::pages(*device) == pages);
+    KT_FUZZ_CHECK(KTRV8Private::pageIndex(*device) == 0);
     KTDeviceProperty* job = device->property_ptr("TASK_PPLT");
     KT_FUZZ_CHECK(job);
     KT_FUZZ_CHECK(job->value().toString() == (pages.isEmpty() ? QString() : pages.first()));

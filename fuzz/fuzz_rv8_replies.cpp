@@ -2,6 +2,7 @@
 // bytes, in any chunks, through the USB read slot.
 #include "fuzzsupport.h"
 #include "ktrv8.h"
+#include "ktrv8_p.h"
 
 #include <QJsonObject>
 
@@ -31,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     device->property_ptr("CONNECT_MODE")->setValue(QStringLiteral("USB"));
     device->startTask();
     ktfuzz::feedReplyStream(device.get(), data, size);
-    KT_FUZZ_CHECK(device->pages().size() == 3);
+    KT_FUZZ_CHECK(KTRV8Private::pages(*device).size() == 3);
     return 0;
 }

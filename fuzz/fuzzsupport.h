@@ -4,6 +4,7 @@
 // Shared by the fuzz targets: a quiet application object, a hard check that aborts (so the
 // fuzzer records the input), and the reply-stream driver used for both device families.
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 
 #include <QCoreApplication>
@@ -41,18 +42,6 @@ inline void initApplication()
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
     static QCoreApplication app(argc, argv);
-}
-
-// The receive buffer is protected; a pointer to member taken through a derived class reads it
-// on any device without pretending the device is of that class.
-struct BufferAccess : KTCommonInterface
-{
-    static QByteArray KTCommonInterface::*buffer() { return &BufferAccess::recvBuffer; }
-};
-
-inline int pendingBytes(KTCommonInterface* device)
-{
-    return (device->*BufferAccess::buffer()).size();
 }
 
 // Chunk sizes for a stream: byte 0 below 0x80 fixes one size (1..128); from 0x80 on it seeds
@@ -97,9 +86,9 @@ inline void feedReplyStream(KTCommonInterface* device, const uint8_t* data, size
         const size_t n = std::min(chunker.next(), size - at);
         device->slot_usb_read(QByteArray(reinterpret_cast<const char*>(data + at), int(n)));
         at += n;
-        const int pending = pendingBytes(device);
-        KT_FUZZ_CHECK(pending <= KTCommonInterface::MaxPendingReplyBytes);
-        KT_FUZZ_CHECK(!(device->*BufferAccess::buffer()).contains('\x03'));
+        const QByteArray& pending = KTCommonInterfacePrivate::receiveBuffer(*device);
+        KT_FUZZ_CHECK(pending.size() <= KTCommonInterfacePrivate::MaxPendingReplyBytes);
+        KT_FUZZ_CHECK(!pending.contains('\x03'));
         KT_FUZZ_CHECK(status->value().toInt() == KTDeviceInterface::Working);
         KT_FUZZ_CHECK(mode->value().toString() == QLatin1String("USB"));
     }

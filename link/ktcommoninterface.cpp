@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 #include "ktlogging_p.h"
@@ -120,11 +121,11 @@ bool KTCommonInterface::setValueOf(KTDeviceProperty* property, const QVariant& v
 
 void KTCommonInterface::systemLanguage()
 {
-    language = languageForLocale(QLocale::system().name());
+    language = KTCommonInterfacePrivate::languageForLocale(QLocale::system().name());
 }
 
 // The source texts are Chinese, so Chinese (China) needs no translation file.
-QString KTCommonInterface::languageForLocale(const QString& localeName)
+QString KTCommonInterfacePrivate::languageForLocale(const QString& localeName)
 {
     if (localeName == QLatin1String("ja_JP"))
         return QStringLiteral("ja_JP");

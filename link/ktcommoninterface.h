@@ -45,8 +45,6 @@ public:
 
     // --- Link ---
     void systemLanguage();
-    static QString languageForLocale(const QString& localeName);
-    QString languageCode() const { return language; }
     void connect_usb(QString path);
     void connect_tcp(QString host);
     void send_cmd(QByteArray bytes);
@@ -55,8 +53,6 @@ public:
     void decode_buffer();
     static void decode_cmd(QString item, QString& key, int& number, QString& value);
     void decode_task(QString item);
-    // Bytes kept without a complete frame before the oldest are dropped.
-    static constexpr int MaxPendingReplyBytes = 1 << 20;
 
     // --- Heartbeat ---
     void heartbeat_switch(bool on);
@@ -88,14 +84,6 @@ public:
     void cloud_device_workrecord(QJsonObject body);
     void device_task_record_to_cloud();
     void device_info_to_cloud();
-    static int modelNumber(const QString& code);
-    // Reply handlers, taking what the cloud answered (status 0: no HTTP answer).
-    void handle_device_model_reply(int httpStatus, const QByteArray& body);
-    void handle_device_lookup_reply(int httpStatus, const QByteArray& body);
-    void handle_device_new_reply(int httpStatus, const QByteArray& body, bool ok);
-    // The wait before a device lookup that got no answer is repeated (10 s).
-    void setCloudRetryInterval(int ms) { cloudRetryMs = ms; }
-    QJsonObject cloudRecord() const { return cloudDevice; }
 
     // --- Cloud channel ---
     void connect_websocket();
@@ -134,11 +122,17 @@ protected:
     QString language;
 
 private:
+    friend class KTCommonInterfacePrivate;
+
     void onTransportEvent(const char* mode, int status, const char* text, bool restartTimer);
     void stopHeartbeat();
     void appendReceived(const QByteArray& data);
     void scheduleDeviceLookupRetry();
     bool setCloudDevice(const QJsonObject& record);
+    // Reply handlers, taking what the cloud answered (status 0: no HTTP answer).
+    void handle_device_model_reply(int httpStatus, const QByteArray& body);
+    void handle_device_lookup_reply(int httpStatus, const QByteArray& body);
+    void handle_device_new_reply(int httpStatus, const QByteArray& body, bool ok);
     template <typename Transport> void retireTransport(Transport*& transport);
     void flushTcp();
 
@@ -147,7 +141,7 @@ private:
     QString tcpTarget;              // "host:port" of the last TCP connection attempt
     bool decoding = false;          // decode_buffer is running: a nested call only appends
     bool flushingTcp = false;       // inside flushTcp: socket state changes wait for the loop
-    int cloudRetryMs = 10000;
+    int cloudRetryMs = 10000;       // wait before a lookup that got no answer is repeated
     QTimer* cloudRetryTimer = nullptr;
 };
 

@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 #include "ktreplycodes_p.h"
@@ -136,13 +137,14 @@ void KTCommonInterface::decode_buffer()
             return;
     }
     recvBuffer.remove(0, consumed);
-    if (recvBuffer.size() > MaxPendingReplyBytes) {
+    constexpr int MaxPending = KTCommonInterfacePrivate::MaxPendingReplyBytes;
+    if (recvBuffer.size() > MaxPending) {
         // Bytes before the last STX can never become part of a frame: they go first.
         const int stx = recvBuffer.lastIndexOf(Stx);
         if (stx > 0)
             recvBuffer.remove(0, stx);
-        if (recvBuffer.size() > MaxPendingReplyBytes)
-            recvBuffer.remove(0, recvBuffer.size() - MaxPendingReplyBytes);
+        if (recvBuffer.size() > MaxPending)
+            recvBuffer.remove(0, recvBuffer.size() - MaxPending);
     }
     decoding = false;
 }

@@ -1,4 +1,5 @@
 #include "ktrv8.h"
+#include "ktrv8_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 #include "ktlogging_p.h"
@@ -31,15 +32,15 @@ void sendWrite(KTDeviceInterface* device, KTDeviceProperty* property)
 
 } // namespace
 
-QStringList KTRV8::splitPages(const QString& plt)
+QStringList KTRV8Private::splitPages(const QString& plt)
 {
     return KTJobPages(plt).toList();
 }
 
 void KTRV8::setPlt(QString plt)
 {
-    jobPages.clear(); // free the previous job before the new one is kept
-    jobPages = KTJobPages(std::move(plt));
+    jobPages->clear(); // free the previous job before the new one is kept
+    *jobPages = KTJobPages(std::move(plt));
     jobPageIndex = 0;
     // A new cut job waits for startTask. In a QR-code job the host loads the page of each
     // scanned code into the job that startTask began, and that job goes on.
@@ -48,7 +49,7 @@ void KTRV8::setPlt(QString plt)
         jobRunning = false;
     nextPage.reset();
     if (KTDeviceProperty* job = kt_job_property(this))
-        job->setValue(jobPages.isEmpty() ? QString() : jobPages.hold(0));
+        job->setValue(jobPages->isEmpty() ? QString() : jobPages->hold(0));
 }
 
 void KTRV8::startTask()
@@ -85,7 +86,7 @@ void KTRV8::startTask()
         // A page can run to megabytes: the log shows its start only.
         qCDebug(ktRv8) << "KTRV8::startTask" << frame.left(200);
         sendCMD(frame);
-        if (jobPages.size() == 1)
+        if (jobPages->size() == 1)
             sendRead(this, status);
         prepareNextPage();
     }
@@ -166,7 +167,7 @@ void KTRV8::onTaskControl(int value)
         if (!jobRunning)
             break;
         jobRunning = false;
-        jobPageIndex = jobPages.size();
+        jobPageIndex = jobPages->size();
         completeCopy(false);
         break;
     default:
@@ -178,14 +179,14 @@ void KTRV8::onTaskControl(int value)
 void KTRV8::advanceJob()
 {
     ++jobPageIndex;
-    if (jobPageIndex < jobPages.size()) {
+    if (jobPageIndex < jobPages->size()) {
         KTDeviceProperty* job = kt_job_property(this);
         if (!job)
             return;
-        if (!setValueOf(job, jobPages.hold(jobPageIndex)))
+        if (!setValueOf(job, jobPages->hold(jobPageIndex)))
             return;
         sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
-        if (jobPageIndex == jobPages.size() - 1)
+        if (jobPageIndex == jobPages->size() - 1)
             sendRead(this, property_ptr("DEVICE_STATUS"));
         prepareNextPage();
         return;
@@ -198,11 +199,11 @@ void KTRV8::advanceJob()
 void KTRV8::prepareNextPage()
 {
     const int next = jobPageIndex + 1;
-    if (next >= jobPages.size() || (tcpSocket && tcpSocket->bytesToWrite() > 0))
+    if (next >= jobPages->size() || (tcpSocket && tcpSocket->bytesToWrite() > 0))
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
-    nextPage->prepare(kt_job_property(this), next, jobPages.buildAhead(next));
+    nextPage->prepare(kt_job_property(this), next, jobPages->buildAhead(next));
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and

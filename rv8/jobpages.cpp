@@ -1,4 +1,4 @@
-#include "ktrv8.h"
+#include "ktrv8_p.h"
 
 #include <QStringView>
 

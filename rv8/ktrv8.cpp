@@ -1,4 +1,5 @@
 #include "ktrv8.h"
+#include "ktrv8_p.h"
 #include "ktdeviceproperty.h"
 #include "kttaskrecord_p.h"
 #include "preparedpage.h"
@@ -106,14 +107,14 @@ void buildModelAndCommands(KTDeviceInterface* device)
 
 } // namespace
 
-KTRV8::KTRV8(QObject* parent) : KTCommonInterface(parent)
+KTRV8::KTRV8(QObject* parent) : KTCommonInterface(parent), jobPages(std::make_unique<KTJobPages>())
 {
     loadTranslation();
 }
 
 KTRV8::~KTRV8()
 {
-    jobPages.clear();
+    jobPages->clear();
 }
 
 #ifndef KTRV8_TRANSLATIONS_FROM_PLUGIN

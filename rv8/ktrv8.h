@@ -4,79 +4,11 @@
 #include "ktcommoninterface.h"
 
 #include <QStringList>
-#include <QVector>
 
-#include <iterator>
 #include <memory>
 
+class KTJobPages;
 class KTPreparedPage;
-
-// The pages of a job: the job's text, held once, and where each page lies in it. A page's
-// text (its part of the job followed by "PG;") is built only when it is asked for, so that a
-// job of hundreds of megabytes is not held twice. Reads like a list of the pages' texts.
-class KTRV8_EXPORT KTJobPages
-{
-public:
-    class const_iterator
-    {
-    public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = QString;
-        using difference_type = int;
-        using pointer = void;
-        using reference = QString;
-
-        const_iterator(const KTJobPages* pages, int index) : pages(pages), index(index) {}
-        QString operator*() const { return pages->at(index); }
-        const_iterator& operator++() { ++index; return *this; }
-        bool operator==(const const_iterator& other) const { return index == other.index; }
-        bool operator!=(const const_iterator& other) const { return index != other.index; }
-
-    private:
-        const KTJobPages* pages;
-        int index;
-    };
-
-    KTJobPages() = default;
-    // Cuts the job at each "PG;", dropping empty pages.
-    explicit KTJobPages(QString job);
-
-    int size() const { return spans.size(); }
-    int count() const { return spans.size(); }
-    bool isEmpty() const { return spans.isEmpty(); }
-    QString at(int index) const;
-    QString operator[](int index) const { return at(index); }
-    QString first() const { return at(0); }
-    QString last() const { return at(size() - 1); }
-    const_iterator begin() const { return const_iterator(this, 0); }
-    const_iterator end() const { return const_iterator(this, size()); }
-    QStringList toList() const;
-    operator QStringList() const { return toList(); }
-    bool operator==(const QStringList& other) const;
-    bool operator!=(const QStringList& other) const { return !(*this == other); }
-
-    // The page the job property holds from now on; at() hands out this same text.
-    QString hold(int index);
-    // The page after it, built ahead while the cutter works; hold() takes it over.
-    QString buildAhead(int index);
-    void clear() { *this = KTJobPages(); }
-
-private:
-    struct Span
-    {
-        int start;
-        int length; // without the "PG;" that closes the page
-    };
-    QString build(int index) const;
-    bool matches(int index, const QString& page) const;
-
-    QString text;
-    QVector<Span> spans;
-    QString held;
-    int heldIndex = -1;
-    QString ahead;
-    int aheadIndex = -1;
-};
 
 // The KT-RV8 mini lettering cutter: the plug-in object (a factory) and every device it
 // hands out.
@@ -101,13 +33,9 @@ public:
 
     void advanceJob();
 
-    // Cuts a job into pages at each "PG;", dropping empty ones; each page keeps its "PG;".
-    static QStringList splitPages(const QString& plt);
-
-    const KTJobPages& pages() const { return jobPages; }
-    int pageIndex() const { return jobPageIndex; }
-
 private:
+    friend class KTRV8Private;
+
     void loadTranslation();
     bool reportTaskChange();
     void prepareNextPage();
@@ -115,7 +43,7 @@ private:
     void completeCopy(bool startNext);
     bool startNextCopy();
 
-    KTJobPages jobPages;
+    std::unique_ptr<KTJobPages> jobPages; // never null; an internal class, so held through a pointer
     int jobPageIndex = 0;
     bool jobRunning = false; // begun by startTask, not yet finished or stopped: status replies advance it
     std::unique_ptr<KTPreparedPage> nextPage; // made by the first job with a second page

@@ -2,6 +2,7 @@
 // the same frames to the same zero-cut-time cutter, and the time the plug-in takes from a
 // readiness reply reaching its socket to the next page going out.
 #include "benchsupport.h"
+#include "ktrv8_p.h"
 #include "simfleet.h"
 
 #include "ktdeviceproperty.h"
@@ -176,7 +177,7 @@ qint64 runThroughPlugin(KTRV8* device, const QString& job, HandoffProbe& probe)
 QList<QByteArray> expectedPages(const QString& job)
 {
     QList<QByteArray> pages;
-    for (const QString& page : KTRV8::splitPages(job))
+    for (const QString& page : KTRV8Private::splitPages(job))
         pages.append(page.toLocal8Bit());
     return pages;
 }

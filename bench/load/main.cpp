@@ -2,6 +2,7 @@
 // text at "PG;", and the memory the device keeps after the call.
 #include "benchsupport.h"
 #include "gbench.h"
+#include "ktrv8_p.h"
 
 #include "ktrv8.h"
 
@@ -40,7 +41,7 @@ void BM_SetPlt(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     // After the timed loop: not counted.
-    const bool whole = device().pages().size() == job.size() / PageBytes;
+    const bool whole = KTRV8Private::pages(device()).size() == job.size() / PageBytes;
     device().setPlt(QString());
     if (!whole)
         state.SkipWithError("the job was not cut into its pages");

@@ -1,6 +1,7 @@
 // ktbench-shop: 1, 16 and 100 RV8 devices on one host event loop, each running a 50-page
 // job against a simulated cutter of its own (all cutters on one other thread).
 #include "benchsupport.h"
+#include "ktrv8_p.h"
 #include "simfleet.h"
 
 #include "ktrv8.h"
@@ -89,7 +90,7 @@ struct Shop
             station.probe = std::make_unique<HandoffProbe>();
             station.probe->attach(deviceSocket(station.device));
             station.job = makeJob(Pages, PageBytes, i);
-            for (const QString& page : KTRV8::splitPages(station.job))
+            for (const QString& page : KTRV8Private::splitPages(station.job))
                 station.pages.append(page.toLocal8Bit());
         }
     }

@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "localcloudservice.h"
 #include "nimbracloud.h"
@@ -162,7 +163,7 @@ void TestCloudRecords::init()
     cloud = std::make_unique<NimbraCloud>(service->httpBase(), service->wsBase());
     cloud->setTimeout(300);
     device = makeDevice();
-    device->setCloudRetryInterval(50);
+    KTCommonInterfacePrivate::setCloudRetryInterval(*device, 50);
 }
 
 void TestCloudRecords::cleanup()
@@ -195,7 +196,7 @@ void TestCloudRecords::modelNumber()
 {
     QFETCH(QString, code);
     QFETCH(int, number);
-    QCOMPARE(KTCommonInterface::modelNumber(code), number);
+    QCOMPARE(KTCommonInterfacePrivate::modelNumber(code), number);
 }
 
 // The lookup is held back so the model answer lands first and the update carries it.
@@ -217,7 +218,7 @@ void TestCloudRecords::entryFoundUpdatesIt()
     expected.insert(QStringLiteral("device_model"), model);
     expected.insert(QStringLiteral("id"), deviceId);
     QCOMPARE(r[2].json(), expected);
-    QCOMPARE(device->cloudRecord(), expected);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device), expected);
     QCOMPARE(deviceCloudValue(device), expected);
     QTest::qWait(100);
     QCOMPARE(service->requests().size(), 3);
@@ -231,9 +232,9 @@ void TestCloudRecords::entryMissingCreatesIt()
     QCOMPARE(registrationSteps(r), (QStringList{"PATCH device_model", "GET device", "POST device_model"}));
     QCOMPARE(r[2].json(), baseRecord());
     const int created = service->deviceByCode(Code).value(QStringLiteral("id")).toInt();
-    QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), created, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created, 5000);
     QCOMPARE(deviceCloudValue(device).value(QStringLiteral("id")).toInt(), created);
-    QVERIFY(!device->cloudRecord().contains(QStringLiteral("device_model")));
+    QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")));
 }
 
 void TestCloudRecords::noAnswerRetriesAfterInterval()
@@ -251,7 +252,7 @@ void TestCloudRecords::noAnswerRetriesAfterInterval()
     QCOMPARE(lookups[1].verb, QByteArray("GET"));
     QCOMPARE(lookups[1].query.queryItemValue(QStringLiteral("code")), Code);
     QCOMPARE(lookups[2].verb, QByteArray("PUT"));
-    QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), deviceId, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
 }
 
 void TestCloudRecords::productRetryWaitsTenSeconds()
@@ -287,12 +288,12 @@ void TestCloudRecords::errorsAreIgnored()
     QTest::qWait(250); // a retry would come after 50 ms, a follow-up at once
     if (resource == QLatin1String("device")) {
         QCOMPARE(registrationSteps(service->requests()), (QStringList{"PATCH device_model", "GET device"}));
-        QTRY_VERIFY_WITH_TIMEOUT(device->cloudRecord().contains(QStringLiteral("device_model")), 5000);
-        QVERIFY(!device->cloudRecord().contains(QStringLiteral("id")));
+        QTRY_VERIFY_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")), 5000);
+        QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")));
     } else {
         // Model lookup fails; the device lookup answers 404 and creation fails too.
-        QVERIFY(!device->cloudRecord().contains(QStringLiteral("device_model")));
-        QVERIFY(!device->cloudRecord().contains(QStringLiteral("id")));
+        QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")));
+        QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")));
     }
 }
 
@@ -301,10 +302,10 @@ void TestCloudRecords::withoutDeviceCloudNothingIsAsked()
     KTCommonInterface bare;
     addProperty(&bare, "PCB_ID", QStringLiteral("P"));
     bare.setNimbraCloud(cloud.get(), Code);
-    QCOMPARE(bare.cloudRecord().value(QStringLiteral("code")).toString(), Code);
-    QCOMPARE(bare.cloudRecord().value(QStringLiteral("pcb")).toString(), QStringLiteral("P"));
-    QCOMPARE(bare.cloudRecord().value(QStringLiteral("version")).toString(), QString());
-    QCOMPARE(bare.cloudRecord().value(QStringLiteral("online")).toBool(), true);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(bare).value(QStringLiteral("code")).toString(), Code);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(bare).value(QStringLiteral("pcb")).toString(), QStringLiteral("P"));
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(bare).value(QStringLiteral("version")).toString(), QString());
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(bare).value(QStringLiteral("online")).toBool(), true);
     // A probe sent afterwards by the same client arrives alone.
     cloud->customRequest(QStringLiteral("probe"), "GET", {}, {});
     waitForRequests(1);
@@ -322,9 +323,9 @@ void TestCloudRecords::answerToEarlierRegistrationIsDropped()
     device->setNimbraCloud(cloud.get(), QStringLiteral("BBBB22"));
     QTRY_COMPARE_WITH_TIMEOUT(service->deviceCount(), 2, 5000);
     const int created = service->deviceByCode(QStringLiteral("BBBB22")).value(QStringLiteral("id")).toInt();
-    QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), created, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created, 5000);
     QTest::qWait(300); // past the delayed answer about "AAAA11"
-    QCOMPARE(device->cloudRecord().value(QStringLiteral("id")).toInt(), created);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created);
     QVERIFY(created != other);
     QVERIFY(service->requests(QStringLiteral("device")).size() == 2); // no PUT for the old entry
 }
@@ -348,7 +349,7 @@ void TestCloudRecords::deviceDeletedMidRetry()
 {
     service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     service->setFault(QStringLiteral("device"), silentOnce());
-    device->setCloudRetryInterval(300);
+    KTCommonInterfacePrivate::setCloudRetryInterval(*device, 300);
     device->setNimbraCloud(cloud.get(), Code);
     QTimer* retry = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((retry = device->findChild<QTimer*>()) && retry->isActive(), 5000);
@@ -377,10 +378,10 @@ void TestCloudRecords::modelReply()
     QFETCH(QByteArray, body);
     QFETCH(QJsonValue, model);
     device->setNimbraCloud(nullptr, Code); // record only, no client
-    device->handle_device_model_reply(status, body);
-    QCOMPARE(device->cloudRecord().value(QStringLiteral("device_model")), model);
-    QCOMPARE(deviceCloudValue(device), device->cloudRecord());
-    QCOMPARE(device->cloudRecord().value(QStringLiteral("code")).toString(), Code);
+    KTCommonInterfacePrivate::handle_device_model_reply(*device, status, body);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("device_model")), model);
+    QCOMPARE(deviceCloudValue(device), KTCommonInterfacePrivate::cloudRecord(*device));
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("code")).toString(), Code);
 }
 
 void TestCloudRecords::creationReply_data()
@@ -404,16 +405,16 @@ void TestCloudRecords::creationReply()
     QFETCH(QByteArray, body);
     QFETCH(QJsonValue, id);
     device->setNimbraCloud(nullptr, Code);
-    device->handle_device_new_reply(status, body, ok);
-    QCOMPARE(device->cloudRecord().value(QStringLiteral("id")), id);
-    QCOMPARE(deviceCloudValue(device), device->cloudRecord());
+    KTCommonInterfacePrivate::handle_device_new_reply(*device, status, body, ok);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")), id);
+    QCOMPARE(deviceCloudValue(device), KTCommonInterfacePrivate::cloudRecord(*device));
 }
 
 void TestCloudRecords::registerDevice()
 {
     deviceId = service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     device->setNimbraCloud(cloud.get(), Code);
-    QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), deviceId, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
     waitForRequests(3);
     service->clearRequests();
 }
@@ -534,7 +535,7 @@ void TestCloudRecords::workRecordConditions()
     // Mend and send a second record, marked by its copy count; only it may arrive.
     if (change == QLatin1String("unregistered")) {
         device->setNimbraCloud(cloud.get(), Code);
-        QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), deviceId, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
     }
     if (removed)
         device->storeProperty(QByteArray(change.mid(3).toLatin1()).constData(), removed);
@@ -581,13 +582,13 @@ void TestCloudRecords::workRecordPageArea()
 void TestCloudRecords::infoToCloudSendsNothing()
 {
     registerDevice();
-    const QJsonObject before = device->cloudRecord();
+    const QJsonObject before = KTCommonInterfacePrivate::cloudRecord(*device);
     device->device_info_to_cloud();
     cloud->customRequest(QStringLiteral("probe"), "GET", {}, {});
     waitForRequests(1);
     QTest::qWait(50);
     QCOMPARE(verbsAndResources(service->requests()), QStringList{"GET probe"});
-    QCOMPARE(device->cloudRecord(), before);
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device), before);
 }
 
 QTEST_GUILESS_MAIN(TestCloudRecords)

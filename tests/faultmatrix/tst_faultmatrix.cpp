@@ -2,8 +2,10 @@
 // real loopback peers. Every case checks that nothing was lost or corrupted and that the same
 // device is usable afterwards: it reconnects and runs a job.
 #include "faultpeers.h"
+#include "ktcommoninterface_p.h"
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8_p.h"
 #include "localcloudservice.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
@@ -41,12 +43,6 @@ const QString DeviceCode = QStringLiteral("KT3M7Z0001");
 const char* const OnePage = "IN;PU0,0;PD100,0;PD100,100;";
 const char* const ThreePages = "IN;PU0,0;PD10,10;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;";
 
-// Reads the receive buffer of any device: a pointer to member taken through a derived class.
-struct BufferAccess : KTCommonInterface
-{
-    static QByteArray KTCommonInterface::*buffer() { return &BufferAccess::recvBuffer; }
-};
-
 // One RV8 device as a host gets it: from the plug-in object's factory.
 class Rig
 {
@@ -63,7 +59,7 @@ public:
     KTDeviceProperty* operator[](const char* key) const { return device->property_ptr(key); }
     int status() const { return (*this)["STATUS"]->value().toInt(); }
     QJsonObject task() const { return (*this)["TASK"]->value().toJsonObject(); }
-    const QByteArray& pending() const { return device.data()->*BufferAccess::buffer(); }
+    const QByteArray& pending() const { return KTCommonInterfacePrivate::receiveBuffer(*device); }
     QStringList texts(K::KTDeviceMessage kind) const { return messageTexts(*messages, kind); }
     QString lastStatusText() const
     {
@@ -233,11 +229,11 @@ void TestFaultMatrix::peerClosesMidPage()
             reset ? p.reset() : p.close();
     };
     rig.device->setPlt(job);
-    const QStringList pages = rig.device->pages();
+    const QStringList pages = KTRV8Private::pages(*rig.device);
     rig.device->startTask();
     QVERIFY(waitDisconnected(rig, "TCP DISCONNECTED."));
-    QCOMPARE(rig.device->pages(), pages);
-    QCOMPARE(rig.device->pageIndex(), 0);
+    QCOMPARE(KTRV8Private::pages(*rig.device), pages);
+    QCOMPARE(KTRV8Private::pageIndex(*rig.device), 0);
 
     LoopbackCutter cutter;
     cutter.setScript(acknowledgingCutter());
@@ -300,7 +296,7 @@ void TestFaultMatrix::peerNeverAnswers()
     const QByteArray marker = rig["FIRMWARE"]->get_cmd_bytes();
     rig.device->sendCMD(marker);
     QVERIFY(waitFor([&] { return cutter.frames().contains(marker); }));
-    QCOMPARE(rig.device->pageIndex(), 0);
+    QCOMPARE(KTRV8Private::pageIndex(*rig.device), 0);
     QCOMPARE(rig.task().value("Finished").toInt(), 0);
     QCOMPARE(rig.status(), int(K::Working));
 
@@ -347,10 +343,10 @@ void TestFaultMatrix::usbNodeVanishesMidJob()
     QVERIFY(first->write(rig.taskReport(1)));
     QTRY_COMPARE(rig.task().value("TaskCopies").toInt(), 1);
     rig.device->setPlt(QString::fromLatin1(ThreePages));
-    const QStringList pages = rig.device->pages();
+    const QStringList pages = KTRV8Private::pages(*rig.device);
     rig.device->startTask();
     QVERIFY(waitDisconnected(rig, "USB DISCONNECTED."));
-    QCOMPARE(rig.device->pages(), pages);
+    QCOMPARE(KTRV8Private::pages(*rig.device), pages);
     QCOMPARE(rig.task().value("Finished").toInt(), 0);
 
     PseudoTerminal second;
@@ -461,9 +457,9 @@ void TestFaultMatrix::hugeFrameWithoutEnd()
     }
     cutter.send(ccmd("51,0,V6;"));
     QVERIFY(waitFor([&] { sample(); return rig["FIRMWARE"]->value().toString() == QLatin1String("V6"); }, 30000));
-    QVERIFY2(largest > KTCommonInterface::MaxPendingReplyBytes / 2, "the flood never reached the device");
-    QVERIFY(largest <= KTCommonInterface::MaxPendingReplyBytes);
-    QVERIFY2(largestCapacity <= 2 * KTCommonInterface::MaxPendingReplyBytes + 64 * 1024,
+    QVERIFY2(largest > KTCommonInterfacePrivate::MaxPendingReplyBytes / 2, "the flood never reached the device");
+    QVERIFY(largest <= KTCommonInterfacePrivate::MaxPendingReplyBytes);
+    QVERIFY2(largestCapacity <= 2 * KTCommonInterfacePrivate::MaxPendingReplyBytes + 64 * 1024,
              qPrintable(QString::number(largestCapacity)));
     QVERIFY(rig.pending().isEmpty());
     QCOMPARE(runOnePageJob(rig, cutter), QString());
@@ -538,19 +534,19 @@ void TestFaultMatrix::cloudAnswersBadly()
     NimbraCloud badCloud(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(peer.port())),
                          QStringLiteral("ws://127.0.0.1:%1/").arg(peer.port()));
     badCloud.setTimeout(300);
-    rig.device->setCloudRetryInterval(50);
+    KTCommonInterfacePrivate::setCloudRetryInterval(*rig.device, 50);
     rig.device->setNimbraCloud(&badCloud, DeviceCode);
     // Three lookups at least: Qt's own resend accounts for one at most.
     QVERIFY(waitFor([&] { return peer.paths.count("GET /device") >= (retried ? 3 : 1); }));
     // Qt's HTTP client may send a request again once when the connection is closed on it.
     QVERIFY(waitFor([&] { return peer.paths.count("PATCH /device_model") >= 1; }));
     if (id >= 0)
-        QTRY_COMPARE(rig.device->cloudRecord().value("id").toInt(-1), id);
+        QTRY_COMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(-1), id);
     else
         QTest::qWait(150); // time for an answer that must change nothing
     if (!retried)
         QCOMPARE(peer.paths.count("GET /device"), 1);
-    const QJsonObject record = rig.device->cloudRecord();
+    const QJsonObject record = KTCommonInterfacePrivate::cloudRecord(*rig.device);
     QCOMPARE(record.value("code").toString(), DeviceCode);
     QCOMPARE(record.value("id").toInt(-1), id);
     QCOMPARE(rig["DEVICE_CLOUD"]->value().toJsonObject(), record);
@@ -560,12 +556,12 @@ void TestFaultMatrix::cloudAnswersBadly()
     QVERIFY(service.listen(0));
     NimbraCloud goodCloud(service.httpBase(), service.wsBase());
     rig.device->setNimbraCloud(&goodCloud, DeviceCode);
-    QTRY_VERIFY(rig.device->cloudRecord().value("id").toInt() > 0);
+    QTRY_VERIFY(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt() > 0);
     QCOMPARE(service.deviceCount(), 1);
     // Nothing of the bad registration reaches the good one.
     const int requests = peer.paths.size();
     QTest::qWait(400); // past the bad cloud's timeout and the retry interval
-    QCOMPARE(rig.device->cloudRecord().value("id").toInt(), service.deviceByCode(DeviceCode).value("id").toInt());
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(), service.deviceByCode(DeviceCode).value("id").toInt());
     QCOMPARE(peer.paths.size(), requests);
 }
 
@@ -608,7 +604,7 @@ void TestFaultMatrix::deleteWithEventPending()
     QVERIFY(service.listen(0));
     NimbraCloud cloud(service.httpBase(), service.wsBase());
     cloud.setTimeout(100);
-    rig->device->setCloudRetryInterval(1000);
+    KTCommonInterfacePrivate::setCloudRetryInterval(*rig->device, 1000);
     int lookups = 1;  // requests the service sees in all
     int settleMs = 300;
 
@@ -655,7 +651,7 @@ void TestFaultMatrix::deleteWithEventPending()
     QCOMPARE(reconnectAndRunJob(next, cutter), QString());
     service.clearFaults();
     next.device->setNimbraCloud(&cloud, DeviceCode);
-    QTRY_VERIFY(next.device->cloudRecord().value("id").toInt() > 0);
+    QTRY_VERIFY(KTCommonInterfacePrivate::cloudRecord(*next.device).value("id").toInt() > 0);
 }
 
 // The host deletes the device from a slot of its own, the moment the device tells it
@@ -883,7 +879,7 @@ void TestFaultMatrix::lifecycleLeavesNothingBehind()
         auto rig = std::make_unique<Rig>();
         QCOMPARE(reconnectAndRunJob(*rig, cutter), QString());
         rig->device->setNimbraCloud(&cloud, DeviceCode);
-        QTRY_VERIFY(rig->device->cloudRecord().value("id").toInt() > 0);
+        QTRY_VERIFY(KTCommonInterfacePrivate::cloudRecord(*rig->device).value("id").toInt() > 0);
         rig->device->connect_websocket();
         QTRY_COMPARE(service.connectedDevices(), QStringList{DeviceCode});
         rig->device->stopTask();

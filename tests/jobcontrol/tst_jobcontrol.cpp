@@ -1,7 +1,9 @@
 // RV8 job control: cutting a job into pages, the job step driven by the cutter's replies,
 // and whole jobs against a scripted cutter on a loopback socket.
+#include "ktcommoninterface_p.h"
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8_p.h"
 #include "loopbackcutter.h"
 
 #include "nimbracloud.h"
@@ -169,7 +171,7 @@ void TestJobControl::splitPages()
 {
     QFETCH(QString, plt);
     QFETCH(QStringList, pages);
-    QCOMPARE(KTRV8::splitPages(plt), pages);
+    QCOMPARE(KTRV8Private::splitPages(plt), pages);
 }
 
 void TestJobControl::setPltLoadsFirstPage()
@@ -178,21 +180,21 @@ void TestJobControl::setPltLoadsFirstPage()
     int changes = 0;
     QObject::connect(d["TASK_PPLT"], &KTDeviceProperty::valueChanged, [&] { ++changes; });
     d.rv8->setPlt(QString::fromLatin1(ThreePages));
-    QCOMPARE(d.rv8->pages().size(), 3);
-    QCOMPARE(d.rv8->pageIndex(), 0);
+    QCOMPARE(KTRV8Private::pages(*d.rv8).size(), 3);
+    QCOMPARE(KTRV8Private::pageIndex(*d.rv8), 0);
     QCOMPARE(d["TASK_PPLT"]->value().toString(), QString("IN;PU0,0;PD10,10;PG;"));
     QCOMPARE(changes, 1);
     // The job property holds the page itself, not a copy of it.
-    QCOMPARE(d["TASK_PPLT"]->value().toString().constData(), d.rv8->pages().first().constData());
+    QCOMPARE(d["TASK_PPLT"]->value().toString().constData(), KTRV8Private::pages(*d.rv8).first().constData());
     QCOMPARE(LoopbackCutter::payloadOf(d["TASK_PPLT"]->set_cmd_bytes()), QByteArray("PPLT;IN;PU0,0;PD10,10;PG;"));
 
     // A new job replaces the old one and starts again at its first page.
     d.rv8->startTask();
     d.rv8->decode_cmd(replyFrame("CCMD;4,0;"));
-    QCOMPARE(d.rv8->pageIndex(), 1);
+    QCOMPARE(KTRV8Private::pageIndex(*d.rv8), 1);
     d.rv8->setPlt(QStringLiteral("B;PG;"));
-    QCOMPARE(d.rv8->pages(), QStringList{"B;PG;"});
-    QCOMPARE(d.rv8->pageIndex(), 0);
+    QCOMPARE(KTRV8Private::pages(*d.rv8), QStringList{"B;PG;"});
+    QCOMPARE(KTRV8Private::pageIndex(*d.rv8), 0);
     QCOMPARE(d["TASK_PPLT"]->value().toString(), QString("B;PG;"));
 }
 
@@ -201,7 +203,7 @@ void TestJobControl::setPltWithoutPageEmptiesJob()
     Device d;
     d.rv8->setPlt(QStringLiteral("A;PG;"));
     d.rv8->setPlt(QStringLiteral("PG;PG;"));
-    QVERIFY(d.rv8->pages().isEmpty());
+    QVERIFY(KTRV8Private::pages(*d.rv8).isEmpty());
     QCOMPARE(d["TASK_PPLT"]->value().toString(), QString());
     QCOMPARE(d["TASK_PPLT"]->value().userType(), int(QMetaType::QString));
 }
@@ -210,7 +212,7 @@ void TestJobControl::setPltWithoutJobProperty()
 {
     KTRV8 bare; // the plug-in object itself holds no parameters
     bare.setPlt(QStringLiteral("A;PG;B;PG;"));
-    QCOMPARE(bare.pages().size(), 2);
+    QCOMPARE(KTRV8Private::pages(bare).size(), 2);
     bare.decode_cmd(replyFrame("CCMD;4,0;"));
     bare.decode_cmd(replyFrame("CCMD;4,0;"));
     bare.decode_cmd(replyFrame("CCMD;27,0,2;"));
@@ -308,7 +310,7 @@ void TestJobControl::jobStep()
     }
     QCOMPARE(d.task(), after);
     QCOMPARE(d.jobMessages, messages);
-    QCOMPARE(d.rv8->pageIndex(), pageIndex);
+    QCOMPARE(KTRV8Private::pageIndex(*d.rv8), pageIndex);
     QCOMPARE(d["TASK_PPLT"]->value().toString(), jobPage);
 }
 
@@ -420,7 +422,7 @@ void TestJobControl::pageFramesAreThePropertys()
     KTDeviceProperty model;
     model.init(QString(), QString(), QString(), 0, job->set_cmd_int(), job->cmd_len(),
                K::KTDeviceCMDType(kind), QStringList());
-    for (const QString& page : KTRV8::splitPages(plt)) {
+    for (const QString& page : KTRV8Private::splitPages(plt)) {
         model.setValue(hostRewrites ? QStringLiteral("SP1;") + page : page);
         expected << model.set_cmd_bytes();
     }
@@ -475,7 +477,7 @@ void TestJobControl::pauseResumeStop()
     d.rv8->sendCMD(d["TASK_RESUME"]->set_cmd_bytes());
     QTRY_COMPARE(d.jobMessages, (QStringList{"PAUSE", "RESUME"}));
     cutter.send(LoopbackCutter::frame("CCMD;4,0;"));
-    QTRY_COMPARE(d.rv8->pageIndex(), 1);
+    QTRY_COMPARE(KTRV8Private::pageIndex(*d.rv8), 1);
     QCOMPARE(settle(d, cutter), (QStringList{"CCMD;27,0;", "CCMD;27,1;", "PPLT;PU5,5;PD20,0;PG;"}));
 
     d.rv8->sendCMD(d["TASK_STOP"]->set_cmd_bytes());
@@ -619,7 +621,7 @@ void TestJobControl::cloudSeesEveryTaskChange()
     LoopbackCutter cutter;
     cutter.setScript(cutterScript({}));
     QVERIFY(connect(d, cutter));
-    d.rv8->setCloudRetryInterval(10 * 60 * 1000);
+    KTCommonInterfacePrivate::setCloudRetryInterval(*d.rv8, 10 * 60 * 1000);
     d.rv8->setNimbraCloud(&client, QStringLiteral("KT0001"));
     d.rv8->connect_websocket();
     QTRY_VERIFY(d.status.contains(QStringLiteral("WEB SOCKET CONNECTED.")));
@@ -684,7 +686,7 @@ void TestJobControl::setPltScalesLinearly()
             clock.start();
             d.rv8->setPlt(plt);
             best[i] = qMin(best[i], clock.nsecsElapsed());
-            QCOMPARE(d.rv8->pages().size(), 1000);
+            QCOMPARE(KTRV8Private::pages(*d.rv8).size(), 1000);
             const qint64 textBytes = qint64(plt.size()) * 2;
             const qint64 extra = heldBytes() - held;
             QVERIFY2(extra < textBytes * 11 / 10 + 1024 * 1024,

@@ -3,6 +3,7 @@
 // no translation is loaded, so captions are the source texts.
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8_p.h"
 #include "loopbackcutter.h"
 
 #include <QApplication>
@@ -317,8 +318,8 @@ void TestKTRV8::deviceIsAPlainRV8()
     QVERIFY(qobject_cast<KTRV8*>(device.get()));
     QVERIFY(!device->parent());
     auto* rv8 = static_cast<KTRV8*>(device.get());
-    QVERIFY(rv8->pages().isEmpty());
-    QCOMPARE(rv8->pageIndex(), 0);
+    QVERIFY(KTRV8Private::pages(*rv8).isEmpty());
+    QCOMPARE(KTRV8Private::pageIndex(*rv8), 0);
 }
 
 int main(int argc, char** argv)

@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "localclock.h"
 #include "loopbackcutter.h"
@@ -323,7 +324,7 @@ void tst_ReplyDecoding::nestedArrivalConsumesEachByteOnce()
 
 void tst_ReplyDecoding::pendingBytesAreCapped_data()
 {
-    const int cap = KTCommonInterface::MaxPendingReplyBytes;
+    const int cap = KTCommonInterfacePrivate::MaxPendingReplyBytes;
     const QByteArray speed = f("CMD;GET1:250;");
     QTest::addColumn<QList<QByteArray>>("reads");
     QTest::addColumn<int>("pending");
@@ -378,7 +379,7 @@ void tst_ReplyDecoding::cuttingIsLinear()
         return double(best) / count;
     };
     const QByteArray small = stream(10000), large = stream(100000);
-    QVERIFY(large.size() > KTCommonInterface::MaxPendingReplyBytes);
+    QVERIFY(large.size() > KTCommonInterfacePrivate::MaxPendingReplyBytes);
     const double perSmall = nsPerFrame(small, 10000);
     const double perLarge = nsPerFrame(large, 100000);
     QVERIFY2(perSmall > 0 && perLarge > 0, "frames were lost");

@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "localcloudservice.h"
 #include "loopbackcutter.h"
@@ -302,7 +303,7 @@ void TestTaskControl::stopTaskPostsRecordThenResets()
     NimbraCloud cloud(service.httpBase(), service.wsBase());
     const int id = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB3M7Z")}});
     device->setNimbraCloud(&cloud, QStringLiteral("AB3M7Z"));
-    QTRY_COMPARE_WITH_TIMEOUT(device->cloudRecord().value(QStringLiteral("id")).toInt(), id, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), id, 5000);
 
     auto* task = new KTDeviceProperty(nullptr);
     task->init(QJsonObject{{QStringLiteral("Status"), 2}, {QStringLiteral("FileName"), QStringLiteral("a.plt")},

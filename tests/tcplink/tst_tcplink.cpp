@@ -1,4 +1,5 @@
 #include "ktcommoninterface.h"
+#include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
@@ -158,9 +159,9 @@ void tst_TcpLink::languageForLocale()
 {
     QFETCH(QString, locale);
     QFETCH(QString, language);
-    QCOMPARE(KTCommonInterface::languageForLocale(locale), language);
+    QCOMPARE(KTCommonInterfacePrivate::languageForLocale(locale), language);
     LinkDevice device;
-    QCOMPARE(device.languageCode(), KTCommonInterface::languageForLocale(QLocale::system().name()));
+    QCOMPARE(KTCommonInterfacePrivate::languageCode(device), KTCommonInterfacePrivate::languageForLocale(QLocale::system().name()));
 }
 
 // A host may still hold the record it read before: a replaced one lives until the device dies.

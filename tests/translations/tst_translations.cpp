@@ -1,6 +1,7 @@
 // The RV8 translations: the shipped .ts files are complete and match the sources, and a
 // device built under a given system locale shows its captions in that language, taken from
 // the compiled files in "translations" beside the application.
+#include "ktcommoninterface_p.h"
 #include "ktrv8.h"
 #include "ktdeviceproperty.h"
 
@@ -208,7 +209,7 @@ void TestTranslations::captionsTranslated_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("what");
     QTest::addColumn<QString>("expected");
-    const QString language = KTCommonInterface::languageForLocale(QLocale::system().name());
+    const QString language = KTCommonInterfacePrivate::languageForLocale(QLocale::system().name());
     for (const Caption& c : Captions) {
         const char* text = language == QLatin1String("ja_JP") ? c.japanese
                          : language == QLatin1String("en_US") ? c.english

@@ -1,4 +1,5 @@
 #include "jobrunner.h"
+#include "ktrv8_p.h"
 
 #include "devicelink.h"
 #include "jobestimate.h"
@@ -75,11 +76,11 @@ bool JobRunner::loadPages(const QString& path, QString* error)
     if (!loadJobText(path, &text, error))
         return false;
     if (!rv8) {
-        pageCount = KTRV8::splitPages(text).size();
+        pageCount = KTRV8Private::splitPages(text).size();
         link.device()->setPlt(std::move(text));
     } else {
         rv8->setPlt(std::move(text));
-        pageCount = rv8->pages().size();
+        pageCount = KTRV8Private::pages(*rv8).size();
     }
     if (pageCount == 0) {
         *error = QStringLiteral("%1 holds no page to cut").arg(path);
@@ -93,8 +94,8 @@ void JobRunner::estimatePages()
     pageSeconds.clear();
     if (!rv8)
         return;
-    pageSeconds.reserve(rv8->pages().size());
-    for (const QString& page : rv8->pages())
+    pageSeconds.reserve(KTRV8Private::pages(*rv8).size());
+    for (const QString& page : KTRV8Private::pages(*rv8))
         pageSeconds.append(estimateSeconds(measurePage(page), speed()));
 }
 
@@ -317,7 +318,7 @@ void JobRunner::follow()
     const bool pagesInHand = rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
     bool moved = false;
     if (pagesInHand) {
-        const int index = qBound(0, rv8->pageIndex(), pageCount);
+        const int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
         for (int page = confirmedPages + 1; page <= index; ++page)
             emit pageConfirmed(confirmedCopies + 1, page, pageCount);
         moved = index != confirmedPages;
