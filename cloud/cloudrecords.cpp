@@ -114,32 +114,26 @@ int KTCommonInterfacePrivate::modelNumber(const QString& code)
 void KTCommonInterface::cloud_device_get(QJsonObject query)
 {
     qCDebug(ktCloud) << "KTCommonInterface::cloud_device_get" << query;
-    if (!cloud)
-        return;
-    cloud->customRequest(QStringLiteral("device"), "GET", query,
-                         guardedReply(this, [](KTCommonInterface* d, int status, const QByteArray& body, bool) {
-                             d->handle_device_lookup_reply(status, body);
-                         }));
+    if (cloud)
+        cloud->customRequest(QStringLiteral("device"), "GET", query, guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
+            d->handle_device_lookup_reply(status, body);
+        }));
 }
 
 void KTCommonInterface::cloud_device_model_get(QJsonObject query)
 {
-    if (!cloud)
-        return;
-    cloud->customRequest(QStringLiteral("device_model"), "PATCH", query,
-                         guardedReply(this, [](KTCommonInterface* d, int status, const QByteArray& body, bool) {
-                             d->handle_device_model_reply(status, body);
-                         }));
+    if (cloud)
+        cloud->customRequest(QStringLiteral("device_model"), "PATCH", query, guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
+            d->handle_device_model_reply(status, body);
+        }));
 }
 
 void KTCommonInterface::cloud_device_new(QJsonObject record)
 {
-    if (!cloud)
-        return;
-    cloud->customRequest(QStringLiteral("device_model"), "POST", record,
-                         guardedReply(this, [](KTCommonInterface* d, int status, const QByteArray& body, bool ok) {
-                             d->handle_device_new_reply(status, body, ok);
-                         }));
+    if (cloud)
+        cloud->customRequest(QStringLiteral("device_model"), "POST", record, guardedReply(this, [](auto d, int status, const QByteArray& body, bool ok) {
+            d->handle_device_new_reply(status, body, ok);
+        }));
 }
 
 void KTCommonInterface::cloud_device_update(QJsonObject record)
