@@ -209,6 +209,27 @@ void KTCommonInterface::connect_tcp(QString host)
     tcpSocket->connectToHost(host, portNumber, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
 }
 
+namespace {
+
+// Qt's buffered write arms the socket's write notifier and flush() disarms it again: two
+// wake-ups of the event loop for every page. While Qt holds nothing unsent, the bytes go to
+// the kernel here; whatever it does not take, and any error, is left to Qt's own write
+// behind them, which keeps the order and reports the failure as it always has. Qt's flush
+// announced the bytes with bytesWritten at once; so does this, for whoever watches the socket.
+qint64 sendDirect(QTcpSocket& socket, const QByteArray& bytes)
+{
+    if (socket.bytesToWrite() > 0 || socket.state() != QAbstractSocket::ConnectedState)
+        return 0;
+    const ssize_t sent = ::send(int(socket.socketDescriptor()), bytes.constData(), size_t(bytes.size()),
+                                MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent <= 0)
+        return 0;
+    emit socket.bytesWritten(sent);
+    return sent;
+}
+
+} // namespace
+
 void KTCommonInterface::sendCMD(QByteArray bytes)
 {
     if (!bytes.isEmpty())
@@ -228,8 +249,11 @@ void KTCommonInterface::send_cmd(QByteArray bytes)
     // A host can set the mode and status itself: a transport that is not there drops the bytes.
     if (mode->value().toString() == QLatin1String("TCP")) {
         if (tcpSocket && tcpSocket->isOpen()) {
-            tcpSocket->write(bytes);
-            flushTcp();
+            const qint64 sent = sendDirect(*tcpSocket, bytes);
+            if (sent < bytes.size()) {
+                tcpSocket->write(bytes.constData() + sent, bytes.size() - sent);
+                flushTcp();
+            }
         }
     } else if (usbLink) {
         usbLink->send(QString::fromUtf8(bytes));

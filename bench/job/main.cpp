@@ -37,8 +37,8 @@ struct JobCase
 
 const JobCase cases[] = {
     // name                 pages  page bytes  rounds
-    {"1000 pages of 4 KiB", 1000,  4096,       11},
-    {"10 pages of 1 MiB",   10,    1 << 20,    15},
+    {"1000 pages of 4 KiB", 1000,  4096,       21},
+    {"10 pages of 1 MiB",   10,    1 << 20,    21},
 };
 
 // Frames the cutter must have taken before it answers with one readiness reply: every
