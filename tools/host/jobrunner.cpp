@@ -430,7 +430,6 @@ void JobRunner::finish(int exit, const QString& text)
     stopWait.stop();
     ticker.stop();
     code = exit;
-    lastSummary = text;
     emit finished(exit, text);
     // Closes the task record as the desktop host does when a job ends.
     if (begun)

@@ -160,9 +160,9 @@ int main(int argc, char** argv)
         return ExitCannotServe;
     }
 
-    ktsim::SimCutter model(cutter, &recorder);
     auto keyList = [&parser](const char* name) { return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts); };
-    model.settings().setQuirks(keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys"));
+    cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
+    ktsim::SimCutter model(cutter, &recorder);
     ktsim::SimLink link(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
         auto toStderr = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
