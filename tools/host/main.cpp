@@ -382,7 +382,7 @@ int runCommand(const CommandHelp& command, const QCommandLineParser& parser, con
         return ExitNoPlugin;
     }
     if (call.options.haveAddress) {
-        const int connected = link.connectTo(call.options.address, 10000, &error);
+        const int connected = link.connectTo(call.options.address, DeviceLink::ConnectTimeoutMs, &error);
         if (connected != ExitOk) {
             out.error(error);
             return connected;
