@@ -7,6 +7,7 @@
 #include "jobrunner.h"
 #include "output.h"
 #include "settingsaccess.h"
+#include "signalnotifier.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,15 +15,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -146,8 +144,6 @@ bool applyLanguage(int argc, char** argv)
     return true;
 }
 
-int signalPipe[2] = {-1, -1};
-
 // The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
 void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
@@ -155,12 +151,6 @@ void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
     if (type == QtDebugMsg && !debug)
         return;
     std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-void onSignal(int number)
-{
-    const char byte = char(number);
-    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
 bool parseAddress(const QCommandLineParser& parser, CommonOptions* options, QString* error)
@@ -215,27 +205,20 @@ namespace {
 
 JobRunner* running = nullptr;
 
-// Ctrl-C and SIGTERM arrive through a socket pair so that they are handled in the event loop.
+// Ctrl-C and SIGTERM stop a running job through the cutter; otherwise they end ktrv8 at once.
+// Without the notifier they keep their default action, which ends it as well.
 void watchSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    auto* notifier = new SignalNotifier(QCoreApplication::instance());
+    QString error;
+    if (!notifier->watch({SIGINT, SIGTERM}, &error))
         return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char byte = 0;
-        if (::read(signalPipe[0], &byte, 1) != 1)
-            return;
+    QObject::connect(notifier, &SignalNotifier::received, [] {
         if (running)
             running->interrupt();
         else
             std::_Exit(ExitInterrupted);
     });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 int runJob(DeviceLink& link, const JobOptions& job, const Output& out)
