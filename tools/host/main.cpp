@@ -35,8 +35,8 @@ bool applyLanguage(int argc, char** argv)
             value = argv[i] + 7;
         else
             continue;
-        const QByteArray locale = value == "en" ? "en_US" : value == "ja" ? "ja_JP" : value == "zh" ? "zh_CN" : value;
-        if (locale != "en_US" && locale != "ja_JP" && locale != "zh_CN") {
+        const QByteArray locale = localeForLanguage(QString::fromLocal8Bit(value)).toLatin1();
+        if (locale.isEmpty()) {
             std::fprintf(stderr, "ktrv8: --lang takes en, ja or zh, not \"%s\"\n", value.constData());
             return false;
         }
@@ -53,39 +53,6 @@ void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
     if (type == QtDebugMsg && !debug)
         return;
     std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-bool parseAddress(const QCommandLineParser& parser, CommonOptions* options, QString* error)
-{
-    const bool tcp = parser.isSet(QStringLiteral("tcp"));
-    const bool usb = parser.isSet(QStringLiteral("usb"));
-    if (tcp && usb) {
-        *error = QStringLiteral("give either --tcp or --usb, not both");
-        return false;
-    }
-    options->haveAddress = tcp || usb;
-    if (usb) {
-        options->address.usb = true;
-        options->address.path = parser.value(QStringLiteral("usb"));
-    } else if (tcp) {
-        const QString text = parser.value(QStringLiteral("tcp"));
-        const int colon = text.lastIndexOf(QLatin1Char(':'));
-        options->address.host = colon > 0 && !text.contains(QLatin1Char(']')) && text.count(QLatin1Char(':')) == 1 ? text.left(colon) : text;
-        if (colon > 0 && text.count(QLatin1Char(':')) == 1) {
-            bool ok = false;
-            const int port = text.mid(colon + 1).toInt(&ok);
-            if (!ok || port < 1 || port > 65535) {
-                *error = QStringLiteral("--tcp takes HOST[:PORT] with a port from 1 to 65535, not \"%1\"").arg(text);
-                return false;
-            }
-            options->address.port = quint16(port);
-        }
-        if (options->address.host.isEmpty()) {
-            *error = QStringLiteral("--tcp needs a host");
-            return false;
-        }
-    }
-    return true;
 }
 
 bool intValue(const QCommandLineParser& parser, const QString& name, int min, int max, int* value, QString* error)
@@ -370,7 +337,7 @@ int runCommand(const Command& command, Invocation& call)
 {
     const QCommandLineParser& parser = call.parser;
     QString error;
-    if (!parseAddress(parser, &call.options, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 864000, &call.options.timeoutSeconds, &error)
+    if (!parseAddressOptions(parser, &call.options.address, &call.options.haveAddress, &error) || !intValue(parser, QStringLiteral("timeout"), 1, 864000, &call.options.timeoutSeconds, &error)
         || !intValue(parser, QStringLiteral("copies"), 1, 999, &call.copies, &error)
         || !intValue(parser, QStringLiteral("cut-ms"), 0, 60000, &call.cutMs, &error)
         || !parseCloudOptions(parser, (command.needs & NeedsCloudCode) != 0, &call.cloud, &error)) {
