@@ -8,9 +8,6 @@
 namespace ktconv {
 namespace {
 
-// The one reader of plotter instructions and their numbers. It runs over whole jobs of
-// hundreds of megabytes for the time estimates, so it reads in place, allocates nothing
-// and reads whole numbers (nearly all plotter coordinates) without a library call.
 char16_t unit(QChar c)
 {
     return c.unicode();
@@ -21,6 +18,9 @@ char16_t unit(char c)
     return static_cast<unsigned char>(c);
 }
 
+// The one reader of plotter instructions and their numbers. It runs over whole jobs of
+// hundreds of megabytes for the time estimates, so it reads in place, allocates nothing
+// and reads whole numbers (nearly all plotter coordinates) without a library call.
 template <typename Char>
 class PlotterScanner
 {
