@@ -1,5 +1,6 @@
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "ktpropertyrules.h"
 
 #include <atomic>
 
@@ -67,16 +68,7 @@ KTDeviceProperty* KTDeviceProperty::property_ptr(const char* key) const
 
 QVector<QPair<QByteArray, KTDeviceProperty*>> KTDeviceProperty::children() const
 {
-    QVector<QPair<QByteArray, KTDeviceProperty*>> result;
-    const QList<QByteArray> names = dynamicPropertyNames();
-    for (const QByteArray& name : names) {
-        // The editor is remembered beside the children as a pointer too; it is a widget.
-        if (name == "UI_CTRL")
-            continue;
-        if (KTDeviceProperty* child = kt_property_of(this, name.constData()))
-            result.append({name, child});
-    }
-    return result;
+    return kt_child_properties(this);
 }
 
 KTDeviceProperty* kt_property_of(const QObject* holder, const char* key)

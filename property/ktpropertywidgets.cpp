@@ -2,6 +2,7 @@
 // between its value and the editor. Nothing is wired: the host decides when to copy.
 #include "ktdeviceproperty.h"
 #include "ktlogging_p.h"
+#include "ktpropertyrules.h"
 #include "ktsurvives_p.h"
 
 #include <QComboBox>
@@ -26,20 +27,11 @@
 namespace {
 
 const char* const WidgetKey = "WIDGET";
-const char* const UiCtrlKey = "UI_CTRL";
 constexpr int EditorHeight = 28;
 
 QJsonObject descriptorOf(const QObject* property)
 {
     return property->property(WidgetKey).toJsonObject();
-}
-
-// A zero or non-finite factor would make the editor's value unrecoverable (division by
-// zero), so it counts as absent.
-double factorOf(const QJsonObject& descriptor)
-{
-    const double f = descriptor.value(QStringLiteral("factor")).toDouble(1.0);
-    return (f == 0.0 || !std::isfinite(f)) ? 1.0 : f;
 }
 
 // Truncates toward zero, saturating at the int range (the cast alone is undefined there).
@@ -54,19 +46,6 @@ int truncToInt(double v)
     return int(std::trunc(v));
 }
 
-// A spin box bound: only a whole number in the int range counts.
-int wholeNumber(const QJsonObject& descriptor, const char* key, int fallback)
-{
-    const QJsonValue v = descriptor.value(QLatin1String(key));
-    if (!v.isDouble())
-        return fallback;
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || d != std::trunc(d) || d < double(std::numeric_limits<int>::min())
-        || d > double(std::numeric_limits<int>::max()))
-        return fallback;
-    return int(d);
-}
-
 // Six significant digits, '.' as separator, trailing zeros dropped.
 QString numberText(double v)
 {
@@ -75,20 +54,20 @@ QString numberText(double v)
 
 using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
 
-QWidget* newSpinBox(const QJsonObject& d)
+QWidget* newSpinBox(const KTEditorRules& rules)
 {
     auto* spin = new QSpinBox;
-    spin->setRange(wholeNumber(d, "min", 0), wholeNumber(d, "max", 1000));
+    spin->setRange(int(rules.min), int(rules.max));
     spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
     spin->setAlignment(Qt::AlignCenter);
     spin->setMinimumHeight(EditorHeight);
     return spin;
 }
 
-QWidget* newDoubleSpinBox(const QJsonObject& d)
+QWidget* newDoubleSpinBox(const KTEditorRules& rules)
 {
     auto* spin = new QDoubleSpinBox;
-    spin->setRange(d.value(QStringLiteral("min")).toDouble(0.0), d.value(QStringLiteral("max")).toDouble(0.0));
+    spin->setRange(rules.min, rules.max);
     spin->setDecimals(3);
     spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
     spin->setAlignment(Qt::AlignCenter);
@@ -96,12 +75,10 @@ QWidget* newDoubleSpinBox(const QJsonObject& d)
     return spin;
 }
 
-QWidget* newComboBox(const QJsonObject& d)
+QWidget* newComboBox(const KTEditorRules& rules)
 {
     auto* combo = new QComboBox;
-    const QString option = d.value(QStringLiteral("option")).toString();
-    if (!option.isEmpty())
-        combo->addItems(option.split(QLatin1Char(';'), Qt::KeepEmptyParts));
+    combo->addItems(rules.options);
     combo->setMinimumHeight(EditorHeight);
     combo->setView(new QListView); // a plain list the host can style
     return combo;
@@ -125,14 +102,15 @@ QWidget* newLabel()
 }
 
 // The editor of a single-value kind, or null for a kind that has none.
-QWidget* newValueEditor(const QString& kind, const QJsonObject& d)
+QWidget* newValueEditor(const KTEditorRules& rules)
 {
+    const QString& kind = rules.kind;
     if (kind == QLatin1String("QSpinBox"))
-        return newSpinBox(d);
+        return newSpinBox(rules);
     if (kind == QLatin1String("QDoubleSpinBox"))
-        return newDoubleSpinBox(d);
+        return newDoubleSpinBox(rules);
     if (kind == QLatin1String("QComboBox"))
-        return newComboBox(d);
+        return newComboBox(rules);
     if (kind == QLatin1String("QLineEdit"))
         return newLineEdit();
     if (kind == QLatin1String("QLabel"))
@@ -173,16 +151,16 @@ QWidget* newTabPage(const QVector<NamedChild>& children)
 // then, so a later copy does not touch a deleted widget.
 void rememberEditor(KTDeviceProperty* property, QWidget* editor)
 {
-    property->setProperty(UiCtrlKey, QVariant::fromValue(static_cast<void*>(editor)));
+    property->setProperty(KTEditorKey, QVariant::fromValue(static_cast<void*>(editor)));
     QObject::connect(editor, &QObject::destroyed, property, [property, editor] {
-        if (property->property(UiCtrlKey).value<void*>() == static_cast<void*>(editor))
-            property->setProperty(UiCtrlKey, QVariant());
+        if (property->property(KTEditorKey).value<void*>() == static_cast<void*>(editor))
+            property->setProperty(KTEditorKey, QVariant());
     });
 }
 
 QWidget* editorOf(const QObject* property)
 {
-    const QVariant v = property->property(UiCtrlKey);
+    const QVariant v = property->property(KTEditorKey);
     if (v.userType() != QMetaType::VoidStar)
         return nullptr;
     return static_cast<QWidget*>(v.value<void*>());
@@ -212,8 +190,8 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
         qCDebug(ktProperty) << "KTDeviceProperty::create_ui_ctrl" << key << "parent has no layout";
         return;
     }
-    const QJsonObject descriptor = descriptorVariant.toJsonObject();
-    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
+    const KTEditorRules rules = kt_editor_rules(descriptorVariant.toJsonObject());
+    const QString& kind = rules.kind;
 
     QWidget* editor = nullptr;
     if (kind == QLatin1String("QTabWidget")) {
@@ -229,7 +207,7 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     rowLayout->setSpacing(5);
     rowLayout->addWidget(newCaption(label()), 1);
     editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(children())
-                                                 : newValueEditor(kind, descriptor);
+                                                 : newValueEditor(rules);
     if (editor) {
         editor->setObjectName(key);
         rowLayout->addWidget(editor, 3);
@@ -245,9 +223,9 @@ void KTDeviceProperty::to_ui_ctrl()
     QWidget* editor = editorOf(this);
     if (!editor || !property(WidgetKey).isValid())
         return;
-    const QJsonObject descriptor = descriptorOf(this);
-    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
-    const double f = factorOf(descriptor);
+    const KTEditorRules rules = kt_editor_rules(descriptorOf(this));
+    const QString& kind = rules.kind;
+    const double f = rules.factor;
     if (isContainer(kind)) {
         // An editor's own signal, or a child's valueChanged, may make the host delete the
         // device and every property with it, this group included.
@@ -273,9 +251,9 @@ void KTDeviceProperty::from_ui_ctrl()
     QWidget* editor = editorOf(this);
     if (!editor || !property(WidgetKey).isValid())
         return;
-    const QJsonObject descriptor = descriptorOf(this);
-    const QString kind = descriptor.value(QStringLiteral("widget")).toString();
-    const double f = factorOf(descriptor);
+    const KTEditorRules rules = kt_editor_rules(descriptorOf(this));
+    const QString& kind = rules.kind;
+    const double f = rules.factor;
     if (isContainer(kind)) {
         for (const NamedChild& child : children()) {
             if (!kt_survives(this, [&child] { child.second->from_ui_ctrl(); }))

@@ -189,6 +189,10 @@ void HostTest::pageGeometry_data()
     QTest::newRow("IN returns home, pen up") << "PD400,0;IN;PD0,400;" << 20.0 << 0.0;
     QTest::newRow("label text is not a move") << "PU0,0;DT*;LBPD4000,0*;PD40,0;" << 1.0 << 0.0;
     QTest::newRow("lower case, spaces") << "pu 0 0;pd 400 0;" << 10.0 << 0.0;
+    QTest::newRow("no ; between instructions") << "PU0,0PD400,0PU0,0" << 10.0 << 10.0;
+    QTest::newRow("label without DT ends at ;") << "LBPD4000,0;PD40,0;" << 1.0 << 0.0;
+    QTest::newRow("decimals, a bad number skipped") << "PD20.5,0,#,40,0,--1,80,0;" << 2.0 << 0.0;
+    QTest::newRow("PG lifts the pen") << "PD40,0;PG;PA80,0;" << 1.0 << 1.0;
 }
 
 void HostTest::pageGeometry()

@@ -161,11 +161,6 @@ QString CutPanel::progressText() const
     return progressLabel->text();
 }
 
-int CutPanel::progressPercent() const
-{
-    return bar->value();
-}
-
 namespace {
 
 QString duration(double seconds)

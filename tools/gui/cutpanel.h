@@ -32,7 +32,6 @@ public:
     int lastExitCode() const { return exitCode; }
     QString resultText() const;
     QString progressText() const;
-    int progressPercent() const;
     // The "Fleet service" fields; all empty: the cuts are not reported.
     void setCloudOptions(const CloudOptions& options);
     CloudOptions cloudOptions() const;

@@ -2,44 +2,6 @@
 
 #include <QCommandLineParser>
 
-bool parseAddress(const QString& text, Address* address, QString* error)
-{
-    *address = Address();
-    if (text.startsWith(QLatin1Char('/'))) {
-        address->usb = true;
-        address->path = text;
-        return true;
-    }
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
-    address->host = withPort ? text.left(colon) : text;
-    if (withPort) {
-        bool ok = false;
-        const int port = text.mid(colon + 1).toInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            *error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
-            return false;
-        }
-        address->port = quint16(port);
-    }
-    if (address->host.isEmpty()) {
-        *error = QStringLiteral("no host in \"%1\"").arg(text);
-        return false;
-    }
-    return true;
-}
-
-QString localeForLanguage(const QString& language)
-{
-    if (language == QLatin1String("en") || language == QLatin1String("en_US"))
-        return QStringLiteral("en_US");
-    if (language == QLatin1String("ja") || language == QLatin1String("ja_JP"))
-        return QStringLiteral("ja_JP");
-    if (language == QLatin1String("zh") || language == QLatin1String("zh_CN"))
-        return QStringLiteral("zh_CN");
-    return QString();
-}
-
 QString guiHelp()
 {
     return QStringLiteral(
@@ -93,21 +55,8 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         *error = QStringLiteral("unexpected argument \"%1\" (a job is opened with --open FILE)").arg(parser.positionalArguments().first());
         return false;
     }
-    const bool tcp = parser.isSet(QStringLiteral("tcp"));
-    const bool usb = parser.isSet(QStringLiteral("usb"));
-    if (tcp && usb) {
-        *error = QStringLiteral("give either --tcp or --usb, not both");
+    if (!parseAddressOptions(parser, &options->address, &options->haveAddress, error))
         return false;
-    }
-    options->haveAddress = tcp || usb;
-    if (tcp && (!parseAddress(parser.value(QStringLiteral("tcp")), &options->address, error) || options->address.usb)) {
-        *error = QStringLiteral("--tcp takes HOST[:PORT]: ") + (options->address.usb ? QStringLiteral("a path is given with --usb") : *error);
-        return false;
-    }
-    if (usb) {
-        options->address.usb = true;
-        options->address.path = parser.value(QStringLiteral("usb"));
-    }
     if (parser.isSet(QStringLiteral("copies"))) {
         bool ok = false;
         options->copies = parser.value(QStringLiteral("copies")).toInt(&ok);

@@ -26,10 +26,5 @@ struct GuiOptions
 // Parses argv (without the program name); on failure says why in error.
 bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString* error);
 QString guiHelp();
-// HOST, HOST:PORT (port 9100 unless given) or a bare IPv6 address; a path starting with
-// "/" is a USB node.
-bool parseAddress(const QString& text, Address* address, QString* error);
-// "en", "ja", "zh" (or a full locale name) to a locale name; empty if unknown.
-QString localeForLanguage(const QString& language);
 
 #endif // GUIOPTIONS_H

@@ -24,12 +24,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-namespace {
-
-const int ConnectTimeoutMs = 10000;
-
-} // namespace
-
 MainWindow::MainWindow(const QString& plugin, QWidget* parent) : QMainWindow(parent), pluginPath(plugin)
 {
     setWindowTitle(tr("KT-RV8 cutter"));
@@ -175,7 +169,7 @@ int MainWindow::connectTo(const Address& where)
     logPane->note(tr("Connecting to %1").arg(where.describe()));
     showLinkState();
     QString error;
-    const int code = link->connectTo(where, ConnectTimeoutMs, &error);
+    const int code = link->connectTo(where, DeviceLink::ConnectTimeoutMs, &error);
     connecting = false;
     setLinkBusy(false);
     if (code != ExitOk) {

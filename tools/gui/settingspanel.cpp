@@ -16,12 +16,6 @@
 
 #include <algorithm>
 
-namespace {
-
-const int ReplyTimeoutMs = 10000;
-
-} // namespace
-
 SettingsPanel::SettingsPanel(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QVBoxLayout(this);
@@ -158,7 +152,7 @@ bool SettingsPanel::readKeys(const QStringList& keys, QStringList* unanswered)
 {
     SettingsAccess settings(*link);
     QStringList raw;
-    const bool answered = link->readBack(settings.readKeys(keys), ReplyTimeoutMs, &raw);
+    const bool answered = link->readBack(settings.readKeys(keys), DeviceLink::ReplyTimeoutMs, &raw);
     // A missing child value counts against the row that shows it.
     for (const QString& key : keys) {
         for (const QString& leaf : settings.leaves(key)) {
@@ -229,7 +223,7 @@ void SettingsPanel::apply()
     for (const QByteArray& frame : settings.writeFrames(changedLeaves))
         link->send(frame);
     // The writes' own answers arrive before the read-back's.
-    const bool written = link->barrier(ReplyTimeoutMs);
+    const bool written = link->barrier(DeviceLink::ReplyTimeoutMs);
     const QStringList refusedOwners = written ? settings.refusedWrites(changedLeaves) : QStringList();
     QStringList unanswered;
     const bool answered = written && readKeys(askedKeys, &unanswered);

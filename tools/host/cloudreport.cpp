@@ -1,6 +1,7 @@
 #include "cloudreport.h"
 
 #include "devicelink.h"
+#include "hpglreader.h"
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "nimbracloud.h"
@@ -13,20 +14,32 @@
 
 namespace {
 
-constexpr double PlotterUnitsPerMm = 40.0;
-
-struct Extent
+// The pen-down strokes' extent and length.
+class StrokeMeasure : public ktconv::PlotterPen
 {
+public:
     bool drawn = false;
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    void include(double x, double y)
+    double length = 0;
+
+    void moved(const QPointF& from, const QPointF& to, bool down) override
+    {
+        if (!down)
+            return;
+        include(from);
+        include(to);
+        length += std::hypot(to.x() - from.x(), to.y() - from.y());
+    }
+
+private:
+    void include(const QPointF& p)
     {
         if (!drawn) {
-            minX = maxX = x;
-            minY = maxY = y;
+            minX = maxX = p.x();
+            minY = maxY = p.y();
             drawn = true;
         }
-        minX = qMin(minX, x), maxX = qMax(maxX, x), minY = qMin(minY, y), maxY = qMax(maxY, y);
+        minX = qMin(minX, p.x()), maxX = qMax(maxX, p.x()), minY = qMin(minY, p.y()), maxY = qMax(maxY, p.y());
     }
 };
 
@@ -43,37 +56,14 @@ QString CloudOptions::channelBase() const
     return ws.toString();
 }
 
-// HP-GL: PU and PD move through coordinate pairs, absolute after PA (the default) or
-// relative after PR; only pen-down strokes count.
-QJsonObject jobFileInfo(const QString& plt)
+QJsonObject jobFileInfo(const QByteArray& plt)
 {
-    double x = 0, y = 0, length = 0;
-    bool relative = false;
-    Extent extent;
-    for (const QString& raw : plt.split(QLatin1Char(';'))) {
-        const QString instruction = raw.trimmed();
-        const QString op = instruction.left(2).toUpper();
-        if (op == QLatin1String("PA") || op == QLatin1String("PR"))
-            relative = op == QLatin1String("PR");
-        else if (op != QLatin1String("PU") && op != QLatin1String("PD"))
-            continue;
-        const bool down = op == QLatin1String("PD");
-        const QStringList numbers = instruction.mid(2).split(QLatin1Char(','), Qt::SkipEmptyParts);
-        for (int i = 0; i + 1 < numbers.size(); i += 2) {
-            const double nx = numbers.at(i).toDouble() + (relative ? x : 0);
-            const double ny = numbers.at(i + 1).toDouble() + (relative ? y : 0);
-            if (down) {
-                extent.include(x, y);
-                extent.include(nx, ny);
-                length += std::hypot(nx - x, ny - y);
-            }
-            x = nx, y = ny;
-        }
-    }
-    const auto mm = [](double units) { return qRound64(units / PlotterUnitsPerMm); };
-    return QJsonObject{{QStringLiteral("heigth"), mm(extent.maxY - extent.minY)},
-                       {QStringLiteral("width"), mm(extent.maxX - extent.minX)},
-                       {QStringLiteral("path_length"), mm(length)}};
+    StrokeMeasure strokes;
+    ktconv::followPlotterText(plt, strokes);
+    const auto mm = [](double units) { return qRound64(units / ktconv::UnitsPerMm); };
+    return QJsonObject{{QStringLiteral("heigth"), mm(strokes.maxY - strokes.minY)},
+                       {QStringLiteral("width"), mm(strokes.maxX - strokes.minX)},
+                       {QStringLiteral("path_length"), mm(strokes.length)}};
 }
 
 CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
@@ -125,7 +115,7 @@ bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int 
     QFile job(jobFile);
     KTDeviceProperty* file = common->property_ptr("TASK_FILE_INFO");
     if (file && !jobFile.isEmpty() && job.open(QIODevice::ReadOnly))
-        file->setValue(jobFileInfo(QString::fromUtf8(job.readAll())));
+        file->setValue(jobFileInfo(job.readAll()));
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
     KTDeviceProperty* record = common->property_ptr("DEVICE_CLOUD");

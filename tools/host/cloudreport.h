@@ -1,6 +1,7 @@
 #ifndef CLOUDREPORT_H
 #define CLOUDREPORT_H
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QUrl>
@@ -29,7 +30,7 @@ bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOpt
 
 // The job file's measures for the work record: the strokes' bounding box and drawn length
 // in millimetres, under the keys the driver reads ("heigth" is spelled as it wants it).
-QJsonObject jobFileInfo(const QString& plt);
+QJsonObject jobFileInfo(const QByteArray& plt);
 
 // Hands a device the cloud client and its code for a job: the driver registers itself,
 // opens its channel for the live task state and posts the work record when the job ends.

@@ -18,6 +18,10 @@
 
 namespace {
 
+// The simulator is a local program: it listens at once and ends on SIGTERM at once.
+constexpr int SimulatorStartMs = 10000;
+constexpr int SimulatorExitMs = 5000;
+
 QString findSample(const QString& given)
 {
     if (!given.isEmpty())
@@ -40,11 +44,11 @@ quint16 startSimulator(QProcess& sim, const QStringList& arguments, QString* err
     sim.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")} + arguments);
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.start();
-    if (!sim.waitForStarted(10000)) {
+    if (!sim.waitForStarted(SimulatorStartMs)) {
         *error = QStringLiteral("cannot start the simulator %1: %2").arg(sim.program(), sim.errorString());
         return 0;
     }
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(SimulatorStartMs);
     while (!deadline.hasExpired()) {
         if (!sim.canReadLine() && !sim.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
             break;
@@ -59,9 +63,9 @@ quint16 startSimulator(QProcess& sim, const QStringList& arguments, QString* err
 void stopSimulator(QProcess& sim)
 {
     sim.terminate();
-    if (!sim.waitForFinished(5000)) {
+    if (!sim.waitForFinished(SimulatorExitMs)) {
         sim.kill();
-        sim.waitForFinished(5000);
+        sim.waitForFinished(SimulatorExitMs);
     }
 }
 
@@ -110,7 +114,7 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     Address address;
     address.host = QStringLiteral("127.0.0.1");
     address.port = port;
-    const int connected = link.connectTo(address, 10000, &error);
+    const int connected = link.connectTo(address, DeviceLink::ConnectTimeoutMs, &error);
     if (connected != ExitOk) {
         out.error(error);
         stopSimulator(sim);

@@ -29,6 +29,11 @@ public:
     KTDeviceInterface* device() const { return dev.get(); }
     KTDeviceProperty* property(const QString& key) const;
 
+    // How long a host waits for the link to come up, and for the cutter to answer a request
+    // (a busy cutter answers within a few seconds; a silent one is said to be silent after this).
+    static constexpr int ConnectTimeoutMs = 10000;
+    static constexpr int ReplyTimeoutMs = 10000;
+
     // Connects and waits for the link to come up; returns an ExitCode.
     int connectTo(const Address& address, int timeoutMs, QString* error);
     bool isConnected() const { return connected; }

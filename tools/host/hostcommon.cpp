@@ -1,5 +1,6 @@
 #include "hostcommon.h"
 
+#include <QCommandLineParser>
 
 QString exitCodeHelp()
 {
@@ -23,3 +24,61 @@ QString Address::describe() const
     return usb ? path : QStringLiteral("%1:%2").arg(host).arg(port);
 }
 
+
+bool parseAddress(const QString& text, Address* address, QString* error)
+{
+    *address = Address();
+    if (text.startsWith(QLatin1Char('/'))) {
+        address->usb = true;
+        address->path = text;
+        return true;
+    }
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
+    address->host = withPort ? text.left(colon) : text;
+    if (withPort) {
+        bool ok = false;
+        const int port = text.mid(colon + 1).toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            *error = QStringLiteral("the port must be a number from 1 to 65535, not \"%1\"").arg(text.mid(colon + 1));
+            return false;
+        }
+        address->port = quint16(port);
+    }
+    if (address->host.isEmpty()) {
+        *error = QStringLiteral("no host in \"%1\"").arg(text);
+        return false;
+    }
+    return true;
+}
+
+QString localeForLanguage(const QString& language)
+{
+    if (language == QLatin1String("en") || language == QLatin1String("en_US"))
+        return QStringLiteral("en_US");
+    if (language == QLatin1String("ja") || language == QLatin1String("ja_JP"))
+        return QStringLiteral("ja_JP");
+    if (language == QLatin1String("zh") || language == QLatin1String("zh_CN"))
+        return QStringLiteral("zh_CN");
+    return QString();
+}
+
+bool parseAddressOptions(const QCommandLineParser& parser, Address* address, bool* haveAddress, QString* error)
+{
+    const bool tcp = parser.isSet(QStringLiteral("tcp"));
+    const bool usb = parser.isSet(QStringLiteral("usb"));
+    if (tcp && usb) {
+        *error = QStringLiteral("give either --tcp or --usb, not both");
+        return false;
+    }
+    *haveAddress = tcp || usb;
+    if (tcp && (!parseAddress(parser.value(QStringLiteral("tcp")), address, error) || address->usb)) {
+        *error = QStringLiteral("--tcp takes HOST[:PORT]: ") + (address->usb ? QStringLiteral("a path is given with --usb") : *error);
+        return false;
+    }
+    if (usb) {
+        address->usb = true;
+        address->path = parser.value(QStringLiteral("usb"));
+    }
+    return true;
+}

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
+
 // Exit codes of ktrv8, also listed in its --help and the README.
 enum ExitCode {
     ExitOk = 0,
@@ -39,6 +41,15 @@ struct Address
     QString path;
     QString describe() const;
 };
+
+// HOST, HOST:PORT (port 9100 unless given) or a bare IPv6 address; a path starting with
+// "/" is a USB node.
+bool parseAddress(const QString& text, Address* address, QString* error);
+// --tcp HOST[:PORT] or --usb PATH, as every host takes them; haveAddress is false when
+// neither is given.
+bool parseAddressOptions(const QCommandLineParser& parser, Address* address, bool* haveAddress, QString* error);
+// "en", "ja", "zh" (or a full locale name) to a locale name; empty if unknown.
+QString localeForLanguage(const QString& language);
 
 // Options every command that talks to a cutter understands.
 struct CommonOptions

@@ -11,9 +11,7 @@ struct PageGeometry
     double penUpMm = 0;
 };
 
-constexpr double PlotterUnitsPerMm = 40.0;
-
-// Reads IN, PU, PD, PA, PR and LB/DT (label text is skipped); everything else is ignored.
+// The moves as the conversion library's plotter reader follows them.
 PageGeometry measurePage(QStringView page);
 // Seconds at speedMmPerS (a speed the cutter did not report counts as 100 mm/s).
 double estimateSeconds(const PageGeometry& geometry, int speedMmPerS);

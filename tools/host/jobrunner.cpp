@@ -19,7 +19,6 @@ namespace {
 
 const int TickMs = 250;
 const int TicksPerProgress = 4;     // progress about once a second
-const int ReplyTimeoutMs = 10000;
 const double OverrunFactor = 3.0;
 const double OverrunGraceSeconds = 2.0;   // small pages may run over by the link's latency
 
@@ -39,7 +38,7 @@ JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObje
     timeLimit.setInterval(options.timeoutSeconds * 1000);
     connect(&timeLimit, &QTimer::timeout, this, &JobRunner::onTimeLimit);
     stopWait.setSingleShot(true);
-    stopWait.setInterval(ReplyTimeoutMs);
+    stopWait.setInterval(DeviceLink::ReplyTimeoutMs);
     connect(&stopWait, &QTimer::timeout, this, [this] {
         finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position()));
     });
@@ -122,7 +121,7 @@ int JobRunner::prepare(QString* error)
     else if (options.copies > 1 && margin)
         reads << QStringLiteral("MARGIN");
     QStringList unanswered;
-    const int waitMs = options.timeoutSeconds > 0 ? qMin(ReplyTimeoutMs, options.timeoutSeconds * 1000) : ReplyTimeoutMs;
+    const int waitMs = options.timeoutSeconds > 0 ? qMin(DeviceLink::ReplyTimeoutMs, options.timeoutSeconds * 1000) : DeviceLink::ReplyTimeoutMs;
     const bool answered = link.readBack(reads, waitMs, &unanswered);
     if (!link.isConnected()) {
         *error = QStringLiteral("the connection was lost before the job started; nothing was cut");
@@ -431,7 +430,6 @@ void JobRunner::finish(int exit, const QString& text)
     stopWait.stop();
     ticker.stop();
     code = exit;
-    lastSummary = text;
     emit finished(exit, text);
     // Closes the task record as the desktop host does when a job ends.
     if (begun)

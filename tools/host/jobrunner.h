@@ -57,7 +57,6 @@ public:
     void togglePause();
 
     int exitCode() const { return code; }
-    QString summary() const { return lastSummary; }
     int finishedCopies() const { return confirmedCopies; }
     int pagesPerCopy() const { return pageCount; }
     bool isPaused() const { return pausedNow; }
@@ -119,7 +118,6 @@ private:
     bool stoppingNow = false;
     bool ended = false;
     bool pausedNow = false;
-    QString lastSummary;
 };
 
 Q_DECLARE_METATYPE(JobProgress)

@@ -3,6 +3,7 @@
 #include "devicelink.h"
 
 #include "ktdeviceproperty.h"
+#include "ktpropertyrules.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -11,33 +12,10 @@
 
 namespace {
 
-struct Widget
+// The widget descriptor, read as the editors read it.
+KTEditorRules widgetOf(const KTDeviceProperty* p)
 {
-    QString kind;
-    double min = 0;
-    double max = 0;
-    double factor = 1.0;
-    int items = 0;
-};
-
-// The widget descriptor, with the defaults the editors apply.
-Widget widgetOf(const KTDeviceProperty* p)
-{
-    Widget w;
-    const QJsonObject descriptor = p->property("WIDGET").toJsonObject();
-    w.kind = descriptor.value(QStringLiteral("widget")).toString();
-    const bool integral = w.kind == QLatin1String("QSpinBox");
-    const QJsonValue min = descriptor.value(QStringLiteral("min"));
-    const QJsonValue max = descriptor.value(QStringLiteral("max"));
-    auto usable = [integral](const QJsonValue& v) { return v.isDouble() && (!integral || v.toDouble() == std::trunc(v.toDouble())); };
-    w.min = usable(min) ? min.toDouble() : 0;
-    w.max = usable(max) ? max.toDouble() : (integral ? 1000 : 0);
-    w.max = std::max(w.max, w.min);     // the spin boxes' own rule
-    w.factor = descriptor.value(QStringLiteral("factor")).toDouble(1.0);
-    if (w.factor == 0)
-        w.factor = 1.0;
-    w.items = descriptor.value(QStringLiteral("option")).toString().split(QLatin1Char(';')).size();
-    return w;
+    return kt_editor_rules(p->property("WIDGET").toJsonObject());
 }
 
 QString number(double v)
@@ -97,11 +75,8 @@ QStringList SettingsAccess::knownKeys() const
 QStringList SettingsAccess::childrenOf(KTDeviceProperty* group) const
 {
     QStringList children;
-    for (const QByteArray& name : group->dynamicPropertyNames()) {
-        // "UI_CTRL" also holds a pointer, to the property's editor.
-        if (name != "UI_CTRL" && kt_property_of(group, name.constData()))
-            children << QString::fromLatin1(name);
-    }
+    for (const auto& child : kt_child_properties(group))
+        children << QString::fromLatin1(child.first);
     return children;
 }
 
@@ -127,10 +102,10 @@ QString SettingsAccess::unit(const QString& key) const
 QString SettingsAccess::caption(const QString& key) const
 {
     const KTDeviceProperty* p = property(key);
-    if (!p || widgetOf(p).kind != QLatin1String("QComboBox"))
+    const KTEditorRules w = p ? widgetOf(p) : KTEditorRules();
+    if (w.kind != QLatin1String("QComboBox"))
         return QString();
-    const QStringList options = p->property("WIDGET").toJsonObject().value(QStringLiteral("option")).toString().split(QLatin1Char(';'));
-    return options.value(shown(key).toInt()).trimmed();
+    return w.options.value(shown(key).toInt()).trimmed();
 }
 
 QStringList SettingsAccess::refusedWrites(const QStringList& leafKeys) const
@@ -156,7 +131,7 @@ QString SettingsAccess::shown(const QString& key) const
     const KTDeviceProperty* p = property(key);
     if (!p)
         return QString();
-    const Widget w = widgetOf(p);
+    const KTEditorRules w = widgetOf(p);
     if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox"))
         return QString::number(qint64(std::trunc(p->value().toInt() * w.factor)));
     if (w.kind == QLatin1String("QDoubleSpinBox") || (w.kind == QLatin1String("QLineEdit") && w.factor != 1.0))
@@ -175,7 +150,7 @@ QJsonValue SettingsAccess::shownJson(const QString& key) const
     }
     const KTDeviceProperty* p = property(key);
     const QString text = shown(key);
-    const Widget w = p ? widgetOf(p) : Widget();
+    const KTEditorRules w = p ? widgetOf(p) : KTEditorRules();
     if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox") || w.kind == QLatin1String("QDoubleSpinBox"))
         return text.toDouble();
     return text;
@@ -206,7 +181,7 @@ bool SettingsAccess::parse(const QString& key, const QString& text, QList<QPair<
 bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant* value, QString* error) const
 {
     const KTDeviceProperty* p = property(key);
-    const Widget w = widgetOf(p);
+    const KTEditorRules w = widgetOf(p);
     if (w.kind.isEmpty() || w.kind == QLatin1String("QLabel") || writeOwner(key).isEmpty()) {
         *error = QStringLiteral("%1 is read-only").arg(key);
         return false;
@@ -232,8 +207,8 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
     }
     if (w.kind == QLatin1String("QComboBox")) {
         const int index = text.toInt(&ok);
-        if (!ok || index < 0 || index >= w.items) {
-            *error = QStringLiteral("%1 takes an item number from 0 to %2, not \"%3\"").arg(key).arg(w.items - 1).arg(text);
+        if (!ok || index < 0 || index >= w.options.size()) {
+            *error = QStringLiteral("%1 takes an item number from 0 to %2, not \"%3\"").arg(key).arg(w.options.size() - 1).arg(text);
             return false;
         }
         *value = asTypeOf(p->value(), int(std::trunc(index / w.factor)));

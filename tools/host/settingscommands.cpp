@@ -9,17 +9,15 @@
 
 namespace {
 
-const int ReplyTimeoutMs = 10000;
-
 int readKeys(DeviceLink& link, const SettingsAccess& settings, const QStringList& keys, const Output& out)
 {
     QStringList unanswered;
-    if (!link.readBack(settings.readKeys(keys), ReplyTimeoutMs, &unanswered)) {
+    if (!link.readBack(settings.readKeys(keys), DeviceLink::ReplyTimeoutMs, &unanswered)) {
         if (!link.isConnected()) {
             out.error(QStringLiteral("the connection was lost"));
             return ExitDisconnected;
         }
-        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(ReplyTimeoutMs / 1000));
+        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000));
         return ExitSilent;
     }
     if (!unanswered.isEmpty()) {
@@ -116,8 +114,8 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
     for (const QByteArray& frame : frames)
         link.send(frame);
     // Results of the writes come before the read-back's answers.
-    if (!link.barrier(ReplyTimeoutMs)) {
-        out.error(link.isConnected() ? QStringLiteral("the cutter did not answer within %1 s").arg(ReplyTimeoutMs / 1000)
+    if (!link.barrier(DeviceLink::ReplyTimeoutMs)) {
+        out.error(link.isConnected() ? QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000)
                                      : QStringLiteral("the connection was lost"));
         return link.isConnected() ? ExitSilent : ExitDisconnected;
     }
@@ -153,8 +151,8 @@ int commandMove(DeviceLink& link, const CommonOptions& options, const QStringLis
         return ExitUsage;
     }
     link.device()->move(x, y);
-    if (!link.barrier(ReplyTimeoutMs)) {
-        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(ReplyTimeoutMs / 1000));
+    if (!link.barrier(DeviceLink::ReplyTimeoutMs)) {
+        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000));
         return ExitSilent;
     }
     out.line(QStringLiteral("moved by %1, %2").arg(x).arg(y));

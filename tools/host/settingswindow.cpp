@@ -15,8 +15,6 @@
 
 namespace {
 
-const int ReplyTimeoutMs = 10000;
-
 // One section of rows built by the properties themselves.
 QStringList buildRows(DeviceLink& link, QWidget* section, const QStringList& keys, QStringList* skipped)
 {
@@ -74,7 +72,7 @@ int commandSettings(DeviceLink& link, const CommonOptions& options, const QStrin
     SettingsAccess settings(link);
     auto refresh = [&] {
         QStringList unanswered;
-        const bool ok = link.readBack(settings.readKeys(userRows + sysRows), ReplyTimeoutMs, &unanswered);
+        const bool ok = link.readBack(settings.readKeys(userRows + sysRows), DeviceLink::ReplyTimeoutMs, &unanswered);
         for (const QString& key : userRows + sysRows)
             link.property(key)->to_ui_ctrl();
         status->setText(!ok ? QStringLiteral("The cutter did not answer")

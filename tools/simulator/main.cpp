@@ -3,27 +3,17 @@
 #include "simlink.h"
 #include "simrecorder.h"
 #include "simtransport.h"
+#include "signalnotifier.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 enum ExitCode { ExitOk = 0, ExitUsage = 2, ExitCannotServe = 3 };
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int number)
-{
-    const char byte = char(number);
-    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 void printLine(const QString& line)
 {
@@ -160,9 +150,9 @@ int main(int argc, char** argv)
         return ExitCannotServe;
     }
 
-    ktsim::SimCutter model(cutter, &recorder);
     auto keyList = [&parser](const char* name) { return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts); };
-    model.settings().setQuirks(keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys"));
+    cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
+    ktsim::SimCutter model(cutter, &recorder);
     ktsim::SimLink link(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
         auto toStderr = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
@@ -190,26 +180,17 @@ int main(int argc, char** argv)
         link.addTransport(&ptyTransport);
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        std::perror("ktrv8-sim: socketpair");
+    SignalNotifier stopSignals;
+    if (!stopSignals.watch({SIGINT, SIGTERM, SIGUSR1}, &error)) {
+        std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
         return ExitCannotServe;
     }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
-        char byte = 0;
-        if (::read(signalPipe[0], &byte, 1) != 1)
-            return;
-        if (byte == SIGUSR1)
+    QObject::connect(&stopSignals, &SignalNotifier::received, [&](int number) {
+        if (number == SIGUSR1)
             model.deviceStop();
         else
             app.quit();
     });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int number : {SIGINT, SIGTERM, SIGUSR1})
-        ::sigaction(number, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     const int code = app.exec();

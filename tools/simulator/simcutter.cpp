@@ -47,7 +47,7 @@ QList<QByteArray> pagesOf(const QByteArray& text)
 } // namespace
 
 SimCutter::SimCutter(const CutterOptions& cutterOptions, CutRecorder* cutRecorder, QObject* parent)
-    : QObject(parent), options(cutterOptions), recorder(cutRecorder), store(cutterOptions.family, cutterOptions.info)
+    : QObject(parent), options(cutterOptions), recorder(cutRecorder), store(cutterOptions.family, cutterOptions.info, cutterOptions.quirks)
 {
     cutTimer.setSingleShot(true);
     connect(&cutTimer, &QTimer::timeout, this, &SimCutter::pageFinished);

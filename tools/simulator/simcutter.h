@@ -22,6 +22,7 @@ struct CutterOptions
     int stopAfterPages = -1;        // the cutter stops by itself before the next page
     int idleMs = 10000;             // a pause this long ends a job (for TASK_REPEAT)
     int replyDelayMs = 0;           // how late replies reach the host
+    SettingQuirks quirks;
 };
 
 // The cutter: keeps its settings, takes job pages and cuts them one after another (one
@@ -36,7 +37,6 @@ public:
     // The cutter stops the job by itself (its stop key): abandons the page and reports 1001.
     void deviceStop();
 
-    SettingsStore& settings() { return store; }
     // How long cutting a page takes: --cut-ms, or its path length at the speed setting.
     int pageDuration(const QByteArray& page) const;
     int pagesCut() const { return totalPagesCut; }

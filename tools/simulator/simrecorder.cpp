@@ -1,5 +1,6 @@
 #include "simrecorder.h"
 
+#include "hpglreader.h"
 
 #include <cmath>
 
@@ -7,51 +8,30 @@ namespace ktsim {
 
 namespace {
 
-QVector<double> numbersOf(const QByteArray& params)
+// The strokes and the distance travelled, pen up or down.
+class Pen : public ktconv::PlotterPen
 {
-    QVector<double> numbers;
-    QByteArray normalised = params;
-    normalised.replace(' ', ',');
-    for (const QByteArray& part : normalised.split(',')) {
-        if (part.trimmed().isEmpty())
-            continue;
-        bool ok = false;
-        const double n = part.trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(n))
-            return {};      // a command with a bad number is skipped whole
-        numbers.append(n);
-    }
-    return numbers;
-}
-
-struct Pen
-{
+public:
     HpglPaths paths;
-    QPointF at;
-    bool down = false;
-    bool relative = false;
-    QVector<QPointF> stroke;
 
-    void lift()
+    void moved(const QPointF& from, const QPointF& to, bool down) override
+    {
+        paths.travelUnits += std::hypot(to.x() - from.x(), to.y() - from.y());
+        if (!down)
+            return;
+        if (stroke.isEmpty())
+            stroke.append(from);
+        stroke.append(to);
+    }
+    void lifted() override
     {
         if (stroke.size() > 1)
             paths.strokes.append(stroke);
         stroke.clear();
-        down = false;
     }
-    void moveTo(const QPointF& target)
-    {
-        const QPointF next = relative ? at + target : target;
-        paths.travelUnits += std::hypot(next.x() - at.x(), next.y() - at.y());
-        at = next;
-        if (down)
-            stroke.append(next);
-    }
-    void follow(const QVector<double>& numbers)
-    {
-        for (int i = 0; i + 1 < numbers.size(); i += 2)
-            moveTo(QPointF(numbers.at(i), numbers.at(i + 1)));
-    }
+
+private:
+    QVector<QPointF> stroke;
 };
 
 } // namespace
@@ -59,33 +39,8 @@ struct Pen
 HpglPaths parseHpgl(const QByteArray& text)
 {
     Pen pen;
-    for (const QByteArray& raw : text.split(';')) {
-        const QByteArray command = raw.trimmed();
-        if (command.size() < 2)
-            continue;
-        const QByteArray mnemonic = command.left(2).toUpper();
-        const QVector<double> numbers = numbersOf(command.mid(2));
-        if (mnemonic == "IN") {
-            pen.lift();
-            pen.at = QPointF();
-            pen.relative = false;
-        } else if (mnemonic == "PU") {
-            pen.lift();
-            pen.follow(numbers);
-        } else if (mnemonic == "PD") {
-            if (!pen.down) {
-                pen.down = true;
-                pen.stroke = {pen.at};
-            }
-            pen.follow(numbers);
-        } else if (mnemonic == "PA" || mnemonic == "PR") {
-            pen.relative = mnemonic == "PR";
-            pen.follow(numbers);
-        } else if (mnemonic == "PG") {
-            pen.lift();
-        }
-    }
-    pen.lift();
+    ktconv::followPlotterText(text, pen);
+    pen.lifted();
     bool first = true;
     double left = 0, right = 0, low = 0, high = 0;
     for (const auto& stroke : pen.paths.strokes) {

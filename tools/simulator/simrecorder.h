@@ -1,6 +1,8 @@
 #ifndef SIMRECORDER_H
 #define SIMRECORDER_H
 
+#include "cutpath.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -11,6 +13,8 @@
 
 namespace ktsim {
 
+using ktconv::UnitsPerMm;
+
 // The pen-down strokes of an HP-GL text in plotter units (40 per mm), from the subset the
 // cutter takes: IN, PU, PD, PA, PR (PG ends a page; everything else is skipped).
 struct HpglPaths
@@ -19,8 +23,6 @@ struct HpglPaths
     double travelUnits = 0;     // every move, pen up or down
     QRectF bounds;              // of the strokes
 };
-
-constexpr double UnitsPerMm = 40.0;
 
 HpglPaths parseHpgl(const QByteArray& text);
 

@@ -81,7 +81,8 @@ QStringList splitList(const char* text)
 
 } // namespace
 
-SettingsStore::SettingsStore(int family, const DeviceInfo& deviceInfo) : familyCode(family), info(deviceInfo)
+SettingsStore::SettingsStore(int family, const DeviceInfo& deviceInfo, const SettingQuirks& settingQuirks)
+    : familyCode(family), info(deviceInfo), quirks(settingQuirks)
 {
     auto add = [this](const RowText& text) {
         rows.append({QString::fromUtf8(text.key), text.get, text.set, splitList(text.params), {}, splitList(text.initial)});
@@ -136,11 +137,6 @@ const SettingsStore::Row* SettingsStore::rowBySet(int code) const
     return nullptr;
 }
 
-bool SettingsStore::knowsSetCode(int code) const
-{
-    return rowBySet(code) != nullptr;
-}
-
 QStringList SettingsStore::recordValues(const Row& row) const
 {
     if (row.parts.isEmpty())
@@ -158,7 +154,7 @@ bool SettingsStore::read(int code, const QStringList& fields, QByteArray* reply)
     const Row* row = rowByGet(code);
     if (!row)
         return false;
-    if (silentKeys.contains(row->key))
+    if (quirks.silent.contains(row->key))
         reply->clear();
     else
         *reply = fields == row->params ? ccmdReply(code, 0, row->params + recordValues(*row)) : ccmdReply(code, 1);
@@ -173,11 +169,11 @@ bool SettingsStore::write(int code, const QStringList& fields, QByteArray* reply
     if (!row)
         return false;
     const int count = row->params.size();
-    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size() || refusedKeys.contains(row->key)) {
+    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size() || quirks.refused.contains(row->key)) {
         *reply = ccmdReply(code, 1);
         return true;
     }
-    const QStringList values = ignoredKeys.contains(row->key) ? recordValues(*row) : fields.mid(count);
+    const QStringList values = quirks.ignored.contains(row->key) ? recordValues(*row) : fields.mid(count);
     settingValues.insert(row->key, values);
     *reply = ccmdReply(code, 0, row->params + values);
     return true;

@@ -21,28 +21,27 @@ struct DeviceInfo
     QString configNo = QStringLiteral("1");
 };
 
+// A faulty cutter: reads of silent keys go unanswered, writes of refused keys are answered
+// with result 1, writes of ignored keys are answered 0 but not applied.
+struct SettingQuirks
+{
+    QStringList silent;
+    QStringList refused;
+    QStringList ignored;
+};
+
 // The settings and information a cutter of one family keeps: numbered CCMD settings
 // (both families) and device registers (family 157), answered the way the driver decodes.
 class SettingsStore
 {
 public:
-    SettingsStore(int family, const DeviceInfo& info);
+    SettingsStore(int family, const DeviceInfo& info, const SettingQuirks& quirks = SettingQuirks());
 
-    int family() const { return familyCode; }
     // A reply to a CCMD read or write of a known setting; false when no setting has the code.
     bool read(int code, const QStringList& fields, QByteArray* reply) const;
     bool write(int code, const QStringList& fields, QByteArray* reply);
-    bool knowsSetCode(int code) const;
 
     QStringList values(const QString& key) const { return settingValues.value(key); }
-    // A faulty cutter: reads of silent keys go unanswered, writes of refused keys are
-    // answered with result 1, writes of ignored keys are answered 0 but not applied.
-    void setQuirks(const QStringList& silent, const QStringList& refused, const QStringList& ignored)
-    {
-        silentKeys = silent;
-        refusedKeys = refused;
-        ignoredKeys = ignored;
-    }
     void setValues(const QString& key, const QStringList& values) { settingValues.insert(key, values); }
 
     QString registerValue(int reg) const { return registerValues.value(reg, QStringLiteral("0")); }
@@ -68,9 +67,7 @@ private:
     DeviceInfo info;
     QList<Row> rows;
     QHash<QString, QStringList> settingValues;
-    QStringList silentKeys;
-    QStringList refusedKeys;
-    QStringList ignoredKeys;
+    SettingQuirks quirks;
     QMap<int, QString> registerValues;
 };
 

@@ -1,0 +1,38 @@
+#ifndef KTPROPERTYRULES_H
+#define KTPROPERTYRULES_H
+
+#include "ktglobal.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class KTDeviceProperty;
+class QObject;
+
+// How the plug-in reads the property tree and the editor descriptors. The hosts that show
+// settings without the plug-in's widgets call these too, so both sides agree.
+
+// The dynamic property that holds a property's editor, a void* like the children.
+constexpr char KTEditorKey[] = "UI_CTRL";
+
+// The child properties stored on holder, with their keys, in attachment order. The editor
+// pointer is no child: reading it as one would take a widget for a property.
+KTRV8_EXPORT QVector<QPair<QByteArray, KTDeviceProperty*>> kt_child_properties(const QObject* holder);
+
+// What the editor built from a "WIDGET" descriptor accepts, with the defaults it applies.
+struct KTEditorRules
+{
+    QString kind;           // "QSpinBox", "QComboBox", ...; empty: a caption only
+    double min = 0;
+    double max = 0;         // never below min, as the spin boxes keep it
+    double factor = 1.0;    // shown = stored * factor; never 0 nor infinite
+    QStringList options;    // a combo box's items
+};
+
+KTRV8_EXPORT KTEditorRules kt_editor_rules(const QJsonObject& descriptor);
+
+#endif // KTPROPERTYRULES_H
