@@ -218,22 +218,35 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     parent->layout()->addWidget(row);
 }
 
+namespace {
+
+// The editor a value moves to or from, with its factor. None for a property without an
+// editor, nor for a group, which hands the call on to each child instead: an editor's own
+// signal, or a child's valueChanged, may make the host delete the device and every property
+// with it, this group included.
+QWidget* leafEditor(KTDeviceProperty* p, const QVector<NamedChild>& children, void (KTDeviceProperty::*handOn)(), double& factor)
+{
+    QWidget* editor = editorOf(p);
+    if (!editor || !p->property(WidgetKey).isValid())
+        return nullptr;
+    const KTEditorRules rules = kt_editor_rules(descriptorOf(p));
+    factor = rules.factor;
+    if (!isContainer(rules.kind))
+        return editor;
+    for (const NamedChild& child : children) {
+        if (!kt_survives(p, [&child, handOn] { (child.second->*handOn)(); }))
+            break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 void KTDeviceProperty::to_ui_ctrl()
 {
-    QWidget* editor = editorOf(this);
-    if (!editor || !property(WidgetKey).isValid())
-        return;
-    const KTEditorRules rules = kt_editor_rules(descriptorOf(this));
-    const QString& kind = rules.kind;
-    const double f = rules.factor;
-    if (isContainer(kind)) {
-        // An editor's own signal, or a child's valueChanged, may make the host delete the
-        // device and every property with it, this group included.
-        for (const NamedChild& child : children()) {
-            if (!kt_survives(this, [&child] { child.second->to_ui_ctrl(); }))
-                return;
-        }
-    } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+    double f = 1.0;
+    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::to_ui_ctrl, f);
+    if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         spin->setValue(truncToInt(value().toInt() * f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
         spin->setValue(value().toDouble() * f);
@@ -248,18 +261,9 @@ void KTDeviceProperty::to_ui_ctrl()
 
 void KTDeviceProperty::from_ui_ctrl()
 {
-    QWidget* editor = editorOf(this);
-    if (!editor || !property(WidgetKey).isValid())
-        return;
-    const KTEditorRules rules = kt_editor_rules(descriptorOf(this));
-    const QString& kind = rules.kind;
-    const double f = rules.factor;
-    if (isContainer(kind)) {
-        for (const NamedChild& child : children()) {
-            if (!kt_survives(this, [&child] { child.second->from_ui_ctrl(); }))
-                return;
-        }
-    } else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+    double f = 1.0;
+    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::from_ui_ctrl, f);
+    if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         setValue(truncToInt(spin->value() / f));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
         setValue(spin->value() / f);
