@@ -299,18 +299,10 @@ void KTCommonInterface::slot_usb_status(int s)
     const TransportSignalScope scope(this);
     qCDebug(ktLink) << "KTCommonInterface::slot_usb_status" << s;
     switch (s) {
-    case UsbLink::Connected:
-        onTransportEvent("USB", Working, "USB CONNECTED.", true);
-        break;
-    case UsbLink::Failed:
-        onTransportEvent("USB", Warning, "USB ERROR.", false);
-        break;
-    case UsbLink::Disconnected:
-        onTransportEvent("USB", DisConnected, "USB DISCONNECTED.", false);
-        break;
-    default:
-        onTransportEvent("USB", -1, nullptr, false);
-        break;
+    case UsbLink::Connected: return onTransportEvent("USB", Working, "USB CONNECTED.", true);
+    case UsbLink::Failed: return onTransportEvent("USB", Warning, "USB ERROR.", false);
+    case UsbLink::Disconnected: return onTransportEvent("USB", DisConnected, "USB DISCONNECTED.", false);
+    default: return onTransportEvent("USB", -1, nullptr, false);
     }
 }
 
@@ -329,14 +321,9 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
             tuneKeepAlive(*tcpSocket);
             tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, true);
         }
-        onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
-        break;
-    case QAbstractSocket::UnconnectedState:
-        onTransportEvent("TCP", DisConnected, "TCP DISCONNECTED.", false);
-        break;
-    default:
-        onTransportEvent("TCP", -1, nullptr, false);
-        break;
+        return onTransportEvent("TCP", Working, "TCP CONNECTED.", true);
+    case QAbstractSocket::UnconnectedState: return onTransportEvent("TCP", DisConnected, "TCP DISCONNECTED.", false);
+    default: return onTransportEvent("TCP", -1, nullptr, false);
     }
 }
 

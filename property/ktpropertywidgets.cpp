@@ -54,24 +54,25 @@ QString numberText(double v)
 
 using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
 
-QWidget* newSpinBox(const KTEditorRules& rules)
+// Both kinds of spin box look alike: no buttons, centred, as tall as every editor.
+template <typename Spin>
+Spin* newSpin(const KTEditorRules& rules)
 {
-    auto* spin = new QSpinBox;
-    spin->setRange(int(rules.min), int(rules.max));
+    auto* spin = new Spin;
+    using Value = decltype(spin->value());
+    spin->setRange(Value(rules.min), Value(rules.max));
     spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
     spin->setAlignment(Qt::AlignCenter);
     spin->setMinimumHeight(EditorHeight);
     return spin;
 }
 
+QWidget* newSpinBox(const KTEditorRules& rules) { return newSpin<QSpinBox>(rules); }
+
 QWidget* newDoubleSpinBox(const KTEditorRules& rules)
 {
-    auto* spin = new QDoubleSpinBox;
-    spin->setRange(rules.min, rules.max);
+    auto* spin = newSpin<QDoubleSpinBox>(rules);
     spin->setDecimals(3);
-    spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
-    spin->setAlignment(Qt::AlignCenter);
-    spin->setMinimumHeight(EditorHeight);
     return spin;
 }
 
