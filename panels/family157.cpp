@@ -36,6 +36,7 @@ void KTCommonInterface::init157(KTDeviceInterface* device)
 {
     // Copies, PLT job and QR-PLT job share code 1 and differ by kind; stop, pause and resume
     // share register 125 and differ by the value written.
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"STATUS", QT_TRANSLATE_NOOP("KTCommonInterface", "状态"), "", KTPlain, int(0), 0, 0, 0, K::UnCMD, {}, {}, {}},
@@ -65,6 +66,7 @@ void KTCommonInterface::init157(KTDeviceInterface* device)
          {{"widget", "QSpinBox"}, {"min", 10}, {"max", 700}}, {}},
         {"DEVICE_CLOUD", QT_TRANSLATE_NOOP("KTCommonInterface", "数据上传"), "", KTPlain, QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
@@ -73,6 +75,7 @@ void KTCommonInterface::init157(KTDeviceInterface* device)
 // get code of their own.
 void KTCommonInterface::info_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"FIRMWARE", QT_TRANSLATE_NOOP("KTCommonInterface", "固件版本"), "", KTPlain, QString(), 0, 0, 1, K::CCMD, {}, LineEdit, {}},
@@ -87,5 +90,6 @@ void KTCommonInterface::info_157(KTDeviceInterface* device)
          2, 0, 1, K::CCMD, {}, {},
          {"DEVICE_MODEL", "DEVICE_ID", "PCB_ID", "PCB_VERSION", "FIRMWARE", "DEVICE_CONFIG_NO"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }

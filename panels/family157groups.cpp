@@ -30,6 +30,7 @@ const QJsonObject WidthEdit{{"widget", "QLineEdit"}, {"factor", 0.5}};
 // Feed speed is laid out before the air-pump delay although it is created after it.
 void KTCommonInterface::feed_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"AUTO_FEED", QT_TRANSLATE_NOOP("KTCommonInterface", "自动送料"), "", KTPlain, 0u, 134, 134, 1, K::CMD, {},
@@ -48,11 +49,13 @@ void KTCommonInterface::feed_157(KTDeviceInterface* device)
         {"FEED", QT_TRANSLATE_NOOP("KTCommonInterface", "送料"), "", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {}, TabPage,
          {"AUTO_FEED", "FEED_MODEL", "FEED_LENGTH", "FEED_CENTER", "FEED_SPEED", "FAN_DELAY"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void KTCommonInterface::sp1_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"SP1_TOOL", QT_TRANSLATE_NOOP("KTCommonInterface", "工具类型"), "", KTPlain, 0u, 128, 128, 1, K::CMD, {},
@@ -65,12 +68,14 @@ void KTCommonInterface::sp1_157(KTDeviceInterface* device)
         {"SP1", QT_TRANSLATE_NOOP("KTCommonInterface", "SP1"), "", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {}, TabPage,
          {"SP1_TOOL", "SP1_SPEED", "SP1_PRESSURE", "SP1_ANGLE"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // Head 2 creates its tool type after speed and pressure but lays it out first, as head 1.
 void KTCommonInterface::sp2_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"SP2_SPEED", QT_TRANSLATE_NOOP("KTCommonInterface", "速度"), "(mm/s)", KTPlain, 0u, 3, 3, 1, K::CMD, {}, SpeedSpin, {}},
@@ -83,12 +88,14 @@ void KTCommonInterface::sp2_157(KTDeviceInterface* device)
         {"SP2", QT_TRANSLATE_NOOP("KTCommonInterface", "SP2"), "", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {}, TabPage,
          {"SP2_TOOL", "SP2_SPEED", "SP2_PRESSURE", "SP2_ANGLE"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // Each axis spans three registers, read and written by one command.
 void KTCommonInterface::tool_space_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"TOOL_SPACE_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0u, 5, 5, 3, K::CMD, {}, OffsetSpin, {}},
@@ -96,12 +103,14 @@ void KTCommonInterface::tool_space_157(KTDeviceInterface* device)
         {"TOOL_SPACE", QT_TRANSLATE_NOOP("KTCommonInterface", "工具偏移"), "(mm x mm)", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {},
          GroupBox, {"TOOL_SPACE_X", "TOOL_SPACE_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // The factory-settings command is write-only and belongs to no group.
 void KTCommonInterface::camera_offset_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"CAMERA_OFFSET_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0u, 11, 11, 3, K::CMD, {}, OffsetSpin, {}},
@@ -110,11 +119,13 @@ void KTCommonInterface::camera_offset_157(KTDeviceInterface* device)
          GroupBox, {"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}},
         {"FACTORY_SET", QT_TRANSLATE_NOOP("KTCommonInterface", "出厂设置"), "", KTPlain, int(0), 0, 67, 1, K::CCMD, {}, {}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void KTCommonInterface::scale_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"SCALE_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0u, 24, 24, 1, K::CMD, {}, ScaleEdit, {}},
@@ -122,11 +133,13 @@ void KTCommonInterface::scale_157(KTDeviceInterface* device)
         {"SCALE", QT_TRANSLATE_NOOP("KTCommonInterface", "缩放"), "", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {}, GroupBox,
          {"SCALE_X", "SCALE_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void KTCommonInterface::work_area_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"WORKAREA_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0u, 28, 28, 1, K::CMD, {}, WidthEdit, {}},
@@ -134,16 +147,19 @@ void KTCommonInterface::work_area_157(KTDeviceInterface* device)
         {"WORKAREA", QT_TRANSLATE_NOOP("KTCommonInterface", "幅宽"), "(mm x mm)", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {},
          GroupBox, {"WORKAREA_X", "WORKAREA_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // The shared move operation sets and sends these; they get no widget.
 void KTCommonInterface::move_157(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"MOVE_X", QT_TRANSLATE_NOOP("KTCommonInterface", "X 移动"), "", KTPlain, int(0), 82, 82, 1, K::CMD, {}, {}, {}},
         {"MOVE_Y", QT_TRANSLATE_NOOP("KTCommonInterface", "Y 移动"), "", KTPlain, int(0), 83, 83, 1, K::CMD, {}, {}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }

@@ -25,6 +25,7 @@ const QJsonObject GroupBox{{"widget", "QGroupBox"}};
 void KTCommonInterface::init437(KTDeviceInterface* device)
 {
     // The three task-control rows share code 27; the value is what their set command carries.
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"STATUS", QT_TRANSLATE_NOOP("KTCommonInterface", "状态"), "", KTPlain, int(0), 0, 0, 0, K::UnCMD, {}, {}, {}},
@@ -47,11 +48,13 @@ void KTCommonInterface::init437(KTDeviceInterface* device)
          {{"widget", "QComboBox"},
           {"option", QJsonArray{QT_TRANSLATE_NOOP("KTCommonInterface", "   速度优先"), QT_TRANSLATE_NOOP("KTCommonInterface", "   平衡"), QT_TRANSLATE_NOOP("KTCommonInterface", "   精度优先")}}}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void KTCommonInterface::info_437(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"FIRMWARE", QT_TRANSLATE_NOOP("KTCommonInterface", "固件版本"), "", KTPlain, QString(), 51, 0, 1, K::CCMD, {}, LineEdit, {}},
@@ -59,12 +62,14 @@ void KTCommonInterface::info_437(KTDeviceInterface* device)
         {"PCB_ID", QT_TRANSLATE_NOOP("KTCommonInterface", "PCB编号"), "", KTPlain, QString(), 47, 46, 1, K::CCMD, {}, LineEdit, {}},
         {"PCB_VERSION", QT_TRANSLATE_NOOP("KTCommonInterface", "PCB版本"), "", KTPlain, QString(), 49, 48, 1, K::CCMD, {}, LineEdit, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // Compound group: one CCMD command carries both axes, found by key on the group itself.
 void KTCommonInterface::camera_offset_437(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"CAMERA_OFFSET_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0.0, 0, 0, 0, K::UnCMD, {}, doubleSpin(-1000.0, 1000.0), {}},
@@ -73,12 +78,14 @@ void KTCommonInterface::camera_offset_437(KTDeviceInterface* device)
          QStringList{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}, 16, 15, 1, K::CCMD, {}, GroupBox,
          {"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 // The axes carry their own commands; the group only lays them out.
 void KTCommonInterface::scale_437(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"SCALE_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 1.0, 61, 20, 1, K::CCMD, {}, doubleSpin(0, 200), {}},
@@ -86,11 +93,13 @@ void KTCommonInterface::scale_437(KTDeviceInterface* device)
         {"SCALE", QT_TRANSLATE_NOOP("KTCommonInterface", "缩放"), "", KTPlain, QVariant(), 0, 0, 0, K::UnCMD, {}, GroupBox,
          {"SCALE_X", "SCALE_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void KTCommonInterface::work_area_437(KTDeviceInterface* device)
 {
+    // clang-format off
     static const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"WORKAREA_X", QT_TRANSLATE_NOOP("KTCommonInterface", "x"), "", KTPlain, 0.0, 0, 0, 0, K::UnCMD, {}, doubleSpin(10, 10000), {}},
@@ -98,5 +107,6 @@ void KTCommonInterface::work_area_437(KTDeviceInterface* device)
         {"WORKAREA", QT_TRANSLATE_NOOP("KTCommonInterface", "幅宽"), "(mm x mm)", KTPlain, QStringList{"WORKAREA_X", "WORKAREA_Y"}, 63, 22,
          1, K::CCMD, {}, GroupBox, {"WORKAREA_X", "WORKAREA_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }

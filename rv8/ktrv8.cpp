@@ -38,6 +38,7 @@ QVariant nothing() { return QVariant(); }
 // The scale group: each axis has its own commands, the group only lays them out.
 void buildScale(KTDeviceInterface* device)
 {
+    // clang-format off
     const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"SCALE_X", QT_TRANSLATE_NOOP("KTRV8", "x"), "", KTPlain, 1.0, 61, 20, 1, T::CCMD, {},
@@ -47,16 +48,19 @@ void buildScale(KTDeviceInterface* device)
         {"SCALE", QT_TRANSLATE_NOOP("KTRV8", "缩放"), "", KTPlain, nothing(), 0, 0, 0, T::UnCMD,
          {}, widget("QGroupBox"), {"SCALE_X", "SCALE_Y"}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void buildTask(KTDeviceInterface* device)
 {
+    // clang-format off
     const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"TASK", QT_TRANSLATE_NOOP("KTRV8", "当前任务"), "", KTPlain, KTTaskRecord::idle(), 0, 0, 0,
          T::UnCMD, {}, {}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
@@ -65,6 +69,7 @@ void buildCameraAndMotion(KTDeviceInterface* device)
 {
     const QStringList offsetKeys{QStringLiteral("CAMERA_OFFSET_X"), QStringLiteral("CAMERA_OFFSET_Y")};
     const QStringList zero{QStringLiteral("0")};
+    // clang-format off
     const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"CAMERA_OFFSET_X", QT_TRANSLATE_NOOP("KTRV8", "x"), "", KTPlain, 0.0, 0, 0, 0, T::UnCMD,
@@ -81,12 +86,14 @@ void buildCameraAndMotion(KTDeviceInterface* device)
         {"PRESSURE", QT_TRANSLATE_NOOP("KTRV8", "压力"), "(gf)", KTPlain, 0u, 9, 8, 1, T::CCMD, zero,
          spin(0, 900), {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 
 void buildModelAndCommands(KTDeviceInterface* device)
 {
     const QString modelName = QString::fromUtf8(QT_TRANSLATE_NOOP("KTRV8", "迷你刻字机"));
+    // clang-format off
     const KTPropertyRow rows[] = {
         // key, label, unit, flags, initial, get, set, length, kind, param, widget, children
         {"DEVICE_MODEL", QT_TRANSLATE_NOOP("KTRV8", "型号"), "", KTPlain, QStringLiteral("KT-RV8"),
@@ -102,6 +109,7 @@ void buildModelAndCommands(KTDeviceInterface* device)
         {"SET_MARK", QT_TRANSLATE_NOOP("KTRV8", "设置标记点类型"), "", KTPlain, 1, 0, 1000, 1,
          T::CCMD, {}, {}, {}},
     };
+    // clang-format on
     kt_build_properties(device, Context, rows);
 }
 

@@ -20,6 +20,7 @@ struct MixEntry
     bool frame;     // false: raw bytes with no complete frame (noise, a truncated frame)
 };
 
+// clang-format off
 const MixEntry mix[] = {
     // payload                                   frame
     {"CCMD;4,0;",                                true},   // readiness: next page goes out
@@ -35,6 +36,7 @@ const MixEntry mix[] = {
     {"CCMD;64,0,1;",                             true},   // WORK_MODE
     {"CCMD;27,0,0;",                             true},   // pause confirmed
 };
+// clang-format on
 
 QByteArray frameOf(const QByteArray& payload)
 {

@@ -36,6 +36,7 @@ struct Case {
 // Written from the family-157 tables, independently of the builders' own tables.
 const QVector<Case>& cases()
 {
+    // clang-format off
     static const QVector<Case> all{
         {"init157", &KTCommonInterface::init157,
          {
@@ -134,6 +135,7 @@ const QVector<Case>& cases()
              {"MOVE_Y", "Y 移动", "", int(0), 83, 83, 1, K::CMD, {}, {}},
          }},
     };
+    // clang-format on
     return all;
 }
 

@@ -31,6 +31,7 @@ struct Case {
 // Written from the family-437 tables, independently of the builders' own tables.
 const QVector<Case>& cases()
 {
+    // clang-format off
     static const QVector<Case> all{
         {"init437", &KTCommonInterface::init437,
          {
@@ -81,6 +82,7 @@ const QVector<Case>& cases()
               Group, {"WORKAREA_X", "WORKAREA_Y"}},
          }},
     };
+    // clang-format on
     return all;
 }
 

@@ -45,6 +45,7 @@ struct Option
     const char* help;
 };
 
+// clang-format off
 const Option options[] = {
     // name             value      help
     {"host",            "ADDR",    "Address to listen on (default 127.0.0.1)."},
@@ -72,6 +73,7 @@ const Option options[] = {
     {"idle-ms",         "MS",      "Pause after which the next page starts a new job (default 10000)."},
     {"verbose",         nullptr,   "Log requests and events on stderr."},
 };
+// clang-format on
 
 } // namespace
 

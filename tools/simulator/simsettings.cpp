@@ -17,6 +17,7 @@ struct RowText
 
 // Family 437 (the RV8's family). Code 30 writes repeat the last job and code 27 is task
 // control: the cutter model answers those itself.
+// clang-format off
 const RowText family437[] = {
     // key                  get   set   params  initial
     {"WORK_MODE",            64,   23,  "",     "0"},
@@ -36,8 +37,10 @@ const RowText family437[] = {
     {"PCB_ID",               47,   46,  "",     "$PCB_ID"},
     {"PCB_VERSION",          49,   48,  "",     "$PCB_VERSION"},
 };
+// clang-format on
 
 // Family 157: most settings are registers (below); these are its numbered commands.
+// clang-format off
 const RowText family157[] = {
     // key                  get   set   params  initial
     {"QRCODE_COPIES",        54,   54,  "",     "1"},
@@ -50,11 +53,13 @@ const RowText family157[] = {
     {"PCB_VERSION",          49,   48,  "",     "$PCB_VERSION"},
     {"DEVICE_CONFIG_NO",      0,    0,  "",     "$CONFIG_NO"},
 };
+// clang-format on
 
 // Read as one record: machine information, six fields in this order.
 const char* const deviceInfoParts = "DEVICE_MODEL,DEVICE_ID,PCB_ID,PCB_VERSION,FIRMWARE,DEVICE_CONFIG_NO";
 
 // Family-157 registers that hold something other than 0 after a reset.
+// clang-format off
 const QPair<int, const char*> registers157[] = {
     // register  initial    meaning
     {1,   "200"},       // head 1 speed (mm/s)
@@ -72,6 +77,7 @@ const QPair<int, const char*> registers157[] = {
     {137, "500"},       // air pump delay (ms)
     {138, "100"},       // feed speed (mm/s)
 };
+// clang-format on
 
 QStringList splitList(const char* text)
 {
