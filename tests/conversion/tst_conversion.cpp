@@ -308,6 +308,7 @@ void tst_conversion::knife()
     }
 }
 
+// clang-format off
 void tst_conversion::formatDetection_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -329,6 +330,7 @@ void tst_conversion::formatDetection_data()
     QTest::newRow("html") << QByteArray("<!DOCTYPE html><html><body>PU</body></html>") << int(JobFormat::Unknown) << QStringLiteral("not an SVG");
     QTest::newRow("prose") << QByteArray("Dear cutter; please cut") << int(JobFormat::Unknown) << QStringLiteral("neither");
 }
+// clang-format on
 
 void tst_conversion::formatDetection()
 {

@@ -115,6 +115,7 @@ void tst_DeviceInterface::defaults()
     QVERIFY(device.dynamicPropertyNames().isEmpty());
 }
 
+// clang-format off
 void tst_DeviceInterface::buildDate_data()
 {
     QTest::addColumn<QString>("compilerDate");
@@ -125,6 +126,7 @@ void tst_DeviceInterface::buildDate_data()
     QTest::newRow("garbage") << "Smarch 99 20x5" << "";
     QTest::newRow("empty") << "" << "";
 }
+// clang-format on
 
 void tst_DeviceInterface::buildDate()
 {

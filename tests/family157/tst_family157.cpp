@@ -228,6 +228,7 @@ void tst_Family157::groupsLayOutChildrenInAttachmentOrder()
     QCOMPARE(laidOutKeys(uiCtrl(p)), rows);
 }
 
+// clang-format off
 void tst_Family157::builtEditorsShowDeviceUnitsScaled_data()
 {
     QTest::addColumn<QString>("key");
@@ -241,6 +242,7 @@ void tst_Family157::builtEditorsShowDeviceUnitsScaled_data()
     QTest::newRow("scale 1.0") << "SCALE_X" << QVariant(10000u) << "1" << "1.25" << QVariant(QString("12500"));
     QTest::newRow("width 1 mm") << "WORKAREA_Y" << QVariant(2u) << "1" << "617284" << QVariant(QString("1.23457e+06"));
 }
+// clang-format on
 
 void tst_Family157::builtEditorsShowDeviceUnitsScaled()
 {

@@ -399,6 +399,7 @@ void TestFaultMatrix::repliesOneByteAtATimeOverTcp()
     QCOMPARE(rig.texts(K::Qrcode), QStringList{"QR-7"});
 }
 
+// clang-format off
 void TestFaultMatrix::junkAroundAndInsideFrames_data()
 {
     QTest::addColumn<QByteArray>("stream");
@@ -416,6 +417,7 @@ void TestFaultMatrix::junkAroundAndInsideFrames_data()
     QTest::newRow("unknown kind and code") << LoopbackCutter::frame("XYZ;1;2;") + ccmd("9999,0,1;") + id << "" << "RV8-1";
     QTest::newRow("empty fields") << ccmd(";;;") + ccmd(",,,,;") + ccmd("51;") + id << "" << "RV8-1";
 }
+// clang-format on
 
 // Over a real socket; the device keeps decoding correctly after whatever came first.
 void TestFaultMatrix::junkAroundAndInsideFrames()
@@ -661,6 +663,7 @@ void TestFaultMatrix::deleteWithEventPending()
 // the read is dropped, and a transport still inside its own signal is freed once it returns.
 // Qt's own code touching freed memory is invisible to ASan: the faultmatrix_valgrind test runs
 // this function under valgrind, where any invalid access or definite leak fails it.
+// clang-format off
 void TestFaultMatrix::deleteFromSignal_data()
 {
     QTest::addColumn<QString>("link");    // tcp, usb, or heartbeat (a family-157 device on tcp)
@@ -704,6 +707,7 @@ void TestFaultMatrix::deleteFromSignal_data()
     QTest::newRow("usb: node lost") << "usb" << "message" << "USB DISCONNECTED." << "hang up";
     QTest::newRow("heartbeat timeout") << "heartbeat" << "message" << "HEARTBEAT TIMEOUT 30S." << "tick";
 }
+// clang-format on
 
 void TestFaultMatrix::deleteFromSignal()
 {

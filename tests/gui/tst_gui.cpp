@@ -234,6 +234,7 @@ void GuiTest::settingsReadAndApply()
     QTRY_COMPARE_WITH_TIMEOUT(editor->value(), note.isEmpty() ? wanted : shown, 20000);
 }
 
+// clang-format off
 void GuiTest::refusedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -246,6 +247,7 @@ void GuiTest::refusedFile_data()
     QTest::newRow("empty") << QByteArray("  \n") << "the file is empty";
     QTest::newRow("drawing without shapes") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"/>") << "no visible shape";
 }
+// clang-format on
 
 // A file that cannot be cut is refused in the panel, plainly, and nothing can start.
 void GuiTest::refusedFile()
@@ -328,6 +330,7 @@ void GuiTest::scriptedCutAndScreenshot()
     QVERIFY2((cutPixels > 50) == (exitCode != ExitUsage), qPrintable(QString::number(cutPixels)));
 }
 
+// clang-format off
 void GuiTest::windowLanguage_data()
 {
     QTest::addColumn<QString>("locale");
@@ -336,6 +339,7 @@ void GuiTest::windowLanguage_data()
     QTest::newRow("ja_JP") << "ja_JP" << "開始" << "設定";
     QTest::newRow("zh_CN") << "zh_CN" << "开始" << "设置";
 }
+// clang-format on
 
 // The window's own texts come from its compiled translations beside the program.
 void GuiTest::windowLanguage()

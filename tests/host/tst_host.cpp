@@ -234,6 +234,7 @@ void HostTest::demoCutsTheSampleExactly()
     QVERIFY(polylines >= 6);
 }
 
+// clang-format off
 void HostTest::cut_data()
 {
     QTest::addColumn<bool>("usb");
@@ -294,6 +295,7 @@ void HostTest::cut_data()
                                                 << QString("byte %1 is a NUL byte").arg(piece + 10)
                                                 << large.left(piece + 10) + QByteArray(1, '\0') + "PG;";
 }
+// clang-format on
 
 void HostTest::cut()
 {
@@ -434,6 +436,7 @@ void HostTest::spaceKeyPausesAndResumes()
     QCOMPARE(readFile(record), sampleJob());
 }
 
+// clang-format off
 void HostTest::setGetRoundTrip_data()
 {
     QTest::addColumn<bool>("usb");
@@ -449,6 +452,7 @@ void HostTest::setGetRoundTrip_data()
     QTest::newRow("pty SPEED") << true << "SPEED" << "120";
     QTest::newRow("tcp PRESSURE 0") << false << "PRESSURE" << "0";
 }
+// clang-format on
 
 void HostTest::setGetRoundTrip()
 {
@@ -504,6 +508,7 @@ void HostTest::cutterFaultsAreErrors()
     QCOMPARE(run.err.count("ktrv8: "), 1);
 }
 
+// clang-format off
 void HostTest::outOfRangeIsRejected_data()
 {
     QTest::addColumn<QString>("assignment");
@@ -521,6 +526,7 @@ void HostTest::outOfRangeIsRejected_data()
     QTest::newRow("frame separator") << "DEVICE_ID=a;b" << "cannot contain";
     QTest::newRow("unknown key") << "NOPE=1" << "unknown setting \"NOPE\"";
 }
+// clang-format on
 
 void HostTest::outOfRangeIsRejected()
 {

@@ -224,6 +224,7 @@ void TestKTRV8::groupLinks()
     }
 }
 
+// clang-format off
 void TestKTRV8::commandPayloads_data()
 {
     QTest::addColumn<QString>("key");
@@ -246,6 +247,7 @@ void TestKTRV8::commandPayloads_data()
     QTest::newRow("DEVICE_MODEL") << "DEVICE_MODEL" << QVariant() << "" << "";
     QTest::newRow("DEVICE_MODEL_NAME") << "DEVICE_MODEL_NAME" << QVariant() << "" << "";
 }
+// clang-format on
 
 void TestKTRV8::commandPayloads()
 {

@@ -82,6 +82,7 @@ void tst_PluginLoader::interfaceCast()
         QCOMPARE(static_cast<QObject*>(qobject_cast<KTDeviceInterface*>(instance)), instance);
 }
 
+// clang-format off
 void tst_PluginLoader::qtplugininfoReadsMetaData_data()
 {
     QTest::addColumn<QString>("detail");
@@ -90,6 +91,7 @@ void tst_PluginLoader::qtplugininfoReadsMetaData_data()
     QTest::newRow("classname") << "classname" << "KTRV8";
     QTest::newRow("qtinfo") << "qtinfo" << "Qt 5.15";
 }
+// clang-format on
 
 void tst_PluginLoader::qtplugininfoReadsMetaData()
 {

@@ -361,6 +361,7 @@ void tst_PropertyWidgets::comboItems()
     QVERIFY(qobject_cast<QListView*>(combo->view()));
 }
 
+// clang-format off
 void tst_PropertyWidgets::lineEditText_data()
 {
     QTest::addColumn<double>("factor");
@@ -375,6 +376,7 @@ void tst_PropertyWidgets::lineEditText_data()
     QTest::newRow("long fraction rounded") << 0.0001 << QVariant(12345u) << "1.2345" << "0.333333333"
                                            << "3333.33";
 }
+// clang-format on
 
 void tst_PropertyWidgets::lineEditText()
 {

@@ -128,6 +128,7 @@ void tst_ReplyDecoding::initTestCase()
     qRegisterMetaType<T::KTDeviceMessage>("KTDeviceMessage");
 }
 
+// clang-format off
 void tst_ReplyDecoding::streams_data()
 {
     QTest::addColumn<QList<QByteArray>>("reads");
@@ -196,6 +197,7 @@ void tst_ReplyDecoding::streams_data()
     row({f("CCMD;66,1,a,x,1,nan,0,0,0;")}, {R"(TASK={"FileName":"a","Finished":1,"Percent":0,"Status":1,"TaskCopies":0})"},
         {"1 66,1,a,x,1,nan,0,0,0"});
 }
+// clang-format on
 
 void tst_ReplyDecoding::streams()
 {
@@ -212,6 +214,7 @@ void tst_ReplyDecoding::streams()
     QCOMPARE(messageList(spy), messages);
 }
 
+// clang-format off
 void tst_ReplyDecoding::cmdItem_data()
 {
     QTest::addColumn<QString>("item");
@@ -229,6 +232,7 @@ void tst_ReplyDecoding::cmdItem_data()
     QTest::newRow("empty") << "" << "" << 0 << "";
     QTest::newRow("NAME3:刻字") << QString::fromUtf8("NAME3:刻字") << "NAME" << 3 << QString::fromUtf8("刻字");
 }
+// clang-format on
 
 void tst_ReplyDecoding::cmdItem()
 {
@@ -252,6 +256,7 @@ void tst_ReplyDecoding::stampsLastTime()
 }
 
 // The stamp is local time, and the offset changes on the very millisecond the clocks do.
+// clang-format off
 void tst_ReplyDecoding::lastTimeFollowsDaylightSaving_data()
 {
     QTest::addColumn<QString>("utc");
@@ -262,6 +267,7 @@ void tst_ReplyDecoding::lastTimeFollowsDaylightSaving_data()
     QTest::newRow("before fall back") << "2026-10-25T00:59:59.999Z" << "2026-10-25 02:59:59.999" << 7200;
     QTest::newRow("after fall back") << "2026-10-25T01:00:00.000Z" << "2026-10-25 02:00:00.000" << 3600;
 }
+// clang-format on
 
 void tst_ReplyDecoding::lastTimeFollowsDaylightSaving()
 {

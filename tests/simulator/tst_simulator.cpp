@@ -48,6 +48,7 @@ private slots:
 
 // --- Parser ------------------------------------------------------------------------
 
+// clang-format off
 void SimulatorTest::parseFrame_data()
 {
     QTest::addColumn<QByteArray>("frame");
@@ -80,6 +81,7 @@ void SimulatorTest::parseFrame_data()
     QTest::newRow("no word separator") << ktFrame("CCMD") << false << 0 << 0 << QStringList() << QString();
     QTest::newRow("no length") << QByteArray("\x02;CCMD;4;\x03") << false << 0 << 0 << QStringList() << QString();
 }
+// clang-format on
 
 void SimulatorTest::parseFrame()
 {
@@ -126,6 +128,7 @@ void SimulatorTest::packFrameLength()
     QCOMPARE(frame.mid(1, frame.indexOf(';') - 1).toInt(), length);
 }
 
+// clang-format off
 void SimulatorTest::streamSurvivesNoise_data()
 {
     QTest::addColumn<QByteArray>("stream");
@@ -140,6 +143,7 @@ void SimulatorTest::streamSurvivesNoise_data()
     QTest::newRow("bad length in middle") << a + QByteArray("\x02" "99;CCMD;4;\x03") + b << QStringList{"7", "18"} << 1;
     QTest::newRow("incomplete tail kept") << a + b.left(5) << QStringList{"7"} << 0;
 }
+// clang-format on
 
 void SimulatorTest::streamSurvivesNoise()
 {

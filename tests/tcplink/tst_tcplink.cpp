@@ -143,6 +143,7 @@ void tst_TcpLink::initTestCase()
     qRegisterMetaType<T::KTDeviceMessage>("KTDeviceMessage");
 }
 
+// clang-format off
 void tst_TcpLink::languageForLocale_data()
 {
     QTest::addColumn<QString>("locale");
@@ -154,6 +155,7 @@ void tst_TcpLink::languageForLocale_data()
     QTest::newRow("en_US") << "en_US" << "en_US";
     QTest::newRow("C") << "C" << "en_US";
 }
+// clang-format on
 
 void tst_TcpLink::languageForLocale()
 {

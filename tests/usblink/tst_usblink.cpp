@@ -112,6 +112,7 @@ void tst_UsbLink::connectIsReportedFromTheEventLoop()
 
 // The line must be raw: 0x03 (the frame end) is the interrupt key of a cooked terminal,
 // 0x04 its end of file, and CR/LF would be translated.
+// clang-format off
 void tst_UsbLink::bytesBothWays_data()
 {
     QTest::addColumn<QByteArray>("fromCutter");
@@ -121,6 +122,7 @@ void tst_UsbLink::bytesBothWays_data()
         << everyByte() << QString("\x02\x03\x04\r\n\x11\x13\x1a\x7f end");
     QTest::newRow("non-ASCII text") << QByteArray("\xe5\x88\xbb\xe5\xad\x97") << QString::fromUtf8("刻字 job");
 }
+// clang-format on
 
 void tst_UsbLink::bytesBothWays()
 {
