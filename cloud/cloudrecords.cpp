@@ -25,9 +25,15 @@ int httpStatusOf(QNetworkReply* reply)
 }
 
 // An unreadable body reads as an empty object, so its "id" reads as 0.
-QJsonObject objectOf(const QByteArray& body) { return QJsonDocument::fromJson(body).object(); }
+QJsonObject objectOf(const QByteArray& body)
+{
+    return QJsonDocument::fromJson(body).object();
+}
 
-QString textOf(KTDeviceProperty* p) { return p ? p->value().toString() : QString(); }
+QString textOf(KTDeviceProperty* p)
+{
+    return p ? p->value().toString() : QString();
+}
 
 // Host-filled job data may hold numbers as JSON numbers (possibly fractional) or as text.
 qint64 wholeNumber(const QJsonValue& v)
@@ -53,7 +59,10 @@ qint64 pageArea(qint64 height, qint64 width)
     return height * width;
 }
 
-QJsonObject jsonOf(KTDeviceProperty* p) { return p ? p->value().toJsonObject() : QJsonObject(); }
+QJsonObject jsonOf(KTDeviceProperty* p)
+{
+    return p ? p->value().toJsonObject() : QJsonObject();
+}
 
 const QString CodeKey = QStringLiteral("code");
 const QString IdKey = QStringLiteral("id");
@@ -115,25 +124,28 @@ void KTCommonInterface::cloud_device_get(QJsonObject query)
 {
     qCDebug(ktCloud) << "KTCommonInterface::cloud_device_get" << query;
     if (cloud)
-        cloud->customRequest(QStringLiteral("device"), "GET", query, guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
-            d->handle_device_lookup_reply(status, body);
-        }));
+        cloud->customRequest(QStringLiteral("device"), "GET", query,
+                             guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
+                                 d->handle_device_lookup_reply(status, body);
+                             }));
 }
 
 void KTCommonInterface::cloud_device_model_get(QJsonObject query)
 {
     if (cloud)
-        cloud->customRequest(QStringLiteral("device_model"), "PATCH", query, guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
-            d->handle_device_model_reply(status, body);
-        }));
+        cloud->customRequest(QStringLiteral("device_model"), "PATCH", query,
+                             guardedReply(this, [](auto d, int status, const QByteArray& body, bool) {
+                                 d->handle_device_model_reply(status, body);
+                             }));
 }
 
 void KTCommonInterface::cloud_device_new(QJsonObject record)
 {
     if (cloud)
-        cloud->customRequest(QStringLiteral("device_model"), "POST", record, guardedReply(this, [](auto d, int status, const QByteArray& body, bool ok) {
-            d->handle_device_new_reply(status, body, ok);
-        }));
+        cloud->customRequest(QStringLiteral("device_model"), "POST", record,
+                             guardedReply(this, [](auto d, int status, const QByteArray& body, bool ok) {
+                                 d->handle_device_new_reply(status, body, ok);
+                             }));
 }
 
 void KTCommonInterface::cloud_device_update(QJsonObject record)

@@ -18,11 +18,20 @@ KTDeviceInterface::~KTDeviceInterface()
     }
 }
 
-KTDeviceInterface* KTDeviceInterface::initInstance() { return nullptr; }
+KTDeviceInterface* KTDeviceInterface::initInstance()
+{
+    return nullptr;
+}
 
-void KTDeviceInterface::setUSBPath(QString path) { kt_store_bare_property(this, "USB", tr("USB"), path); }
+void KTDeviceInterface::setUSBPath(QString path)
+{
+    kt_store_bare_property(this, "USB", tr("USB"), path);
+}
 
-void KTDeviceInterface::setIPAddress(QString address) { kt_store_bare_property(this, "TCP", tr("TCP"), address); }
+void KTDeviceInterface::setIPAddress(QString address)
+{
+    kt_store_bare_property(this, "TCP", tr("TCP"), address);
+}
 
 void KTDeviceInterface::storeProperty(const char* key, KTDeviceProperty* property)
 {
@@ -32,13 +41,25 @@ void KTDeviceInterface::storeProperty(const char* key, KTDeviceProperty* propert
     setProperty(key, QVariant::fromValue(static_cast<void*>(property)));
 }
 
-bool KTDeviceInterface::connectDevice() { return false; }
+bool KTDeviceInterface::connectDevice()
+{
+    return false;
+}
 
-KTDeviceProperty* KTDeviceInterface::property_ptr(const char*) { return nullptr; }
+KTDeviceProperty* KTDeviceInterface::property_ptr(const char*)
+{
+    return nullptr;
+}
 
-QStringList KTDeviceInterface::userProperty() { return {}; }
+QStringList KTDeviceInterface::userProperty()
+{
+    return {};
+}
 
-QStringList KTDeviceInterface::sysProperty() { return {}; }
+QStringList KTDeviceInterface::sysProperty()
+{
+    return {};
+}
 
 void KTDeviceInterface::sendCMD(QByteArray) {}
 
@@ -50,7 +71,10 @@ void KTDeviceInterface::stopTask() {}
 
 void KTDeviceInterface::move(int, int) {}
 
-int KTDeviceInterface::icon() { return 0; }
+int KTDeviceInterface::icon()
+{
+    return 0;
+}
 
 void KTDeviceInterface::setPlt(QString plt)
 {
@@ -58,7 +82,10 @@ void KTDeviceInterface::setPlt(QString plt)
         job->setValue(QVariant(plt));
 }
 
-QString KTDeviceInterface::buildDate() { return formatBuildDate(QStringLiteral(__DATE__)); }
+QString KTDeviceInterface::buildDate()
+{
+    return formatBuildDate(QStringLiteral(__DATE__));
+}
 
 // The compiler writes "Jun 27 2025", or "Jun  7 2025" for a one-digit day.
 QString KTDeviceInterface::formatBuildDate(const QString& compilerDate)

@@ -40,7 +40,11 @@ void tuneKeepAlive(QTcpSocket& socket)
     const qintptr fd = socket.socketDescriptor();
     if (fd < 0)
         return;
-    const struct { int option; int value; } options[] = {
+    const struct
+    {
+        int option;
+        int value;
+    } options[] = {
         {TCP_KEEPIDLE, KeepAliveIdleSecs}, {TCP_KEEPINTVL, KeepAliveIntervalSecs}, {TCP_KEEPCNT, KeepAliveProbes}};
     for (const auto& o : options) {
         if (::setsockopt(int(fd), IPPROTO_TCP, o.option, &o.value, sizeof o.value) != 0)
@@ -198,8 +202,7 @@ void KTCommonInterface::connect_tcp(QString host)
     const QAbstractSocket::SocketState state = tcpSocket->state();
     // An attempt already under way to the same address goes on: aborting it would only
     // report a disconnection that never was.
-    if ((state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState)
-        && target == tcpTarget)
+    if ((state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState) && target == tcpTarget)
         return;
     // After a heartbeat timeout the status says disconnected while the socket is still open;
     // aborting reports "TCP DISCONNECTED.", from which the host may delete this device.
@@ -220,8 +223,8 @@ qint64 sendDirect(QTcpSocket& socket, const QByteArray& bytes)
 {
     if (socket.bytesToWrite() > 0 || socket.state() != QAbstractSocket::ConnectedState)
         return 0;
-    const ssize_t sent = ::send(int(socket.socketDescriptor()), bytes.constData(), size_t(bytes.size()),
-                                MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t sent =
+        ::send(int(socket.socketDescriptor()), bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent <= 0)
         return 0;
     emit socket.bytesWritten(sent);
@@ -309,7 +312,8 @@ void KTCommonInterface::slot_usb_status(int s)
 void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 {
     if (flushingTcp) {
-        QMetaObject::invokeMethod(this, [this, s] { slot_tcp_socket_state(s); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, s] { slot_tcp_socket_state(s); }, Qt::QueuedConnection);
         return;
     }
     const TransportSignalScope scope(this);
@@ -328,8 +332,7 @@ void KTCommonInterface::slot_tcp_socket_state(QAbstractSocket::SocketState s)
 }
 
 // A negative status only records which transport spoke last.
-void KTCommonInterface::onTransportEvent(const char* mode, int status, const char* text,
-                                         bool restartTimer)
+void KTCommonInterface::onTransportEvent(const char* mode, int status, const char* text, bool restartTimer)
 {
     if (!setValueOf(property_ptr("CONNECT_MODE"), QString::fromLatin1(mode)))
         return;

@@ -133,15 +133,16 @@ private:
     void handle_device_model_reply(int httpStatus, const QByteArray& body);
     void handle_device_lookup_reply(int httpStatus, const QByteArray& body);
     void handle_device_new_reply(int httpStatus, const QByteArray& body, bool ok);
-    template <typename Transport> void retireTransport(Transport*& transport);
+    template <typename Transport>
+    void retireTransport(Transport*& transport);
     void flushTcp();
 
     friend class TransportSignalScope;
-    int transportSignalDepth = 0;   // transport signals being handled right now, nested
-    QString tcpTarget;              // "host:port" of the last TCP connection attempt
-    bool decoding = false;          // decode_buffer is running: a nested call only appends
-    bool flushingTcp = false;       // inside flushTcp: socket state changes wait for the loop
-    int cloudRetryMs = 10000;       // wait before a lookup that got no answer is repeated
+    int transportSignalDepth = 0; // transport signals being handled right now, nested
+    QString tcpTarget;            // "host:port" of the last TCP connection attempt
+    bool decoding = false;        // decode_buffer is running: a nested call only appends
+    bool flushingTcp = false;     // inside flushTcp: socket state changes wait for the loop
+    int cloudRetryMs = 10000;     // wait before a lookup that got no answer is repeated
     QTimer* cloudRetryTimer = nullptr;
 };
 

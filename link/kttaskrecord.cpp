@@ -1,17 +1,32 @@
-#include "kttaskrecord_p.h"
 #include "ktdeviceinterface.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "kttaskrecord_p.h"
 
 #include <QDateTime>
 
 namespace KTTaskRecord {
 
-QString statusKey() { return QStringLiteral("Status"); }
-QString fileNameKey() { return QStringLiteral("FileName"); }
-QString copiesKey() { return QStringLiteral("TaskCopies"); }
-QString finishedKey() { return QStringLiteral("Finished"); }
-QString percentKey() { return QStringLiteral("Percent"); }
+QString statusKey()
+{
+    return QStringLiteral("Status");
+}
+QString fileNameKey()
+{
+    return QStringLiteral("FileName");
+}
+QString copiesKey()
+{
+    return QStringLiteral("TaskCopies");
+}
+QString finishedKey()
+{
+    return QStringLiteral("Finished");
+}
+QString percentKey()
+{
+    return QStringLiteral("Percent");
+}
 
 int copies(const QJsonObject& record)
 {
@@ -28,8 +43,7 @@ QJsonObject idle()
     return {{finishedKey(), 0}, {statusKey(), 0}, {copiesKey(), 0}, {percentKey(), 100}};
 }
 
-void setReport(QJsonObject* record, int status, const QString& fileName, int copies,
-               int finished, int percent)
+void setReport(QJsonObject* record, int status, const QString& fileName, int copies, int finished, int percent)
 {
     record->insert(statusKey(), status);
     record->insert(fileNameKey(), fileName);

@@ -28,8 +28,8 @@ KTRV8_EXPORT int finished(const QJsonObject& record);
 // A device that has run no task yet.
 KTRV8_EXPORT QJsonObject idle();
 // Stores a task report's fields, keeping every other key of the record.
-KTRV8_EXPORT void setReport(QJsonObject* record, int status, const QString& fileName, int copies,
-                            int finished, int percent);
+KTRV8_EXPORT void setReport(QJsonObject* record, int status, const QString& fileName, int copies, int finished,
+                            int percent);
 // Counts the copy just finished: the task ends with the last copy ordered, or at once when
 // no further copy may start (moreAllowed false). True when the next copy is to start.
 KTRV8_EXPORT bool countCopy(QJsonObject* record, bool moreAllowed);

@@ -77,8 +77,8 @@ public:
 
     static ReplyRoutes* of(QObject* device)
     {
-        auto* routes = static_cast<ReplyRoutes*>(device->findChild<QObject*>(
-            QString::fromLatin1(Name), Qt::FindDirectChildrenOnly));
+        auto* routes = static_cast<ReplyRoutes*>(
+            device->findChild<QObject*>(QString::fromLatin1(Name), Qt::FindDirectChildrenOnly));
         return routes ? routes : new ReplyRoutes(device);
     }
 
@@ -151,8 +151,7 @@ void KTCommonInterface::decode_buffer()
 
 // Only the first property answering to this kind and code is considered; a name that
 // holds no property ends the search.
-static KTDeviceProperty* searchReplyTarget(KTCommonInterface* device,
-                                           KTDeviceInterface::KTDeviceCMDType kind, int code)
+static KTDeviceProperty* searchReplyTarget(KTCommonInterface* device, KTDeviceInterface::KTDeviceCMDType kind, int code)
 {
     const QList<QByteArray> names = device->dynamicPropertyNames();
     for (const QByteArray& name : names) {
@@ -165,8 +164,7 @@ static KTDeviceProperty* searchReplyTarget(KTCommonInterface* device,
     return nullptr;
 }
 
-static KTDeviceProperty* replyTarget(KTCommonInterface* device,
-                                     KTDeviceInterface::KTDeviceCMDType kind, int code)
+static KTDeviceProperty* replyTarget(KTCommonInterface* device, KTDeviceInterface::KTDeviceCMDType kind, int code)
 {
     QHash<quint64, KTDeviceProperty*>& routes = ReplyRoutes::of(device)->current();
     const quint64 key = ReplyRoutes::keyOf(kind, code);
@@ -214,8 +212,8 @@ void KTCommonInterface::decode_cmd(QString frame)
         for (int i = 2; i < fields.size(); ++i)
             values.append(fields.at(i).toString());
     }
-    if (values.isEmpty() || std::find(std::begin(TaskCommandCodes), std::end(TaskCommandCodes), code)
-                                != std::end(TaskCommandCodes))
+    if (values.isEmpty()
+        || std::find(std::begin(TaskCommandCodes), std::end(TaskCommandCodes), code) != std::end(TaskCommandCodes))
         return;
 
     KTDeviceProperty* p = replyTarget(this, kind, code);
@@ -226,8 +224,7 @@ void KTCommonInterface::decode_cmd(QString frame)
     // than as a value, so it never replaces the setting the user made; the price is that a
     // setting of 0 is not read back.
     const QStringList params = p->param();
-    if (!params.isEmpty()
-        && (values.size() != params.size() + 1 || values.last() == QLatin1String("0")))
+    if (!params.isEmpty() && (values.size() != params.size() + 1 || values.last() == QLatin1String("0")))
         return;
     p->set_decode(values);
 }
@@ -257,8 +254,8 @@ void KTCommonInterface::decode_task(QString item)
     if (fields.size() < KTReplyCode::TaskReportFields)
         return;
     QJsonObject record = freshCopy(task->value().toJsonObject());
-    KTTaskRecord::setReport(&record, fields.at(1).toInt(), fields.at(2), fields.at(3).toInt(),
-                            fields.at(4).toInt(), wholePercent(fields.at(5)));
+    KTTaskRecord::setReport(&record, fields.at(1).toInt(), fields.at(2), fields.at(3).toInt(), fields.at(4).toInt(),
+                            wholePercent(fields.at(5)));
     if (!setValueOf(task, record) || !notifyHost(DevTasK, item))
         return;
     device_task_to_cloud();

@@ -95,7 +95,11 @@ void KTCommonInterface::stopTask()
 
 void KTCommonInterface::move(int first, int second)
 {
-    const struct { const char* key; int arg; } steps[] = {{"MOVE_Y", first}, {"MOVE_X", second}};
+    const struct
+    {
+        const char* key;
+        int arg;
+    } steps[] = {{"MOVE_Y", first}, {"MOVE_X", second}};
     for (const auto& step : steps) {
         KTDeviceProperty* axis = property_ptr(step.key);
         if (!axis)

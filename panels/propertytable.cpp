@@ -46,8 +46,8 @@ void attachChildren(KTDeviceInterface* device, KTDeviceProperty* group, const KT
 KTDeviceProperty* buildRow(KTDeviceInterface* device, const char* context, const KTPropertyRow& row)
 {
     auto* property = new KTDeviceProperty(nullptr);
-    property->init(initialValue(context, row), labelText(context, row.label), unitText(context, row),
-                   row.get, row.set, row.length, row.kind, row.param);
+    property->init(initialValue(context, row), labelText(context, row.label), unitText(context, row), row.get, row.set,
+                   row.length, row.kind, row.param);
     const bool hasWidget = !row.widget.isEmpty();
     const bool widgetFirst = !(row.flags & KTWidgetAfterChildren);
     if (hasWidget && widgetFirst)
@@ -73,8 +73,7 @@ QJsonObject kt_widget_descriptor(const QJsonObject& widget, const char* context)
     return descriptor;
 }
 
-void kt_build_properties(KTDeviceInterface* device, const char* context,
-                         const KTPropertyRow* rows, std::size_t count)
+void kt_build_properties(KTDeviceInterface* device, const char* context, const KTPropertyRow* rows, std::size_t count)
 {
     if (!device || !rows)
         return;

@@ -15,18 +15,19 @@
 // mark them with QT_TRANSLATE_NOOP(context, text) so lupdate finds them.
 enum KTPropertyRowFlag : unsigned {
     KTPlain = 0,
-    KTUnitTranslated = 1,        // the unit passes through translation
-    KTValueTranslated = 2,       // the initial value is a text that passes through translation
-    KTCreationTime = 4,          // the initial value is the local time at which the row is built
-    KTWidgetAfterChildren = 8,   // "WIDGET" is set after the children, not before them
+    KTUnitTranslated = 1,      // the unit passes through translation
+    KTValueTranslated = 2,     // the initial value is a text that passes through translation
+    KTCreationTime = 4,        // the initial value is the local time at which the row is built
+    KTWidgetAfterChildren = 8, // "WIDGET" is set after the children, not before them
 };
 
-struct KTPropertyRow {
+struct KTPropertyRow
+{
     const char* key;
-    const char* label;            // translated unless empty
-    const char* unit;             // literal unless KTUnitTranslated
-    unsigned flags;               // KTPropertyRowFlag bits
-    QVariant initial;             // its type decides how replies are parsed
+    const char* label; // translated unless empty
+    const char* unit;  // literal unless KTUnitTranslated
+    unsigned flags;    // KTPropertyRowFlag bits
+    QVariant initial;  // its type decides how replies are parsed
     int get;
     int set;
     int length;
@@ -41,12 +42,10 @@ struct KTPropertyRow {
 
 // Creates, initialises and stores each row's property on the device, in table order.
 // Texts are translated in the given context (the class that owns the table).
-void kt_build_properties(KTDeviceInterface* device, const char* context,
-                         const KTPropertyRow* rows, std::size_t count);
+void kt_build_properties(KTDeviceInterface* device, const char* context, const KTPropertyRow* rows, std::size_t count);
 
 template <std::size_t N>
-void kt_build_properties(KTDeviceInterface* device, const char* context,
-                         const KTPropertyRow (&rows)[N])
+void kt_build_properties(KTDeviceInterface* device, const char* context, const KTPropertyRow (&rows)[N])
 {
     kt_build_properties(device, context, rows, N);
 }

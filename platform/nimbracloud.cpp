@@ -19,22 +19,17 @@ namespace {
 QString queryText(const QJsonValue& v)
 {
     switch (v.type()) {
-    case QJsonValue::String:
-        return v.toString();
-    case QJsonValue::Bool:
-        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::String: return v.toString();
+    case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Double: {
         const double d = v.toDouble();
         if (std::trunc(d) == d && std::fabs(d) < 9.0e15)
             return QString::number(static_cast<qint64>(d));
         return QString::number(d, 'g', 17);
     }
-    case QJsonValue::Array:
-        return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Object:
-        return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
-    default:
-        return QString();
+    case QJsonValue::Array: return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object: return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    default: return QString();
     }
 }
 
@@ -106,8 +101,17 @@ void NimbraCloud::customRequest(const QString& resource, QByteArray verb, QJsonO
     });
 }
 
-QString NimbraCloud::ws() const { return wsBase; }
+QString NimbraCloud::ws() const
+{
+    return wsBase;
+}
 
-void NimbraCloud::setTimeout(int ms) { timeoutMs = qMax(1, ms); }
+void NimbraCloud::setTimeout(int ms)
+{
+    timeoutMs = qMax(1, ms);
+}
 
-int NimbraCloud::timeout() const { return timeoutMs; }
+int NimbraCloud::timeout() const
+{
+    return timeoutMs;
+}

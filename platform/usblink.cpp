@@ -17,11 +17,14 @@ void UsbLink::usbConnect(QString path, ConnectionMode mode, bool exclusive)
     close();
     const quint64 mine = ++attempt;
     // Queued, so the caller always learns the outcome from the event loop, as from a device.
-    QMetaObject::invokeMethod(this, [this, path, mode, exclusive, mine] {
-        if (mine != attempt)
-            return;
-        emit statusChanged(backend->open(path, mode, exclusive) ? Connected : Failed);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, mode, exclusive, mine] {
+            if (mine != attempt)
+                return;
+            emit statusChanged(backend->open(path, mode, exclusive) ? Connected : Failed);
+        },
+        Qt::QueuedConnection);
 }
 
 void UsbLink::send(QString data)
@@ -39,9 +42,15 @@ void UsbLink::close()
     emit statusChanged(Disconnected);
 }
 
-bool UsbLink::isOpen() const { return backend->isOpen(); }
+bool UsbLink::isOpen() const
+{
+    return backend->isOpen();
+}
 
-qint64 UsbLink::pendingBytes() const { return backend->pendingBytes(); }
+qint64 UsbLink::pendingBytes() const
+{
+    return backend->pendingBytes();
+}
 
 namespace {
 UsbLink::ReadObserver& readObserver()
@@ -51,7 +60,10 @@ UsbLink::ReadObserver& readObserver()
 }
 } // namespace
 
-void UsbLink::setReadObserver(ReadObserver observer) { readObserver() = std::move(observer); }
+void UsbLink::setReadObserver(ReadObserver observer)
+{
+    readObserver() = std::move(observer);
+}
 
 bool UsbLinkBackend::reportRead(const QByteArray& data)
 {

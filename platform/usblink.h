@@ -26,13 +26,17 @@ class USBLINK_EXPORT UsbLink : public QObject
     Q_OBJECT
 public:
     enum ConnectionMode {
-        ReadOnly = 0,   // listen only
-        WriteOnly = 1,  // send only, replies are not read
-        ReadWrite = 2,  // commands out, replies in: what a cutter driver uses
+        ReadOnly = 0,  // listen only
+        WriteOnly = 1, // send only, replies are not read
+        ReadWrite = 2, // commands out, replies in: what a cutter driver uses
     };
     Q_ENUM(ConnectionMode)
 
-    enum Status { Disconnected = 0, Connected = 1, Failed = 2 };
+    enum Status {
+        Disconnected = 0,
+        Connected = 1,
+        Failed = 2
+    };
 
     explicit UsbLink(QObject* parent = nullptr);
     ~UsbLink() override;
@@ -62,7 +66,7 @@ signals:
 private:
     friend class UsbLinkBackend;
     UsbLinkBackend* backend = nullptr;
-    quint64 attempt = 0;    // a queued open runs only if no later connect or close came
+    quint64 attempt = 0; // a queued open runs only if no later connect or close came
 };
 
 #endif // USBLINK_H

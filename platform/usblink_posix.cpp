@@ -59,7 +59,7 @@ private:
     QSocketNotifier* readNotifier = nullptr;
     QSocketNotifier* writeNotifier = nullptr;
     QByteArray outQueue;
-    int outOffset = 0;      // bytes of outQueue already written
+    int outOffset = 0; // bytes of outQueue already written
 };
 
 bool PosixUsbLinkBackend::open(const QString& path, UsbLink::ConnectionMode mode, bool exclusive)
@@ -103,8 +103,7 @@ bool PosixUsbLinkBackend::makeRaw(const QString& path, bool exclusive)
     }
     if (!ok) {
         const int error = errno;
-        qWarning("UsbLink::usbConnect cannot set raw mode on \"%s\": %s",
-                 qPrintable(path), strerror(error));
+        qWarning("UsbLink::usbConnect cannot set raw mode on \"%s\": %s", qPrintable(path), strerror(error));
         return false;
     }
     if (exclusive && ::ioctl(fd, TIOCEXCL) != 0) {
@@ -149,7 +148,7 @@ void PosixUsbLinkBackend::onReadable()
 {
     QByteArray data;
     char chunk[4096];
-    int status = -1;    // -1: still open
+    int status = -1; // -1: still open
     int error = 0;
     while (data.size() < ReadBudget) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);

@@ -38,7 +38,10 @@ constexpr int MaxRegisters = 6;
 
 } // namespace
 
-QString KTDeviceProperty::valueText() const { return m_value.toString(); }
+QString KTDeviceProperty::valueText() const
+{
+    return m_value.toString();
+}
 
 bool KTDeviceProperty::isCompound() const
 {
@@ -81,17 +84,15 @@ QByteArray KTDeviceProperty::get_cmd_bytes() const
             body += QLatin1Char(',') + p;
         body += QLatin1Char(';');
         return pack(body, QStringLiteral("CCMD"));
-    default:
-        return {}; // job texts and copy counts are write-only
+    default: return {}; // job texts and copy counts are write-only
     }
 }
 
 QString KTDeviceProperty::registerWords() const
 {
     const quint32 v = m_value.toUInt();
-    const QString words[MaxRegisters] = {QString::number(v & 0xFFFFu), QString::number(v >> 16),
-                                         QStringLiteral("0"), QStringLiteral("0"),
-                                         QStringLiteral("0"), QStringLiteral("0")};
+    const QString words[MaxRegisters] = {QString::number(v & 0xFFFFu), QString::number(v >> 16), QStringLiteral("0"),
+                                         QStringLiteral("0"),          QStringLiteral("0"),      QStringLiteral("0")};
     QString body = QStringLiteral("SET");
     for (int i = 0; i < m_cmdLen; ++i)
         body += QString::number(m_setCmd + i) + QLatin1Char(':') + words[i] + QLatin1Char(';');
@@ -118,8 +119,8 @@ QByteArray KTDeviceProperty::set_cmd_bytes() const
         if (m_cmdLen < 1 || m_cmdLen > MaxRegisters)
             return {};
         if (m_cmdLen == 1)
-            return pack(QStringLiteral("SET") + QString::number(m_setCmd) + QLatin1Char(':') +
-                            valueText() + QLatin1Char(';'),
+            return pack(QStringLiteral("SET") + QString::number(m_setCmd) + QLatin1Char(':') + valueText()
+                            + QLatin1Char(';'),
                         QStringLiteral("CMD"));
         return pack(registerWords(), QStringLiteral("CMD"));
     case KTDeviceInterface::CCMD: {
@@ -132,14 +133,10 @@ QByteArray KTDeviceProperty::set_cmd_bytes() const
     }
     case KTDeviceInterface::NUM:
         return pack(QStringLiteral("NUM:") + valueText() + QLatin1Char(';'), QStringLiteral("CMD"));
-    case KTDeviceInterface::PLT:
-        return pack(valueText(), QStringLiteral("PLT"));
-    case KTDeviceInterface::PPLT:
-        return pack(valueText(), QStringLiteral("PPLT"));
-    case KTDeviceInterface::QRPLT:
-        return pack(valueText(), QStringLiteral("QR_PLT"));
-    default:
-        return {};
+    case KTDeviceInterface::PLT: return pack(valueText(), QStringLiteral("PLT"));
+    case KTDeviceInterface::PPLT: return pack(valueText(), QStringLiteral("PPLT"));
+    case KTDeviceInterface::QRPLT: return pack(valueText(), QStringLiteral("QR_PLT"));
+    default: return {};
     }
 }
 
@@ -147,20 +144,11 @@ QByteArray KTDeviceProperty::set_cmd_bytes() const
 void KTDeviceProperty::set_decode(QString text)
 {
     switch (m_value.userType()) {
-    case QMetaType::QString:
-        m_value = text;
-        break;
-    case QMetaType::UInt:
-        m_value = QVariant(text.toUInt());
-        break;
-    case QMetaType::Int:
-        m_value = QVariant(text.toInt());
-        break;
-    case QMetaType::Double:
-        m_value = QVariant(text.toDouble());
-        break;
-    default:
-        break;
+    case QMetaType::QString: m_value = text; break;
+    case QMetaType::UInt: m_value = QVariant(text.toUInt()); break;
+    case QMetaType::Int: m_value = QVariant(text.toInt()); break;
+    case QMetaType::Double: m_value = QVariant(text.toDouble()); break;
+    default: break;
     }
 }
 

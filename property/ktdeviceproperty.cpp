@@ -8,28 +8,24 @@ namespace {
 std::atomic<quint64> initCount{0};
 } // namespace
 
-quint64 kt_property_inits() { return initCount.load(std::memory_order_relaxed); }
+quint64 kt_property_inits()
+{
+    return initCount.load(std::memory_order_relaxed);
+}
 
 KTDeviceProperty::KTDeviceProperty(QObject* parent) : QObject(parent) {}
 
 KTDeviceProperty::KTDeviceProperty(const KTDeviceProperty& other)
-    : QObject(nullptr),
-      m_value(other.m_value),
-      m_previousValue(other.m_previousValue),
-      m_getCmd(other.m_getCmd),
-      m_setCmd(other.m_setCmd),
-      m_cmdLen(other.m_cmdLen),
-      m_label(other.m_label),
-      m_unit(other.m_unit),
+    : QObject(nullptr), m_value(other.m_value), m_previousValue(other.m_previousValue), m_getCmd(other.m_getCmd),
+      m_setCmd(other.m_setCmd), m_cmdLen(other.m_cmdLen), m_label(other.m_label), m_unit(other.m_unit),
       m_cmdType(other.m_cmdType)
 {
 }
 
 KTDeviceProperty::~KTDeviceProperty() = default;
 
-bool KTDeviceProperty::init(QVariant value, QString label, QString unit, int get_cmd_int,
-                            int set_cmd_int, int cmd_len, KTDeviceInterface::KTDeviceCMDType cmd_type,
-                            QStringList param)
+bool KTDeviceProperty::init(QVariant value, QString label, QString unit, int get_cmd_int, int set_cmd_int, int cmd_len,
+                            KTDeviceInterface::KTDeviceCMDType cmd_type, QStringList param)
 {
     m_value = value;
     m_previousValue = value;
@@ -59,7 +55,10 @@ void KTDeviceProperty::setValue(const QVariant& v)
     emit valueChanged();
 }
 
-void KTDeviceProperty::ret_Status(int ret) { emit retStatus(ret); }
+void KTDeviceProperty::ret_Status(int ret)
+{
+    emit retStatus(ret);
+}
 
 KTDeviceProperty* KTDeviceProperty::property_ptr(const char* key) const
 {
@@ -81,8 +80,8 @@ KTDeviceProperty* kt_property_of(const QObject* holder, const char* key)
     return static_cast<KTDeviceProperty*>(v.value<void*>());
 }
 
-KTDeviceProperty* kt_store_bare_property(KTDeviceInterface* device, const char* key,
-                                         const QVariant& value, const QString& label)
+KTDeviceProperty* kt_store_bare_property(KTDeviceInterface* device, const char* key, const QVariant& value,
+                                         const QString& label)
 {
     auto* property = new KTDeviceProperty(nullptr);
     property->init(value, label, QString(), 0, 0, 0, KTDeviceInterface::UnCMD, QStringList());

@@ -4,8 +4,8 @@
 #include "ktdeviceinterface.h"
 
 #include <QObject>
-#include <QStringList>
 #include <QPair>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -23,8 +23,8 @@ public:
     KTDeviceProperty(const KTDeviceProperty& other);
     ~KTDeviceProperty() override;
 
-    bool init(QVariant value, QString label, QString unit, int get_cmd_int, int set_cmd_int,
-              int cmd_len, KTDeviceInterface::KTDeviceCMDType cmd_type, QStringList param);
+    bool init(QVariant value, QString label, QString unit, int get_cmd_int, int set_cmd_int, int cmd_len,
+              KTDeviceInterface::KTDeviceCMDType cmd_type, QStringList param);
 
     const QVariant& value() const { return m_value; }
     QString label() const { return m_label; }

@@ -15,8 +15,8 @@ quint64 kt_property_inits();
 
 // Creates a property that holds only a value and a label (no unit, codes, parameters or
 // editor), stores it on device under key and returns it.
-KTDeviceProperty* kt_store_bare_property(KTDeviceInterface* device, const char* key,
-                                         const QVariant& value, const QString& label = QString());
+KTDeviceProperty* kt_store_bare_property(KTDeviceInterface* device, const char* key, const QVariant& value,
+                                         const QString& label = QString());
 
 // The property a job's text goes to: TASK_PPLT, else TASK_PLT; null when the device has neither.
 KTDeviceProperty* kt_job_property(KTDeviceInterface* device);

@@ -26,11 +26,11 @@ KTRV8_EXPORT QVector<QPair<QByteArray, KTDeviceProperty*>> kt_child_properties(c
 // What the editor built from a "WIDGET" descriptor accepts, with the defaults it applies.
 struct KTEditorRules
 {
-    QString kind;           // "QSpinBox", "QComboBox", ...; empty: a caption only
+    QString kind; // "QSpinBox", "QComboBox", ...; empty: a caption only
     double min = 0;
-    double max = 0;         // never below min, as the spin boxes keep it
-    double factor = 1.0;    // shown = stored * factor; never 0 nor infinite
-    QStringList options;    // a combo box's items
+    double max = 0;      // never below min, as the spin boxes keep it
+    double factor = 1.0; // shown = stored * factor; never 0 nor infinite
+    QStringList options; // a combo box's items
 };
 
 KTRV8_EXPORT KTEditorRules kt_editor_rules(const QJsonObject& descriptor);

@@ -67,7 +67,10 @@ Spin* newSpin(const KTEditorRules& rules)
     return spin;
 }
 
-QWidget* newSpinBox(const KTEditorRules& rules) { return newSpin<QSpinBox>(rules); }
+QWidget* newSpinBox(const KTEditorRules& rules)
+{
+    return newSpin<QSpinBox>(rules);
+}
 
 QWidget* newDoubleSpinBox(const KTEditorRules& rules)
 {
@@ -207,8 +210,7 @@ void KTDeviceProperty::create_ui_ctrl(QWidget* parent, QString key, bool withUni
     auto* rowLayout = new QHBoxLayout(row);
     rowLayout->setSpacing(5);
     rowLayout->addWidget(newCaption(label()), 1);
-    editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(children())
-                                                 : newValueEditor(rules);
+    editor = kind == QLatin1String("QGroupBox") ? newGroupContainer(children()) : newValueEditor(rules);
     if (editor) {
         editor->setObjectName(key);
         rowLayout->addWidget(editor, 3);
@@ -225,7 +227,8 @@ namespace {
 // editor, nor for a group, which hands the call on to each child instead: an editor's own
 // signal, or a child's valueChanged, may make the host delete the device and every property
 // with it, this group included.
-QWidget* leafEditor(KTDeviceProperty* p, const QVector<NamedChild>& children, void (KTDeviceProperty::*handOn)(), double& factor)
+QWidget* leafEditor(KTDeviceProperty* p, const QVector<NamedChild>& children, void (KTDeviceProperty::*handOn)(),
+                    double& factor)
 {
     QWidget* editor = editorOf(p);
     if (!editor || !p->property(WidgetKey).isValid())

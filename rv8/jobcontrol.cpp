@@ -1,9 +1,9 @@
-#include "ktrv8.h"
-#include "ktrv8_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 #include "ktlogging_p.h"
 #include "ktreplycodes_p.h"
+#include "ktrv8.h"
+#include "ktrv8_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
 #include "preparedpage.h"
@@ -154,12 +154,8 @@ void KTRV8::decode_cmd(QString frame)
 void KTRV8::onTaskControl(int value)
 {
     switch (value) {
-    case KTReplyCode::Paused:
-        emit message(DevTasK, QStringLiteral("PAUSE"));
-        break;
-    case KTReplyCode::Resumed:
-        emit message(DevTasK, QStringLiteral("RESUME"));
-        break;
+    case KTReplyCode::Paused: emit message(DevTasK, QStringLiteral("PAUSE")); break;
+    case KTReplyCode::Resumed: emit message(DevTasK, QStringLiteral("RESUME")); break;
     case KTReplyCode::Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
         // counts as done, and no further copy is started. A repeated confirmation (Stop
@@ -170,9 +166,7 @@ void KTRV8::onTaskControl(int value)
         jobPageIndex = jobPages->size();
         completeCopy(false);
         break;
-    default:
-        emit message(DevTasK, QString());
-        break;
+    default: emit message(DevTasK, QString()); break;
     }
 }
 
@@ -234,8 +228,7 @@ bool KTRV8::startNextCopy()
     KTDeviceProperty* mode = property_ptr("TASK_MODE");
     if (!mode)
         return false;
-    KTDeviceProperty* request =
-        property_ptr(mode->value().toInt() != 0 ? "GET_QRCODE" : "TASK_REPEAT");
+    KTDeviceProperty* request = property_ptr(mode->value().toInt() != 0 ? "GET_QRCODE" : "TASK_REPEAT");
     if (!request)
         return false;
     if (mode->value().toInt() != 0)

@@ -78,9 +78,9 @@ bool KTJobPages::matches(int index, const QString& page) const
 {
     const Span span = spans.at(index);
     const QStringView other(page);
-    return other.size() == span.length + PageEnd.size() &&
-           other.left(span.length) == QStringView(text).mid(span.start, span.length) &&
-           other.mid(span.length) == PageEnd;
+    return other.size() == span.length + PageEnd.size()
+           && other.left(span.length) == QStringView(text).mid(span.start, span.length)
+           && other.mid(span.length) == PageEnd;
 }
 
 bool KTJobPages::operator==(const QStringList& other) const

@@ -1,6 +1,6 @@
 #include "ktrv8.h"
-#include "ktrv8_p.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8_p.h"
 #include "kttaskrecord_p.h"
 #include "preparedpage.h"
 #include "propertytable.h"
@@ -31,9 +31,15 @@ QJsonObject spin(int min, int max)
     return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}};
 }
 
-QJsonObject widget(const char* kind) { return {{"widget", kind}}; }
+QJsonObject widget(const char* kind)
+{
+    return {{"widget", kind}};
+}
 
-QVariant nothing() { return QVariant(); }
+QVariant nothing()
+{
+    return QVariant();
+}
 
 // The scale group: each axis has its own commands, the group only lays them out.
 void buildScale(KTDeviceInterface* device)
@@ -139,7 +145,9 @@ QString translationsFromPlugin()
     static const char anchor = 0;
     Dl_info info = {};
     if (::dladdr(&anchor, &info) != 0 && info.dli_fname)
-        return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteDir().filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_PLUGIN));
+        return QFileInfo(QString::fromLocal8Bit(info.dli_fname))
+            .absoluteDir()
+            .filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_PLUGIN));
 #endif
     return QString();
 }
@@ -173,14 +181,14 @@ KTDeviceInterface* KTRV8::initInstance()
 
 QStringList KTRV8::userProperty()
 {
-    return {QStringLiteral("WORK_MODE"), QStringLiteral("PRESSURE"), QStringLiteral("SPEED"),
-            QStringLiteral("SCALE"), QStringLiteral("CAMERA_OFFSET"), QStringLiteral("MARGIN")};
+    return {QStringLiteral("WORK_MODE"), QStringLiteral("PRESSURE"),      QStringLiteral("SPEED"),
+            QStringLiteral("SCALE"),     QStringLiteral("CAMERA_OFFSET"), QStringLiteral("MARGIN")};
 }
 
 QStringList KTRV8::sysProperty()
 {
     return {QStringLiteral("DEVICE_MODEL_NAME"), QStringLiteral("DEVICE_INFO"), QStringLiteral("FIRMWARE"),
-            QStringLiteral("DEVICE_ID"), QStringLiteral("PCB_ID"), QStringLiteral("PCB_VERSION")};
+            QStringLiteral("DEVICE_ID"),         QStringLiteral("PCB_ID"),      QStringLiteral("PCB_VERSION")};
 }
 
 // 0xE626, a code point of Unicode's private-use area, where icon fonts keep their glyphs:

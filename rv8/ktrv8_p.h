@@ -29,7 +29,11 @@ public:
 
         const_iterator(const KTJobPages* pages, int index) : pages(pages), index(index) {}
         QString operator*() const { return pages->at(index); }
-        const_iterator& operator++() { ++index; return *this; }
+        const_iterator& operator++()
+        {
+            ++index;
+            return *this;
+        }
         bool operator==(const const_iterator& other) const { return index == other.index; }
         bool operator!=(const const_iterator& other) const { return index != other.index; }
 

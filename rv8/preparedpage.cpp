@@ -8,14 +8,10 @@ namespace {
 const char* pageWord(KTDeviceInterface::KTDeviceCMDType kind)
 {
     switch (kind) {
-    case KTDeviceInterface::PLT:
-        return "PLT";
-    case KTDeviceInterface::PPLT:
-        return "PPLT";
-    case KTDeviceInterface::QRPLT:
-        return "QR_PLT";
-    default:
-        return nullptr;
+    case KTDeviceInterface::PLT: return "PLT";
+    case KTDeviceInterface::PPLT: return "PPLT";
+    case KTDeviceInterface::QRPLT: return "QR_PLT";
+    default: return nullptr;
     }
 }
 
@@ -37,8 +33,8 @@ void KTPreparedPage::prepare(const KTDeviceProperty* job, int index, const QStri
 
 bool KTPreparedPage::fits(const KTDeviceProperty* job, int index) const
 {
-    if (!property || job != property || index != pageIndex || job->cmd_type() != kind ||
-        job->set_cmd_int() != setCode || job->value().userType() != QMetaType::QString)
+    if (!property || job != property || index != pageIndex || job->cmd_type() != kind || job->set_cmd_int() != setCode
+        || job->value().userType() != QMetaType::QString)
         return false;
     // A host may have given the property another text from its valueChanged.
     const QString held = job->value().toString();

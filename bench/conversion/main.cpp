@@ -27,13 +27,16 @@ QByteArray letterDrawing(int rows, int columns)
         for (int c = 0; c < columns; ++c)
             cells << QPoint(c, r);
     std::shuffle(cells.begin(), cells.end(), *QRandomGenerator::global());
-    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"420mm\" height=\"297mm\" viewBox=\"0 0 420 297\">\n";
+    QByteArray svg =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"420mm\" height=\"297mm\" viewBox=\"0 0 420 297\">\n";
     const double pitch = std::min(420.0 / columns, 297.0 / rows);
     for (const QPoint& cell : cells) {
-        svg += "<g transform=\"translate(" + QByteArray::number(cell.x() * pitch) + ',' + QByteArray::number(cell.y() * pitch)
-               + ") scale(" + QByteArray::number(pitch / 10) + ")\">"
-               "<path d=\"M 5 0.5 C 7.5 0.5 9.5 2.5 9.5 5 C 9.5 7.5 7.5 9.5 5 9.5 C 2.5 9.5 0.5 7.5 0.5 5 C 0.5 2.5 2.5 0.5 5 0.5 Z\" fill=\"black\"/>"
-               "<ellipse cx=\"5\" cy=\"5\" rx=\"2.5\" ry=\"3\" fill=\"white\"/></g>\n";
+        svg += "<g transform=\"translate(" + QByteArray::number(cell.x() * pitch) + ','
+               + QByteArray::number(cell.y() * pitch) + ") scale(" + QByteArray::number(pitch / 10)
+               + ")\">"
+                 "<path d=\"M 5 0.5 C 7.5 0.5 9.5 2.5 9.5 5 C 9.5 7.5 7.5 9.5 5 9.5 C 2.5 9.5 0.5 7.5 0.5 5 C 0.5 2.5 "
+                 "2.5 0.5 5 0.5 Z\" fill=\"black\"/>"
+                 "<ellipse cx=\"5\" cy=\"5\" rx=\"2.5\" ry=\"3\" fill=\"white\"/></g>\n";
     }
     return svg + "</svg>\n";
 }
@@ -107,16 +110,23 @@ int main(int argc, char** argv)
         travelKept = travelLength(kept) / UnitsPerMm / 1000;
     }
     const double total = median(readMs) + median(orderMs) + median(writeMs);
-    const QString size = QStringLiteral("%1 paths (%2 letters), %3 KiB SVG").arg(paths).arg(rows * columns).arg(svg.size() / 1024);
+    const QString size =
+        QStringLiteral("%1 paths (%2 letters), %3 KiB SVG").arg(paths).arg(rows * columns).arg(svg.size() / 1024);
     printRow(QStringLiteral("7 conversion"), size + QStringLiteral(": read / order+options / write PLT"),
-             QStringLiteral("%1 / %2 / %3 ms (total %4 ms, %5 KiB PLT)").arg(fmt(median(readMs), 0), fmt(median(orderMs), 0),
-                 fmt(median(writeMs), 0), fmt(total, 0)).arg(pltBytes / 1024), QStringLiteral("-"), QStringLiteral("info"));
+             QStringLiteral("%1 / %2 / %3 ms (total %4 ms, %5 KiB PLT)")
+                 .arg(fmt(median(readMs), 0), fmt(median(orderMs), 0), fmt(median(writeMs), 0), fmt(total, 0))
+                 .arg(pltBytes / 1024),
+             QStringLiteral("-"), QStringLiteral("info"));
     printRow(QStringLiteral("7 conversion"), QStringLiteral("the same with --keep-order: options only"),
              QStringLiteral("%1 ms").arg(fmt(median(keptMs), 0)), QStringLiteral("-"), QStringLiteral("info"));
-    printRow(QStringLiteral("7 conversion"), QStringLiteral("peak resident memory above the start (VmHWM - RSS before)"),
-             QStringLiteral("%1 MiB").arg(fmt((residentPeakKb() - before) / 1024.0, 1)), QStringLiteral("-"), QStringLiteral("info"));
-    printRow(QStringLiteral("7 conversion"), QStringLiteral("pen-up travel: ordered / drawing order (cut length %1 m)").arg(fmt(cut, 1)),
-             QStringLiteral("%1 m / %2 m (%3 x less)").arg(fmt(travelOrdered, 1), fmt(travelKept, 1), fmt(travelKept / travelOrdered, 1)),
+    printRow(QStringLiteral("7 conversion"),
+             QStringLiteral("peak resident memory above the start (VmHWM - RSS before)"),
+             QStringLiteral("%1 MiB").arg(fmt((residentPeakKb() - before) / 1024.0, 1)), QStringLiteral("-"),
+             QStringLiteral("info"));
+    printRow(QStringLiteral("7 conversion"),
+             QStringLiteral("pen-up travel: ordered / drawing order (cut length %1 m)").arg(fmt(cut, 1)),
+             QStringLiteral("%1 m / %2 m (%3 x less)")
+                 .arg(fmt(travelOrdered, 1), fmt(travelKept, 1), fmt(travelKept / travelOrdered, 1)),
              QStringLiteral("ordered < drawing order"), ktbench::verdict(travelOrdered < travelKept));
     return 0;
 }

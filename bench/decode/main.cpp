@@ -17,7 +17,7 @@ namespace {
 struct MixEntry
 {
     const char* payload;
-    bool frame;     // false: raw bytes with no complete frame (noise, a truncated frame)
+    bool frame; // false: raw bytes with no complete frame (noise, a truncated frame)
 };
 
 // clang-format off
@@ -50,7 +50,7 @@ QByteArray frameOf(const QByteArray& payload)
 struct Feed
 {
     QByteArray bytes;
-    QList<QByteArray> chunks;   // the same bytes in 4 KiB reads
+    QList<QByteArray> chunks; // the same bytes in 4 KiB reads
     int frames = 0;
     int readiness = 0;
 };
@@ -114,17 +114,35 @@ void decode(benchmark::State& state, bool chunked)
     }
     if (KTRV8Private::pageIndex(device()) != feed.readiness)
         state.SkipWithError("not every readiness reply sent the next page");
-    state.counters["frames/s"] = benchmark::Counter(double(feed.frames) * double(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(feed.frames) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_DecodeOneRead(benchmark::State& state) { decode(state, false); }
-void BM_Decode4KiBReads(benchmark::State& state) { decode(state, true); }
+void BM_DecodeOneRead(benchmark::State& state)
+{
+    decode(state, false);
+}
+void BM_Decode4KiBReads(benchmark::State& state)
+{
+    decode(state, true);
+}
 
-BENCHMARK(BM_DecodeOneRead)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true)->MinTime(0.3);
-BENCHMARK(BM_Decode4KiBReads)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true)->MinTime(0.3);
+BENCHMARK(BM_DecodeOneRead)
+    ->Arg(10000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->MinTime(0.3);
+BENCHMARK(BM_Decode4KiBReads)
+    ->Arg(10000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->MinTime(0.3);
 
 } // namespace
 
@@ -150,7 +168,8 @@ int main(int argc, char** argv)
     printRow(QStringLiteral("3 reply decoding"), QStringLiteral("mix, 1 000 000 frames in 4 KiB reads"),
              QStringLiteral("%1 frames/s (%2 us/frame)").arg(fmt(chunkedRate, 0)).arg(fmt(chunked * 1e3, 3)),
              QStringLiteral("about 1 000 000 frames/s"), verdict(chunkedRate >= 0.9e6));
-    printRow(QStringLiteral("3 reply decoding"), QStringLiteral("per-frame cost, 1 000 000 / 10 000 frames in one read"),
-             fmt(large / small), QStringLiteral("<= 1.25"), verdict(large / small <= 1.25));
+    printRow(QStringLiteral("3 reply decoding"),
+             QStringLiteral("per-frame cost, 1 000 000 / 10 000 frames in one read"), fmt(large / small),
+             QStringLiteral("<= 1.25"), verdict(large / small <= 1.25));
     return 0;
 }

@@ -37,8 +37,8 @@ struct JobCase
 
 const JobCase cases[] = {
     // name                 pages  page bytes  rounds
-    {"1000 pages of 4 KiB", 1000,  4096,       21},
-    {"10 pages of 1 MiB",   10,    1 << 20,    21},
+    {"1000 pages of 4 KiB", 1000, 4096, 21},
+    {"10 pages of 1 MiB", 10, 1 << 20, 21},
 };
 
 // Frames the cutter must have taken before it answers with one readiness reply: every
@@ -254,11 +254,16 @@ int main(int argc, char** argv)
         const double ratio = median(pluginMs) / median(rawMs);
         const QString name = QString::fromLatin1(jobCase.name);
         printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": plug-in / raw replay"),
-                 QStringLiteral("%1 (%2 ms / %3 ms)").arg(fmt(ratio)).arg(fmt(median(pluginMs), 1)).arg(fmt(median(rawMs), 1)),
+                 QStringLiteral("%1 (%2 ms / %3 ms)")
+                     .arg(fmt(ratio))
+                     .arg(fmt(median(pluginMs), 1))
+                     .arg(fmt(median(rawMs), 1)),
                  QStringLiteral("<= 1.25"), verdict(ratio <= 1.25 && everyPage));
         const double floor = median(qtMs) / median(rawMs);
         printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": minimal QTcpSocket client / raw replay"),
-                 QStringLiteral("%1 (%2 ms); plug-in / Qt client %3").arg(fmt(floor)).arg(fmt(median(qtMs), 1))
+                 QStringLiteral("%1 (%2 ms); plug-in / Qt client %3")
+                     .arg(fmt(floor))
+                     .arg(fmt(median(qtMs), 1))
                      .arg(fmt(median(pluginMs) / median(qtMs))),
                  QStringLiteral("-"), QStringLiteral("info"));
         if (jobCase.pageBytes == 4096) {
@@ -266,11 +271,19 @@ int main(int argc, char** argv)
             const double p99 = percentile(probe.samples(), 99);
             printRow(QStringLiteral("2 page handoff"),
                      QStringLiteral("median / p99 over %1 pages, against loopback RTT (median %2 us, p99 %3 us)")
-                         .arg(probe.samples().size()).arg(fmt(rtt, 1)).arg(fmt(rttP99, 1)),
-                     QStringLiteral("%1 us / %2 us (median = %3 x RTT)").arg(fmt(p50, 1)).arg(fmt(p99, 1)).arg(fmt(p50 / rtt)),
+                         .arg(probe.samples().size())
+                         .arg(fmt(rtt, 1))
+                         .arg(fmt(rttP99, 1)),
+                     QStringLiteral("%1 us / %2 us (median = %3 x RTT)")
+                         .arg(fmt(p50, 1))
+                         .arg(fmt(p99, 1))
+                         .arg(fmt(p50 / rtt)),
                      QStringLiteral("median <= RTT"), verdict(p50 <= rtt));
-            printRow(QStringLiteral("2 page handoff"), QStringLiteral("the same for the minimal QTcpSocket client, median / p99"),
-                     QStringLiteral("%1 us / %2 us").arg(fmt(median(qtProbe.samples()), 1)).arg(fmt(percentile(qtProbe.samples(), 99), 1)),
+            printRow(QStringLiteral("2 page handoff"),
+                     QStringLiteral("the same for the minimal QTcpSocket client, median / p99"),
+                     QStringLiteral("%1 us / %2 us")
+                         .arg(fmt(median(qtProbe.samples()), 1))
+                         .arg(fmt(percentile(qtProbe.samples(), 99), 1)),
                      QStringLiteral("-"), QStringLiteral("info"));
         }
     }

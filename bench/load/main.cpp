@@ -56,10 +56,24 @@ void BM_Split(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_SetPlt)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->Repetitions(3)->ReportAggregatesOnly(true)->MinTime(0.3);
-BENCHMARK(BM_Split)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime()
-    ->Repetitions(3)->ReportAggregatesOnly(true)->MinTime(0.3);
+BENCHMARK(BM_SetPlt)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->MinTime(0.3);
+BENCHMARK(BM_Split)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true)
+    ->MinTime(0.3);
 
 // Bytes the device holds after setPlt beyond what it held before (the caller keeps the text).
 qint64 heldAfterSetPlt(const QString& job)
@@ -98,8 +112,12 @@ int main(int argc, char** argv)
         const qint64 own = qint64(job.size()) * qint64(sizeof(QChar));
         const qint64 held = heldAfterSetPlt(job);
         const double ratio = double(held) / double(own);
-        printRow(QStringLiteral("4 job loading"), QStringLiteral("memory held after setPlt / job in memory, %1 MB").arg(megabytes),
-                 QStringLiteral("%1 (%2 MiB / %3 MiB)").arg(fmt(ratio)).arg(fmt(held / 1048576.0, 1)).arg(fmt(own / 1048576.0, 1)),
+        printRow(QStringLiteral("4 job loading"),
+                 QStringLiteral("memory held after setPlt / job in memory, %1 MB").arg(megabytes),
+                 QStringLiteral("%1 (%2 MiB / %3 MiB)")
+                     .arg(fmt(ratio))
+                     .arg(fmt(held / 1048576.0, 1))
+                     .arg(fmt(own / 1048576.0, 1)),
                  QStringLiteral("<= 1.2"), verdict(ratio <= 1.2));
     }
     return 0;

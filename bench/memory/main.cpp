@@ -45,13 +45,17 @@ int main(int argc, char** argv)
     devices.clear();
     const double leftPer = double(mallocInUse() - heapBefore) / Devices;
 
-    printRow(QStringLiteral("6 memory per device"), QStringLiteral("resident memory per idle device, over %1").arg(Devices),
+    printRow(QStringLiteral("6 memory per device"),
+             QStringLiteral("resident memory per idle device, over %1").arg(Devices),
              QStringLiteral("%1 KiB (heap %2 KiB)").arg(fmt(rssPer / 1024, 1)).arg(fmt(heapPer / 1024, 1)),
              QStringLiteral("<= 64 KiB"), verdict(rssPer <= 64 * 1024));
     printRow(QStringLiteral("6 memory per device"), QStringLiteral("heap left per device after deleting all"),
              QStringLiteral("%1 bytes").arg(fmt(leftPer, 0)), QStringLiteral("-"), QStringLiteral("info"));
-    printRow(QStringLiteral("6 memory per device"), QStringLiteral("initInstance time, devices 1-%1 / %2-%3 (median)")
-                 .arg(Sample).arg(Devices - Sample + 1).arg(Devices),
+    printRow(QStringLiteral("6 memory per device"),
+             QStringLiteral("initInstance time, devices 1-%1 / %2-%3 (median)")
+                 .arg(Sample)
+                 .arg(Devices - Sample + 1)
+                 .arg(Devices),
              QStringLiteral("%1 us / %2 us").arg(fmt(median(firstUs), 0)).arg(fmt(median(lastUs), 0)),
              QStringLiteral("-"), QStringLiteral("info"));
     return 0;

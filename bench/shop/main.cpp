@@ -24,14 +24,14 @@ constexpr int JobTimeoutMs = 120000;
 struct ShopSize
 {
     int devices;
-    int runs;       // measured runs in each round (their median is the round's rate)
+    int runs; // measured runs in each round (their median is the round's rate)
 };
 
 const ShopSize sizes[] = {
     // devices  runs
-    {1,         7},
-    {16,        2},
-    {100,       1},
+    {1, 7},
+    {16, 2},
+    {100, 1},
 };
 
 // Each round measures every size once, one right after the other, so the ratio to one
@@ -42,7 +42,7 @@ struct Station
 {
     KTRV8* device = nullptr;
     QString job;
-    QList<QByteArray> pages;   // as the cutter must receive them
+    QList<QByteArray> pages; // as the cutter must receive them
     std::unique_ptr<HandoffProbe> probe;
 };
 
@@ -62,8 +62,7 @@ qint64 runShop(std::vector<Station>& stations, int count)
         KTRV8* device = stations[i].device;
         QObject::connect(device, &KTDeviceInterface::message, &loop,
                          [&, device](KTDeviceInterface::KTDeviceMessage kind, const QString&) {
-                             if (kind == KTDeviceInterface::DevTasK && copyFinished(device)
-                                 && ++finished == count)
+                             if (kind == KTDeviceInterface::DevTasK && copyFinished(device) && ++finished == count)
                                  loop.quit();
                          });
     }
@@ -80,7 +79,8 @@ qint64 runShop(std::vector<Station>& stations, int count)
 // with nothing else on either event loop (idle sockets still cost each loop turn).
 struct Shop
 {
-    explicit Shop(int count, int cutterThreads) : fleet(count, SimFleet::Options{0, true, cutterThreads}), stations(count)
+    explicit Shop(int count, int cutterThreads)
+        : fleet(count, SimFleet::Options{0, true, cutterThreads}), stations(count)
     {
         for (int i = 0; i < count; ++i) {
             Station& station = stations[i];
@@ -115,8 +115,8 @@ int cutterThreads(int devices)
 
 struct SizeResult
 {
-    QVector<double> rates;      // one per round
-    QVector<double> ratios;     // to one device, one per round
+    QVector<double> rates;  // one per round
+    QVector<double> ratios; // to one device, one per round
     QVector<double> handoffs;
     QVector<double> hostBusy;   // share of the measured runs' time the host loop used CPU
     QVector<double> cutterBusy; // the same for the cutters' thread
@@ -175,15 +175,21 @@ int main(int argc, char** argv)
         const double ratio = median(result.ratios);
         const QString label = QStringLiteral("%1 device(s)").arg(size.devices);
         printRow(QStringLiteral("5 shop"), label + QStringLiteral(": every page of every job exactly once"),
-                 result.exactlyOnce ? QStringLiteral("yes (%1 jobs each)").arg(Rounds * (size.runs + 1)) : QStringLiteral("no"),
+                 result.exactlyOnce ? QStringLiteral("yes (%1 jobs each)").arg(Rounds * (size.runs + 1))
+                                    : QStringLiteral("no"),
                  QStringLiteral("yes"), verdict(result.exactlyOnce));
-        printRow(QStringLiteral("5 shop"), label + QStringLiteral(": aggregate page rate / rate of 1 device (median of %1 rounds)").arg(Rounds),
+        printRow(QStringLiteral("5 shop"),
+                 label + QStringLiteral(": aggregate page rate / rate of 1 device (median of %1 rounds)").arg(Rounds),
                  QStringLiteral("%1 (%2 pages/s)").arg(fmt(ratio)).arg(fmt(median(result.rates), 0)),
                  size.devices == most ? QStringLiteral(">= 0.8") : QStringLiteral("-"),
                  size.devices == most ? verdict(ratio >= 0.8) : QStringLiteral("info"));
-        printRow(QStringLiteral("5 shop"), label + QStringLiteral(": page handoff median / p99; CPU busy: host loop, cutters' threads"),
-                 QStringLiteral("%1 us / %2 us; %3 %, %4 %").arg(fmt(median(result.handoffs), 1)).arg(fmt(percentile(result.handoffs, 99), 1))
-                     .arg(fmt(100 * median(result.hostBusy), 0)).arg(fmt(100 * median(result.cutterBusy), 0)),
+        printRow(QStringLiteral("5 shop"),
+                 label + QStringLiteral(": page handoff median / p99; CPU busy: host loop, cutters' threads"),
+                 QStringLiteral("%1 us / %2 us; %3 %, %4 %")
+                     .arg(fmt(median(result.handoffs), 1))
+                     .arg(fmt(percentile(result.handoffs, 99), 1))
+                     .arg(fmt(100 * median(result.hostBusy), 0))
+                     .arg(fmt(100 * median(result.cutterBusy), 0)),
                  QStringLiteral("-"), QStringLiteral("info"));
     }
     return 0;

@@ -8,8 +8,8 @@
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -91,11 +91,11 @@ QString makeJob(int pages, int pageBytes, int tag)
     return text;
 }
 
-void printRow(const QString& measure, const QString& figure, const QString& value,
-              const QString& target, const QString& verdict)
+void printRow(const QString& measure, const QString& figure, const QString& value, const QString& target,
+              const QString& verdict)
 {
-    std::printf("| %s | %s | %s | %s | %s |\n", qPrintable(measure), qPrintable(figure),
-                qPrintable(value), qPrintable(target), qPrintable(verdict));
+    std::printf("| %s | %s | %s | %s | %s |\n", qPrintable(measure), qPrintable(figure), qPrintable(value),
+                qPrintable(target), qPrintable(verdict));
     std::fflush(stdout);
 }
 
@@ -137,8 +137,7 @@ bool connectDevice(KTRV8* device, quint16 port, int timeoutMs)
     if (!device->connectDevice())
         return false;
     KTDeviceProperty* status = device->property_ptr("STATUS");
-    return spinUntil([status] { return status->value().toInt() == KTDeviceInterface::Working; },
-                     timeoutMs);
+    return spinUntil([status] { return status->value().toInt() == KTDeviceInterface::Working; }, timeoutMs);
 }
 
 QTcpSocket* deviceSocket(KTRV8* device)
@@ -196,8 +195,8 @@ bool exchange(int fd, char* buffer, int size, bool send)
 {
     int done = 0;
     while (done < size) {
-        const ssize_t n = send ? ::write(fd, buffer + done, size_t(size - done))
-                               : ::read(fd, buffer + done, size_t(size - done));
+        const ssize_t n =
+            send ? ::write(fd, buffer + done, size_t(size - done)) : ::read(fd, buffer + done, size_t(size - done));
         if (n <= 0)
             return false;
         done += int(n);
@@ -214,8 +213,7 @@ double loopbackRoundTripUs(int rounds, double* p99)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener, 1) != 0
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 1) != 0
         || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(listener);
         return -1;
@@ -237,7 +235,8 @@ double loopbackRoundTripUs(int rounds, double* p99)
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     QVector<double> samples;
     if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        char buffer[MessageBytes] = "\x02" "14;CCMD;4,0;";
+        char buffer[MessageBytes] = "\x02"
+                                    "14;CCMD;4,0;";
         for (int i = 0; i < rounds; ++i) {
             const qint64 start = nowNs();
             if (!exchange(client, buffer, MessageBytes, true) || !exchange(client, buffer, MessageBytes, false))

@@ -17,8 +17,7 @@ namespace ktbench {
 
 inline qint64 nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -43,8 +42,8 @@ QString makeJob(int pages, int pageBytes, int tag = 0);
 
 // The result table every benchmark prints; bench/run gathers the rows of all of them.
 // A verdict of "info" marks a figure reported without a target.
-void printRow(const QString& measure, const QString& figure, const QString& value,
-              const QString& target, const QString& verdict);
+void printRow(const QString& measure, const QString& figure, const QString& value, const QString& target,
+              const QString& verdict);
 QString verdict(bool met);
 QString fmt(double value, int decimals = 2);
 
@@ -69,7 +68,11 @@ class HandoffProbe : public QObject
 public:
     explicit HandoffProbe(QObject* parent = nullptr) : QObject(parent) {}
     bool attach(QTcpSocket* socket);
-    void clear() { samplesUs.clear(); lastReadNs = 0; }
+    void clear()
+    {
+        samplesUs.clear();
+        lastReadNs = 0;
+    }
     // Before a job starts: a reply read earlier is not what its first write answers.
     void forgetRead() { lastReadNs = 0; }
     const QVector<double>& samples() const { return samplesUs; }

@@ -12,7 +12,8 @@
 
 namespace ktbench {
 
-template <typename F> void SimFleet::onThread(QObject* context, F&& work)
+template <typename F>
+void SimFleet::onThread(QObject* context, F&& work)
 {
     QMetaObject::invokeMethod(context, std::forward<F>(work), Qt::BlockingQueuedConnection);
 }

@@ -52,13 +52,14 @@ private:
         ktsim::TcpTransport* transport = nullptr;
         quint16 port = 0;
         QByteArray tap;
-        QObject* context = nullptr;     // lives on the cutter's thread
+        QObject* context = nullptr; // lives on the cutter's thread
     };
 
-    template <typename F> static void onThread(QObject* context, F&& work);
+    template <typename F>
+    static void onThread(QObject* context, F&& work);
 
     QVector<QThread*> threads;
-    QVector<QObject*> contexts;         // one per thread
+    QVector<QObject*> contexts; // one per thread
     QVector<Cutter*> cutters;
     mutable QMutex tapMutex;
 };

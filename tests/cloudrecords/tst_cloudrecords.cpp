@@ -40,8 +40,10 @@ KTCommonInterface* makeDevice()
 
 QJsonObject baseRecord()
 {
-    return QJsonObject{{QStringLiteral("code"), Code},          {QStringLiteral("pcb"), QStringLiteral("PCB-9")},
-                       {QStringLiteral("version"), QStringLiteral("1.2.3")}, {QStringLiteral("device_id"), QStringLiteral("DID-77")},
+    return QJsonObject{{QStringLiteral("code"), Code},
+                       {QStringLiteral("pcb"), QStringLiteral("PCB-9")},
+                       {QStringLiteral("version"), QStringLiteral("1.2.3")},
+                       {QStringLiteral("device_id"), QStringLiteral("DID-77")},
                        {QStringLiteral("online"), true}};
 }
 
@@ -232,7 +234,8 @@ void TestCloudRecords::entryMissingCreatesIt()
     QCOMPARE(registrationSteps(r), (QStringList{"PATCH device_model", "GET device", "POST device_model"}));
     QCOMPARE(r[2].json(), baseRecord());
     const int created = service->deviceByCode(Code).value(QStringLiteral("id")).toInt();
-    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
+                              created, 5000);
     QCOMPARE(deviceCloudValue(device).value(QStringLiteral("id")).toInt(), created);
     QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")));
 }
@@ -252,7 +255,8 @@ void TestCloudRecords::noAnswerRetriesAfterInterval()
     QCOMPARE(lookups[1].verb, QByteArray("GET"));
     QCOMPARE(lookups[1].query.queryItemValue(QStringLiteral("code")), Code);
     QCOMPARE(lookups[2].verb, QByteArray("PUT"));
-    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
+                              deviceId, 5000);
 }
 
 void TestCloudRecords::productRetryWaitsTenSeconds()
@@ -288,7 +292,8 @@ void TestCloudRecords::errorsAreIgnored()
     QTest::qWait(250); // a retry would come after 50 ms, a follow-up at once
     if (resource == QLatin1String("device")) {
         QCOMPARE(registrationSteps(service->requests()), (QStringList{"PATCH device_model", "GET device"}));
-        QTRY_VERIFY_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")), 5000);
         QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")));
     } else {
         // Model lookup fails; the device lookup answers 404 and creation fails too.
@@ -323,7 +328,8 @@ void TestCloudRecords::answerToEarlierRegistrationIsDropped()
     device->setNimbraCloud(cloud.get(), QStringLiteral("BBBB22"));
     QTRY_COMPARE_WITH_TIMEOUT(service->deviceCount(), 2, 5000);
     const int created = service->deviceByCode(QStringLiteral("BBBB22")).value(QStringLiteral("id")).toInt();
-    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
+                              created, 5000);
     QTest::qWait(300); // past the delayed answer about "AAAA11"
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created);
     QVERIFY(created != other);
@@ -414,7 +420,8 @@ void TestCloudRecords::registerDevice()
 {
     deviceId = service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     device->setNimbraCloud(cloud.get(), Code);
-    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
+                              deviceId, 5000);
     waitForRequests(3);
     service->clearRequests();
 }
@@ -422,12 +429,14 @@ void TestCloudRecords::registerDevice()
 void TestCloudRecords::prepareFinishedTask()
 {
     addProperty(device, "TASK",
-                QJsonObject{{QStringLiteral("Status"), 2}, {QStringLiteral("FileName"), QStringLiteral("job.plt")},
-                            {QStringLiteral("TaskCopies"), 3}, {QStringLiteral("Finished"), 2},
+                QJsonObject{{QStringLiteral("Status"), 2},
+                            {QStringLiteral("FileName"), QStringLiteral("job.plt")},
+                            {QStringLiteral("TaskCopies"), 3},
+                            {QStringLiteral("Finished"), 2},
                             {QStringLiteral("Percent"), 66}});
     device->property_ptr("TASK_FILE_INFO")
-        ->setValue(QJsonObject{{QStringLiteral("heigth"), 120}, {QStringLiteral("width"), 300},
-                               {QStringLiteral("path_length"), 4567}});
+        ->setValue(QJsonObject{
+            {QStringLiteral("heigth"), 120}, {QStringLiteral("width"), 300}, {QStringLiteral("path_length"), 4567}});
     addProperty(device, "TASK_START_TIME", QDateTime::currentDateTime().addSecs(-42));
     device->property_ptr("TASK_MODE")->setValue(1);
     device->property_ptr("WORK_MODE")->setValue(2u);
@@ -463,7 +472,8 @@ void TestCloudRecords::workRecordFields()
     // "zzzz" is "zzz" then "z": the three-digit milliseconds, then the same without trailing zeros.
     const QString endTime = body.value(QStringLiteral("end_time")).toString();
     const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)\\.(\\d{3})(\\d{1,3})$")).match(endTime);
+        QRegularExpression(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d)\\.(\\d{3})(\\d{1,3})$"))
+            .match(endTime);
     QVERIFY2(m.hasMatch(), qPrintable(endTime));
     QString fraction = m.captured(2);
     while (fraction.size() > 1 && fraction.endsWith(QLatin1Char('0')))
@@ -535,7 +545,8 @@ void TestCloudRecords::workRecordConditions()
     // Mend and send a second record, marked by its copy count; only it may arrive.
     if (change == QLatin1String("unregistered")) {
         device->setNimbraCloud(cloud.get(), Code);
-        QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), deviceId, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
+                                  deviceId, 5000);
     }
     if (removed)
         device->storeProperty(QByteArray(change.mid(3).toLatin1()).constData(), removed);
@@ -572,8 +583,8 @@ void TestCloudRecords::workRecordPageArea()
     registerDevice();
     prepareFinishedTask();
     device->property_ptr("TASK_FILE_INFO")
-        ->setValue(QJsonObject{{QStringLiteral("heigth"), height}, {QStringLiteral("width"), width},
-                               {QStringLiteral("path_length"), 1}});
+        ->setValue(QJsonObject{
+            {QStringLiteral("heigth"), height}, {QStringLiteral("width"), width}, {QStringLiteral("path_length"), 1}});
     device->device_task_record_to_cloud();
     QTRY_COMPARE_WITH_TIMEOUT(service->workRecords().size(), 1, 5000);
     QCOMPARE(service->workRecords()[0].value(QStringLiteral("page_area")).toDouble(), area);

@@ -37,16 +37,25 @@ public:
                 return fail(QStringLiteral("running as root and there is no \"postgres\" user to run the server"));
             if (::chown(QFile::encodeName(folder.path()).constData(), user->pw_uid, user->pw_gid) != 0)
                 return fail(QStringLiteral("cannot hand the temporary folder to \"postgres\""));
-            asUser = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=postgres"), QStringLiteral("--regid=postgres"),
-                      QStringLiteral("--init-groups"), QStringLiteral("--")};
+            asUser =
+                QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=postgres"),
+                            QStringLiteral("--regid=postgres"), QStringLiteral("--init-groups"), QStringLiteral("--")};
         }
         const QString data = folder.filePath(QStringLiteral("data"));
         QProcess init;
         init.setProcessChannelMode(QProcess::MergedChannels);
-        const QStringList initdb = asUser + QStringList{bin + QStringLiteral("/initdb"), QStringLiteral("-D"), data,
-                                                        QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
-                                                        QStringLiteral("kt"), QStringLiteral("--no-sync"),
-                                                        QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C")};
+        const QStringList initdb = asUser
+                                   + QStringList{bin + QStringLiteral("/initdb"),
+                                                 QStringLiteral("-D"),
+                                                 data,
+                                                 QStringLiteral("-A"),
+                                                 QStringLiteral("trust"),
+                                                 QStringLiteral("-U"),
+                                                 QStringLiteral("kt"),
+                                                 QStringLiteral("--no-sync"),
+                                                 QStringLiteral("-E"),
+                                                 QStringLiteral("UTF8"),
+                                                 QStringLiteral("--locale=C")};
         init.start(initdb.first(), initdb.mid(1));
         if (!init.waitForFinished(120000) || init.exitCode() != 0)
             return fail(QStringLiteral("initdb failed: ") + QString::fromLocal8Bit(init.readAll()));
@@ -54,11 +63,18 @@ public:
         probe.listen(QHostAddress::LocalHost, 0);
         port = probe.serverPort();
         probe.close();
-        const QStringList run = asUser + QStringList{bin + QStringLiteral("/postgres"), QStringLiteral("-D"), data,
-                                                     QStringLiteral("-p"), QString::number(port), QStringLiteral("-k"),
-                                                     folder.path(), QStringLiteral("-c"),
-                                                     QStringLiteral("listen_addresses=127.0.0.1"), QStringLiteral("-c"),
-                                                     QStringLiteral("fsync=off")};
+        const QStringList run = asUser
+                                + QStringList{bin + QStringLiteral("/postgres"),
+                                              QStringLiteral("-D"),
+                                              data,
+                                              QStringLiteral("-p"),
+                                              QString::number(port),
+                                              QStringLiteral("-k"),
+                                              folder.path(),
+                                              QStringLiteral("-c"),
+                                              QStringLiteral("listen_addresses=127.0.0.1"),
+                                              QStringLiteral("-c"),
+                                              QStringLiteral("fsync=off")};
         server.setProcessChannelMode(QProcess::MergedChannels);
         server.start(run.first(), run.mid(1));
         if (!server.waitForStarted(10000))
@@ -96,11 +112,13 @@ public:
 private:
     static QString binFolder()
     {
-        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        const QStringList versions =
+            QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QString best;
         for (const QString& v : versions) {
             const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(v);
-            if (QFile::exists(bin + QStringLiteral("/initdb")) && (best.isEmpty() || v.toInt() > best.section('/', 4, 4).toInt()))
+            if (QFile::exists(bin + QStringLiteral("/initdb"))
+                && (best.isEmpty() || v.toInt() > best.section('/', 4, 4).toInt()))
                 best = bin;
         }
         return best;

@@ -20,7 +20,8 @@ int completeAnswers(const QByteArray& bytes)
         if (headEnd < 0)
             return count;
         const int length = bytes.indexOf("Content-Length: ", at);
-        const int bodyLength = length < 0 || length > headEnd ? 0 : bytes.mid(length + 16, 12).split('\r').first().toInt();
+        const int bodyLength =
+            length < 0 || length > headEnd ? 0 : bytes.mid(length + 16, 12).split('\r').first().toInt();
         if (bytes.size() < headEnd + 4 + bodyLength)
             return count;
         at = headEnd + 4 + bodyLength;
@@ -46,8 +47,9 @@ QByteArray exchange(quint16 port, const QByteArray& bytes, int answers = 1, int 
             answer += more;
             quiet.restart();
         }
-        if (!answer.isEmpty() && (socket.state() == QAbstractSocket::UnconnectedState || quiet.elapsed() > quietMs ||
-                                  completeAnswers(answer) >= answers))
+        if (!answer.isEmpty()
+            && (socket.state() == QAbstractSocket::UnconnectedState || quiet.elapsed() > quietMs
+                || completeAnswers(answer) >= answers))
             break;
     }
     return answer;
@@ -57,21 +59,27 @@ QByteArray request(const QByteArray& verb, const QByteArray& target, const QByte
                    const QByteArray& token = {})
 {
     const QByteArray auth = token.isEmpty() ? QByteArray() : "Authorization: Bearer " + token + "\r\n";
-    return verb + ' ' + target + " HTTP/1.1\r\nHost: x\r\n" + auth + "Content-Type: application/json\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return verb + ' ' + target + " HTTP/1.1\r\nHost: x\r\n" + auth
+           + "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
-int statusOf(const QByteArray& answer) { return answer.mid(9, 3).toInt(); }
+int statusOf(const QByteArray& answer)
+{
+    return answer.mid(9, 3).toInt();
+}
 
-QJsonDocument bodyOf(const QByteArray& answer) { return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)); }
+QJsonDocument bodyOf(const QByteArray& answer)
+{
+    return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4));
+}
 
 const QByteArray Token = "s3cret";
 
 QByteArray workRecord(int device, const QByteArray& endTime, int copies)
 {
-    return "{\"device\":" + QByteArray::number(device) + ",\"end_time\":\"" + endTime + "\",\"task_copies\":" +
-           QByteArray::number(copies) + ",\"finish_copies\":" + QByteArray::number(copies) +
-           ",\"page_area\":1200,\"page_size\":\"30x40\",\"path_length\":555}";
+    return "{\"device\":" + QByteArray::number(device) + ",\"end_time\":\"" + endTime
+           + "\",\"task_copies\":" + QByteArray::number(copies) + ",\"finish_copies\":" + QByteArray::number(copies)
+           + ",\"page_area\":1200,\"page_size\":\"30x40\",\"path_length\":555}";
 }
 
 QByteArray firstLineStarting(QProcess& process, const QByteArray& prefix)
@@ -133,14 +141,16 @@ void TestCloudService::answersLikeTheCloud_data()
     QTest::newRow("create") << request("POST", "/device_model", R"({"code":"NEW1"})") << 200 << "id";
     QTest::newRow("create existing") << request("POST", "/device_model", R"({"code":"AB+1"})") << 400 << "detail";
     QTest::newRow("work record") << request("POST", "/device_work_records", R"({"device":1})") << 200 << "id";
-    QTest::newRow("work record, no device") << request("POST", "/device_work_records", R"({"device":5})") << 400 << "detail";
+    QTest::newRow("work record, no device")
+        << request("POST", "/device_work_records", R"({"device":5})") << 400 << "detail";
     QTest::newRow("work record, not JSON") << request("POST", "/device_work_records", "x") << 400 << "detail";
     QTest::newRow("work record, wrong type")
         << request("POST", "/device_work_records", R"({"device":1,"task_copies":"2"})") << 400 << "detail";
     QTest::newRow("work record, a list") << request("POST", "/device_work_records", "[1]") << 400 << "detail";
     QTest::newRow("update, malformed") << request("PUT", "/device", R"({"id":1,)") << 400 << "detail";
     QTest::newRow("update, wrong type") << request("PUT", "/device", R"({"id":1,"online":"yes"})") << 400 << "detail";
-    QTest::newRow("create, wrong type") << request("POST", "/device_model", R"({"code":"N2","pcb":7})") << 400 << "detail";
+    QTest::newRow("create, wrong type") << request("POST", "/device_model", R"({"code":"N2","pcb":7})") << 400
+                                        << "detail";
     QTest::newRow("records") << request("GET", "/device_work_records?device=1&from=2026-01-01") << 200 << "[";
     QTest::newRow("records, bad time") << request("GET", "/device_work_records?from=yesterday") << 400 << "detail";
     QTest::newRow("records, bad device") << request("GET", "/device_work_records?device=x") << 400 << "detail";
@@ -183,12 +193,14 @@ void TestCloudService::refusesMalformedOrOversized_data()
     QTest::addColumn<int>("status");
     QTest::newRow("not HTTP") << QByteArray("HELLO\r\n\r\n") << 400;
     QTest::newRow("bad length") << QByteArray("POST /device HTTP/1.1\r\nContent-Length: -4\r\n\r\n") << 400;
-    QTest::newRow("body too large")
-        << ("POST /device HTTP/1.1\r\nContent-Length: " + QByteArray::number(LocalCloudService::MaxBodyBytes + 1) + "\r\n\r\n")
-        << 413;
-    QTest::newRow("header too large")
-        << ("GET /device HTTP/1.1\r\nX: " + QByteArray(LocalCloudService::MaxHeaderBytes + 10, 'a')) << 431;
-    QTest::newRow("chunked") << QByteArray("POST /device HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
+    QTest::newRow("body too large") << ("POST /device HTTP/1.1\r\nContent-Length: "
+                                        + QByteArray::number(LocalCloudService::MaxBodyBytes + 1) + "\r\n\r\n")
+                                    << 413;
+    QTest::newRow("header too large") << ("GET /device HTTP/1.1\r\nX: "
+                                          + QByteArray(LocalCloudService::MaxHeaderBytes + 10, 'a'))
+                                      << 431;
+    QTest::newRow("chunked") << QByteArray("POST /device HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n")
+                             << 501;
 }
 
 void TestCloudService::refusesMalformedOrOversized()
@@ -205,7 +217,8 @@ void TestCloudService::keepAliveServesSeveralRequests()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
-    const QByteArray answers = exchange(service.port(), request("GET", "/device?code=A") + request("GET", "/device?code=B"), 2);
+    const QByteArray answers =
+        exchange(service.port(), request("GET", "/device?code=A") + request("GET", "/device?code=B"), 2);
     QCOMPARE(answers.count("HTTP/1.1 404"), 2);
     QCOMPARE(service.requests().size(), 2);
     QCOMPARE(service.requests()[1].query.queryItemValue(QStringLiteral("code")), QStringLiteral("B"));
@@ -236,8 +249,8 @@ void TestCloudService::executablePrintsPortAndServes()
     QVERIFY(help.readAllStandardOutput().contains("--port"));
 
     QProcess service;
-    service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--model"), QStringLiteral("42"),
-                            QStringLiteral("--memory")});
+    service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--model"),
+                            QStringLiteral("42"), QStringLiteral("--memory")});
     QVERIFY(service.waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine(), 5000);
     const QByteArray first = service.readLine().trimmed();
@@ -267,9 +280,13 @@ void TestCloudService::tokenGuardsEveryResource_data()
     QTest::newRow("lookup, wrong token") << request("GET", "/device?code=AB1", {}, wrong) << 401;
     QTest::newRow("create, no token") << request("POST", "/device_model", R"({"code":"NEW1"})", none) << 401;
     QTest::newRow("update, wrong token") << request("PUT", "/device", R"({"id":1,"pcb":"x"})", wrong) << 401;
-    QTest::newRow("record, no token") << request("POST", "/device_work_records", workRecord(1, "2026-12-01 10:00:00", 1), none) << 401;
+    QTest::newRow("record, no token") << request("POST", "/device_work_records",
+                                                 workRecord(1, "2026-12-01 10:00:00", 1), none)
+                                      << 401;
     QTest::newRow("records, wrong token") << request("GET", "/device_work_records", {}, wrong) << 401;
-    QTest::newRow("record, right token") << request("POST", "/device_work_records", workRecord(1, "2026-12-01 10:00:00", 1), Token) << 200;
+    QTest::newRow("record, right token") << request("POST", "/device_work_records",
+                                                    workRecord(1, "2026-12-01 10:00:00", 1), Token)
+                                         << 200;
     QTest::newRow("page, no token") << request("GET", "/page.js", {}, none) << 200;
 }
 
@@ -307,7 +324,8 @@ void TestCloudService::channelsWantTheToken()
     with.open(QUrl(service.wsBase() + QStringLiteral("AB1/Device/")));
     QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices(), QStringList{QStringLiteral("AB1")}, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(withoutClosed.count(), 1, 5000);
-    connect(&feed, &QWebSocket::connected, &feed, [&feed] { feed.sendTextMessage(QStringLiteral(R"({"token":"guess"})")); });
+    connect(&feed, &QWebSocket::connected, &feed,
+            [&feed] { feed.sendTextMessage(QStringLiteral(R"({"token":"guess"})")); });
     feed.open(QUrl(plain + QStringLiteral("live")));
     QVERIFY(feedClosed.wait(5000));
     QCOMPARE(service.connectedDevices(), QStringList{QStringLiteral("AB1")});
@@ -323,7 +341,8 @@ void TestCloudService::pageFeedFollowsTheDevices()
     service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
     QWebSocket page, device;
     QSignalSpy events(&page, &QWebSocket::textMessageReceived);
-    connect(&page, &QWebSocket::connected, &page, [&page] { page.sendTextMessage(QStringLiteral(R"({"token":"s3cret"})")); });
+    connect(&page, &QWebSocket::connected, &page,
+            [&page] { page.sendTextMessage(QStringLiteral(R"({"token":"s3cret"})")); });
     page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(service.port())));
     QVERIFY(events.wait(5000));
     QCOMPARE(QJsonDocument::fromJson(events.takeFirst().at(0).toByteArray()).object().value(QStringLiteral("type")),
@@ -332,15 +351,22 @@ void TestCloudService::pageFeedFollowsTheDevices()
     device.open(QUrl(service.wsBase() + QStringLiteral("AB1/Device/")));
     QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices().size(), 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(device.state(), QAbstractSocket::ConnectedState, 5000); // else the text is dropped
-    device.sendTextMessage(QStringLiteral(R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"a.plt",)"
-                                          R"("Finished":1,"Percent":50,"Status":1,"TaskCopies":2,"FilePreview":"QUJD"}},"sender":"Device"})"));
+    device.sendTextMessage(QStringLiteral(
+        R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"a.plt",)"
+        R"("Finished":1,"Percent":50,"Status":1,"TaskCopies":2,"FilePreview":"QUJD"}},"sender":"Device"})"));
     QJsonObject task;
-    QTRY_VERIFY_WITH_TIMEOUT(!events.isEmpty() && !(task = QJsonDocument::fromJson(events.last().at(0).toByteArray())
-                                                              .object().value(QStringLiteral("task")).toObject()).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!events.isEmpty()
+                                 && !(task = QJsonDocument::fromJson(events.last().at(0).toByteArray())
+                                                 .object()
+                                                 .value(QStringLiteral("task"))
+                                                 .toObject())
+                                         .isEmpty(),
+                             5000);
     QCOMPARE(task.value(QStringLiteral("Percent")).toInt(), 50);
     QVERIFY(!task.contains(QStringLiteral("FilePreview")));
 
-    const QJsonObject listed = bodyOf(exchange(service.port(), request("GET", "/device", {}, Token))).array().first().toObject();
+    const QJsonObject listed =
+        bodyOf(exchange(service.port(), request("GET", "/device", {}, Token))).array().first().toObject();
     QCOMPARE(listed.value(QStringLiteral("online")), QJsonValue(true));
     QCOMPARE(listed.value(QStringLiteral("task")).toObject(), task);
     QVERIFY(!listed.value(QStringLiteral("last_seen")).toString().isEmpty());
@@ -387,16 +413,29 @@ void TestCloudService::storageKeepsRecords()
         const int device = created.value(QStringLiteral("id")).toInt();
         QVERIFY(device > 0);
         QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB2"})", Token))), 200);
-        QCOMPARE(statusOf(exchange(port, request("PUT", "/device", R"({"id":)" + QByteArray::number(device) + R"(,"pcb":"P9"})", Token))), 200);
+        QCOMPARE(statusOf(exchange(port, request("PUT", "/device",
+                                                 R"({"id":)" + QByteArray::number(device) + R"(,"pcb":"P9"})", Token))),
+                 200);
         for (const QByteArray& day : {QByteArray("2026-12-01"), QByteArray("2026-12-02"), QByteArray("2026-12-03")})
-            QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records", workRecord(device, day + " 10:00:00.1234", 2), Token))), 200);
-        QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records", workRecord(device + 1, "2026-12-02 11:00:00", 1), Token))), 200);
-        QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records", workRecord(99, "2026-12-02 11:00:00", 1), Token))), 400);
+            QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records",
+                                                     workRecord(device, day + " 10:00:00.1234", 2), Token))),
+                     200);
+        QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records",
+                                                 workRecord(device + 1, "2026-12-02 11:00:00", 1), Token))),
+                 200);
+        QCOMPARE(statusOf(exchange(
+                     port, request("POST", "/device_work_records", workRecord(99, "2026-12-02 11:00:00", 1), Token))),
+                 400);
 
-        const QJsonArray ranged = bodyOf(exchange(port, request("GET", "/device_work_records?device=" + QByteArray::number(device) +
-                                                                             "&from=2026-12-02&to=2026-12-03", {}, Token))).array();
+        const QJsonArray ranged =
+            bodyOf(exchange(port, request("GET",
+                                          "/device_work_records?device=" + QByteArray::number(device)
+                                              + "&from=2026-12-02&to=2026-12-03",
+                                          {}, Token)))
+                .array();
         QCOMPARE(ranged.size(), 1);
-        QCOMPARE(ranged.first().toObject().value(QStringLiteral("end_time")).toString(), QStringLiteral("2026-12-02 10:00:00.1234"));
+        QCOMPARE(ranged.first().toObject().value(QStringLiteral("end_time")).toString(),
+                 QStringLiteral("2026-12-02 10:00:00.1234"));
         firstId = ranged.first().toObject().value(QStringLiteral("id")).toInt();
         const QByteArray csv = exchange(port, request("GET", "/device_work_records?code=AB1&format=csv", {}, Token));
         QVERIFY2(csv.contains("text/csv") && csv.count("30x40") == 3, csv.constData());
@@ -421,7 +460,8 @@ void TestCloudService::olderSchemaIsMigrated()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
         db.setDatabaseName(location);
         QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec(QStringLiteral(R"(INSERT INTO device (code, record) VALUES ('OLD1', '{"code":"OLD1"}'))")));
+        QVERIFY(QSqlQuery(db).exec(
+            QStringLiteral(R"(INSERT INTO device (code, record) VALUES ('OLD1', '{"code":"OLD1"}'))")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("old"));
     {
@@ -459,21 +499,27 @@ void TestCloudService::executableKeepsRecordsAfterKill()
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
     QVERIFY(port > 0);
     QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB1"})", Token))), 200);
-    QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records", workRecord(1, "2026-12-01 10:00:00", 3), Token))), 200);
+    QCOMPARE(statusOf(exchange(
+                 port, request("POST", "/device_work_records", workRecord(1, "2026-12-01 10:00:00", 3), Token))),
+             200);
     service.kill(); // SIGKILL
     QVERIFY(service.waitForFinished(5000));
 
     service.start(program, arguments);
     port = quint16(firstLineStarting(service, "port ").toUInt());
     QVERIFY(port > 0);
-    const QJsonArray records = bodyOf(exchange(port, request("GET", "/device_work_records?device=1", {}, Token))).array();
+    const QJsonArray records =
+        bodyOf(exchange(port, request("GET", "/device_work_records?device=1", {}, Token))).array();
     QCOMPARE(records.size(), 1);
     QCOMPARE(records.first().toObject().value(QStringLiteral("finish_copies")).toInt(), 3);
     service.kill();
     QVERIFY(service.waitForFinished(5000));
 }
 
-void TestCloudService::cleanupTestCase() { postgres.stop(); }
+void TestCloudService::cleanupTestCase()
+{
+    postgres.stop();
+}
 
 QTEST_GUILESS_MAIN(TestCloudService)
 #include "tst_cloudservice.moc"

@@ -38,9 +38,8 @@ void tst_CommandCodec::frameLength_data()
 {
     QTest::addColumn<int>("payloadSize");
     QTest::addColumn<int>("frameSize");
-    const int rows[][2] = {{5, 9},     {6, 11},     {7, 12},     {94, 99},   {95, 101},
-                           {96, 102},  {993, 999},  {994, 1001}, {995, 1002}, {9, 14},
-                           {9992, 9999}, {9993, 10001}};
+    const int rows[][2] = {{5, 9},     {6, 11},     {7, 12},     {94, 99}, {95, 101},    {96, 102},
+                           {993, 999}, {994, 1001}, {995, 1002}, {9, 14},  {9992, 9999}, {9993, 10001}};
     for (const auto& r : rows)
         QTest::addRow("payload %d", r[0]) << r[0] << r[1];
 }
@@ -63,13 +62,18 @@ void tst_CommandCodec::wholeFrames()
 {
     KTDeviceProperty p;
     p.init(300, "l", {}, 1, 1, 1, T::CMD, {});
-    QCOMPARE(p.get_cmd_bytes(), QByteArray("\x02" "14;CMD;GET1;\x03"));
-    QCOMPARE(p.set_cmd_bytes(), QByteArray("\x02" "18;CMD;SET1:300;\x03"));
-    QCOMPARE(p.pack("22,300,200;", "CCMD"), QByteArray("\x02" "21;CCMD;22,300,200;\x03"));
-    QCOMPARE(p.pack(QString(), "PLT"), QByteArray("\x02" "8;PLT;\x03"));
+    QCOMPARE(p.get_cmd_bytes(), QByteArray("\x02"
+                                           "14;CMD;GET1;\x03"));
+    QCOMPARE(p.set_cmd_bytes(), QByteArray("\x02"
+                                           "18;CMD;SET1:300;\x03"));
+    QCOMPARE(p.pack("22,300,200;", "CCMD"), QByteArray("\x02"
+                                                       "21;CCMD;22,300,200;\x03"));
+    QCOMPARE(p.pack(QString(), "PLT"), QByteArray("\x02"
+                                                  "8;PLT;\x03"));
 }
 
-struct Decl {
+struct Decl
+{
     QVariant value;
     int get, set, len;
     T::KTDeviceCMDType kind;
@@ -123,10 +127,8 @@ void tst_CommandCodec::writeRequest_data()
         << Decl{1.5, 24, 24, 3, T::CMD, {}} << frame("CMD;SET24:2;25:0;26:0;");
     QTest::newRow("negative fraction: CMD;SET5:65534;6:65535;7:0;")
         << Decl{-1.6, 5, 5, 3, T::CMD, {}} << frame("CMD;SET5:65534;6:65535;7:0;");
-    QTest::newRow("high half: CMD;SET5:1;6:1;")
-        << Decl{65537u, 5, 5, 2, T::CMD, {}} << frame("CMD;SET5:1;6:1;");
-    QTest::newRow("six words") << Decl{70000, 1, 1, 6, T::CMD, {}}
-                               << frame("CMD;SET1:4464;2:1;3:0;4:0;5:0;6:0;");
+    QTest::newRow("high half: CMD;SET5:1;6:1;") << Decl{65537u, 5, 5, 2, T::CMD, {}} << frame("CMD;SET5:1;6:1;");
+    QTest::newRow("six words") << Decl{70000, 1, 1, 6, T::CMD, {}} << frame("CMD;SET1:4464;2:1;3:0;4:0;5:0;6:0;");
     QTest::newRow("CCMD;32,1;") << Decl{1, 32, 32, 1, T::CCMD, {}} << frame("CCMD;32,1;");
     QTest::newRow("CCMD;6,0,250;") << Decl{250u, 7, 6, 1, T::CCMD, {"0"}} << frame("CCMD;6,0,250;");
     QTest::newRow("CCMD;55,;") << Decl{QString(), 55, 55, 1, T::CCMD, {}} << frame("CCMD;55,;");
@@ -137,8 +139,7 @@ void tst_CommandCodec::writeRequest_data()
     QTest::newRow("PLT;IN;PU0,0;PG;") << Decl{"IN;PU0,0;PG;", 1, 1, 1, T::PLT, {}} << frame("PLT;IN;PU0,0;PG;");
     QTest::newRow("PPLT;PD1,1;PG;") << Decl{"PD1,1;PG;", 0, 1, 1, T::PPLT, {}} << frame("PPLT;PD1,1;PG;");
     QTest::newRow("QR_PLT;IN;") << Decl{"IN;", 1, 1, 1, T::QRPLT, {}} << frame("QR_PLT;IN;");
-    QTest::newRow("invalid value writes empty text") << Decl{QVariant(), 0, 11, 1, T::CCMD, {}}
-                                                     << frame("CCMD;11,;");
+    QTest::newRow("invalid value writes empty text") << Decl{QVariant(), 0, 11, 1, T::CCMD, {}} << frame("CCMD;11,;");
     QTest::newRow("no set code") << Decl{1, 5, 0, 1, T::CCMD, {}} << QByteArray();
     QTest::newRow("UnCMD") << Decl{1, 5, 5, 1, T::UnCMD, {}} << QByteArray();
 }
@@ -213,17 +214,21 @@ void tst_CommandCodec::decodeFields_data()
     QTest::addColumn<Decl>("decl");
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<QVariant>("expected");
-    QTest::newRow("CMD 65336,65535 -> -200") << Decl{0u, 11, 11, 3, T::CMD, {}}
-                                             << QStringList{"65336", "65535", "0"} << QVariant(-200);
+    QTest::newRow("CMD 65336,65535 -> -200")
+        << Decl{0u, 11, 11, 3, T::CMD, {}} << QStringList{"65336", "65535", "0"} << QVariant(-200);
     QTest::newRow("CMD 1,1 -> 65537") << Decl{0, 5, 5, 3, T::CMD, {}} << QStringList{"1", "1"} << QVariant(65537);
     QTest::newRow("CMD junk half -> 0") << Decl{0, 5, 5, 3, T::CMD, {}} << QStringList{"x", "1"} << QVariant(65536);
-    QTest::newRow("CMD 70000 overflows half -> 0") << Decl{0, 5, 5, 3, T::CMD, {}} << QStringList{"70000", "0"} << QVariant(0);
+    QTest::newRow("CMD 70000 overflows half -> 0")
+        << Decl{0, 5, 5, 3, T::CMD, {}} << QStringList{"70000", "0"} << QVariant(0);
     QTest::newRow("CMD one field by type") << Decl{0u, 1, 1, 1, T::CMD, {}} << QStringList{"300"} << QVariant(300u);
     QTest::newRow("empty list") << Decl{7, 1, 1, 1, T::CMD, {}} << QStringList{} << QVariant(7);
-    QTest::newRow("CCMD no param takes field 0") << Decl{0, 61, 20, 1, T::CCMD, {}} << QStringList{"5", "6"} << QVariant(5);
+    QTest::newRow("CCMD no param takes field 0")
+        << Decl{0, 61, 20, 1, T::CCMD, {}} << QStringList{"5", "6"} << QVariant(5);
     QTest::newRow("CCMD param match") << Decl{0u, 7, 6, 1, T::CCMD, {"0"}} << QStringList{"0", "250"} << QVariant(250u);
-    QTest::newRow("CCMD param mismatch") << Decl{9u, 7, 6, 1, T::CCMD, {"0"}} << QStringList{"1", "250"} << QVariant(9u);
-    QTest::newRow("CCMD too few fields") << Decl{9u, 7, 6, 1, T::CCMD, {"0", "1"}} << QStringList{"0", "1"} << QVariant(9u);
+    QTest::newRow("CCMD param mismatch") << Decl{9u, 7, 6, 1, T::CCMD, {"0"}} << QStringList{"1", "250"}
+                                         << QVariant(9u);
+    QTest::newRow("CCMD too few fields") << Decl{9u, 7, 6, 1, T::CCMD, {"0", "1"}} << QStringList{"0", "1"}
+                                         << QVariant(9u);
     QTest::newRow("PLT ignores lists") << Decl{"a", 1, 1, 1, T::PLT, {}} << QStringList{"b", "c"} << QVariant("a");
 }
 

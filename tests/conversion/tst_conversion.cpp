@@ -26,7 +26,8 @@ constexpr double Pi = 3.14159265358979323846;
 QByteArray svgDocument(const QByteArray& root, const QByteArray& body)
 {
     return "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-           "xmlns:xlink=\"http://www.w3.org/1999/xlink\" " + root + ">" + body + "</svg>";
+           "xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+           + root + ">" + body + "</svg>";
 }
 
 CutPaths readOrFail(const QByteArray& svg)
@@ -64,7 +65,7 @@ CutPath circle(QPointF centre, double radius)
 struct Measures
 {
     double length = 0, width = 0, height = 0;
-    QPointF centroid;   // length-weighted, as a fraction of the bounds: tells a mirror image
+    QPointF centroid; // length-weighted, as a fraction of the bounds: tells a mirror image
 };
 
 Measures measure(const CutPaths& paths)
@@ -118,11 +119,11 @@ void tst_conversion::drawingGeometry_data()
 
     const QByteArray mmPage = "width=\"100mm\" height=\"50mm\" viewBox=\"0 0 200 100\"";
     QTest::newRow("viewBox scales user units to the mm page")
-        << svgDocument(mmPage, "<path d=\"M 20 10 L 60 10 L 60 30\" stroke=\"black\" fill=\"none\"/>")
-        << 1 << QSizeF(20, 10) << 30.0 << QPointF(10, 45);
+        << svgDocument(mmPage, "<path d=\"M 20 10 L 60 10 L 60 30\" stroke=\"black\" fill=\"none\"/>") << 1
+        << QSizeF(20, 10) << 30.0 << QPointF(10, 45);
     QTest::newRow("unitless page is CSS pixels, 96 per inch")
-        << svgDocument("width=\"96\" height=\"96\"", "<rect x=\"0\" y=\"0\" width=\"48\" height=\"24\"/>")
-        << 1 << QSizeF(12.7, 6.35) << 38.1 << QPointF(0, 25.4);
+        << svgDocument("width=\"96\" height=\"96\"", "<rect x=\"0\" y=\"0\" width=\"48\" height=\"24\"/>") << 1
+        << QSizeF(12.7, 6.35) << 38.1 << QPointF(0, 25.4);
     QTest::newRow("inches, filled and stroked rect cut once")
         << svgDocument("width=\"2in\" height=\"2in\" viewBox=\"0 0 2 2\"",
                        "<rect width=\"1\" height=\"1\" fill=\"red\" stroke=\"blue\" stroke-width=\"0.2\"/>")
@@ -140,11 +141,11 @@ void tst_conversion::drawingGeometry_data()
                                "<rect x=\"100\" y=\"50\" width=\"20\" height=\"20\" fill=\"none\" stroke=\"black\"/>")
         << 1 << QSizeF(10, 10) << 40.0 << QPointF(50, 25);
     QTest::newRow("open filled path is cut along its closed outline")
-        << svgDocument(mmPage, "<path d=\"M 0 0 L 40 0 L 40 30\" fill=\"black\"/>")
-        << 1 << QSizeF(20, 15) << 60.0 << QPointF(0, 50);
+        << svgDocument(mmPage, "<path d=\"M 0 0 L 40 0 L 40 30\" fill=\"black\"/>") << 1 << QSizeF(20, 15) << 60.0
+        << QPointF(0, 50);
     QTest::newRow("text as glyph outlines: an O and its counter")
-        << svgDocument(mmPage, "<text x=\"10\" y=\"40\" font-size=\"30\" font-family=\"sans-serif\">O</text>")
-        << 2 << QSizeF() << 0.0 << QPointF();
+        << svgDocument(mmPage, "<text x=\"10\" y=\"40\" font-size=\"30\" font-family=\"sans-serif\">O</text>") << 2
+        << QSizeF() << 0.0 << QPointF();
 }
 
 void tst_conversion::drawingGeometry()
@@ -158,13 +159,17 @@ void tst_conversion::drawingGeometry()
     const CutPaths cut = readOrFail(svg);
     QCOMPARE(cut.size(), paths);
     if (!sizeMm.isValid())
-        return;     // the font decides the size
+        return; // the font decides the size
     const QRectF box = boundsOf(cut);
-    QVERIFY2(std::abs(box.width() / UnitsPerMm - sizeMm.width()) < 0.05, qPrintable(QString::number(box.width() / UnitsPerMm)));
-    QVERIFY2(std::abs(box.height() / UnitsPerMm - sizeMm.height()) < 0.05, qPrintable(QString::number(box.height() / UnitsPerMm)));
-    QVERIFY2(std::abs(penDownLength(cut) / UnitsPerMm - lengthMm) < 0.05, qPrintable(QString::number(penDownLength(cut) / UnitsPerMm)));
+    QVERIFY2(std::abs(box.width() / UnitsPerMm - sizeMm.width()) < 0.05,
+             qPrintable(QString::number(box.width() / UnitsPerMm)));
+    QVERIFY2(std::abs(box.height() / UnitsPerMm - sizeMm.height()) < 0.05,
+             qPrintable(QString::number(box.height() / UnitsPerMm)));
+    QVERIFY2(std::abs(penDownLength(cut) / UnitsPerMm - lengthMm) < 0.05,
+             qPrintable(QString::number(penDownLength(cut) / UnitsPerMm)));
     const QPointF first = cut.first().points.first() / UnitsPerMm;
-    QVERIFY2((first - firstMm).manhattanLength() < 0.05, qPrintable(QStringLiteral("%1,%2").arg(first.x()).arg(first.y())));
+    QVERIFY2((first - firstMm).manhattanLength() < 0.05,
+             qPrintable(QStringLiteral("%1,%2").arg(first.x()).arg(first.y())));
 }
 
 // An L of 30 x 10 mm: its long leg runs along x, its foot hangs down at the right end.
@@ -172,7 +177,7 @@ void tst_conversion::cutterOptions_data()
 {
     QTest::addColumn<CutOptions>("options");
     QTest::addColumn<QRectF>("boundsMm");
-    QTest::addColumn<QPointF>("footMm");    // where the foot's end lands
+    QTest::addColumn<QPointF>("footMm"); // where the foot's end lands
     QTest::addColumn<int>("paths");
 
     CutOptions plain;
@@ -183,7 +188,8 @@ void tst_conversion::cutterOptions_data()
     CutOptions sized = plain;
     sized.widthMm = 60;
     sized.heightMm = 100;
-    QTest::newRow("width and height: aspect kept, the tighter wins") << sized << QRectF(0, 0, 60, 20) << QPointF(60, 0) << 1;
+    QTest::newRow("width and height: aspect kept, the tighter wins")
+        << sized << QRectF(0, 0, 60, 20) << QPointF(60, 0) << 1;
     CutOptions turned = plain;
     turned.rotate = 90;
     QTest::newRow("rotate 90 clockwise") << turned << QRectF(0, 0, 10, 30) << QPointF(0, 0) << 1;
@@ -218,7 +224,7 @@ void tst_conversion::cutterOptions()
     const QRectF box = boundsOf(cut);
     QCOMPARE(QRectF(box.topLeft() / UnitsPerMm, box.size() / UnitsPerMm), boundsMm);
     if (paths > 1)
-        QCOMPARE(boundsOf(cut.last()), box);    // the weed box comes last and encloses all
+        QCOMPARE(boundsOf(cut.last()), box); // the weed box comes last and encloses all
     const CutPath& design = cut.first();
     const bool footAtAnEnd = (design.points.first() / UnitsPerMm - footMm).manhattanLength() < 1e-6
                              || (design.points.last() / UnitsPerMm - footMm).manhattanLength() < 1e-6;
@@ -238,10 +244,10 @@ void tst_conversion::ordering()
         return at;
     };
     const CutPaths ordered = orderPaths(drawing, QPointF(0, 0));
-    const QVector<QPointF> expected{QPointF(2000, 2000), QPointF(2000, 2000), QPointF(4050, 50),
-                                    QPointF(6050, 50), QPointF(8050, 50)};
+    const QVector<QPointF> expected{QPointF(2000, 2000), QPointF(2000, 2000), QPointF(4050, 50), QPointF(6050, 50),
+                                    QPointF(8050, 50)};
     QCOMPARE(centres(ordered), expected);
-    QCOMPARE(boundsOf(ordered[0]).width(), boundsOf(drawing[1]).width());   // the counter first
+    QCOMPARE(boundsOf(ordered[0]).width(), boundsOf(drawing[1]).width()); // the counter first
     QVERIFY(penDownLength(ordered) - penDownLength(drawing) < 1e-6);
     QVERIFY(travelLength(ordered) < travelLength(drawing));
 
@@ -258,23 +264,24 @@ void tst_conversion::knife_data()
     QTest::addColumn<CutPath>("shape");
     QTest::addColumn<double>("overcut");
     QTest::addColumn<double>("offset");
-    QTest::addColumn<double>("extraLength");    // over the shape's own length
+    QTest::addColumn<double>("extraLength"); // over the shape's own length
     QTest::addColumn<QPointF>("centre");
-    QTest::addColumn<double>("minRadius");     // every knife point's distance from the centre
+    QTest::addColumn<double>("minRadius"); // every knife point's distance from the centre
     QTest::addColumn<double>("maxRadius");
 
     const double s = 2000, d = 10, r = 1000;
     const double corner = std::hypot(s / 2, s / 2);
-    QTest::newRow("square, overcut 1 mm") << square(QPointF(0, 0), s) << 40.0 << 0.0 << 40.0
-                                          << QPointF(s / 2, s / 2) << s / 2 << corner;
-    QTest::newRow("circle, overcut 1 mm") << circle(QPointF(0, 0), r) << 40.0 << 0.0 << 40.0 << QPointF() << r - 0.01 << r + 0.01;
+    QTest::newRow("square, overcut 1 mm")
+        << square(QPointF(0, 0), s) << 40.0 << 0.0 << 40.0 << QPointF(s / 2, s / 2) << s / 2 << corner;
+    QTest::newRow("circle, overcut 1 mm")
+        << circle(QPointF(0, 0), r) << 40.0 << 0.0 << 40.0 << QPointF() << r - 0.01 << r + 0.01;
     // Edges shift forward by d; each corner adds a quarter arc of radius d around it.
-    QTest::newRow("square, tool offset 0.25 mm") << square(QPointF(0, 0), s) << 0.0 << d << 4 * (Pi / 2 * d)
-                                                 << QPointF(s / 2, s / 2) << s / 2 << corner + d;
+    QTest::newRow("square, tool offset 0.25 mm")
+        << square(QPointF(0, 0), s) << 0.0 << d << 4 * (Pi / 2 * d) << QPointF(s / 2, s / 2) << s / 2 << corner + d;
     // Along a curve the blade's axis stays on a circle of radius sqrt(r^2 + d^2), turning
     // the blade at each vertex: a full turn adds 2 pi d.
-    QTest::newRow("circle, tool offset 0.25 mm") << circle(QPointF(0, 0), r) << 0.0 << d << 2 * Pi * d
-                                                 << QPointF() << std::hypot(r, d) - 0.5 << std::hypot(r, d) + 0.5;
+    QTest::newRow("circle, tool offset 0.25 mm") << circle(QPointF(0, 0), r) << 0.0 << d << 2 * Pi * d << QPointF()
+                                                 << std::hypot(r, d) - 0.5 << std::hypot(r, d) + 0.5;
 }
 
 void tst_conversion::knife()
@@ -296,9 +303,9 @@ void tst_conversion::knife()
         const double distance = QLineF(centre, p).length();
         QVERIFY2(distance >= minRadius - 1e-6 && distance <= maxRadius + 1e-6, qPrintable(QString::number(distance)));
     }
-    if (overcut > 0)    // runs on along its own outline
+    if (overcut > 0) // runs on along its own outline
         QVERIFY(std::abs(QLineF(cut.points.first(), cut.points.last()).length() - overcut) < 0.5);
-    if (offset > 0) {   // every corner of the square is rounded at the blade offset
+    if (offset > 0) { // every corner of the square is rounded at the blade offset
         for (int i = 1; i + 1 < shape.points.size() && shape.points.size() == 5; ++i) {
             int near = 0;
             for (const QPointF& p : cut.points)
@@ -397,7 +404,8 @@ void tst_conversion::referenceExport()
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
     const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
     const QString example = QStringLiteral("/usr/share/inkscape/examples/") + drawing;
-    if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py") || !QFile::exists(example))
+    if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
+        || !QFile::exists(example))
         QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
               "apt-get install inkscape python3-lxml python3-cssselect python3-numpy");
 
@@ -405,7 +413,9 @@ void tst_conversion::referenceExport()
     const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
     QProcess unlink;
     unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;export-filename:%1;"
-                                         "export-plain-svg;export-do").arg(unlinked), example});
+                                         "export-plain-svg;export-do")
+                              .arg(unlinked),
+                          example});
     QVERIFY(unlink.waitForFinished(240000));
     QVERIFY2(QFile::exists(unlinked), unlink.readAllStandardError().constData());
     QProcess exporter;
@@ -429,8 +439,16 @@ void tst_conversion::referenceExport()
     const Measures a = measure(ours), b = measure(reference);
     QVERIFY2(b.length > 0, "the reference export is empty");
     const QString numbers = QStringLiteral("length %1 / %2, width %3 / %4, height %5 / %6, centroid %7,%8 / %9,%10")
-                                .arg(a.length).arg(b.length).arg(a.width).arg(b.width).arg(a.height).arg(b.height)
-                                .arg(a.centroid.x()).arg(a.centroid.y()).arg(b.centroid.x()).arg(b.centroid.y());
+                                .arg(a.length)
+                                .arg(b.length)
+                                .arg(a.width)
+                                .arg(b.width)
+                                .arg(a.height)
+                                .arg(b.height)
+                                .arg(a.centroid.x())
+                                .arg(a.centroid.y())
+                                .arg(b.centroid.x())
+                                .arg(b.centroid.y());
     qInfo().noquote() << drawing << numbers;
     QVERIFY2(std::abs(a.length / b.length - 1) <= 0.03, qPrintable(numbers));
     QVERIFY2(std::abs(a.width / b.width - 1) <= 0.01, qPrintable(numbers));

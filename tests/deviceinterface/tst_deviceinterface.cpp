@@ -54,8 +54,8 @@ void tst_DeviceInterface::enumValues()
     QCOMPARE(keysOf("KTDeviceStatus"),
              (QStringList{"DisConnected=0", "Idle=1", "Working=2", "Pause=3", "Warning=4", "Error=5"}));
     QCOMPARE(keysOf("KTDeviceMessage"), (QStringList{"DevStatus=0", "DevTasK=1", "Qrcode=2"}));
-    QCOMPARE(keysOf("KTDeviceCMDType"), (QStringList{"UnCMD=0", "CCMD=1", "CMD=2", "NUM=3", "PLT=4",
-                                                     "PPLT=5", "QRPLT=6"}));
+    QCOMPARE(keysOf("KTDeviceCMDType"),
+             (QStringList{"UnCMD=0", "CCMD=1", "CMD=2", "NUM=3", "PLT=4", "PPLT=5", "QRPLT=6"}));
     QVERIFY(!mo.enumerator(mo.indexOfEnumerator("KTDeviceStatus")).isFlag());
     // STATUS holds an int that the link reads back as a status through QVariant.
     QCOMPARE(QVariant(4).value<T::KTDeviceStatus>(), T::Warning);
@@ -82,12 +82,11 @@ void tst_DeviceInterface::virtualSlotOrder()
         std::memcpy(raw, &member, sizeof(raw));
         return (raw[0] - 1) / std::ptrdiff_t(sizeof(void*));
     };
-    const QList<std::ptrdiff_t> slots_ = {
-        slot(&T::initInstance), slot(&T::setUSBPath),   slot(&T::setIPAddress),
-        slot(&T::connectDevice), slot(&T::property_ptr), slot(&T::userProperty),
-        slot(&T::sysProperty),  slot(&T::sendCMD),      slot(&T::setNimbraCloud),
-        slot(&T::startTask),    slot(&T::stopTask),     slot(&T::move),
-        slot(&T::icon),         slot(&T::setPlt)};
+    const QList<std::ptrdiff_t> slots_ = {slot(&T::initInstance),  slot(&T::setUSBPath),   slot(&T::setIPAddress),
+                                          slot(&T::connectDevice), slot(&T::property_ptr), slot(&T::userProperty),
+                                          slot(&T::sysProperty),   slot(&T::sendCMD),      slot(&T::setNimbraCloud),
+                                          slot(&T::startTask),     slot(&T::stopTask),     slot(&T::move),
+                                          slot(&T::icon),          slot(&T::setPlt)};
     // QObject has 12 vtable slots (metaObject .. disconnectNotify, two destructors).
     for (int i = 0; i < slots_.size(); ++i)
         QCOMPARE(slots_.at(i), std::ptrdiff_t(12 + i));
@@ -106,7 +105,8 @@ void tst_DeviceInterface::defaults()
     QVERIFY(device.sysProperty().isEmpty());
     QCOMPARE(device.icon(), 0);
     QSignalSpy messages(&device, &KTDeviceInterface::message);
-    device.sendCMD("\x02" "14;CMD;GET1;\x03");
+    device.sendCMD("\x02"
+                   "14;CMD;GET1;\x03");
     device.setNimbraCloud(nullptr, "code");
     device.startTask();
     device.stopTask();
@@ -194,8 +194,7 @@ void tst_DeviceInterface::setPltPrefersPagedJob()
     if (hasPaged)
         QCOMPARE(device.property_ptr("TASK_PPLT")->value(), QVariant(QString("IN;PD0,0;PG;")));
     if (hasPlain)
-        QCOMPARE(device.property_ptr("TASK_PLT")->value(),
-                 QVariant(hasPaged ? QString() : QString("IN;PD0,0;PG;")));
+        QCOMPARE(device.property_ptr("TASK_PLT")->value(), QVariant(hasPaged ? QString() : QString("IN;PD0,0;PG;")));
 }
 
 // A child stored on the device and on its group is deleted once, through the device.

@@ -130,7 +130,8 @@ void tst_DeviceProperty::copyDropsParametersAndDynamicProperties()
     copy.setValue(3);
     QCOMPARE(changed.count(), 0);
     // Without its parameter the copy writes a plain CCMD.
-    QCOMPARE(copy.set_cmd_bytes(), QByteArray("\x02" "14;CCMD;8,3;\x03"));
+    QCOMPARE(copy.set_cmd_bytes(), QByteArray("\x02"
+                                              "14;CCMD;8,3;\x03"));
 }
 
 void tst_DeviceProperty::childLookup()

@@ -17,8 +17,14 @@ namespace {
 using K = KTDeviceInterface;
 using Builder = void (KTCommonInterface::*)(KTDeviceInterface*);
 
-QJsonObject combo(const QString& option) { return {{"widget", "QComboBox"}, {"option", option}}; }
-QJsonObject spin(int min, int max) { return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}}; }
+QJsonObject combo(const QString& option)
+{
+    return {{"widget", "QComboBox"}, {"option", option}};
+}
+QJsonObject spin(int min, int max)
+{
+    return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}};
+}
 const QJsonObject PlainSpin{{"widget", "QSpinBox"}};
 const QJsonObject Pressure{{"widget", "QSpinBox"}, {"min", 0}, {"max", 1900}, {"factor", 3.1666666666666665}};
 const QJsonObject Offset{{"widget", "QDoubleSpinBox"}, {"factor", 0.005}, {"min", -1000.0}, {"max", 1000.0}};
@@ -27,7 +33,8 @@ const QJsonObject Label{{"widget", "QLabel"}};
 const QJsonObject Group{{"widget", "QGroupBox"}};
 const QJsonObject Tab{{"widget", "QTabWidget"}};
 
-struct Case {
+struct Case
+{
     const char* name;
     Builder builder;
     QVector<Expected> expected;
@@ -160,7 +167,10 @@ QStringList laidOutKeys(QWidget* container)
     return keys;
 }
 
-QWidget* uiCtrl(const KTDeviceProperty* p) { return static_cast<QWidget*>(p->property("UI_CTRL").value<void*>()); }
+QWidget* uiCtrl(const KTDeviceProperty* p)
+{
+    return static_cast<QWidget*>(p->property("UI_CTRL").value<void*>());
+}
 
 } // namespace
 
@@ -209,8 +219,8 @@ void tst_Family157::groupsLayOutChildrenInAttachmentOrder_data()
     QTest::addColumn<QStringList>("rows");
     QTest::newRow("feed speed before air-pump delay")
         << "FEED" << QStringList{"AUTO_FEED", "FEED_MODEL", "FEED_LENGTH", "FEED_CENTER", "FEED_SPEED", "FAN_DELAY"};
-    QTest::newRow("head 2 tool type first") << "SP2"
-                                            << QStringList{"SP2_TOOL", "SP2_SPEED", "SP2_PRESSURE", "SP2_ANGLE"};
+    QTest::newRow("head 2 tool type first")
+        << "SP2" << QStringList{"SP2_TOOL", "SP2_SPEED", "SP2_PRESSURE", "SP2_ANGLE"};
     QTest::newRow("head 1") << "SP1" << QStringList{"SP1_TOOL", "SP1_SPEED", "SP1_PRESSURE", "SP1_ANGLE"};
     QTest::newRow("tool offset") << "TOOL_SPACE" << QStringList{"TOOL_SPACE_X", "TOOL_SPACE_Y"};
     QTest::newRow("working area") << "WORKAREA" << QStringList{"WORKAREA_X", "WORKAREA_Y"};

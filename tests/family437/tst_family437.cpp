@@ -22,7 +22,8 @@ QJsonObject doubleSpin(double min, double max)
 const QJsonObject LineEdit{{"widget", "QLineEdit"}};
 const QJsonObject Group{{"widget", "QGroupBox"}};
 
-struct Case {
+struct Case
+{
     const char* name;
     Builder builder;
     QVector<Expected> expected;

@@ -102,15 +102,17 @@ void HttpPeer::onReadyRead(QTcpSocket* socket)
         buffered.remove(0, headerEnd + 4 + length);
         const QList<QByteArray> requestLine = head.left(head.indexOf('\r')).split(' ');
         paths << QString::fromLatin1(requestLine.value(0)) + QLatin1Char(' ')
-                + QUrl(QString::fromLatin1(requestLine.value(1))).path();
+                     + QUrl(QString::fromLatin1(requestLine.value(1))).path();
         if (mode == Silent)
             continue;
         if (mode == Close) {
             socket->abort();
             return;
         }
-        socket->write("HTTP/1.1 " + QByteArray::number(status) + " Fault\r\nContent-Type: application/json\r\n"
-                      "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->write("HTTP/1.1 " + QByteArray::number(status)
+                      + " Fault\r\nContent-Type: application/json\r\n"
+                        "Content-Length: "
+                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     }
     socket->setProperty("buffered", buffered);
 }

@@ -61,7 +61,11 @@ class HttpPeer : public QObject
 {
     Q_OBJECT
 public:
-    enum Mode { Answer, Silent, Close };
+    enum Mode {
+        Answer,
+        Silent,
+        Close
+    };
     HttpPeer();
     quint16 port() const { return server.serverPort(); }
     Mode mode = Answer;

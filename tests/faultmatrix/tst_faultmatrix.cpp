@@ -3,8 +3,8 @@
 // device is usable afterwards: it reconnects and runs a job.
 #include "faultpeers.h"
 #include "ktcommoninterface_p.h"
-#include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8.h"
 #include "ktrv8_p.h"
 #include "localcloudservice.h"
 #include "loopbackcutter.h"
@@ -14,10 +14,10 @@
 
 #include <QDateTime>
 #include <QDoubleSpinBox>
-#include <QSpinBox>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QtTest>
@@ -69,8 +69,8 @@ public:
     // A fresh task report, so the device takes it even if an identical one came before.
     QByteArray taskReport(int copies, int finished = 0)
     {
-        return LoopbackCutter::frame(QStringLiteral("CCMD;66,1,job%1.plt,%2,%3,0,0,0,0;")
-                                         .arg(++reports).arg(copies).arg(finished).toLatin1());
+        return LoopbackCutter::frame(
+            QStringLiteral("CCMD;66,1,job%1.plt,%2,%3,0,0,0,0;").arg(++reports).arg(copies).arg(finished).toLatin1());
     }
 
     std::unique_ptr<KTRV8> factory;
@@ -116,7 +116,8 @@ QString runOnePageJob(Rig& rig, LoopbackCutter& cutter)
 {
     cutter.setScript(acknowledgingCutter());
     cutter.send(rig.taskReport(1));
-    if (!waitFor([&] { return rig.task().value("TaskCopies").toInt() == 1 && rig.task().value("Finished").toInt() == 0; }))
+    if (!waitFor(
+            [&] { return rig.task().value("TaskCopies").toInt() == 1 && rig.task().value("Finished").toInt() == 0; }))
         return QStringLiteral("task report not taken");
     cutter.clearFrames();
     rig.device->setPlt(QString::fromLatin1(OnePage));
@@ -138,7 +139,10 @@ QString reconnectAndRunJob(Rig& rig, LoopbackCutter& cutter)
     return runOnePageJob(rig, cutter);
 }
 
-QByteArray ccmd(const QByteArray& payload) { return LoopbackCutter::frame("CCMD;" + payload); }
+QByteArray ccmd(const QByteArray& payload)
+{
+    return LoopbackCutter::frame("CCMD;" + payload);
+}
 
 } // namespace
 
@@ -262,7 +266,8 @@ void TestFaultMatrix::peerClosesMidCopy()
         if (p.startsWith("PPLT;"))
             return {LoopbackCutter::frame("CCMD;4,0;")};
         if (p == "CCMD;30,1;")
-            QMetaObject::invokeMethod(&cutter, [&cutter] { cutter.dropClient(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &cutter, [&cutter] { cutter.dropClient(); }, Qt::QueuedConnection);
         return {};
     });
     rig.device->setPlt(QString::fromLatin1(OnePage));
@@ -335,7 +340,8 @@ void TestFaultMatrix::usbNodeVanishesMidJob()
     int pagesSeen = 0;
     firstCutter.onFrame = [&](const QByteArray& frame) {
         if (LoopbackCutter::payloadOf(frame).startsWith("PPLT;") && ++pagesSeen == 2)
-            QMetaObject::invokeMethod(first.get(), [&] { first->hangUp(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                first.get(), [&] { first->hangUp(); }, Qt::QueuedConnection);
     };
     rig.device->setUSBPath(first->slavePath());
     QVERIFY(rig.device->connectDevice());
@@ -368,8 +374,8 @@ void TestFaultMatrix::usbNodeVanishesMidJob()
 // Every way of cutting one stream in two gives the same result as the stream in one piece.
 void TestFaultMatrix::repliesSplitAtEveryByte()
 {
-    const QByteArray stream = ccmd("51,0,V2.0.1;") + ccmd("66,1,sign.plt,2,1,50.5,0,0,0;")
-        + ccmd("55,0,QR-42;") + ccmd("45,0,RV8-0007;");
+    const QByteArray stream =
+        ccmd("51,0,V2.0.1;") + ccmd("66,1,sign.plt,2,1,50.5,0,0,0;") + ccmd("55,0,QR-42;") + ccmd("45,0,RV8-0007;");
     for (int cut = 1; cut < stream.size(); ++cut) {
         Rig rig;
         rig.device->slot_usb_read(stream.left(cut));
@@ -445,7 +451,8 @@ void TestFaultMatrix::hugeFrameWithoutEnd()
     QVERIFY(connectTcp(rig, cutter.port()));
     QVERIFY(cutter.waitForConnection());
     const QByteArray chunk(256 * 1024, 'A');
-    cutter.send("\x02" "99999999;CCMD;51,0,");
+    cutter.send("\x02"
+                "99999999;CCMD;51,0,");
     int largest = 0;
     int largestCapacity = 0;
     const auto sample = [&] {
@@ -458,7 +465,12 @@ void TestFaultMatrix::hugeFrameWithoutEnd()
         sample();
     }
     cutter.send(ccmd("51,0,V6;"));
-    QVERIFY(waitFor([&] { sample(); return rig["FIRMWARE"]->value().toString() == QLatin1String("V6"); }, 30000));
+    QVERIFY(waitFor(
+        [&] {
+            sample();
+            return rig["FIRMWARE"]->value().toString() == QLatin1String("V6");
+        },
+        30000));
     QVERIFY2(largest > KTCommonInterfacePrivate::MaxPendingReplyBytes / 2, "the flood never reached the device");
     QVERIFY(largest <= KTCommonInterfacePrivate::MaxPendingReplyBytes);
     QVERIFY2(largestCapacity <= 2 * KTCommonInterfacePrivate::MaxPendingReplyBytes + 64 * 1024,
@@ -563,7 +575,8 @@ void TestFaultMatrix::cloudAnswersBadly()
     // Nothing of the bad registration reaches the good one.
     const int requests = peer.paths.size();
     QTest::qWait(400); // past the bad cloud's timeout and the retry interval
-    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(), service.deviceByCode(DeviceCode).value("id").toInt());
+    QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(),
+             service.deviceByCode(DeviceCode).value("id").toInt());
     QCOMPARE(peer.paths.size(), requests);
 }
 
@@ -607,7 +620,7 @@ void TestFaultMatrix::deleteWithEventPending()
     NimbraCloud cloud(service.httpBase(), service.wsBase());
     cloud.setTimeout(100);
     KTCommonInterfacePrivate::setCloudRetryInterval(*rig->device, 1000);
-    int lookups = 1;  // requests the service sees in all
+    int lookups = 1; // requests the service sees in all
     int settleMs = 300;
 
     if (pending == "tcp read") {
@@ -631,7 +644,7 @@ void TestFaultMatrix::deleteWithEventPending()
         QVERIFY(waitFor([&] { return !service.requests(QStringLiteral("device")).isEmpty(); }));
         QTest::qWait(400); // the request timed out long ago: the retry is waiting
         QCOMPARE(service.requests(QStringLiteral("device")).size(), 1);
-        settleMs = 1300;   // past the retry
+        settleMs = 1300; // past the retry
     } else if (pending == "websocket text") {
         rig->device->setNimbraCloud(&cloud, DeviceCode);
         rig->device->connect_websocket();
@@ -726,7 +739,9 @@ void TestFaultMatrix::deleteFromSignal()
                                                            : static_cast<KTCommonInterface*>(factory.initInstance()));
     const auto property = [&device](const char* key) { return device->property_ptr(key); };
     const auto isWorking = [&] { return property("STATUS")->value().toInt() == K::Working; };
-    const auto send = [&](const QByteArray& bytes) { return link == "usb" ? pty.write(bytes) : (cutter.send(bytes), true); };
+    const auto send = [&](const QByteArray& bytes) {
+        return link == "usb" ? pty.write(bytes) : (cutter.send(bytes), true);
+    };
 
     // A connected device in the middle of the first copy of a two-page, two-copy job, with the
     // spacing and scale editors on a panel.

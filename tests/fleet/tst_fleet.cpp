@@ -27,7 +27,8 @@ struct CloudProcess
     {
         process.start(ktBinary(QStringLiteral("ktrv8-cloud")), storage + QStringList{"--token", Token});
         QDeadlineTimer deadline(10000);
-        while (port == 0 && !deadline.hasExpired() && process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+        while (port == 0 && !deadline.hasExpired()
+               && process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
             const QByteArray line = process.readLine().trimmed();
             if (line.startsWith("port "))
                 port = quint16(line.mid(5).toUInt());
@@ -54,19 +55,31 @@ QPair<int, QByteArray> http(const QString& url, const QByteArray& verb = "GET", 
     QNetworkReply* reply = manager.sendCustomRequest(request, verb, body);
     QSignalSpy done(reply, &QNetworkReply::finished);
     done.wait(10000);
-    const QPair<int, QByteArray> out{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+    const QPair<int, QByteArray> out{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                     reply->readAll()};
     delete reply;
     return out;
 }
 
-QJsonArray list(const QString& url) { return QJsonDocument::fromJson(http(url).second).array(); }
+QJsonArray list(const QString& url)
+{
+    return QJsonDocument::fromJson(http(url).second).array();
+}
 
 QStringList cutArguments(const SimProcess& sim, const CloudProcess& cloud, int copies)
 {
-    return {QStringLiteral("cut"), QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/sample.plt"),
-            QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port), QStringLiteral("--copies"),
-            QString::number(copies), QStringLiteral("--cloud"), cloud.url(), QStringLiteral("--token"), Token,
-            QStringLiteral("--code"), Code};
+    return {QStringLiteral("cut"),
+            QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/sample.plt"),
+            QStringLiteral("--tcp"),
+            QStringLiteral("127.0.0.1:%1").arg(sim.port),
+            QStringLiteral("--copies"),
+            QString::number(copies),
+            QStringLiteral("--cloud"),
+            cloud.url(),
+            QStringLiteral("--token"),
+            Token,
+            QStringLiteral("--code"),
+            Code};
 }
 
 // The one record a two-copy cut of the sample leaves. The sample's strokes span 900 x 800
@@ -87,10 +100,11 @@ void verifySampleRecord(const QJsonArray& found)
 QByteArray browse(const QString& browser, const QString& url, const QStringList& extra, QTemporaryDir& profile)
 {
     QProcess chromium;
-    chromium.start(browser, QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                                        "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                                        "--user-data-dir=" + profile.path(), "--virtual-time-budget=4000"}
-                                + extra + QStringList{url});
+    chromium.start(browser,
+                   QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                               "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                               "--user-data-dir=" + profile.path(), "--virtual-time-budget=4000"}
+                       + extra + QStringList{url});
     if (!chromium.waitForFinished(60000)) {
         chromium.kill();
         chromium.waitForFinished(5000);
@@ -147,7 +161,8 @@ void FleetTest::cutIsRecordedOnceAndKept()
     status.start(ktBinary(QStringLiteral("ktrv8")), {"cloud-status", "--cloud", again.url(), "--token", Token});
     QVERIFY(status.waitForFinished(30000));
     const QByteArray text = status.readAllStandardOutput();
-    QVERIFY2(status.exitCode() == 0 && text.contains(Code.toLatin1()) && text.contains("1 work record(s): 2 copies"), text.constData());
+    QVERIFY2(status.exitCode() == 0 && text.contains(Code.toLatin1()) && text.contains("1 work record(s): 2 copies"),
+             text.constData());
     status.start(ktBinary(QStringLiteral("ktrv8")), {"cloud-status", "--cloud", again.url(), "--token", "wrong"});
     QVERIFY(status.waitForFinished(30000));
     QCOMPARE(status.exitCode(), 1);
@@ -170,9 +185,15 @@ void FleetTest::pageShowsTheRunningJob()
     host.start(ktBinary(QStringLiteral("ktrv8")), cutArguments(sim, cloud, 3));
 
     // Once the service has the running task, the page must show it.
-    QTRY_VERIFY_WITH_TIMEOUT(!list(cloud.url() + QStringLiteral("device")).isEmpty() &&
-                                 list(cloud.url() + QStringLiteral("device")).first().toObject()
-                                         .value(QStringLiteral("task")).toObject().value(QStringLiteral("Status")).toInt() == 1,
+    QTRY_VERIFY_WITH_TIMEOUT(!list(cloud.url() + QStringLiteral("device")).isEmpty()
+                                 && list(cloud.url() + QStringLiteral("device"))
+                                            .first()
+                                            .toObject()
+                                            .value(QStringLiteral("task"))
+                                            .toObject()
+                                            .value(QStringLiteral("Status"))
+                                            .toInt()
+                                        == 1,
                              20000);
     QTemporaryDir profile;
     const QString page = cloud.url() + QStringLiteral("#token=") + Token;
@@ -180,9 +201,9 @@ void FleetTest::pageShowsTheRunningJob()
     QVERIFY2(dom.contains("<tr data-code=\"AB3M7Z\">"), dom.constData());
     QVERIFY2(dom.contains("class=\"online\">online<"), dom.constData());
     QVERIFY2(dom.contains("sample.plt: ") && dom.contains("/3 copies") && dom.contains("cutting"), dom.constData());
-    QVERIFY2(dom.contains("class=\"feed on\">live<"), dom.constData()); // the WebSocket feed was open
+    QVERIFY2(dom.contains("class=\"feed on\">live<"), dom.constData());    // the WebSocket feed was open
     QVERIFY2(dom.contains("<td class=\"num\">1/1</td>"), dom.constData()); // the first job's record
-    const QString shot = qEnvironmentVariable("KT_FLEET_SCREENSHOT"); // how the README picture is made
+    const QString shot = qEnvironmentVariable("KT_FLEET_SCREENSHOT");      // how the README picture is made
     if (!shot.isEmpty())
         browse(browser, page, {"--screenshot=" + shot, "--window-size=1000,460", "--hide-scrollbars"}, profile);
 
@@ -221,9 +242,10 @@ void FleetTest::jobOutlivesTheService()
     QVERIFY(cloud.start({QStringLiteral("--memory")}));
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), cutArguments(sim, cloud, 2));
-    QTRY_VERIFY_WITH_TIMEOUT(!list(cloud.url() + QStringLiteral("device")).isEmpty() &&
-                                 list(cloud.url() + QStringLiteral("device")).first().toObject().value(QStringLiteral("online")).toBool(),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !list(cloud.url() + QStringLiteral("device")).isEmpty()
+            && list(cloud.url() + QStringLiteral("device")).first().toObject().value(QStringLiteral("online")).toBool(),
+        20000);
     cloud.process.kill();
     QVERIFY(host.waitForFinished(60000));
     QVERIFY2(host.exitCode() == 0, host.readAllStandardError().constData());

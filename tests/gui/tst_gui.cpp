@@ -120,12 +120,13 @@ void GuiTest::cutStartPauseResumeStop()
     QTRY_VERIFY_WITH_TIMEOUT(!window.cutPanel()->isPaused(), 20000);
 
     click(&window, "stopCut");
-    QVERIFY(window.cutPanel()->isRunning());    // until the cutter confirms
+    QVERIFY(window.cutPanel()->isRunning()); // until the cutter confirms
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().at(0).toInt(), int(ExitInterrupted));
     QCOMPARE(window.cutPanel()->lastExitCode(), int(ExitInterrupted));
     QVERIFY(!window.cutPanel()->isRunning());
-    QVERIFY2(window.cutPanel()->resultText().contains(QStringLiteral("stopped by the user"), Qt::CaseInsensitive), qPrintable(window.cutPanel()->resultText()));
+    QVERIFY2(window.cutPanel()->resultText().contains(QStringLiteral("stopped by the user"), Qt::CaseInsensitive),
+             qPrintable(window.cutPanel()->resultText()));
     QVERIFY(window.preview()->highlighted().isEmpty());
     // The window is ready for the next job on the same link.
     QVERIFY(window.isConnected());
@@ -145,7 +146,7 @@ void GuiTest::closingDuringACutStopsTheCutterFirst()
     QSignalSpy finished(window.cutPanel(), &CutPanel::finished);
     click(&window, "startCut");
     QTRY_VERIFY_WITH_TIMEOUT(window.cutPanel()->progressText().contains(QStringLiteral("page 1")), 20000);
-    QVERIFY(!window.close());       // not while the cutter works
+    QVERIFY(!window.close()); // not while the cutter works
     QVERIFY(window.isVisible());
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().at(0).toInt(), int(ExitInterrupted));
@@ -188,14 +189,14 @@ void GuiTest::settingsReadAndApply_data()
     QTest::addColumn<int>("wanted");
     QTest::addColumn<QString>("note");
     //                                 simulator                                  key       shown  wanted  note
-    QTest::newRow("SPEED taken")    << QStringList()                         << "SPEED"  << 100 << 250 << "";
-    QTest::newRow("MARGIN taken")   << QStringList()                         << "MARGIN" << 20  << 35  << "";
-    QTest::newRow("SPEED refused")  << QStringList{"--refuse-keys", "SPEED"} << "SPEED"  << 100 << 250
-                                    << "refused by the cutter, which keeps 100 (asked 250)";
+    QTest::newRow("SPEED taken") << QStringList() << "SPEED" << 100 << 250 << "";
+    QTest::newRow("MARGIN taken") << QStringList() << "MARGIN" << 20 << 35 << "";
+    QTest::newRow("SPEED refused") << QStringList{"--refuse-keys", "SPEED"} << "SPEED" << 100 << 250
+                                   << "refused by the cutter, which keeps 100 (asked 250)";
     QTest::newRow("MARGIN ignored") << QStringList{"--ignore-keys", "MARGIN"} << "MARGIN" << 20 << 35
                                     << "not applied: the cutter keeps 20 (asked 35)";
     // SPEED is never read: its editor shows a clamped value that Apply must not send.
-    QTest::newRow("SPEED unread")   << QStringList{"--silent-keys", "SPEED"} << "PRESSURE" << 300 << 301 << "";
+    QTest::newRow("SPEED unread") << QStringList{"--silent-keys", "SPEED"} << "PRESSURE" << 300 << 301 << "";
 }
 
 // Read fills the rows the properties built; Apply writes the change, reads it back and
@@ -215,7 +216,7 @@ void GuiTest::settingsReadAndApply()
     QCOMPARE(window.connectTo(simAddress(sim)), int(ExitOk));
     auto* editor = window.settingsPanel()->findChild<QSpinBox*>(key);
     QVERIFY(editor);
-    QCOMPARE(editor->value(), shown);     // read on connection
+    QCOMPARE(editor->value(), shown); // read on connection
     const bool silent = simArgs.contains(QStringLiteral("--silent-keys"));
     QCOMPARE(window.settingsPanel()->note(QStringLiteral("SPEED")),
              silent ? QStringLiteral("no answer from the cutter") : QString());
@@ -254,7 +255,8 @@ void GuiTest::refusedFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
-    const QString path = dir.filePath(QStringLiteral("refused-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    const QString path = dir.filePath(
+        QStringLiteral("refused-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
@@ -279,14 +281,16 @@ void GuiTest::refusedFile()
 void GuiTest::scriptedCutAndScreenshot_data()
 {
     QTest::addColumn<QString>("job");
-    QTest::addColumn<QStringList>("simArgs");   // "--port 1": nobody listens there
+    QTest::addColumn<QStringList>("simArgs"); // "--port 1": nobody listens there
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<int>("copiesRecorded");    // -1: not checked
+    QTest::addColumn<int>("copiesRecorded"); // -1: not checked
     QTest::newRow("two copies") << "examples/sample.plt" << QStringList() << int(ExitOk) << 2;
     QTest::newRow("refused file") << "README.md" << QStringList() << int(ExitUsage) << 0;
     QTest::newRow("no cutter") << "examples/sample.plt" << QStringList{"--port", "1"} << int(ExitNoConnection) << 0;
-    QTest::newRow("link dropped at once") << "examples/sample.plt" << QStringList{"--drop-after", "2"} << int(ExitDisconnected) << 0;
-    QTest::newRow("link dropped in the job") << "examples/sample.plt" << QStringList{"--drop-after", "16"} << int(ExitDisconnected) << -1;
+    QTest::newRow("link dropped at once")
+        << "examples/sample.plt" << QStringList{"--drop-after", "2"} << int(ExitDisconnected) << 0;
+    QTest::newRow("link dropped in the job")
+        << "examples/sample.plt" << QStringList{"--drop-after", "16"} << int(ExitDisconnected) << -1;
 }
 
 // The command line of demos and CI: both copies cut on the simulator, the exit code of
@@ -297,19 +301,24 @@ void GuiTest::scriptedCutAndScreenshot()
     QFETCH(QStringList, simArgs);
     QFETCH(int, exitCode);
     QFETCH(int, copiesRecorded);
-    const QString record = dir.filePath(QStringLiteral("scripted-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+    const QString record = dir.filePath(
+        QStringLiteral("scripted-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
     const bool nobody = simArgs.contains(QStringLiteral("--port"));
     SimProcess sim(QStringList{"--out", record} + (nobody ? QStringList() : simArgs));
     QVERIFY(sim.start());
     const quint16 port = nobody ? 1 : sim.port;
-    const QString shot = dir.filePath(QStringLiteral("shot-%1.png").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+    const QString shot = dir.filePath(
+        QStringLiteral("shot-%1.png").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
     QProcess gui;
-    gui.start(ktBinary(QStringLiteral("ktrv8-gui")), {"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "--open", sourceFile(job),
-                                                      "--copies", "2", "--start", "--quit-when-done", "--screenshot", shot});
+    gui.start(ktBinary(QStringLiteral("ktrv8-gui")),
+              {"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "--open", sourceFile(job), "--copies", "2", "--start",
+               "--quit-when-done", "--screenshot", shot});
     QVERIFY(gui.waitForFinished(60000));
-    QVERIFY2(gui.exitStatus() == QProcess::NormalExit && gui.exitCode() == exitCode, gui.readAllStandardError().constData());
+    QVERIFY2(gui.exitStatus() == QProcess::NormalExit && gui.exitCode() == exitCode,
+             gui.readAllStandardError().constData());
     if (copiesRecorded >= 0)
-        QCOMPARE(readFile(record), readFile(sourceFile(QStringLiteral("examples/sample.plt"))).repeated(copiesRecorded));
+        QCOMPARE(readFile(record),
+                 readFile(sourceFile(QStringLiteral("examples/sample.plt"))).repeated(copiesRecorded));
 
     // The picture is the whole window, whatever the end.
     const QImage image(shot);

@@ -5,9 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QImage>
-#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -306,7 +306,9 @@ void HostTest::cut()
     QFETCH(int, copiesRecorded);
     QFETCH(QString, message);
     QFETCH(QByteArray, job);
-    const QString name = QStringLiteral("cut-%1").arg(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")), QStringLiteral("_"));
+    const QString name = QStringLiteral("cut-%1")
+                             .arg(QTest::currentDataTag())
+                             .replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")), QStringLiteral("_"));
     const QString record = dir.filePath(name + QStringLiteral(".plt"));
     QString jobFile = sample;
     if (!job.isEmpty()) {
@@ -329,7 +331,8 @@ void HostTest::cut()
     // One message for a failed job, and it says how far the job came.
     if (exitCode != 0) {
         QCOMPARE(run.err.count("ktrv8: "), 1);
-        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut") || run.err.contains("not sent"), run.err.constData());
+        QVERIFY2(run.err.contains("confirmed: ") || run.err.contains("nothing was cut") || run.err.contains("not sent"),
+                 run.err.constData());
     }
     if (copiesRecorded >= 0)
         QCOMPARE(readFile(record), (job.isEmpty() ? sampleJob() : job).repeated(copiesRecorded));
@@ -360,12 +363,16 @@ void HostTest::qrCodeJob()
     QFETCH(QString, message);
     const QString jobs = dir.filePath(QStringLiteral("qr"));
     QDir().mkpath(jobs);
-    for (const auto& [name, text] : {std::pair{"A1", "IN;PU0,0;PD400,0;PG;\nPU0,0;PD0,400;PG;"}, {"B2", "IN;PU0,0;PD400,400;PG;"}}) {
+    for (const auto& [name, text] :
+         {std::pair{"A1", "IN;PU0,0;PD400,0;PG;\nPU0,0;PD0,400;PG;"}, {"B2", "IN;PU0,0;PD400,400;PG;"}}) {
         QFile file(jobs + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".plt"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
-    const QString record = dir.filePath(QStringLiteral("qr-%1.plt").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')).remove(QLatin1Char(':')));
+    const QString record = dir.filePath(QStringLiteral("qr-%1.plt")
+                                            .arg(QTest::currentDataTag())
+                                            .replace(QLatin1Char(' '), QLatin1Char('_'))
+                                            .remove(QLatin1Char(':')));
     SimProcess sim(QStringList{"--qr", codes, "--out", record} + (usb ? QStringList{"--pty"} : QStringList()));
     QVERIFY(sim.start());
     const Run run = runHost(QStringList{"cut", "--qr", jobs, "--copies", "2"} + addressOf(sim, usb));
@@ -386,7 +393,8 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     // Stop while the second page is on the cutter.
     QByteArray out;
     QDeadlineTimer deadline(15000);
-    while (!out.contains("page 2/3") && !deadline.hasExpired() && host.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+    while (!out.contains("page 2/3") && !deadline.hasExpired()
+           && host.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += host.readAllStandardOutput();
     QVERIFY2(out.contains("page 2/3"), out.constData());
     QCOMPARE(::kill(pid_t(host.processId()), SIGINT), 0);
@@ -395,7 +403,8 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     const QByteArray err = host.readAllStandardError();
     QCOMPARE(host.exitCode(), 130);
     QVERIFY2(out.contains("waiting for the cutter to confirm"), out.constData());
-    QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"), err.constData());
+    QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"),
+             err.constData());
     // The page on the cutter was abandoned and no further copy was started.
     QTest::qWait(1700);
     QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
@@ -481,16 +490,19 @@ void HostTest::cutterFaultsAreErrors_data()
         const char* via = usb ? "pty" : "tcp";
         // No answer is an error for every key alike.
         for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
-            QTest::addRow("%s: get %s unanswered", via, key) << usb << QStringList{"--silent-keys", key} << QStringList{"get", key}
-                                                             << 5 << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
-        QTest::addRow("%s: set refused", via) << usb << QStringList{"--refuse-keys", "SPEED"} << QStringList{"set", "SPEED=200"}
-                                              << 9 << "the cutter refused SPEED";
-        QTest::addRow("%s: set not applied", via) << usb << QStringList{"--ignore-keys", "PRESSURE"}
-                                                  << QStringList{"set", "PRESSURE=350", "SPEED=150"}
-                                                  << 9 << "PRESSURE reads back 300, not 350 as set";
+            QTest::addRow("%s: get %s unanswered", via, key)
+                << usb << QStringList{"--silent-keys", key} << QStringList{"get", key} << 5
+                << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
+        QTest::addRow("%s: set refused", via) << usb << QStringList{"--refuse-keys", "SPEED"}
+                                              << QStringList{"set", "SPEED=200"} << 9 << "the cutter refused SPEED";
+        QTest::addRow("%s: set not applied", via)
+            << usb << QStringList{"--ignore-keys", "PRESSURE"} << QStringList{"set", "PRESSURE=350", "SPEED=150"} << 9
+            << "PRESSURE reads back 300, not 350 as set";
     }
-    QTest::newRow("get a command") << false << QStringList() << QStringList{"get", "GET_QRCODE"} << 2 << "unknown setting \"GET_QRCODE\"";
-    QTest::newRow("set a command") << false << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2 << "unknown setting \"TASK_STOP\"";
+    QTest::newRow("get a command") << false << QStringList() << QStringList{"get", "GET_QRCODE"} << 2
+                                   << "unknown setting \"GET_QRCODE\"";
+    QTest::newRow("set a command") << false << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2
+                                   << "unknown setting \"TASK_STOP\"";
 }
 
 void HostTest::cutterFaultsAreErrors()
@@ -566,7 +578,9 @@ void HostTest::connectionErrorsSayWhatToDo()
             QSKIP("running as root without setpriv: cannot drop the permission to the node");
         const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups"};
         // The build may lie where nobody cannot reach (e.g. under /root).
-        if (QProcess::execute(QStringLiteral("setpriv"), asNobody + QStringList{ktBinary(QStringLiteral("ktrv8")), "--help"}) != 0)
+        if (QProcess::execute(QStringLiteral("setpriv"),
+                              asNobody + QStringList{ktBinary(QStringLiteral("ktrv8")), "--help"})
+            != 0)
             QSKIP("the user nobody cannot run this build: permission test skipped");
         command = asNobody + command;
         command.prepend(QStringLiteral("setpriv"));
@@ -586,7 +600,8 @@ void HostTest::settingsWindowBuildsEveryRow()
     QVERIFY(sim.start());
     for (bool connected : {false, true}) {
         const QString png = dir.filePath(QStringLiteral("settings-%1.png").arg(connected));
-        const Run run = runHost(QStringList{"settings", "--screenshot", png} + (connected ? addressOf(sim, false) : QStringList()));
+        const Run run =
+            runHost(QStringList{"settings", "--screenshot", png} + (connected ? addressOf(sim, false) : QStringList()));
         QVERIFY2(run.code == 0, run.err.constData());
         for (const char* key : {"WORK_MODE", "PRESSURE", "SPEED", "SCALE", "CAMERA_OFFSET", "MARGIN",
                                 "DEVICE_MODEL_NAME", "FIRMWARE", "DEVICE_ID", "PCB_ID", "PCB_VERSION"})
@@ -609,7 +624,7 @@ void HostTest::helpAndJson()
         QVERIFY2(run.out.startsWith(QByteArray("Usage: ktrv8 ") + command), command);
     }
     QCOMPARE(runHost({"frobnicate"}).code, 2);
-    QCOMPARE(runHost({"get", "SPEED"}).code, 2);    // no address
+    QCOMPARE(runHost({"get", "SPEED"}).code, 2); // no address
     run = runHost({"list", "--json"});
     QCOMPARE(run.code, 0);
     QVERIFY(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("nodes")).isArray());
@@ -619,13 +634,15 @@ void HostTest::helpAndJson()
     run = runHost(QStringList{"info", "--json"} + addressOf(sim, false));
     QCOMPARE(run.code, 0);
     const QJsonObject info = QJsonDocument::fromJson(run.out).object();
-    QCOMPARE(info.value(QStringLiteral("FIRMWARE")).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("V7.7"));
+    QCOMPARE(info.value(QStringLiteral("FIRMWARE")).toObject().value(QStringLiteral("value")).toString(),
+             QStringLiteral("V7.7"));
     QCOMPARE(info.value(QStringLiteral("SPEED")).toObject().value(QStringLiteral("value")).toDouble(), 100.0);
     // A list setting shows its item's caption, not its number alone.
     const QJsonObject mode = info.value(QStringLiteral("WORK_MODE")).toObject();
     QVERIFY(!mode.value(QStringLiteral("caption")).toString().isEmpty());
     run = runHost(QStringList{"info"} + addressOf(sim, false));
-    QVERIFY2(run.out.contains("(WORK_MODE): " + mode.value(QStringLiteral("caption")).toString().toUtf8() + " (0)"), run.out.constData());
+    QVERIFY2(run.out.contains("(WORK_MODE): " + mode.value(QStringLiteral("caption")).toString().toUtf8() + " (0)"),
+             run.out.constData());
     run = runHost(QStringList{"move", "10", "-5"} + addressOf(sim, false));
     QVERIFY2(run.code == 0, run.err.constData());
 
@@ -674,11 +691,13 @@ void HostTest::pluginChoice()
     const QString address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
     closed.close();
     qputenv("KTRV8_PLUGIN", QFile::encodeName(environment));
-    const Run run = runHost(QStringList{"info", "--tcp", address} + (option.isEmpty() ? QStringList() : QStringList{"--plugin", option}));
+    const Run run = runHost(QStringList{"info", "--tcp", address}
+                            + (option.isEmpty() ? QStringList() : QStringList{"--plugin", option}));
     qunsetenv("KTRV8_PLUGIN");
     QCOMPARE(run.code, code);
     if (code == 3)
-        QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so")))), run.err.constData());
+        QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so")))),
+                 run.err.constData());
 }
 
 // A drawing is converted and cut on the simulator; the cutter receives exactly the job that
@@ -686,7 +705,8 @@ void HostTest::pluginChoice()
 // is sent.
 void HostTest::drawings()
 {
-    const QString drawing = QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));
+    const QString drawing =
+        QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));
     // Named .plt on purpose: the content decides.
     const QString misnamed = dir.filePath(QStringLiteral("drawing-misnamed.plt"));
     QVERIFY(QFile::copy(drawing, misnamed));

@@ -1,8 +1,8 @@
 // RV8 job control: cutting a job into pages, the job step driven by the cutter's replies,
 // and whole jobs against a scripted cutter on a loopback socket.
 #include "ktcommoninterface_p.h"
-#include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8.h"
 #include "ktrv8_p.h"
 #include "loopbackcutter.h"
 
@@ -12,10 +12,10 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QWebSocket>
-#include <QWebSocketServer>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QWebSocket>
+#include <QWebSocketServer>
 #include <QWidget>
 #include <QtTest>
 
@@ -39,11 +39,12 @@ QJsonObject record(int finished, int copies, int status, int percent)
 }
 
 // A device built by the plug-in object, with every job message it raises recorded.
-struct Device {
+struct Device
+{
     std::unique_ptr<KTRV8> rv8;
-    QStringList jobMessages;   // DevTasK texts
-    QStringList codes;         // Qrcode texts
-    QStringList status;        // DevStatus texts
+    QStringList jobMessages; // DevTasK texts
+    QStringList codes;       // Qrcode texts
+    QStringList status;      // DevStatus texts
 
     Device()
     {
@@ -63,9 +64,10 @@ struct Device {
 };
 
 // The cutter's side of the protocol as far as these jobs need it.
-struct CutterRules {
-    bool answerPages = true;      // "CCMD;4,0;" for every page received
-    bool answerRepeat = true;     // a repeated copy reports ready like a page
+struct CutterRules
+{
+    bool answerPages = true;  // "CCMD;4,0;" for every page received
+    bool answerRepeat = true; // a repeated copy reports ready like a page
     QByteArray qrcode = "QR-0001";
 };
 
@@ -234,32 +236,32 @@ void TestJobControl::jobStep_data()
 
     const QString three = QString::fromLatin1(ThreePages);
     const QString page1 = "IN;PU0,0;PD10,10;PG;", page2 = "PU5,5;PD20,0;PG;", page3 = "PU0,0;PD0,30;PG;";
-    QTest::newRow("page remains") << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;"}
-                                  << record(0, 2, 1, 10) << QStringList{} << 1 << page2;
+    QTest::newRow("page remains") << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;"} << record(0, 2, 1, 10)
+                                  << QStringList{} << 1 << page2;
     QTest::newRow("last page of a copy, copies outstanding")
-        << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;", "CCMD;4,0;", "CCMD;4,0;"}
-        << record(1, 2, 1, 10) << QStringList{""} << 3 << page3;
-    QTest::newRow("last copy") << "A;PG;" << record(1, 2, 1, 60) << QStringList{"CCMD;4,0;"}
-                               << record(2, 2, 0, 100) << QStringList{""} << 1 << "A;PG;";
+        << three << record(0, 2, 1, 10) << QStringList{"CCMD;4,0;", "CCMD;4,0;", "CCMD;4,0;"} << record(1, 2, 1, 10)
+        << QStringList{""} << 3 << page3;
+    QTest::newRow("last copy") << "A;PG;" << record(1, 2, 1, 60) << QStringList{"CCMD;4,0;"} << record(2, 2, 0, 100)
+                               << QStringList{""} << 1 << "A;PG;";
     QTest::newRow("nothing ordered") << "A;PG;" << record(0, 0, 1, 30) << QStringList{"CCMD;4,0;"}
                                      << record(0, 0, 0, 100) << QStringList{""} << 1 << "A;PG;";
     QTest::newRow("more done than ordered") << "A;PG;" << record(3, 2, 1, 30) << QStringList{"CCMD;4,0;"}
                                             << record(3, 2, 0, 100) << QStringList{""} << 1 << "A;PG;";
-    QTest::newRow("status failed") << three << record(0, 1, 1, 0) << QStringList{"CCMD;4,1;"}
-                                   << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
-    QTest::newRow("pause") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,0;"}
-                           << record(0, 1, 1, 0) << QStringList{"PAUSE"} << 0 << page1;
-    QTest::newRow("resume") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,1;"}
-                            << record(0, 1, 1, 0) << QStringList{"RESUME"} << 0 << page1;
+    QTest::newRow("status failed") << three << record(0, 1, 1, 0) << QStringList{"CCMD;4,1;"} << record(0, 1, 1, 0)
+                                   << QStringList{} << 0 << page1;
+    QTest::newRow("pause") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,0;"} << record(0, 1, 1, 0)
+                           << QStringList{"PAUSE"} << 0 << page1;
+    QTest::newRow("resume") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,1;"} << record(0, 1, 1, 0)
+                            << QStringList{"RESUME"} << 0 << page1;
     QTest::newRow("unknown control value") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0,9;"}
                                            << record(0, 1, 1, 0) << QStringList{""} << 0 << page1;
     QTest::newRow("control without value is a pause") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,0;"}
                                                       << record(0, 1, 1, 0) << QStringList{"PAUSE"} << 0 << page1;
-    QTest::newRow("control refused") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,5,2;"}
-                                     << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+    QTest::newRow("control refused") << three << record(0, 1, 1, 0) << QStringList{"CCMD;27,5,2;"} << record(0, 1, 1, 0)
+                                     << QStringList{} << 0 << page1;
     QTest::newRow("stop abandons pages, copies outstanding")
-        << three << record(0, 3, 1, 20) << QStringList{"CCMD;27,0,2;"}
-        << record(1, 3, 0, 20) << QStringList{""} << 3 << page1;
+        << three << record(0, 3, 1, 20) << QStringList{"CCMD;27,0,2;"} << record(1, 3, 0, 20) << QStringList{""} << 3
+        << page1;
     QTest::newRow("stop in the last copy") << three << record(1, 2, 1, 20) << QStringList{"CCMD;27,0,2;"}
                                            << record(2, 2, 0, 100) << QStringList{""} << 3 << page1;
     QTest::newRow("status after a stop is ignored")
@@ -277,12 +279,12 @@ void TestJobControl::jobStep_data()
     QTest::newRow("job loaded while one runs waits for its start")
         << three << record(0, 1, 1, 0) << QStringList{"load:B;PG;C;PG;", "CCMD;4,0;", "CCMD;27,0,2;"}
         << record(0, 1, 1, 0) << QStringList{} << 0 << "B;PG;";
-    QTest::newRow("device stop") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,0;"}
-                                 << record(0, 1, 1, 0) << QStringList{"STOP"} << 0 << page1;
+    QTest::newRow("device stop") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,0;"} << record(0, 1, 1, 0)
+                                 << QStringList{"STOP"} << 0 << page1;
     QTest::newRow("device stop, any result") << three << record(0, 1, 1, 0) << QStringList{"CCMD;1001,7;"}
                                              << record(0, 1, 1, 0) << QStringList{"STOP"} << 0 << page1;
-    QTest::newRow("single field dropped") << three << record(0, 1, 1, 0) << QStringList{"CCMD;4;"}
-                                          << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
+    QTest::newRow("single field dropped")
+        << three << record(0, 1, 1, 0) << QStringList{"CCMD;4;"} << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
     QTest::newRow("status code in a CMD frame") << three << record(0, 1, 1, 0) << QStringList{"CMD;GET4:0;"}
                                                 << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
 }
@@ -366,12 +368,13 @@ void TestJobControl::threePagesThreeCopies()
     d.rv8->setPlt(QString::fromLatin1(ThreePages));
     d.rv8->startTask();
     QTRY_COMPARE(d.task().value("Finished").toInt(), 3);
-    QCOMPARE(settle(d, cutter), (QStringList{"CCMD;1003,35;", "CCMD;1000,1;", "PPLT;IN;PU0,0;PD10,10;PG;",
-                                             "PPLT;PU5,5;PD20,0;PG;", "PPLT;PU0,0;PD0,30;PG;", "CCMD;4;",
-                                             "CCMD;30,1;", "CCMD;30,1;"}));
+    QCOMPARE(settle(d, cutter),
+             (QStringList{"CCMD;1003,35;", "CCMD;1000,1;", "PPLT;IN;PU0,0;PD10,10;PG;", "PPLT;PU5,5;PD20,0;PG;",
+                          "PPLT;PU0,0;PD0,30;PG;", "CCMD;4;", "CCMD;30,1;", "CCMD;30,1;"}));
     QCOMPARE(d["MARGIN"]->value().toInt(), 35);
-    QCOMPARE(d.task(), (QJsonObject{{"Finished", 3}, {"TaskCopies", 3}, {"Status", 0}, {"Percent", 100},
-                                    {"FileName", "sign.plt"}}));
+    QCOMPARE(
+        d.task(),
+        (QJsonObject{{"Finished", 3}, {"TaskCopies", 3}, {"Status", 0}, {"Percent", 100}, {"FileName", "sign.plt"}}));
     // The report, the start, then one per copy.
     QCOMPARE(d.jobMessages, (QStringList{"66,1,sign.plt,3,0,0,0,0,0", "", "", "", ""}));
 }
@@ -402,8 +405,8 @@ void TestJobControl::pageFramesAreThePropertys()
     });
     QVERIFY(connect(d, cutter));
     KTDeviceProperty* job = d["TASK_PPLT"];
-    job->init(QString(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(),
-              job->cmd_len(), K::KTDeviceCMDType(kind), job->param());
+    job->init(QString(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(), job->cmd_len(),
+              K::KTDeviceCMDType(kind), job->param());
     if (hostRewrites) {
         QObject::connect(job, &KTDeviceProperty::valueChanged, job, [job] {
             const QString page = job->value().toString();
@@ -420,8 +423,8 @@ void TestJobControl::pageFramesAreThePropertys()
 
     QList<QByteArray> expected;
     KTDeviceProperty model;
-    model.init(QString(), QString(), QString(), 0, job->set_cmd_int(), job->cmd_len(),
-               K::KTDeviceCMDType(kind), QStringList());
+    model.init(QString(), QString(), QString(), 0, job->set_cmd_int(), job->cmd_len(), K::KTDeviceCMDType(kind),
+               QStringList());
     for (const QString& page : KTRV8Private::splitPages(plt)) {
         model.setValue(hostRewrites ? QStringLiteral("SP1;") + page : page);
         expected << model.set_cmd_bytes();
@@ -694,8 +697,7 @@ void TestJobControl::setPltScalesLinearly()
         }
     }
     const double ratio = double(best[1]) / double(qMax<qint64>(best[0], 1));
-    qInfo("setPlt %d MB: %.2f ms, %d MB: %.2f ms, ratio %.1f", smallMB, best[0] / 1e6, largeMB,
-          best[1] / 1e6, ratio);
+    qInfo("setPlt %d MB: %.2f ms, %d MB: %.2f ms, ratio %.1f", smallMB, best[0] / 1e6, largeMB, best[1] / 1e6, ratio);
     // Proportional work gives 16; a pass per page over the whole text would give ~16000.
     QVERIFY2(ratio < 16 * 4, qPrintable(QString::number(ratio)));
 }

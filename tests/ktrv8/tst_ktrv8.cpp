@@ -1,8 +1,8 @@
 // The RV8 device as the host receives it from initInstance: every parameter, its commands,
 // the group links and the lists the host shows. Runs in a simplified-Chinese locale, where
 // no translation is loaded, so captions are the source texts.
-#include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8.h"
 #include "ktrv8_p.h"
 #include "loopbackcutter.h"
 
@@ -17,7 +17,8 @@ using K = KTDeviceInterface;
 
 namespace {
 
-struct Expected {
+struct Expected
+{
     const char* key;
     QString label;
     QString unit;
@@ -30,19 +31,30 @@ struct Expected {
     QJsonObject widget;
 };
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 
-QJsonObject dspin(double min, double max) { return {{"widget", "QDoubleSpinBox"}, {"min", min}, {"max", max}}; }
-QJsonObject ispin(int min, int max) { return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}}; }
-QJsonObject kind(const char* w) { return {{"widget", w}}; }
+QJsonObject dspin(double min, double max)
+{
+    return {{"widget", "QDoubleSpinBox"}, {"min", min}, {"max", max}};
+}
+QJsonObject ispin(int min, int max)
+{
+    return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}};
+}
+QJsonObject kind(const char* w)
+{
+    return {{"widget", w}};
+}
 
 // Every key of an RV8 device in creation order, written out from the parameter lists.
 QList<Expected> expectedTable()
 {
     const QJsonObject line = kind("QLineEdit");
     const QJsonObject task{{"Finished", 0}, {"Status", 0}, {"TaskCopies", 0}, {"Percent", 100}};
-    const QJsonObject workMode{{"widget", "QComboBox"},
-                               {"option", u("   速度优先;   平衡;   精度优先")}};
+    const QJsonObject workMode{{"widget", "QComboBox"}, {"option", u("   速度优先;   平衡;   精度优先")}};
     return {
         // key, label, unit, value, get, set, length, kind, param, widget
         {"SCALE_X", "x", "", 1.0, 61, 20, 1, K::CCMD, {}, dspin(99.0, 100.99)},
@@ -68,8 +80,16 @@ QList<Expected> expectedTable()
         {"TASK", u("当前任务"), "", task, 0, 0, 0, K::UnCMD, {}, {}},
         {"CAMERA_OFFSET_X", "x", "", 0.0, 0, 0, 0, K::UnCMD, {}, dspin(-2.0, 2.0)},
         {"CAMERA_OFFSET_Y", "y", "", 0.0, 0, 0, 0, K::UnCMD, {}, dspin(-22.0, -18.0)},
-        {"CAMERA_OFFSET", u("摄像头偏移"), "(mm x mm)", QStringList{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"},
-         18, 17, 1, K::CCMD, {}, kind("QGroupBox")},
+        {"CAMERA_OFFSET",
+         u("摄像头偏移"),
+         "(mm x mm)",
+         QStringList{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"},
+         18,
+         17,
+         1,
+         K::CCMD,
+         {},
+         kind("QGroupBox")},
         {"SPEED", u("速度"), "(mm/s)", 0u, 7, 6, 1, K::CCMD, {"0"}, ispin(10, 300)},
         {"MARGIN", u("单张多份间隔"), "(mm)", 0u, 1002, 1003, 1, K::CCMD, {}, ispin(20, 200)},
         {"PRESSURE", u("压力"), "(gf)", 0u, 9, 8, 1, K::CCMD, {"0"}, ispin(0, 900)},
@@ -86,7 +106,10 @@ QList<Expected> expectedTable()
     };
 }
 
-QString payload(const QByteArray& frame) { return QString::fromLocal8Bit(LoopbackCutter::payloadOf(frame)); }
+QString payload(const QByteArray& frame)
+{
+    return QString::fromLocal8Bit(LoopbackCutter::payloadOf(frame));
+}
 
 std::unique_ptr<KTDeviceInterface> newDevice()
 {
@@ -155,8 +178,8 @@ void TestKTRV8::eachProperty_data()
     QTest::addColumn<QStringList>("param");
     QTest::addColumn<QJsonObject>("widget");
     for (const Expected& r : expectedTable())
-        QTest::newRow(r.key) << QString::fromLatin1(r.key) << r.label << r.unit << r.value << r.get
-                             << r.set << r.length << r.kind << r.param << r.widget;
+        QTest::newRow(r.key) << QString::fromLatin1(r.key) << r.label << r.unit << r.value << r.get << r.set << r.length
+                             << r.kind << r.param << r.widget;
 }
 
 void TestKTRV8::eachProperty()
@@ -210,8 +233,7 @@ void TestKTRV8::groupLinks()
     QCOMPARE(scale->property_ptr("SCALE_Y"), device->property_ptr("SCALE_Y"));
 
     KTDeviceProperty* offset = device->property_ptr("CAMERA_OFFSET");
-    QCOMPARE(offset->dynamicPropertyNames(),
-             (QList<QByteArray>{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y", "WIDGET"}));
+    QCOMPARE(offset->dynamicPropertyNames(), (QList<QByteArray>{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y", "WIDGET"}));
     QCOMPARE(offset->property_ptr("CAMERA_OFFSET_X"), device->property_ptr("CAMERA_OFFSET_X"));
     QCOMPARE(offset->property_ptr("CAMERA_OFFSET_Y"), device->property_ptr("CAMERA_OFFSET_Y"));
 
@@ -304,8 +326,8 @@ void TestKTRV8::listsAndIcon()
 {
     QCOMPARE(device->userProperty(),
              (QStringList{"WORK_MODE", "PRESSURE", "SPEED", "SCALE", "CAMERA_OFFSET", "MARGIN"}));
-    QCOMPARE(device->sysProperty(), (QStringList{"DEVICE_MODEL_NAME", "DEVICE_INFO", "FIRMWARE",
-                                                 "DEVICE_ID", "PCB_ID", "PCB_VERSION"}));
+    QCOMPARE(device->sysProperty(),
+             (QStringList{"DEVICE_MODEL_NAME", "DEVICE_INFO", "FIRMWARE", "DEVICE_ID", "PCB_ID", "PCB_VERSION"}));
     QVERIFY(!device->property_ptr("DEVICE_INFO"));
     for (const QString& key : device->userProperty())
         QVERIFY2(device->property_ptr(key.toLatin1().constData()), qPrintable(key));

@@ -113,8 +113,8 @@ void TestNimbraCloud::otherVerbsCarryJsonBody()
 {
     QFETCH(QByteArray, verb);
     QFETCH(QString, resource);
-    const QJsonObject data{{QStringLiteral("code"), QStringLiteral("x&y")}, {QStringLiteral("n"), 7},
-                           {QStringLiteral("online"), true}};
+    const QJsonObject data{
+        {QStringLiteral("code"), QStringLiteral("x&y")}, {QStringLiteral("n"), 7}, {QStringLiteral("online"), true}};
     auto out = std::make_shared<Outcome>();
     cloud->customRequest(resource, verb, data, recorder(out));
     QTRY_COMPARE_WITH_TIMEOUT(out->calls, 1, 5000);
@@ -143,12 +143,14 @@ void TestNimbraCloud::bearerTokenIsSent()
 {
     NimbraCloud withToken(service->httpBase(), QString(), "s3cr3t");
     auto out = std::make_shared<Outcome>();
-    withToken.customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}}, recorder(out));
+    withToken.customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}},
+                            recorder(out));
     QTRY_COMPARE_WITH_TIMEOUT(out->calls, 1, 5000);
     QCOMPARE(service->requests().value(0).headers.value("authorization"), QByteArray("Bearer s3cr3t"));
 
     auto plain = std::make_shared<Outcome>();
-    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}}, recorder(plain));
+    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}},
+                         recorder(plain));
     QTRY_COMPARE_WITH_TIMEOUT(plain->calls, 1, 5000);
     QVERIFY(!service->requests().value(1).headers.contains("authorization"));
 }
@@ -192,7 +194,8 @@ void TestNimbraCloud::callbackSeesStatusAndSuccess()
 void TestNimbraCloud::replyIsFreedAfterCallback()
 {
     auto out = std::make_shared<Outcome>();
-    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}}, recorder(out));
+    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}},
+                         recorder(out));
     QTRY_COMPARE_WITH_TIMEOUT(out->calls, 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(out->reply.isNull(), 2000);
 }
@@ -207,7 +210,8 @@ void TestNimbraCloud::unansweredRequestTimesOut()
     auto out = std::make_shared<Outcome>();
     QElapsedTimer clock;
     clock.start();
-    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}}, recorder(out));
+    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}},
+                         recorder(out));
     QTRY_COMPARE_WITH_TIMEOUT(out->calls, 1, 5000);
     QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(out->status, 0);
@@ -245,7 +249,8 @@ void TestNimbraCloud::clientDestroyedInFlightCallsNothing()
     slow.delayMs = 200;
     service->setFault(QStringLiteral("device"), slow);
     auto out = std::make_shared<Outcome>();
-    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}}, recorder(out));
+    cloud->customRequest(QStringLiteral("device"), "GET", {{QStringLiteral("code"), QStringLiteral("A")}},
+                         recorder(out));
     QTRY_COMPARE_WITH_TIMEOUT(service->requests().size(), 1, 5000);
     cloud.reset();
     QTest::qWait(400); // past the point where the answer arrives

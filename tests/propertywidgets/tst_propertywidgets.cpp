@@ -42,12 +42,16 @@ QWidget* uiCtrl(const KTDeviceProperty* p)
 }
 
 // A host panel: a widget with a vertical layout, as the host passes it.
-struct Host {
+struct Host
+{
     QWidget widget;
     QVBoxLayout* layout = new QVBoxLayout(&widget);
 };
 
-QWidget* rowAt(QLayout* layout, int i) { return layout->itemAt(i)->widget(); }
+QWidget* rowAt(QLayout* layout, int i)
+{
+    return layout->itemAt(i)->widget();
+}
 
 } // namespace
 
@@ -279,21 +283,20 @@ void tst_PropertyWidgets::clampedToRange_data()
     QTest::addColumn<double>("max");
     QTest::addColumn<double>("shown");
     QTest::addColumn<QVariant>("stored");
-    QTest::newRow("below speed range") << QJsonObject{{"widget", "QSpinBox"}, {"min", 10}, {"max", 700}}
-                                       << QVariant(5u) << 10.0 << 700.0 << 10.0 << QVariant(10);
+    QTest::newRow("below speed range") << QJsonObject{{"widget", "QSpinBox"}, {"min", 10}, {"max", 700}} << QVariant(5u)
+                                       << 10.0 << 700.0 << 10.0 << QVariant(10);
     QTest::newRow("above scaled pressure range")
-        << QJsonObject{{"widget", "QSpinBox"}, {"min", 0}, {"max", 1900}, {"factor", 19.0 / 6.0}}
-        << QVariant(1000u) << 0.0 << 1900.0 << 1900.0 << QVariant(600);
-    QTest::newRow("spin defaults 0..1000") << QJsonObject{{"widget", "QSpinBox"}} << QVariant(5000) << 0.0
-                                           << 1000.0 << 1000.0 << QVariant(1000);
+        << QJsonObject{{"widget", "QSpinBox"}, {"min", 0}, {"max", 1900}, {"factor", 19.0 / 6.0}} << QVariant(1000u)
+        << 0.0 << 1900.0 << 1900.0 << QVariant(600);
+    QTest::newRow("spin defaults 0..1000")
+        << QJsonObject{{"widget", "QSpinBox"}} << QVariant(5000) << 0.0 << 1000.0 << 1000.0 << QVariant(1000);
     QTest::newRow("fractional spin min counts as absent")
-        << QJsonObject{{"widget", "QSpinBox"}, {"min", 2.5}, {"max", 10000.0}} << QVariant(-4) << 0.0
-        << 10000.0 << 0.0 << QVariant(0);
-    QTest::newRow("double max absent: 0..0") << QJsonObject{{"widget", "QDoubleSpinBox"}} << QVariant(5.0)
-                                             << 0.0 << 0.0 << 0.0 << QVariant(0.0);
-    QTest::newRow("double negative min, max absent")
-        << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", -5}} << QVariant(-7.25) << -5.0 << 0.0 << -5.0
-        << QVariant(-5.0);
+        << QJsonObject{{"widget", "QSpinBox"}, {"min", 2.5}, {"max", 10000.0}} << QVariant(-4) << 0.0 << 10000.0 << 0.0
+        << QVariant(0);
+    QTest::newRow("double max absent: 0..0")
+        << QJsonObject{{"widget", "QDoubleSpinBox"}} << QVariant(5.0) << 0.0 << 0.0 << 0.0 << QVariant(0.0);
+    QTest::newRow("double negative min, max absent") << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", -5}}
+                                                     << QVariant(-7.25) << -5.0 << 0.0 << -5.0 << QVariant(-5.0);
     QTest::newRow("work area below 10") << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", 10}, {"max", 10000}}
                                         << QVariant(0.0) << 10.0 << 10000.0 << 10.0 << QVariant(10.0);
     QTest::newRow("three decimals") << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", 0}, {"max", 200}}
@@ -339,9 +342,9 @@ void tst_PropertyWidgets::comboItems_data()
                                      << QStringList{"a", "", "c"};
     QTest::newRow("trailing empty item") << QJsonObject{{"widget", "QComboBox"}, {"option", "a;"}}
                                          << QStringList{"a", ""};
-    QTest::newRow("leading blanks kept")
-        << QJsonObject{{"widget", "QComboBox"}, {"option", "   速度优先;   平衡;   精度优先"}}
-        << QStringList{"   速度优先", "   平衡", "   精度优先"};
+    QTest::newRow("leading blanks kept") << QJsonObject{{"widget", "QComboBox"},
+                                                        {"option", "   速度优先;   平衡;   精度优先"}}
+                                         << QStringList{"   速度优先", "   平衡", "   精度优先"};
     QTest::newRow("no option") << QJsonObject{{"widget", "QComboBox"}} << QStringList{};
 }
 

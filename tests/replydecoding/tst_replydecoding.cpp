@@ -16,7 +16,10 @@ using T = KTDeviceInterface;
 
 namespace {
 
-QByteArray f(const QByteArray& payload) { return LoopbackCutter::frame(payload); }
+QByteArray f(const QByteArray& payload)
+{
+    return LoopbackCutter::frame(payload);
+}
 
 // A device holding a small parameter set whose replies the tests send.
 class DecodeDevice : public KTCommonInterface
@@ -25,7 +28,14 @@ public:
     DecodeDevice()
     {
         // key, initial value, kind, get code, set code, length, parameters
-        const struct { const char* key; QVariant value; T::KTDeviceCMDType kind; int get, set, len; QStringList params; } rows[] = {
+        const struct
+        {
+            const char* key;
+            QVariant value;
+            T::KTDeviceCMDType kind;
+            int get, set, len;
+            QStringList params;
+        } rows[] = {
             {"LAST_TIME", QDateTime::currentDateTime().addDays(-1), UnCMD, 0, 0, 0, {}},
             {"SPEED", 100, CMD, 1, 1, 1, {}},
             {"AREA", 0, CMD, 11, 11, 3, {}},
@@ -55,7 +65,8 @@ public:
                 out << it.key() + "=" + now;
         }
         if (KTDeviceProperty* task = property_ptr("TASK"))
-            out << "TASK=" + QString::fromUtf8(QJsonDocument(task->value().toJsonObject()).toJson(QJsonDocument::Compact));
+            out << "TASK="
+                       + QString::fromUtf8(QJsonDocument(task->value().toJsonObject()).toJson(QJsonDocument::Compact));
         return out;
     }
     int pending() const { return recvBuffer.size(); }
@@ -316,7 +327,7 @@ void tst_ReplyDecoding::nestedArrivalConsumesEachByteOnce()
     const QByteArray f1 = f("CMD;GET1:1;"), f2 = f("CMD;GET1:2;"), f3 = f("CMD;GET1:3;");
     device.onFrame = [&](const QString& frame) {
         if (device.frames.size() > 3)
-            return;     // a broken cutter would loop: fail instead of hanging
+            return; // a broken cutter would loop: fail instead of hanging
         if (frame == QString::fromUtf8(f1))
             device.slot_usb_read(f2 + f3.left(5));
         else if (frame == QString::fromUtf8(f2))

@@ -58,8 +58,8 @@ void TestReplyRoutes::changesBetweenReplies()
 
     KTCommonInterface device;
     KTDeviceProperty* a = record(7, 6);
-    KTDeviceProperty* b = record(7, 6);  // stored under A's key when replaced
-    KTDeviceProperty* c = record(7, 6);  // a later property with the same code
+    KTDeviceProperty* b = record(7, 6); // stored under A's key when replaced
+    KTDeviceProperty* c = record(7, 6); // a later property with the same code
     const bool addLater = change == QLatin1String("add");
     if (change == QLatin1String("init to answer"))
         a->init(0, QString(), QString(), 9, 8, 1, K::CCMD, QStringList());

@@ -115,7 +115,8 @@ void SimulatorTest::packFrameLength_data()
 {
     QTest::addColumn<int>("payload");
     QTest::addColumn<int>("length");
-    for (auto [payload, length] : {std::pair{5, 9}, {6, 11}, {7, 12}, {94, 99}, {95, 101}, {96, 102}, {993, 999}, {994, 1001}, {995, 1002}})
+    for (auto [payload, length] :
+         {std::pair{5, 9}, {6, 11}, {7, 12}, {94, 99}, {95, 101}, {96, 102}, {993, 999}, {994, 1001}, {995, 1002}})
         QTest::addRow("%d bytes", payload) << payload << length;
 }
 
@@ -204,7 +205,10 @@ namespace {
 
 struct Bench
 {
-    explicit Bench(int family = 437, int cutMs = 5) : cutter(options(family, cutMs), &recorder), spy(&cutter, &SimCutter::reply) {}
+    explicit Bench(int family = 437, int cutMs = 5)
+        : cutter(options(family, cutMs), &recorder), spy(&cutter, &SimCutter::reply)
+    {
+    }
     static CutterOptions options(int family, int cutMs)
     {
         CutterOptions o;
@@ -238,15 +242,14 @@ struct Bench
 
 void SimulatorTest::readinessPerPage_data()
 {
-    QTest::addColumn<QStringList>("requests");   // "page" sends a page, "wait" lets the cutter finish
+    QTest::addColumn<QStringList>("requests"); // "page" sends a page, "wait" lets the cutter finish
     QTest::addColumn<int>("readiness");
     QTest::addColumn<int>("pagesCut");
 
     QTest::newRow("one page with its status read") << QStringList{"page", "CCMD;4;", "wait"} << 1 << 1;
     QTest::newRow("three pages, read after the last")
         << QStringList{"page", "wait", "page", "wait", "page", "CCMD;4;", "wait"} << 3 << 3;
-    QTest::newRow("read arriving just after the answer")
-        << QStringList{"page", "wait", "CCMD;4;", "wait"} << 1 << 1;
+    QTest::newRow("read arriving just after the answer") << QStringList{"page", "wait", "CCMD;4;", "wait"} << 1 << 1;
     QTest::newRow("repeat answers once for all pages")
         << QStringList{"page", "wait", "page", "CCMD;4;", "wait", "CCMD;30,1;", "wait"} << 3 << 4;
     QTest::newRow("repeat twice") << QStringList{"page", "CCMD;4;", "wait", "CCMD;30,2;", "wait"} << 2 << 3;
@@ -356,21 +359,14 @@ void SimulatorTest::settingsRoundTrip437()
     QVERIFY(client.connectTo(sim.port));
     const QList<QPair<QByteArray, QByteArray>> exchanges = {
         // request                 reply
-        {"CCMD;51;",               "CCMD;51,0,V9.9.1;"},
-        {"CCMD;45;",               "CCMD;45,0,RV8-TEST;"},
-        {"CCMD;6,0,150;",          "CCMD;6,0,0,150;"},
-        {"CCMD;7,0;",              "CCMD;7,0,0,150;"},
-        {"CCMD;7,1;",              "CCMD;7,1;"},
-        {"CCMD;17,1.5,-19;",       "CCMD;17,0,1.5,-19;"},
-        {"CCMD;18;",               "CCMD;18,0,1.5,-19;"},
-        {"CCMD;23,2;",             "CCMD;23,0,2;"},
-        {"CCMD;64;",               "CCMD;64,0,2;"},
-        {"CCMD;1003,35;",          "CCMD;1003,0,35;"},
-        {"CCMD;1002;",             "CCMD;1002,0,35;"},
-        {"CCMD;44,RV8-NEW;",       "CCMD;44,0,RV8-NEW;"},
-        {"CCMD;45;",               "CCMD;45,0,RV8-NEW;"},
-        {"CCMD;65,0,0,800,-400;",  "CCMD;65,0;"},
-        {"CCMD;4242;",             "CCMD;4242,1;"},
+        {"CCMD;51;", "CCMD;51,0,V9.9.1;"},    {"CCMD;45;", "CCMD;45,0,RV8-TEST;"},
+        {"CCMD;6,0,150;", "CCMD;6,0,0,150;"}, {"CCMD;7,0;", "CCMD;7,0,0,150;"},
+        {"CCMD;7,1;", "CCMD;7,1;"},           {"CCMD;17,1.5,-19;", "CCMD;17,0,1.5,-19;"},
+        {"CCMD;18;", "CCMD;18,0,1.5,-19;"},   {"CCMD;23,2;", "CCMD;23,0,2;"},
+        {"CCMD;64;", "CCMD;64,0,2;"},         {"CCMD;1003,35;", "CCMD;1003,0,35;"},
+        {"CCMD;1002;", "CCMD;1002,0,35;"},    {"CCMD;44,RV8-NEW;", "CCMD;44,0,RV8-NEW;"},
+        {"CCMD;45;", "CCMD;45,0,RV8-NEW;"},   {"CCMD;65,0,0,800,-400;", "CCMD;65,0;"},
+        {"CCMD;4242;", "CCMD;4242,1;"},
     };
     for (const auto& exchange : exchanges) {
         client.send(exchange.first);
@@ -385,17 +381,17 @@ void SimulatorTest::settingsRoundTrip157()
     SimClient client;
     QVERIFY(client.connectTo(sim.port));
     const QList<QPair<QByteArray, QByteArray>> exchanges = {
-        {"CMD;SET11:65336;12:65535;13:0;",  "CMD;SET11:65336;12:65535;13:0;"},
-        {"CMD;GET11;12;13;",                "CMD;GET11:65336;12:65535;13:0;"},
-        {"CMD;GET26;",                      "CMD;GET26:300;"},
-        {"CMD;SET26:450;",                  "CMD;SET26:450;"},
-        {"CMD;GET26;",                      "CMD;GET26:450;"},
-        {"CCMD;2;",                         "CCMD;2,0,KT-VT4410,VT-7,PCB-2406-0001,1.2,F157,1;"},
-        {"CCMD;44,VT-8;",                   "CCMD;44,0,VT-8;"},
-        {"CCMD;2;",                         "CCMD;2,0,KT-VT4410,VT-8,PCB-2406-0001,1.2,F157,1;"},
-        {"CCMD;1010;",                      "CCMD;1010,0,2;"},
-        {"CCMD;54,3;",                      "CCMD;54,0,3;"},
-        {"CCMD;57;",                        "CCMD;57,0,5A17C3E9;"},
+        {"CMD;SET11:65336;12:65535;13:0;", "CMD;SET11:65336;12:65535;13:0;"},
+        {"CMD;GET11;12;13;", "CMD;GET11:65336;12:65535;13:0;"},
+        {"CMD;GET26;", "CMD;GET26:300;"},
+        {"CMD;SET26:450;", "CMD;SET26:450;"},
+        {"CMD;GET26;", "CMD;GET26:450;"},
+        {"CCMD;2;", "CCMD;2,0,KT-VT4410,VT-7,PCB-2406-0001,1.2,F157,1;"},
+        {"CCMD;44,VT-8;", "CCMD;44,0,VT-8;"},
+        {"CCMD;2;", "CCMD;2,0,KT-VT4410,VT-8,PCB-2406-0001,1.2,F157,1;"},
+        {"CCMD;1010;", "CCMD;1010,0,2;"},
+        {"CCMD;54,3;", "CCMD;54,0,3;"},
+        {"CCMD;57;", "CCMD;57,0,5A17C3E9;"},
     };
     for (const auto& exchange : exchanges) {
         client.send(exchange.first);
@@ -435,7 +431,7 @@ void SimulatorTest::jobOverTcpRecordsWhatWasCut()
     QFile svg(dir.filePath(QStringLiteral("cut.svg")));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&svg);
-    QList<QPair<double, double>> spans;     // top and bottom of each page, in mm
+    QList<QPair<double, double>> spans; // top and bottom of each page, in mm
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -443,7 +439,8 @@ void SimulatorTest::jobOverTcpRecordsWhatWasCut()
             spans.append({1e9, -1e9});
         if (xml.name() != QLatin1String("polyline"))
             continue;
-        for (const QString& point : xml.attributes().value(QStringLiteral("points")).toString().split(QLatin1Char(' '))) {
+        for (const QString& point :
+             xml.attributes().value(QStringLiteral("points")).toString().split(QLatin1Char(' '))) {
             const double y = point.section(QLatin1Char(','), 1).toDouble();
             spans.last() = {qMin(spans.last().first, y), qMax(spans.last().second, y)};
         }
@@ -468,7 +465,7 @@ void SimulatorTest::qrCodesAndStop()
     client.send("PPLT;PU0,0;PD40,40;PG;");
     client.send("CCMD;27,2;");
     QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;27,0,2;"});
-    QVERIFY(client.quietFor(600).isEmpty());   // the abandoned page is never answered
+    QVERIFY(client.quietFor(600).isEmpty()); // the abandoned page is never answered
 }
 
 void SimulatorTest::deviceStopOnSignal()
@@ -514,7 +511,9 @@ void SimulatorTest::malformedRequestsAreIgnored()
     QVERIFY(sim.start());
     SimClient client;
     QVERIFY(client.connectTo(sim.port));
-    client.socket.write(QByteArray("\x02" "99;CCMD;7,0;\x03garbage\x03\x02\x02;;\x03") + QByteArray(5000, '\x02'));
+    client.socket.write(QByteArray("\x02"
+                                   "99;CCMD;7,0;\x03garbage\x03\x02\x02;;\x03")
+                        + QByteArray(5000, '\x02'));
     client.send("CCMD;7,0;");
     QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
     QCOMPARE(sim.process.state(), QProcess::Running);

@@ -14,17 +14,18 @@
 #include <QVariant>
 #include <QVector>
 
-struct Expected {
+struct Expected
+{
     const char* key;
     QString label;
     QString unit;
-    QVariant value;             // an invalid QDateTime stands for "the time of creation"
+    QVariant value; // an invalid QDateTime stands for "the time of creation"
     int get;
     int set;
     int length;
     KTDeviceInterface::KTDeviceCMDType kind;
-    QJsonObject widget;         // as stored, options joined; empty: no "WIDGET"
-    QStringList children;       // attachment order
+    QJsonObject widget;   // as stored, options joined; empty: no "WIDGET"
+    QStringList children; // attachment order
 };
 
 inline QString valueText(const QVariant& v)
@@ -36,16 +37,10 @@ inline QString valueText(const QVariant& v)
     case QMetaType::QJsonObject:
         text = QString::fromUtf8(QJsonDocument(v.toJsonObject()).toJson(QJsonDocument::Compact));
         break;
-    case QMetaType::QStringList:
-        text = v.toStringList().join(QLatin1Char(','));
-        break;
-    case QMetaType::QByteArray:
-        text = QString::fromLatin1(v.toByteArray().toHex());
-        break;
-    case QMetaType::QDateTime:
-        break; // checked against the build time separately
-    default:
-        text = v.toString();
+    case QMetaType::QStringList: text = v.toStringList().join(QLatin1Char(',')); break;
+    case QMetaType::QByteArray: text = QString::fromLatin1(v.toByteArray().toHex()); break;
+    case QMetaType::QDateTime: break; // checked against the build time separately
+    default: text = v.toString();
     }
     return QString::fromLatin1(v.typeName()) + QLatin1Char(':') + text;
 }
@@ -59,9 +54,15 @@ inline QString widgetText(const QVariant& widget)
 
 inline QString describe(const Expected& e)
 {
-    return QStringList{QString::fromLatin1(e.key), e.label, e.unit, valueText(e.value),
-                       QString::number(e.get), QString::number(e.set), QString::number(e.length),
-                       QString::number(e.kind), e.widget.isEmpty() ? QStringLiteral("-") : widgetText(e.widget),
+    return QStringList{QString::fromLatin1(e.key),
+                       e.label,
+                       e.unit,
+                       valueText(e.value),
+                       QString::number(e.get),
+                       QString::number(e.set),
+                       QString::number(e.length),
+                       QString::number(e.kind),
+                       e.widget.isEmpty() ? QStringLiteral("-") : widgetText(e.widget),
                        e.children.join(QLatin1Char(','))}
         .join(QStringLiteral(" | "));
 }
@@ -79,10 +80,16 @@ inline QStringList childKeys(const KTDeviceProperty* p)
 
 inline QString describe(const QByteArray& key, const KTDeviceProperty* p)
 {
-    return QStringList{QString::fromLatin1(key), p->label(), p->uint(), valueText(p->value()),
-                       QString::number(p->get_cmd_int()), QString::number(p->set_cmd_int()),
-                       QString::number(p->cmd_len()), QString::number(p->cmd_type()),
-                       widgetText(p->property("WIDGET")), childKeys(p).join(QLatin1Char(','))}
+    return QStringList{QString::fromLatin1(key),
+                       p->label(),
+                       p->uint(),
+                       valueText(p->value()),
+                       QString::number(p->get_cmd_int()),
+                       QString::number(p->set_cmd_int()),
+                       QString::number(p->cmd_len()),
+                       QString::number(p->cmd_type()),
+                       widgetText(p->property("WIDGET")),
+                       childKeys(p).join(QLatin1Char(','))}
         .join(QStringLiteral(" | "));
 }
 
@@ -96,8 +103,8 @@ inline QStringList keysOf(const QObject* device)
 
 // The device holds exactly the expected keys in creation order, each described as expected;
 // every child on a group is the device's own property of that key; no parameter lists.
-inline void compareDevice(KTDeviceInterface* device, const QVector<Expected>& expected,
-                          const QDateTime& builtAfter, const QDateTime& builtBefore)
+inline void compareDevice(KTDeviceInterface* device, const QVector<Expected>& expected, const QDateTime& builtAfter,
+                          const QDateTime& builtBefore)
 {
     QStringList expectedKeys;
     for (const Expected& e : expected)
@@ -118,8 +125,7 @@ inline void compareDevice(KTDeviceInterface* device, const QVector<Expected>& ex
         for (const QString& child : e.children) {
             const QByteArray name = child.toLatin1();
             QVERIFY2(p->property_ptr(name.constData()), name.constData());
-            QVERIFY2(p->property_ptr(name.constData()) == kt_property_of(device, name.constData()),
-                     name.constData());
+            QVERIFY2(p->property_ptr(name.constData()) == kt_property_of(device, name.constData()), name.constData());
         }
     }
 }

@@ -10,6 +10,9 @@
 // of one kind.
 QStringList messageTexts(const QSignalSpy& spy);
 QStringList messageTexts(const QSignalSpy& spy, KTDeviceInterface::KTDeviceMessage kind);
-inline QStringList statusTexts(const QSignalSpy& spy) { return messageTexts(spy, KTDeviceInterface::DevStatus); }
+inline QStringList statusTexts(const QSignalSpy& spy)
+{
+    return messageTexts(spy, KTDeviceInterface::DevStatus);
+}
 
 #endif // MESSAGETEXTS_H

@@ -25,7 +25,10 @@ PseudoTerminal::PseudoTerminal(QObject* parent) : QObject(parent)
     connect(notifier, &QSocketNotifier::activated, this, &PseudoTerminal::onReadable);
 }
 
-PseudoTerminal::~PseudoTerminal() { hangUp(); }
+PseudoTerminal::~PseudoTerminal()
+{
+    hangUp();
+}
 
 void PseudoTerminal::onReadable()
 {

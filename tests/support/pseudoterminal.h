@@ -38,7 +38,7 @@ private:
     void onReadable();
 
     int master = -1;
-    int keeper = -1;    // our own slave descriptor: keeps the master readable while none is open
+    int keeper = -1; // our own slave descriptor: keeps the master readable while none is open
     QString path;
     QSocketNotifier* notifier = nullptr;
     QByteArray input;

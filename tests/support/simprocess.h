@@ -123,7 +123,8 @@ public:
     {
         QDeadlineTimer deadline(timeoutMs);
         while (received.size() < count && !deadline.hasExpired()) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            if (socket.bytesAvailable() == 0
+                && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
                 break;
             buffer += socket.readAll();
             received += ktPayloads(&buffer);

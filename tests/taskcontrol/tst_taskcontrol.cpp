@@ -158,10 +158,11 @@ void TestTaskControl::firstRequestOnePeriodAfterConnection()
 {
     device->property_ptr("HEARTBEAT")->setValue(1);
     QElapsedTimer clock;
-    connect(device.data(), &KTDeviceInterface::message, this, [&clock](KTDeviceInterface::KTDeviceMessage, const QString& text) {
-        if (text == QLatin1String("TCP CONNECTED."))
-            clock.start();
-    });
+    connect(device.data(), &KTDeviceInterface::message, this,
+            [&clock](KTDeviceInterface::KTDeviceMessage, const QString& text) {
+                if (text == QLatin1String("TCP CONNECTED."))
+                    clock.start();
+            });
     connectDevice();
     QVERIFY(cutter->waitForFrames(1, 5000));
     const qint64 elapsed = clock.elapsed();
@@ -287,7 +288,8 @@ void TestTaskControl::moveStepCodes()
     device->move(first, second);
     QCOMPARE(device->property_ptr("MOVE_Y")->value().toInt(), y);
     QCOMPARE(device->property_ptr("MOVE_X")->value().toInt(), x);
-    QCOMPARE(framesUpToMarker(), (QStringList{QStringLiteral("CMD;SET83:%1;").arg(y), QStringLiteral("CMD;SET82:%1;").arg(x)}));
+    QCOMPARE(framesUpToMarker(),
+             (QStringList{QStringLiteral("CMD;SET83:%1;").arg(y), QStringLiteral("CMD;SET82:%1;").arg(x)}));
 
     device->drop("MOVE_Y");
     device->move(1, -1);
@@ -303,12 +305,16 @@ void TestTaskControl::stopTaskPostsRecordThenResets()
     NimbraCloud cloud(service.httpBase(), service.wsBase());
     const int id = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB3M7Z")}});
     device->setNimbraCloud(&cloud, QStringLiteral("AB3M7Z"));
-    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), id, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), id,
+                              5000);
 
     auto* task = new KTDeviceProperty(nullptr);
-    task->init(QJsonObject{{QStringLiteral("Status"), 2}, {QStringLiteral("FileName"), QStringLiteral("a.plt")},
-                           {QStringLiteral("TaskCopies"), 3}, {QStringLiteral("Finished"), 2},
-                           {QStringLiteral("Percent"), 66}, {QStringLiteral("Extra"), QStringLiteral("kept")}},
+    task->init(QJsonObject{{QStringLiteral("Status"), 2},
+                           {QStringLiteral("FileName"), QStringLiteral("a.plt")},
+                           {QStringLiteral("TaskCopies"), 3},
+                           {QStringLiteral("Finished"), 2},
+                           {QStringLiteral("Percent"), 66},
+                           {QStringLiteral("Extra"), QStringLiteral("kept")}},
                QString(), QString(), 0, 0, 0, KTDeviceInterface::UnCMD, {});
     device->storeProperty("TASK", task);
     device->property_ptr("TASK_FILE_INFO")->setValue(QJsonObject{{QStringLiteral("path_length"), 10}});

@@ -53,7 +53,10 @@ public:
     QStringList texts;
 };
 
-QJsonObject object(const char* json) { return QJsonDocument::fromJson(json).object(); }
+QJsonObject object(const char* json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
 
 } // namespace
 
@@ -74,14 +77,19 @@ void tst_TaskState::runtimeMessage_data()
     QTest::addColumn<QByteArray>("preview");
     QTest::addColumn<QString>("expected");
     const QJsonObject done = object(R"({"Finished":1,"Percent":100,"Status":0,"TaskCopies":1})");
-    QTest::newRow("no preview") << done << false << QByteArray()
+    QTest::newRow("no preview")
+        << done << false << QByteArray()
         << R"({"actions":["Runtime"],"message":{"Runtime":{"Finished":1,"Percent":100,"Status":0,"TaskCopies":1}},"sender":"Device"})";
-    QTest::newRow("empty preview") << done << true << QByteArray()
+    QTest::newRow("empty preview")
+        << done << true << QByteArray()
         << R"({"actions":["Runtime"],"message":{"Runtime":{"FilePreview":null,"Finished":1,"Percent":100,"Status":0,"TaskCopies":1}},"sender":"Device"})";
-    QTest::newRow("binary preview") << done << true << QByteArray("PNG\x00\x01", 5)
+    QTest::newRow("binary preview")
+        << done << true << QByteArray("PNG\x00\x01", 5)
         << R"({"actions":["Runtime"],"message":{"Runtime":{"FilePreview":"UE5HAAE=","Finished":1,"Percent":100,"Status":0,"TaskCopies":1}},"sender":"Device"})";
-    QTest::newRow("non-ASCII name") << object(u8R"({"FileName":"刻字.plt","Status":1})") << true << QByteArray("ab")
-        << QString::fromUtf8(u8R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"刻字.plt","FilePreview":"YWI=","Status":1}},"sender":"Device"})");
+    QTest::newRow("non-ASCII name")
+        << object(u8R"({"FileName":"刻字.plt","Status":1})") << true << QByteArray("ab")
+        << QString::fromUtf8(
+               u8R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"刻字.plt","FilePreview":"YWI=","Status":1}},"sender":"Device"})");
 }
 
 void tst_TaskState::runtimeMessage()
@@ -111,16 +119,19 @@ void tst_TaskState::nothingWithoutTaskOrChannel()
     TaskDevice device;
     device.add("FILE_PREVIEW", QByteArray("x"));
     device.useSocket(&cloud.client);
-    device.device_task_to_cloud();          // no task: nothing
+    device.device_task_to_cloud(); // no task: nothing
     device.add("TASK", object(R"({"Status":1})"));
     device.useSocket(nullptr);
-    device.device_task_to_cloud();          // no channel: dropped
+    device.device_task_to_cloud(); // no channel: dropped
     device.useSocket(&cloud.client);
     device.add("TASK", object(R"({"Status":2})"));
     device.device_task_to_cloud();
     // Texts arrive in order: had an earlier call sent anything, it would come first.
     QTRY_COMPARE(cloud.texts.size(), 1);
-    QCOMPARE(cloud.texts, QStringList{R"({"actions":["Runtime"],"message":{"Runtime":{"FilePreview":"eA==","Status":2}},"sender":"Device"})"});
+    QCOMPARE(
+        cloud.texts,
+        QStringList{
+            R"({"actions":["Runtime"],"message":{"Runtime":{"FilePreview":"eA==","Status":2}},"sender":"Device"})"});
 }
 
 // Each new task report from the cutter is pushed; a repeated one is not.
@@ -134,8 +145,14 @@ void tst_TaskState::taskReportsReachTheCloud()
     device.slot_usb_read(first + first);
     device.slot_usb_read(LoopbackCutter::frame("CCMD;66,1,job.plt,3,2,99.9,0,0,0;"));
     QTRY_COMPARE(cloud.texts.size(), 2);
-    QCOMPARE(cloud.texts.at(0), QString(R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"job.plt","Finished":1,"Percent":45,"Status":1,"TaskCopies":3}},"sender":"Device"})"));
-    QCOMPARE(cloud.texts.at(1), QString(R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"job.plt","Finished":2,"Percent":99,"Status":1,"TaskCopies":3}},"sender":"Device"})"));
+    QCOMPARE(
+        cloud.texts.at(0),
+        QString(
+            R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"job.plt","Finished":1,"Percent":45,"Status":1,"TaskCopies":3}},"sender":"Device"})"));
+    QCOMPARE(
+        cloud.texts.at(1),
+        QString(
+            R"({"actions":["Runtime"],"message":{"Runtime":{"FileName":"job.plt","Finished":2,"Percent":99,"Status":1,"TaskCopies":3}},"sender":"Device"})"));
     QCOMPARE(device.property_ptr("TASK")->label(), QString::fromUtf8("当前任务"));
 }
 

@@ -31,7 +31,13 @@ public:
     explicit LinkDevice(quint16 port = 0, int heartbeat = -1)
     {
         // key, initial value, kind, get code, set code, length
-        const struct { const char* key; QVariant value; T::KTDeviceCMDType kind; int get, set, len; } rows[] = {
+        const struct
+        {
+            const char* key;
+            QVariant value;
+            T::KTDeviceCMDType kind;
+            int get, set, len;
+        } rows[] = {
             {"STATUS", 0, UnCMD, 0, 0, 0},
             {"CONNECT_MODE", QString(), UnCMD, 0, 0, 0},
             {"TCP_PORT", int(port), UnCMD, 0, 0, 0},
@@ -76,9 +82,8 @@ public:
     {
         for (const char* key : {"CONNECT_MODE", "STATUS"}) {
             KTDeviceProperty* p = device.property_ptr(key);
-            QObject::connect(p, &KTDeviceProperty::valueChanged, [this, key, p] {
-                events << QString("%1=%2").arg(key, p->value().toString());
-            });
+            QObject::connect(p, &KTDeviceProperty::valueChanged,
+                             [this, key, p] { events << QString("%1=%2").arg(key, p->value().toString()); });
         }
         QObject::connect(&device, &T::message, [this](T::KTDeviceMessage kind, const QString& text) {
             events << QString("message %1 %2").arg(int(kind)).arg(text);
@@ -163,7 +168,8 @@ void tst_TcpLink::languageForLocale()
     QFETCH(QString, language);
     QCOMPARE(KTCommonInterfacePrivate::languageForLocale(locale), language);
     LinkDevice device;
-    QCOMPARE(KTCommonInterfacePrivate::languageCode(device), KTCommonInterfacePrivate::languageForLocale(QLocale::system().name()));
+    QCOMPARE(KTCommonInterfacePrivate::languageCode(device),
+             KTCommonInterfacePrivate::languageForLocale(QLocale::system().name()));
 }
 
 // A host may still hold the record it read before: a replaced one lives until the device dies.
@@ -213,28 +219,28 @@ void tst_TcpLink::transportEvents_data()
 {
     QTest::addColumn<QString>("transport");
     QTest::addColumn<int>("event");
-    QTest::addColumn<int>("heartbeat");     // < 0: no HEARTBEAT property
-    QTest::addColumn<int>("status");        // expected; -1: unchanged from Idle
-    QTest::addColumn<QString>("text");      // expected message; empty: none
-    QTest::addColumn<int>("timerMs");       // 0: stopped; -1: left running at 5000
+    QTest::addColumn<int>("heartbeat"); // < 0: no HEARTBEAT property
+    QTest::addColumn<int>("status");    // expected; -1: unchanged from Idle
+    QTest::addColumn<QString>("text");  // expected message; empty: none
+    QTest::addColumn<int>("timerMs");   // 0: stopped; -1: left running at 5000
 
     QTest::newRow("usb 1") << "USB" << 1 << 2 << int(T::Working) << "USB CONNECTED." << 2000;
     QTest::newRow("usb 2") << "USB" << 2 << 2 << int(T::Warning) << "USB ERROR." << 0;
     QTest::newRow("usb 0") << "USB" << 0 << 2 << int(T::DisConnected) << "USB DISCONNECTED." << 0;
     QTest::newRow("usb 3") << "USB" << 3 << 2 << -1 << "" << -1;
     QTest::newRow("usb -1") << "USB" << -1 << 2 << -1 << "" << -1;
-    QTest::newRow("tcp connected") << "TCP" << int(QAbstractSocket::ConnectedState) << 2
-                                   << int(T::Working) << "TCP CONNECTED." << 2000;
-    QTest::newRow("tcp unconnected") << "TCP" << int(QAbstractSocket::UnconnectedState) << 2
-                                     << int(T::DisConnected) << "TCP DISCONNECTED." << 0;
+    QTest::newRow("tcp connected") << "TCP" << int(QAbstractSocket::ConnectedState) << 2 << int(T::Working)
+                                   << "TCP CONNECTED." << 2000;
+    QTest::newRow("tcp unconnected") << "TCP" << int(QAbstractSocket::UnconnectedState) << 2 << int(T::DisConnected)
+                                     << "TCP DISCONNECTED." << 0;
     QTest::newRow("tcp host lookup") << "TCP" << int(QAbstractSocket::HostLookupState) << 2 << -1 << "" << -1;
     QTest::newRow("tcp connecting") << "TCP" << int(QAbstractSocket::ConnectingState) << 2 << -1 << "" << -1;
     QTest::newRow("tcp closing") << "TCP" << int(QAbstractSocket::ClosingState) << 2 << -1 << "" << -1;
     QTest::newRow("heartbeat 0 runs at 1 s") << "USB" << 1 << 0 << int(T::Working) << "USB CONNECTED." << 1000;
-    QTest::newRow("heartbeat 7") << "TCP" << int(QAbstractSocket::ConnectedState) << 7
-                                 << int(T::Working) << "TCP CONNECTED." << 7000;
-    QTest::newRow("no heartbeat") << "TCP" << int(QAbstractSocket::ConnectedState) << -1
-                                  << int(T::Working) << "TCP CONNECTED." << 0;
+    QTest::newRow("heartbeat 7") << "TCP" << int(QAbstractSocket::ConnectedState) << 7 << int(T::Working)
+                                 << "TCP CONNECTED." << 7000;
+    QTest::newRow("no heartbeat") << "TCP" << int(QAbstractSocket::ConnectedState) << -1 << int(T::Working)
+                                  << "TCP CONNECTED." << 0;
 }
 
 void tst_TcpLink::transportEvents()
@@ -294,9 +300,13 @@ void tst_TcpLink::connectReportsInOrder()
 #if defined(Q_OS_LINUX)
     // A peer that vanishes without a word is noticed within seconds, not the system's two hours.
     const int fd = int(device.socket()->socketDescriptor());
-    const struct { int level, option, expected; } probes[] = {
-        {SOL_SOCKET, SO_KEEPALIVE, 1}, {IPPROTO_TCP, TCP_KEEPIDLE, 5}, {IPPROTO_TCP, TCP_KEEPINTVL, 2},
-        {IPPROTO_TCP, TCP_KEEPCNT, 3}};
+    const struct
+    {
+        int level, option, expected;
+    } probes[] = {{SOL_SOCKET, SO_KEEPALIVE, 1},
+                  {IPPROTO_TCP, TCP_KEEPIDLE, 5},
+                  {IPPROTO_TCP, TCP_KEEPINTVL, 2},
+                  {IPPROTO_TCP, TCP_KEEPCNT, 3}};
     for (const auto& probe : probes) {
         int value = -1;
         socklen_t size = sizeof value;
@@ -351,8 +361,8 @@ void tst_TcpLink::sendGate_data()
     QTest::newRow("unknown 9") << 9 << request << false;
     QTest::newRow("Working, empty") << int(T::Working) << QByteArray() << false;
     // More than the kernel takes at once: the rest follows through Qt, the marker after it.
-    QTest::newRow("Working, 16 MiB page") << int(T::Working)
-                                          << LoopbackCutter::frame("PPLT;" + QByteArray(16 << 20, 'P')) << true;
+    QTest::newRow("Working, 16 MiB page")
+        << int(T::Working) << LoopbackCutter::frame("PPLT;" + QByteArray(16 << 20, 'P')) << true;
 }
 
 void tst_TcpLink::sendGate()

@@ -2,8 +2,8 @@
 // device built under a given system locale shows its captions in that language, taken from
 // the compiled files in "translations" beside the application.
 #include "ktcommoninterface_p.h"
-#include "ktrv8.h"
 #include "ktdeviceproperty.h"
+#include "ktrv8.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,7 +19,8 @@
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     QString context;
     QString source;
     QString translation;
@@ -55,7 +56,10 @@ bool readTs(const QString& path, QString& language, QList<Entry>& entries)
     return !xml.hasError();
 }
 
-QString sourceDir() { return QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")); }
+QString sourceDir()
+{
+    return QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"));
+}
 
 QString tsPath(const QString& language)
 {
@@ -78,7 +82,8 @@ int leadingBlanks(const QString& text)
     return n;
 }
 
-struct Caption {
+struct Caption
+{
     const char* key;
     const char* what; // "label", "unit", "value" or "option"
     const char* source;
@@ -175,8 +180,8 @@ void TestTranslations::tsFilesMatchSources()
     const QString fresh = scratch.filePath(QStringLiteral("KT-RV8_en_US.ts"));
     QProcess run;
     run.setWorkingDirectory(sourceDir());
-    run.start(lupdate, {"-silent", "-no-obsolete", "interface", "property", "link", "panels", "cloud", "rv8",
-                        "-ts", fresh});
+    run.start(lupdate,
+              {"-silent", "-no-obsolete", "interface", "property", "link", "panels", "cloud", "rv8", "-ts", fresh});
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitCode(), 0);
     QString language;
@@ -211,9 +216,9 @@ void TestTranslations::captionsTranslated_data()
     QTest::addColumn<QString>("expected");
     const QString language = KTCommonInterfacePrivate::languageForLocale(QLocale::system().name());
     for (const Caption& c : Captions) {
-        const char* text = language == QLatin1String("ja_JP") ? c.japanese
-                         : language == QLatin1String("en_US") ? c.english
-                                                              : c.source;
+        const char* text = language == QLatin1String("ja_JP")   ? c.japanese
+                           : language == QLatin1String("en_US") ? c.english
+                                                                : c.source;
         QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(c.key, c.what)))
             << QString::fromLatin1(c.key) << QByteArray(c.what) << QString::fromUtf8(text);
     }

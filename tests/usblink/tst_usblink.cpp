@@ -23,7 +23,13 @@ public:
     LinkDevice()
     {
         // key, initial value, kind, get code, set code, length
-        const struct { const char* key; QVariant value; T::KTDeviceCMDType kind; int get, set, len; } rows[] = {
+        const struct
+        {
+            const char* key;
+            QVariant value;
+            T::KTDeviceCMDType kind;
+            int get, set, len;
+        } rows[] = {
             {"STATUS", 0, UnCMD, 0, 0, 0},
             {"CONNECT_MODE", QString(), UnCMD, 0, 0, 0},
             {"LAST_TIME", QDateTime::currentDateTime().addDays(-1), UnCMD, 0, 0, 0},

@@ -24,8 +24,8 @@ KTCommonInterface* makeDevice()
     auto* device = new KTCommonInterface(nullptr);
     device->init157(device);
     auto* task = new KTDeviceProperty(nullptr);
-    task->init(QJsonObject{{QStringLiteral("Status"), 2}, {QStringLiteral("Finished"), 1}}, QString(), QString(), 0,
-               0, 0, KTDeviceInterface::UnCMD, {});
+    task->init(QJsonObject{{QStringLiteral("Status"), 2}, {QStringLiteral("Finished"), 1}}, QString(), QString(), 0, 0,
+               0, KTDeviceInterface::UnCMD, {});
     device->storeProperty("TASK", task);
     return device;
 }
@@ -114,8 +114,12 @@ void TestWebSocketChannel::newTextIsAnsweredOnceRepeatIgnored()
     QCOMPARE(service->textsFrom(Code).size(), 3);
     const QJsonObject answer = QJsonDocument::fromJson(service->textsFrom(Code).first().toUtf8()).object();
     QCOMPARE(answer.value(QStringLiteral("sender")).toString(), QStringLiteral("Device"));
-    QCOMPARE(answer.value(QStringLiteral("message")).toObject().value(QStringLiteral("Runtime")).toObject()
-                 .value(QStringLiteral("Finished")).toInt(),
+    QCOMPARE(answer.value(QStringLiteral("message"))
+                 .toObject()
+                 .value(QStringLiteral("Runtime"))
+                 .toObject()
+                 .value(QStringLiteral("Finished"))
+                 .toInt(),
              1);
 }
 

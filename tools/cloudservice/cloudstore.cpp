@@ -28,8 +28,8 @@ QDateTime CloudStore::endTimeOf(const QJsonObject& record)
 int MemoryStore::addDeviceModel(int code, const QString& name)
 {
     const int id = nextId++;
-    models.insert(id, QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("code"), code},
-                                  {QStringLiteral("name"), name}});
+    models.insert(
+        id, QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("code"), code}, {QStringLiteral("name"), name}});
     return id;
 }
 

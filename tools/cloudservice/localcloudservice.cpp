@@ -13,7 +13,10 @@
 #include <memory>
 
 // Resources of a static library are registered by hand, and only outside a namespace.
-static void initFleetPage() { Q_INIT_RESOURCE(fleetpage); }
+static void initFleetPage()
+{
+    Q_INIT_RESOURCE(fleetpage);
+}
 
 namespace {
 
@@ -34,7 +37,10 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-QJsonObject detail(const QString& text) { return QJsonObject{{QStringLiteral("detail"), text}}; }
+QJsonObject detail(const QString& text)
+{
+    return QJsonObject{{QStringLiteral("detail"), text}};
+}
 
 // The fleet page's files, by resource name; empty for anything else.
 QString pageFile(const QString& resource)
@@ -54,16 +60,16 @@ struct FieldRule
 };
 
 constexpr FieldRule DeviceFields[] = {
-    {"id", QJsonValue::Double},     {"code", QJsonValue::String},      {"pcb", QJsonValue::String},
-    {"version", QJsonValue::String}, {"device_id", QJsonValue::String}, {"online", QJsonValue::Bool},
+    {"id", QJsonValue::Double},           {"code", QJsonValue::String},      {"pcb", QJsonValue::String},
+    {"version", QJsonValue::String},      {"device_id", QJsonValue::String}, {"online", QJsonValue::Bool},
     {"device_model", QJsonValue::Double},
 };
 
 constexpr FieldRule WorkRecordFields[] = {
-    {"device", QJsonValue::Double},        {"end_time", QJsonValue::String},   {"task_time", QJsonValue::Double},
-    {"softwareType", QJsonValue::Double},  {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
-    {"page_area", QJsonValue::Double},     {"page_size", QJsonValue::String},  {"path_length", QJsonValue::Double},
-    {"task_model", QJsonValue::Double},    {"work_model", QJsonValue::Double},
+    {"device", QJsonValue::Double},       {"end_time", QJsonValue::String},    {"task_time", QJsonValue::Double},
+    {"softwareType", QJsonValue::Double}, {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
+    {"page_area", QJsonValue::Double},    {"page_size", QJsonValue::String},   {"path_length", QJsonValue::Double},
+    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},
 };
 
 const char* typeName(QJsonValue::Type type)
@@ -76,7 +82,7 @@ const char* typeName(QJsonValue::Type type)
     }
 }
 
-template<size_t N>
+template <size_t N>
 QString checkFields(const QJsonObject& body, const FieldRule (&rules)[N])
 {
     for (const FieldRule& rule : rules) {
@@ -113,7 +119,9 @@ QDateTime parseTime(const QString& text)
 
 QByteArray csvField(const QJsonValue& value)
 {
-    QString text = value.isString() ? value.toString() : value.isDouble() ? QString::number(value.toDouble(), 'g', 15) : QString();
+    QString text = value.isString()   ? value.toString()
+                   : value.isDouble() ? QString::number(value.toDouble(), 'g', 15)
+                                      : QString();
     if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')))
         text = QLatin1Char('"') + text.replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
     return text.toUtf8();
@@ -121,9 +129,9 @@ QByteArray csvField(const QJsonValue& value)
 
 QByteArray workRecordsCsv(const QList<QJsonObject>& records)
 {
-    static const char* const columns[] = {"id",           "device",       "end_time",   "task_time",
-                                          "task_copies",  "finish_copies", "page_size", "page_area",
-                                          "path_length",  "task_model",   "work_model"};
+    static const char* const columns[] = {"id",          "device",        "end_time",  "task_time",
+                                          "task_copies", "finish_copies", "page_size", "page_area",
+                                          "path_length", "task_model",    "work_model"};
     QByteArray csv;
     for (const char* column : columns)
         csv += QByteArray(column) + (column == columns[std::size(columns) - 1] ? "\r\n" : ",");
@@ -144,8 +152,7 @@ QJsonObject LocalCloudService::Request::json() const
 }
 
 LocalCloudService::LocalCloudService(QObject* parent)
-    : QObject(parent), wsServer(QStringLiteral("ktrv8-cloud"), QWebSocketServer::NonSecureMode),
-      store(new MemoryStore)
+    : QObject(parent), wsServer(QStringLiteral("ktrv8-cloud"), QWebSocketServer::NonSecureMode), store(new MemoryStore)
 {
     initFleetPage();
     connect(&server, &QTcpServer::newConnection, this, &LocalCloudService::onNewConnection);
@@ -186,18 +193,25 @@ bool LocalCloudService::useDatabase(const QString& location, QString* error)
     return true;
 }
 
-bool LocalCloudService::listen(quint16 port) { return listen(QHostAddress::LocalHost, port); }
+bool LocalCloudService::listen(quint16 port)
+{
+    return listen(QHostAddress::LocalHost, port);
+}
 
-bool LocalCloudService::listen(const QHostAddress& address, quint16 port) { return server.listen(address, port); }
+bool LocalCloudService::listen(const QHostAddress& address, quint16 port)
+{
+    return server.listen(address, port);
+}
 
 // The address clients on this machine reach; a wildcard listener is reached on loopback too.
 static QString reachableHost(const QHostAddress& address)
 {
-    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6 ||
-        address.isNull())
+    if (address == QHostAddress::Any || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6
+        || address.isNull())
         return QStringLiteral("127.0.0.1");
-    return address.protocol() == QAbstractSocket::IPv6Protocol ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-                                                                : address.toString();
+    return address.protocol() == QAbstractSocket::IPv6Protocol
+               ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+               : address.toString();
 }
 
 QUrl LocalCloudService::httpBase() const
@@ -211,17 +225,35 @@ QString LocalCloudService::wsBase() const
     return accessToken.isEmpty() ? base : base + QString::fromLatin1(accessToken) + QLatin1Char('/');
 }
 
-int LocalCloudService::addDeviceModel(int code, const QString& name) { return store->addDeviceModel(code, name); }
+int LocalCloudService::addDeviceModel(int code, const QString& name)
+{
+    return store->addDeviceModel(code, name);
+}
 
-int LocalCloudService::addDevice(const QJsonObject& record) { return store->addDevice(record); }
+int LocalCloudService::addDevice(const QJsonObject& record)
+{
+    return store->addDevice(record);
+}
 
-QJsonObject LocalCloudService::device(int id) const { return store->device(id); }
+QJsonObject LocalCloudService::device(int id) const
+{
+    return store->device(id);
+}
 
-QJsonObject LocalCloudService::deviceByCode(const QString& code) const { return store->deviceByCode(code); }
+QJsonObject LocalCloudService::deviceByCode(const QString& code) const
+{
+    return store->deviceByCode(code);
+}
 
-int LocalCloudService::deviceCount() const { return store->devices().size(); }
+int LocalCloudService::deviceCount() const
+{
+    return store->devices().size();
+}
 
-QList<QJsonObject> LocalCloudService::workRecords() const { return store->workRecords({}); }
+QList<QJsonObject> LocalCloudService::workRecords() const
+{
+    return store->workRecords({});
+}
 
 QList<LocalCloudService::Request> LocalCloudService::requests(const QString& resource) const
 {
@@ -557,7 +589,8 @@ LocalCloudService::Answer LocalCloudService::deviceList()
         QDateTime when = store->lastSeen(d.value(QStringLiteral("id")).toInt());
         if (lastSeen.value(code) > when)
             when = lastSeen.value(code);
-        entry.insert(QStringLiteral("last_seen"), when.isValid() ? QJsonValue(when.toString(Qt::ISODateWithMs)) : QJsonValue());
+        entry.insert(QStringLiteral("last_seen"),
+                     when.isValid() ? QJsonValue(when.toString(Qt::ISODateWithMs)) : QJsonValue());
         entry.insert(QStringLiteral("task"), live.value(QStringLiteral("task")));
         list.append(entry);
     }
@@ -613,10 +646,11 @@ void LocalCloudService::onWebSocket()
         }
         // The channel is "/<code>/Device/", behind "/<token>" when a token is set.
         QStringList parts = paths.last().split(QLatin1Char('/'));
-        const bool tokenOk = accessToken.isEmpty() ||
-                             (parts.size() == 5 && parts.at(1).toLatin1() == accessToken && (parts.removeAt(1), true));
-        const bool valid = tokenOk && parts.size() == 4 && parts.at(0).isEmpty() && !parts.at(1).isEmpty() &&
-                           parts.at(2) == QLatin1String("Device") && parts.at(3).isEmpty();
+        const bool tokenOk =
+            accessToken.isEmpty()
+            || (parts.size() == 5 && parts.at(1).toLatin1() == accessToken && (parts.removeAt(1), true));
+        const bool valid = tokenOk && parts.size() == 4 && parts.at(0).isEmpty() && !parts.at(1).isEmpty()
+                           && parts.at(2) == QLatin1String("Device") && parts.at(3).isEmpty();
         if (!valid) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("unknown channel"));
             socket->deleteLater();
@@ -666,13 +700,15 @@ void LocalCloudService::acceptPageFeed(QWebSocket* socket)
         codes.sort();
         for (const QString& code : codes)
             devices.append(liveState(code));
-        const QJsonObject snapshot{{QStringLiteral("type"), QStringLiteral("snapshot")}, {QStringLiteral("devices"), devices}};
+        const QJsonObject snapshot{{QStringLiteral("type"), QStringLiteral("snapshot")},
+                                   {QStringLiteral("devices"), devices}};
         socket->sendTextMessage(QString::fromUtf8(QJsonDocument(snapshot).toJson(QJsonDocument::Compact)));
     };
     auto first = std::make_shared<QMetaObject::Connection>();
     *first = connect(socket, &QWebSocket::textMessageReceived, this, [this, socket, admit, first](const QString& text) {
         disconnect(*first);
-        const QByteArray given = QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("token")).toString().toUtf8();
+        const QByteArray given =
+            QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("token")).toString().toUtf8();
         if (!accessToken.isEmpty() && given != accessToken) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("a valid token is required"));
             return;

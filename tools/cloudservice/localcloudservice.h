@@ -3,10 +3,10 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -37,8 +37,8 @@ public:
     struct Request
     {
         QByteArray verb;
-        QString path;       // as sent, without the query
-        QString resource;   // path without the surrounding "/"
+        QString path;     // as sent, without the query
+        QString resource; // path without the surrounding "/"
         QUrlQuery query;
         QByteArray body;
         QMap<QByteArray, QByteArray> headers; // names in lower case
@@ -107,9 +107,17 @@ signals:
 private:
     struct Answer
     {
-        Answer(int code = 200, const QJsonObject& object = {}) : status(code), body(QJsonDocument(object).toJson(QJsonDocument::Compact)) {}
-        Answer(int code, const QJsonArray& list) : status(code), body(QJsonDocument(list).toJson(QJsonDocument::Compact)) {}
-        Answer(int code, const QByteArray& bytes, const QByteArray& type) : status(code), body(bytes), contentType(type) {}
+        Answer(int code = 200, const QJsonObject& object = {})
+            : status(code), body(QJsonDocument(object).toJson(QJsonDocument::Compact))
+        {
+        }
+        Answer(int code, const QJsonArray& list)
+            : status(code), body(QJsonDocument(list).toJson(QJsonDocument::Compact))
+        {
+        }
+        Answer(int code, const QByteArray& bytes, const QByteArray& type) : status(code), body(bytes), contentType(type)
+        {
+        }
         int status;
         QByteArray body;
         QByteArray contentType = "application/json";

@@ -24,7 +24,8 @@ const QList<Migration>& migrations()
 {
     static const QList<Migration> steps{
         {1,
-         {QStringLiteral("CREATE TABLE device_model (id %ID%, code BIGINT NOT NULL UNIQUE, name TEXT NOT NULL DEFAULT '')"),
+         {QStringLiteral(
+              "CREATE TABLE device_model (id %ID%, code BIGINT NOT NULL UNIQUE, name TEXT NOT NULL DEFAULT '')"),
           QStringLiteral("CREATE TABLE device (id %ID%, code TEXT NOT NULL UNIQUE, record TEXT NOT NULL)"),
           QStringLiteral("CREATE TABLE work_record (id %ID%, device BIGINT NOT NULL REFERENCES device (id), "
                          "ended_at BIGINT NOT NULL, record TEXT NOT NULL)")}},
@@ -150,8 +151,8 @@ bool SqlStore::migrate(int upTo)
                     .arg(SchemaVersion);
         return false;
     }
-    const QString idColumn = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
-                                      : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString idColumn =
+        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
     for (const Migration& step : migrations()) {
         if (step.version <= current || step.version > upTo)
             continue;
@@ -275,7 +276,10 @@ QJsonObject SqlStore::deviceByCode(const QString& code) const
     return recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0);
 }
 
-QList<QJsonObject> SqlStore::devices() const { return recordsWhere("device", QString(), {}); }
+QList<QJsonObject> SqlStore::devices() const
+{
+    return recordsWhere("device", QString(), {});
+}
 
 void SqlStore::touchDevice(int id, const QDateTime& when)
 {

@@ -53,11 +53,8 @@ bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterP
         *pages = {page};
         return true;
     }
-    case JobFormat::PlotterText:
-        *pages = readPlotterText(content);
-        return true;
-    case JobFormat::Unknown:
-        break;
+    case JobFormat::PlotterText: *pages = readPlotterText(content); return true;
+    case JobFormat::Unknown: break;
     }
     *error = refusalReason(content);
     return false;

@@ -10,7 +10,11 @@
 
 namespace ktconv {
 
-enum class JobFormat { Drawing, PlotterText, Unknown };
+enum class JobFormat {
+    Drawing,
+    PlotterText,
+    Unknown
+};
 
 // Taken from the content, not the file name.
 JobFormat detectFormat(const QByteArray& content);

@@ -56,8 +56,9 @@ QRectF boundsOf(const CutPaths& paths)
             continue;
         const QRectF r = boundsOf(path);
         // united() ignores empty rectangles, and a straight line has an empty one.
-        all = first ? r : QRectF(QPointF(std::min(all.left(), r.left()), std::min(all.top(), r.top())),
-                                 QPointF(std::max(all.right(), r.right()), std::max(all.bottom(), r.bottom())));
+        all = first ? r
+                    : QRectF(QPointF(std::min(all.left(), r.left()), std::min(all.top(), r.top())),
+                             QPointF(std::max(all.right(), r.right()), std::max(all.bottom(), r.bottom())));
         first = false;
     }
     return all;

@@ -190,8 +190,8 @@ public:
     void lifted() override
     {
         if (stroke.points.size() > 1) {
-            stroke.closed = stroke.points.size() > 3
-                            && QLineF(stroke.points.first(), stroke.points.last()).length() < 0.5;
+            stroke.closed =
+                stroke.points.size() > 3 && QLineF(stroke.points.first(), stroke.points.last()).length() < 0.5;
             page << stroke;
         }
         stroke = CutPath();
@@ -209,7 +209,6 @@ private:
 };
 
 } // namespace
-
 
 void followPlotterText(QStringView text, PlotterPen& pen)
 {

@@ -23,15 +23,16 @@ void appendArc(QVector<QPointF>* points, QPointF corner, QPointF from, QPointF t
 {
     const double start = std::atan2(from.y(), from.x());
     double turn = std::atan2(to.y(), to.x()) - start;
-    while (turn > Pi) turn -= 2 * Pi;
-    while (turn < -Pi) turn += 2 * Pi;
+    while (turn > Pi)
+        turn -= 2 * Pi;
+    while (turn < -Pi)
+        turn += 2 * Pi;
     if (std::abs(turn) < SmallTurn) {
         *points << corner + to * radius;
         return;
     }
     // Chords of at most about one plotter unit, and at least a step per 15 degrees.
-    const int steps = std::max(int(std::ceil(std::abs(turn) / (Pi / 12))),
-                               int(std::ceil(std::abs(turn) * radius)));
+    const int steps = std::max(int(std::ceil(std::abs(turn) / (Pi / 12))), int(std::ceil(std::abs(turn) * radius)));
     for (int i = 1; i <= steps; ++i) {
         const double angle = start + turn * i / steps;
         *points << corner + QPointF(std::cos(angle), std::sin(angle)) * radius;

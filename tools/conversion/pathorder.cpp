@@ -38,8 +38,7 @@ QVector<QVector<int>> containersOf(const CutPaths& paths, const QVector<QRectF>&
             const int inner = byLeft[m];
             if (boxes[inner].left() > box.right())
                 break;
-            if (inner == outer || !boxInside(boxes[inner], box)
-                || boxes[inner].width() * boxes[inner].height() >= area)
+            if (inner == outer || !boxInside(boxes[inner], box) || boxes[inner].width() * boxes[inner].height() >= area)
                 continue;
             if (containsPoint(paths[outer], paths[inner].points.first()))
                 containers[inner] << outer;

@@ -13,7 +13,7 @@ namespace {
 
 const QColor CutColour(0x1f, 0x4e, 0x9c);
 const QColor TravelColour(0xe0, 0x40, 0x1a);
-constexpr int MaxLabels = 400;      // beyond this the numbers hide the drawing
+constexpr int MaxLabels = 400; // beyond this the numbers hide the drawing
 constexpr double BorderMm = 5;
 
 // One stroke or move on the sheet, in millimetres with y downwards.
@@ -21,7 +21,7 @@ struct SheetLine
 {
     QPolygonF points;
     bool cut = true;
-    int order = 0;      // 1-based place in its page's cut order, for cuts
+    int order = 0; // 1-based place in its page's cut order, for cuts
 };
 
 struct Sheet
@@ -41,7 +41,9 @@ Sheet layOut(const PlotterPages& pages, const PreviewLayout& layout)
             const QRectF bounds = boundsOf(page);
             const double height = std::max(0.0, bounds.bottom() / UnitsPerMm);
             // Plotter y grows upwards from the page's origin; the sheet's y grows downwards.
-            auto place = [&](QPointF p) { return QPointF(BorderMm + p.x() / UnitsPerMm, top + height - p.y() / UnitsPerMm); };
+            auto place = [&](QPointF p) {
+                return QPointF(BorderMm + p.x() / UnitsPerMm, top + height - p.y() / UnitsPerMm);
+            };
             QPointF at(0, 0);
             int order = 0;
             for (const CutPath& path : page) {
@@ -126,10 +128,11 @@ bool writeSvg(const Sheet& sheet, const QString& fileName, QString* error)
     }
     const QByteArray w = QByteArray::number(sheet.sizeMm.width(), 'f', 3);
     const QByteArray h = QByteArray::number(sheet.sizeMm.height(), 'f', 3);
-    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
-               + w + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w + ' ' + h + "\">\n"
-               "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-               "<g fill=\"none\" stroke-width=\"0.25\" stroke-linejoin=\"round\">\n");
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w
+               + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w + ' ' + h
+               + "\">\n"
+                 "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+                 "<g fill=\"none\" stroke-width=\"0.25\" stroke-linejoin=\"round\">\n");
     for (const SheetLine& line : sheet.lines) {
         file.write(line.cut ? "<polyline class=\"cut\" stroke=\"" + CutColour.name().toLatin1() + "\" points=\""
                             : "<polyline class=\"travel\" stroke=\"" + TravelColour.name().toLatin1()

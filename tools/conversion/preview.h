@@ -13,15 +13,14 @@ namespace ktconv {
 struct PreviewLayout
 {
     int copies = 1;
-    double copyGapMm = 20;      // the cutter's spacing between copies on one sheet
+    double copyGapMm = 20; // the cutter's spacing between copies on one sheet
     double pageGapMm = 10;
 };
 
 // Draws the job as it would be cut: cuts in one colour, pen-up travel dashed in another,
 // each path's place in the cut order at its start. The format follows the file's suffix
 // (.png or .svg). Order numbers in a PNG need a QGuiApplication for the font.
-bool writePreview(const PlotterPages& pages, const PreviewLayout& layout, const QString& fileName,
-                  QString* error);
+bool writePreview(const PlotterPages& pages, const PreviewLayout& layout, const QString& fileName, QString* error);
 
 } // namespace ktconv
 

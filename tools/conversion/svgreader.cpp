@@ -16,7 +16,7 @@
 namespace ktconv {
 namespace {
 
-constexpr double MmPerPx = 25.4 / 96.0;   // CSS pixels, the unit of unitless lengths
+constexpr double MmPerPx = 25.4 / 96.0; // CSS pixels, the unit of unitless lengths
 
 // Records each shape's geometry with the painter's full transform. Claiming every feature
 // keeps QPainter from emulating strokes as filled outlines or splitting shapes up. A shape
@@ -104,9 +104,14 @@ protected:
     int metric(PaintDeviceMetric metric) const override
     {
         switch (metric) {
-        case PdmWidth: case PdmHeight: return 100000;
-        case PdmWidthMM: case PdmHeightMM: return 100000 * 254 / 960;
-        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+        case PdmWidth:
+        case PdmHeight: return 100000;
+        case PdmWidthMM:
+        case PdmHeightMM: return 100000 * 254 / 960;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
         case PdmDepth: return 32;
         case PdmNumColors: return INT_MAX;
         case PdmDevicePixelRatio: return 1;
@@ -129,17 +134,22 @@ double lengthInMm(const QString& text)
         return -1;
     const double value = match.captured(1).toDouble();
     const QString unit = match.captured(2);
-    if (unit == QLatin1String("mm")) return value;
-    if (unit == QLatin1String("cm")) return value * 10;
-    if (unit == QLatin1String("in")) return value * 25.4;
-    if (unit == QLatin1String("pt")) return value * 25.4 / 72;
-    if (unit == QLatin1String("pc")) return value * 25.4 / 6;
+    if (unit == QLatin1String("mm"))
+        return value;
+    if (unit == QLatin1String("cm"))
+        return value * 10;
+    if (unit == QLatin1String("in"))
+        return value * 25.4;
+    if (unit == QLatin1String("pt"))
+        return value * 25.4 / 72;
+    if (unit == QLatin1String("pc"))
+        return value * 25.4 / 6;
     return value * MmPerPx;
 }
 
 struct RootGeometry
 {
-    QRectF viewBox;     // user units
+    QRectF viewBox; // user units
     QSizeF pageMm;
 };
 
@@ -152,14 +162,16 @@ bool readRootGeometry(const QByteArray& content, RootGeometry* root, QString* er
         xml.readNext();
     if (!xml.isStartElement() || xml.name() != QLatin1String("svg")) {
         *error = xml.hasError() ? QStringLiteral("not a readable SVG document: %1 (line %2)")
-                                      .arg(xml.errorString()).arg(xml.lineNumber())
+                                      .arg(xml.errorString())
+                                      .arg(xml.lineNumber())
                                 : QStringLiteral("not an SVG document: the first element is not <svg>");
         return false;
     }
     const QXmlStreamAttributes attributes = xml.attributes();
     double widthMm = lengthInMm(attributes.value(QLatin1String("width")).toString());
     double heightMm = lengthInMm(attributes.value(QLatin1String("height")).toString());
-    const QStringList box = attributes.value(QLatin1String("viewBox")).toString()
+    const QStringList box = attributes.value(QLatin1String("viewBox"))
+                                .toString()
                                 .split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
     QRectF viewBox;
     if (box.size() == 4)
@@ -222,8 +234,7 @@ bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
     RootGeometry root;
     if (!readRootGeometry(content, &root, error))
         return false;
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-        && content.contains("<text")) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && content.contains("<text")) {
         *error = QStringLiteral("the drawing holds text, whose outlines need the fonts of a GUI application");
         return false;
     }
@@ -240,8 +251,8 @@ bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
     const double sy = root.pageMm.height() / root.viewBox.height() * UnitsPerMm;
     RecordingEngine engine;
     engine.drawing = drawing;
-    engine.toPlotter = QTransform::fromTranslate(-root.viewBox.left(), -root.viewBox.bottom())
-                       * QTransform::fromScale(sx, -sy);
+    engine.toPlotter =
+        QTransform::fromTranslate(-root.viewBox.left(), -root.viewBox.bottom()) * QTransform::fromScale(sx, -sy);
     RecordingDevice device(&engine);
     QPainter painter(&device);
     renderer.render(&painter, root.viewBox);

@@ -12,10 +12,10 @@ namespace ktconv {
 
 struct SvgDrawing
 {
-    CutPaths paths;     // plotter units, y up, in document order
-    QSizeF pageMm;      // the document's page
-    int shapes = 0;     // visible shapes whose outlines were taken
-    QStringList warnings;   // what the drawing holds that is not cut
+    CutPaths paths;       // plotter units, y up, in document order
+    QSizeF pageMm;        // the document's page
+    int shapes = 0;       // visible shapes whose outlines were taken
+    QStringList warnings; // what the drawing holds that is not cut
 };
 
 // True when the bytes start like an SVG document (an XML prolog or comment, then <svg).

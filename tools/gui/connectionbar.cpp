@@ -4,10 +4,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,7 +23,8 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
     target->setInsertPolicy(QComboBox::NoInsert);
     target->setMinimumWidth(220);
     target->lineEdit()->setPlaceholderText(tr("USB node or network address"));
-    target->setToolTip(tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
+    target->setToolTip(
+        tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
     layout->addWidget(target, 1);
     refresh = new QPushButton(tr("Find"));
     refresh->setObjectName(QStringLiteral("findNodes"));
@@ -54,23 +55,31 @@ void ConnectionBar::refreshNodes()
 
 void ConnectionBar::onListed()
 {
-    const QJsonArray nodes = QJsonDocument::fromJson(lister.readAllStandardOutput()).object().value(QStringLiteral("nodes")).toArray();
+    const QJsonArray nodes =
+        QJsonDocument::fromJson(lister.readAllStandardOutput()).object().value(QStringLiteral("nodes")).toArray();
     const QString typed = target->currentText();
     target->clear();
     for (const QJsonValue& value : nodes) {
         const QJsonObject node = value.toObject();
         const QString path = node.value(QStringLiteral("node")).toString();
-        const QString what = QStringLiteral("%1 %2 %3").arg(node.value(QStringLiteral("maker")).toString(), node.value(QStringLiteral("product")).toString(),
-                                                             node.value(QStringLiteral("serial")).toString()).simplified();
+        const QString what =
+            QStringLiteral("%1 %2 %3")
+                .arg(node.value(QStringLiteral("maker")).toString(), node.value(QStringLiteral("product")).toString(),
+                     node.value(QStringLiteral("serial")).toString())
+                .simplified();
         target->addItem(path);
         target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
         if (node.value(QStringLiteral("usable")).toBool())
             emit nodesFound(tr("USB node %1: %2").arg(path, what.isEmpty() ? tr("unknown device") : what), false);
         else
-            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(path, node.value(QStringLiteral("fix")).toString()), true);
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2")
+                                .arg(path, node.value(QStringLiteral("fix")).toString()),
+                            true);
     }
     if (nodes.isEmpty())
-        emit nodesFound(tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."), false);
+        emit nodesFound(
+            tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."),
+            false);
     target->setEditText(typed);
 }
 

@@ -65,7 +65,7 @@ QDoubleSpinBox* CutOptionsPanel::number(const char* name, double max, const QStr
     box->setDecimals(2);
     box->setSingleStep(step);
     box->setSuffix(suffix);
-    box->setKeyboardTracking(false);    // one new preview per finished entry, not per key
+    box->setKeyboardTracking(false); // one new preview per finished entry, not per key
     connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &CutOptionsPanel::changed);
     return box;
 }

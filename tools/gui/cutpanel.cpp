@@ -108,7 +108,8 @@ bool CutPanel::attachCloud()
     progressLabel->setText(tr("Registering with the fleet service at %1").arg(options.url.toString()));
     auto* next = new CloudReport(options, this);
     if (next->attach(link->device(), job->qrMode() ? QString() : job->cutFile(), CloudReport::RegistrationMs))
-        emit report(tr("Reporting this job to the fleet service at %1 as %2").arg(options.url.toString(), options.code), false);
+        emit report(tr("Reporting this job to the fleet service at %1 as %2").arg(options.url.toString(), options.code),
+                    false);
     else
         emit report(tr("Fleet service: %1").arg(next->error()), true);
     delete cloudReport; // the device now holds the new client
@@ -166,7 +167,10 @@ namespace {
 QString duration(double seconds)
 {
     const qint64 s = qint64(seconds + 0.5);
-    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'))
+    return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                           .arg(s / 3600)
+                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(s % 60, 2, 10, QLatin1Char('0'))
                      : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -199,9 +203,8 @@ bool CutPanel::start()
         options.file = job->cutFile();
     delete runner;
     runner = new JobRunner(*link, options, this);
-    connect(runner, &JobRunner::started, this, [this](const QString&, int pages, int copies, double seconds) {
-        onStarted(pages, copies, seconds);
-    });
+    connect(runner, &JobRunner::started, this,
+            [this](const QString&, int pages, int copies, double seconds) { onStarted(pages, copies, seconds); });
     connect(runner, &JobRunner::waitingForCode, this, [this](const QString& dir, int) {
         progressLabel->setText(tr("Waiting for the cutter to scan a code (jobs in %1)").arg(dir));
     });
@@ -210,8 +213,10 @@ bool CutPanel::start()
     });
     connect(runner, &JobRunner::progress, this, &CutPanel::onProgress);
     connect(runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
-        emit report(page > 0 ? tr("Page %1 of copy %2 has taken %3x its estimate; still waiting").arg(page).arg(copy).arg(times)
-                             : tr("Copy %1 has taken %2x its estimate; still waiting").arg(copy).arg(times), true);
+        emit report(
+            page > 0 ? tr("Page %1 of copy %2 has taken %3x its estimate; still waiting").arg(page).arg(copy).arg(times)
+                     : tr("Copy %1 has taken %2x its estimate; still waiting").arg(copy).arg(times),
+            true);
     });
     connect(runner, &JobRunner::paused, this, &CutPanel::onPaused);
     connect(runner, &JobRunner::stopping, this, [this] {
@@ -234,7 +239,8 @@ bool CutPanel::start()
 void CutPanel::onStarted(int pages, int copies, double seconds)
 {
     estimate = seconds;
-    emit report(tr("Cutting %1 page(s), %2 copy(ies); estimate %3").arg(pages).arg(copies).arg(duration(seconds)), false);
+    emit report(tr("Cutting %1 page(s), %2 copy(ies); estimate %3").arg(pages).arg(copies).arg(duration(seconds)),
+                false);
 }
 
 void CutPanel::onProgress(const JobProgress& p)

@@ -4,28 +4,27 @@
 
 QString guiHelp()
 {
-    return QStringLiteral(
-        "Usage: ktrv8-gui [options]\n\n"
-        "A desktop window for the KT-RV8 cutter driver plug-in: connection, settings, job preview\n"
-        "and control of the cut. Every option is optional; the window does the rest.\n\n"
-        "Options:\n"
-        "  --tcp HOST[:PORT]   connect to the cutter on the network (port 9100 by default)\n"
-        "  --usb PATH          connect to the cutter's device node, e.g. /dev/ttyACM0\n"
-        "  --open FILE         open a plotter file (.plt) or a drawing (.svg)\n"
-        "  --copies N          copies to cut, 1 to 999 (default 1)\n"
-        "  --start             start the cut once connected and the file is open\n"
-        "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
-        "  --screenshot FILE   save a picture of the window (PNG) after the job, or at once\n"
-        "                      without --start, then leave\n"
-        "  --cloud URL --token TOKEN --code CODE\n"
-        "                      report the cuts to a fleet service (ktrv8-cloud) as the cutter\n"
-        "                      CODE, as \"ktrv8 cut\" does; the same as the window's \"Fleet\n"
-        "                      service\" fields\n"
-        "  --lang LANG         language: en, ja or zh (default: the system's)\n"
-        "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8-gui)\n"
-        "  -h, --help          this help\n\n"
-        "Without a display (QT_QPA_PLATFORM unset, no DISPLAY) --screenshot renders offscreen.\n\n")
-        + exitCodeHelp();
+    return QStringLiteral("Usage: ktrv8-gui [options]\n\n"
+                          "A desktop window for the KT-RV8 cutter driver plug-in: connection, settings, job preview\n"
+                          "and control of the cut. Every option is optional; the window does the rest.\n\n"
+                          "Options:\n"
+                          "  --tcp HOST[:PORT]   connect to the cutter on the network (port 9100 by default)\n"
+                          "  --usb PATH          connect to the cutter's device node, e.g. /dev/ttyACM0\n"
+                          "  --open FILE         open a plotter file (.plt) or a drawing (.svg)\n"
+                          "  --copies N          copies to cut, 1 to 999 (default 1)\n"
+                          "  --start             start the cut once connected and the file is open\n"
+                          "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
+                          "  --screenshot FILE   save a picture of the window (PNG) after the job, or at once\n"
+                          "                      without --start, then leave\n"
+                          "  --cloud URL --token TOKEN --code CODE\n"
+                          "                      report the cuts to a fleet service (ktrv8-cloud) as the cutter\n"
+                          "                      CODE, as \"ktrv8 cut\" does; the same as the window's \"Fleet\n"
+                          "                      service\" fields\n"
+                          "  --lang LANG         language: en, ja or zh (default: the system's)\n"
+                          "  --plugin PATH       the driver plug-in (default: libKT-RV8.so beside ktrv8-gui)\n"
+                          "  -h, --help          this help\n\n"
+                          "Without a display (QT_QPA_PLATFORM unset, no DISPLAY) --screenshot renders offscreen.\n\n")
+           + exitCodeHelp();
 }
 
 bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString* error)
@@ -52,7 +51,8 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
     }
     options->help = parser.isSet(QStringLiteral("help"));
     if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument \"%1\" (a job is opened with --open FILE)").arg(parser.positionalArguments().first());
+        *error = QStringLiteral("unexpected argument \"%1\" (a job is opened with --open FILE)")
+                     .arg(parser.positionalArguments().first());
         return false;
     }
     if (!parseAddressOptions(parser, &options->address, &options->haveAddress, error))
@@ -61,7 +61,8 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         bool ok = false;
         options->copies = parser.value(QStringLiteral("copies")).toInt(&ok);
         if (!ok || options->copies < 1 || options->copies > 999) {
-            *error = QStringLiteral("--copies takes a whole number from 1 to 999, not \"%1\"").arg(parser.value(QStringLiteral("copies")));
+            *error = QStringLiteral("--copies takes a whole number from 1 to 999, not \"%1\"")
+                         .arg(parser.value(QStringLiteral("copies")));
             return false;
         }
     }

@@ -18,8 +18,8 @@ struct GuiOptions
     bool start = false;
     bool quitWhenDone = false;
     QString screenshot;
-    CloudOptions cloud;     // the fleet service the cuts are reported to; unset: none
-    QString language;       // "en_US", "ja_JP", "zh_CN" or empty: the system's
+    CloudOptions cloud; // the fleet service the cuts are reported to; unset: none
+    QString language;   // "en_US", "ja_JP", "zh_CN" or empty: the system's
     bool help = false;
 };
 

@@ -148,8 +148,11 @@ bool JobPanel::open(const QString& file)
     drawing = ktconv::detectFormat(content) == ktconv::JobFormat::Drawing;
     if (!load())
         return false;
-    emit report(tr("Opened %1: %2 page(s)%3").arg(QFileInfo(file).fileName()).arg(pages.size())
-                    .arg(drawing ? tr(", converted from a drawing") : QString()), false);
+    emit report(tr("Opened %1: %2 page(s)%3")
+                    .arg(QFileInfo(file).fileName())
+                    .arg(pages.size())
+                    .arg(drawing ? tr(", converted from a drawing") : QString()),
+                false);
     return true;
 }
 
@@ -234,8 +237,9 @@ void JobPanel::showPreview()
         return;
     }
     const QRectF sheet = renderer->viewBoxF();
-    preview->setPicture(sheet, [renderer, sheet](QPainter* painter) { renderer->render(painter, sheet); },
-                        pageAreas(pages, layout, sheet.width()), pages.size());
+    preview->setPicture(
+        sheet, [renderer, sheet](QPainter* painter) { renderer->render(painter, sheet); },
+        pageAreas(pages, layout, sheet.width()), pages.size());
 }
 
 bool JobPanel::isReady() const

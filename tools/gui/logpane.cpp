@@ -6,7 +6,7 @@ LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("log"));
     setReadOnly(true);
-    setMaximumBlockCount(5000);     // a long job must not grow the window's memory
+    setMaximumBlockCount(5000); // a long job must not grow the window's memory
     setMinimumHeight(90);
 }
 

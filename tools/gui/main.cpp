@@ -70,9 +70,8 @@ public:
     {
         // A scripted run says on the terminal what the window says in its log.
         if (scripted()) {
-            connect(window.log(), &LogPane::problemAdded, this, [](const QString& text) {
-                std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(text));
-            });
+            connect(window.log(), &LogPane::problemAdded, this,
+                    [](const QString& text) { std::fprintf(stderr, "ktrv8-gui: %s\n", qPrintable(text)); });
             connect(window.cutPanel(), &CutPanel::finished, this, [](int code, const QString& text) {
                 if (code == ExitOk)
                     std::fprintf(stdout, "%s\n", qPrintable(text));
@@ -94,9 +93,8 @@ public:
             status = ExitUsage;
         if (!options.start || status != ExitOk)
             return leave(status, scripted());
-        connect(window.cutPanel(), &CutPanel::finished, this, [this](int code, const QString&) {
-            leave(code, scripted());
-        });
+        connect(window.cutPanel(), &CutPanel::finished, this,
+                [this](int code, const QString&) { leave(code, scripted()); });
         if (!window.cutPanel()->start()) {
             // The link went down after it came up (while the settings were read).
             std::fprintf(stderr, "ktrv8-gui: the connection was lost before the job started; nothing was cut\n");

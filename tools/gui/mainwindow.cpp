@@ -90,9 +90,8 @@ void MainWindow::buildLayout()
     connect(connection, &ConnectionBar::connectRequested, this, [this](const Address& where) { connectTo(where); });
     connect(connection, &ConnectionBar::disconnectRequested, this, &MainWindow::disconnectFromCutter);
     connect(connection, &ConnectionBar::invalidAddress, logPane, &LogPane::problem);
-    connect(connection, &ConnectionBar::nodesFound, this, [this](const QString& text, bool bad) {
-        bad ? logPane->problem(text) : logPane->note(text);
-    });
+    connect(connection, &ConnectionBar::nodesFound, this,
+            [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(settings, &SettingsPanel::busyChanged, this, &MainWindow::setLinkBusy);
     connect(settings, &SettingsPanel::report, this, [this](const QString& text, bool bad) {
         bad ? logPane->problem(text) : logPane->note(text);
@@ -101,13 +100,11 @@ void MainWindow::buildLayout()
         if (const KTDeviceProperty* margin = link ? link->property(QStringLiteral("MARGIN")) : nullptr)
             job->setCopyGap(margin->value().toDouble());
     });
-    connect(job, &JobPanel::report, this, [this](const QString& text, bool bad) {
-        bad ? logPane->problem(text) : logPane->note(text);
-    });
+    connect(job, &JobPanel::report, this,
+            [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(job, &JobPanel::jobChanged, this, [this] { cut->setJobReady(job->isReady()); });
-    connect(cut, &CutPanel::report, this, [this](const QString& text, bool bad) {
-        bad ? logPane->problem(text) : logPane->note(text);
-    });
+    connect(cut, &CutPanel::report, this,
+            [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(cut, &CutPanel::runningChanged, this, [this](bool running) {
         job->setEnabled(!running);
         setLinkBusy(running);
@@ -141,7 +138,8 @@ void MainWindow::attachDevice()
 {
     connect(link.get(), &DeviceLink::statusText, this, &MainWindow::onStatusText);
     connect(link.get(), &DeviceLink::taskText, this, &MainWindow::onTaskText);
-    connect(link.get(), &DeviceLink::qrCode, this, [this](const QString& code) { logPane->note(tr("Scanned QR code: %1").arg(code)); });
+    connect(link.get(), &DeviceLink::qrCode, this,
+            [this](const QString& code) { logPane->note(tr("Scanned QR code: %1").arg(code)); });
     if (KTDeviceProperty* status = link->property(QStringLiteral("STATUS")))
         connect(status, &KTDeviceProperty::valueChanged, this, &MainWindow::showLinkState);
     settings->build(link.get());

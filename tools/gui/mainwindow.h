@@ -70,7 +70,7 @@ private:
     LogPane* logPane = nullptr;
     QLabel* linkLabel = nullptr;
     bool connecting = false;
-    bool linkUsed = false;      // the device object has been asked to connect
+    bool linkUsed = false; // the device object has been asked to connect
     bool closeAfterStop = false;
 };
 

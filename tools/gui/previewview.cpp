@@ -75,7 +75,8 @@ void PreviewView::highlight(int copy, int page)
         return;
     }
     if (!frame) {
-        frame = scene()->addRect(QRectF(), QPen(QColor(0xe0, 0x7b, 0x00), 0, Qt::DashLine), QColor(0xff, 0xb3, 0x40, 60));
+        frame =
+            scene()->addRect(QRectF(), QPen(QColor(0xe0, 0x7b, 0x00), 0, Qt::DashLine), QColor(0xff, 0xb3, 0x40, 60));
         frame->setZValue(-1);
     }
     const qreal pad = 1.5;

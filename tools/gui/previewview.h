@@ -41,7 +41,7 @@ private:
     QList<QRectF> pageAreas;
     int pagesPerCopy = 0;
     QGraphicsRectItem* frame = nullptr;
-    bool fitted = true;     // follows the window size until the user zooms
+    bool fitted = true; // follows the window size until the user zooms
 };
 
 #endif // PREVIEWVIEW_H

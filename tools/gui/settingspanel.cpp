@@ -232,8 +232,9 @@ void SettingsPanel::apply()
     for (const QString& key : askedKeys) {
         const QString held = settings.shown(key);
         const bool refusedWrite = refusedOwners.contains(key)
-                                  || std::any_of(refusedOwners.begin(), refusedOwners.end(),
-                                                 [&](const QString& owner) { return settings.leaves(key).contains(owner); });
+                                  || std::any_of(refusedOwners.begin(), refusedOwners.end(), [&](const QString& owner) {
+                                         return settings.leaves(key).contains(owner);
+                                     });
         if (!answered || unanswered.contains(key))
             setNote(key, tr("not confirmed: no answer from the cutter"));
         else if (refusedWrite)

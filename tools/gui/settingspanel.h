@@ -50,7 +50,7 @@ private:
     QStringList userRows;
     QStringList systemRows;
     QHash<QString, QLabel*> notes;
-    QSet<QString> edited;       // rows the user changed since they were last filled
+    QSet<QString> edited; // rows the user changed since they were last filled
     bool filling = false;
     bool connected = false;
     bool busy = false;

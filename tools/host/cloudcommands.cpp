@@ -41,7 +41,8 @@ HttpAnswer fetch(NimbraCloud& cloud, const QString& resource)
 int failure(const CloudOptions& options, const HttpAnswer& answer, const Output& out)
 {
     if (answer.status == 0) {
-        out.error(QStringLiteral("no answer from the fleet service at %1: %2").arg(options.url.toString(), answer.error));
+        out.error(
+            QStringLiteral("no answer from the fleet service at %1: %2").arg(options.url.toString(), answer.error));
         return ExitNoConnection;
     }
     if (answer.status == 401)
@@ -126,7 +127,8 @@ int commandCloudStatus(const CloudOptions& options, const Output& out)
         out.line(QStringLiteral("%1  id %2  %3  last seen %4  %5")
                      .arg(device.value(QStringLiteral("code")).toString())
                      .arg(device.value(QStringLiteral("id")).toInt())
-                     .arg(device.value(QStringLiteral("online")).toBool() ? QStringLiteral("online") : QStringLiteral("offline"))
+                     .arg(device.value(QStringLiteral("online")).toBool() ? QStringLiteral("online")
+                                                                          : QStringLiteral("offline"))
                      .arg(seen.isEmpty() ? QStringLiteral("never") : seen)
                      .arg(taskLine(device.value(QStringLiteral("task")).toObject())));
         out.line(QStringLiteral("    %1 work record(s): %2 copies, page area %3 mm², path length %4 mm")

@@ -77,8 +77,8 @@ CloudReport::~CloudReport() = default;
 bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* error)
 {
     const QUrl& url = options.url;
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         *error = QStringLiteral("--cloud takes the fleet service's address, e.g. http://127.0.0.1:8080/");
         return false;
     }
@@ -95,8 +95,8 @@ bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* erro
 
 bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error)
 {
-    const bool any = parser.isSet(QStringLiteral("cloud")) || parser.isSet(QStringLiteral("token")) ||
-                     parser.isSet(QStringLiteral("code"));
+    const bool any = parser.isSet(QStringLiteral("cloud")) || parser.isSet(QStringLiteral("token"))
+                     || parser.isSet(QStringLiteral("code"));
     if (!any)
         return true;
     options->url = QUrl(parser.value(QStringLiteral("cloud")), QUrl::StrictMode);
@@ -119,26 +119,31 @@ bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int 
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
     KTDeviceProperty* record = common->property_ptr("DEVICE_CLOUD");
-    const bool registered = record && DeviceLink::waitUntil([record] {
-        return record->value().toJsonObject().value(QStringLiteral("id")).toInt(-1) > 0;
-    }, timeoutMs);
+    const bool registered =
+        record
+        && DeviceLink::waitUntil(
+            [record] { return record->value().toJsonObject().value(QStringLiteral("id")).toInt(-1) > 0; }, timeoutMs);
     if (!registered)
-        lastError = QStringLiteral("the fleet service at %1 did not register %2 within %3 s; the job is cut but not recorded")
-                        .arg(options.url.toString(), options.code)
-                        .arg(timeoutMs / 1000);
+        lastError =
+            QStringLiteral("the fleet service at %1 did not register %2 within %3 s; the job is cut but not recorded")
+                .arg(options.url.toString(), options.code)
+                .arg(timeoutMs / 1000);
     return registered;
 }
 
 bool CloudReport::flush(int timeoutMs)
 {
-    const bool answered = DeviceLink::waitUntil([this] {
-        for (const QNetworkReply* reply : cloud->findChildren<QNetworkReply*>()) {
-            if (reply->isRunning())
-                return false;
-        }
-        return true;
-    }, timeoutMs);
+    const bool answered = DeviceLink::waitUntil(
+        [this] {
+            for (const QNetworkReply* reply : cloud->findChildren<QNetworkReply*>()) {
+                if (reply->isRunning())
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
     if (!answered)
-        lastError = QStringLiteral("the fleet service did not confirm the work record within %1 s").arg(timeoutMs / 1000);
+        lastError =
+            QStringLiteral("the fleet service did not confirm the work record within %1 s").arg(timeoutMs / 1000);
     return answered;
 }

@@ -41,7 +41,9 @@ QString findSample(const QString& given)
 quint16 startSimulator(QProcess& sim, const QStringList& arguments, QString* error)
 {
     sim.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ktrv8-sim")));
-    sim.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    sim.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                                 QStringLiteral("0")}
+                     + arguments);
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.start();
     if (!sim.waitForStarted(SimulatorStartMs)) {
@@ -96,8 +98,10 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
 
     QProcess sim;
     QString error;
-    const quint16 port = startSimulator(sim, {QStringLiteral("--out"), record, QStringLiteral("--svg"), svg,
-                                              QStringLiteral("--cut-ms"), QString::number(demo.cutMs)}, &error);
+    const quint16 port = startSimulator(sim,
+                                        {QStringLiteral("--out"), record, QStringLiteral("--svg"), svg,
+                                         QStringLiteral("--cut-ms"), QString::number(demo.cutMs)},
+                                        &error);
     if (port == 0) {
         out.error(error);
         stopSimulator(sim);
@@ -137,10 +141,14 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     QFile cut(record);
     const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
     const bool exact = recorded == job.repeated(demo.copies);
-    out.line(exact ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2").arg(demo.copies).arg(record)
+    out.line(exact ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2")
+                         .arg(demo.copies)
+                         .arg(record)
                    : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
     out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
-    out.result(QJsonObject{{QStringLiteral("record"), record}, {QStringLiteral("svg"), svg},
-                           {QStringLiteral("copies"), demo.copies}, {QStringLiteral("exact"), exact}});
+    out.result(QJsonObject{{QStringLiteral("record"), record},
+                           {QStringLiteral("svg"), svg},
+                           {QStringLiteral("copies"), demo.copies},
+                           {QStringLiteral("exact"), exact}});
     return exact ? ExitOk : ExitFailed;
 }

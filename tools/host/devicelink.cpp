@@ -13,8 +13,8 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,7 +70,7 @@ DeviceLink::~DeviceLink()
 {
     if (tapped && usbTap)
         UsbLink::setReadObserver({});
-    dev.reset();    // before the loader goes
+    dev.reset(); // before the loader goes
 }
 
 bool DeviceLink::load(const QString& pluginPath, QString* error)
@@ -84,7 +84,8 @@ bool DeviceLink::load(const QString& pluginPath, QString* error)
     }
     auto* factory = qobject_cast<KTDeviceInterface*>(instance);
     if (!factory) {
-        *error = QStringLiteral("%1 is not a cutter driver (no %2 interface)").arg(path, QStringLiteral(KTDeviceInterface_iid));
+        *error = QStringLiteral("%1 is not a cutter driver (no %2 interface)")
+                     .arg(path, QStringLiteral(KTDeviceInterface_iid));
         return false;
     }
     dev.reset(factory->initInstance());
@@ -123,12 +124,8 @@ void DeviceLink::onMessage(KTDeviceInterface::KTDeviceMessage kind, const QStrin
         }
         emit statusText(text);
         break;
-    case KTDeviceInterface::DevTasK:
-        emit taskText(text);
-        break;
-    case KTDeviceInterface::Qrcode:
-        emit qrCode(text);
-        break;
+    case KTDeviceInterface::DevTasK: emit taskText(text); break;
+    case KTDeviceInterface::Qrcode: emit qrCode(text); break;
     }
 }
 
@@ -181,7 +178,8 @@ int DeviceLink::tcpFailure(KTDeviceInterface* device, const Address& address, QS
     const auto code = socket ? socket->error() : QAbstractSocket::UnknownSocketError;
     switch (code) {
     case QAbstractSocket::ConnectionRefusedError:
-        *error = QStringLiteral("connection refused by %1: is the cutter switched on, on the network, and is the port right?")
+        *error = QStringLiteral(
+                     "connection refused by %1: is the cutter switched on, on the network, and is the port right?")
                      .arg(address.describe());
         break;
     case QAbstractSocket::HostNotFoundError:
@@ -189,8 +187,9 @@ int DeviceLink::tcpFailure(KTDeviceInterface* device, const Address& address, QS
         break;
     default:
         *error = socket && socket->state() != QAbstractSocket::UnconnectedState
-            ? QStringLiteral("no answer from %1: is the cutter on the network?").arg(address.describe())
-            : QStringLiteral("cannot connect to %1: %2").arg(address.describe(), socket ? socket->errorString() : QStringLiteral("no socket"));
+                     ? QStringLiteral("no answer from %1: is the cutter on the network?").arg(address.describe())
+                     : QStringLiteral("cannot connect to %1: %2")
+                           .arg(address.describe(), socket ? socket->errorString() : QStringLiteral("no socket"));
         break;
     }
     if (socket)
@@ -205,7 +204,8 @@ int DeviceLink::usbPreflight(const QString& path, QString* error)
     QFileInfo info(path);
     if (!info.exists()) {
         *error = QStringLiteral("device path %1 does not exist: is the cutter plugged in and switched on? "
-                                "(ls /dev/ttyACM* /dev/usb/lp* shows the candidates)").arg(path);
+                                "(ls /dev/ttyACM* /dev/usb/lp* shows the candidates)")
+                     .arg(path);
         return ExitNoConnection;
     }
     if (::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
@@ -234,7 +234,8 @@ void DeviceLink::tapTcp()
         return;
     if (!disconnect(socket, &QTcpSocket::readyRead, common, &KTCommonInterface::slot_tcp_socket_read))
         return;
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readTapped(socket->peek(socket->bytesAvailable())); });
+    connect(socket, &QTcpSocket::readyRead, this,
+            [this, socket] { readTapped(socket->peek(socket->bytesAvailable())); });
     connect(socket, &QTcpSocket::readyRead, common, &KTCommonInterface::slot_tcp_socket_read);
     tapped = true;
 }
@@ -293,7 +294,12 @@ bool DeviceLink::readBack(const QStringList& keys, int timeoutMs, QStringList* u
     if (!firmware || firmware->get_cmd_bytes().isEmpty())
         return false;
     clearReplies();
-    struct Marked { QString key; KTDeviceProperty* property; QVariant before; };
+    struct Marked
+    {
+        QString key;
+        KTDeviceProperty* property;
+        QVariant before;
+    };
     QList<Marked> marked;
     auto mark = [this, &marked](const QString& key) {
         KTDeviceProperty* p = property(key);
@@ -316,7 +322,9 @@ bool DeviceLink::readBack(const QStringList& keys, int timeoutMs, QStringList* u
     mark(QStringLiteral("FIRMWARE"));
     send(firmware->get_cmd_bytes());
     waitCancelled = false;
-    const bool answered = waitUntil([this, firmware] { return !connected || waitCancelled || !isPendingMarker(firmware->value()); }, timeoutMs)
+    const bool answered =
+        waitUntil([this, firmware] { return !connected || waitCancelled || !isPendingMarker(firmware->value()); },
+                  timeoutMs)
         && connected && !waitCancelled;
     for (const Marked& entry : marked) {
         if (!isPendingMarker(entry.property->value()))

@@ -5,9 +5,9 @@
 
 #include "ktdeviceinterface.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPluginLoader>
-#include <QHash>
 #include <QVariant>
 
 #include <functional>
@@ -82,7 +82,7 @@ private:
     bool usbTap = false;
     bool waitCancelled = false;
     QByteArray tapBuffer;
-    QHash<int, int> replies;    // CCMD code -> result
+    QHash<int, int> replies; // CCMD code -> result
 };
 
 #endif // DEVICELINK_H

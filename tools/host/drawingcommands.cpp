@@ -50,14 +50,19 @@ QList<QCommandLineOption> drawingOptions()
 
 namespace {
 
-bool number(const QCommandLineParser& parser, const QString& name, double low, double high, double* value, QString* error)
+bool number(const QCommandLineParser& parser, const QString& name, double low, double high, double* value,
+            QString* error)
 {
     if (!parser.isSet(name))
         return true;
     bool ok = false;
     const double parsed = parser.value(name).toDouble(&ok);
     if (!ok || parsed < low || parsed > high) {
-        *error = QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(parser.value(name));
+        *error = QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"")
+                     .arg(name)
+                     .arg(low)
+                     .arg(high)
+                     .arg(parser.value(name));
         return false;
     }
     *value = parsed;
@@ -75,12 +80,14 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
         || !number(parser, QStringLiteral("overcut"), 0, 100, &options->overcutMm, error)
         || !number(parser, QStringLiteral("tool-offset"), 0, 20, &options->toolOffsetMm, error))
         return false;
-    if (parser.isSet(QStringLiteral("scale")) && (parser.isSet(QStringLiteral("width")) || parser.isSet(QStringLiteral("height")))) {
+    if (parser.isSet(QStringLiteral("scale"))
+        && (parser.isSet(QStringLiteral("width")) || parser.isSet(QStringLiteral("height")))) {
         *error = QStringLiteral("give --scale or --width/--height, not both");
         return false;
     }
     if (rotate != 0 && rotate != 90 && rotate != 180 && rotate != 270) {
-        *error = QStringLiteral("--rotate takes 90, 180 or 270, not \"%1\"").arg(parser.value(QStringLiteral("rotate")));
+        *error =
+            QStringLiteral("--rotate takes 90, 180 or 270, not \"%1\"").arg(parser.value(QStringLiteral("rotate")));
         return false;
     }
     options->rotate = int(rotate);
@@ -90,7 +97,8 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
         x = parts.value(0).toDouble(&okX);
         y = parts.value(1).toDouble(&okY);
         if (parts.size() != 2 || !okX || !okY || x < 0 || y < 0) {
-            *error = QStringLiteral("--origin takes X,Y in millimetres, both 0 or more, not \"%1\"").arg(parser.value(QStringLiteral("origin")));
+            *error = QStringLiteral("--origin takes X,Y in millimetres, both 0 or more, not \"%1\"")
+                         .arg(parser.value(QStringLiteral("origin")));
             return false;
         }
     }
@@ -144,7 +152,8 @@ QJsonObject describe(const ktconv::PlotterPages& pages)
         paths += page.size();
         bounds = bounds.united(ktconv::boundsOf(page));
     }
-    return QJsonObject{{QStringLiteral("pages"), pages.size()}, {QStringLiteral("paths"), paths},
+    return QJsonObject{{QStringLiteral("pages"), pages.size()},
+                       {QStringLiteral("paths"), paths},
                        {QStringLiteral("cutMm"), qRound(cut / ktconv::UnitsPerMm)},
                        {QStringLiteral("travelMm"), qRound(travel / ktconv::UnitsPerMm)},
                        {QStringLiteral("widthMm"), qRound(bounds.width() / ktconv::UnitsPerMm * 10) / 10.0},
@@ -154,8 +163,10 @@ QJsonObject describe(const ktconv::PlotterPages& pages)
 QString describeText(const QJsonObject& d)
 {
     return QStringLiteral("%1 page(s), %2 paths, %3 x %4 mm, cut %5 m, pen-up travel %6 m")
-        .arg(d.value(QStringLiteral("pages")).toInt()).arg(d.value(QStringLiteral("paths")).toInt())
-        .arg(d.value(QStringLiteral("widthMm")).toDouble()).arg(d.value(QStringLiteral("heightMm")).toDouble())
+        .arg(d.value(QStringLiteral("pages")).toInt())
+        .arg(d.value(QStringLiteral("paths")).toInt())
+        .arg(d.value(QStringLiteral("widthMm")).toDouble())
+        .arg(d.value(QStringLiteral("heightMm")).toDouble())
         .arg(d.value(QStringLiteral("cutMm")).toInt() / 1000.0, 0, 'f', 2)
         .arg(d.value(QStringLiteral("travelMm")).toInt() / 1000.0, 0, 'f', 2);
 }
@@ -178,11 +189,13 @@ bool writeFile(const QString& path, const QByteArray& content, QString* error)
     return true;
 }
 
-int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args, const Output& out)
+int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
+                         const Output& out)
 {
     if (args.size() != 1 || !parser.isSet(QStringLiteral("output"))) {
-        out.error(command == QLatin1String("convert") ? QStringLiteral("convert takes one drawing and -o OUT.plt")
-                                                      : QStringLiteral("preview takes one file and -o OUT.png or -o OUT.svg"));
+        out.error(command == QLatin1String("convert")
+                      ? QStringLiteral("convert takes one drawing and -o OUT.plt")
+                      : QStringLiteral("preview takes one file and -o OUT.png or -o OUT.svg"));
         return ExitUsage;
     }
     return ExitOk;
@@ -247,8 +260,11 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     if (out.isJson())
         out.result(result);
     else
-        out.line(QStringLiteral("wrote %1: %2%3").arg(target, describeText(result),
-                                                      layout.copies > 1 ? QStringLiteral(", %1 copies %2 mm apart").arg(layout.copies).arg(layout.copyGapMm) : QString()));
+        out.line(QStringLiteral("wrote %1: %2%3")
+                     .arg(target, describeText(result),
+                          layout.copies > 1
+                              ? QStringLiteral(", %1 copies %2 mm apart").arg(layout.copies).arg(layout.copyGapMm)
+                              : QString()));
     return ExitOk;
 }
 
@@ -264,12 +280,12 @@ int cutJobFile(const QCommandLineParser& parser, const QString& file, const QStr
     }
     const ktconv::JobFormat format = ktconv::detectFormat(head);
     if (format == ktconv::JobFormat::PlotterText)
-        return ExitOk;      // checked byte by byte before it is sent
+        return ExitOk; // checked byte by byte before it is sent
     if (format == ktconv::JobFormat::Unknown) {
         QByteArray content;
         QString reason;
         if (!readFile(file, &content, &reason) || checkJobText(content, &reason) >= 0)
-            return ExitOk;  // the job check names the offending byte
+            return ExitOk; // the job check names the offending byte
         out.error(QStringLiteral("%1: not sent: %2").arg(file, ktconv::refusalReason(content)));
         return ExitUsage;
     }

@@ -9,16 +9,16 @@ class QCommandLineParser;
 // Exit codes of ktrv8, also listed in its --help and the README.
 enum ExitCode {
     ExitOk = 0,
-    ExitFailed = 1,         // the job or command did not complete for another reason
-    ExitUsage = 2,          // bad arguments, unknown key, value out of range
-    ExitNoPlugin = 3,       // the plug-in or the simulator could not be loaded or started
-    ExitNoConnection = 4,   // connection refused, device path missing, permission denied
-    ExitSilent = 5,         // the cutter did not answer, or --timeout ran out
-    ExitDisconnected = 6,   // the connection was lost before or during the job
-    ExitCutterStopped = 7,  // the cutter stopped the job itself
-    ExitUnknownQrCode = 8,  // a scanned code has no job file
-    ExitRefused = 9,        // the cutter refused a setting or holds another value
-    ExitInterrupted = 130,  // stopped with Ctrl-C (the cutter confirmed the stop)
+    ExitFailed = 1,        // the job or command did not complete for another reason
+    ExitUsage = 2,         // bad arguments, unknown key, value out of range
+    ExitNoPlugin = 3,      // the plug-in or the simulator could not be loaded or started
+    ExitNoConnection = 4,  // connection refused, device path missing, permission denied
+    ExitSilent = 5,        // the cutter did not answer, or --timeout ran out
+    ExitDisconnected = 6,  // the connection was lost before or during the job
+    ExitCutterStopped = 7, // the cutter stopped the job itself
+    ExitUnknownQrCode = 8, // a scanned code has no job file
+    ExitRefused = 9,       // the cutter refused a setting or holds another value
+    ExitInterrupted = 130, // stopped with Ctrl-C (the cutter confirmed the stop)
 };
 
 QString exitCodeHelp();
@@ -58,7 +58,7 @@ struct CommonOptions
     bool haveAddress = false;
     QString pluginPath;
     bool json = false;
-    int timeoutSeconds = 0;     // 0: no limit
+    int timeoutSeconds = 0; // 0: no limit
 };
 
 #endif // HOSTCOMMON_H

@@ -16,7 +16,10 @@ termios savedInput;
 QString duration(double seconds)
 {
     const int s = int(seconds + 0.5);
-    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'))
+    return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                           .arg(s / 3600)
+                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(s % 60, 2, 10, QLatin1Char('0'))
                      : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -30,13 +33,20 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
         out.event(QStringLiteral("reading"), {{QStringLiteral("file"), file}});
     });
     connect(&runner, &JobRunner::started, this, [this](const QString& file, int pages, int copies, double estimate) {
-        say(QStringLiteral("Cutting %1: %2 page(s), %3 cop%4, about %5 (estimate)").arg(file).arg(pages).arg(copies)
+        say(QStringLiteral("Cutting %1: %2 page(s), %3 cop%4, about %5 (estimate)")
+                .arg(file)
+                .arg(pages)
+                .arg(copies)
                 .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"), duration(estimate)));
-        out.event(QStringLiteral("started"), {{QStringLiteral("file"), file}, {QStringLiteral("pages"), pages},
-                                              {QStringLiteral("copies"), copies}, {QStringLiteral("estimateSeconds"), estimate}});
+        out.event(QStringLiteral("started"), {{QStringLiteral("file"), file},
+                                              {QStringLiteral("pages"), pages},
+                                              {QStringLiteral("copies"), copies},
+                                              {QStringLiteral("estimateSeconds"), estimate}});
     });
     connect(&runner, &JobRunner::waitingForCode, this, [this](const QString& dir, int copies) {
-        say(QStringLiteral("QR-code job from %1, %2 cop%3: waiting for the cutter to scan").arg(dir).arg(copies)
+        say(QStringLiteral("QR-code job from %1, %2 cop%3: waiting for the cutter to scan")
+                .arg(dir)
+                .arg(copies)
                 .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
         out.event(QStringLiteral("started"), {{QStringLiteral("qrDir"), dir}, {QStringLiteral("copies"), copies}});
     });
@@ -45,7 +55,8 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
         out.event(QStringLiteral("scanned"), {{QStringLiteral("code"), code}, {QStringLiteral("file"), file}});
     });
     connect(&runner, &JobRunner::pageConfirmed, this, [this](int copy, int page, int pages) {
-        out.event(QStringLiteral("page"), {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("pages"), pages}});
+        out.event(QStringLiteral("page"),
+                  {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("pages"), pages}});
     });
     connect(&runner, &JobRunner::copyConfirmed, this, [this](int copy, int copies) {
         out.event(QStringLiteral("copy"), {{QStringLiteral("copy"), copy}, {QStringLiteral("copies"), copies}});
@@ -53,8 +64,11 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
     connect(&runner, &JobRunner::progress, this, &JobReport::onProgress);
     connect(&runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
         const QString what = page > 0 ? QStringLiteral("page %1").arg(page) : QStringLiteral("copy %1").arg(copy);
-        say(QStringLiteral("%1 has taken %2x its estimate; still waiting, Ctrl-C stops the cutter").arg(what).arg(times));
-        out.event(QStringLiteral("overrun"), {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("times"), times}});
+        say(QStringLiteral("%1 has taken %2x its estimate; still waiting, Ctrl-C stops the cutter")
+                .arg(what)
+                .arg(times));
+        out.event(QStringLiteral("overrun"),
+                  {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("times"), times}});
     });
     connect(&runner, &JobRunner::paused, this, [this](bool on) {
         out.event(on ? QStringLiteral("paused") : QStringLiteral("resumed"));
@@ -70,7 +84,8 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
         if (code == ExitOk) {
             out.line(text);
             out.event(QStringLiteral("done"), {{QStringLiteral("copies"), runner.finishedCopies()},
-                                               {QStringLiteral("pagesPerCopy"), runner.pagesPerCopy()}, {QStringLiteral("message"), text}});
+                                               {QStringLiteral("pagesPerCopy"), runner.pagesPerCopy()},
+                                               {QStringLiteral("message"), text}});
         } else {
             out.error(text);
         }
@@ -116,20 +131,24 @@ void JobReport::onProgress(const JobProgress& p)
     if (p.paused)
         left += QStringLiteral("  PAUSED (space or p resumes)");
     const int percent = int(p.percent);
-    const QString state = QStringLiteral("%1 %2 %3 %4 %5").arg(p.copy).arg(p.page).arg(percent).arg(int(p.secondsLeft)).arg(p.paused);
+    const QString state =
+        QStringLiteral("%1 %2 %3 %4 %5").arg(p.copy).arg(p.page).arg(percent).arg(int(p.secondsLeft)).arg(p.paused);
     if (state == lastState)
         return;
     lastState = state;
-    out.event(QStringLiteral("estimate"), {{QStringLiteral("copy"), p.copy}, {QStringLiteral("page"), p.page},
-                                           {QStringLiteral("percent"), percent}, {QStringLiteral("secondsLeft"), p.secondsLeft},
-                                           {QStringLiteral("estimated"), p.estimated}, {QStringLiteral("paused"), p.paused}});
+    out.event(QStringLiteral("estimate"), {{QStringLiteral("copy"), p.copy},
+                                           {QStringLiteral("page"), p.page},
+                                           {QStringLiteral("percent"), percent},
+                                           {QStringLiteral("secondsLeft"), p.secondsLeft},
+                                           {QStringLiteral("estimated"), p.estimated},
+                                           {QStringLiteral("paused"), p.paused}});
     if (out.isJson())
         return;
     if (tty) {
         const int width = 30;
         const int filled = percent * width / 100;
-        std::fprintf(stdout, "\r[%s%s] %3d%%  %-70s", QByteArray(filled, '#').constData(), QByteArray(width - filled, '-').constData(),
-                     percent, qPrintable(where + left));
+        std::fprintf(stdout, "\r[%s%s] %3d%%  %-70s", QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, '-').constData(), percent, qPrintable(where + left));
         std::fflush(stdout);
         lineOpen = true;
         return;

@@ -32,7 +32,7 @@ private:
     bool tty = false;
     bool lineOpen = false;
     QString lastLine;
-    QString lastState;      // the last estimate shown: equal ones are not repeated
+    QString lastState; // the last estimate shown: equal ones are not repeated
     std::unique_ptr<QSocketNotifier> keys;
     bool rawInput = false;
 };

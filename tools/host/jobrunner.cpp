@@ -18,9 +18,9 @@
 namespace {
 
 const int TickMs = 250;
-const int TicksPerProgress = 4;     // progress about once a second
+const int TicksPerProgress = 4; // progress about once a second
 const double OverrunFactor = 3.0;
-const double OverrunGraceSeconds = 2.0;   // small pages may run over by the link's latency
+const double OverrunGraceSeconds = 2.0; // small pages may run over by the link's latency
 
 QString copiesText(int n)
 {
@@ -39,9 +39,8 @@ JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObje
     connect(&timeLimit, &QTimer::timeout, this, &JobRunner::onTimeLimit);
     stopWait.setSingleShot(true);
     stopWait.setInterval(DeviceLink::ReplyTimeoutMs);
-    connect(&stopWait, &QTimer::timeout, this, [this] {
-        finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position()));
-    });
+    connect(&stopWait, &QTimer::timeout, this,
+            [this] { finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position())); });
     ticker.setInterval(TickMs);
     connect(&ticker, &QTimer::timeout, this, [this] {
         ++ticks;
@@ -121,7 +120,8 @@ int JobRunner::prepare(QString* error)
     else if (options.copies > 1 && margin)
         reads << QStringLiteral("MARGIN");
     QStringList unanswered;
-    const int waitMs = options.timeoutSeconds > 0 ? qMin(DeviceLink::ReplyTimeoutMs, options.timeoutSeconds * 1000) : DeviceLink::ReplyTimeoutMs;
+    const int waitMs = options.timeoutSeconds > 0 ? qMin(DeviceLink::ReplyTimeoutMs, options.timeoutSeconds * 1000)
+                                                  : DeviceLink::ReplyTimeoutMs;
     const bool answered = link.readBack(reads, waitMs, &unanswered);
     if (!link.isConnected()) {
         *error = QStringLiteral("the connection was lost before the job started; nothing was cut");
@@ -246,9 +246,10 @@ void JobRunner::onTaskText(const QString& text)
     }
     const int ordered = recordInt("TaskCopies");
     if (ordered > 0 && confirmedCopies >= options.copies) {
-        finish(ExitOk, options.qrDir.isEmpty()
-                           ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copiesText(confirmedCopies)).arg(pageCount)
-                           : QStringLiteral("done: %1 cut, one per scanned code").arg(copiesText(confirmedCopies)));
+        finish(ExitOk,
+               options.qrDir.isEmpty()
+                   ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copiesText(confirmedCopies)).arg(pageCount)
+                   : QStringLiteral("done: %1 cut, one per scanned code").arg(copiesText(confirmedCopies)));
     }
 }
 
@@ -261,8 +262,10 @@ void JobRunner::onQrCode(const QString& codeText)
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
     const QString path = QDir(options.qrDir).filePath(codeText + QStringLiteral(".plt"));
     if (!safe.match(codeText).hasMatch() || !QFileInfo(path).isFile()) {
-        finish(ExitUnknownQrCode, QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found); %3")
-                                      .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name"), position()));
+        finish(
+            ExitUnknownQrCode,
+            QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found); %3")
+                .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name"), position()));
         return;
     }
     QString error;
@@ -295,7 +298,8 @@ void JobRunner::onLinkLost(const QString& text)
 
 void JobRunner::onTimeLimit()
 {
-    finish(ExitSilent, QStringLiteral("no progress for %1 s (--timeout); %2").arg(options.timeoutSeconds).arg(position()));
+    finish(ExitSilent,
+           QStringLiteral("no progress for %1 s (--timeout); %2").arg(options.timeoutSeconds).arg(position()));
 }
 
 void JobRunner::unitStarted()
@@ -314,7 +318,8 @@ void JobRunner::follow()
     if (!begun || ended || stoppingNow)
         return;
     const bool qr = !options.qrDir.isEmpty();
-    const bool pagesInHand = rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
+    const bool pagesInHand =
+        rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
     bool moved = false;
     if (pagesInHand) {
         const int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
@@ -329,7 +334,7 @@ void JobRunner::follow()
             emit copyConfirmed(copy, options.copies);
         confirmedCopies = done;
         confirmedPages = 0;
-        pagesLoaded = false;    // a QR-code copy's pages come with its scanned code
+        pagesLoaded = false; // a QR-code copy's pages come with its scanned code
         moved = true;
     }
     if (moved) {
@@ -416,7 +421,10 @@ QString JobRunner::position() const
 {
     QString text = QStringLiteral("confirmed: %1 of %2").arg(confirmedCopies).arg(copiesText(options.copies));
     if (confirmedCopies < options.copies && confirmedPages > 0)
-        text += QStringLiteral(", and %1 of %2 page(s) of copy %3").arg(confirmedPages).arg(pageCount).arg(confirmedCopies + 1);
+        text += QStringLiteral(", and %1 of %2 page(s) of copy %3")
+                    .arg(confirmedPages)
+                    .arg(pageCount)
+                    .arg(confirmedCopies + 1);
     return text;
 }
 
@@ -424,7 +432,7 @@ void JobRunner::finish(int exit, const QString& text)
 {
     if (ended)
         return;
-    follow();   // what the driver confirmed up to this moment counts in the summary
+    follow(); // what the driver confirmed up to this moment counts in the summary
     ended = true;
     timeLimit.stop();
     stopWait.stop();

@@ -15,11 +15,11 @@ class KTRV8;
 
 struct JobOptions
 {
-    QString file;               // the job (normal job)
+    QString file; // the job (normal job)
     int copies = 1;
-    QString qrDir;              // QR-code job: the jobs as DIR/CODE.plt
-    int timeoutSeconds = 0;     // > 0: no confirmed progress for this long ends the job
-    QVariant margin;            // spacing between copies to set; else the cutter's own is kept
+    QString qrDir;          // QR-code job: the jobs as DIR/CODE.plt
+    int timeoutSeconds = 0; // > 0: no confirmed progress for this long ends the job
+    QVariant margin;        // spacing between copies to set; else the cutter's own is kept
 };
 
 // Where a job stands. Pages are confirmed one by one while the host sends them (the first
@@ -27,14 +27,14 @@ struct JobOptions
 // cutter as a whole. Inside a page or repeated copy only the time estimate says how far.
 struct JobProgress
 {
-    int copy = 1;               // the copy in hand, from 1
+    int copy = 1; // the copy in hand, from 1
     int copies = 1;
-    int page = 0;               // the page in hand, from 1; 0 while not known
+    int page = 0; // the page in hand, from 1; 0 while not known
     int pages = 0;
-    double percent = 0;         // of the whole job
-    double secondsLeft = -1;    // of the job, from the estimate; -1 unknown
-    bool estimated = false;     // percent includes an estimated share of the unit in hand
-    bool repeated = false;      // the cutter repeats this copy by itself
+    double percent = 0;      // of the whole job
+    double secondsLeft = -1; // of the job, from the estimate; -1 unknown
+    bool estimated = false;  // percent includes an estimated share of the unit in hand
+    bool repeated = false;   // the cutter repeats this copy by itself
     bool waitingForCode = false;
     bool paused = false;
 };
@@ -101,8 +101,8 @@ private:
     QEventLoop loop;
     QTimer timeLimit;
     QTimer stopWait;
-    QTimer ticker;              // follows the page index and shows progress about once a second
-    QElapsedTimer unitClock;    // time on the page or repeated copy in hand
+    QTimer ticker;           // follows the page index and shows progress about once a second
+    QElapsedTimer unitClock; // time on the page or repeated copy in hand
     qint64 pausedMs = 0;
     QElapsedTimer pauseClock;
     QVector<double> pageSeconds;
@@ -110,7 +110,7 @@ private:
     int pageCount = 0;
     int confirmedCopies = 0;
     int confirmedPages = 0;
-    int overrunSaid = -1;       // unit whose overrun was reported
+    int overrunSaid = -1; // unit whose overrun was reported
     int unitId = 0;
     int ticks = 0;
     bool begun = false;

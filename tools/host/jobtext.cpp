@@ -34,7 +34,9 @@ QString controlName(uchar c)
     switch (c) {
     case 0x00: return QStringLiteral("a NUL byte");
     case 0x02: return QStringLiteral("an STX byte (0x02), which would end the frame early");
-    case 0x03: return QStringLiteral("an ETX byte (0x03), which would end the frame early (HP-GL label text must use another terminator, DT)");
+    case 0x03:
+        return QStringLiteral(
+            "an ETX byte (0x03), which would end the frame early (HP-GL label text must use another terminator, DT)");
     case 0x7f: return QStringLiteral("a DEL byte (0x7f)");
     default: return QStringLiteral("a control byte (0x%1)").arg(c, 2, 16, QLatin1Char('0'));
     }
@@ -143,8 +145,8 @@ bool loadJobText(const QString& path, QString* text, QString* error)
         // Byte-order marks and executable headers count only at the start of the file.
         const auto* data = reinterpret_cast<const uchar*>(whole.constData());
         const qsizetype offset = pieceStart == 0 && isForeignStart(data, whole.size(), &reason)
-            ? 0
-            : firstNonTextByte(data, whole.size(), &reason);
+                                     ? 0
+                                     : firstNonTextByte(data, whole.size(), &reason);
         if (offset >= 0) {
             *error = QStringLiteral("%1: not sent: byte %2 is %3; a job is plain text (ASCII or UTF-8)")
                          .arg(path)

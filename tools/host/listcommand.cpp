@@ -54,17 +54,21 @@ int commandList(const CommonOptions& options)
             nodes << link;
     }
     for (const auto& [dir, pattern] : {std::pair{"/dev", "ttyACM*"}, {"/dev", "ttyUSB*"}, {"/dev/usb", "lp*"}}) {
-        for (const QString& name : QDir(QLatin1String(dir)).entryList({QLatin1String(pattern)}, QDir::System | QDir::Files, QDir::Name))
+        for (const QString& name :
+             QDir(QLatin1String(dir)).entryList({QLatin1String(pattern)}, QDir::System | QDir::Files, QDir::Name))
             nodes << QLatin1String(dir) + QLatin1Char('/') + name;
     }
     QJsonArray list;
     for (const QString& node : nodes) {
         const QString usb = usbDeviceOf(QFileInfo(node).canonicalFilePath());
-        const QString maker = sysfsText(usb, "manufacturer"), product = sysfsText(usb, "product"), serial = sysfsText(usb, "serial");
-        const QString ids = usb.isEmpty() ? QString() : sysfsText(usb, "idVendor") + QLatin1Char(':') + sysfsText(usb, "idProduct");
+        const QString maker = sysfsText(usb, "manufacturer"), product = sysfsText(usb, "product"),
+                      serial = sysfsText(usb, "serial");
+        const QString ids =
+            usb.isEmpty() ? QString() : sysfsText(usb, "idVendor") + QLatin1Char(':') + sysfsText(usb, "idProduct");
         const bool usable = ::access(QFile::encodeName(node).constData(), R_OK | W_OK) == 0;
-        QString line = QStringLiteral("%1  %2 %3").arg(node, maker.isEmpty() ? QStringLiteral("(unknown maker)") : maker,
-                                                        product.isEmpty() ? QStringLiteral("(unknown product)") : product);
+        QString line = QStringLiteral("%1  %2 %3")
+                           .arg(node, maker.isEmpty() ? QStringLiteral("(unknown maker)") : maker,
+                                product.isEmpty() ? QStringLiteral("(unknown product)") : product);
         if (!serial.isEmpty())
             line += QStringLiteral(" serial %1").arg(serial);
         if (!ids.isEmpty())
@@ -73,12 +77,17 @@ int commandList(const CommonOptions& options)
                                 .arg(groupOf(node), QString::fromLatin1(udevRuleHint()));
         line += usable ? QStringLiteral("  usable") : QStringLiteral("  NOT usable by this user: %1").arg(fix);
         out.line(line);
-        list.append(QJsonObject{{QStringLiteral("node"), node}, {QStringLiteral("maker"), maker}, {QStringLiteral("product"), product},
-                                {QStringLiteral("serial"), serial}, {QStringLiteral("ids"), ids}, {QStringLiteral("usable"), usable},
+        list.append(QJsonObject{{QStringLiteral("node"), node},
+                                {QStringLiteral("maker"), maker},
+                                {QStringLiteral("product"), product},
+                                {QStringLiteral("serial"), serial},
+                                {QStringLiteral("ids"), ids},
+                                {QStringLiteral("usable"), usable},
                                 {QStringLiteral("fix"), usable ? QString() : fix}});
     }
     if (nodes.isEmpty())
-        out.line(QStringLiteral("no candidate USB node (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*, /dev/usb/lp*): is the cutter plugged in and on?"));
+        out.line(QStringLiteral("no candidate USB node (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*, /dev/usb/lp*): is the "
+                                "cutter plugged in and on?"));
     out.result(QJsonObject{{QStringLiteral("nodes"), list}});
     return ExitOk;
 }

@@ -151,12 +151,14 @@ QJsonValue SettingsAccess::shownJson(const QString& key) const
     const KTDeviceProperty* p = property(key);
     const QString text = shown(key);
     const KTEditorRules w = p ? widgetOf(p) : KTEditorRules();
-    if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox") || w.kind == QLatin1String("QDoubleSpinBox"))
+    if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox")
+        || w.kind == QLatin1String("QDoubleSpinBox"))
         return text.toDouble();
     return text;
 }
 
-bool SettingsAccess::parse(const QString& key, const QString& text, QList<QPair<QString, QVariant>>* values, QString* error) const
+bool SettingsAccess::parse(const QString& key, const QString& text, QList<QPair<QString, QVariant>>* values,
+                           QString* error) const
 {
     if (!exists(key)) {
         *error = QStringLiteral("unknown setting \"%1\" (known: %2)").arg(key, knownKeys().join(QLatin1String(", ")));
@@ -166,7 +168,9 @@ bool SettingsAccess::parse(const QString& key, const QString& text, QList<QPair<
     const QStringList parts = keys.size() > 1 ? text.split(QLatin1Char(',')) : QStringList{text};
     if (parts.size() != keys.size()) {
         *error = QStringLiteral("%1 takes %2 comma-separated values (%3), not \"%4\"")
-                     .arg(key).arg(keys.size()).arg(keys.join(QLatin1String(", ")), text);
+                     .arg(key)
+                     .arg(keys.size())
+                     .arg(keys.join(QLatin1String(", ")), text);
         return false;
     }
     for (int i = 0; i < keys.size(); ++i) {
@@ -190,14 +194,16 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
         if (shown >= w.min && shown <= w.max)
             return true;
         *error = QStringLiteral("%1 must be from %2 to %3%4, not %5")
-                     .arg(key, number(w.min), number(w.max), p->uint().isEmpty() ? QString() : QStringLiteral(" ") + p->uint(), text);
+                     .arg(key, number(w.min), number(w.max),
+                          p->uint().isEmpty() ? QString() : QStringLiteral(" ") + p->uint(), text);
         return false;
     };
     bool ok = false;
     if (w.kind == QLatin1String("QSpinBox")) {
         const int shown = text.toInt(&ok);
         if (!ok) {
-            *error = QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"").arg(key, number(w.min), number(w.max), text);
+            *error = QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"")
+                         .arg(key, number(w.min), number(w.max), text);
             return false;
         }
         if (!range(shown))
@@ -208,7 +214,10 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
     if (w.kind == QLatin1String("QComboBox")) {
         const int index = text.toInt(&ok);
         if (!ok || index < 0 || index >= w.options.size()) {
-            *error = QStringLiteral("%1 takes an item number from 0 to %2, not \"%3\"").arg(key).arg(w.options.size() - 1).arg(text);
+            *error = QStringLiteral("%1 takes an item number from 0 to %2, not \"%3\"")
+                         .arg(key)
+                         .arg(w.options.size() - 1)
+                         .arg(text);
             return false;
         }
         *value = asTypeOf(p->value(), int(std::trunc(index / w.factor)));
@@ -217,7 +226,8 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
     if (w.kind == QLatin1String("QDoubleSpinBox")) {
         const double shown = text.toDouble(&ok);
         if (!ok || !std::isfinite(shown)) {
-            *error = QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"").arg(key, number(w.min), number(w.max), text);
+            *error = QStringLiteral("%1 takes a number from %2 to %3, not \"%4\"")
+                         .arg(key, number(w.min), number(w.max), text);
             return false;
         }
         if (!range(shown))

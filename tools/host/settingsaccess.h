@@ -49,8 +49,8 @@ private:
     QString writeOwner(const QString& leaf) const;
 
     DeviceLink& link;
-    QMap<QString, QString> parentOf;    // child key -> group key
-    QStringList listed;                 // the host's lists and their groups' parts
+    QMap<QString, QString> parentOf; // child key -> group key
+    QStringList listed;              // the host's lists and their groups' parts
 };
 
 #endif // SETTINGSACCESS_H

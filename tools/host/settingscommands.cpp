@@ -56,8 +56,11 @@ int commandInfo(DeviceLink& link, const CommonOptions& options)
     for (const QString& key : keys) {
         // A list setting shows its option's caption, as the settings window does.
         const QString caption = settings.caption(key);
-        const QString shown = caption.isEmpty() ? settings.shown(key) : QStringLiteral("%1 (%2)").arg(caption, settings.shown(key));
-        out.line(QStringLiteral("%1 (%2): %3 %4").arg(settings.label(key).trimmed(), key, shown, settings.unit(key)).trimmed());
+        const QString shown =
+            caption.isEmpty() ? settings.shown(key) : QStringLiteral("%1 (%2)").arg(caption, settings.shown(key));
+        out.line(QStringLiteral("%1 (%2): %3 %4")
+                     .arg(settings.label(key).trimmed(), key, shown, settings.unit(key))
+                     .trimmed());
         QJsonObject entry{{QStringLiteral("label"), settings.label(key)},
                           {QStringLiteral("value"), settings.shownJson(key)},
                           {QStringLiteral("unit"), settings.unit(key)}};
@@ -75,7 +78,8 @@ int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList
     SettingsAccess settings(link);
     for (const QString& key : keys) {
         if (!settings.exists(key)) {
-            out.error(QStringLiteral("unknown setting \"%1\" (known: %2)").arg(key, settings.knownKeys().join(QLatin1String(", "))));
+            out.error(QStringLiteral("unknown setting \"%1\" (known: %2)")
+                          .arg(key, settings.knownKeys().join(QLatin1String(", "))));
             return ExitUsage;
         }
     }
@@ -115,8 +119,9 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
         link.send(frame);
     // Results of the writes come before the read-back's answers.
     if (!link.barrier(DeviceLink::ReplyTimeoutMs)) {
-        out.error(link.isConnected() ? QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000)
-                                     : QStringLiteral("the connection was lost"));
+        out.error(link.isConnected()
+                      ? QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000)
+                      : QStringLiteral("the connection was lost"));
         return link.isConnected() ? ExitSilent : ExitDisconnected;
     }
     const QStringList refused = settings.refusedWrites(leaves);
@@ -131,7 +136,8 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         const bool toldRefused = refused.contains(it.key()) || refused.contains(settings.groupOf(it.key()));
         if (!toldRefused && settings.shown(it.key()) != it.value())
-            problems << QStringLiteral("%1 reads back %2, not %3 as set").arg(it.key(), settings.shown(it.key()), it.value());
+            problems << QStringLiteral("%1 reads back %2, not %3 as set")
+                            .arg(it.key(), settings.shown(it.key()), it.value());
     }
     for (const QString& problem : problems)
         out.error(problem);

@@ -56,8 +56,9 @@ int commandSettings(DeviceLink& link, const CommonOptions& options, const QStrin
     const QStringList userRows = buildRows(link, titledSection(layout, QStringLiteral("Settings")), userKeys, &skipped);
     const QStringList sysRows = buildRows(link, titledSection(layout, QStringLiteral("Device")), sysKeys, &skipped);
 
-    auto* status = new QLabel(link.isConnected() ? QStringLiteral("Connected to %1").arg(options.address.describe())
-                                                 : QStringLiteral("Not connected: give --tcp or --usb to read and apply"));
+    auto* status =
+        new QLabel(link.isConnected() ? QStringLiteral("Connected to %1").arg(options.address.describe())
+                                      : QStringLiteral("Not connected: give --tcp or --usb to read and apply"));
     layout->addWidget(status);
     auto* buttons = new QHBoxLayout;
     auto* read = new QPushButton(QStringLiteral("Read"));
@@ -76,8 +77,9 @@ int commandSettings(DeviceLink& link, const CommonOptions& options, const QStrin
         for (const QString& key : userRows + sysRows)
             link.property(key)->to_ui_ctrl();
         status->setText(!ok ? QStringLiteral("The cutter did not answer")
-                            : unanswered.isEmpty() ? QStringLiteral("Read from the cutter")
-                                                   : QStringLiteral("No value for %1").arg(unanswered.join(QLatin1String(", "))));
+                        : unanswered.isEmpty()
+                            ? QStringLiteral("Read from the cutter")
+                            : QStringLiteral("No value for %1").arg(unanswered.join(QLatin1String(", "))));
     };
     QObject::connect(read, &QPushButton::clicked, &window, refresh);
     QObject::connect(apply, &QPushButton::clicked, &window, [&] {
@@ -94,7 +96,12 @@ int commandSettings(DeviceLink& link, const CommonOptions& options, const QStrin
         refresh();
 
     for (const QString& key : userRows + sysRows) {
-        const QString editor = QString::fromLatin1(link.property(key)->property("WIDGET").toJsonObject().value(QStringLiteral("widget")).toString().toLatin1());
+        const QString editor = QString::fromLatin1(link.property(key)
+                                                       ->property("WIDGET")
+                                                       .toJsonObject()
+                                                       .value(QStringLiteral("widget"))
+                                                       .toString()
+                                                       .toLatin1());
         out.line(QStringLiteral("row %1 %2").arg(key, editor));
     }
     for (const QString& key : skipped)

@@ -1,9 +1,9 @@
 // ktrv8-sim: a stand-in for the lettering cutter on TCP and on a pseudo-terminal.
+#include "signalnotifier.h"
 #include "simcutter.h"
 #include "simlink.h"
 #include "simrecorder.h"
 #include "simtransport.h"
-#include "signalnotifier.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,7 +13,11 @@
 
 namespace {
 
-enum ExitCode { ExitOk = 0, ExitUsage = 2, ExitCannotServe = 3 };
+enum ExitCode {
+    ExitOk = 0,
+    ExitUsage = 2,
+    ExitCannotServe = 3
+};
 
 void printLine(const QString& line)
 {
@@ -34,14 +38,18 @@ int intOption(const QCommandLineParser& parser, const QString& name, int fallbac
     bool ok = false;
     const int value = parser.value(name).toInt(&ok);
     if (!ok || value < min || value > max)
-        usageError(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"").arg(name).arg(min).arg(max).arg(parser.value(name)));
+        usageError(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"")
+                       .arg(name)
+                       .arg(min)
+                       .arg(max)
+                       .arg(parser.value(name)));
     return value;
 }
 
 struct Option
 {
     const char* name;
-    const char* value;      // null: a switch
+    const char* value; // null: a switch
     const char* help;
 };
 
@@ -91,7 +99,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     for (const Option& option : options) {
         if (option.value)
-            parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help), QString::fromLatin1(option.value)});
+            parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help),
+                              QString::fromLatin1(option.value)});
         else
             parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help)});
     }
@@ -135,7 +144,8 @@ int main(int argc, char** argv)
     const bool pty = parser.isSet(QStringLiteral("pty"));
     if (!tcp && !pty)
         usageError(QStringLiteral("--no-tcp needs --pty"));
-    const QString hostText = parser.isSet(QStringLiteral("host")) ? parser.value(QStringLiteral("host")) : QStringLiteral("127.0.0.1");
+    const QString hostText =
+        parser.isSet(QStringLiteral("host")) ? parser.value(QStringLiteral("host")) : QStringLiteral("127.0.0.1");
     const QHostAddress host(hostText);
     if (host.isNull())
         usageError(QStringLiteral("--host takes an IP address, not \"%1\"").arg(hostText));
@@ -152,7 +162,9 @@ int main(int argc, char** argv)
         return ExitCannotServe;
     }
 
-    auto keyList = [&parser](const char* name) { return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts); };
+    auto keyList = [&parser](const char* name) {
+        return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    };
     cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
     ktsim::SimCutter model(cutter, &recorder);
     ktsim::SimLink link(&model, faults);
@@ -169,7 +181,8 @@ int main(int argc, char** argv)
     if (tcp) {
         if (!tcpTransport.listen(host, quint16(port), &error)) {
             std::fprintf(stderr, "ktrv8-sim: %s%s\n", qPrintable(error),
-                         port != 0 ? " (is another simulator or cutter service running? --port 0 picks a free port)" : "");
+                         port != 0 ? " (is another simulator or cutter service running? --port 0 picks a free port)"
+                                   : "");
             return ExitCannotServe;
         }
         link.addTransport(&tcpTransport);

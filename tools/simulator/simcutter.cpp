@@ -22,10 +22,17 @@ enum Code {
 };
 
 // Family-157 registers with an action.
-enum Register { TaskControlRegister = 125 };
+enum Register {
+    TaskControlRegister = 125
+};
 
 // Task-report status values.
-enum ReportStatus { ReportDone = 0, ReportCutting = 1, ReportPaused = 2, ReportStopped = 3 };
+enum ReportStatus {
+    ReportDone = 0,
+    ReportCutting = 1,
+    ReportPaused = 2,
+    ReportStopped = 3
+};
 
 const int maxPageMs = 10 * 60 * 1000;
 const int justAnsweredMs = 2000;
@@ -47,7 +54,8 @@ QList<QByteArray> pagesOf(const QByteArray& text)
 } // namespace
 
 SimCutter::SimCutter(const CutterOptions& cutterOptions, CutRecorder* cutRecorder, QObject* parent)
-    : QObject(parent), options(cutterOptions), recorder(cutRecorder), store(cutterOptions.family, cutterOptions.info, cutterOptions.quirks)
+    : QObject(parent), options(cutterOptions), recorder(cutRecorder),
+      store(cutterOptions.family, cutterOptions.info, cutterOptions.quirks)
 {
     cutTimer.setSingleShot(true);
     connect(&cutTimer, &QTimer::timeout, this, &SimCutter::pageFinished);
@@ -63,22 +71,18 @@ void SimCutter::send(const QByteArray& frame)
 void SimCutter::handle(const Request& request)
 {
     switch (request.word) {
-    case Word::Ccmd:
-        handleCcmd(request);
-        break;
-    case Word::Cmd:
-        handleCmd(request);
-        break;
-    case Word::Pplt:
-        takePage(request.job);
-        break;
+    case Word::Ccmd: handleCcmd(request); break;
+    case Word::Cmd: handleCmd(request); break;
+    case Word::Pplt: takePage(request.job); break;
     case Word::Plt:
     case Word::QrPlt:
         if (options.family != 157) {
             emit log(QStringLiteral("SimCutter::handle job form of family 157 ignored"));
             break;
         }
-        takePltJob(request.job, request.word == Word::Plt ? pltCopies : store.values(QStringLiteral("QRCODE_COPIES")).value(0).toInt());
+        takePltJob(request.job, request.word == Word::Plt
+                                    ? pltCopies
+                                    : store.values(QStringLiteral("QRCODE_COPIES")).value(0).toInt());
         break;
     }
 }
@@ -97,8 +101,9 @@ void SimCutter::handleCcmd(const Request& request)
             qrCodeRead();
         return;
     case TaskControl:
-        if (fields.size() == 1 && (fields.first() == QLatin1String("0") || fields.first() == QLatin1String("1")
-                                   || fields.first() == QLatin1String("2"))) {
+        if (fields.size() == 1
+            && (fields.first() == QLatin1String("0") || fields.first() == QLatin1String("1")
+                || fields.first() == QLatin1String("2"))) {
             taskControl(fields.first().toInt(), true);
         } else {
             // A read of the control code has no value to give: refused, never a confirmation.
@@ -118,9 +123,7 @@ void SimCutter::handleCcmd(const Request& request)
         else
             lastQrCode = fields.last();
         return;
-    case Move:
-        send(ccmdReply(Move, fields.size() == 4 ? 0 : 1));
-        return;
+    case Move: send(ccmdReply(Move, fields.size() == 4 ? 0 : 1)); return;
     case FactorySet:
         if (options.family == 157 && fields.size() == 1) {
             store.factoryReset();
@@ -129,14 +132,13 @@ void SimCutter::handleCcmd(const Request& request)
         }
         break;
     case SetMark:
-        jobBoundary = true;     // sent at the start of every job
+        jobBoundary = true; // sent at the start of every job
         break;
-    default:
-        break;
+    default: break;
     }
-    const bool known = fields.isEmpty() ? store.read(request.code, fields, &answer)
-                                        : (store.write(request.code, fields, &answer)
-                                           || store.read(request.code, fields, &answer));
+    const bool known = fields.isEmpty()
+                           ? store.read(request.code, fields, &answer)
+                           : (store.write(request.code, fields, &answer) || store.read(request.code, fields, &answer));
     if (!known)
         send(ccmdReply(request.code, 1));
     else if (!answer.isEmpty())
@@ -160,8 +162,9 @@ void SimCutter::handleCmd(const Request& request)
     case CmdOp::Set:
         for (const auto& reg : request.registers) {
             store.setRegister(reg.first, reg.second);
-            if (reg.first == TaskControlRegister && (reg.second == QLatin1String("0") || reg.second == QLatin1String("1")
-                                                     || reg.second == QLatin1String("2")))
+            if (reg.first == TaskControlRegister
+                && (reg.second == QLatin1String("0") || reg.second == QLatin1String("1")
+                    || reg.second == QLatin1String("2")))
                 taskControl(reg.second.toInt(), false);
         }
         send(cmdReply(QStringLiteral("SET"), request.registers));
@@ -174,8 +177,7 @@ void SimCutter::handleCmd(const Request& request)
         send(packFrame(QStringLiteral("CMD;NUM:%1;").arg(pltCopies).toUtf8()));
         break;
     }
-    case CmdOp::None:
-        break;
+    case CmdOp::None: break;
     }
 }
 

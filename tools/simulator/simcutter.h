@@ -16,12 +16,12 @@ struct CutterOptions
 {
     int family = 437;
     DeviceInfo info;
-    int cutMs = 5;                  // time to cut one page
-    bool cutBySpeed = false;        // derive it from the path length and the speed setting
-    QStringList qrCodes;            // handed out in turn by GET_QRCODE reads
-    int stopAfterPages = -1;        // the cutter stops by itself before the next page
-    int idleMs = 10000;             // a pause this long ends a job (for TASK_REPEAT)
-    int replyDelayMs = 0;           // how late replies reach the host
+    int cutMs = 5;           // time to cut one page
+    bool cutBySpeed = false; // derive it from the path length and the speed setting
+    QStringList qrCodes;     // handed out in turn by GET_QRCODE reads
+    int stopAfterPages = -1; // the cutter stops by itself before the next page
+    int idleMs = 10000;      // a pause this long ends a job (for TASK_REPEAT)
+    int replyDelayMs = 0;    // how late replies reach the host
     SettingQuirks quirks;
 };
 
@@ -52,11 +52,11 @@ private:
     {
         QList<QByteArray> pages;
         int next = 0;
-        bool readiness = true;      // answer "CCMD;4,0;" when done
-        bool statusRead = false;    // a DEVICE_STATUS read is answered by that reply
-        bool reports = false;       // family-157 job: task reports instead
+        bool readiness = true;   // answer "CCMD;4,0;" when done
+        bool statusRead = false; // a DEVICE_STATUS read is answered by that reply
+        bool reports = false;    // family-157 job: task reports instead
         int pagesPerCopy = 1;
-        bool startsCopy = false;    // its first page begins a copy (a new job or a repeat)
+        bool startsCopy = false; // its first page begins a copy (a new job or a repeat)
         int copies = 1;
         QString file;
     };
@@ -80,12 +80,12 @@ private:
     SettingsStore store;
     QList<Unit> units;
     QTimer cutTimer;
-    int resumeMs = -1;              // time left on the page when paused
+    int resumeMs = -1; // time left on the page when paused
     bool paused = false;
-    QList<QByteArray> lastJob;      // what TASK_REPEAT cuts again
-    bool jobBoundary = true;        // the next page starts a new job
+    QList<QByteArray> lastJob; // what TASK_REPEAT cuts again
+    bool jobBoundary = true;   // the next page starts a new job
     QElapsedTimer sinceWork;
-    bool answerUnpaired = false;    // the last readiness reply has not met its status read
+    bool answerUnpaired = false; // the last readiness reply has not met its status read
     QElapsedTimer sinceAnswer;
     int totalPagesCut = 0;
     bool stopFired = false;

@@ -18,7 +18,8 @@ void SimLink::addTransport(Transport* transport)
     auto* parser = new RequestParser;
     parsers.insert(transport, parser);
     connect(transport, &QObject::destroyed, this, [this, transport] { delete parsers.take(transport); });
-    connect(transport, &Transport::received, this, [this, transport](const QByteArray& bytes) { onReceived(transport, bytes); });
+    connect(transport, &Transport::received, this,
+            [this, transport](const QByteArray& bytes) { onReceived(transport, bytes); });
     auto fresh = [this, transport] {
         parsers.value(transport)->reset();
         if (active == transport) {
@@ -113,7 +114,9 @@ QByteArray SimLink::nextJunk()
 {
     static const QByteArray patterns[] = {
         QByteArray("\r\n"),
-        QByteArray("\x02" "17;CCMD;4", 10),
+        QByteArray("\x02"
+                   "17;CCMD;4",
+                   10),
         QByteArray("zz\x03", 3),
         QByteArray("\xff\xfe\x00\x01", 4),
         QByteArray("CCMD;4,0;"),

@@ -16,11 +16,11 @@ class Transport;
 // Faults a test can ask for, all on the cutter's side of the line.
 struct LinkFaults
 {
-    int dropAfterFrames = -1;   // break the connection once this many requests were handled
-    int delayMs = 0;            // every reply this much later
-    bool withhold = false;      // never answer
-    bool junk = false;          // noise and broken frames between replies
-    bool byteAtATime = false;   // replies leave one byte per write
+    int dropAfterFrames = -1; // break the connection once this many requests were handled
+    int delayMs = 0;          // every reply this much later
+    bool withhold = false;    // never answer
+    bool junk = false;        // noise and broken frames between replies
+    bool byteAtATime = false; // replies leave one byte per write
 };
 
 // Joins the transports to the cutter: cuts requests out of what each transport receives,
@@ -48,7 +48,7 @@ private:
     LinkFaults faults;
     QHash<Transport*, RequestParser*> parsers;
     QPointer<Transport> active;
-    quint64 connection = 0;     // changes whenever a host comes or goes
+    quint64 connection = 0; // changes whenever a host comes or goes
     int handled = 0;
     bool dropped = false;
     QByteArray trickle;

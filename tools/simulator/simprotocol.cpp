@@ -164,7 +164,7 @@ bool RequestParser::next(Request* out)
         scanFrom = 0;
         const int stx = candidate.lastIndexOf(STX);
         if (stx < 0)
-            continue;   // noise between frames
+            continue; // noise between frames
         if (parseFrame(candidate.mid(stx), out))
             return true;
         ++malformedFrames;

@@ -14,8 +14,19 @@ namespace ktsim {
 constexpr char STX = 0x02;
 constexpr char ETX = 0x03;
 
-enum class Word { Ccmd, Cmd, Pplt, Plt, QrPlt };
-enum class CmdOp { None, Get, Set, Num };
+enum class Word {
+    Ccmd,
+    Cmd,
+    Pplt,
+    Plt,
+    QrPlt
+};
+enum class CmdOp {
+    None,
+    Get,
+    Set,
+    Num
+};
 
 struct Request
 {
@@ -56,7 +67,7 @@ public:
 
 private:
     QByteArray buffer;
-    int scanFrom = 0;   // no ETX before this offset
+    int scanFrom = 0; // no ETX before this offset
     int malformedFrames = 0;
 };
 

@@ -95,9 +95,10 @@ bool CutRecorder::setSvg(const QString& path, QString* error)
 void CutRecorder::writeSvgHeader()
 {
     svg.seek(0);
-    svg.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + padded(svgWidth)
-              + "mm\" height=\"" + padded(svgHeight) + "mm\" viewBox=\"0 0 " + padded(svgWidth) + ' ' + padded(svgHeight)
-              + "\">\n<title>" + QByteArray::number(pageCount).rightJustified(9, '0') + " page(s) cut</title>\n");
+    svg.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
+              + padded(svgWidth) + "mm\" height=\"" + padded(svgHeight) + "mm\" viewBox=\"0 0 " + padded(svgWidth) + ' '
+              + padded(svgHeight) + "\">\n<title>" + QByteArray::number(pageCount).rightJustified(9, '0')
+              + " page(s) cut</title>\n");
 }
 
 void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
@@ -123,15 +124,15 @@ void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
 // Pages are laid out one below the other, as they come off the cutter.
 void CutRecorder::appendSvgPage(const HpglPaths& page, double top)
 {
-    QByteArray group = "<g id=\"page" + QByteArray::number(pageCount) + "\" data-copy=\"" + QByteArray::number(copyCount)
-                       + "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.3\">\n";
+    QByteArray group = "<g id=\"page" + QByteArray::number(pageCount) + "\" data-copy=\""
+                       + QByteArray::number(copyCount) + "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.3\">\n";
     for (const auto& stroke : page.strokes) {
         group += "<polyline points=\"";
         for (int i = 0; i < stroke.size(); ++i) {
             // Plotter y grows upwards, SVG y downwards.
             const QPointF& p = stroke.at(i);
-            group += (i ? " " : "") + QByteArray::number(PageGapMm + (p.x() - page.bounds.left()) / UnitsPerMm, 'f', 3) + ','
-                     + QByteArray::number(top + (page.bounds.bottom() - p.y()) / UnitsPerMm, 'f', 3);
+            group += (i ? " " : "") + QByteArray::number(PageGapMm + (p.x() - page.bounds.left()) / UnitsPerMm, 'f', 3)
+                     + ',' + QByteArray::number(top + (page.bounds.bottom() - p.y()) / UnitsPerMm, 'f', 3);
         }
         group += "\"/>\n";
     }

@@ -20,8 +20,8 @@ using ktconv::UnitsPerMm;
 struct HpglPaths
 {
     QList<QVector<QPointF>> strokes;
-    double travelUnits = 0;     // every move, pen up or down
-    QRectF bounds;              // of the strokes
+    double travelUnits = 0; // every move, pen up or down
+    QRectF bounds;          // of the strokes
 };
 
 HpglPaths parseHpgl(const QByteArray& text);
@@ -47,7 +47,7 @@ private:
 
     QFile text;
     QFile svg;
-    qint64 svgTail = 0;         // where the closing tag starts: the next page goes there
+    qint64 svgTail = 0; // where the closing tag starts: the next page goes there
     double svgWidth = 2 * PageGapMm;
     double svgHeight = PageGapMm;
     int pageCount = 0;

@@ -11,8 +11,8 @@ struct RowText
     const char* key;
     int get;
     int set;
-    const char* params;     // echoed before the value, comma-separated
-    const char* initial;    // comma-separated; "$NAME" takes a device information field
+    const char* params;  // echoed before the value, comma-separated
+    const char* initial; // comma-separated; "$NAME" takes a device information field
 };
 
 // Family 437 (the RV8's family). Code 30 writes repeat the last job and code 27 is task
@@ -91,7 +91,8 @@ SettingsStore::SettingsStore(int family, const DeviceInfo& deviceInfo, const Set
     : familyCode(family), info(deviceInfo), quirks(settingQuirks)
 {
     auto add = [this](const RowText& text) {
-        rows.append({QString::fromUtf8(text.key), text.get, text.set, splitList(text.params), {}, splitList(text.initial)});
+        rows.append(
+            {QString::fromUtf8(text.key), text.get, text.set, splitList(text.params), {}, splitList(text.initial)});
     };
     if (family == 157) {
         for (const RowText& text : family157)
@@ -107,9 +108,9 @@ SettingsStore::SettingsStore(int family, const DeviceInfo& deviceInfo, const Set
 void SettingsStore::factoryReset()
 {
     const QHash<QString, QString> fields = {
-        {QStringLiteral("$FIRMWARE"), info.firmware},   {QStringLiteral("$DEVICE_ID"), info.deviceId},
-        {QStringLiteral("$PCB_ID"), info.pcbId},         {QStringLiteral("$PCB_VERSION"), info.pcbVersion},
-        {QStringLiteral("$UNIQUE_ID"), info.uniqueId},   {QStringLiteral("$CONFIG_NO"), info.configNo},
+        {QStringLiteral("$FIRMWARE"), info.firmware},  {QStringLiteral("$DEVICE_ID"), info.deviceId},
+        {QStringLiteral("$PCB_ID"), info.pcbId},       {QStringLiteral("$PCB_VERSION"), info.pcbVersion},
+        {QStringLiteral("$UNIQUE_ID"), info.uniqueId}, {QStringLiteral("$CONFIG_NO"), info.configNo},
     };
     settingValues.clear();
     for (const Row& row : rows) {
@@ -175,7 +176,8 @@ bool SettingsStore::write(int code, const QStringList& fields, QByteArray* reply
     if (!row)
         return false;
     const int count = row->params.size();
-    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size() || quirks.refused.contains(row->key)) {
+    if (fields.mid(0, count) != row->params || fields.size() - count != row->initial.size()
+        || quirks.refused.contains(row->key)) {
         *reply = ccmdReply(code, 1);
         return true;
     }

@@ -56,7 +56,7 @@ private:
         int get;
         int set;
         QStringList params;
-        QStringList parts;      // a record read as the values of other settings
+        QStringList parts; // a record read as the values of other settings
         QStringList initial;
     };
     const Row* rowByGet(int code) const;

@@ -21,10 +21,12 @@ TcpTransport::TcpTransport(QObject* parent) : Transport(parent), server(new QTcp
 bool TcpTransport::listen(const QHostAddress& address, quint16 port, QString* error)
 {
     if (!server->listen(address, port)) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(server->errorString());
+        *error =
+            QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(server->errorString());
         return false;
     }
-    emit listening(QStringLiteral("LISTENING tcp %1:%2").arg(server->serverAddress().toString()).arg(server->serverPort()));
+    emit listening(
+        QStringLiteral("LISTENING tcp %1:%2").arg(server->serverAddress().toString()).arg(server->serverPort()));
     return true;
 }
 
@@ -92,7 +94,8 @@ bool PtyTransport::open(QString* error)
 {
     master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     char name[128] = {};
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
+        || ::ptsname_r(master, name, sizeof name) != 0) {
         *error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         close();
         return false;
@@ -150,7 +153,7 @@ void PtyTransport::onReadable()
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             return;
-        hangUp();   // EIO: nobody holds the slave open
+        hangUp(); // EIO: nobody holds the slave open
         return;
     }
 }

@@ -75,7 +75,7 @@ private:
     QString path;
     QSocketNotifier* readNotifier = nullptr;
     QSocketNotifier* writeNotifier = nullptr;
-    QTimer hangupPoll;      // with no host on the slave the master reports EIO: look again later
+    QTimer hangupPoll; // with no host on the slave the master reports EIO: look again later
     QByteArray outbox;
     bool hostPresent = false;
 };
