@@ -7,7 +7,10 @@
 #   ./build.sh package builds the Debian package build/kt-rv8_VERSION_ARCH.deb (and runs
 #                      lintian on it when installed)
 #   ./build.sh build   only builds
-# KT_TEST_STAGES="normal install asan fuzz" picks the stages of "test" (default: all, in order);
+#   ./build.sh format  rewrites the sources in the style of .clang-format (clang-format-14)
+# KT_TEST_STAGES="format normal install asan fuzz" picks the stages of "test" (default: all, in
+# order); "format" fails on any source that clang-format-14 would change, and every build of
+# "test" turns compiler warnings into errors (KT_WERROR).
 # "install" installs build/ into a scratch prefix, builds and runs examples/host against it,
 # runs the installed "ktrv8 demo", then makes the package and checks it with lintian.
 set -euo pipefail
@@ -36,6 +39,30 @@ build() {
     cmake --build "$dir" -j"$(nproc)"
 }
 
+# Our C++ sources; build folders (anything named build*) hold generated code.
+format_sources() {
+    find interface property link panels cloud rv8 platform tools tests bench fuzz examples \
+        -name 'build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -type f -print | sort
+}
+
+# Other clang-format versions lay out some constructs differently, so the version is pinned.
+format_sources_in_place() {
+    format_sources | xargs clang-format-14 -i --style=file
+}
+
+check_format() {
+    local differ=()
+    while read -r file; do
+        clang-format-14 --style=file "$file" | cmp -s - "$file" || differ+=("$file")
+    done < <(format_sources)
+    if [[ ${#differ[@]} -gt 0 ]]; then
+        printf 'format: differs from .clang-format: %s\n' "${differ[@]}" >&2
+        echo "format: ${#differ[@]} file(s) differ; ./build.sh format rewrites them" >&2
+        return 1
+    fi
+    echo "format: all sources follow .clang-format"
+}
+
 # Any sanitizer report ends the test that made it. Leaks are checked at exit; the
 # suppressions cover only allocations that Qt and the system keep for the process lifetime.
 sanitizer_env() {
@@ -51,7 +78,8 @@ install_check() {
     rm -rf "$stage"
     DESTDIR=$stage cmake --install build --prefix /opt/kt-rv8 >/dev/null
     local prefix=$stage/opt/kt-rv8
-    cmake -S examples/host -B build/example-host -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+    cmake -S examples/host -B build/example-host -DCMAKE_PREFIX_PATH="$prefix" \
+        -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
     cmake --build build/example-host
     # English captions prove the plug-in found its installed translations by itself.
     local shown
@@ -88,6 +116,7 @@ package() {
 install_packages
 case "$what" in
     build) build build -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+    format) format_sources_in_place ;;
     package)
         build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
         package ;;
@@ -95,29 +124,32 @@ case "$what" in
         build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
         exec build/bin/ktrv8 demo "$@" ;;
     test)
-        stages=" ${KT_TEST_STAGES:-normal install asan fuzz} "
+        stages=" ${KT_TEST_STAGES:-format normal install asan fuzz} "
         started=$SECONDS
+        if [[ $stages == *" format "* ]]; then
+            check_format
+        fi
         if [[ $stages == *" normal "* ]]; then
-            build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+            build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_WERROR=ON
             (cd build && ctest --output-on-failure -j"$(nproc)" "$@")
         fi
         if [[ $stages == *" install "* ]]; then
-            build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+            build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_WERROR=ON
             install_check
             package
         fi
         if [[ $stages == *" asan "* ]]; then
             # Benchmarks add build time and prove nothing about memory safety.
-            build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_SANITIZE=ON -DKT_BUILD_BENCH=OFF
+            build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_SANITIZE=ON -DKT_BUILD_BENCH=OFF -DKT_WERROR=ON
             (cd build-asan && sanitizer_env && ctest --output-on-failure -j"$(nproc)" "$@")
         fi
         echo "test: stages before the fuzzers took $((SECONDS - started)) s"
         if [[ $stages == *" fuzz "* ]]; then
             cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
-                -DKT_BUILD_FUZZ=ON -DKT_BUILD_TESTS=OFF -DKT_BUILD_TOOLS=OFF -DKT_BUILD_BENCH=OFF >/dev/null
+                -DKT_BUILD_FUZZ=ON -DKT_BUILD_TESTS=OFF -DKT_BUILD_TOOLS=OFF -DKT_BUILD_BENCH=OFF -DKT_WERROR=ON >/dev/null
             cmake --build build-fuzz --target fuzzers -j"$(nproc)"
             fuzz/run.sh build-fuzz
         fi
         ;;
-    *) echo "usage: $0 [build|demo|test|package]" >&2; exit 2 ;;
+    *) echo "usage: $0 [build|demo|test|package|format]" >&2; exit 2 ;;
 esac
