@@ -91,7 +91,7 @@ install_check() {
     local libdir
     libdir=$(PKG_CONFIG_PATH=$pc pkg-config --variable=libdir kt-rv8)
     # shellcheck disable=SC2046
-    g++ -std=c++17 -fPIC -o "$stage/pkg-config-host" examples/host/main.cpp \
+    g++ -std=c++17 -fPIC -Wall -Wextra -Werror -o "$stage/pkg-config-host" examples/host/main.cpp \
         -DKTRV8_PLUGIN_FILE="\"$libdir/libKT-RV8.so\"" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs kt-rv8)
     shown=$(LC_ALL=C LANG=C "$stage/pkg-config-host")
     grep -q '^SPEED  Speed = ' <<<"$shown"
