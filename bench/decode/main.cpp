@@ -127,22 +127,8 @@ void BM_Decode4KiBReads(benchmark::State& state)
     decode(state, true);
 }
 
-BENCHMARK(BM_DecodeOneRead)
-    ->Arg(10000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->MinTime(0.3);
-BENCHMARK(BM_Decode4KiBReads)
-    ->Arg(10000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->MinTime(0.3);
+BENCHMARK(BM_DecodeOneRead)->Arg(10000)->Arg(1000000)->Apply(ktbench::inMilliseconds);
+BENCHMARK(BM_Decode4KiBReads)->Arg(10000)->Arg(1000000)->Apply(ktbench::inMilliseconds);
 
 } // namespace
 

@@ -56,24 +56,8 @@ void BM_Split(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_SetPlt)
-    ->Arg(1)
-    ->Arg(10)
-    ->Arg(100)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->MinTime(0.3);
-BENCHMARK(BM_Split)
-    ->Arg(1)
-    ->Arg(10)
-    ->Arg(100)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true)
-    ->MinTime(0.3);
+BENCHMARK(BM_SetPlt)->Arg(1)->Arg(10)->Arg(100)->Apply(ktbench::inMilliseconds);
+BENCHMARK(BM_Split)->Arg(1)->Arg(10)->Arg(100)->Apply(ktbench::inMilliseconds);
 
 // Bytes the device holds after setPlt beyond what it held before (the caller keeps the text).
 qint64 heldAfterSetPlt(const QString& job)

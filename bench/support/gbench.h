@@ -8,6 +8,12 @@
 
 namespace ktbench {
 
+// Every timed case alike: real time in milliseconds, three repetitions, their aggregates only.
+inline void inMilliseconds(benchmark::internal::Benchmark* b)
+{
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true)->MinTime(0.3);
+}
+
 // Prints what Google Benchmark prints and keeps the median real time per iteration of
 // every benchmark (in its own time unit), so ratios can be taken within the same run.
 class KeepingReporter : public benchmark::ConsoleReporter

@@ -1,5 +1,6 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "linkdevice.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
 #include "pseudoterminal.h"
@@ -15,41 +16,6 @@
 using T = KTDeviceInterface;
 
 namespace {
-
-// A device with just the properties the link needs, stored the way parameter sets do.
-class LinkDevice : public KTCommonInterface
-{
-public:
-    LinkDevice()
-    {
-        // key, initial value, kind, get code, set code, length
-        const struct
-        {
-            const char* key;
-            QVariant value;
-            T::KTDeviceCMDType kind;
-            int get, set, len;
-        } rows[] = {
-            {"STATUS", 0, UnCMD, 0, 0, 0},
-            {"CONNECT_MODE", QString(), UnCMD, 0, 0, 0},
-            {"LAST_TIME", QDateTime::currentDateTime().addDays(-1), UnCMD, 0, 0, 0},
-            {"SPEED", 100, CMD, 1, 1, 1},
-        };
-        for (const auto& r : rows) {
-            auto* p = new KTDeviceProperty(nullptr);
-            p->init(r.value, QString(), QString(), r.get, r.set, r.len, r.kind, {});
-            storeProperty(r.key, p);
-        }
-    }
-    UsbLink* usb() const { return usbLink; }
-    QVariant value(const char* key) { return property_ptr(key)->value(); }
-    void decode_cmd(QString frame) override
-    {
-        frames << frame;
-        KTCommonInterface::decode_cmd(frame);
-    }
-    QStringList frames;
-};
 
 QByteArray everyByte()
 {
