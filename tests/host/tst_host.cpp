@@ -143,6 +143,8 @@ private slots:
     void initTestCase();
     void pageGeometry_data();
     void pageGeometry();
+    void durationText_data();
+    void durationText();
     void demoCutsTheSampleExactly();
     void cut_data();
     void cut();
@@ -204,6 +206,26 @@ void HostTest::pageGeometry()
     QCOMPARE(g.penDownMm, downMm);
     QCOMPARE(g.penUpMm, upMm);
     QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
+}
+
+// The one time text the host and the window print: rounded to the second, hours from 3600 s.
+void HostTest::durationText_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0.0 << "0:00";
+    QTest::newRow("59.4") << 59.4 << "0:59";
+    QTest::newRow("59.5 rounds up") << 59.5 << "1:00";
+    QTest::newRow("3599.4") << 3599.4 << "59:59";
+    QTest::newRow("3600") << 3600.0 << "1:00:00";
+    QTest::newRow("36061") << 36061.0 << "10:01:01";
+}
+
+void HostTest::durationText()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(::durationText(seconds), text);
 }
 
 void HostTest::demoCutsTheSampleExactly()

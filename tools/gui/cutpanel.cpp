@@ -1,6 +1,7 @@
 #include "cutpanel.h"
 
 #include "devicelink.h"
+#include "jobestimate.h"
 #include "jobpanel.h"
 #include "jobrunner.h"
 
@@ -162,20 +163,6 @@ QString CutPanel::progressText() const
     return progressLabel->text();
 }
 
-namespace {
-
-QString duration(double seconds)
-{
-    const qint64 s = qint64(seconds + 0.5);
-    return s >= 3600 ? QStringLiteral("%1:%2:%3")
-                           .arg(s / 3600)
-                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(s % 60, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-} // namespace
-
 void CutPanel::setRunning(bool on)
 {
     running = on;
@@ -239,7 +226,7 @@ bool CutPanel::start()
 void CutPanel::onStarted(int pages, int copies, double seconds)
 {
     estimate = seconds;
-    emit report(tr("Cutting %1 page(s), %2 copy(ies); estimate %3").arg(pages).arg(copies).arg(duration(seconds)),
+    emit report(tr("Cutting %1 page(s), %2 copy(ies); estimate %3").arg(pages).arg(copies).arg(durationText(seconds)),
                 false);
 }
 
@@ -258,9 +245,9 @@ void CutPanel::onProgress(const JobProgress& p)
     progressLabel->setText(where);
     QStringList times;
     if (estimate >= 0)
-        times << tr("estimate %1").arg(duration(estimate));
+        times << tr("estimate %1").arg(durationText(estimate));
     if (p.secondsLeft >= 0)
-        times << tr("about %1 left").arg(duration(p.secondsLeft));
+        times << tr("about %1 left").arg(durationText(p.secondsLeft));
     timeLabel->setText(times.join(QLatin1String(", ")));
     emit cutting(p.waitingForCode ? 0 : p.copy, p.repeated ? 0 : p.page);
 }
@@ -288,7 +275,7 @@ void CutPanel::onFinished(int code, const QString& text)
     // The runner's text says what was confirmed; the code is the one "ktrv8 cut" returns.
     const QString said = text.isEmpty() ? text : text.at(0).toUpper() + text.mid(1);
     resultLabel->setText(code == ExitOk ? said : tr("Not completed (exit code %1): %2").arg(code).arg(said));
-    timeLabel->setText(tr("took %1").arg(duration(clock.elapsed() / 1000.0)));
+    timeLabel->setText(tr("took %1").arg(durationText(clock.elapsed() / 1000.0)));
     emit report(resultLabel->text(), code != ExitOk);
     emit finished(code, text);
 }

@@ -1,5 +1,6 @@
 #include "jobreport.h"
 
+#include "jobestimate.h"
 #include "jobrunner.h"
 
 #include <QJsonObject>
@@ -12,16 +13,6 @@
 namespace {
 
 termios savedInput;
-
-QString duration(double seconds)
-{
-    const int s = int(seconds + 0.5);
-    return s >= 3600 ? QStringLiteral("%1:%2:%3")
-                           .arg(s / 3600)
-                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(s % 60, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -37,7 +28,7 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
                 .arg(file)
                 .arg(pages)
                 .arg(copies)
-                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"), duration(estimate)));
+                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"), durationText(estimate)));
         out.event(QStringLiteral("started"), {{QStringLiteral("file"), file},
                                               {QStringLiteral("pages"), pages},
                                               {QStringLiteral("copies"), copies},
@@ -125,7 +116,7 @@ void JobReport::onProgress(const JobProgress& p)
         where += QStringLiteral(", waiting for the next scanned code");
     else if (p.repeated)
         where += QStringLiteral(", repeated by the cutter");
-    QString left = p.secondsLeft >= 0 ? QStringLiteral(", %1 left").arg(duration(p.secondsLeft)) : QString();
+    QString left = p.secondsLeft >= 0 ? QStringLiteral(", %1 left").arg(durationText(p.secondsLeft)) : QString();
     if (p.estimated)
         left += QStringLiteral(" (estimate)");
     if (p.paused)
