@@ -1,4 +1,5 @@
 #include "ktdeviceinterface.h"
+#include "ktdeviceinterface_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 
@@ -84,11 +85,11 @@ void KTDeviceInterface::setPlt(QString plt)
 
 QString KTDeviceInterface::buildDate()
 {
-    return formatBuildDate(QStringLiteral(__DATE__));
+    return kt_format_build_date(QStringLiteral(__DATE__));
 }
 
 // The compiler writes "Jun 27 2025", or "Jun  7 2025" for a one-digit day.
-QString KTDeviceInterface::formatBuildDate(const QString& compilerDate)
+QString kt_format_build_date(const QString& compilerDate)
 {
     const QLocale english(QLocale::English);
     const QString format = QStringLiteral("yyyy - MM - dd");

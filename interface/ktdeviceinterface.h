@@ -62,8 +62,6 @@ public:
     virtual void setPlt(QString plt);                              // 14
 
     static QString buildDate();
-    // Parses a compiler date text ("Jun 27 2025" or "Jun  7 2025") as buildDate() does.
-    static QString formatBuildDate(const QString& compilerDate);
 
     // Stores a property on this object under key as a void* dynamic property. A record
     // already stored there is kept alive (a host may still hold it) and freed with the device.

@@ -1,5 +1,6 @@
 #include "propertytable.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -76,8 +76,4 @@ private:
     QStringList m_param;
 };
 
-// Reads a void* dynamic property of any object as a property record (null if absent or
-// not a pointer). Shared by the device and the property lookups.
-KTRV8_EXPORT KTDeviceProperty* kt_property_of(const QObject* holder, const char* key);
-
 #endif // KTDEVICEPROPERTY_H

@@ -1,12 +1,19 @@
 #ifndef KTDEVICEPROPERTY_P_H
 #define KTDEVICEPROPERTY_P_H
 
+#include "ktglobal.h"
+
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
 
 class KTDeviceInterface;
 class KTDeviceProperty;
+class QObject;
+
+// Reads a void* dynamic property of any object as a property record (null if absent or
+// not a pointer). Shared by the device and the property lookups; exported for the tests.
+KTRV8_EXPORT KTDeviceProperty* kt_property_of(const QObject* holder, const char* key);
 
 // How many times any property has been initialised. init may give a property that a device
 // already holds new codes or a new kind, which no event reports to the device: what a device

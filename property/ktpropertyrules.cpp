@@ -1,6 +1,7 @@
 #include "ktpropertyrules.h"
 
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QJsonValue>
 

@@ -1,5 +1,7 @@
 #include "ktdeviceinterface.h"
+#include "ktdeviceinterface_p.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QMetaEnum>
 #include <QMetaMethod>
@@ -132,7 +134,7 @@ void tst_DeviceInterface::buildDate()
 {
     QFETCH(QString, compilerDate);
     QFETCH(QString, expected);
-    QCOMPARE(KTDeviceInterface::formatBuildDate(compilerDate), expected);
+    QCOMPARE(kt_format_build_date(compilerDate), expected);
     QVERIFY(QRegularExpression("^\\d{4} - \\d{2} - \\d{2}$").match(KTDeviceInterface::buildDate()).hasMatch());
 }
 

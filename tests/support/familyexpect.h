@@ -5,6 +5,7 @@
 
 #include "ktdeviceinterface.h"
 #include "ktdeviceproperty.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
