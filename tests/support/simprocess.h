@@ -4,6 +4,8 @@
 // Runs ktrv8-sim as a real process for tests and talks to it over loopback TCP or its
 // pseudo-terminal. Header-only so that several test folders can use it.
 
+#include "loopbackcutter.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -26,11 +28,7 @@ inline QString ktBinary(const QString& name)
 
 inline QByteArray ktFrame(const QByteArray& payload)
 {
-    const int base = payload.size() + 3;
-    int digits = QByteArray::number(base).size();
-    while (QByteArray::number(base + digits).size() != digits)
-        digits = QByteArray::number(base + digits).size();
-    return '\x02' + QByteArray::number(base + digits) + ';' + payload + '\x03';
+    return LoopbackCutter::frame(payload);
 }
 
 // Cuts frames out of received bytes the way a host does; returns the payloads.
