@@ -41,7 +41,7 @@ build() {
 
 # Our C++ sources; build folders (anything named build*) hold generated code.
 format_sources() {
-    find interface property link panels cloud rv8 platform tools tests bench fuzz examples \
+    find interface property link panels cloud rv8 platform lib apps tests bench fuzz examples \
         -name 'build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -type f -print | sort
 }
 

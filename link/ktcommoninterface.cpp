@@ -4,7 +4,7 @@
 #include "ktdeviceproperty_p.h"
 #include "ktlogging_p.h"
 #include "ktsurvives_p.h"
-#include "localclock.h"
+#include "localclock_p.h"
 #include "usblink.h"
 
 #include <QDateTime>

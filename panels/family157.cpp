@@ -1,6 +1,6 @@
 // Family-157 base set and device information, and the plain driver that carries them.
 #include "ktcommoninterface.h"
-#include "propertytable.h"
+#include "propertytable_p.h"
 
 #include <QByteArray>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // Family-157 grouped settings: feed, tool heads, offsets, scale, working area, jog axes.
 // All are device registers; the widgets' factor converts device units to user units.
 #include "ktcommoninterface.h"
-#include "propertytable.h"
+#include "propertytable_p.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 // Family-437 parameter set: base settings, device information and the two-axis groups.
 #include "ktcommoninterface.h"
-#include "propertytable.h"
+#include "propertytable_p.h"
 
 #include <QByteArray>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "propertytable.h"
+#include "propertytable_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 

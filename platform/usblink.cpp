@@ -1,5 +1,5 @@
 #include "usblink.h"
-#include "usblink_backend.h"
+#include "usblink_backend_p.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 // UsbLink on POSIX systems: the cutter is a character device node (/dev/ttyACM*,
 // /dev/usb/lp*, any tty), driven non-blocking from the event loop.
-#include "usblink_backend.h"
+#include "usblink_backend_p.h"
 
 #include <QFile>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
-#include "ktpropertyrules.h"
+#include "ktpropertyrules_p.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "ktpropertyrules.h"
+#include "ktpropertyrules_p.h"
 
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"

@@ -2,7 +2,7 @@
 // between its value and the editor. Nothing is wired: the host decides when to copy.
 #include "ktdeviceproperty.h"
 #include "ktlogging_p.h"
-#include "ktpropertyrules.h"
+#include "ktpropertyrules_p.h"
 #include "ktsurvives_p.h"
 
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "ktrv8_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
-#include "preparedpage.h"
+#include "preparedpage_p.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -2,8 +2,8 @@
 #include "ktdeviceproperty.h"
 #include "ktrv8_p.h"
 #include "kttaskrecord_p.h"
-#include "preparedpage.h"
-#include "propertytable.h"
+#include "preparedpage_p.h"
+#include "propertytable_p.h"
 
 #include <QCoreApplication>
 #include <QDir>

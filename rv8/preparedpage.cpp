@@ -1,4 +1,4 @@
-#include "preparedpage.h"
+#include "preparedpage_p.h"
 #include "ktdeviceproperty.h"
 
 namespace {

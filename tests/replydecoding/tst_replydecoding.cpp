@@ -1,7 +1,7 @@
 #include "ktcommoninterface.h"
 #include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
-#include "localclock.h"
+#include "localclock_p.h"
 #include "loopbackcutter.h"
 
 #include <QElapsedTimer>

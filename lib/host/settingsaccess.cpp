@@ -3,7 +3,7 @@
 #include "devicelink.h"
 
 #include "ktdeviceproperty.h"
-#include "ktpropertyrules.h"
+#include "ktpropertyrules_p.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
