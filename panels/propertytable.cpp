@@ -1,6 +1,6 @@
-#include "propertytable_p.h"
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
+#include "propertytable_p.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
