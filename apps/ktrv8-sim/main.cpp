@@ -83,14 +83,8 @@ const Option options[] = {
 };
 // clang-format on
 
-} // namespace
-
-int main(int argc, char** argv)
+QCommandLineParser& parseArguments(QCommandLineParser& parser, const QCoreApplication& app)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-sim"));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Cutter simulator: answers the KT-RV8 command language on TCP and, with --pty, on a "
         "pseudo-terminal.\nPrints \"LISTENING tcp ADDR:PORT\" and \"LISTENING pty PATH\" on stdout once ready.\n"
@@ -110,7 +104,11 @@ int main(int argc, char** argv)
         parser.showHelp(ExitOk);
     if (!parser.positionalArguments().isEmpty())
         usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    return parser;
+}
 
+ktsim::CutterOptions cutterOptions(const QCommandLineParser& parser)
+{
     ktsim::CutterOptions cutter;
     cutter.family = intOption(parser, QStringLiteral("family"), 437, 0, 100000);
     if (cutter.family != 437 && cutter.family != 157)
@@ -131,41 +129,101 @@ int main(int argc, char** argv)
         cutter.qrCodes = parser.value(QStringLiteral("qr")).split(QLatin1Char(','), Qt::SkipEmptyParts);
     cutter.stopAfterPages = intOption(parser, QStringLiteral("stop-after-pages"), -1, 0, 1000000);
     cutter.idleMs = intOption(parser, QStringLiteral("idle-ms"), 10000, 0, 3600000);
+    cutter.replyDelayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 0, 600000);
+    auto keyList = [&parser](const char* name) {
+        return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    };
+    cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
+    return cutter;
+}
 
+ktsim::LinkFaults linkFaults(const QCommandLineParser& parser)
+{
     ktsim::LinkFaults faults;
     faults.dropAfterFrames = intOption(parser, QStringLiteral("drop-after"), -1, 0, 100000000);
     faults.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 0, 600000);
     faults.withhold = parser.isSet(QStringLiteral("withhold"));
     faults.junk = parser.isSet(QStringLiteral("junk"));
     faults.byteAtATime = parser.isSet(QStringLiteral("byte-at-a-time"));
-    cutter.replyDelayMs = faults.delayMs;
+    return faults;
+}
 
-    const bool tcp = !parser.isSet(QStringLiteral("no-tcp"));
-    const bool pty = parser.isSet(QStringLiteral("pty"));
-    if (!tcp && !pty)
+// Where the simulator listens; checked before anything is opened.
+struct Endpoints
+{
+    bool tcp = true;
+    bool pty = false;
+    QHostAddress host;
+    int port = 9100;
+};
+
+Endpoints endpoints(const QCommandLineParser& parser)
+{
+    Endpoints where;
+    where.tcp = !parser.isSet(QStringLiteral("no-tcp"));
+    where.pty = parser.isSet(QStringLiteral("pty"));
+    if (!where.tcp && !where.pty)
         usageError(QStringLiteral("--no-tcp needs --pty"));
     const QString hostText =
         parser.isSet(QStringLiteral("host")) ? parser.value(QStringLiteral("host")) : QStringLiteral("127.0.0.1");
-    const QHostAddress host(hostText);
-    if (host.isNull())
+    where.host = QHostAddress(hostText);
+    if (where.host.isNull())
         usageError(QStringLiteral("--host takes an IP address, not \"%1\"").arg(hostText));
-    const int port = intOption(parser, QStringLiteral("port"), 9100, 0, 65535);
+    where.port = intOption(parser, QStringLiteral("port"), 9100, 0, 65535);
+    return where;
+}
+
+bool openRecorder(const QCommandLineParser& parser, ktsim::CutRecorder& recorder, QString* error)
+{
+    if (parser.isSet(QStringLiteral("out")) && !recorder.openText(parser.value(QStringLiteral("out")), error))
+        return false;
+    return !parser.isSet(QStringLiteral("svg")) || recorder.setSvg(parser.value(QStringLiteral("svg")), error);
+}
+
+bool openTransports(const Endpoints& where, ktsim::TcpTransport& tcp, ktsim::PtyTransport& pty, ktsim::SimLink& link,
+                    QString* error)
+{
+    QObject::connect(&tcp, &ktsim::Transport::listening, printLine);
+    QObject::connect(&pty, &ktsim::Transport::listening, printLine);
+    if (where.tcp) {
+        if (!tcp.listen(where.host, quint16(where.port), error)) {
+            if (where.port != 0)
+                *error +=
+                    QStringLiteral(" (is another simulator or cutter service running? --port 0 picks a free port)");
+            return false;
+        }
+        link.addTransport(&tcp);
+    }
+    if (where.pty) {
+        if (!pty.open(error))
+            return false;
+        link.addTransport(&pty);
+    }
+    return true;
+}
+
+int cannotServe(const QString& error)
+{
+    std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
+    return ExitCannotServe;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-sim"));
+    QCommandLineParser parser;
+    parseArguments(parser, app);
+    const ktsim::CutterOptions cutter = cutterOptions(parser);
+    const ktsim::LinkFaults faults = linkFaults(parser);
+    const Endpoints where = endpoints(parser);
 
     QString error;
     ktsim::CutRecorder recorder;
-    if (parser.isSet(QStringLiteral("out")) && !recorder.openText(parser.value(QStringLiteral("out")), &error)) {
-        std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
-        return ExitCannotServe;
-    }
-    if (parser.isSet(QStringLiteral("svg")) && !recorder.setSvg(parser.value(QStringLiteral("svg")), &error)) {
-        std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
-        return ExitCannotServe;
-    }
-
-    auto keyList = [&parser](const char* name) {
-        return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    };
-    cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
+    if (!openRecorder(parser, recorder, &error))
+        return cannotServe(error);
     ktsim::SimCutter model(cutter, &recorder);
     ktsim::SimLink link(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
@@ -173,33 +231,14 @@ int main(int argc, char** argv)
         QObject::connect(&model, &ktsim::SimCutter::log, toStderr);
         QObject::connect(&link, &ktsim::SimLink::log, toStderr);
     }
-
     ktsim::TcpTransport tcpTransport;
     ktsim::PtyTransport ptyTransport;
-    QObject::connect(&tcpTransport, &ktsim::Transport::listening, printLine);
-    QObject::connect(&ptyTransport, &ktsim::Transport::listening, printLine);
-    if (tcp) {
-        if (!tcpTransport.listen(host, quint16(port), &error)) {
-            std::fprintf(stderr, "ktrv8-sim: %s%s\n", qPrintable(error),
-                         port != 0 ? " (is another simulator or cutter service running? --port 0 picks a free port)"
-                                   : "");
-            return ExitCannotServe;
-        }
-        link.addTransport(&tcpTransport);
-    }
-    if (pty) {
-        if (!ptyTransport.open(&error)) {
-            std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
-            return ExitCannotServe;
-        }
-        link.addTransport(&ptyTransport);
-    }
+    if (!openTransports(where, tcpTransport, ptyTransport, link, &error))
+        return cannotServe(error);
 
     SignalNotifier stopSignals;
-    if (!stopSignals.watch({SIGINT, SIGTERM, SIGUSR1}, &error)) {
-        std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
-        return ExitCannotServe;
-    }
+    if (!stopSignals.watch({SIGINT, SIGTERM, SIGUSR1}, &error))
+        return cannotServe(error);
     QObject::connect(&stopSignals, &SignalNotifier::received, [&](int number) {
         if (number == SIGUSR1)
             model.deviceStop();
