@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 class KTDeviceProperty;
@@ -34,5 +35,15 @@ struct KTEditorRules
 };
 
 KTRV8_EXPORT KTEditorRules kt_editor_rules(const QJsonObject& descriptor);
+
+// The value an editor shows for a stored value, and the stored value for what an editor
+// holds (shown = stored * factor): a spin box or a list holds a whole number (truncated
+// toward zero, kept in the int range), a double spin box a number, a line edit with a
+// factor a number written with up to 10 significant digits. Other editors hold the stored
+// value as it is.
+KTRV8_EXPORT QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored);
+KTRV8_EXPORT QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown);
+// A number as editors and hosts write it: up to 10 significant digits.
+KTRV8_EXPORT QString kt_editor_number(double value);
 
 #endif // KTPROPERTYRULES_H

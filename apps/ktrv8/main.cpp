@@ -1,7 +1,7 @@
 // ktrv8: command-line host for the KT-RV8 cutter driver plug-in.
 #include "cloudcommands.h"
 #include "commands.h"
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "drawingcommands.h"
 #include "jobreport.h"
 #include "jobrunner.h"
@@ -90,7 +90,7 @@ void watchSignals()
     });
 }
 
-int runJob(DeviceLink& link, const JobOptions& job, const Output& out)
+int runJob(CutterConnection& link, const JobOptions& job, const Output& out)
 {
     JobRunner runner(link, job);
     JobReport report(runner, out);
@@ -118,7 +118,7 @@ struct Invocation
     int copies = 1;
     int cutMs = 150;
     CloudOptions cloud;
-    DeviceLink* link = nullptr;
+    CutterConnection* link = nullptr;
     std::unique_ptr<QTemporaryDir> converted; // where a drawing to cut became a job
 };
 
@@ -181,7 +181,7 @@ int checkCut(Invocation& call)
 
 int runCut(Invocation& call)
 {
-    DeviceLink& link = *call.link;
+    CutterConnection& link = *call.link;
     JobOptions job;
     job.file = call.args.value(0);
     job.copies = call.copies;
@@ -354,13 +354,13 @@ int runCommand(const Command& command, Invocation& call)
     const int checked = command.check ? command.check(call) : ExitOk;
     if (checked != ExitOk || !(command.needs & NeedsPlugin))
         return checked != ExitOk ? checked : command.run(call);
-    DeviceLink link;
+    CutterConnection link;
     if (!link.load(call.options.pluginPath, &error)) {
         call.out.error(error);
         return ExitNoPlugin;
     }
     if (call.options.haveAddress) {
-        const int connected = link.connectTo(call.options.address, DeviceLink::ConnectTimeoutMs, &error);
+        const int connected = link.connectTo(call.options.address, CutterConnection::ConnectTimeoutMs, &error);
         if (connected != ExitOk) {
             call.out.error(error);
             return connected;
