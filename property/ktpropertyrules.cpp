@@ -93,29 +93,29 @@ bool holdsNumberText(const KTEditorRules& rules)
 
 } // namespace
 
-QString kt_editor_number(double value)
+QString kt_editor_number(double value, int digits)
 {
-    return QString::number(value, 'g', 10);
+    return QString::number(value, 'g', digits);
 }
 
-QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored)
+QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored, int digits)
 {
     if (holdsWholeNumber(rules))
         return truncToInt(stored.toInt() * rules.factor);
     if (rules.kind == QLatin1String("QDoubleSpinBox"))
         return stored.toDouble() * rules.factor;
     if (holdsNumberText(rules))
-        return kt_editor_number(stored.toDouble() * rules.factor);
+        return kt_editor_number(stored.toDouble() * rules.factor, digits);
     return stored;
 }
 
-QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown)
+QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown, int digits)
 {
     if (holdsWholeNumber(rules))
         return truncToInt(shown.toDouble() / rules.factor);
     if (rules.kind == QLatin1String("QDoubleSpinBox"))
         return shown.toDouble() / rules.factor;
     if (holdsNumberText(rules))
-        return kt_editor_number(shown.toString().toDouble() / rules.factor);
+        return kt_editor_number(shown.toString().toDouble() / rules.factor, digits);
     return shown;
 }

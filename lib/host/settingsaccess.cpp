@@ -20,7 +20,7 @@ KTEditorRules widgetOf(const KTDeviceProperty* p)
 
 QString number(double v)
 {
-    return kt_editor_number(v);
+    return kt_editor_number(v, KTHostDigits);
 }
 
 // Same type as the property holds, so the cutter's replies decode into it again.
@@ -32,6 +32,22 @@ QVariant asTypeOf(const QVariant& current, const QVariant& value)
         && converted.convert(type))
         return converted;
     return value;
+}
+
+// Free text travels inside a frame: the separators and control bytes would break it.
+bool freeTextFits(const QString& key, const QString& text, QString* error)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            *error = QStringLiteral("%1 cannot contain \";\", \",\" or control characters").arg(key);
+            return false;
+        }
+    }
+    if (text.size() > 64) {
+        *error = QStringLiteral("%1 takes at most 64 characters").arg(key);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -131,7 +147,7 @@ QString SettingsAccess::shown(const QString& key) const
     const KTDeviceProperty* p = property(key);
     if (!p)
         return QString();
-    const QVariant value = kt_editor_value(widgetOf(p), p->value());
+    const QVariant value = kt_editor_value(widgetOf(p), p->value(), KTHostDigits);
     return value.userType() == QMetaType::Double ? number(value.toDouble()) : value.toString();
 }
 
@@ -204,7 +220,7 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
         }
         if (!range(shown))
             return false;
-        *value = asTypeOf(p->value(), kt_stored_value(w, shown));
+        *value = asTypeOf(p->value(), kt_stored_value(w, shown, KTHostDigits));
         return true;
     }
     if (w.kind == QLatin1String("QComboBox")) {
@@ -216,7 +232,7 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
                          .arg(text);
             return false;
         }
-        *value = asTypeOf(p->value(), kt_stored_value(w, index));
+        *value = asTypeOf(p->value(), kt_stored_value(w, index, KTHostDigits));
         return true;
     }
     if (w.kind == QLatin1String("QDoubleSpinBox")) {
@@ -228,21 +244,12 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
         }
         if (!range(shown))
             return false;
-        *value = asTypeOf(p->value(), kt_stored_value(w, shown));
+        *value = asTypeOf(p->value(), kt_stored_value(w, shown, KTHostDigits));
         return true;
     }
-    // Free text travels inside a frame: the separators and control bytes would break it.
-    for (const QChar c : text) {
-        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            *error = QStringLiteral("%1 cannot contain \";\", \",\" or control characters").arg(key);
-            return false;
-        }
-    }
-    if (text.size() > 64) {
-        *error = QStringLiteral("%1 takes at most 64 characters").arg(key);
+    if (!freeTextFits(key, text, error))
         return false;
-    }
-    *value = kt_stored_value(w, text);
+    *value = kt_stored_value(w, text, KTHostDigits);
     return true;
 }
 
