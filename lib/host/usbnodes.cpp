@@ -43,6 +43,13 @@ QString groupOf(const QString& node)
     return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
 }
 
+// How to let this user open a cutter's node without joining its group: the rule ships in the
+// source tree and the package installs it for udev.
+const char* const UdevRuleHint =
+    "install the udev rule (the kt-rv8 package puts it in /lib/udev/rules.d/; from the source: "
+    "sudo cp packaging/udev/60-kt-rv8.rules /etc/udev/rules.d/ && sudo udevadm control --reload "
+    "&& sudo udevadm trigger)";
+
 QStringList candidateNodes()
 {
     QStringList nodes;
@@ -97,7 +104,7 @@ QString usbPermissionAdvice(const QString& node)
 {
     const QString group = groupOf(node);
     return QStringLiteral("sudo usermod -aG %1 $USER (then log in again), or %2")
-        .arg(group.isEmpty() ? QStringLiteral("the device's group") : group, QString::fromLatin1(udevRuleHint()));
+        .arg(group.isEmpty() ? QStringLiteral("the device's group") : group, QString::fromLatin1(UdevRuleHint));
 }
 
 int usbPreflight(const QString& path, QString* error)
