@@ -3,6 +3,7 @@
 #include "ktdeviceproperty.h"
 #include "ktdeviceproperty_p.h"
 #include "ktreplycodes_p.h"
+#include "ktreplyobserver_p.h"
 #include "ktsurvives_p.h"
 #include "kttaskrecord_p.h"
 
@@ -123,6 +124,8 @@ void KTCommonInterface::decode_buffer()
     if (decoding)
         return;
     decoding = true;
+    // Looked up once per read: most devices have no observer.
+    const bool observed = KTReplyObserver::installed(*this);
     int consumed = 0;
     for (;;) {
         const int etx = recvBuffer.indexOf(Etx, consumed);
@@ -133,6 +136,8 @@ void KTCommonInterface::decode_buffer()
         if (stx < 0)
             continue;
         const QString frame = QString::fromUtf8(recvBuffer.constData() + stx, etx - stx + 1);
+        if (observed && !kt_survives(this, [&] { KTReplyObserver::notify(*this, frame); }))
+            return;
         if (!kt_survives(this, [&] { decode_cmd(frame); }))
             return;
     }

@@ -52,23 +52,8 @@ qint64 UsbLink::pendingBytes() const
     return backend->pendingBytes();
 }
 
-namespace {
-UsbLink::ReadObserver& readObserver()
-{
-    static UsbLink::ReadObserver observer;
-    return observer;
-}
-} // namespace
-
-void UsbLink::setReadObserver(ReadObserver observer)
-{
-    readObserver() = std::move(observer);
-}
-
 bool UsbLinkBackend::reportRead(const QByteArray& data)
 {
-    if (readObserver())
-        readObserver()(link, data);
     QPointer<UsbLink> alive(link);
     emit link->readData(data);
     return !alive.isNull();

@@ -5,8 +5,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 #if defined(USBLINK_LIBRARY)
 #define USBLINK_EXPORT Q_DECL_EXPORT
 #else
@@ -51,12 +49,6 @@ public:
     void close();
     bool isOpen() const;
     qint64 pendingBytes() const;
-
-    // Sees every link's received bytes before the link's own receivers do. A driver keeps
-    // its link to itself; a host that reads the replies beside it (to learn of a refusal the
-    // driver does not report) installs one here. An empty function removes it.
-    using ReadObserver = std::function<void(const UsbLink*, const QByteArray&)>;
-    static void setReadObserver(ReadObserver observer);
 
 signals:
     void readData(QByteArray data);

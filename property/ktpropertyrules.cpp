@@ -67,3 +67,55 @@ KTEditorRules kt_editor_rules(const QJsonObject& descriptor)
         rules.options = option.split(QLatin1Char(';'), Qt::KeepEmptyParts);
     return rules;
 }
+
+namespace {
+
+int truncToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (v <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(std::trunc(v));
+}
+
+bool holdsWholeNumber(const KTEditorRules& rules)
+{
+    return rules.kind == QLatin1String("QSpinBox") || rules.kind == QLatin1String("QComboBox");
+}
+
+bool holdsNumberText(const KTEditorRules& rules)
+{
+    return rules.kind == QLatin1String("QLineEdit") && rules.factor != 1.0;
+}
+
+} // namespace
+
+QString kt_editor_number(double value, int digits)
+{
+    return QString::number(value, 'g', digits);
+}
+
+QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored, int digits)
+{
+    if (holdsWholeNumber(rules))
+        return truncToInt(stored.toInt() * rules.factor);
+    if (rules.kind == QLatin1String("QDoubleSpinBox"))
+        return stored.toDouble() * rules.factor;
+    if (holdsNumberText(rules))
+        return kt_editor_number(stored.toDouble() * rules.factor, digits);
+    return stored;
+}
+
+QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown, int digits)
+{
+    if (holdsWholeNumber(rules))
+        return truncToInt(shown.toDouble() / rules.factor);
+    if (rules.kind == QLatin1String("QDoubleSpinBox"))
+        return shown.toDouble() / rules.factor;
+    if (holdsNumberText(rules))
+        return kt_editor_number(shown.toString().toDouble() / rules.factor, digits);
+    return shown;
+}

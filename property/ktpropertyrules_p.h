@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 class KTDeviceProperty;
@@ -34,5 +35,20 @@ struct KTEditorRules
 };
 
 KTRV8_EXPORT KTEditorRules kt_editor_rules(const QJsonObject& descriptor);
+
+// Significant digits of a number written as text. The plug-in's editors write six (the form
+// their users know, exponent and all); a host that writes a value typed in keeps ten, so that
+// no digit typed is lost on the way to the cutter.
+constexpr int KTEditorDigits = 6;
+constexpr int KTHostDigits = 10;
+
+// The value an editor shows for a stored value, and the stored value for what an editor
+// holds (shown = stored * factor): a spin box or a list holds a whole number (truncated
+// toward zero, kept in the int range), a double spin box a number, a line edit with a
+// factor a number written with digits significant digits. Other editors hold the stored
+// value as it is.
+KTRV8_EXPORT QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored, int digits = KTEditorDigits);
+KTRV8_EXPORT QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown, int digits = KTEditorDigits);
+KTRV8_EXPORT QString kt_editor_number(double value, int digits = KTEditorDigits);
 
 #endif // KTPROPERTYRULES_H

@@ -34,24 +34,6 @@ QJsonObject descriptorOf(const QObject* property)
     return property->property(WidgetKey).toJsonObject();
 }
 
-// Truncates toward zero, saturating at the int range (the cast alone is undefined there).
-int truncToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (v <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return int(std::trunc(v));
-}
-
-// Six significant digits, '.' as separator, trailing zeros dropped.
-QString numberText(double v)
-{
-    return QStringLiteral("%1").arg(v, 0, 'g');
-}
-
 using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
 
 // Both kinds of spin box look alike: no buttons, centred, as tall as every editor.
@@ -228,13 +210,12 @@ namespace {
 // signal, or a child's valueChanged, may make the host delete the device and every property
 // with it, this group included.
 QWidget* leafEditor(KTDeviceProperty* p, const QVector<NamedChild>& children, void (KTDeviceProperty::*handOn)(),
-                    double& factor)
+                    KTEditorRules& rules)
 {
     QWidget* editor = editorOf(p);
     if (!editor || !p->property(WidgetKey).isValid())
         return nullptr;
-    const KTEditorRules rules = kt_editor_rules(descriptorOf(p));
-    factor = rules.factor;
+    rules = kt_editor_rules(descriptorOf(p));
     if (!isContainer(rules.kind))
         return editor;
     for (const NamedChild& child : children) {
@@ -248,34 +229,34 @@ QWidget* leafEditor(KTDeviceProperty* p, const QVector<NamedChild>& children, vo
 
 void KTDeviceProperty::to_ui_ctrl()
 {
-    double f = 1.0;
-    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::to_ui_ctrl, f);
+    KTEditorRules rules;
+    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::to_ui_ctrl, rules);
     if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
-        spin->setValue(truncToInt(value().toInt() * f));
+        spin->setValue(kt_editor_value(rules, value()).toInt());
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
-        spin->setValue(value().toDouble() * f);
+        spin->setValue(kt_editor_value(rules, value()).toDouble());
     } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
-        edit->setText(f == 1.0 ? value().toString() : numberText(value().toDouble() * f));
+        edit->setText(kt_editor_value(rules, value()).toString());
     } else if (auto* label = qobject_cast<QLabel*>(editor)) {
         label->setText(value().toString());
     } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-        combo->setCurrentIndex(truncToInt(value().toInt() * f));
+        combo->setCurrentIndex(kt_editor_value(rules, value()).toInt());
     }
 }
 
 void KTDeviceProperty::from_ui_ctrl()
 {
-    double f = 1.0;
-    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::from_ui_ctrl, f);
+    KTEditorRules rules;
+    QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::from_ui_ctrl, rules);
     if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
-        setValue(truncToInt(spin->value() / f));
+        setValue(kt_stored_value(rules, spin->value()));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
-        setValue(spin->value() / f);
+        setValue(kt_stored_value(rules, spin->value()));
     } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
-        setValue(f == 1.0 ? edit->text() : numberText(edit->text().toDouble() / f));
+        setValue(kt_stored_value(rules, edit->text()));
     } else if (auto* label = qobject_cast<QLabel*>(editor)) {
         setValue(label->text());
     } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-        setValue(truncToInt(combo->currentIndex() / f));
+        setValue(kt_stored_value(rules, combo->currentIndex()));
     }
 }

@@ -1,13 +1,9 @@
 #include "connectionbar.h"
 #include "guioptions.h"
+#include "usbnodes.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QHBoxLayout>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,45 +32,21 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
     connect(refresh, &QPushButton::clicked, this, &ConnectionBar::refreshNodes);
     connect(button, &QPushButton::clicked, this, &ConnectionBar::onButton);
     connect(target->lineEdit(), &QLineEdit::returnPressed, this, &ConnectionBar::onButton);
-    connect(&lister, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, &ConnectionBar::onListed);
-    connect(&lister, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            emit nodesFound(tr("Cannot list the USB nodes: %1 did not start").arg(lister.program()), true);
-    });
 }
 
-// The command-line host knows where cutters appear and what sysfs says of them; the window
-// asks it rather than keeping a second list.
 void ConnectionBar::refreshNodes()
 {
-    if (lister.state() != QProcess::NotRunning)
-        return;
-    lister.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ktrv8")),
-                 {QStringLiteral("list"), QStringLiteral("--json")});
-}
-
-void ConnectionBar::onListed()
-{
-    const QJsonArray nodes =
-        QJsonDocument::fromJson(lister.readAllStandardOutput()).object().value(QStringLiteral("nodes")).toArray();
+    const QList<UsbNode> nodes = listUsbNodes();
     const QString typed = target->currentText();
     target->clear();
-    for (const QJsonValue& value : nodes) {
-        const QJsonObject node = value.toObject();
-        const QString path = node.value(QStringLiteral("node")).toString();
-        const QString what =
-            QStringLiteral("%1 %2 %3")
-                .arg(node.value(QStringLiteral("maker")).toString(), node.value(QStringLiteral("product")).toString(),
-                     node.value(QStringLiteral("serial")).toString())
-                .simplified();
-        target->addItem(path);
+    for (const UsbNode& node : nodes) {
+        const QString what = node.description();
+        target->addItem(node.node);
         target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
-        if (node.value(QStringLiteral("usable")).toBool())
-            emit nodesFound(tr("USB node %1: %2").arg(path, what.isEmpty() ? tr("unknown device") : what), false);
+        if (node.usable)
+            emit nodesFound(tr("USB node %1: %2").arg(node.node, what.isEmpty() ? tr("unknown device") : what), false);
         else
-            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2")
-                                .arg(path, node.value(QStringLiteral("fix")).toString()),
-                            true);
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(node.node, node.fix), true);
     }
     if (nodes.isEmpty())
         emit nodesFound(

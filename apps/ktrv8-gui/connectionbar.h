@@ -3,13 +3,12 @@
 
 #include "hostcommon.h"
 
-#include <QProcess>
 #include <QWidget>
 
 class QComboBox;
 class QPushButton;
 
-// Where the cutter is: a USB node from the list "ktrv8 list" finds, or a network address
+// Where the cutter is: a USB node from the host library's list, or a network address
 // typed in (port 9100 unless given). One button connects and disconnects.
 class ConnectionBar : public QWidget
 {
@@ -35,12 +34,10 @@ signals:
 
 private:
     void onButton();
-    void onListed();
 
     QComboBox* target = nullptr;
     QPushButton* refresh = nullptr;
     QPushButton* button = nullptr;
-    QProcess lister;
     bool connected = false;
 };
 

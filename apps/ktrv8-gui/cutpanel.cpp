@@ -1,6 +1,6 @@
 #include "cutpanel.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "jobestimate.h"
 #include "jobpanel.h"
 #include "jobrunner.h"
@@ -126,7 +126,7 @@ void CutPanel::flushCloud()
         emit report(tr("Fleet service: %1").arg(cloudReport->error()), true);
 }
 
-void CutPanel::setLink(DeviceLink* deviceLink, JobPanel* jobPanel)
+void CutPanel::setLink(CutterConnection* deviceLink, JobPanel* jobPanel)
 {
     link = deviceLink;
     job = jobPanel;

@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-class DeviceLink;
+class CutterConnection;
 class JobPanel;
 class JobRunner;
 struct JobProgress;
@@ -23,7 +23,7 @@ class CutPanel : public QWidget
 public:
     explicit CutPanel(QWidget* parent = nullptr);
 
-    void setLink(DeviceLink* link, JobPanel* job);
+    void setLink(CutterConnection* link, JobPanel* job);
     void setConnected(bool connected);
     void setJobReady(bool ready);
     bool isRunning() const { return running; }
@@ -60,7 +60,7 @@ private:
     void onPaused(bool on);
     void onFinished(int code, const QString& text);
 
-    DeviceLink* link = nullptr;
+    CutterConnection* link = nullptr;
     JobPanel* job = nullptr;
     JobRunner* runner = nullptr;
     double estimate = -1;

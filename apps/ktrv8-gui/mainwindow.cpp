@@ -2,7 +2,8 @@
 
 #include "connectionbar.h"
 #include "cutpanel.h"
-#include "devicelink.h"
+#include "cutterconnection.h"
+#include "driverstatus.h"
 #include "jobpanel.h"
 #include "logpane.h"
 #include "previewview.h"
@@ -62,6 +63,13 @@ void MainWindow::buildLayout()
     jobScroll->setMinimumWidth(job->minimumSizeHint().width() + jobScroll->verticalScrollBar()->sizeHint().width());
     tabs->addTab(jobScroll, tr("Job"));
     tabs->addTab(settings, tr("Settings"));
+    setCentralWidget(sideBySide(tabs));
+    buildLog();
+    wirePanels();
+}
+
+QWidget* MainWindow::sideBySide(QWidget* tabs)
+{
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
@@ -73,8 +81,11 @@ void MainWindow::buildLayout()
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
     split->setSizes({560, 540});
-    setCentralWidget(split);
+    return split;
+}
 
+void MainWindow::buildLog()
+{
     logPane = new LogPane;
     auto* dock = new QDockWidget(tr("Log"));
     dock->setObjectName(QStringLiteral("logDock"));
@@ -86,7 +97,10 @@ void MainWindow::buildLayout()
     linkLabel = new QLabel;
     linkLabel->setObjectName(QStringLiteral("linkState"));
     statusBar()->addPermanentWidget(linkLabel);
+}
 
+void MainWindow::wirePanels()
+{
     connect(connection, &ConnectionBar::connectRequested, this, [this](const Address& where) { connectTo(where); });
     connect(connection, &ConnectionBar::disconnectRequested, this, &MainWindow::disconnectFromCutter);
     connect(connection, &ConnectionBar::invalidAddress, logPane, &LogPane::problem);
@@ -119,7 +133,7 @@ bool MainWindow::loadPlugin(QString* error)
     settings->build(nullptr);
     cut->setLink(nullptr, nullptr);
     linkUsed = false;
-    link = std::make_unique<DeviceLink>();
+    link = std::make_unique<CutterConnection>();
     QString reason;
     if (!link->load(pluginPath, &reason)) {
         logPane->problem(reason);
@@ -136,9 +150,9 @@ bool MainWindow::loadPlugin(QString* error)
 
 void MainWindow::attachDevice()
 {
-    connect(link.get(), &DeviceLink::statusText, this, &MainWindow::onStatusText);
-    connect(link.get(), &DeviceLink::taskText, this, &MainWindow::onTaskText);
-    connect(link.get(), &DeviceLink::qrCode, this,
+    connect(link.get(), &CutterConnection::statusText, this, &MainWindow::onStatusText);
+    connect(link.get(), &CutterConnection::taskText, this, &MainWindow::onTaskText);
+    connect(link.get(), &CutterConnection::qrCode, this,
             [this](const QString& code) { logPane->note(tr("Scanned QR code: %1").arg(code)); });
     if (KTDeviceProperty* status = link->property(QStringLiteral("STATUS")))
         connect(status, &KTDeviceProperty::valueChanged, this, &MainWindow::showLinkState);
@@ -167,7 +181,7 @@ int MainWindow::connectTo(const Address& where)
     logPane->note(tr("Connecting to %1").arg(where.describe()));
     showLinkState();
     QString error;
-    const int code = link->connectTo(where, DeviceLink::ConnectTimeoutMs, &error);
+    const int code = link->connectTo(where, CutterConnection::ConnectTimeoutMs, &error);
     connecting = false;
     setLinkBusy(false);
     if (code != ExitOk) {
@@ -207,8 +221,7 @@ void MainWindow::findUsbNodes()
 
 void MainWindow::onStatusText(const QString& text)
 {
-    const bool bad = text.contains(QLatin1String("ERROR")) || text.contains(QLatin1String("DISCONNECTED"))
-                     || text.contains(QLatin1String("TIMEOUT"));
+    const bool bad = DriverStatus::of(text).problem;
     bad ? logPane->problem(tr("Driver: %1").arg(text)) : logPane->note(tr("Driver: %1").arg(text));
     if (bad && !connecting && link && !link->isConnected()) {
         connection->setConnected(false);

@@ -9,7 +9,7 @@
 
 class ConnectionBar;
 class CutPanel;
-class DeviceLink;
+class CutterConnection;
 class JobPanel;
 class LogPane;
 class PreviewView;
@@ -53,6 +53,9 @@ protected:
 
 private:
     void buildLayout();
+    QWidget* sideBySide(QWidget* tabs);
+    void buildLog();
+    void wirePanels();
     void attachDevice();
     void onStatusText(const QString& text);
     void onTaskText(const QString& text);
@@ -60,7 +63,7 @@ private:
     void setLinkBusy(bool busy);
 
     QString pluginPath;
-    std::unique_ptr<DeviceLink> link;
+    std::unique_ptr<CutterConnection> link;
     Address address;
     ConnectionBar* connection = nullptr;
     SettingsPanel* settings = nullptr;

@@ -1,22 +1,21 @@
 #include "settingspanel.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "settingsaccess.h"
+#include "settingsedits.h"
+#include "settingswriter.h"
 
 #include "ktdeviceproperty.h"
 
-#include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-SettingsPanel::SettingsPanel(QWidget* parent) : QWidget(parent)
+SettingsPanel::SettingsPanel(QWidget* parent) : QWidget(parent), edits(new SettingsEdits(this))
 {
     auto* layout = new QVBoxLayout(this);
     auto* scroll = new QScrollArea;
@@ -68,11 +67,9 @@ void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool edita
         holder->layout()->setContentsMargins(0, 0, 0, 0);
         lineLayout->addWidget(holder, 4);
         p->create_ui_ctrl(holder, key, true);
-        filling = true;
         p->to_ui_ctrl();
-        filling = false;
         if (editable)
-            watchEdits(holder, key);
+            edits->watch(holder, key);
         auto* note = new QLabel;
         note->setObjectName(QStringLiteral("note_") + key);
         note->setWordWrap(true);
@@ -84,31 +81,11 @@ void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool edita
     }
 }
 
-// Only rows the user touched are written: an editor clamps a value it cannot show (or one
-// never read), and Apply must not send that to the cutter on its own.
-void SettingsPanel::watchEdits(QWidget* row, const QString& key)
-{
-    auto mark = [this, key] {
-        if (!filling)
-            edited.insert(key);
-    };
-    for (auto* box : row->findChildren<QSpinBox*>())
-        connect(box, QOverload<int>::of(&QSpinBox::valueChanged), this, mark);
-    for (auto* box : row->findChildren<QDoubleSpinBox*>())
-        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, mark);
-    for (auto* box : row->findChildren<QComboBox*>())
-        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, mark);
-    for (auto* edit : row->findChildren<QLineEdit*>()) {
-        if (!qobject_cast<QAbstractSpinBox*>(edit->parent()))
-            connect(edit, &QLineEdit::textEdited, this, mark);
-    }
-}
-
-void SettingsPanel::build(DeviceLink* deviceLink)
+void SettingsPanel::build(CutterConnection* deviceLink)
 {
     link = deviceLink;
     notes.clear();
-    edited.clear();
+    edits->clear();
     userRows.clear();
     systemRows.clear();
     while (QLayoutItem* item = contentLayout->takeAt(0)) {
@@ -152,7 +129,7 @@ bool SettingsPanel::readKeys(const QStringList& keys, QStringList* unanswered)
 {
     SettingsAccess settings(*link);
     QStringList raw;
-    const bool answered = link->readBack(settings.readKeys(keys), DeviceLink::ReplyTimeoutMs, &raw);
+    const bool answered = link->readBack(settings.readKeys(keys), CutterConnection::ReplyTimeoutMs, &raw);
     // A missing child value counts against the row that shows it.
     for (const QString& key : keys) {
         for (const QString& leaf : settings.leaves(key)) {
@@ -167,11 +144,7 @@ bool SettingsPanel::readKeys(const QStringList& keys, QStringList* unanswered)
 
 void SettingsPanel::showValues()
 {
-    filling = true;
-    for (const QString& key : userRows + systemRows)
-        link->property(key)->to_ui_ctrl();
-    filling = false;
-    edited.clear();
+    edits->fill(*link, userRows + systemRows);
 }
 
 void SettingsPanel::read()
@@ -199,55 +172,49 @@ void SettingsPanel::apply()
     if (!link || !connected || busy)
         return;
     SettingsAccess settings(*link);
-    QHash<QString, QString> asked;
-    QStringList askedKeys;
-    QStringList changedLeaves;
     for (const QString& key : userRows) {
-        if (!edited.contains(key))
-            continue;
-        const QString before = settings.shown(key);
-        link->property(key)->from_ui_ctrl();
-        const QString wanted = settings.shown(key);
-        setNote(key, QString());
-        if (wanted == before)
-            continue;
-        asked.insert(key, wanted);
-        askedKeys << key;
-        changedLeaves += settings.leaves(key);
+        if (edits->isEdited(key))
+            setNote(key, QString());
     }
-    if (asked.isEmpty()) {
+    const QStringList changed = edits->take(*link, settings, userRows);
+    if (changed.isEmpty()) {
         emit report(tr("Settings: nothing changed to apply"), false);
         return;
     }
     setBusy(true);
-    for (const QByteArray& frame : settings.writeFrames(changedLeaves))
-        link->send(frame);
-    // The writes' own answers arrive before the read-back's.
-    const bool written = link->barrier(DeviceLink::ReplyTimeoutMs);
-    const QStringList refusedOwners = written ? settings.refusedWrites(changedLeaves) : QStringList();
-    QStringList unanswered;
-    const bool answered = written && readKeys(askedKeys, &unanswered);
+    const SettingsReport written = SettingsWriter(*link, settings).write(changed);
     showValues();
+    setBusy(false);
+    noteOutcomes(written, changed);
+}
+
+// One note per row: the worst of what became of its parts.
+void SettingsPanel::noteOutcomes(const SettingsReport& written, const QStringList& keys)
+{
+    SettingsAccess settings(*link);
     QStringList refused;
-    for (const QString& key : askedKeys) {
-        const QString held = settings.shown(key);
-        const bool refusedWrite = refusedOwners.contains(key)
-                                  || std::any_of(refusedOwners.begin(), refusedOwners.end(), [&](const QString& owner) {
-                                         return settings.leaves(key).contains(owner);
-                                     });
-        if (!answered || unanswered.contains(key))
+    for (const QString& key : keys) {
+        const QList<SettingOutcome> parts = written.of(settings.leaves(key));
+        auto any = [&parts](SettingOutcome::Result result) {
+            return std::any_of(parts.begin(), parts.end(),
+                               [result](const SettingOutcome& part) { return part.result == result; });
+        };
+        QStringList asked;
+        for (const SettingOutcome& part : parts)
+            asked << part.asked;
+        const QString held = settings.shown(key), wanted = asked.join(QLatin1Char(','));
+        if (any(SettingOutcome::Unanswered))
             setNote(key, tr("not confirmed: no answer from the cutter"));
-        else if (refusedWrite)
-            setNote(key, tr("refused by the cutter, which keeps %1 (asked %2)").arg(held, asked.value(key)));
-        else if (held != asked.value(key))
-            setNote(key, tr("not applied: the cutter keeps %1 (asked %2)").arg(held, asked.value(key)));
+        else if (any(SettingOutcome::Refused))
+            setNote(key, tr("refused by the cutter, which keeps %1 (asked %2)").arg(held, wanted));
+        else if (any(SettingOutcome::NotApplied))
+            setNote(key, tr("not applied: the cutter keeps %1 (asked %2)").arg(held, wanted));
         else
             continue;
         refused << key;
     }
-    setBusy(false);
     if (refused.isEmpty())
-        emit report(tr("Settings applied: %1").arg(askedKeys.join(QLatin1String(", "))), false);
+        emit report(tr("Settings applied: %1").arg(keys.join(QLatin1String(", "))), false);
     else
         emit report(tr("Settings not taken by the cutter: %1").arg(refused.join(QLatin1String(", "))), true);
 }

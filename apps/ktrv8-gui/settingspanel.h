@@ -2,10 +2,11 @@
 #define SETTINGSPANEL_H
 
 #include <QHash>
-#include <QSet>
 #include <QWidget>
 
-class DeviceLink;
+class CutterConnection;
+class SettingsEdits;
+struct SettingsReport;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -20,7 +21,7 @@ public:
     explicit SettingsPanel(QWidget* parent = nullptr);
 
     // Builds the rows of the link's current device (again after a new device object).
-    void build(DeviceLink* link);
+    void build(CutterConnection* link);
     void setConnected(bool connected);
     // The note shown beside a setting ("" when all is well).
     QString note(const QString& key) const;
@@ -40,9 +41,9 @@ private:
     void showValues();
     void setNote(const QString& key, const QString& text);
     void setBusy(bool busy);
-    void watchEdits(QWidget* row, const QString& key);
+    void noteOutcomes(const SettingsReport& report, const QStringList& keys);
 
-    DeviceLink* link = nullptr;
+    CutterConnection* link = nullptr;
     QWidget* content = nullptr;
     QVBoxLayout* contentLayout = nullptr;
     QPushButton* readButton = nullptr;
@@ -50,8 +51,7 @@ private:
     QStringList userRows;
     QStringList systemRows;
     QHash<QString, QLabel*> notes;
-    QSet<QString> edited; // rows the user changed since they were last filled
-    bool filling = false;
+    SettingsEdits* edits = nullptr;
     bool connected = false;
     bool busy = false;
 };

@@ -2,7 +2,7 @@
 // knows (cloud-status).
 #include "cloudcommands.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "nimbracloud.h"
 #include "output.h"
 
@@ -33,7 +33,7 @@ HttpAnswer fetch(NimbraCloud& cloud, const QString& resource)
         answer.error = reply->errorString();
         done = true;
     });
-    DeviceLink::waitUntil([&done] { return done; }, RequestMs + 1000);
+    CutterConnection::waitUntil([&done] { return done; }, RequestMs + 1000);
     return answer;
 }
 
@@ -91,7 +91,7 @@ QJsonObject withTotals(QJsonObject device, const QJsonArray& records)
 
 } // namespace
 
-int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,
+int runReported(CutterConnection& link, const QString& jobFile, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run)
 {
     if (!options.isSet())

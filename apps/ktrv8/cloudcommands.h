@@ -5,11 +5,11 @@
 
 #include <functional>
 
-class DeviceLink;
+class CutterConnection;
 class Output;
 
 // Runs a cut job, reported to the fleet service when options are set.
-int runReported(DeviceLink& link, const QString& jobFile, const CloudOptions& options, const Output& out,
+int runReported(CutterConnection& link, const QString& jobFile, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run);
 
 // ktrv8 cloud-status: what the fleet service knows of each device and its work records.

@@ -6,17 +6,17 @@
 
 #include <QStringList>
 
-class DeviceLink;
+class CutterConnection;
 class JobRunner;
 
 // Each command returns an ExitCode. The link is loaded and, where the command talks to
 // the cutter, connected.
-int commandInfo(DeviceLink& link, const CommonOptions& options);
-int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList& keys);
-int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList& assignments);
-int commandMove(DeviceLink& link, const CommonOptions& options, const QStringList& arguments);
+int commandInfo(CutterConnection& link, const CommonOptions& options);
+int commandGet(CutterConnection& link, const CommonOptions& options, const QStringList& keys);
+int commandSet(CutterConnection& link, const CommonOptions& options, const QStringList& assignments);
+int commandMove(CutterConnection& link, const CommonOptions& options, const QStringList& arguments);
 int commandList(const CommonOptions& options);
-int commandSettings(DeviceLink& link, const CommonOptions& options, const QString& screenshot);
+int commandSettings(CutterConnection& link, const CommonOptions& options, const QString& screenshot);
 
 struct DemoOptions
 {

@@ -1,5 +1,5 @@
 #include "commands.h"
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "jobreport.h"
 #include "jobrunner.h"
 
@@ -109,7 +109,7 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     }
     out.line(QStringLiteral("Simulator listening on 127.0.0.1:%1").arg(port));
 
-    DeviceLink link;
+    CutterConnection link;
     if (!link.load(options.pluginPath, &error)) {
         out.error(error);
         stopSimulator(sim);
@@ -118,7 +118,7 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     Address address;
     address.host = QStringLiteral("127.0.0.1");
     address.port = port;
-    const int connected = link.connectTo(address, DeviceLink::ConnectTimeoutMs, &error);
+    const int connected = link.connectTo(address, CutterConnection::ConnectTimeoutMs, &error);
     if (connected != ExitOk) {
         out.error(error);
         stopSimulator(sim);

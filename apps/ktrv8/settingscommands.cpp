@@ -1,25 +1,27 @@
 #include "commands.h"
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "settingsaccess.h"
+#include "settingswriter.h"
 
 #include "ktdeviceproperty.h"
 
 #include <QJsonObject>
-#include <QMap>
 
 namespace {
 
-int readKeys(DeviceLink& link, const SettingsAccess& settings, const QStringList& keys, const Output& out)
+int connectionProblem(const CutterConnection& link, const Output& out)
+{
+    out.error(link.isConnected()
+                  ? QStringLiteral("the cutter did not answer within %1 s").arg(CutterConnection::ReplyTimeoutMs / 1000)
+                  : QStringLiteral("the connection was lost"));
+    return link.isConnected() ? ExitSilent : ExitDisconnected;
+}
+
+int readKeys(CutterConnection& link, const SettingsAccess& settings, const QStringList& keys, const Output& out)
 {
     QStringList unanswered;
-    if (!link.readBack(settings.readKeys(keys), DeviceLink::ReplyTimeoutMs, &unanswered)) {
-        if (!link.isConnected()) {
-            out.error(QStringLiteral("the connection was lost"));
-            return ExitDisconnected;
-        }
-        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000));
-        return ExitSilent;
-    }
+    if (!link.readBack(settings.readKeys(keys), CutterConnection::ReplyTimeoutMs, &unanswered))
+        return connectionProblem(link, out);
     if (!unanswered.isEmpty()) {
         out.error(QStringLiteral("the cutter gave no value for %1").arg(unanswered.join(QLatin1String(", "))));
         return ExitSilent;
@@ -38,9 +40,32 @@ int printValues(const SettingsAccess& settings, const QStringList& keys, const O
     return ExitOk;
 }
 
+// The values the cutter holds afterwards, then what it did not take, per setting.
+int reportWrite(const CutterConnection& link, const SettingsAccess& settings, const QStringList& keys,
+                const SettingsReport& report, const Output& out)
+{
+    if (!report.written || !report.readBack)
+        return connectionProblem(link, out);
+    if (!report.unanswered.isEmpty()) {
+        out.error(QStringLiteral("the cutter gave no value for %1").arg(report.unanswered.join(QLatin1String(", "))));
+        return ExitSilent;
+    }
+    printValues(settings, keys, out);
+    QStringList problems;
+    for (const QString& owner : report.refused)
+        problems << QStringLiteral("the cutter refused %1").arg(owner);
+    for (const SettingOutcome& outcome : report.outcomes) {
+        if (outcome.result == SettingOutcome::NotApplied)
+            problems << QStringLiteral("%1 reads back %2, not %3 as set").arg(outcome.key, outcome.held, outcome.asked);
+    }
+    for (const QString& problem : problems)
+        out.error(problem);
+    return problems.isEmpty() ? ExitOk : ExitRefused;
+}
+
 } // namespace
 
-int commandInfo(DeviceLink& link, const CommonOptions& options)
+int commandInfo(CutterConnection& link, const CommonOptions& options)
 {
     const Output out(options.json);
     SettingsAccess settings(link);
@@ -72,7 +97,7 @@ int commandInfo(DeviceLink& link, const CommonOptions& options)
     return ExitOk;
 }
 
-int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList& keys)
+int commandGet(CutterConnection& link, const CommonOptions& options, const QStringList& keys)
 {
     const Output out(options.json);
     SettingsAccess settings(link);
@@ -87,7 +112,7 @@ int commandGet(DeviceLink& link, const CommonOptions& options, const QStringList
     return read == ExitOk ? printValues(settings, keys, out) : read;
 }
 
-int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList& assignments)
+int commandSet(CutterConnection& link, const CommonOptions& options, const QStringList& assignments)
 {
     const Output out(options.json);
     SettingsAccess settings(link);
@@ -107,44 +132,13 @@ int commandSet(DeviceLink& link, const CommonOptions& options, const QStringList
         }
         keys << assignment.left(eq);
     }
-    QStringList leaves;
-    QMap<QString, QString> expected;
-    for (const auto& value : values) {
+    for (const auto& value : values)
         link.property(value.first)->setValue(value.second);
-        leaves << value.first;
-        expected.insert(value.first, settings.shown(value.first));
-    }
-    const QList<QByteArray> frames = settings.writeFrames(leaves);
-    for (const QByteArray& frame : frames)
-        link.send(frame);
-    // Results of the writes come before the read-back's answers.
-    if (!link.barrier(DeviceLink::ReplyTimeoutMs)) {
-        out.error(link.isConnected()
-                      ? QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000)
-                      : QStringLiteral("the connection was lost"));
-        return link.isConnected() ? ExitSilent : ExitDisconnected;
-    }
-    const QStringList refused = settings.refusedWrites(leaves);
-    // Read back what the cutter now holds.
-    const int read = readKeys(link, settings, keys, out);
-    if (read != ExitOk)
-        return read;
-    printValues(settings, keys, out);
-    QStringList problems;
-    for (const QString& owner : refused)
-        problems << QStringLiteral("the cutter refused %1").arg(owner);
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        const bool toldRefused = refused.contains(it.key()) || refused.contains(settings.groupOf(it.key()));
-        if (!toldRefused && settings.shown(it.key()) != it.value())
-            problems << QStringLiteral("%1 reads back %2, not %3 as set")
-                            .arg(it.key(), settings.shown(it.key()), it.value());
-    }
-    for (const QString& problem : problems)
-        out.error(problem);
-    return problems.isEmpty() ? ExitOk : ExitRefused;
+    const SettingsReport report = SettingsWriter(link, settings).write(keys);
+    return reportWrite(link, settings, keys, report, out);
 }
 
-int commandMove(DeviceLink& link, const CommonOptions& options, const QStringList& arguments)
+int commandMove(CutterConnection& link, const CommonOptions& options, const QStringList& arguments)
 {
     const Output out(options.json);
     bool okX = false, okY = false;
@@ -157,8 +151,8 @@ int commandMove(DeviceLink& link, const CommonOptions& options, const QStringLis
         return ExitUsage;
     }
     link.device()->move(x, y);
-    if (!link.barrier(DeviceLink::ReplyTimeoutMs)) {
-        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(DeviceLink::ReplyTimeoutMs / 1000));
+    if (!link.barrier(CutterConnection::ReplyTimeoutMs)) {
+        out.error(QStringLiteral("the cutter did not answer within %1 s").arg(CutterConnection::ReplyTimeoutMs / 1000));
         return ExitSilent;
     }
     out.line(QStringLiteral("moved by %1, %2").arg(x).arg(y));

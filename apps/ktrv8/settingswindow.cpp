@@ -1,6 +1,8 @@
 #include "commands.h"
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "settingsaccess.h"
+#include "settingsedits.h"
+#include "settingswriter.h"
 
 #include "ktdeviceproperty.h"
 
@@ -15,23 +17,6 @@
 
 namespace {
 
-// One section of rows built by the properties themselves.
-QStringList buildRows(DeviceLink& link, QWidget* section, const QStringList& keys, QStringList* skipped)
-{
-    QStringList built;
-    for (const QString& key : keys) {
-        KTDeviceProperty* p = link.property(key);
-        if (!p || !p->property("WIDGET").isValid()) {
-            skipped->append(key);
-            continue;
-        }
-        p->create_ui_ctrl(section, key, true);
-        p->to_ui_ctrl();
-        built << key;
-    }
-    return built;
-}
-
 QWidget* titledSection(QVBoxLayout* layout, const QString& title)
 {
     auto* caption = new QLabel(QStringLiteral("<b>%1</b>").arg(title));
@@ -42,72 +27,118 @@ QWidget* titledSection(QVBoxLayout* layout, const QString& title)
     return section;
 }
 
-} // namespace
-
-int commandSettings(DeviceLink& link, const CommonOptions& options, const QString& screenshot)
+// The driver's own setting rows with Read and Apply. Apply writes the rows the user changed
+// and says what the cutter did not take.
+class SettingsWindow : public QWidget
 {
-    const Output out(options.json);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("KT-RV8 settings"));
-    auto* layout = new QVBoxLayout(&window);
-    const QStringList userKeys = link.device()->userProperty();
-    const QStringList sysKeys = link.device()->sysProperty();
-    QStringList skipped;
-    const QStringList userRows = buildRows(link, titledSection(layout, QStringLiteral("Settings")), userKeys, &skipped);
-    const QStringList sysRows = buildRows(link, titledSection(layout, QStringLiteral("Device")), sysKeys, &skipped);
+public:
+    SettingsWindow(CutterConnection& connection, const CommonOptions& options)
+        : link(connection), settings(connection), edits(new SettingsEdits(this))
+    {
+        setWindowTitle(QStringLiteral("KT-RV8 settings"));
+        auto* layout = new QVBoxLayout(this);
+        userRows = buildRows(titledSection(layout, QStringLiteral("Settings")), link.device()->userProperty(), true);
+        sysRows = buildRows(titledSection(layout, QStringLiteral("Device")), link.device()->sysProperty(), false);
+        status =
+            new QLabel(link.isConnected() ? QStringLiteral("Connected to %1").arg(options.address.describe())
+                                          : QStringLiteral("Not connected: give --tcp or --usb to read and apply"));
+        layout->addWidget(status);
+        auto* buttons = new QHBoxLayout;
+        auto* read = new QPushButton(QStringLiteral("Read"));
+        auto* apply = new QPushButton(QStringLiteral("Apply"));
+        read->setEnabled(link.isConnected());
+        apply->setEnabled(link.isConnected());
+        buttons->addStretch(1);
+        buttons->addWidget(read);
+        buttons->addWidget(apply);
+        layout->addLayout(buttons);
+        connect(read, &QPushButton::clicked, this, &SettingsWindow::refresh);
+        connect(apply, &QPushButton::clicked, this, &SettingsWindow::apply);
+    }
 
-    auto* status =
-        new QLabel(link.isConnected() ? QStringLiteral("Connected to %1").arg(options.address.describe())
-                                      : QStringLiteral("Not connected: give --tcp or --usb to read and apply"));
-    layout->addWidget(status);
-    auto* buttons = new QHBoxLayout;
-    auto* read = new QPushButton(QStringLiteral("Read"));
-    auto* apply = new QPushButton(QStringLiteral("Apply"));
-    read->setEnabled(link.isConnected());
-    apply->setEnabled(link.isConnected());
-    buttons->addStretch(1);
-    buttons->addWidget(read);
-    buttons->addWidget(apply);
-    layout->addLayout(buttons);
+    QStringList rows() const { return userRows + sysRows; }
+    QStringList skippedRows() const { return skipped; }
 
-    SettingsAccess settings(link);
-    auto refresh = [&] {
+    void refresh()
+    {
         QStringList unanswered;
-        const bool ok = link.readBack(settings.readKeys(userRows + sysRows), DeviceLink::ReplyTimeoutMs, &unanswered);
-        for (const QString& key : userRows + sysRows)
-            link.property(key)->to_ui_ctrl();
+        const bool ok = link.readBack(settings.readKeys(rows()), CutterConnection::ReplyTimeoutMs, &unanswered);
+        edits->fill(link, rows());
         status->setText(!ok ? QStringLiteral("The cutter did not answer")
                         : unanswered.isEmpty()
                             ? QStringLiteral("Read from the cutter")
                             : QStringLiteral("No value for %1").arg(unanswered.join(QLatin1String(", "))));
-    };
-    QObject::connect(read, &QPushButton::clicked, &window, refresh);
-    QObject::connect(apply, &QPushButton::clicked, &window, [&] {
-        QStringList leaves;
-        for (const QString& key : userRows) {
-            link.property(key)->from_ui_ctrl();
-            leaves += settings.leaves(key);
-        }
-        for (const QByteArray& frame : settings.writeFrames(leaves))
-            link.send(frame);
-        refresh();
-    });
-    if (link.isConnected())
-        refresh();
+    }
 
-    for (const QString& key : userRows + sysRows) {
-        const QString editor = QString::fromLatin1(link.property(key)
-                                                       ->property("WIDGET")
-                                                       .toJsonObject()
-                                                       .value(QStringLiteral("widget"))
-                                                       .toString()
-                                                       .toLatin1());
+private:
+    // One section of rows built by the properties themselves.
+    QStringList buildRows(QWidget* section, const QStringList& keys, bool editable)
+    {
+        QStringList built;
+        for (const QString& key : keys) {
+            KTDeviceProperty* p = link.property(key);
+            if (!p || !p->property("WIDGET").isValid()) {
+                skipped.append(key);
+                continue;
+            }
+            // A holder of its own, so that the edits of this row are told from the others.
+            auto* holder = new QWidget;
+            holder->setLayout(new QVBoxLayout);
+            holder->layout()->setContentsMargins(0, 0, 0, 0);
+            section->layout()->addWidget(holder);
+            p->create_ui_ctrl(holder, key, true);
+            p->to_ui_ctrl();
+            if (editable)
+                edits->watch(holder, key);
+            built << key;
+        }
+        return built;
+    }
+
+    void apply()
+    {
+        const QStringList changed = edits->take(link, settings, userRows);
+        if (changed.isEmpty()) {
+            status->setText(QStringLiteral("Nothing changed to apply"));
+            return;
+        }
+        const SettingsReport report = SettingsWriter(link, settings).write(changed);
+        edits->fill(link, rows());
+        QStringList problems;
+        for (const SettingOutcome& outcome : report.outcomes) {
+            if (outcome.result != SettingOutcome::Applied)
+                problems << QStringLiteral("%1 holds %2 (asked %3)").arg(outcome.key, outcome.held, outcome.asked);
+        }
+        status->setText(problems.isEmpty() ? QStringLiteral("Applied: %1").arg(changed.join(QLatin1String(", ")))
+                                           : QStringLiteral("Not taken: %1").arg(problems.join(QLatin1String("; "))));
+    }
+
+    CutterConnection& link;
+    SettingsAccess settings;
+    SettingsEdits* edits;
+    QLabel* status = nullptr;
+    QStringList userRows;
+    QStringList sysRows;
+    QStringList skipped;
+};
+
+} // namespace
+
+int commandSettings(CutterConnection& link, const CommonOptions& options, const QString& screenshot)
+{
+    const Output out(options.json);
+    SettingsWindow window(link, options);
+    if (link.isConnected())
+        window.refresh();
+    for (const QString& key : window.rows()) {
+        const QString editor =
+            link.property(key)->property("WIDGET").toJsonObject().value(QStringLiteral("widget")).toString();
         out.line(QStringLiteral("row %1 %2").arg(key, editor));
     }
-    for (const QString& key : skipped)
+    for (const QString& key : window.skippedRows())
         out.line(QStringLiteral("skipped %1 (not on this device or no editor)").arg(key));
-    out.result(QJsonObject{{QStringLiteral("rows"), QJsonArray::fromStringList(userRows + sysRows)},
-                           {QStringLiteral("skipped"), QJsonArray::fromStringList(skipped)}});
+    out.result(QJsonObject{{QStringLiteral("rows"), QJsonArray::fromStringList(window.rows())},
+                           {QStringLiteral("skipped"), QJsonArray::fromStringList(window.skippedRows())}});
 
     window.resize(560, window.sizeHint().height());
     window.show();

@@ -1,6 +1,6 @@
 #include "cloudreport.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "hpglreader.h"
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
@@ -121,7 +121,7 @@ bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int 
     KTDeviceProperty* record = common->property_ptr("DEVICE_CLOUD");
     const bool registered =
         record
-        && DeviceLink::waitUntil(
+        && CutterConnection::waitUntil(
             [record] { return record->value().toJsonObject().value(QStringLiteral("id")).toInt(-1) > 0; }, timeoutMs);
     if (!registered)
         lastError =
@@ -133,7 +133,7 @@ bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int 
 
 bool CloudReport::flush(int timeoutMs)
 {
-    const bool answered = DeviceLink::waitUntil(
+    const bool answered = CutterConnection::waitUntil(
         [this] {
             for (const QNetworkReply* reply : cloud->findChildren<QNetworkReply*>()) {
                 if (reply->isRunning())

@@ -23,15 +23,6 @@ enum ExitCode {
 
 QString exitCodeHelp();
 
-// How to let this user open a cutter's node without joining its group: the rule ships in the
-// source tree and the package installs it for udev.
-inline const char* udevRuleHint()
-{
-    return "install the udev rule (the kt-rv8 package puts it in /lib/udev/rules.d/; from the source: "
-           "sudo cp packaging/udev/60-kt-rv8.rules /etc/udev/rules.d/ && sudo udevadm control --reload "
-           "&& sudo udevadm trigger)";
-}
-
 // Where the cutter is.
 struct Address
 {

@@ -1,7 +1,7 @@
 #include "jobrunner.h"
 #include "ktrv8_p.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "jobestimate.h"
 #include "jobtext.h"
 
@@ -29,7 +29,7 @@ QString copiesText(int n)
 
 } // namespace
 
-JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObject* parent)
+JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions, QObject* parent)
     : QObject(parent), link(deviceLink), options(jobOptions)
 {
     qRegisterMetaType<JobProgress>();
@@ -38,7 +38,7 @@ JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObje
     timeLimit.setInterval(options.timeoutSeconds * 1000);
     connect(&timeLimit, &QTimer::timeout, this, &JobRunner::onTimeLimit);
     stopWait.setSingleShot(true);
-    stopWait.setInterval(DeviceLink::ReplyTimeoutMs);
+    stopWait.setInterval(CutterConnection::ReplyTimeoutMs);
     connect(&stopWait, &QTimer::timeout, this,
             [this] { finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position())); });
     ticker.setInterval(TickMs);
@@ -46,9 +46,9 @@ JobRunner::JobRunner(DeviceLink& deviceLink, const JobOptions& jobOptions, QObje
         ++ticks;
         follow();
     });
-    connect(&link, &DeviceLink::taskText, this, &JobRunner::onTaskText);
-    connect(&link, &DeviceLink::qrCode, this, &JobRunner::onQrCode);
-    connect(&link, &DeviceLink::linkLost, this, &JobRunner::onLinkLost);
+    connect(&link, &CutterConnection::taskText, this, &JobRunner::onTaskText);
+    connect(&link, &CutterConnection::qrCode, this, &JobRunner::onQrCode);
+    connect(&link, &CutterConnection::linkLost, this, &JobRunner::onLinkLost);
     if (KTDeviceProperty* task = link.property(QStringLiteral("TASK")))
         connect(task, &KTDeviceProperty::valueChanged, this, &JobRunner::follow);
 }
@@ -120,8 +120,9 @@ int JobRunner::prepare(QString* error)
     else if (options.copies > 1 && margin)
         reads << QStringLiteral("MARGIN");
     QStringList unanswered;
-    const int waitMs = options.timeoutSeconds > 0 ? qMin(DeviceLink::ReplyTimeoutMs, options.timeoutSeconds * 1000)
-                                                  : DeviceLink::ReplyTimeoutMs;
+    const int waitMs = options.timeoutSeconds > 0
+                           ? qMin(CutterConnection::ReplyTimeoutMs, options.timeoutSeconds * 1000)
+                           : CutterConnection::ReplyTimeoutMs;
     const bool answered = link.readBack(reads, waitMs, &unanswered);
     if (!link.isConnected()) {
         *error = QStringLiteral("the connection was lost before the job started; nothing was cut");

@@ -10,7 +10,7 @@
 #include <QVariant>
 #include <QVector>
 
-class DeviceLink;
+class CutterConnection;
 class KTRV8;
 
 struct JobOptions
@@ -46,7 +46,7 @@ class JobRunner : public QObject
 {
     Q_OBJECT
 public:
-    JobRunner(DeviceLink& link, const JobOptions& options, QObject* parent = nullptr);
+    JobRunner(CutterConnection& link, const JobOptions& options, QObject* parent = nullptr);
 
     // Starts the job and returns; finished() follows. false: it ended at once.
     bool start();
@@ -95,7 +95,7 @@ private:
     int recordInt(const char* key) const;
     int speed() const;
 
-    DeviceLink& link;
+    CutterConnection& link;
     JobOptions options;
     KTRV8* rv8 = nullptr;
     QEventLoop loop;

@@ -1,6 +1,6 @@
 #include "settingsaccess.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 
 #include "ktdeviceproperty.h"
 #include "ktpropertyrules_p.h"
@@ -20,7 +20,7 @@ KTEditorRules widgetOf(const KTDeviceProperty* p)
 
 QString number(double v)
 {
-    return QString::number(v, 'g', 10);
+    return kt_editor_number(v, KTHostDigits);
 }
 
 // Same type as the property holds, so the cutter's replies decode into it again.
@@ -34,9 +34,25 @@ QVariant asTypeOf(const QVariant& current, const QVariant& value)
     return value;
 }
 
+// Free text travels inside a frame: the separators and control bytes would break it.
+bool freeTextFits(const QString& key, const QString& text, QString* error)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            *error = QStringLiteral("%1 cannot contain \";\", \",\" or control characters").arg(key);
+            return false;
+        }
+    }
+    if (text.size() > 64) {
+        *error = QStringLiteral("%1 takes at most 64 characters").arg(key);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-SettingsAccess::SettingsAccess(DeviceLink& deviceLink) : link(deviceLink)
+SettingsAccess::SettingsAccess(CutterConnection& deviceLink) : link(deviceLink)
 {
     for (const QByteArray& name : link.device()->dynamicPropertyNames()) {
         KTDeviceProperty* p = link.property(QString::fromLatin1(name));
@@ -131,12 +147,8 @@ QString SettingsAccess::shown(const QString& key) const
     const KTDeviceProperty* p = property(key);
     if (!p)
         return QString();
-    const KTEditorRules w = widgetOf(p);
-    if (w.kind == QLatin1String("QSpinBox") || w.kind == QLatin1String("QComboBox"))
-        return QString::number(qint64(std::trunc(p->value().toInt() * w.factor)));
-    if (w.kind == QLatin1String("QDoubleSpinBox") || (w.kind == QLatin1String("QLineEdit") && w.factor != 1.0))
-        return number(p->value().toDouble() * w.factor);
-    return p->value().toString();
+    const QVariant value = kt_editor_value(widgetOf(p), p->value(), KTHostDigits);
+    return value.userType() == QMetaType::Double ? number(value.toDouble()) : value.toString();
 }
 
 QJsonValue SettingsAccess::shownJson(const QString& key) const
@@ -208,7 +220,7 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
         }
         if (!range(shown))
             return false;
-        *value = asTypeOf(p->value(), int(std::trunc(shown / w.factor)));
+        *value = asTypeOf(p->value(), kt_stored_value(w, shown, KTHostDigits));
         return true;
     }
     if (w.kind == QLatin1String("QComboBox")) {
@@ -220,7 +232,7 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
                          .arg(text);
             return false;
         }
-        *value = asTypeOf(p->value(), int(std::trunc(index / w.factor)));
+        *value = asTypeOf(p->value(), kt_stored_value(w, index, KTHostDigits));
         return true;
     }
     if (w.kind == QLatin1String("QDoubleSpinBox")) {
@@ -232,21 +244,12 @@ bool SettingsAccess::parseLeaf(const QString& key, const QString& text, QVariant
         }
         if (!range(shown))
             return false;
-        *value = asTypeOf(p->value(), shown / w.factor);
+        *value = asTypeOf(p->value(), kt_stored_value(w, shown, KTHostDigits));
         return true;
     }
-    // Free text travels inside a frame: the separators and control bytes would break it.
-    for (const QChar c : text) {
-        if (c == QLatin1Char(';') || c == QLatin1Char(',') || c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            *error = QStringLiteral("%1 cannot contain \";\", \",\" or control characters").arg(key);
-            return false;
-        }
-    }
-    if (text.size() > 64) {
-        *error = QStringLiteral("%1 takes at most 64 characters").arg(key);
+    if (!freeTextFits(key, text, error))
         return false;
-    }
-    *value = w.factor == 1.0 ? QVariant(text) : QVariant(number(text.toDouble() / w.factor));
+    *value = kt_stored_value(w, text, KTHostDigits);
     return true;
 }
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
-class DeviceLink;
+class CutterConnection;
 class KTDeviceProperty;
 
 // Settings by key, as the property widgets see them: groups expand into their children,
@@ -15,7 +15,7 @@ class KTDeviceProperty;
 class SettingsAccess
 {
 public:
-    explicit SettingsAccess(DeviceLink& link);
+    explicit SettingsAccess(CutterConnection& link);
 
     // Settings and device information only: keys the host's lists name, and their parts.
     // Commands (GET_QRCODE, TASK_STOP, ...) are not keys: reading one would run it.
@@ -41,14 +41,15 @@ public:
     // Read requests that fill the given keys, and write requests that carry them.
     QStringList readKeys(const QStringList& keys) const;
     QList<QByteArray> writeFrames(const QStringList& leafKeys) const;
+    // The setting whose write request carries leaf: the leaf itself, or its compound group.
+    QString writeOwner(const QString& leaf) const;
 
 private:
     KTDeviceProperty* property(const QString& key) const;
     QStringList childrenOf(KTDeviceProperty* group) const;
     bool parseLeaf(const QString& key, const QString& text, QVariant* value, QString* error) const;
-    QString writeOwner(const QString& leaf) const;
 
-    DeviceLink& link;
+    CutterConnection& link;
     QMap<QString, QString> parentOf; // child key -> group key
     QStringList listed;              // the host's lists and their groups' parts
 };

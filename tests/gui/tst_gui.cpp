@@ -9,7 +9,7 @@
 #include "previewview.h"
 #include "settingspanel.h"
 
-#include "devicelink.h"
+#include "cutterconnection.h"
 #include "hostcommon.h"
 
 #include "ktdeviceproperty.h"
@@ -97,7 +97,7 @@ void GuiTest::cutStartPauseResumeStop()
     MainWindow window(pluginPath());
     window.show();
     QVERIFY(window.loadPlugin());
-    // The USB nodes come from "ktrv8 list", whatever this machine has.
+    // The USB nodes are whatever this machine has.
     click(&window, "findNodes");
     QTRY_VERIFY_WITH_TIMEOUT(window.log()->toPlainText().contains(QStringLiteral("USB node")), 20000);
     QCOMPARE(window.connectTo(simAddress(sim)), int(ExitOk));

@@ -1,0 +1,156 @@
+#include "commands.h"
+#include "drawingcommands.h"
+#include "invocation.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int checkKeys(Invocation& call)
+{
+    if (!call.args.isEmpty())
+        return ExitOk;
+    const bool get = call.command == QLatin1String("get");
+    call.out.error(QStringLiteral("%1 needs at least one %2")
+                       .arg(call.command, get ? QStringLiteral("KEY") : QStringLiteral("KEY=VALUE")));
+    return ExitUsage;
+}
+
+const Command commands[] = {
+    {"demo", "ktrv8 demo [--copies N] [--out-dir DIR] [--cut-ms MS]",
+     "Starts the cutter simulator beside ktrv8 on a free loopback port, cuts the sample job\n"
+     "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
+     "the path of an SVG picture of what was cut. Needs nothing but the build.",
+     NeedsNothing, nullptr, runDemo},
+    {"convert", "ktrv8 convert DRAWING.svg -o OUT.plt [cutter options]",
+     "Converts an SVG drawing into a PLT job with the cutter options below, and says its\n"
+     "size, cut length and pen-up travel. Needs no cutter.",
+     NeedsNothing, nullptr, [](Invocation& call) { return commandConvert(call.parser, call.args, call.out); }},
+    {"preview", "ktrv8 preview FILE -o OUT.png|OUT.svg [--copies N] [--margin MM] [cutter options]",
+     "Draws what would be cut, from a PLT file or a drawing: cuts in blue, pen-up travel\n"
+     "dashed in red, each path's place in the cut order at its start; pages one below the\n"
+     "other, and --copies N further below, --margin MM apart (default 20), as the cutter\n"
+     "lays them out. Needs no cutter.",
+     NeedsNothing, nullptr, [](Invocation& call) { return commandPreview(call.parser, call.args, call.out); }},
+    {"cut",
+     "ktrv8 cut (FILE.plt | DRAWING.svg | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] "
+     "[--timeout S]\n"
+     "          [--cloud URL --token TOKEN --code CODE] [cutter options]",
+     "Cuts a PLT job, or an SVG drawing converted with the cutter options below (the\n"
+     "content tells which, whatever the file is called), page by page. --copies N cuts it N times (the cutter repeats "
+     "it);\n"
+     "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
+     "The job must be plain text (ASCII or UTF-8, no NUL, STX, ETX or other control byte\n"
+     "but whitespace); anything else is refused with the byte offset (exit 2), nothing sent.\n"
+     "Each page's time is estimated from its path lengths and the cutter's SPEED; the\n"
+     "progress shows percent and time left, marked (estimate) until the cutter confirms.\n"
+     "While the link is up a long page is waited for: past 3x its estimate it is said once.\n"
+     "Space or p (stdin a terminal) pauses and resumes the cutter. Ctrl-C stops the cutter\n"
+     "and waits for its confirmation (again: leave at once). --timeout S ends a job that\n"
+     "makes no confirmed progress for S seconds (default: no limit). \"done\" and exit 0\n"
+     "only when every page of every copy was confirmed.\n"
+     "--cloud URL --token TOKEN --code CODE reports the job to a fleet service (ktrv8-cloud):\n"
+     "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
+     "record (copies, page size and path length in mm) is kept when the job ends.",
+     NeedsCutter | NeedsCloudCode, checkCut, runCut},
+    {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",
+     "Reads and shows the device information and every user setting.", NeedsCutter, nullptr,
+     [](Invocation& call) { return commandInfo(*call.link, call.options); }},
+    {"get", "ktrv8 get KEY... (--tcp HOST[:PORT] | --usb PATH)",
+     "Reads settings or device information from the cutter and prints KEY=VALUE lines.\n"
+     "Groups (SCALE, CAMERA_OFFSET) print their parts comma-separated. Commands (such\n"
+     "as GET_QRCODE) are not keys. A key the cutter does not answer is an error (exit 5).",
+     NeedsCutter, checkKeys, [](Invocation& call) { return commandGet(*call.link, call.options, call.args); }},
+    {"set", "ktrv8 set KEY=VALUE... (--tcp HOST[:PORT] | --usb PATH)",
+     "Writes settings. Values are checked against the setting's range first (a list item\n"
+     "number for WORK_MODE); groups take comma-separated parts, e.g. CAMERA_OFFSET=0.5,-20.\n"
+     "Prints the values the cutter holds afterwards; a write the cutter refuses or that\n"
+     "reads back different is reported per key (exit 9).",
+     NeedsCutter, checkKeys, [](Invocation& call) { return commandSet(*call.link, call.options, call.args); }},
+    {"cloud-status", "ktrv8 cloud-status --cloud URL --token TOKEN",
+     "Prints what the fleet service (ktrv8-cloud) knows: each device, whether it is online,\n"
+     "when it was last seen, its running job, and its work records with their totals.",
+     NeedsNothing, nullptr, [](Invocation& call) { return commandCloudStatus(call.cloud, call.out); }},
+    {"move", "ktrv8 move X Y (--tcp HOST[:PORT] | --usb PATH)", "Moves the tool head by X, Y.", NeedsCutter, nullptr,
+     [](Invocation& call) { return commandMove(*call.link, call.options, call.args); }},
+    {"list", "ktrv8 list",
+     "Lists candidate USB nodes of a cutter (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*,\n"
+     "/dev/usb/lp*) with what the system knows of each (maker, product, serial) and\n"
+     "whether this user may open it, with the fix when not.",
+     NeedsNothing, nullptr, [](Invocation& call) { return commandList(call.options); }},
+    {"settings", "ktrv8 settings [--tcp HOST[:PORT] | --usb PATH] [--screenshot FILE.png]",
+     "Opens a window with the driver's own setting rows, and Read and Apply buttons.\n"
+     "--screenshot saves a picture of it and exits.",
+     NeedsPlugin | NeedsWidgets, nullptr,
+     [](Invocation& call) {
+         return commandSettings(*call.link, call.options, call.parser.value(QStringLiteral("screenshot")));
+     }},
+};
+
+const char* const commonHelp = "Options for every command:\n"
+                               "  --tcp HOST[:PORT]   the cutter on the network (port 9100 by default)\n"
+                               "  --usb PATH          the cutter's device node, e.g. /dev/ttyACM0\n"
+                               "  --plugin PATH       the driver plug-in (default: $KTRV8_PLUGIN, else libKT-RV8.so\n"
+                               "                      beside ktrv8, else the installed one in ../lib/.../kt-rv8/)\n"
+                               "  --json              print JSON instead of text: one object per result, or per\n"
+                               "                      job event (reading, started, page, copy, estimate, overrun,\n"
+                               "                      paused, resumed, done, error with its exit code)\n"
+                               "  --lang LANG         language of the driver's captions: en, ja or zh\n"
+                               "  --timeout S         give a job up after S seconds without confirmed progress\n"
+                               "                      (default: wait as long as the link is up)\n"
+                               "  -h, --help          this help; \"ktrv8 COMMAND --help\" for one command\n";
+
+} // namespace
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& c : commands) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+const Command* commandIn(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (const Command* command = findCommand(QString::fromLocal8Bit(argv[i])))
+            return command;
+    }
+    return nullptr;
+}
+
+namespace {
+
+void printHelp(const Command* command)
+{
+    if (command) {
+        const bool drawings = std::strstr(command->usage, "cutter options") != nullptr;
+        std::printf("Usage: %s\n\n%s\n\n%s%s%s\n%s", command->usage, command->help, drawings ? drawingOptionsHelp : "",
+                    drawings ? "\n" : "", commonHelp, qPrintable(exitCodeHelp()));
+        return;
+    }
+    std::printf(
+        "Usage: ktrv8 COMMAND [options]\n\nCommand-line host for the KT-RV8 cutter driver plug-in.\n\nCommands:\n");
+    for (const Command& c : commands)
+        std::printf("  %s\n", c.usage);
+    std::printf("\n%s\n%s", commonHelp, qPrintable(exitCodeHelp()));
+}
+
+} // namespace
+
+int showHelp(const Command* command, const QCommandLineParser& parser, const Output& out)
+{
+    printHelp(command);
+    const bool asked = parser.isSet(QStringLiteral("help"));
+    if (command || asked)
+        return ExitOk;
+    if (!parser.positionalArguments().isEmpty()) {
+        out.error(QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
+        out.finalError(ExitUsage);
+    }
+    return ExitUsage;
+}

@@ -1,0 +1,28 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include "invocation.h"
+
+#include <QCommandLineOption>
+#include <QCoreApplication>
+#include <QList>
+
+#include <memory>
+
+// What ktrv8 does before a command runs: the language, the application object, the options.
+
+// The driver picks its translation from the system locale, read once at start-up.
+bool applyLanguage(int argc, char** argv);
+// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text);
+bool hasArgument(int argc, char** argv, const char* option, bool prefix);
+// Null when the command opens a window and there is no display.
+std::unique_ptr<QCoreApplication> makeApplication(const Command* command, int& argc, char** argv);
+
+QList<QCommandLineOption> hostOptions();
+// --NAME as a whole number from min to max, left as it is when not given.
+bool intValue(const QCommandLineParser& parser, const QString& name, int min, int max, int* value, QString* error);
+QStringList markNegativeNumbers(QStringList arguments);
+QStringList commandArguments(const QCommandLineParser& parser, const Command& command);
+
+#endif // STARTUP_H
