@@ -2,6 +2,7 @@
 #include "devicelink.h"
 #include "jobreport.h"
 #include "jobrunner.h"
+#include "preparedjob.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -77,12 +78,13 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
 {
     const Output out(options.json);
     const QString sample = findSample(demo.sample);
-    QFile sampleFile(sample);
-    if (!sampleFile.open(QIODevice::ReadOnly)) {
-        out.error(QStringLiteral("cannot read the sample job %1").arg(sample));
+    auto prepared = std::make_shared<PreparedJob>();
+    if (!prepared->read(sample, PreparedJob::Options())) {
+        out.error(prepared->unreadable() ? QStringLiteral("cannot read the sample job %1").arg(sample)
+                                         : QStringLiteral("%1: %2").arg(sample, prepared->error()));
         return ExitNoPlugin;
     }
-    const QByteArray job = sampleFile.readAll();
+    const QByteArray job = prepared->text().toUtf8();
     QString dir = demo.outDir;
     if (dir.isEmpty()) {
         QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
@@ -126,6 +128,7 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     }
     JobOptions job_;
     job_.file = sample;
+    job_.prepared = prepared;
     job_.copies = demo.copies;
     job_.timeoutSeconds = options.timeoutSeconds;
     JobRunner runner(link, job_);

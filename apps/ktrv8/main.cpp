@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
@@ -119,7 +118,7 @@ struct Invocation
     int cutMs = 150;
     CloudOptions cloud;
     DeviceLink* link = nullptr;
-    std::unique_ptr<QTemporaryDir> converted; // where a drawing to cut became a job
+    std::shared_ptr<const PreparedJob> job; // the file to cut, read and made ready
 };
 
 // What a command needs before it runs.
@@ -174,9 +173,7 @@ int checkCut(Invocation& call)
         out.error(QStringLiteral("no job file %1").arg(args.first()));
         return ExitUsage;
     }
-    call.converted = std::make_unique<QTemporaryDir>();
-    const QString source = call.args.first();
-    return cutJobFile(call.parser, source, call.converted->path(), out, &call.args.first());
+    return prepareCutJob(call.parser, call.args.first(), out, &call.job);
 }
 
 int runCut(Invocation& call)
@@ -184,6 +181,7 @@ int runCut(Invocation& call)
     DeviceLink& link = *call.link;
     JobOptions job;
     job.file = call.args.value(0);
+    job.prepared = call.job;
     job.copies = call.copies;
     job.qrDir = call.parser.value(QStringLiteral("qr"));
     job.timeoutSeconds = call.options.timeoutSeconds;
@@ -197,7 +195,7 @@ int runCut(Invocation& call)
         }
         job.margin = values.first().second;
     }
-    return runReported(link, job.file, call.cloud, call.out, [&] { return runJob(link, job, call.out); });
+    return runReported(link, call.job.get(), call.cloud, call.out, [&] { return runJob(link, job, call.out); });
 }
 
 int runDemo(Invocation& call)

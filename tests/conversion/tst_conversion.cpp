@@ -325,9 +325,9 @@ void tst_conversion::formatDetection_data()
     QTest::newRow("svg with prolog and comment")
         << QByteArray("<?xml version=\"1.0\"?><!-- made by hand --><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10mm\" height=\"10mm\"><rect width=\"5\" height=\"5\"/></svg>")
         << int(JobFormat::Drawing) << QString();
-    QTest::newRow("plotter text") << QByteArray("IN;PA;PU0,0;PD40,40;PG;") << int(JobFormat::PlotterText) << QString();
+    QTest::newRow("plotter text") << QByteArray("IN;PA;PU0,0;PD40,40;PG;") << int(JobFormat::Plt) << QString();
     QTest::newRow("plotter text sampled mid-instruction, with a UTF-8 label")
-        << QByteArray("IN;PA;LBK\xc3\xa4se\x0a;PU0,0;PD40,4") << int(JobFormat::PlotterText) << QString();
+        << QByteArray("IN;PA;LBK\xc3\xa4se\x0a;PU0,0;PD40,4") << int(JobFormat::Plt) << QString();
     QTest::newRow("svg without shapes") << svgDocument("width=\"10mm\" height=\"10mm\"", "<g/>") << int(JobFormat::Drawing)
                                         << QStringLiteral("no visible shape");
     QTest::newRow("empty") << QByteArray("  \n") << int(JobFormat::Unknown) << QStringLiteral("empty");
@@ -346,7 +346,7 @@ void tst_conversion::formatDetection()
     QFETCH(QString, error);
 
     QCOMPARE(int(detectFormat(content)), format);
-    PlotterPages pages;
+    CutPages pages;
     QString message;
     QCOMPARE(loadJobPages(content, CutOptions(), &pages, &message), error.isEmpty());
     QVERIFY2(message.contains(error), qPrintable(message));
@@ -362,7 +362,7 @@ void tst_conversion::pagesAndPreview()
     QVERIFY(page.startsWith("IN;PA;PU0,0;PD400,0,400,400,0,400,0,0;PU"));
     QVERIFY(page.endsWith(";PU0,0;PG;"));
     QVERIFY(!page.contains('.'));
-    const PlotterPages back = readPlotterText(page + page);
+    const CutPages back = readPltPages(page + page);
     QCOMPARE(back.size(), 2);
     QCOMPARE(back[1].size(), 2);
     QVERIFY(std::abs(penDownLength(back[1]) / penDownLength(drawing) - 1) < 0.01);
@@ -426,7 +426,7 @@ void tst_conversion::referenceExport()
     QVERIFY(exporter.waitForFinished(240000));
     QVERIFY2(exporter.exitCode() == 0, exporter.readAllStandardError().constData());
     CutPaths reference;
-    for (const CutPaths& page : readPlotterText(exporter.readAllStandardOutput()))
+    for (const CutPaths& page : readPltPages(exporter.readAllStandardOutput()))
         reference += page;
 
     QFile file(example);
@@ -434,7 +434,7 @@ void tst_conversion::referenceExport()
     CutPaths ours;
     QString error;
     QVERIFY2(convertDrawing(file.readAll(), CutOptions(), &ours, &error), qPrintable(error));
-    ours = readPlotterText(writePltPage(ours)).value(0);
+    ours = readPltPages(writePltPage(ours)).value(0);
 
     const Measures a = measure(ours), b = measure(reference);
     QVERIFY2(b.length > 0, "the reference export is empty");

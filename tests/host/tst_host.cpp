@@ -202,9 +202,9 @@ void HostTest::pageGeometry()
     QFETCH(QString, page);
     QFETCH(double, downMm);
     QFETCH(double, upMm);
-    const PageGeometry g = measurePage(page);
-    QCOMPARE(g.penDownMm, downMm);
-    QCOMPARE(g.penUpMm, upMm);
+    const ktconv::Measure g = ktconv::measure(page);
+    QCOMPARE(g.cutMm(), downMm);
+    QCOMPARE(g.travelMm(), upMm);
     QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
 }
 
@@ -759,7 +759,7 @@ void HostTest::drawings()
     file.close();
     for (const QString& command : {QStringLiteral("cut"), QStringLiteral("preview"), QStringLiteral("convert")}) {
         run = runHost(QStringList{command, prose, "-o", dir.filePath(QStringLiteral("x.png"))} + addressOf(sim, false));
-        QVERIFY2(run.code == 2 && run.err.contains("neither an SVG drawing nor plotter"), run.err.constData());
+        QVERIFY2(run.code == 2 && run.err.contains("neither an SVG drawing nor a PLT job"), run.err.constData());
     }
 }
 
