@@ -41,7 +41,9 @@ int finished(const QJsonObject& record)
 QString statusName(const QJsonObject& record)
 {
     switch (record.value(statusKey()).toInt()) {
-    case Idle: return copies(record) > 0 && finished(record) >= copies(record) ? QStringLiteral("done") : QStringLiteral("idle");
+    case Idle:
+        return copies(record) > 0 && finished(record) >= copies(record) ? QStringLiteral("done")
+                                                                        : QStringLiteral("idle");
     case Cutting: return QStringLiteral("cutting");
     case Paused: return QStringLiteral("paused");
     case Stopped: return QStringLiteral("stopped");

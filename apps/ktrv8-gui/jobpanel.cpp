@@ -17,7 +17,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-
 JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent), preview(previewView)
 {
     auto* layout = new QVBoxLayout(this);
@@ -37,24 +36,7 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     refusalLabel->hide();
     layout->addWidget(refusalLabel);
 
-    auto* form = new QFormLayout;
-    copiesBox = new QSpinBox;
-    copiesBox->setObjectName(QStringLiteral("copies"));
-    copiesBox->setRange(1, 999);
-    form->addRow(tr("Copies"), copiesBox);
-    qrBox = new QCheckBox(tr("QR-code job"));
-    qrBox->setObjectName(QStringLiteral("qrMode"));
-    qrBox->setToolTip(tr("The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt"));
-    form->addRow(qrBox);
-    auto* folderRow = new QHBoxLayout;
-    qrFolderEdit = new QLineEdit;
-    qrFolderEdit->setObjectName(QStringLiteral("qrFolder"));
-    qrFolderEdit->setPlaceholderText(tr("Folder of jobs by code"));
-    qrFolderButton = new QPushButton(tr("Choose…"));
-    folderRow->addWidget(qrFolderEdit, 1);
-    folderRow->addWidget(qrFolderButton);
-    form->addRow(tr("Jobs folder"), folderRow);
-    layout->addLayout(form);
+    layout->addLayout(buildForm());
 
     auto* optionsBox = new QGroupBox(tr("Cutter options (drawings)"));
     optionsBox->setObjectName(QStringLiteral("cutOptions"));
@@ -81,6 +63,29 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     connect(this, &JobPanel::jobChanged, optionsBox, [this, optionsBox] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
+}
+
+// Copies, and the QR-code job with its folder.
+QFormLayout* JobPanel::buildForm()
+{
+    auto* form = new QFormLayout;
+    copiesBox = new QSpinBox;
+    copiesBox->setObjectName(QStringLiteral("copies"));
+    copiesBox->setRange(1, 999);
+    form->addRow(tr("Copies"), copiesBox);
+    qrBox = new QCheckBox(tr("QR-code job"));
+    qrBox->setObjectName(QStringLiteral("qrMode"));
+    qrBox->setToolTip(tr("The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt"));
+    form->addRow(qrBox);
+    auto* folderRow = new QHBoxLayout;
+    qrFolderEdit = new QLineEdit;
+    qrFolderEdit->setObjectName(QStringLiteral("qrFolder"));
+    qrFolderEdit->setPlaceholderText(tr("Folder of jobs by code"));
+    qrFolderButton = new QPushButton(tr("Choose…"));
+    folderRow->addWidget(qrFolderEdit, 1);
+    folderRow->addWidget(qrFolderButton);
+    form->addRow(tr("Jobs folder"), folderRow);
+    return form;
 }
 
 // Dialogs open without a nested event loop, so the cutter's replies keep flowing.

@@ -10,6 +10,7 @@
 class CutOptionsPanel;
 class PreviewView;
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,6 +51,7 @@ signals:
     void report(const QString& text, bool problem);
 
 private:
+    QFormLayout* buildForm();
     bool load(bool fresh);
     void refuse(const QString& reason);
     void showPreview();

@@ -72,6 +72,50 @@ void stopSimulator(QProcess& sim)
     }
 }
 
+// The plug-in loaded and connected to the simulator; the exit code when not.
+int connectLink(DeviceLink& link, const QString& pluginPath, quint16 port, const Output& out)
+{
+    QString error;
+    if (!link.load(pluginPath, &error)) {
+        out.error(error);
+        return ExitNoPlugin;
+    }
+    Address address;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = port;
+    const int connected = link.connectTo(address, DeviceLink::ConnectTimeoutMs, &error);
+    if (connected != ExitOk)
+        out.error(error);
+    return connected;
+}
+
+QString outputFolder(const QString& given)
+{
+    if (!given.isEmpty())
+        return given;
+    QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
+    temp.setAutoRemove(false);
+    return temp.path();
+}
+
+// What the simulator recorded must be the sample, once per copy, byte for byte.
+int checkRecord(const Output& out, const QByteArray& expected, const QString& record, const QString& svg, int copies)
+{
+    QFile cut(record);
+    const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
+    const bool exact = recorded == expected;
+    out.line(
+        exact
+            ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2").arg(copies).arg(record)
+            : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
+    out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
+    out.result(QJsonObject{{QStringLiteral("record"), record},
+                           {QStringLiteral("svg"), svg},
+                           {QStringLiteral("copies"), copies},
+                           {QStringLiteral("exact"), exact}});
+    return exact ? ExitOk : ExitFailed;
+}
+
 } // namespace
 
 int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner** running)
@@ -85,12 +129,7 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
         return ExitNoPlugin;
     }
     const QByteArray job = prepared->text().toUtf8();
-    QString dir = demo.outDir;
-    if (dir.isEmpty()) {
-        QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
-        temp.setAutoRemove(false);
-        dir = temp.path();
-    }
+    const QString dir = outputFolder(demo.outDir);
     if (!QDir().mkpath(dir)) {
         out.error(QStringLiteral("cannot create %1").arg(dir));
         return ExitFailed;
@@ -112,19 +151,9 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     out.line(QStringLiteral("Simulator listening on 127.0.0.1:%1").arg(port));
 
     DeviceLink link;
-    if (!link.load(options.pluginPath, &error)) {
-        out.error(error);
+    if (const int failed = connectLink(link, options.pluginPath, port, out)) {
         stopSimulator(sim);
-        return ExitNoPlugin;
-    }
-    Address address;
-    address.host = QStringLiteral("127.0.0.1");
-    address.port = port;
-    const int connected = link.connectTo(address, DeviceLink::ConnectTimeoutMs, &error);
-    if (connected != ExitOk) {
-        out.error(error);
-        stopSimulator(sim);
-        return connected;
+        return failed;
     }
     JobOptions job_;
     job_.file = sample;
@@ -140,18 +169,5 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     if (code != ExitOk)
         return code;
 
-    // What the simulator recorded must be the sample, once per copy, byte for byte.
-    QFile cut(record);
-    const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
-    const bool exact = recorded == job.repeated(demo.copies);
-    out.line(exact ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2")
-                         .arg(demo.copies)
-                         .arg(record)
-                   : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
-    out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
-    out.result(QJsonObject{{QStringLiteral("record"), record},
-                           {QStringLiteral("svg"), svg},
-                           {QStringLiteral("copies"), demo.copies},
-                           {QStringLiteral("exact"), exact}});
-    return exact ? ExitOk : ExitFailed;
+    return checkRecord(out, job.repeated(demo.copies), record, svg, demo.copies);
 }

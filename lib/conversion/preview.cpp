@@ -24,7 +24,8 @@ void layOutPage(PreviewSheet* sheet, const CutPaths& page, const SheetLayout::Pl
     for (const CutPath& path : page) {
         if (path.points.isEmpty())
             continue;
-        sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(path.points.first())}), false, 0};
+        sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(path.points.first())}),
+                                  false, 0};
         SheetLine cut{QPolygonF(), true, ++order};
         for (const QPointF& p : path.points)
             cut.points << place.toSheet(p);

@@ -1,10 +1,10 @@
 #include "cloudreport.h"
 
 #include "devicelink.h"
-#include "preparedjob.h"
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "nimbracloud.h"
+#include "preparedjob.h"
 
 #include <QCommandLineParser>
 #include <QNetworkReply>

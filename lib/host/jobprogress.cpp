@@ -144,4 +144,3 @@ QString JobRunner::position() const
                     .arg(confirmedCopies + 1);
     return text;
 }
-

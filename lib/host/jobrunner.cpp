@@ -100,7 +100,8 @@ int JobRunner::prepare(QString* error)
     if (options.qrDir.isEmpty() && !options.prepared) {
         auto job = std::make_shared<PreparedJob>();
         if (!job->read(options.file, PreparedJob::Options())) {
-            *error = job->unreadable() ? job->error() : QStringLiteral("%1: not sent: %2").arg(options.file, job->error());
+            *error =
+                job->unreadable() ? job->error() : QStringLiteral("%1: not sent: %2").arg(options.file, job->error());
             return ExitUsage;
         }
         options.prepared = std::move(job);

@@ -5,8 +5,8 @@
 #include "preparedjob.h"
 
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QEventLoop>
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 #include <QVariant>
@@ -19,7 +19,7 @@ class KTRV8;
 
 struct JobOptions
 {
-    QString file; // the job (normal job), read by the runner unless prepared
+    QString file;                                // the job (normal job), read by the runner unless prepared
     std::shared_ptr<const PreparedJob> prepared; // the job read and made ready beforehand
     int copies = 1;
     QString qrDir;          // QR-code job: the jobs as DIR/CODE.plt

@@ -2,7 +2,6 @@
 
 #include "measure.h"
 
-
 namespace ktsim {
 
 namespace {
@@ -89,8 +88,8 @@ void CutRecorder::writeSvgHeader()
     const QSizeF size = layout.sizeMm();
     svg.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
               + padded(size.width()) + "mm\" height=\"" + padded(size.height()) + "mm\" viewBox=\"0 0 "
-              + padded(size.width()) + ' ' + padded(size.height()) + "\">\n<title>" + QByteArray::number(pageCount).rightJustified(9, '0')
-              + " page(s) cut</title>\n");
+              + padded(size.width()) + ' ' + padded(size.height()) + "\">\n<title>"
+              + QByteArray::number(pageCount).rightJustified(9, '0') + " page(s) cut</title>\n");
 }
 
 void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
