@@ -13,6 +13,8 @@ private slots:
     void initTestCase();
     void pageGeometry_data();
     void pageGeometry();
+    void preparedJobPages_data();
+    void preparedJobPages();
     void durationText_data();
     void durationText();
     void demoCutsTheSampleExactly();

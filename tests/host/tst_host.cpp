@@ -2,6 +2,8 @@
 // and a pseudo-terminal.
 #include "hosttest.h"
 #include "jobestimate.h"
+#include "ktrv8_p.h"
+#include "preparedjob.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -55,6 +57,45 @@ void HostTest::pageGeometry()
     QCOMPARE(g.cutMm(), downMm);
     QCOMPARE(g.travelMm(), upMm);
     QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
+}
+
+// The prepared job's pages are the driver's pages, each measured as the driver's own page
+// text measures: the estimates and the window's page frames go by the driver's index.
+void HostTest::preparedJobPages_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: examples/drawing.svg
+    QTest::addColumn<int>("pages");
+    QTest::newRow("two pages") << QByteArray("IN;PU0,0;PD400,0;PG;\nPR;PU40,0;PD0,400;PG;") << 2;
+    QTest::newRow("no PG") << QByteArray("PU40,40;PD400,0,400,400;") << 1;
+    QTest::newRow("the newline after the last PG; is a page") << QByteArray("PD400,0;PG;\n") << 2;
+    QTest::newRow("PG without ; does not end a page") << QByteArray("PD400,0;PG PD0,0;PG;") << 1;
+    QTest::newRow("empty pages dropped") << QByteArray("PU0,0;PD40,0;PG;PG;PD0,40;PG;") << 2;
+    QTest::newRow("drawing, converted") << QByteArray() << 1;
+}
+
+void HostTest::preparedJobPages()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, pages);
+    QString path = QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/drawing.svg");
+    if (!content.isEmpty()) {
+        path = dir.filePath(QStringLiteral("prepared-%1.plt").arg(QTest::currentDataTag()).replace(' ', '_'));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    PreparedJob job;
+    QVERIFY2(job.read(path, PreparedJob::Options()), qPrintable(job.error()));
+    const QStringList driverPages = KTRV8Private::splitPages(job.text());
+    QCOMPARE(driverPages.size(), pages);
+    QCOMPARE(job.pages().size(), pages);
+    for (int i = 0; i < pages; ++i) {
+        // A drawing is measured from its geometry, before its points are rounded to units.
+        const ktconv::Measure text = ktconv::measure(QStringView(driverPages.at(i)));
+        const double slack = job.isDrawing() ? 0.01 * text.cut : 1e-9;
+        QVERIFY2(qAbs(job.pages().at(i).cut - text.cut) <= slack, qPrintable(QString::number(job.pages().at(i).cut)));
+        QVERIFY2(qAbs(job.pages().at(i).travel - text.travel) <= qMax(slack, 1e-9),
+                 qPrintable(QString::number(job.pages().at(i).travel)));
+    }
 }
 
 // The one time text the host and the window print: rounded to the second, hours from 3600 s.
