@@ -7,15 +7,10 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 void HostTest::ctrlCStopsAndWaitsForTheCutter()
 {

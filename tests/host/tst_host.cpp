@@ -6,20 +6,9 @@
 #include "preparedjob.h"
 
 #include <QElapsedTimer>
-#include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
-
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 void HostTest::initTestCase()
 {
