@@ -156,10 +156,10 @@ bool JobPanel::load(bool fresh)
     return true;
 }
 
+// A refused drawing is kept: other cutter options may convert it.
 void JobPanel::refuse(const QString& reason)
 {
     refused = reason;
-    job.reset();
     preview->clearPicture();
     refusalLabel->setText(tr("Refused: %1").arg(reason));
     refusalLabel->show();
@@ -170,7 +170,7 @@ void JobPanel::refuse(const QString& reason)
 // Painted from the job's strokes as they are: nothing is drawn to a file first.
 void JobPanel::showPreview()
 {
-    if (!job || job->geometry().isEmpty())
+    if (!refused.isEmpty() || !job || job->geometry().isEmpty())
         return;
     ktconv::PreviewLayout layout;
     layout.copies = copies();
@@ -185,7 +185,7 @@ bool JobPanel::isReady() const
 {
     if (qrMode())
         return QFileInfo(qrFolder()).isDir();
-    return job && !job->pages().isEmpty();
+    return refused.isEmpty() && job && !job->pages().isEmpty();
 }
 
 int JobPanel::copies() const

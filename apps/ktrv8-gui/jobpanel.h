@@ -30,7 +30,7 @@ public:
     bool isReady() const;
     QString filePath() const { return path; }
     // What the cut hands to the driver; null while no job is open.
-    std::shared_ptr<const PreparedJob> preparedJob() const { return job; }
+    std::shared_ptr<PreparedJob> preparedJob() const { return refused.isEmpty() ? job : nullptr; }
     bool isDrawing() const { return job && job->isDrawing(); }
     int pageCount() const { return job ? job->pages().size() : 0; }
     int copies() const;

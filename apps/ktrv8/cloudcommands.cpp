@@ -90,7 +90,7 @@ QJsonObject withTotals(QJsonObject device, const QJsonArray& records)
 
 } // namespace
 
-int runReported(DeviceLink& link, const PreparedJob* job, const CloudOptions& options, const Output& out,
+int runReported(DeviceLink& link, PreparedJob* job, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run)
 {
     if (!options.isSet())

@@ -11,7 +11,7 @@ class Output;
 
 // Runs a cut job, reported to the fleet service when options are set; job: the prepared
 // job whose measures the work record carries (none for a QR-code job).
-int runReported(DeviceLink& link, const PreparedJob* job, const CloudOptions& options, const Output& out,
+int runReported(DeviceLink& link, PreparedJob* job, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run);
 
 // ktrv8 cloud-status: what the fleet service knows of each device and its work records.

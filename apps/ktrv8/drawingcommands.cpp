@@ -103,9 +103,9 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
 }
 
 // Reads any job file once, a drawing converted with the cutter options; the message names
-// the file. verb: how a refusal reads ("not sent" for a cut).
+// the file. verb: how a refusal reads ("not sent" for a cut); open: a PLT job is only opened.
 int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
-            const QString& verb, PreparedJob* job)
+            const QString& verb, PreparedJob* job, bool open = false)
 {
     PreparedJob::Options options;
     options.geometry = geometry;
@@ -114,7 +114,7 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
         out.error(error);
         return ExitUsage;
     }
-    if (!job->read(path, options)) {
+    if (!(open ? job->open(path, options) : job->read(path, options))) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
     }
@@ -236,10 +236,10 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
 }
 
 int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
-                  std::shared_ptr<const PreparedJob>* prepared)
+                  std::shared_ptr<PreparedJob>* prepared)
 {
     auto job = std::make_shared<PreparedJob>();
-    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get()))
+    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get(), true))
         return failed;
     if (job->isDrawing() && !out.isJson())
         out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(*job))));

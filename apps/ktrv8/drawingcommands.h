@@ -19,11 +19,12 @@ extern const char* const drawingOptionsHelp;
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 
-// The job "cut" hands to the driver, read once: a drawing (known by its content, whatever
-// its name) converted with the cutter options, a PLT job checked as it is. Anything else is
-// refused. Returns ExitOk, or the exit code after saying why.
+// The job "cut" hands to the driver, opened before the cutter is reached: a drawing (known by
+// its content, whatever its name) converted with the cutter options, a PLT job read on and
+// checked as the job starts. Anything else is refused. Returns ExitOk, or the exit code after
+// saying why.
 int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
-                  std::shared_ptr<const PreparedJob>* prepared);
+                  std::shared_ptr<PreparedJob>* prepared);
 
 // Text in a drawing is cut as glyph outlines, which needs a GUI application for the fonts.
 // Any command that may read a drawing gets one: its files are not read before the start.

@@ -118,7 +118,7 @@ struct Invocation
     int cutMs = 150;
     CloudOptions cloud;
     DeviceLink* link = nullptr;
-    std::shared_ptr<const PreparedJob> job; // the file to cut, read and made ready
+    std::shared_ptr<PreparedJob> job; // the file to cut, opened and checked
 };
 
 // What a command needs before it runs.

@@ -67,7 +67,7 @@ bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOpt
     return checkCloudOptions(*options, needCode, error);
 }
 
-bool CloudReport::attach(KTDeviceInterface* device, const PreparedJob* job, int timeoutMs)
+bool CloudReport::attach(KTDeviceInterface* device, PreparedJob* job, int timeoutMs)
 {
     auto* common = qobject_cast<KTCommonInterface*>(device);
     if (!common) {
@@ -75,7 +75,8 @@ bool CloudReport::attach(KTDeviceInterface* device, const PreparedJob* job, int 
         return false;
     }
     KTDeviceProperty* file = common->property_ptr("TASK_FILE_INFO");
-    if (file && job)
+    // The measures come with the whole job: a PLT job is read on from here, once.
+    if (file && job && job->finishReading())
         file->setValue(jobFileInfo(job->total()));
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();

@@ -50,7 +50,7 @@ public:
     // Before the job: the job's measures (none for a QR-code job, whose files come with
     // the scanned codes), the client and the code, the channel. False when the service
     // has not registered the device within the time (see error()); the job may still run.
-    bool attach(KTDeviceInterface* device, const PreparedJob* job, int timeoutMs);
+    bool attach(KTDeviceInterface* device, PreparedJob* job, int timeoutMs);
     // After the job: waits until every request in flight, the work record's too, is answered.
     bool flush(int timeoutMs);
     QString error() const { return lastError; }

@@ -60,7 +60,6 @@ int JobRunner::speed() const
 // the host keeps the measures of its pages for the estimates.
 bool JobRunner::loadJob(const PreparedJob& job, QString* error)
 {
-    emit reading(job.path());
     if (!rv8) {
         pageCount = KTRV8Private::splitPages(job.text()).size();
         link.device()->setPlt(job.text());
@@ -98,16 +97,19 @@ int JobRunner::prepare(QString* error)
     }
     // The job is checked before anything about it reaches the cutter.
     if (options.qrDir.isEmpty() && !options.prepared) {
-        auto job = std::make_shared<PreparedJob>();
-        if (!job->read(options.file, PreparedJob::Options())) {
-            *error =
-                job->unreadable() ? job->error() : QStringLiteral("%1: not sent: %2").arg(options.file, job->error());
+        options.prepared = std::make_shared<PreparedJob>();
+        options.prepared->open(options.file, PreparedJob::Options());
+    }
+    if (options.qrDir.isEmpty()) {
+        PreparedJob& job = *options.prepared;
+        emit reading(job.path());
+        if (!job.finishReading()) {
+            *error = job.unreadable() ? job.error() : QStringLiteral("%1: not sent: %2").arg(job.path(), job.error());
             return ExitUsage;
         }
-        options.prepared = std::move(job);
+        if (!loadJob(job, error))
+            return ExitUsage;
     }
-    if (options.qrDir.isEmpty() && !loadJob(*options.prepared, error))
-        return ExitUsage;
 
     // SPEED for the estimates; the spacing between copies, which the driver sends before a
     // job of several copies: the cutter's own unless one was asked for, never the unset 0.
@@ -266,6 +268,7 @@ void JobRunner::onQrCode(const QString& codeText)
     PreparedJob::Options plt;
     plt.pltOnly = true;
     QString error;
+    emit reading(path);
     if (!job.read(path, plt)) {
         finish(ExitUnknownQrCode,
                job.unreadable() ? job.error() : QStringLiteral("%1: not sent: %2").arg(path, job.error()));

@@ -19,8 +19,8 @@ class KTRV8;
 
 struct JobOptions
 {
-    QString file;                                // the job (normal job), read by the runner unless prepared
-    std::shared_ptr<const PreparedJob> prepared; // the job read and made ready beforehand
+    QString file;                          // the job (normal job), read by the runner unless prepared
+    std::shared_ptr<PreparedJob> prepared; // the job opened, or read and made ready, beforehand
     int copies = 1;
     QString qrDir;          // QR-code job: the jobs as DIR/CODE.plt
     int timeoutSeconds = 0; // > 0: no confirmed progress for this long ends the job

@@ -13,43 +13,58 @@ const QString PageEnd = QStringLiteral("PG;");
 
 } // namespace
 
-bool PreparedJob::read(const QString& path, const Options& jobOptions)
+bool PreparedJob::refuse(const QString& reason, bool unreadableFile)
+{
+    why = reason;
+    readFailed = unreadableFile;
+    pending.reset();
+    first.clear();
+    plt.clear();
+    return false;
+}
+
+bool PreparedJob::open(const QString& path, const Options& jobOptions)
 {
     *this = PreparedJob();
     file = path;
     options = jobOptions;
-    QFile in(path);
-    QByteArray first;
-    if (in.open(QIODevice::ReadOnly))
-        first = in.read(JobPieceBytes);
-    if (!in.isOpen() || in.error() != QFileDevice::NoError) {
-        why = QStringLiteral("cannot read %1: %2").arg(path, in.errorString());
-        readFailed = true;
-        return false;
-    }
+    auto in = std::make_shared<QFile>(path);
+    if (in->open(QIODevice::ReadOnly))
+        first = in->read(JobPieceBytes);
+    if (!in->isOpen() || in->error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
     kind = options.pltOnly ? ktconv::JobFormat::Plt : ktconv::detectFormat(first.left(SampleBytes));
-    if (kind == ktconv::JobFormat::Drawing) {
-        drawing = first + in.readAll();
-        if (in.error() != QFileDevice::NoError) {
-            why = QStringLiteral("cannot read %1: %2").arg(path, in.errorString());
-            readFailed = true;
-            return false;
-        }
-        const bool converted = convert();
-        if (!options.geometry)
-            drawing.clear();
-        return converted;
+    if (kind == ktconv::JobFormat::Plt) {
+        pending = std::move(in);
+        return true;
     }
-    const QByteArray sample = kind == ktconv::JobFormat::Unknown ? first.left(SampleBytes) : QByteArray();
-    if (!readJobText(in, std::move(first), &plt, &why, &readFailed))
-        return false;
-    // Text that breaks no byte rule, yet is no job: said as what it looks like.
     if (kind == ktconv::JobFormat::Unknown) {
-        plt.clear();
-        why = ktconv::refusalReason(sample);
-        return false;
+        // Text that breaks a byte rule is said as such; other text as what it looks like.
+        const QByteArray sample = first.left(SampleBytes);
+        pending = std::move(in);
+        return finishReading() && refuse(ktconv::refusalReason(sample), false);
     }
-    measurePages();
+    drawing = first + in->readAll();
+    first.clear();
+    if (in->error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
+    const bool converted = convert();
+    if (!options.geometry)
+        drawing.clear();
+    return converted;
+}
+
+bool PreparedJob::finishReading()
+{
+    if (!pending)
+        return why.isEmpty();
+    bool unreadableFile = false;
+    if (!readJobText(*pending, std::move(first), &plt, &why, &unreadableFile))
+        return refuse(why, unreadableFile);
+    pending.reset();
+    first.clear();
+    if (kind == ktconv::JobFormat::Plt)
+        measurePages();
     return true;
 }
 

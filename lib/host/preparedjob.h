@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
+class QFile;
+
 // A job file made ready for the cutter in one pass: read once, its kind told once from its
 // content, a drawing converted with the cutter options or a PLT job checked byte by byte,
 // each page measured from the geometry in hand, and the PLT text that the driver takes
@@ -25,7 +29,13 @@ public:
 
     // False when the file cannot be read (unreadable()), or is refused: neither a drawing
     // nor a PLT job, not plain text, or a drawing that cannot be converted. error() says why.
-    bool read(const QString& path, const Options& options);
+    bool read(const QString& path, const Options& options) { return open(path, options) && finishReading(); }
+    // The same in two steps: open() tells the kind from the file's first piece and converts
+    // a drawing at once, so a bad file is refused before a cutter is reached; the rest of a
+    // PLT job is read, checked and measured by finishReading() when the job is taken up,
+    // from where open() stopped. finishReading() again only says how it went.
+    bool open(const QString& path, const Options& options);
+    bool finishReading();
     // The drawing once more with other cutter options, from the bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
 
@@ -46,6 +56,7 @@ public:
 private:
     bool convert();
     void measurePages();
+    bool refuse(const QString& reason, bool unreadableFile);
 
     QString file;
     Options options;
@@ -57,6 +68,9 @@ private:
     QStringList notes;
     QString why;
     bool readFailed = false;
+    // A PLT job opened and not yet read on: the file and its first piece.
+    std::shared_ptr<QFile> pending;
+    QByteArray first;
 };
 
 #endif // PREPAREDJOB_H
