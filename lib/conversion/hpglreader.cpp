@@ -22,10 +22,10 @@ char16_t unit(char c)
 // hundreds of megabytes for the time estimates, so it reads in place, allocates nothing
 // and reads whole numbers (nearly all plotter coordinates) without a library call.
 template <typename Char>
-class PlotterScanner
+class HpglScanner
 {
 public:
-    PlotterScanner(const Char* characters, qsizetype length, HpglPen& follower)
+    HpglScanner(const Char* characters, qsizetype length, HpglPen& follower)
         : text(characters), size(length), pen(follower)
     {
     }
@@ -142,7 +142,7 @@ private:
 // Whole numbers are read directly, the rest through from_chars (the C locale's form,
 // whatever the user's locale) from a short stack copy.
 template <typename Char>
-bool PlotterScanner<Char>::parseNumber(qsizetype from, qsizetype end, double* value) const
+bool HpglScanner<Char>::parseNumber(qsizetype from, qsizetype end, double* value) const
 {
     const bool negative = unit(text[from]) == '-';
     const qsizetype digits = from + (negative || unit(text[from]) == '+' ? 1 : 0);
@@ -209,12 +209,12 @@ void StrokePen::lifted()
 
 void followHpgl(QStringView text, HpglPen& pen)
 {
-    PlotterScanner<QChar>(text.data(), text.size(), pen).run();
+    HpglScanner<QChar>(text.data(), text.size(), pen).run();
 }
 
 void followHpgl(const QByteArray& text, HpglPen& pen)
 {
-    PlotterScanner<char>(text.constData(), text.size(), pen).run();
+    HpglScanner<char>(text.constData(), text.size(), pen).run();
 }
 
 bool looksLikeHpgl(const QByteArray& content)

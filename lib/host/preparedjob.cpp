@@ -76,6 +76,8 @@ bool PreparedJob::convertAgain(const ktconv::CutOptions& cut)
 
 bool PreparedJob::convert()
 {
+    why.clear();
+    notes.clear();
     plt.clear();
     measures.clear();
     strokes.clear();
