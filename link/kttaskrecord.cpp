@@ -38,6 +38,19 @@ int finished(const QJsonObject& record)
     return record.value(finishedKey()).toInt();
 }
 
+QString statusName(const QJsonObject& record)
+{
+    switch (record.value(statusKey()).toInt()) {
+    case Idle:
+        return copies(record) > 0 && finished(record) >= copies(record) ? QStringLiteral("done")
+                                                                        : QStringLiteral("idle");
+    case Cutting: return QStringLiteral("cutting");
+    case Paused: return QStringLiteral("paused");
+    case Stopped: return QStringLiteral("stopped");
+    }
+    return QStringLiteral("status %1").arg(record.value(statusKey()).toInt());
+}
+
 QJsonObject idle()
 {
     return {{finishedKey(), 0}, {statusKey(), 0}, {copiesKey(), 0}, {percentKey(), 100}};

@@ -15,6 +15,14 @@ class KTDeviceProperty;
 // Exported for tools that follow a job through the record.
 namespace KTTaskRecord {
 
+// The values of "Status".
+enum Status {
+    Idle = 0, // no task, or the last one ended
+    Cutting = 1,
+    Paused = 2,
+    Stopped = 3,
+};
+
 KTRV8_EXPORT QString statusKey();
 KTRV8_EXPORT QString fileNameKey();
 KTRV8_EXPORT QString copiesKey();
@@ -24,6 +32,10 @@ KTRV8_EXPORT QString percentKey();
 // Missing fields count as 0.
 KTRV8_EXPORT int copies(const QJsonObject& record);
 KTRV8_EXPORT int finished(const QJsonObject& record);
+
+// The record's state in a word: "cutting", "paused", "stopped", "done" (ended with every
+// copy made) or "idle".
+KTRV8_EXPORT QString statusName(const QJsonObject& record);
 
 // A device that has run no task yet.
 KTRV8_EXPORT QJsonObject idle();

@@ -108,7 +108,7 @@ bool CutPanel::attachCloud()
     }
     progressLabel->setText(tr("Registering with the fleet service at %1").arg(options.url.toString()));
     auto* next = new CloudReport(options, this);
-    if (next->attach(link->device(), job->qrMode() ? QString() : job->cutFile(), CloudReport::RegistrationMs))
+    if (next->attach(link->device(), job->qrMode() ? nullptr : job->preparedJob().get(), CloudReport::RegistrationMs))
         emit report(tr("Reporting this job to the fleet service at %1 as %2").arg(options.url.toString(), options.code),
                     false);
     else
@@ -187,7 +187,7 @@ bool CutPanel::start()
     if (job->qrMode())
         options.qrDir = job->qrFolder();
     else
-        options.file = job->cutFile();
+        options.prepared = job->preparedJob();
     delete runner;
     runner = new JobRunner(*link, options, this);
     connect(runner, &JobRunner::started, this,

@@ -3,13 +3,9 @@
 #include "cutoptionspanel.h"
 #include "previewview.h"
 
-#include "conversion.h"
-#include "jobtext.h"
-#include "pltwriter.h"
 #include "preview.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -19,39 +15,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
-
-#include <memory>
-
-namespace {
-
-// Where each page of each copy lies on the preview's sheet, as the preview lays them out:
-// from a 5 mm border, pages down the sheet, copies below one another.
-QList<QRectF> pageAreas(const ktconv::PlotterPages& pages, const ktconv::PreviewLayout& layout, double sheetWidth)
-{
-    const double border = 5;
-    QList<QRectF> areas;
-    double top = border;
-    for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
-        if (copy > 0)
-            top += layout.copyGapMm - layout.pageGapMm;
-        for (const ktconv::CutPaths& page : pages) {
-            const double height = std::max(0.0, ktconv::boundsOf(page).bottom() / ktconv::UnitsPerMm);
-            areas << QRectF(border, top, std::max(0.0, sheetWidth - 2 * border), height);
-            top += height + layout.pageGapMm;
-        }
-    }
-    return areas;
-}
-
-} // namespace
 
 JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent), preview(previewView)
 {
     auto* layout = new QVBoxLayout(this);
     auto* fileRow = new QHBoxLayout;
-    fileLabel = new QLabel(tr("No job open: open a plotter file or a drawing, or drop one on the window"));
+    fileLabel = new QLabel(tr("No job open: open a PLT file or a drawing, or drop one on the window"));
     fileLabel->setObjectName(QStringLiteral("jobFile"));
     fileLabel->setWordWrap(true);
     auto* openButton = new QPushButton(tr("Open…"));
@@ -66,24 +36,7 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     refusalLabel->hide();
     layout->addWidget(refusalLabel);
 
-    auto* form = new QFormLayout;
-    copiesBox = new QSpinBox;
-    copiesBox->setObjectName(QStringLiteral("copies"));
-    copiesBox->setRange(1, 999);
-    form->addRow(tr("Copies"), copiesBox);
-    qrBox = new QCheckBox(tr("QR-code job"));
-    qrBox->setObjectName(QStringLiteral("qrMode"));
-    qrBox->setToolTip(tr("The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt"));
-    form->addRow(qrBox);
-    auto* folderRow = new QHBoxLayout;
-    qrFolderEdit = new QLineEdit;
-    qrFolderEdit->setObjectName(QStringLiteral("qrFolder"));
-    qrFolderEdit->setPlaceholderText(tr("Folder of jobs by code"));
-    qrFolderButton = new QPushButton(tr("Choose…"));
-    folderRow->addWidget(qrFolderEdit, 1);
-    folderRow->addWidget(qrFolderButton);
-    form->addRow(tr("Jobs folder"), folderRow);
-    layout->addLayout(form);
+    layout->addLayout(buildForm());
 
     auto* optionsBox = new QGroupBox(tr("Cutter options (drawings)"));
     optionsBox->setObjectName(QStringLiteral("cutOptions"));
@@ -104,12 +57,35 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     connect(qrFolderEdit, &QLineEdit::textChanged, this, &JobPanel::jobChanged);
     connect(copiesBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &JobPanel::showPreview);
     connect(cutOptions, &CutOptionsPanel::changed, this, [this] {
-        if (drawing)
-            load();
+        if (isDrawing())
+            load(false);
     });
-    connect(this, &JobPanel::jobChanged, optionsBox, [this, optionsBox] { optionsBox->setEnabled(drawing); });
+    connect(this, &JobPanel::jobChanged, optionsBox, [this, optionsBox] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
+}
+
+// Copies, and the QR-code job with its folder.
+QFormLayout* JobPanel::buildForm()
+{
+    auto* form = new QFormLayout;
+    copiesBox = new QSpinBox;
+    copiesBox->setObjectName(QStringLiteral("copies"));
+    copiesBox->setRange(1, 999);
+    form->addRow(tr("Copies"), copiesBox);
+    qrBox = new QCheckBox(tr("QR-code job"));
+    qrBox->setObjectName(QStringLiteral("qrMode"));
+    qrBox->setToolTip(tr("The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt"));
+    form->addRow(qrBox);
+    auto* folderRow = new QHBoxLayout;
+    qrFolderEdit = new QLineEdit;
+    qrFolderEdit->setObjectName(QStringLiteral("qrFolder"));
+    qrFolderEdit->setPlaceholderText(tr("Folder of jobs by code"));
+    qrFolderButton = new QPushButton(tr("Choose…"));
+    folderRow->addWidget(qrFolderEdit, 1);
+    folderRow->addWidget(qrFolderButton);
+    form->addRow(tr("Jobs folder"), folderRow);
+    return form;
 }
 
 // Dialogs open without a nested event loop, so the cutter's replies keep flowing.
@@ -138,47 +114,40 @@ bool JobPanel::open(const QString& file)
     path = file;
     fileLabel->setText(QFileInfo(file).fileName());
     fileLabel->setToolTip(QFileInfo(file).absoluteFilePath());
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        content.clear();
-        refuse(tr("cannot read %1: %2").arg(file, in.errorString()));
-        return false;
-    }
-    content = in.readAll();
-    drawing = ktconv::detectFormat(content) == ktconv::JobFormat::Drawing;
-    if (!load())
+    if (!load(true))
         return false;
     emit report(tr("Opened %1: %2 page(s)%3")
                     .arg(QFileInfo(file).fileName())
-                    .arg(pages.size())
-                    .arg(drawing ? tr(", converted from a drawing") : QString()),
+                    .arg(job->pages().size())
+                    .arg(job->isDrawing() ? tr(", converted from a drawing") : QString()),
                 false);
     return true;
 }
 
-// Reads the pages (a drawing with the current cutter options) and the file the cut reads.
-bool JobPanel::load()
+// Reads the job once (fresh): a drawing converted with the current cutter options, a PLT job
+// checked as the cut would check it, before the cut. Otherwise the drawing in hand is
+// converted again with the options as they are now.
+bool JobPanel::load(bool fresh)
 {
     refused.clear();
-    pages.clear();
-    cutPath.clear();
-    QString error;
-    // What the cut would refuse (a NUL, a frame byte, UTF-16) is refused here, before the cut.
-    const qsizetype offset = drawing ? -1 : checkJobText(content, &error);
-    if (offset >= 0) {
-        refuse(tr("byte %1 is %2; a job is plain text (ASCII or UTF-8)").arg(offset).arg(error));
+    auto next = std::make_shared<PreparedJob>();
+    bool ok = false;
+    if (!fresh && job && job->isDrawing()) {
+        *next = *job;
+        ok = next->convertAgain(cutOptions->options());
+    } else {
+        PreparedJob::Options options;
+        options.cut = cutOptions->options();
+        options.geometry = true;
+        ok = next->read(path, options);
+    }
+    job = next;
+    if (!ok) {
+        refuse(job->error());
         return false;
     }
-    if (!ktconv::loadJobPages(content, cutOptions->options(), &pages, &error)) {
-        refuse(error);
-        return false;
-    }
-    if (pages.isEmpty()) {
+    if (job->pages().isEmpty()) {
         refuse(tr("%1 holds no page to cut").arg(QFileInfo(path).fileName()));
-        return false;
-    }
-    if (!writeCutFile(&error)) {
-        refuse(error);
         return false;
     }
     refusalLabel->hide();
@@ -187,33 +156,10 @@ bool JobPanel::load()
     return true;
 }
 
-// A plotter file is cut as it is; a drawing through its conversion, written beside.
-bool JobPanel::writeCutFile(QString* error)
-{
-    if (!drawing) {
-        cutPath = path;
-        return true;
-    }
-    QFile out(scratch.filePath(QStringLiteral("converted.plt")));
-    if (!scratch.isValid() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = tr("cannot write the converted job: %1").arg(out.errorString());
-        return false;
-    }
-    for (const ktconv::CutPaths& page : pages)
-        out.write(ktconv::writePltPage(page));
-    if (!out.flush()) {
-        *error = tr("cannot write the converted job: %1").arg(out.errorString());
-        return false;
-    }
-    cutPath = out.fileName();
-    return true;
-}
-
+// A refused drawing is kept: other cutter options may convert it.
 void JobPanel::refuse(const QString& reason)
 {
     refused = reason;
-    pages.clear();
-    cutPath.clear();
     preview->clearPicture();
     refusalLabel->setText(tr("Refused: %1").arg(reason));
     refusalLabel->show();
@@ -221,32 +167,25 @@ void JobPanel::refuse(const QString& reason)
     emit jobChanged();
 }
 
+// Painted from the job's strokes as they are: nothing is drawn to a file first.
 void JobPanel::showPreview()
 {
-    if (pages.isEmpty())
+    if (!refused.isEmpty() || !job || job->geometry().isEmpty())
         return;
     ktconv::PreviewLayout layout;
     layout.copies = copies();
     layout.copyGapMm = copyGapMm;
-    const QString picture = scratch.filePath(QStringLiteral("preview.svg"));
-    QString error;
-    auto renderer = std::make_shared<QSvgRenderer>();
-    if (!ktconv::writePreview(pages, layout, picture, &error) || !renderer->load(picture)) {
-        preview->clearPicture();
-        emit report(tr("No preview: %1").arg(error), true);
-        return;
-    }
-    const QRectF sheet = renderer->viewBoxF();
+    auto sheet = std::make_shared<const ktconv::PreviewSheet>(ktconv::layOutPreview(job->geometry(), layout));
     preview->setPicture(
-        sheet, [renderer, sheet](QPainter* painter) { renderer->render(painter, sheet); },
-        pageAreas(pages, layout, sheet.width()), pages.size());
+        QRectF(QPointF(0, 0), sheet->sizeMm), [sheet](QPainter* painter) { ktconv::paintPreview(painter, *sheet); },
+        sheet->pageAreas, job->pages().size());
 }
 
 bool JobPanel::isReady() const
 {
     if (qrMode())
         return QFileInfo(qrFolder()).isDir();
-    return !pages.isEmpty() && !cutPath.isEmpty();
+    return refused.isEmpty() && job && !job->pages().isEmpty();
 }
 
 int JobPanel::copies() const

@@ -1,21 +1,24 @@
 #ifndef JOBPANEL_H
 #define JOBPANEL_H
 
-#include "hpglreader.h"
+#include "preparedjob.h"
 
-#include <QTemporaryDir>
 #include <QWidget>
+
+#include <memory>
 
 class CutOptionsPanel;
 class PreviewView;
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
-// The job: a plotter file or a drawing (converted with the cutter options), its preview,
-// the number of copies, or a QR-code job whose files are found by code in a folder.
+// The job: a PLT file or a drawing (converted with the cutter options), its preview, the
+// number of copies, or a QR-code job whose files are found by code in a folder. The file is
+// read once; the cut hands the prepared job to the driver as it is.
 class JobPanel : public QWidget
 {
     Q_OBJECT
@@ -26,10 +29,10 @@ public:
     bool open(const QString& path);
     bool isReady() const;
     QString filePath() const { return path; }
-    // The plotter file the cut reads: the file itself, or the drawing's conversion.
-    QString cutFile() const { return cutPath; }
-    bool isDrawing() const { return drawing; }
-    int pageCount() const { return pages.size(); }
+    // What the cut hands to the driver; null while no job is open.
+    std::shared_ptr<PreparedJob> preparedJob() const { return refused.isEmpty() ? job : nullptr; }
+    bool isDrawing() const { return job && job->isDrawing(); }
+    int pageCount() const { return job ? job->pages().size() : 0; }
     int copies() const;
     void setCopies(int copies);
     // The cutter's spacing between copies, for the preview's layout (mm).
@@ -48,8 +51,8 @@ signals:
     void report(const QString& text, bool problem);
 
 private:
-    bool load();
-    bool writeCutFile(QString* error);
+    QFormLayout* buildForm();
+    bool load(bool fresh);
     void refuse(const QString& reason);
     void showPreview();
 
@@ -61,13 +64,10 @@ private:
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
     QPushButton* qrFolderButton = nullptr;
-    QTemporaryDir scratch;
     QString path;
-    QString cutPath;
     QString refused;
-    QByteArray content;
-    ktconv::PlotterPages pages;
-    bool drawing = false;
+    // Replaced, never changed, once handed out: a cut in progress keeps its own.
+    std::shared_ptr<PreparedJob> job;
     double copyGapMm = 20;
 };
 

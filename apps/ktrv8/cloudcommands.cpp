@@ -3,6 +3,7 @@
 #include "cloudcommands.h"
 
 #include "cutterconnection.h"
+#include "kttaskrecord_p.h"
 #include "nimbracloud.h"
 #include "output.h"
 
@@ -56,16 +57,14 @@ int failure(const CloudOptions& options, const HttpAnswer& answer, const Output&
 
 QString taskLine(const QJsonObject& task)
 {
-    if (task.value(QStringLiteral("TaskCopies")).toInt() == 0)
+    if (KTTaskRecord::copies(task) == 0)
         return QStringLiteral("no job");
-    static const char* const states[] = {"idle", "cutting", "paused", "stopped"};
-    const int status = task.value(QStringLiteral("Status")).toInt();
     return QStringLiteral("%1 %2/%3 copies %4% %5")
-        .arg(task.value(QStringLiteral("FileName")).toString())
-        .arg(task.value(QStringLiteral("Finished")).toInt())
-        .arg(task.value(QStringLiteral("TaskCopies")).toInt())
-        .arg(task.value(QStringLiteral("Percent")).toInt())
-        .arg(QLatin1String(status >= 0 && status < 4 ? states[status] : "?"));
+        .arg(task.value(KTTaskRecord::fileNameKey()).toString())
+        .arg(KTTaskRecord::finished(task))
+        .arg(KTTaskRecord::copies(task))
+        .arg(task.value(KTTaskRecord::percentKey()).toInt())
+        .arg(KTTaskRecord::statusName(task));
 }
 
 // The device with the sums of its work records added.
@@ -91,13 +90,13 @@ QJsonObject withTotals(QJsonObject device, const QJsonArray& records)
 
 } // namespace
 
-int runReported(CutterConnection& link, const QString& jobFile, const CloudOptions& options, const Output& out,
+int runReported(CutterConnection& link, PreparedJob* job, const CloudOptions& options, const Output& out,
                 const std::function<int()>& run)
 {
     if (!options.isSet())
         return run();
     CloudReport report(options);
-    if (!report.attach(link.device(), jobFile, RegistrationMs))
+    if (!report.attach(link.device(), job, RegistrationMs))
         out.error(report.error());
     const int code = run();
     if (!report.flush(RequestMs))

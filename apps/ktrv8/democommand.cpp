@@ -2,6 +2,7 @@
 #include "cutterconnection.h"
 #include "jobreport.h"
 #include "jobrunner.h"
+#include "preparedjob.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -71,24 +72,64 @@ void stopSimulator(QProcess& sim)
     }
 }
 
+// The plug-in loaded and connected to the simulator; the exit code when not.
+int connectLink(CutterConnection& link, const QString& pluginPath, quint16 port, const Output& out)
+{
+    QString error;
+    if (!link.load(pluginPath, &error)) {
+        out.error(error);
+        return ExitNoPlugin;
+    }
+    Address address;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = port;
+    const int connected = link.connectTo(address, CutterConnection::ConnectTimeoutMs, &error);
+    if (connected != ExitOk)
+        out.error(error);
+    return connected;
+}
+
+QString outputFolder(const QString& given)
+{
+    if (!given.isEmpty())
+        return given;
+    QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
+    temp.setAutoRemove(false);
+    return temp.path();
+}
+
+// What the simulator recorded must be the sample, once per copy, byte for byte.
+int checkRecord(const Output& out, const QByteArray& expected, const QString& record, const QString& svg, int copies)
+{
+    QFile cut(record);
+    const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
+    const bool exact = recorded == expected;
+    out.line(
+        exact
+            ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2").arg(copies).arg(record)
+            : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
+    out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
+    out.result(QJsonObject{{QStringLiteral("record"), record},
+                           {QStringLiteral("svg"), svg},
+                           {QStringLiteral("copies"), copies},
+                           {QStringLiteral("exact"), exact}});
+    return exact ? ExitOk : ExitFailed;
+}
+
 } // namespace
 
 int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner** running)
 {
     const Output out(options.json);
     const QString sample = findSample(demo.sample);
-    QFile sampleFile(sample);
-    if (!sampleFile.open(QIODevice::ReadOnly)) {
-        out.error(QStringLiteral("cannot read the sample job %1").arg(sample));
+    auto prepared = std::make_shared<PreparedJob>();
+    if (!prepared->read(sample, PreparedJob::Options())) {
+        out.error(prepared->unreadable() ? QStringLiteral("cannot read the sample job %1").arg(sample)
+                                         : QStringLiteral("%1: %2").arg(sample, prepared->error()));
         return ExitNoPlugin;
     }
-    const QByteArray job = sampleFile.readAll();
-    QString dir = demo.outDir;
-    if (dir.isEmpty()) {
-        QTemporaryDir temp(QDir::temp().filePath(QStringLiteral("ktrv8-demo-XXXXXX")));
-        temp.setAutoRemove(false);
-        dir = temp.path();
-    }
+    const QByteArray job = prepared->text().toUtf8();
+    const QString dir = outputFolder(demo.outDir);
     if (!QDir().mkpath(dir)) {
         out.error(QStringLiteral("cannot create %1").arg(dir));
         return ExitFailed;
@@ -110,22 +151,13 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     out.line(QStringLiteral("Simulator listening on 127.0.0.1:%1").arg(port));
 
     CutterConnection link;
-    if (!link.load(options.pluginPath, &error)) {
-        out.error(error);
+    if (const int failed = connectLink(link, options.pluginPath, port, out)) {
         stopSimulator(sim);
-        return ExitNoPlugin;
-    }
-    Address address;
-    address.host = QStringLiteral("127.0.0.1");
-    address.port = port;
-    const int connected = link.connectTo(address, CutterConnection::ConnectTimeoutMs, &error);
-    if (connected != ExitOk) {
-        out.error(error);
-        stopSimulator(sim);
-        return connected;
+        return failed;
     }
     JobOptions job_;
     job_.file = sample;
+    job_.prepared = prepared;
     job_.copies = demo.copies;
     job_.timeoutSeconds = options.timeoutSeconds;
     JobRunner runner(link, job_);
@@ -137,18 +169,5 @@ int commandDemo(const CommonOptions& options, const DemoOptions& demo, JobRunner
     if (code != ExitOk)
         return code;
 
-    // What the simulator recorded must be the sample, once per copy, byte for byte.
-    QFile cut(record);
-    const QByteArray recorded = cut.open(QIODevice::ReadOnly) ? cut.readAll() : QByteArray();
-    const bool exact = recorded == job.repeated(demo.copies);
-    out.line(exact ? QStringLiteral("The cutter's record matches the sample job for all %1 copies: %2")
-                         .arg(demo.copies)
-                         .arg(record)
-                   : QStringLiteral("The cutter's record differs from the sample job: %1").arg(record));
-    out.line(QStringLiteral("SVG picture of what was cut: %1").arg(svg));
-    out.result(QJsonObject{{QStringLiteral("record"), record},
-                           {QStringLiteral("svg"), svg},
-                           {QStringLiteral("copies"), demo.copies},
-                           {QStringLiteral("exact"), exact}});
-    return exact ? ExitOk : ExitFailed;
+    return checkRecord(out, job.repeated(demo.copies), record, svg, demo.copies);
 }

@@ -1,17 +1,11 @@
 #include "drawingcommands.h"
 
-#include "conversion.h"
 #include "hostcommon.h"
-#include "jobtext.h"
 #include "output.h"
-#include "pltwriter.h"
+#include "preparedjob.h"
 #include "preview.h"
-#include "svgreader.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonObject>
 #include <QSaveFile>
 
@@ -108,56 +102,39 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
     return true;
 }
 
-bool readFile(const QString& path, QByteArray* content, QString* error)
+// Reads any job file once, a drawing converted with the cutter options; the message names
+// the file. verb: how a refusal reads ("not sent" for a cut); open: a PLT job is only opened.
+int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
+            const QString& verb, PreparedJob* job, bool open = false)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *content = file.readAll();
-    return true;
-}
-
-// Reads any job file and converts a drawing with the cutter options; the message names the file.
-int loadPages(const QCommandLineParser& parser, const QString& path, const Output& out, ktconv::PlotterPages* pages,
-              ktconv::JobFormat* format)
-{
-    QByteArray content;
+    PreparedJob::Options options;
+    options.geometry = geometry;
     QString error;
-    CutOptions options;
-    if (!readFile(path, &content, &error) || !readCutterOptions(parser, &options, &error)) {
+    if (!readCutterOptions(parser, &options.cut, &error)) {
         out.error(error);
         return ExitUsage;
     }
-    *format = ktconv::detectFormat(content);
-    QStringList warnings;
-    if (!ktconv::loadJobPages(content, options, pages, &error, &warnings)) {
-        out.error(QStringLiteral("%1: %2").arg(path, error));
+    if (!(open ? job->open(path, options) : job->read(path, options))) {
+        out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
     }
-    for (const QString& warning : warnings)
+    for (const QString& warning : job->warnings())
         out.line(QStringLiteral("%1: note: %2").arg(path, warning));
     return ExitOk;
 }
 
-QJsonObject describe(const ktconv::PlotterPages& pages)
+QJsonObject describe(const PreparedJob& job)
 {
-    double cut = 0, travel = 0;
     int paths = 0;
-    QRectF bounds;
-    for (const ktconv::CutPaths& page : pages) {
-        cut += ktconv::penDownLength(page);
-        travel += ktconv::travelLength(page);
+    for (const ktconv::CutPaths& page : job.geometry())
         paths += page.size();
-        bounds = bounds.united(ktconv::boundsOf(page));
-    }
-    return QJsonObject{{QStringLiteral("pages"), pages.size()},
+    const ktconv::Measure all = job.total();
+    return QJsonObject{{QStringLiteral("pages"), job.pages().size()},
                        {QStringLiteral("paths"), paths},
-                       {QStringLiteral("cutMm"), qRound(cut / ktconv::UnitsPerMm)},
-                       {QStringLiteral("travelMm"), qRound(travel / ktconv::UnitsPerMm)},
-                       {QStringLiteral("widthMm"), qRound(bounds.width() / ktconv::UnitsPerMm * 10) / 10.0},
-                       {QStringLiteral("heightMm"), qRound(bounds.height() / ktconv::UnitsPerMm * 10) / 10.0}};
+                       {QStringLiteral("cutMm"), qRound(all.cutMm())},
+                       {QStringLiteral("travelMm"), qRound(all.travelMm())},
+                       {QStringLiteral("widthMm"), qRound(all.bounds.width() / ktconv::UnitsPerMm * 10) / 10.0},
+                       {QStringLiteral("heightMm"), qRound(all.bounds.height() / ktconv::UnitsPerMm * 10) / 10.0}};
 }
 
 QString describeText(const QJsonObject& d)
@@ -169,14 +146,6 @@ QString describeText(const QJsonObject& d)
         .arg(d.value(QStringLiteral("heightMm")).toDouble())
         .arg(d.value(QStringLiteral("cutMm")).toInt() / 1000.0, 0, 'f', 2)
         .arg(d.value(QStringLiteral("travelMm")).toInt() / 1000.0, 0, 'f', 2);
-}
-
-QByteArray pltText(const ktconv::PlotterPages& pages)
-{
-    QByteArray text;
-    for (const ktconv::CutPaths& page : pages)
-        text += ktconv::writePltPage(page);
-    return text;
 }
 
 bool writeFile(const QString& path, const QByteArray& content, QString* error)
@@ -207,21 +176,20 @@ int commandConvert(const QCommandLineParser& parser, const QStringList& args, co
 {
     if (const int wrong = needOneFileAndOutput(QStringLiteral("convert"), parser, args, out))
         return wrong;
-    ktconv::PlotterPages pages;
-    ktconv::JobFormat format;
-    if (const int failed = loadPages(parser, args.first(), out, &pages, &format))
+    PreparedJob job;
+    if (const int failed = prepare(parser, args.first(), out, false, QString(), &job))
         return failed;
-    if (format != ktconv::JobFormat::Drawing) {
-        out.error(QStringLiteral("%1 is plotter text already; cut or preview it as it is").arg(args.first()));
+    if (!job.isDrawing()) {
+        out.error(QStringLiteral("%1 is a PLT job already; cut or preview it as it is").arg(args.first()));
         return ExitUsage;
     }
     QString error;
     const QString target = parser.value(QStringLiteral("output"));
-    if (!writeFile(target, pltText(pages), &error)) {
+    if (!writeFile(target, job.text().toLatin1(), &error)) {
         out.error(error);
         return ExitFailed;
     }
-    QJsonObject result = describe(pages);
+    QJsonObject result = describe(job);
     result.insert(QStringLiteral("event"), QStringLiteral("converted"));
     result.insert(QStringLiteral("file"), target);
     if (out.isJson())
@@ -244,16 +212,15 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
         return ExitUsage;
     }
     layout.copies = int(copies);
-    ktconv::PlotterPages pages;
-    ktconv::JobFormat format;
-    if (const int failed = loadPages(parser, args.first(), out, &pages, &format))
+    PreparedJob job;
+    if (const int failed = prepare(parser, args.first(), out, true, QString(), &job))
         return failed;
     const QString target = parser.value(QStringLiteral("output"));
-    if (!ktconv::writePreview(pages, layout, target, &error)) {
+    if (!ktconv::writePreview(job.geometry(), layout, target, &error)) {
         out.error(error);
         return error.startsWith(QLatin1String("cannot")) ? ExitFailed : ExitUsage;
     }
-    QJsonObject result = describe(pages);
+    QJsonObject result = describe(job);
     result.insert(QStringLiteral("event"), QStringLiteral("preview"));
     result.insert(QStringLiteral("file"), target);
     result.insert(QStringLiteral("copies"), layout.copies);
@@ -268,39 +235,15 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     return ExitOk;
 }
 
-int cutJobFile(const QCommandLineParser& parser, const QString& file, const QString& workDir, const Output& out,
-               QString* jobFile)
+int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
+                  std::shared_ptr<PreparedJob>* prepared)
 {
-    *jobFile = file;
-    QByteArray head;
-    {
-        QFile probe(file);
-        if (probe.open(QIODevice::ReadOnly))
-            head = probe.read(64 * 1024);
-    }
-    const ktconv::JobFormat format = ktconv::detectFormat(head);
-    if (format == ktconv::JobFormat::PlotterText)
-        return ExitOk; // checked byte by byte before it is sent
-    if (format == ktconv::JobFormat::Unknown) {
-        QByteArray content;
-        QString reason;
-        if (!readFile(file, &content, &reason) || checkJobText(content, &reason) >= 0)
-            return ExitOk; // the job check names the offending byte
-        out.error(QStringLiteral("%1: not sent: %2").arg(file, ktconv::refusalReason(content)));
-        return ExitUsage;
-    }
-    ktconv::PlotterPages pages;
-    ktconv::JobFormat read;
-    if (const int failed = loadPages(parser, file, out, &pages, &read))
+    auto job = std::make_shared<PreparedJob>();
+    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get(), true))
         return failed;
-    *jobFile = QDir(workDir).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".plt"));
-    QString error;
-    if (!writeFile(*jobFile, pltText(pages), &error)) {
-        out.error(error);
-        return ExitFailed;
-    }
-    if (!out.isJson())
-        out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(pages))));
+    if (job->isDrawing() && !out.isJson())
+        out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(*job))));
+    *prepared = std::move(job);
     return ExitOk;
 }
 
@@ -308,14 +251,11 @@ bool drawingNeedsFonts(const QString& command, int argc, char** argv)
 {
     if (command == QLatin1String("convert") || command == QLatin1String("preview"))
         return true;
-    if (command != QLatin1String("cut"))
-        return false;
+    // The job's kind is told from its content when it is read, once, after the start; a
+    // cut may hold a drawing unless it is a QR-code job, whose files are PLT.
     for (int i = 1; i < argc; ++i) {
-        // Only regular files: a device node (the cutter's own, after --usb) must not be read.
-        const QString name = QString::fromLocal8Bit(argv[i]);
-        QFile file(name);
-        if (QFileInfo(name).isFile() && file.open(QIODevice::ReadOnly) && ktconv::looksLikeSvg(file.read(64 * 1024)))
-            return true;
+        if (qstrcmp(argv[i], "--qr") == 0 || qstrncmp(argv[i], "--qr=", 5) == 0)
+            return false;
     }
-    return false;
+    return command == QLatin1String("cut");
 }

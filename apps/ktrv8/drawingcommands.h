@@ -5,6 +5,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+
+class PreparedJob;
 class QCommandLineParser;
 class Output;
 
@@ -16,13 +19,15 @@ extern const char* const drawingOptionsHelp;
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 
-// The file the driver should cut: a drawing (known by its content, whatever its name) is
-// converted into a PLT file named like it in workDir; plotter text is returned as it is.
-// Anything else is refused. Returns ExitOk, or the exit code after saying why.
-int cutJobFile(const QCommandLineParser& parser, const QString& file, const QString& workDir, const Output& out,
-               QString* jobFile);
+// The job "cut" hands to the driver, opened before the cutter is reached: a drawing (known by
+// its content, whatever its name) converted with the cutter options, a PLT job read on and
+// checked as the job starts. Anything else is refused. Returns ExitOk, or the exit code after
+// saying why.
+int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
+                  std::shared_ptr<PreparedJob>* prepared);
 
 // Text in a drawing is cut as glyph outlines, which needs a GUI application for the fonts.
+// Any command that may read a drawing gets one: its files are not read before the start.
 bool drawingNeedsFonts(const QString& command, int argc, char** argv);
 
 #endif // DRAWINGCOMMANDS_H

@@ -6,11 +6,11 @@
 #include "output.h"
 
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
 
 class CutterConnection;
+class PreparedJob;
 class QCommandLineParser;
 
 // What a command is given: its arguments and options and, for a command that works through
@@ -32,7 +32,7 @@ struct Invocation
     int cutMs = 150;
     CloudOptions cloud;
     CutterConnection* link = nullptr;
-    std::unique_ptr<QTemporaryDir> converted; // where a drawing to cut became a job
+    std::shared_ptr<PreparedJob> job; // the file to cut, opened and checked
 };
 
 // What a command needs before it runs.

@@ -52,6 +52,19 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
     connect(&runner, &JobRunner::copyConfirmed, this, [this](int copy, int copies) {
         out.event(QStringLiteral("copy"), {{QStringLiteral("copy"), copy}, {QStringLiteral("copies"), copies}});
     });
+    connectEnd();
+    if (::isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &savedInput) == 0) {
+        termios raw = savedInput;
+        raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
+        rawInput = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+        keys = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        connect(keys.get(), &QSocketNotifier::activated, this, &JobReport::onKey);
+    }
+}
+
+// Progress, overruns, pause and the end.
+void JobReport::connectEnd()
+{
     connect(&runner, &JobRunner::progress, this, &JobReport::onProgress);
     connect(&runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
         const QString what = page > 0 ? QStringLiteral("page %1").arg(page) : QStringLiteral("copy %1").arg(copy);
@@ -81,13 +94,6 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
             out.error(text);
         }
     });
-    if (::isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &savedInput) == 0) {
-        termios raw = savedInput;
-        raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
-        rawInput = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-        keys = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
-        connect(keys.get(), &QSocketNotifier::activated, this, &JobReport::onKey);
-    }
 }
 
 JobReport::~JobReport()

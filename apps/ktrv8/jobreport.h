@@ -22,6 +22,7 @@ public:
     ~JobReport() override;
 
 private:
+    void connectEnd();
     void onProgress(const JobProgress& progress);
     void onKey();
     void endLine();

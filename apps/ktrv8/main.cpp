@@ -14,7 +14,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
@@ -74,9 +73,7 @@ int checkCut(Invocation& call)
         out.error(QStringLiteral("no job file %1").arg(args.first()));
         return ExitUsage;
     }
-    call.converted = std::make_unique<QTemporaryDir>();
-    const QString source = call.args.first();
-    return cutJobFile(call.parser, source, call.converted->path(), out, &call.args.first());
+    return prepareCutJob(call.parser, call.args.first(), out, &call.job);
 }
 
 int runCut(Invocation& call)
@@ -84,6 +81,7 @@ int runCut(Invocation& call)
     CutterConnection& link = *call.link;
     JobOptions job;
     job.file = call.args.value(0);
+    job.prepared = call.job;
     job.copies = call.copies;
     job.qrDir = call.parser.value(QStringLiteral("qr"));
     job.timeoutSeconds = call.options.timeoutSeconds;
@@ -97,7 +95,7 @@ int runCut(Invocation& call)
         }
         job.margin = values.first().second;
     }
-    return runReported(link, job.file, call.cloud, call.out, [&] { return runJob(link, job, call.out); });
+    return runReported(link, call.job.get(), call.cloud, call.out, [&] { return runJob(link, job, call.out); });
 }
 
 int runDemo(Invocation& call)

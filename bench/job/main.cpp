@@ -182,6 +182,106 @@ QList<QByteArray> expectedPages(const QString& job)
     return pages;
 }
 
+// What every case runs on: the plug-in's device and the two replay clients, each with its
+// own simulated cutter, and the loopback round trip the handoff is held against.
+struct Rig
+{
+    SimFleet& fleet;
+    KTRV8* device;
+    HandoffProbe& probe;
+    RawClient& raw;
+    QTcpSocket& qtClient;
+    HandoffProbe& qtProbe;
+    double rtt = 0;
+    double rttP99 = 0;
+};
+
+struct Timings
+{
+    QVector<double> pluginMs;
+    QVector<double> rawMs;
+    QVector<double> qtMs;
+    bool everyPage = true;
+};
+
+// A warm-up run through the plug-in, whose frames the clients then replay, and the rounds.
+Timings timeCase(const JobCase& jobCase, Rig& rig)
+{
+    const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
+    const QList<QByteArray> pages = expectedPages(job);
+    rig.fleet.clearTaps();
+    if (runThroughPlugin(rig.device, job, rig.probe) < 0)
+        qFatal("ktbench-job: the job did not finish");
+    const QByteArray stream = rig.fleet.tapped(0);
+    if (pagesIn(stream) != pages)
+        qFatal("ktbench-job: the cutter did not receive every page exactly once");
+    const QList<QByteArray> bursts = burstsOf(framesIn(stream));
+    if (bursts.size() != pages.size())
+        qFatal("ktbench-job: %d bursts for %d pages", int(bursts.size()), int(pages.size()));
+    if (rig.raw.replay(bursts) < 0 || replayWithQt(rig.qtClient, bursts) < 0)
+        qFatal("ktbench-job: a replay did not finish");
+
+    Timings t;
+    rig.probe.clear();
+    rig.qtProbe.clear();
+    for (int round = 0; round < jobCase.rounds; ++round) {
+        rig.fleet.clearTaps();
+        const qint64 plugin = runThroughPlugin(rig.device, job, rig.probe);
+        const qint64 replay = rig.raw.replay(bursts);
+        rig.qtProbe.forgetRead();
+        const qint64 qtReplay = replayWithQt(rig.qtClient, bursts);
+        if (plugin < 0 || replay < 0 || qtReplay < 0)
+            qFatal("ktbench-job: a run did not finish");
+        t.qtMs.append(qtReplay / 1e6);
+        t.everyPage = t.everyPage && pagesIn(rig.fleet.tapped(0)) == pages;
+        t.pluginMs.append(plugin / 1e6);
+        t.rawMs.append(replay / 1e6);
+    }
+    return t;
+}
+
+void printHandoff(const Rig& rig)
+{
+    const double p50 = median(rig.probe.samples());
+    const double p99 = percentile(rig.probe.samples(), 99);
+    printRow(
+        QStringLiteral("2 page handoff"),
+        QStringLiteral("median / p99 over %1 pages, against loopback RTT (median %2 us, p99 %3 us)")
+            .arg(rig.probe.samples().size())
+            .arg(fmt(rig.rtt, 1))
+            .arg(fmt(rig.rttP99, 1)),
+        QStringLiteral("%1 us / %2 us (median = %3 x RTT)").arg(fmt(p50, 1)).arg(fmt(p99, 1)).arg(fmt(p50 / rig.rtt)),
+        QStringLiteral("median <= RTT"), verdict(p50 <= rig.rtt));
+    printRow(QStringLiteral("2 page handoff"),
+             QStringLiteral("the same for the minimal QTcpSocket client, median / p99"),
+             QStringLiteral("%1 us / %2 us")
+                 .arg(fmt(median(rig.qtProbe.samples()), 1))
+                 .arg(fmt(percentile(rig.qtProbe.samples(), 99), 1)),
+             QStringLiteral("-"), QStringLiteral("info"));
+}
+
+void runCase(const JobCase& jobCase, Rig& rig)
+{
+    const Timings t = timeCase(jobCase, rig);
+    const double ratio = median(t.pluginMs) / median(t.rawMs);
+    const QString name = QString::fromLatin1(jobCase.name);
+    printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": plug-in / raw replay"),
+             QStringLiteral("%1 (%2 ms / %3 ms)")
+                 .arg(fmt(ratio))
+                 .arg(fmt(median(t.pluginMs), 1))
+                 .arg(fmt(median(t.rawMs), 1)),
+             QStringLiteral("<= 1.25"), verdict(ratio <= 1.25 && t.everyPage));
+    const double floor = median(t.qtMs) / median(t.rawMs);
+    printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": minimal QTcpSocket client / raw replay"),
+             QStringLiteral("%1 (%2 ms); plug-in / Qt client %3")
+                 .arg(fmt(floor))
+                 .arg(fmt(median(t.qtMs), 1))
+                 .arg(fmt(median(t.pluginMs) / median(t.qtMs))),
+             QStringLiteral("-"), QStringLiteral("info"));
+    if (jobCase.pageBytes == 4096)
+        printHandoff(rig);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -206,86 +306,14 @@ int main(int argc, char** argv)
         qFatal("ktbench-job: the Qt client did not connect");
     HandoffProbe qtProbe;
     qtProbe.attach(&qtClient);
-
-    double rttP99 = 0;
-    const double rtt = loopbackRoundTripUs(3000, &rttP99);
+    Rig rig{fleet, device, probe, raw, qtClient, qtProbe};
+    rig.rtt = loopbackRoundTripUs(3000, &rig.rttP99);
 
     // An argument picks one case by its number (for profiling).
     const int only = argc > 1 ? QByteArray(argv[1]).toInt() : -1;
     for (int index = 0; index < int(std::size(cases)); ++index) {
-        if (only >= 0 && index != only)
-            continue;
-        const JobCase& jobCase = cases[index];
-        const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
-        const QList<QByteArray> pages = expectedPages(job);
-
-        // Warm-up run; its frames are what the raw client replays.
-        fleet.clearTaps();
-        if (runThroughPlugin(device, job, probe) < 0)
-            qFatal("ktbench-job: the job did not finish");
-        const QByteArray stream = fleet.tapped(0);
-        if (pagesIn(stream) != pages)
-            qFatal("ktbench-job: the cutter did not receive every page exactly once");
-        const QList<QByteArray> bursts = burstsOf(framesIn(stream));
-        if (bursts.size() != pages.size())
-            qFatal("ktbench-job: %d bursts for %d pages", int(bursts.size()), int(pages.size()));
-        if (raw.replay(bursts) < 0 || replayWithQt(qtClient, bursts) < 0)
-            qFatal("ktbench-job: a replay did not finish");
-
-        QVector<double> pluginMs;
-        QVector<double> rawMs;
-        QVector<double> qtMs;
-        probe.clear();
-        qtProbe.clear();
-        bool everyPage = true;
-        for (int round = 0; round < jobCase.rounds; ++round) {
-            fleet.clearTaps();
-            const qint64 plugin = runThroughPlugin(device, job, probe);
-            const qint64 replay = raw.replay(bursts);
-            qtProbe.forgetRead();
-            const qint64 qtReplay = replayWithQt(qtClient, bursts);
-            if (plugin < 0 || replay < 0 || qtReplay < 0)
-                qFatal("ktbench-job: a run did not finish");
-            qtMs.append(qtReplay / 1e6);
-            everyPage = everyPage && pagesIn(fleet.tapped(0)) == pages;
-            pluginMs.append(plugin / 1e6);
-            rawMs.append(replay / 1e6);
-        }
-        const double ratio = median(pluginMs) / median(rawMs);
-        const QString name = QString::fromLatin1(jobCase.name);
-        printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": plug-in / raw replay"),
-                 QStringLiteral("%1 (%2 ms / %3 ms)")
-                     .arg(fmt(ratio))
-                     .arg(fmt(median(pluginMs), 1))
-                     .arg(fmt(median(rawMs), 1)),
-                 QStringLiteral("<= 1.25"), verdict(ratio <= 1.25 && everyPage));
-        const double floor = median(qtMs) / median(rawMs);
-        printRow(QStringLiteral("1 job overhead"), name + QStringLiteral(": minimal QTcpSocket client / raw replay"),
-                 QStringLiteral("%1 (%2 ms); plug-in / Qt client %3")
-                     .arg(fmt(floor))
-                     .arg(fmt(median(qtMs), 1))
-                     .arg(fmt(median(pluginMs) / median(qtMs))),
-                 QStringLiteral("-"), QStringLiteral("info"));
-        if (jobCase.pageBytes == 4096) {
-            const double p50 = median(probe.samples());
-            const double p99 = percentile(probe.samples(), 99);
-            printRow(QStringLiteral("2 page handoff"),
-                     QStringLiteral("median / p99 over %1 pages, against loopback RTT (median %2 us, p99 %3 us)")
-                         .arg(probe.samples().size())
-                         .arg(fmt(rtt, 1))
-                         .arg(fmt(rttP99, 1)),
-                     QStringLiteral("%1 us / %2 us (median = %3 x RTT)")
-                         .arg(fmt(p50, 1))
-                         .arg(fmt(p99, 1))
-                         .arg(fmt(p50 / rtt)),
-                     QStringLiteral("median <= RTT"), verdict(p50 <= rtt));
-            printRow(QStringLiteral("2 page handoff"),
-                     QStringLiteral("the same for the minimal QTcpSocket client, median / p99"),
-                     QStringLiteral("%1 us / %2 us")
-                         .arg(fmt(median(qtProbe.samples()), 1))
-                         .arg(fmt(percentile(qtProbe.samples(), 99), 1)),
-                     QStringLiteral("-"), QStringLiteral("info"));
-        }
+        if (only < 0 || index == only)
+            runCase(cases[index], rig);
     }
     delete device;
     return 0;

@@ -8,8 +8,8 @@ JobFormat detectFormat(const QByteArray& content)
 {
     if (looksLikeSvg(content))
         return JobFormat::Drawing;
-    if (looksLikePlotterText(content))
-        return JobFormat::PlotterText;
+    if (looksLikeHpgl(content))
+        return JobFormat::Plt;
     return JobFormat::Unknown;
 }
 
@@ -21,7 +21,7 @@ QString refusalReason(const QByteArray& content)
         return QStringLiteral("the file is compressed (an .svgz drawing?); save it as plain SVG");
     if (content.trimmed().startsWith('<'))
         return QStringLiteral("the file is XML or HTML but not an SVG drawing (its first element is not <svg>)");
-    return QStringLiteral("the file is neither an SVG drawing nor plotter (HP-GL) text");
+    return QStringLiteral("the file is neither an SVG drawing nor a PLT job (HP-GL)");
 }
 
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
@@ -42,7 +42,7 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
     return true;
 }
 
-bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error,
+bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages* pages, QString* error,
                   QStringList* warnings)
 {
     switch (detectFormat(content)) {
@@ -53,7 +53,7 @@ bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterP
         *pages = {page};
         return true;
     }
-    case JobFormat::PlotterText: *pages = readPlotterText(content); return true;
+    case JobFormat::Plt: *pages = readPltPages(content); return true;
     case JobFormat::Unknown: break;
     }
     *error = refusalReason(content);

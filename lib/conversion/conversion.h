@@ -12,14 +12,14 @@ namespace ktconv {
 
 enum class JobFormat {
     Drawing,
-    PlotterText,
+    Plt,
     Unknown
 };
 
 // Taken from the content, not the file name.
 JobFormat detectFormat(const QByteArray& content);
 
-// Why content is neither a drawing nor plotter text, in words for the user.
+// Why content is neither a drawing nor a PLT job, in words for the user.
 QString refusalReason(const QByteArray& content);
 
 // A drawing as one cutter page in plotter units with the options applied. False with a
@@ -28,9 +28,9 @@ QString refusalReason(const QByteArray& content);
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings = nullptr);
 
-// Any job file as the cutter's pages: a drawing converted, plotter text read as it is
-// (cutter options do not apply to plotter text).
-bool loadJobPages(const QByteArray& content, const CutOptions& options, PlotterPages* pages, QString* error,
+// Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
+// (cutter options do not apply to PLT).
+bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages* pages, QString* error,
                   QStringList* warnings = nullptr);
 
 } // namespace ktconv

@@ -18,14 +18,14 @@ char16_t unit(char c)
     return static_cast<unsigned char>(c);
 }
 
-// The one reader of plotter instructions and their numbers. It runs over whole jobs of
+// The one reader of HP-GL instructions and their numbers. It runs over whole jobs of
 // hundreds of megabytes for the time estimates, so it reads in place, allocates nothing
 // and reads whole numbers (nearly all plotter coordinates) without a library call.
 template <typename Char>
-class PlotterScanner
+class HpglScanner
 {
 public:
-    PlotterScanner(const Char* characters, qsizetype length, PlotterPen& follower)
+    HpglScanner(const Char* characters, qsizetype length, HpglPen& follower)
         : text(characters), size(length), pen(follower)
     {
     }
@@ -131,7 +131,7 @@ private:
 
     const Char* text;
     qsizetype size;
-    PlotterPen& pen;
+    HpglPen& pen;
     qsizetype at = 0;
     QPointF position;
     bool down = false;
@@ -142,7 +142,7 @@ private:
 // Whole numbers are read directly, the rest through from_chars (the C locale's form,
 // whatever the user's locale) from a short stack copy.
 template <typename Char>
-bool PlotterScanner<Char>::parseNumber(qsizetype from, qsizetype end, double* value) const
+bool HpglScanner<Char>::parseNumber(qsizetype from, qsizetype end, double* value) const
 {
     const bool negative = unit(text[from]) == '-';
     const qsizetype digits = from + (negative || unit(text[from]) == '+' ? 1 : 0);
@@ -174,53 +174,50 @@ bool PlotterScanner<Char>::parseNumber(qsizetype from, qsizetype end, double* va
     return true;
 }
 
-class PageBuilder : public PlotterPen
+class PageBuilder : public StrokePen
 {
 public:
-    PlotterPages pages;
+    CutPages pages;
 
-    void moved(const QPointF& from, const QPointF& to, bool down) override
-    {
-        if (!down)
-            return;
-        if (stroke.points.isEmpty())
-            stroke.points << from;
-        stroke.points << to;
-    }
-    void lifted() override
-    {
-        if (stroke.points.size() > 1) {
-            stroke.closed =
-                stroke.points.size() > 3 && QLineF(stroke.points.first(), stroke.points.last()).length() < 0.5;
-            page << stroke;
-        }
-        stroke = CutPath();
-    }
     void pageEnded() override
     {
-        if (!page.isEmpty())
-            pages << page;
-        page.clear();
+        if (!strokes.isEmpty())
+            pages << strokes;
+        strokes.clear();
     }
-
-private:
-    CutPaths page;
-    CutPath stroke;
 };
 
 } // namespace
 
-void followPlotterText(QStringView text, PlotterPen& pen)
+void StrokePen::moved(const QPointF& from, const QPointF& to, bool down)
 {
-    PlotterScanner<QChar>(text.data(), text.size(), pen).run();
+    if (!down)
+        return;
+    if (stroke.points.isEmpty())
+        stroke.points << from;
+    stroke.points << to;
 }
 
-void followPlotterText(const QByteArray& text, PlotterPen& pen)
+void StrokePen::lifted()
 {
-    PlotterScanner<char>(text.constData(), text.size(), pen).run();
+    if (stroke.points.size() > 1) {
+        stroke.closed = stroke.points.size() > 3 && QLineF(stroke.points.first(), stroke.points.last()).length() < 0.5;
+        strokes << stroke;
+    }
+    stroke = CutPath();
 }
 
-bool looksLikePlotterText(const QByteArray& content)
+void followHpgl(QStringView text, HpglPen& pen)
+{
+    HpglScanner<QChar>(text.data(), text.size(), pen).run();
+}
+
+void followHpgl(const QByteArray& text, HpglPen& pen)
+{
+    HpglScanner<char>(text.constData(), text.size(), pen).run();
+}
+
+bool looksLikeHpgl(const QByteArray& content)
 {
     for (const char c : content) {
         const auto byte = static_cast<unsigned char>(c);
@@ -244,10 +241,10 @@ bool looksLikePlotterText(const QByteArray& content)
     return moves;
 }
 
-PlotterPages readPlotterText(const QByteArray& content)
+CutPages readPltPages(const QByteArray& content)
 {
     PageBuilder builder;
-    followPlotterText(content, builder);
+    followHpgl(content, builder);
     builder.lifted();
     builder.pageEnded();
     return builder.pages;

@@ -1,5 +1,7 @@
 #include "preview.h"
 
+#include "sheetlayout.h"
+
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,59 +16,26 @@ namespace {
 const QColor CutColour(0x1f, 0x4e, 0x9c);
 const QColor TravelColour(0xe0, 0x40, 0x1a);
 constexpr int MaxLabels = 400; // beyond this the numbers hide the drawing
-constexpr double BorderMm = 5;
 
-// One stroke or move on the sheet, in millimetres with y downwards.
-struct SheetLine
+void layOutPage(PreviewSheet* sheet, const CutPaths& page, const SheetLayout::Place& place)
 {
-    QPolygonF points;
-    bool cut = true;
-    int order = 0; // 1-based place in its page's cut order, for cuts
-};
-
-struct Sheet
-{
-    QVector<SheetLine> lines;
-    QSizeF sizeMm;
-};
-
-Sheet layOut(const PlotterPages& pages, const PreviewLayout& layout)
-{
-    Sheet sheet;
-    double top = BorderMm;
-    for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
-        if (copy > 0)
-            top += layout.copyGapMm - layout.pageGapMm;
-        for (const CutPaths& page : pages) {
-            const QRectF bounds = boundsOf(page);
-            const double height = std::max(0.0, bounds.bottom() / UnitsPerMm);
-            // Plotter y grows upwards from the page's origin; the sheet's y grows downwards.
-            auto place = [&](QPointF p) {
-                return QPointF(BorderMm + p.x() / UnitsPerMm, top + height - p.y() / UnitsPerMm);
-            };
-            QPointF at(0, 0);
-            int order = 0;
-            for (const CutPath& path : page) {
-                if (path.points.isEmpty())
-                    continue;
-                sheet.lines << SheetLine{QPolygonF(QVector<QPointF>{place(at), place(path.points.first())}), false, 0};
-                SheetLine cut{QPolygonF(), true, ++order};
-                for (const QPointF& p : path.points)
-                    cut.points << place(p);
-                sheet.lines << cut;
-                at = path.points.last();
-            }
-            sheet.lines << SheetLine{QPolygonF(QVector<QPointF>{place(at), place(QPointF(0, 0))}), false, 0};
-            sheet.sizeMm = sheet.sizeMm.expandedTo(QSizeF(2 * BorderMm + bounds.right() / UnitsPerMm, 0));
-            top += height + layout.pageGapMm;
-        }
+    QPointF at(0, 0);
+    int order = 0;
+    for (const CutPath& path : page) {
+        if (path.points.isEmpty())
+            continue;
+        sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(path.points.first())}),
+                                  false, 0};
+        SheetLine cut{QPolygonF(), true, ++order};
+        for (const QPointF& p : path.points)
+            cut.points << place.toSheet(p);
+        sheet->lines << cut;
+        at = path.points.last();
     }
-    sheet.sizeMm.setHeight(top - layout.pageGapMm + BorderMm);
-    sheet.sizeMm = sheet.sizeMm.expandedTo(QSizeF(2 * BorderMm, 2 * BorderMm));
-    return sheet;
+    sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(QPointF(0, 0))}), false, 0};
 }
 
-int labelCount(const Sheet& sheet)
+int labelCount(const PreviewSheet& sheet)
 {
     int labels = 0;
     for (const SheetLine& line : sheet.lines)
@@ -74,7 +43,22 @@ int labelCount(const Sheet& sheet)
     return labels;
 }
 
-bool writePng(const Sheet& sheet, const QString& fileName, QString* error)
+void paintLines(QPainter* painter, const PreviewSheet& sheet)
+{
+    const QPen travel(TravelColour, 0, Qt::DashLine);
+    const QPen cut(CutColour, 0);
+    for (const SheetLine& line : sheet.lines) {
+        painter->setPen(line.cut ? cut : travel);
+        painter->drawPolyline(line.points);
+    }
+}
+
+bool canLabel(const PreviewSheet& sheet)
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && labelCount(sheet) <= MaxLabels;
+}
+
+bool writePng(const PreviewSheet& sheet, const QString& fileName, QString* error)
 {
     // Up to 8 pixels per millimetre, the longer side at most 4000 pixels.
     const double scale = std::min(8.0, 4000.0 / std::max(sheet.sizeMm.width(), sheet.sizeMm.height()));
@@ -84,14 +68,9 @@ bool writePng(const Sheet& sheet, const QString& fileName, QString* error)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);
-    QPen travel(TravelColour, 0, Qt::DashLine);
-    QPen cut(CutColour, 0);
-    for (const SheetLine& line : sheet.lines) {
-        painter.setPen(line.cut ? cut : travel);
-        painter.drawPolyline(line.points);
-    }
-    const bool labels = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && labelCount(sheet) <= MaxLabels;
-    if (labels) {
+    paintLines(&painter, sheet);
+    if (canLabel(sheet)) {
+        // Numbers of a readable pixel size, whatever the scale.
         QFont font;
         font.setPixelSize(12);
         painter.resetTransform();
@@ -119,7 +98,7 @@ QByteArray svgPoints(const QPolygonF& points)
     return text.trimmed();
 }
 
-bool writeSvg(const Sheet& sheet, const QString& fileName, QString* error)
+bool writeSvg(const PreviewSheet& sheet, const QString& fileName, QString* error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -160,9 +139,45 @@ bool writeSvg(const Sheet& sheet, const QString& fileName, QString* error)
 
 } // namespace
 
-bool writePreview(const PlotterPages& pages, const PreviewLayout& layout, const QString& fileName, QString* error)
+PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
 {
-    const Sheet sheet = layOut(pages, layout);
+    PreviewSheet sheet;
+    SheetLayout places;
+    for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
+        places.newCopy(layout.copyGapMm);
+        for (const CutPaths& page : pages) {
+            const SheetLayout::Place place = places.nextPage(boundsOf(page));
+            layOutPage(&sheet, page, place);
+            sheet.pageAreas << place.area();
+        }
+    }
+    sheet.sizeMm = places.sizeMm();
+    // A page's band spans the sheet, so that a frame around it reads as the page.
+    for (QRectF& area : sheet.pageAreas)
+        area.setWidth(sheet.sizeMm.width() - 2 * SheetLayout::BorderMm);
+    return sheet;
+}
+
+void paintPreview(QPainter* painter, const PreviewSheet& sheet)
+{
+    painter->fillRect(QRectF(QPointF(0, 0), sheet.sizeMm), Qt::white);
+    paintLines(painter, sheet);
+    if (!canLabel(sheet))
+        return;
+    // The order numbers 2 mm high, as in the SVG preview.
+    QFont font;
+    font.setPixelSize(2);
+    painter->setFont(font);
+    painter->setPen(Qt::black);
+    for (const SheetLine& line : sheet.lines) {
+        if (line.cut)
+            painter->drawText(line.points.first() + QPointF(0.4, -0.4), QString::number(line.order));
+    }
+}
+
+bool writePreview(const CutPages& pages, const PreviewLayout& layout, const QString& fileName, QString* error)
+{
+    const PreviewSheet sheet = layOutPreview(pages, layout);
     if (fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         return writeSvg(sheet, fileName, error);
     if (fileName.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))

@@ -3,24 +3,51 @@
 
 #include "hpglreader.h"
 
+#include <QList>
+#include <QPolygonF>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
+#include <QVector>
+
+class QPainter;
 
 namespace ktconv {
 
-// How the cutter lays a job out on the material: pages one after the other down the sheet,
-// 10 mm apart, and each further copy of the whole job below the last, its spacing between
-// copies apart. Each page keeps its own origin at the left.
+// The job on the material as the cutter lays it out (see SheetLayout): the pages of each
+// copy down the sheet, the copies below one another, copyGapMm apart.
 struct PreviewLayout
 {
     int copies = 1;
     double copyGapMm = 20; // the cutter's spacing between copies on one sheet
-    double pageGapMm = 10;
 };
 
-// Draws the job as it would be cut: cuts in one colour, pen-up travel dashed in another,
-// each path's place in the cut order at its start. The format follows the file's suffix
-// (.png or .svg). Order numbers in a PNG need a QGuiApplication for the font.
-bool writePreview(const PlotterPages& pages, const PreviewLayout& layout, const QString& fileName, QString* error);
+// One stroke or move on the sheet, in millimetres with y downwards.
+struct SheetLine
+{
+    QPolygonF points;
+    bool cut = true;
+    int order = 0; // 1-based place in its page's cut order, for cuts
+};
+
+// The job drawn on its sheet: cuts, pen-up travel back and forth, and where each page of
+// each copy lies (copy after copy), all in millimetres.
+struct PreviewSheet
+{
+    QVector<SheetLine> lines;
+    QList<QRectF> pageAreas;
+    QSizeF sizeMm;
+};
+
+PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout);
+
+// Paints the sheet in its millimetres: cuts in one colour, pen-up travel dashed in another,
+// each path's place in the cut order at its start. Order numbers need a QGuiApplication.
+void paintPreview(QPainter* painter, const PreviewSheet& sheet);
+
+// Draws the job as paintPreview does into a file whose format follows its suffix (.png or
+// .svg).
+bool writePreview(const CutPages& pages, const PreviewLayout& layout, const QString& fileName, QString* error);
 
 } // namespace ktconv
 

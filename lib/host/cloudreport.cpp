@@ -1,49 +1,13 @@
 #include "cloudreport.h"
 
 #include "cutterconnection.h"
-#include "hpglreader.h"
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
 #include "nimbracloud.h"
+#include "preparedjob.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QNetworkReply>
-
-#include <cmath>
-
-namespace {
-
-// The pen-down strokes' extent and length.
-class StrokeMeasure : public ktconv::PlotterPen
-{
-public:
-    bool drawn = false;
-    double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    double length = 0;
-
-    void moved(const QPointF& from, const QPointF& to, bool down) override
-    {
-        if (!down)
-            return;
-        include(from);
-        include(to);
-        length += std::hypot(to.x() - from.x(), to.y() - from.y());
-    }
-
-private:
-    void include(const QPointF& p)
-    {
-        if (!drawn) {
-            minX = maxX = p.x();
-            minY = maxY = p.y();
-            drawn = true;
-        }
-        minX = qMin(minX, p.x()), maxX = qMax(maxX, p.x()), minY = qMin(minY, p.y()), maxY = qMax(maxY, p.y());
-    }
-};
-
-} // namespace
 
 QString CloudOptions::channelBase() const
 {
@@ -56,14 +20,12 @@ QString CloudOptions::channelBase() const
     return ws.toString();
 }
 
-QJsonObject jobFileInfo(const QByteArray& plt)
+QJsonObject jobFileInfo(const ktconv::Measure& job)
 {
-    StrokeMeasure strokes;
-    ktconv::followPlotterText(plt, strokes);
     const auto mm = [](double units) { return qRound64(units / ktconv::UnitsPerMm); };
-    return QJsonObject{{QStringLiteral("heigth"), mm(strokes.maxY - strokes.minY)},
-                       {QStringLiteral("width"), mm(strokes.maxX - strokes.minX)},
-                       {QStringLiteral("path_length"), mm(strokes.length)}};
+    return QJsonObject{{QStringLiteral("heigth"), mm(job.bounds.height())},
+                       {QStringLiteral("width"), mm(job.bounds.width())},
+                       {QStringLiteral("path_length"), mm(job.cut)}};
 }
 
 CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
@@ -105,17 +67,17 @@ bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOpt
     return checkCloudOptions(*options, needCode, error);
 }
 
-bool CloudReport::attach(KTDeviceInterface* device, const QString& jobFile, int timeoutMs)
+bool CloudReport::attach(KTDeviceInterface* device, PreparedJob* job, int timeoutMs)
 {
     auto* common = qobject_cast<KTCommonInterface*>(device);
     if (!common) {
         lastError = QStringLiteral("this driver cannot report to a fleet service");
         return false;
     }
-    QFile job(jobFile);
     KTDeviceProperty* file = common->property_ptr("TASK_FILE_INFO");
-    if (file && !jobFile.isEmpty() && job.open(QIODevice::ReadOnly))
-        file->setValue(jobFileInfo(job.readAll()));
+    // The measures come with the whole job: a PLT job is read on from here, once.
+    if (file && job && job->finishReading())
+        file->setValue(jobFileInfo(job->total()));
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
     KTDeviceProperty* record = common->property_ptr("DEVICE_CLOUD");

@@ -1,12 +1,15 @@
 #ifndef CLOUDREPORT_H
 #define CLOUDREPORT_H
 
+#include "measure.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QUrl>
 
 class KTDeviceInterface;
+class PreparedJob;
 class NimbraCloud;
 class QCommandLineParser;
 
@@ -28,9 +31,9 @@ bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* erro
 // --cloud URL --token TOKEN [--code CODE], for every host's command line.
 bool parseCloudOptions(const QCommandLineParser& parser, bool needCode, CloudOptions* options, QString* error);
 
-// The job file's measures for the work record: the strokes' bounding box and drawn length
-// in millimetres, under the keys the driver reads ("heigth" is spelled as it wants it).
-QJsonObject jobFileInfo(const QByteArray& plt);
+// The job's measures for the work record: the extent of its cuts and their length in
+// millimetres, under the keys the driver reads ("heigth" is spelled as it wants it).
+QJsonObject jobFileInfo(const ktconv::Measure& job);
 
 // Hands a device the cloud client and its code for a job: the driver registers itself,
 // opens its channel for the live task state and posts the work record when the job ends.
@@ -44,10 +47,10 @@ public:
     explicit CloudReport(const CloudOptions& options, QObject* parent = nullptr);
     ~CloudReport() override;
 
-    // Before the job: the job file's measures (none for a QR-code job, whose files come
-    // with the scanned codes), the client and the code, the channel. False when the service
+    // Before the job: the job's measures (none for a QR-code job, whose files come with
+    // the scanned codes), the client and the code, the channel. False when the service
     // has not registered the device within the time (see error()); the job may still run.
-    bool attach(KTDeviceInterface* device, const QString& jobFile, int timeoutMs);
+    bool attach(KTDeviceInterface* device, PreparedJob* job, int timeoutMs);
     // After the job: waits until every request in flight, the work record's too, is answered.
     bool flush(int timeoutMs);
     QString error() const { return lastError; }

@@ -1,9 +1,9 @@
 #include "jobrunner.h"
 #include "ktrv8_p.h"
+#include "kttaskrecord_p.h"
 
 #include "cutterconnection.h"
 #include "jobestimate.h"
-#include "jobtext.h"
 
 #include "ktdeviceproperty.h"
 #include "ktrv8.h"
@@ -18,15 +18,6 @@
 namespace {
 
 const int TickMs = 250;
-const int TicksPerProgress = 4; // progress about once a second
-const double OverrunFactor = 3.0;
-const double OverrunGraceSeconds = 2.0; // small pages may run over by the link's latency
-
-QString copiesText(int n)
-{
-    return QStringLiteral("%1 cop%2").arg(n).arg(n == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
-}
-
 } // namespace
 
 JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions, QObject* parent)
@@ -53,10 +44,10 @@ JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions,
         connect(task, &KTDeviceProperty::valueChanged, this, &JobRunner::follow);
 }
 
-int JobRunner::recordInt(const char* key) const
+QJsonObject JobRunner::record() const
 {
     const KTDeviceProperty* task = link.property(QStringLiteral("TASK"));
-    return task ? task->value().toJsonObject().value(QLatin1String(key)).toInt() : 0;
+    return task ? task->value().toJsonObject() : QJsonObject();
 }
 
 int JobRunner::speed() const
@@ -65,23 +56,20 @@ int JobRunner::speed() const
     return p ? p->value().toInt() : 0;
 }
 
-// The job goes to the driver as the one copy of its text; the host keeps only the page
-// estimates, measured on the driver's own pages.
-bool JobRunner::loadPages(const QString& path, QString* error)
+// The job goes to the driver as the one copy of its text, shared with the prepared job;
+// the host keeps the measures of its pages for the estimates.
+bool JobRunner::loadJob(const PreparedJob& job, QString* error)
 {
-    emit reading(path);
-    QString text;
-    if (!loadJobText(path, &text, error))
-        return false;
     if (!rv8) {
-        pageCount = KTRV8Private::splitPages(text).size();
-        link.device()->setPlt(std::move(text));
+        pageCount = KTRV8Private::splitPages(job.text()).size();
+        link.device()->setPlt(job.text());
     } else {
-        rv8->setPlt(std::move(text));
+        rv8->setPlt(job.text());
         pageCount = KTRV8Private::pages(*rv8).size();
     }
+    pageMeasures = job.pages();
     if (pageCount == 0) {
-        *error = QStringLiteral("%1 holds no page to cut").arg(path);
+        *error = QStringLiteral("%1 holds no page to cut").arg(job.path());
         return false;
     }
     return true;
@@ -92,9 +80,9 @@ void JobRunner::estimatePages()
     pageSeconds.clear();
     if (!rv8)
         return;
-    pageSeconds.reserve(KTRV8Private::pages(*rv8).size());
-    for (const QString& page : KTRV8Private::pages(*rv8))
-        pageSeconds.append(estimateSeconds(measurePage(page), speed()));
+    pageSeconds.reserve(pageMeasures.size());
+    for (const ktconv::Measure& page : pageMeasures)
+        pageSeconds.append(estimateSeconds(page, speed()));
 }
 
 // The task record and the settings the driver reads when the job starts.
@@ -108,8 +96,20 @@ int JobRunner::prepare(QString* error)
         return ExitNoPlugin;
     }
     // The job is checked before anything about it reaches the cutter.
-    if (options.qrDir.isEmpty() && !loadPages(options.file, error))
-        return ExitUsage;
+    if (options.qrDir.isEmpty() && !options.prepared) {
+        options.prepared = std::make_shared<PreparedJob>();
+        options.prepared->open(options.file, PreparedJob::Options());
+    }
+    if (options.qrDir.isEmpty()) {
+        PreparedJob& job = *options.prepared;
+        emit reading(job.path());
+        if (!job.finishReading()) {
+            *error = job.unreadable() ? job.error() : QStringLiteral("%1: not sent: %2").arg(job.path(), job.error());
+            return ExitUsage;
+        }
+        if (!loadJob(job, error))
+            return ExitUsage;
+    }
 
     // SPEED for the estimates; the spacing between copies, which the driver sends before a
     // job of several copies: the cutter's own unless one was asked for, never the unset 0.
@@ -139,13 +139,9 @@ int JobRunner::prepare(QString* error)
     if (options.qrDir.isEmpty())
         estimatePages();
 
-    const QString name = QFileInfo(options.qrDir.isEmpty() ? options.file : options.qrDir).fileName();
+    const QString name = QFileInfo(options.qrDir.isEmpty() ? options.prepared->path() : options.qrDir).fileName();
     QJsonObject record = task->value().toJsonObject();
-    record.insert(QStringLiteral("TaskCopies"), options.copies);
-    record.insert(QStringLiteral("Finished"), 0);
-    record.insert(QStringLiteral("FileName"), name);
-    record.insert(QStringLiteral("Status"), 1);
-    record.insert(QStringLiteral("Percent"), 0);
+    KTTaskRecord::setReport(&record, KTTaskRecord::Cutting, name, options.copies, 0, 0);
     task->setValue(record);
     copies->setValue(options.copies);
     mode->setValue(options.qrDir.isEmpty() ? 0 : 1);
@@ -165,7 +161,7 @@ bool JobRunner::start()
         double total = 0;
         for (double seconds : pageSeconds)
             total += seconds;
-        emit started(options.file, pageCount, options.copies, total * options.copies);
+        emit started(options.prepared->path(), pageCount, options.copies, total * options.copies);
     } else {
         emit waitingForCode(options.qrDir, options.copies);
     }
@@ -245,7 +241,7 @@ void JobRunner::onTaskText(const QString& text)
         finish(ExitInterrupted, QStringLiteral("stopped by the user; %1").arg(position()));
         return;
     }
-    const int ordered = recordInt("TaskCopies");
+    const int ordered = KTTaskRecord::copies(record());
     if (ordered > 0 && confirmedCopies >= options.copies) {
         finish(ExitOk,
                options.qrDir.isEmpty()
@@ -269,8 +265,17 @@ void JobRunner::onQrCode(const QString& codeText)
                 .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name"), position()));
         return;
     }
+    PreparedJob job;
+    PreparedJob::Options plt;
+    plt.pltOnly = true;
     QString error;
-    if (!loadPages(path, &error)) {
+    emit reading(path);
+    if (!job.read(path, plt)) {
+        finish(ExitUnknownQrCode,
+               job.unreadable() ? job.error() : QStringLiteral("%1: not sent: %2").arg(path, job.error()));
+        return;
+    }
+    if (!loadJob(job, &error)) {
         finish(ExitUnknownQrCode, error);
         return;
     }
@@ -281,8 +286,7 @@ void JobRunner::onQrCode(const QString& codeText)
     pagesLoaded = true;
     confirmedPages = 0;
     unitStarted();
-    KTDeviceProperty* job = link.property(QStringLiteral("TASK_PPLT"));
-    link.send(job->set_cmd_bytes());
+    link.send(link.property(QStringLiteral("TASK_PPLT"))->set_cmd_bytes());
     // As the driver's own start does for a one-page job: the status read answers its end.
     if (pageCount == 1) {
         if (KTDeviceProperty* status = link.property(QStringLiteral("DEVICE_STATUS")))
@@ -301,132 +305,6 @@ void JobRunner::onTimeLimit()
 {
     finish(ExitSilent,
            QStringLiteral("no progress for %1 s (--timeout); %2").arg(options.timeoutSeconds).arg(position()));
-}
-
-void JobRunner::unitStarted()
-{
-    ++unitId;
-    unitClock.start();
-    pausedMs = 0;
-    if (pausedNow)
-        pauseClock.start();
-}
-
-// Follows the driver's own page index and task record: a page equal to the one before is
-// progress too, though the job property's value does not change.
-void JobRunner::follow()
-{
-    if (!begun || ended || stoppingNow)
-        return;
-    const bool qr = !options.qrDir.isEmpty();
-    const bool pagesInHand =
-        rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
-    bool moved = false;
-    if (pagesInHand) {
-        const int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
-        for (int page = confirmedPages + 1; page <= index; ++page)
-            emit pageConfirmed(confirmedCopies + 1, page, pageCount);
-        moved = index != confirmedPages;
-        confirmedPages = qMax(confirmedPages, index);
-    }
-    const int done = qMin(recordInt("Finished"), options.copies);
-    if (done > confirmedCopies) {
-        for (int copy = confirmedCopies + 1; copy <= done; ++copy)
-            emit copyConfirmed(copy, options.copies);
-        confirmedCopies = done;
-        confirmedPages = 0;
-        pagesLoaded = false; // a QR-code copy's pages come with its scanned code
-        moved = true;
-    }
-    if (moved) {
-        unitStarted();
-        if (options.timeoutSeconds > 0)
-            timeLimit.start();
-    }
-    const double elapsed = unitElapsed();
-    checkOverrun(elapsed, unitEstimate());
-    if (moved || ticks % TicksPerProgress == 0)
-        emit progress(currentProgress(elapsed));
-}
-
-double JobRunner::unitElapsed() const
-{
-    const qint64 pausedTotal = pausedMs + (pausedNow ? pauseClock.elapsed() : 0);
-    return qMax<qint64>(0, unitClock.elapsed() - pausedTotal) / 1000.0;
-}
-
-// The estimate of what the cutter has in hand: a page, a whole repeated copy, or nothing
-// known while a QR-code job waits for a scan.
-double JobRunner::unitEstimate() const
-{
-    if (pageSeconds.isEmpty() || confirmedCopies >= options.copies)
-        return -1;
-    const bool qr = !options.qrDir.isEmpty();
-    if (qr ? pagesLoaded : confirmedCopies == 0)
-        return pageSeconds.value(confirmedPages, -1);
-    if (qr)
-        return -1;
-    double copy = 0;
-    for (double seconds : pageSeconds)
-        copy += seconds;
-    return copy;
-}
-
-void JobRunner::checkOverrun(double elapsed, double estimate)
-{
-    if (estimate < 0 || pausedNow || overrunSaid == unitId || elapsed < OverrunFactor * estimate
-        || elapsed < estimate + OverrunGraceSeconds)
-        return;
-    overrunSaid = unitId;
-    const bool pagesInHand = options.qrDir.isEmpty() ? confirmedCopies == 0 : pagesLoaded;
-    emit overrun(confirmedCopies + 1, pagesInHand ? confirmedPages + 1 : 0,
-                 estimate > 0 ? int(elapsed / estimate) : int(OverrunFactor));
-}
-
-JobProgress JobRunner::currentProgress(double elapsed) const
-{
-    JobProgress p;
-    p.copies = options.copies;
-    p.copy = qMin(confirmedCopies + 1, options.copies);
-    p.pages = pageCount;
-    p.paused = pausedNow;
-    const bool qr = !options.qrDir.isEmpty();
-    const bool allDone = confirmedCopies >= options.copies;
-    const bool pagesInHand = !allDone && (qr ? pagesLoaded : confirmedCopies == 0);
-    p.page = pagesInHand ? qMin(confirmedPages + 1, pageCount) : 0;
-    p.repeated = !allDone && !qr && confirmedCopies > 0;
-    p.waitingForCode = !allDone && qr && !pagesLoaded;
-    const double estimate = unitEstimate();
-    const double share = estimate > 0 ? qMin(elapsed / estimate, 0.99) : 0.0;
-    p.estimated = share > 0;
-    double inCopy = 0;
-    if (pagesInHand && pageCount > 0)
-        inCopy = (confirmedPages + share) / pageCount;
-    else if (p.repeated)
-        inCopy = share;
-    p.percent = allDone ? 100.0 : 100.0 * (confirmedCopies + inCopy) / qMax(1, options.copies);
-    if (!pageSeconds.isEmpty() && !qr) {
-        double copy = 0, rest = 0;
-        for (int i = 0; i < pageSeconds.size(); ++i) {
-            copy += pageSeconds.at(i);
-            if (pagesInHand && i > confirmedPages)
-                rest += pageSeconds.at(i);
-        }
-        const double left = estimate > 0 ? qMax(0.0, estimate - elapsed) : 0.0;
-        p.secondsLeft = allDone ? 0 : left + rest + copy * qMax(0, options.copies - confirmedCopies - 1);
-    }
-    return p;
-}
-
-QString JobRunner::position() const
-{
-    QString text = QStringLiteral("confirmed: %1 of %2").arg(confirmedCopies).arg(copiesText(options.copies));
-    if (confirmedCopies < options.copies && confirmedPages > 0)
-        text += QStringLiteral(", and %1 of %2 page(s) of copy %3")
-                    .arg(confirmedPages)
-                    .arg(pageCount)
-                    .arg(confirmedCopies + 1);
-    return text;
 }
 
 void JobRunner::finish(int exit, const QString& text)

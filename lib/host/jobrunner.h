@@ -2,20 +2,25 @@
 #define JOBRUNNER_H
 
 #include "hostcommon.h"
+#include "preparedjob.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 #include <QVariant>
 #include <QVector>
+
+#include <memory>
 
 class CutterConnection;
 class KTRV8;
 
 struct JobOptions
 {
-    QString file; // the job (normal job)
+    QString file;                          // the job (normal job), read by the runner unless prepared
+    std::shared_ptr<PreparedJob> prepared; // the job opened, or read and made ready, beforehand
     int copies = 1;
     QString qrDir;          // QR-code job: the jobs as DIR/CODE.plt
     int timeoutSeconds = 0; // > 0: no confirmed progress for this long ends the job
@@ -78,7 +83,7 @@ signals:
 
 private:
     int prepare(QString* error);
-    bool loadPages(const QString& path, QString* error);
+    bool loadJob(const PreparedJob& job, QString* error);
     void estimatePages();
     void onTaskText(const QString& text);
     void onQrCode(const QString& code);
@@ -92,7 +97,8 @@ private:
     double unitElapsed() const;
     void finish(int exit, const QString& text);
     QString position() const;
-    int recordInt(const char* key) const;
+    static QString copiesText(int n);
+    QJsonObject record() const;
     int speed() const;
 
     CutterConnection& link;
@@ -105,6 +111,7 @@ private:
     QElapsedTimer unitClock; // time on the page or repeated copy in hand
     qint64 pausedMs = 0;
     QElapsedTimer pauseClock;
+    QVector<ktconv::Measure> pageMeasures; // of the job in hand, as its pages go to the cutter
     QVector<double> pageSeconds;
     int code = ExitFailed;
     int pageCount = 0;

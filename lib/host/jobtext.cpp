@@ -1,6 +1,6 @@
 #include "jobtext.h"
 
-#include <QFile>
+#include <QFileDevice>
 
 #include <climits>
 
@@ -88,14 +88,6 @@ qsizetype firstNonTextByte(const uchar* data, qsizetype size, QString* reason)
 
 } // namespace
 
-qsizetype checkJobText(const QByteArray& bytes, QString* reason)
-{
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    if (isForeignStart(data, bytes.size(), reason))
-        return 0;
-    return firstNonTextByte(data, bytes.size(), reason);
-}
-
 namespace {
 
 // Bytes at the end of a chunk that begin a UTF-8 sequence the next chunk completes.
@@ -115,30 +107,14 @@ qsizetype incompleteTail(const QByteArray& chunk)
 
 } // namespace
 
-bool loadJobText(const QString& path, QString* text, QString* error)
+bool readJobText(QFileDevice& file, QByteArray piece, QString* text, QString* error, bool* unreadable)
 {
-    // Read, check and convert a piece at a time: the whole file's bytes and its text never
-    // exist together, so a large job costs its text (2 x its ASCII bytes) and one piece.
-    constexpr qint64 PieceBytes = 4 << 20;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    *unreadable = false;
     QString result;
     result.reserve(int(qMin<qint64>(file.size(), INT_MAX)));
-    QByteArray piece;
     qint64 pieceStart = 0;
+    bool last = false;
     while (true) {
-        const QByteArray more = file.read(PieceBytes);
-        if (file.error() != QFileDevice::NoError) {
-            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-            return false;
-        }
-        const bool last = more.isEmpty();
-        piece += more;
-        if (piece.isEmpty())
-            break;
         const qsizetype carry = last ? 0 : incompleteTail(piece);
         const QByteArray whole = piece.left(piece.size() - carry);
         QString reason;
@@ -148,17 +124,24 @@ bool loadJobText(const QString& path, QString* text, QString* error)
                                      ? 0
                                      : firstNonTextByte(data, whole.size(), &reason);
         if (offset >= 0) {
-            *error = QStringLiteral("%1: not sent: byte %2 is %3; a job is plain text (ASCII or UTF-8)")
-                         .arg(path)
+            *error = QStringLiteral("byte %1 is %2; a job is plain text (ASCII or UTF-8)")
                          .arg(pieceStart + offset)
                          .arg(reason);
             return false;
         }
         result += QString::fromUtf8(whole);
         pieceStart += whole.size();
-        piece = piece.right(carry);
         if (last)
             break;
+        piece = piece.right(carry);
+        const QByteArray more = file.read(JobPieceBytes);
+        if (file.error() != QFileDevice::NoError) {
+            *error = QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+            *unreadable = true;
+            return false;
+        }
+        last = more.isEmpty();
+        piece += more;
     }
     *text = std::move(result);
     return true;

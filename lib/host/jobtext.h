@@ -4,14 +4,20 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
+
 // A job file is plain text: ASCII or UTF-8, with no NUL, STX, ETX or other control byte
 // except whitespace. STX and ETX would end the frame that carries a page, and a NUL cuts
 // the text, so a job that breaks these rules is refused whole before anything is sent.
-// Returns the offset of the first offending byte (with a reason), or -1 when the text is fine.
-qsizetype checkJobText(const QByteArray& bytes, QString* reason);
 
-// Reads, checks and converts a job file. The file's bytes are released before returning, so
-// the caller holds the one copy it then hands on (std::move) to the driver.
-bool loadJobText(const QString& path, QString* text, QString* error);
+// How much of a job file is read, checked and converted at a time.
+constexpr qint64 JobPieceBytes = 4 << 20;
+
+// Checks and converts an open job file a piece at a time, beginning with `first`, the piece
+// already read from its start (a short one: the whole file): the file's bytes and its text
+// never exist together, so a large job costs its text (2 x its ASCII bytes) and one piece.
+// False with the reason: a read error (unreadable set), or the offset of the first byte that
+// is not plain text.
+bool readJobText(QFileDevice& file, QByteArray first, QString* text, QString* error, bool* unreadable);
 
 #endif // JOBTEXT_H

@@ -1,22 +1,20 @@
 #include "simrecorder.h"
 
-#include "hpglreader.h"
-
-#include <cmath>
+#include "measure.h"
 
 namespace ktsim {
 
 namespace {
 
-// The strokes and the distance travelled, pen up or down.
-class Pen : public ktconv::PlotterPen
+// The strokes, and the measures of every move.
+class Pen : public ktconv::MeasuringPen
 {
 public:
-    HpglPaths paths;
+    QList<QVector<QPointF>> strokes;
 
     void moved(const QPointF& from, const QPointF& to, bool down) override
     {
-        paths.travelUnits += std::hypot(to.x() - from.x(), to.y() - from.y());
+        MeasuringPen::moved(from, to, down);
         if (!down)
             return;
         if (stroke.isEmpty())
@@ -26,7 +24,7 @@ public:
     void lifted() override
     {
         if (stroke.size() > 1)
-            paths.strokes.append(stroke);
+            strokes.append(stroke);
         stroke.clear();
     }
 
@@ -39,21 +37,13 @@ private:
 HpglPaths parseHpgl(const QByteArray& text)
 {
     Pen pen;
-    ktconv::followPlotterText(text, pen);
+    ktconv::followHpgl(text, pen);
     pen.lifted();
-    bool first = true;
-    double left = 0, right = 0, low = 0, high = 0;
-    for (const auto& stroke : pen.paths.strokes) {
-        for (const QPointF& p : stroke) {
-            left = first ? p.x() : std::min(left, p.x());
-            right = first ? p.x() : std::max(right, p.x());
-            low = first ? p.y() : std::min(low, p.y());
-            high = first ? p.y() : std::max(high, p.y());
-            first = false;
-        }
-    }
-    pen.paths.bounds = QRectF(QPointF(left, low), QPointF(right, high));
-    return pen.paths;
+    HpglPaths paths;
+    paths.strokes = pen.strokes;
+    paths.travelUnits = pen.measure.cut + pen.measure.travel;
+    paths.bounds = pen.measure.bounds;
+    return paths;
 }
 
 bool CutRecorder::openText(const QString& path, QString* error)
@@ -95,10 +85,11 @@ bool CutRecorder::setSvg(const QString& path, QString* error)
 void CutRecorder::writeSvgHeader()
 {
     svg.seek(0);
+    const QSizeF size = layout.sizeMm();
     svg.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\""
-              + padded(svgWidth) + "mm\" height=\"" + padded(svgHeight) + "mm\" viewBox=\"0 0 " + padded(svgWidth) + ' '
-              + padded(svgHeight) + "\">\n<title>" + QByteArray::number(pageCount).rightJustified(9, '0')
-              + " page(s) cut</title>\n");
+              + padded(size.width()) + "mm\" height=\"" + padded(size.height()) + "mm\" viewBox=\"0 0 "
+              + padded(size.width()) + ' ' + padded(size.height()) + "\">\n<title>"
+              + QByteArray::number(pageCount).rightJustified(9, '0') + " page(s) cut</title>\n");
 }
 
 void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
@@ -111,28 +102,24 @@ void CutRecorder::pageCut(const QByteArray& page, bool newCopy, double marginMm)
     if (!svg.isOpen())
         return;
     const HpglPaths paths = parseHpgl(page);
-    if (newCopy && pageCount > 1)
-        svgHeight += marginMm - PageGapMm;
+    if (newCopy)
+        layout.newCopy(marginMm);
     copyCount += newCopy || pageCount == 1 ? 1 : 0;
-    appendSvgPage(paths, svgHeight);
-    svgHeight += paths.bounds.height() / UnitsPerMm + PageGapMm;
-    svgWidth = std::max(svgWidth, paths.bounds.width() / UnitsPerMm + 2 * PageGapMm);
+    appendSvgPage(paths, layout.nextPage(paths.bounds));
     writeSvgHeader();
     svg.flush();
 }
 
 // Pages are laid out one below the other, as they come off the cutter.
-void CutRecorder::appendSvgPage(const HpglPaths& page, double top)
+void CutRecorder::appendSvgPage(const HpglPaths& page, const ktconv::SheetLayout::Place& place)
 {
     QByteArray group = "<g id=\"page" + QByteArray::number(pageCount) + "\" data-copy=\""
                        + QByteArray::number(copyCount) + "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.3\">\n";
     for (const auto& stroke : page.strokes) {
         group += "<polyline points=\"";
         for (int i = 0; i < stroke.size(); ++i) {
-            // Plotter y grows upwards, SVG y downwards.
-            const QPointF& p = stroke.at(i);
-            group += (i ? " " : "") + QByteArray::number(PageGapMm + (p.x() - page.bounds.left()) / UnitsPerMm, 'f', 3)
-                     + ',' + QByteArray::number(top + (page.bounds.bottom() - p.y()) / UnitsPerMm, 'f', 3);
+            const QPointF p = place.toSheet(stroke.at(i));
+            group += (i ? " " : "") + QByteArray::number(p.x(), 'f', 3) + ',' + QByteArray::number(p.y(), 'f', 3);
         }
         group += "\"/>\n";
     }

@@ -2,6 +2,7 @@
 #define SIMRECORDER_H
 
 #include "cutpath.h"
+#include "sheetlayout.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -35,21 +36,21 @@ public:
     bool openText(const QString& path, QString* error);
     bool setSvg(const QString& path, QString* error);
     // newCopy: the page begins a copy, laid out marginMm below the one before, as the
-    // cutter spaces copies; pages of one copy are PageGapMm apart.
+    // cutter spaces copies; the pages are placed as the conversion library's sheet layout
+    // places them for the preview.
     void pageCut(const QByteArray& text, bool newCopy = false, double marginMm = PageGapMm);
     int pages() const { return pageCount; }
 
-    static constexpr double PageGapMm = 10.0;
+    static constexpr double PageGapMm = ktconv::SheetLayout::PageGapMm;
 
 private:
-    void appendSvgPage(const HpglPaths& page, double top);
+    void appendSvgPage(const HpglPaths& page, const ktconv::SheetLayout::Place& place);
     void writeSvgHeader();
 
     QFile text;
     QFile svg;
     qint64 svgTail = 0; // where the closing tag starts: the next page goes there
-    double svgWidth = 2 * PageGapMm;
-    double svgHeight = PageGapMm;
+    ktconv::SheetLayout layout;
     int pageCount = 0;
     int copyCount = 0;
 };

@@ -1,174 +1,14 @@
 // ktrv8, the command-line host, as real processes against the simulator over loopback TCP
 // and a pseudo-terminal.
+#include "hosttest.h"
 #include "jobestimate.h"
-#include "simprocess.h"
+#include "ktrv8_p.h"
+#include "preparedjob.h"
 
 #include <QElapsedTimer>
-#include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
-
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace {
-
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runHost(const QStringList& arguments, int timeoutMs = 60000)
-{
-    QProcess host;
-    host.start(ktBinary(QStringLiteral("ktrv8")), arguments);
-    Run run;
-    if (!host.waitForStarted(10000))
-        return run;
-    if (!host.waitForFinished(timeoutMs)) {
-        host.kill();
-        host.waitForFinished(5000);
-        run.err = "timed out";
-        return run;
-    }
-    run.code = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    run.out = host.readAllStandardOutput();
-    run.err = host.readAllStandardError();
-    return run;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray sampleJob()
-{
-    return readFile(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/sample.plt"));
-}
-
-QStringList addressOf(const SimProcess& sim, bool usb)
-{
-    return usb ? QStringList{"--usb", sim.ptyPath} : QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.port)};
-}
-
-// ktrv8 with a terminal as its stdin and stdout, as a user at a console runs it.
-struct TerminalHost
-{
-    int master = -1;
-    pid_t pid = -1;
-    QByteArray out;
-
-    ~TerminalHost()
-    {
-        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (master >= 0)
-            ::close(master);
-    }
-    bool start(const QStringList& arguments)
-    {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            return false;
-        const QByteArray terminal = ::ptsname(master);
-        QList<QByteArray> args{QFile::encodeName(ktBinary(QStringLiteral("ktrv8")))};
-        for (const QString& a : arguments)
-            args << a.toLocal8Bit();
-        std::vector<char*> argv;
-        for (QByteArray& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid = ::fork();
-        if (pid == 0) {
-            ::setsid();
-            const int slave = ::open(terminal.constData(), O_RDWR);
-            ::dup2(slave, 0);
-            ::dup2(slave, 1);
-            ::dup2(slave, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid > 0;
-    }
-    bool waitFor(const QByteArray& text, int timeoutMs)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!out.contains(text) && !deadline.hasExpired()) {
-            pollfd fd{master, POLLIN, 0};
-            if (::poll(&fd, 1, int(qMax<qint64>(1, deadline.remainingTime()))) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            out.append(buffer, int(n));
-        }
-        return out.contains(text);
-    }
-    void type(char key) { QCOMPARE(::write(master, &key, 1), ssize_t(1)); }
-    int exitCode(int timeoutMs)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (deadline.hasExpired())
-                return -1;
-            waitFor("\x01never", 50);
-        }
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-} // namespace
-
-class HostTest : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void pageGeometry_data();
-    void pageGeometry();
-    void durationText_data();
-    void durationText();
-    void demoCutsTheSampleExactly();
-    void cut_data();
-    void cut();
-    void qrCodeJob_data();
-    void qrCodeJob();
-    void ctrlCStopsAndWaitsForTheCutter();
-    void spaceKeyPausesAndResumes();
-    void setGetRoundTrip_data();
-    void setGetRoundTrip();
-    void cutterFaultsAreErrors_data();
-    void cutterFaultsAreErrors();
-    void outOfRangeIsRejected_data();
-    void outOfRangeIsRejected();
-    void connectionErrorsSayWhatToDo();
-    void settingsWindowBuildsEveryRow();
-    void helpAndJson();
-    void pluginChoice_data();
-    void pluginChoice();
-    void drawings();
-
-private:
-    QTemporaryDir dir;
-    QString sample;
-};
 
 void HostTest::initTestCase()
 {
@@ -202,10 +42,49 @@ void HostTest::pageGeometry()
     QFETCH(QString, page);
     QFETCH(double, downMm);
     QFETCH(double, upMm);
-    const PageGeometry g = measurePage(page);
-    QCOMPARE(g.penDownMm, downMm);
-    QCOMPARE(g.penUpMm, upMm);
+    const ktconv::Measure g = ktconv::measure(page);
+    QCOMPARE(g.cutMm(), downMm);
+    QCOMPARE(g.travelMm(), upMm);
     QCOMPARE(estimateSeconds(g, 10), (downMm + upMm) / 10);
+}
+
+// The prepared job's pages are the driver's pages, each measured as the driver's own page
+// text measures: the estimates and the window's page frames go by the driver's index.
+void HostTest::preparedJobPages_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: examples/drawing.svg
+    QTest::addColumn<int>("pages");
+    QTest::newRow("two pages") << QByteArray("IN;PU0,0;PD400,0;PG;\nPR;PU40,0;PD0,400;PG;") << 2;
+    QTest::newRow("no PG") << QByteArray("PU40,40;PD400,0,400,400;") << 1;
+    QTest::newRow("the newline after the last PG; is a page") << QByteArray("PD400,0;PG;\n") << 2;
+    QTest::newRow("PG without ; does not end a page") << QByteArray("PD400,0;PG PD0,0;PG;") << 1;
+    QTest::newRow("empty pages dropped") << QByteArray("PU0,0;PD40,0;PG;PG;PD0,40;PG;") << 2;
+    QTest::newRow("drawing, converted") << QByteArray() << 1;
+}
+
+void HostTest::preparedJobPages()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, pages);
+    QString path = QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR")) + QStringLiteral("/examples/drawing.svg");
+    if (!content.isEmpty()) {
+        path = dir.filePath(QStringLiteral("prepared-%1.plt").arg(QTest::currentDataTag()).replace(' ', '_'));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    PreparedJob job;
+    QVERIFY2(job.read(path, PreparedJob::Options()), qPrintable(job.error()));
+    const QStringList driverPages = KTRV8Private::splitPages(job.text());
+    QCOMPARE(driverPages.size(), pages);
+    QCOMPARE(job.pages().size(), pages);
+    for (int i = 0; i < pages; ++i) {
+        // A drawing is measured from its geometry, before its points are rounded to units.
+        const ktconv::Measure text = ktconv::measure(QStringView(driverPages.at(i)));
+        const double slack = job.isDrawing() ? 0.01 * text.cut : 1e-9;
+        QVERIFY2(qAbs(job.pages().at(i).cut - text.cut) <= slack, qPrintable(QString::number(job.pages().at(i).cut)));
+        QVERIFY2(qAbs(job.pages().at(i).travel - text.travel) <= qMax(slack, 1e-9),
+                 qPrintable(QString::number(job.pages().at(i).travel)));
+    }
 }
 
 // The one time text the host and the window print: rounded to the second, hours from 3600 s.
@@ -403,365 +282,4 @@ void HostTest::qrCodeJob()
     QCOMPARE(readFile(record), recorded);
 }
 
-void HostTest::ctrlCStopsAndWaitsForTheCutter()
-{
-    const QString record = dir.filePath(QStringLiteral("stopped.plt"));
-    // Pages slow enough that the stop always lands while the second one is on the cutter.
-    SimProcess sim({"--cut-ms", "1500", "--out", record});
-    QVERIFY(sim.start());
-    QProcess host;
-    host.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample, "--copies", "2"} + addressOf(sim, false));
-    QVERIFY(host.waitForStarted());
-    // Stop while the second page is on the cutter.
-    QByteArray out;
-    QDeadlineTimer deadline(15000);
-    while (!out.contains("page 2/3") && !deadline.hasExpired()
-           && host.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
-        out += host.readAllStandardOutput();
-    QVERIFY2(out.contains("page 2/3"), out.constData());
-    QCOMPARE(::kill(pid_t(host.processId()), SIGINT), 0);
-    QVERIFY(host.waitForFinished(15000));
-    out += host.readAllStandardOutput();
-    const QByteArray err = host.readAllStandardError();
-    QCOMPARE(host.exitCode(), 130);
-    QVERIFY2(out.contains("waiting for the cutter to confirm"), out.constData());
-    QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"),
-             err.constData());
-    // The page on the cutter was abandoned and no further copy was started.
-    QTest::qWait(1700);
-    QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
-
-    // Before the job has started there is nothing to stop: Ctrl-C leaves at once.
-    SimProcess silent({"--withhold"});
-    QVERIFY(silent.start());
-    QProcess early;
-    early.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample} + addressOf(silent, false));
-    QVERIFY(early.waitForReadyRead(10000));
-    QVERIFY(early.readAllStandardOutput().contains("Reading job"));
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(::kill(pid_t(early.processId()), SIGINT), 0);
-    QVERIFY(early.waitForFinished(15000));
-    QCOMPARE(early.exitCode(), 130);
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(early.readAllStandardError().contains("stopped before the job started; nothing was sent"));
-}
-
-void HostTest::spaceKeyPausesAndResumes()
-{
-    const QString record = dir.filePath(QStringLiteral("paused.plt"));
-    SimProcess sim({"--cut-ms", "700", "--out", record});
-    QVERIFY(sim.start());
-    TerminalHost host;
-    QVERIFY(host.start(QStringList{"cut", sample} + addressOf(sim, false)));
-    QVERIFY2(host.waitFor("page 2/3", 15000), host.out.constData());
-    host.type(' ');
-    QVERIFY2(host.waitFor("PAUSED", 10000), host.out.constData());
-    // Held on the cutter: the page in hand is not finished while paused.
-    const QByteArray cutWhenPaused = readFile(record);
-    QTest::qWait(1500);
-    QCOMPARE(readFile(record), cutWhenPaused);
-    host.type('p');
-    QVERIFY2(host.waitFor("done: 1 copy", 15000), host.out.constData());
-    QCOMPARE(host.exitCode(10000), 0);
-    QCOMPARE(readFile(record), sampleJob());
-}
-
-// clang-format off
-void HostTest::setGetRoundTrip_data()
-{
-    QTest::addColumn<bool>("usb");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    // Every setting the driver shows to the user.
-    const QList<QPair<QString, QString>> settings = {
-        {"WORK_MODE", "2"}, {"PRESSURE", "450"}, {"SPEED", "250"},
-        {"SCALE", "99.5,100.5"}, {"CAMERA_OFFSET", "1.5,-19"}, {"MARGIN", "40"},
-    };
-    for (const auto& setting : settings)
-        QTest::addRow("tcp %s", qPrintable(setting.first)) << false << setting.first << setting.second;
-    QTest::newRow("pty SPEED") << true << "SPEED" << "120";
-    QTest::newRow("tcp PRESSURE 0") << false << "PRESSURE" << "0";
-}
-// clang-format on
-
-void HostTest::setGetRoundTrip()
-{
-    QFETCH(bool, usb);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    SimProcess sim(usb ? QStringList{"--pty"} : QStringList());
-    QVERIFY(sim.start());
-    const Run set = runHost(QStringList{"set", key + QLatin1Char('=') + value} + addressOf(sim, usb));
-    QVERIFY2(set.code == 0, set.err.constData());
-    // A new host process reads it back from the cutter.
-    const Run get = runHost(QStringList{"get", key} + addressOf(sim, usb));
-    QVERIFY2(get.code == 0, get.err.constData());
-    QCOMPARE(QString::fromUtf8(get.out).trimmed(), key + QLatin1Char('=') + value);
-}
-
-void HostTest::cutterFaultsAreErrors_data()
-{
-    QTest::addColumn<bool>("usb");
-    QTest::addColumn<QStringList>("simArgs");
-    QTest::addColumn<QStringList>("hostArgs");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    // The host reads the cutter's answers beside the driver on either link.
-    for (bool usb : {false, true}) {
-        const char* via = usb ? "pty" : "tcp";
-        // No answer is an error for every key alike.
-        for (const char* key : {"SPEED", "PRESSURE", "MARGIN"})
-            QTest::addRow("%s: get %s unanswered", via, key)
-                << usb << QStringList{"--silent-keys", key} << QStringList{"get", key} << 5
-                << QStringLiteral("the cutter gave no value for %1").arg(QLatin1String(key));
-        QTest::addRow("%s: set refused", via) << usb << QStringList{"--refuse-keys", "SPEED"}
-                                              << QStringList{"set", "SPEED=200"} << 9 << "the cutter refused SPEED";
-        QTest::addRow("%s: set not applied", via)
-            << usb << QStringList{"--ignore-keys", "PRESSURE"} << QStringList{"set", "PRESSURE=350", "SPEED=150"} << 9
-            << "PRESSURE reads back 300, not 350 as set";
-    }
-    QTest::newRow("get a command") << false << QStringList() << QStringList{"get", "GET_QRCODE"} << 2
-                                   << "unknown setting \"GET_QRCODE\"";
-    QTest::newRow("set a command") << false << QStringList() << QStringList{"set", "TASK_STOP=2"} << 2
-                                   << "unknown setting \"TASK_STOP\"";
-}
-
-void HostTest::cutterFaultsAreErrors()
-{
-    QFETCH(bool, usb);
-    QFETCH(QStringList, simArgs);
-    QFETCH(QStringList, hostArgs);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    SimProcess sim(simArgs + (usb ? QStringList{"--pty"} : QStringList()));
-    QVERIFY(sim.start());
-    const Run run = runHost(hostArgs + addressOf(sim, usb));
-    QCOMPARE(run.code, exitCode);
-    QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
-    QCOMPARE(run.err.count("ktrv8: "), 1);
-}
-
-// clang-format off
-void HostTest::outOfRangeIsRejected_data()
-{
-    QTest::addColumn<QString>("assignment");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("speed low") << "SPEED=9" << "SPEED must be from 10 to 300 (mm/s), not 9";
-    QTest::newRow("speed high") << "SPEED=301" << "SPEED must be from 10 to 300";
-    QTest::newRow("speed not whole") << "SPEED=12.5" << "SPEED takes a whole number from 10 to 300";
-    QTest::newRow("pressure negative") << "PRESSURE=-1" << "PRESSURE must be from 0 to 900";
-    QTest::newRow("work mode item") << "WORK_MODE=3" << "WORK_MODE takes an item number from 0 to 2";
-    QTest::newRow("scale part") << "SCALE=98,100" << "SCALE_X must be from 99 to 100.99";
-    QTest::newRow("scale arity") << "SCALE=100" << "SCALE takes 2 comma-separated values";
-    QTest::newRow("camera y") << "CAMERA_OFFSET=0,-17" << "CAMERA_OFFSET_Y must be from -22 to -18";
-    QTest::newRow("margin text") << "MARGIN=abc" << "MARGIN takes a whole number from 20 to 200";
-    QTest::newRow("read-only") << "FIRMWARE=x" << "FIRMWARE is read-only";
-    QTest::newRow("frame separator") << "DEVICE_ID=a;b" << "cannot contain";
-    QTest::newRow("unknown key") << "NOPE=1" << "unknown setting \"NOPE\"";
-}
-// clang-format on
-
-void HostTest::outOfRangeIsRejected()
-{
-    QFETCH(QString, assignment);
-    QFETCH(QString, message);
-    SimProcess sim({});
-    QVERIFY(sim.start());
-    const Run run = runHost(QStringList{"set", "SPEED=200", assignment} + addressOf(sim, false));
-    QCOMPARE(run.code, 2);
-    QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
-    // Nothing was written, not even the valid value before it.
-    const Run get = runHost(QStringList{"get", "SPEED"} + addressOf(sim, false));
-    QCOMPARE(get.out.trimmed(), QByteArray("SPEED=100"));
-}
-
-void HostTest::connectionErrorsSayWhatToDo()
-{
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const quint16 port = closed.serverPort();
-    closed.close();
-    Run run = runHost({"info", "--tcp", QStringLiteral("127.0.0.1:%1").arg(port)});
-    QCOMPARE(run.code, 4);
-    QVERIFY2(run.err.contains("connection refused by 127.0.0.1:"), run.err.constData());
-
-    run = runHost({"info", "--usb", dir.filePath(QStringLiteral("no-such-node"))});
-    QCOMPARE(run.code, 4);
-    QVERIFY2(run.err.contains("does not exist: is the cutter plugged in"), run.err.constData());
-
-    // Permission denied: a node the user may not open. Root may open anything, so as root
-    // the host runs as nobody against the simulator's pty (mode 620).
-    SimProcess sim({"--pty", "--no-tcp"});
-    QVERIFY(sim.start());
-    QStringList command{ktBinary(QStringLiteral("ktrv8")), "info", "--usb", sim.ptyPath};
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-            QSKIP("running as root without setpriv: cannot drop the permission to the node");
-        const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups"};
-        // The build may lie where nobody cannot reach (e.g. under /root).
-        if (QProcess::execute(QStringLiteral("setpriv"),
-                              asNobody + QStringList{ktBinary(QStringLiteral("ktrv8")), "--help"})
-            != 0)
-            QSKIP("the user nobody cannot run this build: permission test skipped");
-        command = asNobody + command;
-        command.prepend(QStringLiteral("setpriv"));
-    }
-    QProcess host;
-    host.start(command.takeFirst(), command);
-    QVERIFY(host.waitForFinished(30000));
-    const QByteArray err = host.readAllStandardError();
-    QCOMPARE(host.exitCode(), 4);
-    QVERIFY2(err.contains("permission denied on " + sim.ptyPath.toLocal8Bit()), err.constData());
-    QVERIFY2(err.contains("usermod -aG") && err.contains("60-kt-rv8.rules"), err.constData());
-}
-
-void HostTest::settingsWindowBuildsEveryRow()
-{
-    SimProcess sim({});
-    QVERIFY(sim.start());
-    for (bool connected : {false, true}) {
-        const QString png = dir.filePath(QStringLiteral("settings-%1.png").arg(connected));
-        const Run run =
-            runHost(QStringList{"settings", "--screenshot", png} + (connected ? addressOf(sim, false) : QStringList()));
-        QVERIFY2(run.code == 0, run.err.constData());
-        for (const char* key : {"WORK_MODE", "PRESSURE", "SPEED", "SCALE", "CAMERA_OFFSET", "MARGIN",
-                                "DEVICE_MODEL_NAME", "FIRMWARE", "DEVICE_ID", "PCB_ID", "PCB_VERSION"})
-            QVERIFY2(run.out.contains(QByteArray("row ") + key + ' '), key);
-        QVERIFY(run.out.contains("skipped DEVICE_INFO"));
-        QImage image(png);
-        QVERIFY(!image.isNull());
-        QVERIFY(image.width() >= 300 && image.height() >= 300);
-    }
-}
-
-void HostTest::helpAndJson()
-{
-    Run run = runHost({"--help"});
-    QCOMPARE(run.code, 0);
-    QVERIFY(run.out.contains("Exit codes:") && run.out.contains("ktrv8 demo"));
-    for (const char* command : {"demo", "cut", "list", "info", "get", "set", "move", "settings"}) {
-        run = runHost({command, "--help"});
-        QCOMPARE(run.code, 0);
-        QVERIFY2(run.out.startsWith(QByteArray("Usage: ktrv8 ") + command), command);
-    }
-    QCOMPARE(runHost({"frobnicate"}).code, 2);
-    QCOMPARE(runHost({"get", "SPEED"}).code, 2); // no address
-    run = runHost({"list", "--json"});
-    QCOMPARE(run.code, 0);
-    QVERIFY(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("nodes")).isArray());
-
-    SimProcess sim({"--firmware", "V7.7"});
-    QVERIFY(sim.start());
-    run = runHost(QStringList{"info", "--json"} + addressOf(sim, false));
-    QCOMPARE(run.code, 0);
-    const QJsonObject info = QJsonDocument::fromJson(run.out).object();
-    QCOMPARE(info.value(QStringLiteral("FIRMWARE")).toObject().value(QStringLiteral("value")).toString(),
-             QStringLiteral("V7.7"));
-    QCOMPARE(info.value(QStringLiteral("SPEED")).toObject().value(QStringLiteral("value")).toDouble(), 100.0);
-    // A list setting shows its item's caption, not its number alone.
-    const QJsonObject mode = info.value(QStringLiteral("WORK_MODE")).toObject();
-    QVERIFY(!mode.value(QStringLiteral("caption")).toString().isEmpty());
-    run = runHost(QStringList{"info"} + addressOf(sim, false));
-    QVERIFY2(run.out.contains("(WORK_MODE): " + mode.value(QStringLiteral("caption")).toString().toUtf8() + " (0)"),
-             run.out.constData());
-    run = runHost(QStringList{"move", "10", "-5"} + addressOf(sim, false));
-    QVERIFY2(run.code == 0, run.err.constData());
-
-    // A job with --json: one object per line and event, errors with their exit code.
-    run = runHost(QStringList{"cut", sample, "--copies", "2", "--json"} + addressOf(sim, false));
-    QCOMPARE(run.code, 0);
-    QStringList events;
-    for (const QByteArray& line : run.out.trimmed().split('\n')) {
-        QJsonParseError error;
-        const QJsonObject event = QJsonDocument::fromJson(line, &error).object();
-        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
-        if (event.value(QStringLiteral("event")).toString() != QLatin1String("estimate"))
-            events << event.value(QStringLiteral("event")).toString();
-    }
-    QCOMPARE(events, (QStringList{"reading", "started", "page", "page", "page", "copy", "copy", "done"}));
-    for (const QStringList& wrong : {QStringList{"cut", "--json"}, QStringList{"get", "--bogus", "--json"}}) {
-        run = runHost(wrong + addressOf(sim, false));
-        QCOMPARE(run.code, 2);
-        QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 2);
-    }
-    run = runHost({"info", "--json", "--tcp", "127.0.0.1:1"});
-    QCOMPARE(QJsonDocument::fromJson(run.out).object().value(QStringLiteral("code")).toInt(), 4);
-}
-
-// KTRV8_PLUGIN replaces the plug-in found beside the tool, and --plugin replaces both. A
-// plug-in that loads gets as far as the (closed) port: exit 4, not 3.
-void HostTest::pluginChoice_data()
-{
-    QTest::addColumn<QString>("environment");
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<int>("code");
-    const QString missing = dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so"));
-    const QString real = ktBinary(QStringLiteral("libKT-RV8.so"));
-    QTest::newRow("environment names a missing plug-in") << missing << QString() << 3;
-    QTest::newRow("--plugin wins over the environment") << missing << real << 4;
-    QTest::newRow("--plugin names a missing plug-in") << real << missing << 3;
-}
-
-void HostTest::pluginChoice()
-{
-    QFETCH(QString, environment);
-    QFETCH(QString, option);
-    QFETCH(int, code);
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
-    closed.close();
-    qputenv("KTRV8_PLUGIN", QFile::encodeName(environment));
-    const Run run = runHost(QStringList{"info", "--tcp", address}
-                            + (option.isEmpty() ? QStringList() : QStringList{"--plugin", option}));
-    qunsetenv("KTRV8_PLUGIN");
-    QCOMPARE(run.code, code);
-    if (code == 3)
-        QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(QStringLiteral("elsewhere/libKT-RV8.so")))),
-                 run.err.constData());
-}
-
-// A drawing is converted and cut on the simulator; the cutter receives exactly the job that
-// "convert" writes; the preview draws it; a file that is neither is refused before anything
-// is sent.
-void HostTest::drawings()
-{
-    const QString drawing =
-        QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));
-    // Named .plt on purpose: the content decides.
-    const QString misnamed = dir.filePath(QStringLiteral("drawing-misnamed.plt"));
-    QVERIFY(QFile::copy(drawing, misnamed));
-    const QStringList options{"--width", "60", "--weed-box", "2", "--overcut", "0.5"};
-    const QString converted = dir.filePath(QStringLiteral("drawing.plt"));
-    Run run = runHost(QStringList{"convert", drawing, "-o", converted} + options);
-    QVERIFY2(run.code == 0, run.err.constData());
-    const QByteArray job = readFile(converted);
-    QVERIFY(job.startsWith("IN;PA;") && job.endsWith("PG;"));
-
-    const QString record = dir.filePath(QStringLiteral("drawing-cut.plt"));
-    SimProcess sim({"--out", record});
-    QVERIFY(sim.start());
-    run = runHost(QStringList{"cut", misnamed} + options + addressOf(sim, false));
-    QVERIFY2(run.code == 0, run.err.constData());
-    QVERIFY(run.out.contains("done: "));
-    QCOMPARE(readFile(record), job);
-
-    for (const QString& picture : {QStringLiteral("drawing.png"), QStringLiteral("drawing.svg")}) {
-        run = runHost({"preview", converted, "-o", dir.filePath(picture), "--copies", "2"});
-        QVERIFY2(run.code == 0 && QFileInfo(dir.filePath(picture)).size() > 0, run.err.constData());
-    }
-    QVERIFY(readFile(dir.filePath(QStringLiteral("drawing.svg"))).count("class=\"cut\"") >= 2 * 7);
-
-    const QString prose = dir.filePath(QStringLiteral("letter.svg"));
-    QFile file(prose);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Dear cutter, please cut this.\n") > 0);
-    file.close();
-    for (const QString& command : {QStringLiteral("cut"), QStringLiteral("preview"), QStringLiteral("convert")}) {
-        run = runHost(QStringList{command, prose, "-o", dir.filePath(QStringLiteral("x.png"))} + addressOf(sim, false));
-        QVERIFY2(run.code == 2 && run.err.contains("neither an SVG drawing nor plotter"), run.err.constData());
-    }
-}
-
 QTEST_GUILESS_MAIN(HostTest)
-#include "tst_host.moc"

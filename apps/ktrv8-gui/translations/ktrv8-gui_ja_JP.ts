@@ -285,8 +285,8 @@
 <context>
     <name>JobPanel</name>
     <message>
-        <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
-        <translation>ジョブがありません: プロッターファイルか図面を開くか、ウィンドウにドロップしてください</translation>
+        <source>No job open: open a PLT file or a drawing, or drop one on the window</source>
+        <translation>ジョブがありません: PLT ファイルか図面を開くか、ウィンドウにドロップしてください</translation>
     </message>
     <message>
         <source>Open…</source>

@@ -285,8 +285,8 @@
 <context>
     <name>JobPanel</name>
     <message>
-        <source>No job open: open a plotter file or a drawing, or drop one on the window</source>
-        <translation>未打开任务: 请打开绘图仪文件或图形, 或拖放到窗口中</translation>
+        <source>No job open: open a PLT file or a drawing, or drop one on the window</source>
+        <translation>未打开任务: 请打开 PLT 文件或图形, 或拖放到窗口中</translation>
     </message>
     <message>
         <source>Open…</source>

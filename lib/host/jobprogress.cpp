@@ -1,0 +1,146 @@
+// How far a job is: the runner follows the driver's page index and task record, and
+// turns them and the page estimates into progress, time left and overruns.
+#include "jobrunner.h"
+#include "ktrv8_p.h"
+#include "kttaskrecord_p.h"
+
+#include "ktrv8.h"
+
+namespace {
+
+const int TicksPerProgress = 4; // progress about once a second
+const double OverrunFactor = 3.0;
+const double OverrunGraceSeconds = 2.0; // small pages may run over by the link's latency
+
+} // namespace
+
+QString JobRunner::copiesText(int n)
+{
+    return QStringLiteral("%1 cop%2").arg(n).arg(n == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+}
+
+void JobRunner::unitStarted()
+{
+    ++unitId;
+    unitClock.start();
+    pausedMs = 0;
+    if (pausedNow)
+        pauseClock.start();
+}
+
+// Follows the driver's own page index and task record: a page equal to the one before is
+// progress too, though the job property's value does not change.
+void JobRunner::follow()
+{
+    if (!begun || ended || stoppingNow)
+        return;
+    const bool qr = !options.qrDir.isEmpty();
+    const bool pagesInHand =
+        rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
+    bool moved = false;
+    if (pagesInHand) {
+        const int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
+        for (int page = confirmedPages + 1; page <= index; ++page)
+            emit pageConfirmed(confirmedCopies + 1, page, pageCount);
+        moved = index != confirmedPages;
+        confirmedPages = qMax(confirmedPages, index);
+    }
+    const int done = qMin(KTTaskRecord::finished(record()), options.copies);
+    if (done > confirmedCopies) {
+        for (int copy = confirmedCopies + 1; copy <= done; ++copy)
+            emit copyConfirmed(copy, options.copies);
+        confirmedCopies = done;
+        confirmedPages = 0;
+        pagesLoaded = false; // a QR-code copy's pages come with its scanned code
+        moved = true;
+    }
+    if (moved) {
+        unitStarted();
+        if (options.timeoutSeconds > 0)
+            timeLimit.start();
+    }
+    const double elapsed = unitElapsed();
+    checkOverrun(elapsed, unitEstimate());
+    if (moved || ticks % TicksPerProgress == 0)
+        emit progress(currentProgress(elapsed));
+}
+
+double JobRunner::unitElapsed() const
+{
+    const qint64 pausedTotal = pausedMs + (pausedNow ? pauseClock.elapsed() : 0);
+    return qMax<qint64>(0, unitClock.elapsed() - pausedTotal) / 1000.0;
+}
+
+// The estimate of what the cutter has in hand: a page, a whole repeated copy, or nothing
+// known while a QR-code job waits for a scan.
+double JobRunner::unitEstimate() const
+{
+    if (pageSeconds.isEmpty() || confirmedCopies >= options.copies)
+        return -1;
+    const bool qr = !options.qrDir.isEmpty();
+    if (qr ? pagesLoaded : confirmedCopies == 0)
+        return pageSeconds.value(confirmedPages, -1);
+    if (qr)
+        return -1;
+    double copy = 0;
+    for (double seconds : pageSeconds)
+        copy += seconds;
+    return copy;
+}
+
+void JobRunner::checkOverrun(double elapsed, double estimate)
+{
+    if (estimate < 0 || pausedNow || overrunSaid == unitId || elapsed < OverrunFactor * estimate
+        || elapsed < estimate + OverrunGraceSeconds)
+        return;
+    overrunSaid = unitId;
+    const bool pagesInHand = options.qrDir.isEmpty() ? confirmedCopies == 0 : pagesLoaded;
+    emit overrun(confirmedCopies + 1, pagesInHand ? confirmedPages + 1 : 0,
+                 estimate > 0 ? int(elapsed / estimate) : int(OverrunFactor));
+}
+
+JobProgress JobRunner::currentProgress(double elapsed) const
+{
+    JobProgress p;
+    p.copies = options.copies;
+    p.copy = qMin(confirmedCopies + 1, options.copies);
+    p.pages = pageCount;
+    p.paused = pausedNow;
+    const bool qr = !options.qrDir.isEmpty();
+    const bool allDone = confirmedCopies >= options.copies;
+    const bool pagesInHand = !allDone && (qr ? pagesLoaded : confirmedCopies == 0);
+    p.page = pagesInHand ? qMin(confirmedPages + 1, pageCount) : 0;
+    p.repeated = !allDone && !qr && confirmedCopies > 0;
+    p.waitingForCode = !allDone && qr && !pagesLoaded;
+    const double estimate = unitEstimate();
+    const double share = estimate > 0 ? qMin(elapsed / estimate, 0.99) : 0.0;
+    p.estimated = share > 0;
+    double inCopy = 0;
+    if (pagesInHand && pageCount > 0)
+        inCopy = (confirmedPages + share) / pageCount;
+    else if (p.repeated)
+        inCopy = share;
+    p.percent = allDone ? 100.0 : 100.0 * (confirmedCopies + inCopy) / qMax(1, options.copies);
+    if (!pageSeconds.isEmpty() && !qr) {
+        double copy = 0, rest = 0;
+        for (int i = 0; i < pageSeconds.size(); ++i) {
+            copy += pageSeconds.at(i);
+            if (pagesInHand && i > confirmedPages)
+                rest += pageSeconds.at(i);
+        }
+        const double left = estimate > 0 ? qMax(0.0, estimate - elapsed) : 0.0;
+        p.secondsLeft = allDone ? 0 : left + rest + copy * qMax(0, options.copies - confirmedCopies - 1);
+    }
+    return p;
+}
+
+QString JobRunner::position() const
+{
+    QString text = QStringLiteral("confirmed: %1 of %2").arg(confirmedCopies).arg(copiesText(options.copies));
+    if (confirmedCopies < options.copies && confirmedPages > 0)
+        text += QStringLiteral(", and %1 of %2 page(s) of copy %3")
+                    .arg(confirmedPages)
+                    .arg(pageCount)
+                    .arg(confirmedCopies + 1);
+    return text;
+}

@@ -1,0 +1,122 @@
+#include "preparedjob.h"
+
+#include "jobtext.h"
+#include "pltwriter.h"
+
+#include <QFile>
+
+namespace {
+
+// The kind of a file is told from its start.
+constexpr int SampleBytes = 64 * 1024;
+const QString PageEnd = QStringLiteral("PG;");
+
+} // namespace
+
+bool PreparedJob::refuse(const QString& reason, bool unreadableFile)
+{
+    why = reason;
+    readFailed = unreadableFile;
+    pending.reset();
+    first.clear();
+    plt.clear();
+    return false;
+}
+
+bool PreparedJob::open(const QString& path, const Options& jobOptions)
+{
+    *this = PreparedJob();
+    file = path;
+    options = jobOptions;
+    auto in = std::make_shared<QFile>(path);
+    if (in->open(QIODevice::ReadOnly))
+        first = in->read(JobPieceBytes);
+    if (!in->isOpen() || in->error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
+    kind = options.pltOnly ? ktconv::JobFormat::Plt : ktconv::detectFormat(first.left(SampleBytes));
+    if (kind == ktconv::JobFormat::Plt) {
+        pending = std::move(in);
+        return true;
+    }
+    if (kind == ktconv::JobFormat::Unknown) {
+        // Text that breaks a byte rule is said as such; other text as what it looks like.
+        const QByteArray sample = first.left(SampleBytes);
+        pending = std::move(in);
+        return finishReading() && refuse(ktconv::refusalReason(sample), false);
+    }
+    drawing = first + in->readAll();
+    first.clear();
+    if (in->error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
+    const bool converted = convert();
+    if (!options.geometry)
+        drawing.clear();
+    return converted;
+}
+
+bool PreparedJob::finishReading()
+{
+    if (!pending)
+        return why.isEmpty();
+    bool unreadableFile = false;
+    if (!readJobText(*pending, std::move(first), &plt, &why, &unreadableFile))
+        return refuse(why, unreadableFile);
+    pending.reset();
+    first.clear();
+    if (kind == ktconv::JobFormat::Plt)
+        measurePages();
+    return true;
+}
+
+bool PreparedJob::convertAgain(const ktconv::CutOptions& cut)
+{
+    options.cut = cut;
+    return isDrawing() && convert();
+}
+
+bool PreparedJob::convert()
+{
+    why.clear();
+    notes.clear();
+    plt.clear();
+    measures.clear();
+    strokes.clear();
+    ktconv::CutPaths page;
+    if (!ktconv::convertDrawing(drawing, options.cut, &page, &why, &notes))
+        return false;
+    plt = QString::fromLatin1(ktconv::writePltPage(page));
+    measures = {ktconv::measure(page)};
+    strokes = {page};
+    return true;
+}
+
+// One pass over the text: each page is followed once, in place, for its measures (and its
+// strokes when asked for).
+void PreparedJob::measurePages()
+{
+    const QStringView text(plt);
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(PageEnd, start);
+        if (end < 0)
+            end = text.size();
+        if (end > start) {
+            const QStringView page = text.mid(start, end - start);
+            if (options.geometry) {
+                strokes.append(ktconv::CutPaths());
+                measures.append(ktconv::measure(page, &strokes.last()));
+            } else {
+                measures.append(ktconv::measure(page));
+            }
+        }
+        start = end + PageEnd.size();
+    }
+}
+
+ktconv::Measure PreparedJob::total() const
+{
+    ktconv::Measure all;
+    for (const ktconv::Measure& page : measures)
+        all += page;
+    return all;
+}

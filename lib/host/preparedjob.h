@@ -1,0 +1,76 @@
+#ifndef PREPAREDJOB_H
+#define PREPAREDJOB_H
+
+#include "conversion.h"
+#include "measure.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class QFile;
+
+// A job file made ready for the cutter in one pass: read once, its kind told once from its
+// content, a drawing converted with the cutter options or a PLT job checked byte by byte,
+// each page measured from the geometry in hand, and the PLT text that the driver takes
+// (setPlt). Nothing is written to disk, nothing is read or parsed twice. The pages are the
+// driver's: the text cut at each "PG;", empty parts dropped.
+class PreparedJob
+{
+public:
+    struct Options
+    {
+        ktconv::CutOptions cut;
+        bool geometry = false; // keep the strokes of a PLT job's pages (a drawing's are kept)
+        bool pltOnly = false;  // a PLT job whatever it holds (the files of a QR-code job)
+    };
+
+    // False when the file cannot be read (unreadable()), or is refused: neither a drawing
+    // nor a PLT job, not plain text, or a drawing that cannot be converted. error() says why.
+    bool read(const QString& path, const Options& options) { return open(path, options) && finishReading(); }
+    // The same in two steps: open() tells the kind from the file's first piece and converts
+    // a drawing at once, so a bad file is refused before a cutter is reached; the rest of a
+    // PLT job is read, checked and measured by finishReading() when the job is taken up,
+    // from where open() stopped. finishReading() again only says how it went.
+    bool open(const QString& path, const Options& options);
+    bool finishReading();
+    // The drawing once more with other cutter options, from the bytes in hand.
+    bool convertAgain(const ktconv::CutOptions& cut);
+
+    QString path() const { return file; }
+    ktconv::JobFormat format() const { return kind; }
+    bool isDrawing() const { return kind == ktconv::JobFormat::Drawing; }
+    // The PLT text for the driver. Handing it over shares it: nothing is copied.
+    const QString& text() const { return plt; }
+    // Each page's measures, in the driver's page order.
+    const QVector<ktconv::Measure>& pages() const { return measures; }
+    ktconv::Measure total() const;
+    // Each page's strokes: a drawing's, or a PLT job's with Options::geometry.
+    const ktconv::CutPages& geometry() const { return strokes; }
+    const QStringList& warnings() const { return notes; }
+    QString error() const { return why; }
+    bool unreadable() const { return readFailed; }
+
+private:
+    bool convert();
+    void measurePages();
+    bool refuse(const QString& reason, bool unreadableFile);
+
+    QString file;
+    Options options;
+    ktconv::JobFormat kind = ktconv::JobFormat::Unknown;
+    QByteArray drawing; // kept for convertAgain, with Options::geometry
+    QString plt;
+    QVector<ktconv::Measure> measures;
+    ktconv::CutPages strokes;
+    QStringList notes;
+    QString why;
+    bool readFailed = false;
+    // A PLT job opened and not yet read on: the file and its first piece.
+    std::shared_ptr<QFile> pending;
+    QByteArray first;
+};
+
+#endif // PREPAREDJOB_H

@@ -1,0 +1,144 @@
+// Job files told apart by content, PLT pages written and read back, previews, and a
+// reference exporter's output read as the cutter would.
+#include "conversiontest.h"
+
+// clang-format off
+void tst_conversion::formatDetection_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("error");     // part of the message, for refused content
+
+    QTest::newRow("svg with prolog and comment")
+        << QByteArray("<?xml version=\"1.0\"?><!-- made by hand --><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10mm\" height=\"10mm\"><rect width=\"5\" height=\"5\"/></svg>")
+        << int(JobFormat::Drawing) << QString();
+    QTest::newRow("PLT job") << QByteArray("IN;PA;PU0,0;PD40,40;PG;") << int(JobFormat::Plt) << QString();
+    QTest::newRow("PLT job sampled mid-instruction, with a UTF-8 label")
+        << QByteArray("IN;PA;LBK\xc3\xa4se\x0a;PU0,0;PD40,4") << int(JobFormat::Plt) << QString();
+    QTest::newRow("svg without shapes") << svgDocument("width=\"10mm\" height=\"10mm\"", "<g/>") << int(JobFormat::Drawing)
+                                        << QStringLiteral("no visible shape");
+    QTest::newRow("empty") << QByteArray("  \n") << int(JobFormat::Unknown) << QStringLiteral("empty");
+    QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << int(JobFormat::Unknown) << QStringLiteral("neither");
+    QTest::newRow("elf") << QByteArray("\x7f" "ELF\x02\x01\x01\0", 8) << int(JobFormat::Unknown) << QStringLiteral("neither");
+    QTest::newRow("gzip") << QByteArray("\x1f\x8b\x08\0", 4) << int(JobFormat::Unknown) << QStringLiteral("compressed");
+    QTest::newRow("html") << QByteArray("<!DOCTYPE html><html><body>PU</body></html>") << int(JobFormat::Unknown) << QStringLiteral("not an SVG");
+    QTest::newRow("prose") << QByteArray("Dear cutter; please cut") << int(JobFormat::Unknown) << QStringLiteral("neither");
+}
+// clang-format on
+
+void tst_conversion::formatDetection()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, format);
+    QFETCH(QString, error);
+
+    QCOMPARE(int(detectFormat(content)), format);
+    CutPages pages;
+    QString message;
+    QCOMPARE(loadJobPages(content, CutOptions(), &pages, &message), error.isEmpty());
+    QVERIFY2(message.contains(error), qPrintable(message));
+    if (error.isEmpty())
+        QVERIFY(!pages.isEmpty() && !pages.first().isEmpty());
+}
+
+// The written page reads back as the same strokes; a preview lays pages and copies out.
+void tst_conversion::pagesAndPreview()
+{
+    const CutPaths drawing{square(QPointF(0, 0), 400.4), circle(QPointF(1000, 1000), 300)};
+    const QByteArray page = writePltPage(drawing);
+    QVERIFY(page.startsWith("IN;PA;PU0,0;PD400,0,400,400,0,400,0,0;PU"));
+    QVERIFY(page.endsWith(";PU0,0;PG;"));
+    QVERIFY(!page.contains('.'));
+    const CutPages back = readPltPages(page + page);
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(back[1].size(), 2);
+    QVERIFY(std::abs(penDownLength(back[1]) / penDownLength(drawing) - 1) < 0.01);
+
+    QTemporaryDir dir;
+    PreviewLayout layout;
+    layout.copies = 3;
+    layout.copyGapMm = 20;
+    QString error;
+    QVERIFY2(writePreview(back, layout, dir.filePath("p.svg"), &error), qPrintable(error));
+    QVERIFY2(writePreview(back, layout, dir.filePath("p.png"), &error), qPrintable(error));
+    QVERIFY(!writePreview(back, layout, dir.filePath("p.txt"), &error));
+    QFile svg(dir.filePath("p.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    QCOMPARE(text.count("class=\"cut\""), 2 * 2 * 3);
+    QCOMPARE(text.count("class=\"travel\""), 2 * 3 * 3);
+    // Three copies 20 mm apart, each of two 32.5 mm pages 10 mm apart, 5 mm border, 8 px/mm.
+    const QImage png(dir.filePath("p.png"));
+    QCOMPARE(png.width(), int(std::ceil((32.5 + 10) * 8)));
+    QCOMPARE(png.height(), int(std::ceil((6 * 32.5 + 3 * 10 + 2 * 20 + 10) * 8)));
+}
+
+// A vector editor's own HP-GL export of its example drawings is an independent answer.
+// This editor's export misplaces clones of transformed groups (its own renderer and
+// bounding boxes do not), so the editor unlinks clones before exporting.
+void tst_conversion::referenceExport_data()
+{
+    QTest::addColumn<QString>("drawing");
+    QTest::newRow("tiled clones on an A4 mm page") << QStringLiteral("tesselation-P3.svg");
+    QTest::newRow("clones of transformed groups") << QStringLiteral("art-nouveau-P3.svg");
+    QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
+}
+
+void tst_conversion::referenceExport()
+{
+    QFETCH(QString, drawing);
+    const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
+    const QString example = QStringLiteral("/usr/share/inkscape/examples/") + drawing;
+    if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
+        || !QFile::exists(example))
+        QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
+              "apt-get install inkscape python3-lxml python3-cssselect python3-numpy");
+
+    QTemporaryDir dir;
+    const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
+    QProcess unlink;
+    unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;export-filename:%1;"
+                                         "export-plain-svg;export-do")
+                              .arg(unlinked),
+                          example});
+    QVERIFY(unlink.waitForFinished(240000));
+    QVERIFY2(QFile::exists(unlinked), unlink.readAllStandardError().constData());
+    QProcess exporter;
+    exporter.setWorkingDirectory(extensions);
+    exporter.start(python, {QStringLiteral("hpgl_output.py"), QStringLiteral("--overcut"), QStringLiteral("0"),
+                            QStringLiteral("--toolOffset"), QStringLiteral("0"), QStringLiteral("--precut"),
+                            QStringLiteral("false"), unlinked});
+    QVERIFY(exporter.waitForFinished(240000));
+    QVERIFY2(exporter.exitCode() == 0, exporter.readAllStandardError().constData());
+    CutPaths reference;
+    for (const CutPaths& page : readPltPages(exporter.readAllStandardOutput()))
+        reference += page;
+
+    QFile file(example);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    CutPaths ours;
+    QString error;
+    QVERIFY2(convertDrawing(file.readAll(), CutOptions(), &ours, &error), qPrintable(error));
+    ours = readPltPages(writePltPage(ours)).value(0);
+
+    const Measures a = measure(ours), b = measure(reference);
+    QVERIFY2(b.length > 0, "the reference export is empty");
+    const QString numbers = QStringLiteral("length %1 / %2, width %3 / %4, height %5 / %6, centroid %7,%8 / %9,%10")
+                                .arg(a.length)
+                                .arg(b.length)
+                                .arg(a.width)
+                                .arg(b.width)
+                                .arg(a.height)
+                                .arg(b.height)
+                                .arg(a.centroid.x())
+                                .arg(a.centroid.y())
+                                .arg(b.centroid.x())
+                                .arg(b.centroid.y());
+    qInfo().noquote() << drawing << numbers;
+    QVERIFY2(std::abs(a.length / b.length - 1) <= 0.03, qPrintable(numbers));
+    QVERIFY2(std::abs(a.width / b.width - 1) <= 0.01, qPrintable(numbers));
+    QVERIFY2(std::abs(a.height / b.height - 1) <= 0.01, qPrintable(numbers));
+    QVERIFY2((a.centroid - b.centroid).manhattanLength() < 0.01, qPrintable(numbers));
+}
