@@ -105,7 +105,7 @@ LocalCloudService::Fault failing(int status)
 
 } // namespace
 
-class TestCloudRecords : public QObject
+class tst_CloudRecords : public QObject
 {
     Q_OBJECT
 private slots:
@@ -151,14 +151,14 @@ private:
 };
 
 // Local time away from UTC, so a time stamp taken in the wrong zone shows.
-void TestCloudRecords::initTestCase()
+void tst_CloudRecords::initTestCase()
 {
     qputenv("TZ", "CST-8");
     tzset();
     QVERIFY(QDateTime::currentDateTime().offsetFromUtc() == 8 * 3600);
 }
 
-void TestCloudRecords::init()
+void tst_CloudRecords::init()
 {
     service = std::make_unique<LocalCloudService>();
     QVERIFY(service->listen(0));
@@ -168,19 +168,19 @@ void TestCloudRecords::init()
     KTCommonInterfacePrivate::setCloudRetryInterval(*device, 50);
 }
 
-void TestCloudRecords::cleanup()
+void tst_CloudRecords::cleanup()
 {
     delete device.data();
     cloud.reset();
     service.reset();
 }
 
-void TestCloudRecords::waitForRequests(int count)
+void tst_CloudRecords::waitForRequests(int count)
 {
     QTRY_VERIFY_WITH_TIMEOUT(service->requests().size() >= count, 5000);
 }
 
-void TestCloudRecords::modelNumber_data()
+void tst_CloudRecords::modelNumber_data()
 {
     QTest::addColumn<QString>("code");
     QTest::addColumn<int>("number");
@@ -194,7 +194,7 @@ void TestCloudRecords::modelNumber_data()
     QTest::newRow("punctuation not rejected") << "XX-" << -3;
 }
 
-void TestCloudRecords::modelNumber()
+void tst_CloudRecords::modelNumber()
 {
     QFETCH(QString, code);
     QFETCH(int, number);
@@ -202,7 +202,7 @@ void TestCloudRecords::modelNumber()
 }
 
 // The lookup is held back so the model answer lands first and the update carries it.
-void TestCloudRecords::entryFoundUpdatesIt()
+void tst_CloudRecords::entryFoundUpdatesIt()
 {
     const int model = service->addDeviceModel(ModelNumber);
     QJsonObject existing{{QStringLiteral("code"), Code}};
@@ -226,7 +226,7 @@ void TestCloudRecords::entryFoundUpdatesIt()
     QCOMPARE(service->requests().size(), 3);
 }
 
-void TestCloudRecords::entryMissingCreatesIt()
+void tst_CloudRecords::entryMissingCreatesIt()
 {
     device->setNimbraCloud(cloud.get(), Code); // model unknown: PATCH answers 404
     QTRY_COMPARE_WITH_TIMEOUT(service->deviceCount(), 1, 5000);
@@ -240,7 +240,7 @@ void TestCloudRecords::entryMissingCreatesIt()
     QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")));
 }
 
-void TestCloudRecords::noAnswerRetriesAfterInterval()
+void tst_CloudRecords::noAnswerRetriesAfterInterval()
 {
     deviceId = service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     service->setFault(QStringLiteral("device"), silentOnce());
@@ -259,7 +259,7 @@ void TestCloudRecords::noAnswerRetriesAfterInterval()
                               deviceId, 5000);
 }
 
-void TestCloudRecords::productRetryWaitsTenSeconds()
+void tst_CloudRecords::productRetryWaitsTenSeconds()
 {
     KTCommonInterface fresh;
     fresh.init157(&fresh);
@@ -271,7 +271,7 @@ void TestCloudRecords::productRetryWaitsTenSeconds()
     QVERIFY(retry->isSingleShot());
 }
 
-void TestCloudRecords::errorsAreIgnored_data()
+void tst_CloudRecords::errorsAreIgnored_data()
 {
     QTest::addColumn<QString>("resource");
     QTest::addColumn<int>("status");
@@ -281,7 +281,7 @@ void TestCloudRecords::errorsAreIgnored_data()
     QTest::newRow("model 500") << "device_model" << 500;
 }
 
-void TestCloudRecords::errorsAreIgnored()
+void tst_CloudRecords::errorsAreIgnored()
 {
     QFETCH(QString, resource);
     QFETCH(int, status);
@@ -302,7 +302,7 @@ void TestCloudRecords::errorsAreIgnored()
     }
 }
 
-void TestCloudRecords::withoutDeviceCloudNothingIsAsked()
+void tst_CloudRecords::withoutDeviceCloudNothingIsAsked()
 {
     KTCommonInterface bare;
     addProperty(&bare, "PCB_ID", QStringLiteral("P"));
@@ -319,7 +319,7 @@ void TestCloudRecords::withoutDeviceCloudNothingIsAsked()
 }
 
 // The first registration's lookup would find "AAAA11"; by then the device registers "BBBB22".
-void TestCloudRecords::answerToEarlierRegistrationIsDropped()
+void tst_CloudRecords::answerToEarlierRegistrationIsDropped()
 {
     const int other = service->addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AAAA11")}});
     service->setFault(QStringLiteral("device"), delayed(200));
@@ -336,7 +336,7 @@ void TestCloudRecords::answerToEarlierRegistrationIsDropped()
     QVERIFY(service->requests(QStringLiteral("device")).size() == 2); // no PUT for the old entry
 }
 
-void TestCloudRecords::deviceDeletedMidRequest()
+void tst_CloudRecords::deviceDeletedMidRequest()
 {
     service->addDeviceModel(ModelNumber);
     service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
@@ -351,7 +351,7 @@ void TestCloudRecords::deviceDeletedMidRequest()
     QCOMPARE(service->requests().size(), 2);
 }
 
-void TestCloudRecords::deviceDeletedMidRetry()
+void tst_CloudRecords::deviceDeletedMidRetry()
 {
     service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     service->setFault(QStringLiteral("device"), silentOnce());
@@ -364,7 +364,7 @@ void TestCloudRecords::deviceDeletedMidRetry()
     QCOMPARE(service->requests(QStringLiteral("device")).size(), 1);
 }
 
-void TestCloudRecords::modelReply_data()
+void tst_CloudRecords::modelReply_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
@@ -378,7 +378,7 @@ void TestCloudRecords::modelReply_data()
     QTest::newRow("no answer") << 0 << QByteArray() << QJsonValue(QJsonValue::Undefined);
 }
 
-void TestCloudRecords::modelReply()
+void tst_CloudRecords::modelReply()
 {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
@@ -390,7 +390,7 @@ void TestCloudRecords::modelReply()
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("code")).toString(), Code);
 }
 
-void TestCloudRecords::creationReply_data()
+void tst_CloudRecords::creationReply_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("ok");
@@ -404,7 +404,7 @@ void TestCloudRecords::creationReply_data()
     QTest::newRow("no answer") << 0 << false << QByteArray() << QJsonValue(QJsonValue::Undefined);
 }
 
-void TestCloudRecords::creationReply()
+void tst_CloudRecords::creationReply()
 {
     QFETCH(int, status);
     QFETCH(bool, ok);
@@ -416,7 +416,7 @@ void TestCloudRecords::creationReply()
     QCOMPARE(deviceCloudValue(device), KTCommonInterfacePrivate::cloudRecord(*device));
 }
 
-void TestCloudRecords::registerDevice()
+void tst_CloudRecords::registerDevice()
 {
     deviceId = service->addDevice(QJsonObject{{QStringLiteral("code"), Code}});
     device->setNimbraCloud(cloud.get(), Code);
@@ -426,7 +426,7 @@ void TestCloudRecords::registerDevice()
     service->clearRequests();
 }
 
-void TestCloudRecords::prepareFinishedTask()
+void tst_CloudRecords::prepareFinishedTask()
 {
     addProperty(device, "TASK",
                 QJsonObject{{QStringLiteral("Status"), 2},
@@ -442,7 +442,7 @@ void TestCloudRecords::prepareFinishedTask()
     device->property_ptr("WORK_MODE")->setValue(2u);
 }
 
-void TestCloudRecords::workRecordFields()
+void tst_CloudRecords::workRecordFields()
 {
     registerDevice();
     prepareFinishedTask();
@@ -486,7 +486,7 @@ void TestCloudRecords::workRecordFields()
              qPrintable(endTime + QLatin1String(" not in UTC now")));
 }
 
-void TestCloudRecords::workRecordConditions_data()
+void tst_CloudRecords::workRecordConditions_data()
 {
     QTest::addColumn<QString>("change");
     QTest::newRow("not registered") << "unregistered";
@@ -502,7 +502,7 @@ void TestCloudRecords::workRecordConditions_data()
 }
 
 // Each broken condition blocks the record; mending it again lets exactly one through.
-void TestCloudRecords::workRecordConditions()
+void tst_CloudRecords::workRecordConditions()
 {
     QFETCH(QString, change);
     registerDevice();
@@ -562,7 +562,7 @@ void TestCloudRecords::workRecordConditions()
 }
 
 // The page area of an absurd size (a product beyond 64 bits) counts as 0 instead of overflowing.
-void TestCloudRecords::workRecordPageArea_data()
+void tst_CloudRecords::workRecordPageArea_data()
 {
     QTest::addColumn<double>("height");
     QTest::addColumn<double>("width");
@@ -575,7 +575,7 @@ void TestCloudRecords::workRecordPageArea_data()
     QTest::newRow("largest sides read") << 9e15 << 9e15 << 0.0;
 }
 
-void TestCloudRecords::workRecordPageArea()
+void tst_CloudRecords::workRecordPageArea()
 {
     QFETCH(double, height);
     QFETCH(double, width);
@@ -590,7 +590,7 @@ void TestCloudRecords::workRecordPageArea()
     QCOMPARE(service->workRecords()[0].value(QStringLiteral("page_area")).toDouble(), area);
 }
 
-void TestCloudRecords::infoToCloudSendsNothing()
+void tst_CloudRecords::infoToCloudSendsNothing()
 {
     registerDevice();
     const QJsonObject before = KTCommonInterfacePrivate::cloudRecord(*device);
@@ -602,5 +602,5 @@ void TestCloudRecords::infoToCloudSendsNothing()
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device), before);
 }
 
-QTEST_GUILESS_MAIN(TestCloudRecords)
+QTEST_GUILESS_MAIN(tst_CloudRecords)
 #include "tst_cloudrecords.moc"

@@ -88,7 +88,7 @@ Measures measure(const CutPaths& paths)
 
 } // namespace
 
-class tst_conversion : public QObject
+class tst_Conversion : public QObject
 {
     Q_OBJECT
 
@@ -109,7 +109,7 @@ private slots:
 
 // Sizes in mm; the first point in mm on a page whose lower-left corner is 0,0 (y upwards),
 // so a mirrored or upside-down reading fails.
-void tst_conversion::drawingGeometry_data()
+void tst_Conversion::drawingGeometry_data()
 {
     QTest::addColumn<QByteArray>("svg");
     QTest::addColumn<int>("paths");
@@ -148,7 +148,7 @@ void tst_conversion::drawingGeometry_data()
         << QSizeF() << 0.0 << QPointF();
 }
 
-void tst_conversion::drawingGeometry()
+void tst_Conversion::drawingGeometry()
 {
     QFETCH(QByteArray, svg);
     QFETCH(int, paths);
@@ -173,7 +173,7 @@ void tst_conversion::drawingGeometry()
 }
 
 // An L of 30 x 10 mm: its long leg runs along x, its foot hangs down at the right end.
-void tst_conversion::cutterOptions_data()
+void tst_Conversion::cutterOptions_data()
 {
     QTest::addColumn<CutOptions>("options");
     QTest::addColumn<QRectF>("boundsMm");
@@ -208,7 +208,7 @@ void tst_conversion::cutterOptions_data()
         << weeded << QRectF(5, 7, 34, 14) << QPointF(37, 9) << 2;
 }
 
-void tst_conversion::cutterOptions()
+void tst_Conversion::cutterOptions()
 {
     QFETCH(CutOptions, options);
     QFETCH(QRectF, boundsMm);
@@ -233,7 +233,7 @@ void tst_conversion::cutterOptions()
 
 // An "O" whose counter comes after its outline in the drawing, and squares far apart:
 // the counter is cut first, then each square nearest-next; --keep-order keeps the drawing's.
-void tst_conversion::ordering()
+void tst_Conversion::ordering()
 {
     const CutPaths drawing{circle(QPointF(2000, 2000), 800), circle(QPointF(2000, 2000), 400),
                            square(QPointF(8000, 0), 100), square(QPointF(4000, 0), 100), square(QPointF(6000, 0), 100)};
@@ -259,7 +259,7 @@ void tst_conversion::ordering()
     QCOMPARE(boundsOf(kept[0]).width(), boundsOf(drawing[0]).width());
 }
 
-void tst_conversion::knife_data()
+void tst_Conversion::knife_data()
 {
     QTest::addColumn<CutPath>("shape");
     QTest::addColumn<double>("overcut");
@@ -284,7 +284,7 @@ void tst_conversion::knife_data()
                                                  << std::hypot(r, d) - 0.5 << std::hypot(r, d) + 0.5;
 }
 
-void tst_conversion::knife()
+void tst_Conversion::knife()
 {
     QFETCH(CutPath, shape);
     QFETCH(double, overcut);
@@ -316,7 +316,7 @@ void tst_conversion::knife()
 }
 
 // clang-format off
-void tst_conversion::formatDetection_data()
+void tst_Conversion::formatDetection_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("format");
@@ -339,7 +339,7 @@ void tst_conversion::formatDetection_data()
 }
 // clang-format on
 
-void tst_conversion::formatDetection()
+void tst_Conversion::formatDetection()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, format);
@@ -355,7 +355,7 @@ void tst_conversion::formatDetection()
 }
 
 // The written page reads back as the same strokes; a preview lays pages and copies out.
-void tst_conversion::pagesAndPreview()
+void tst_Conversion::pagesAndPreview()
 {
     const CutPaths drawing{square(QPointF(0, 0), 400.4), circle(QPointF(1000, 1000), 300)};
     const QByteArray page = writePltPage(drawing);
@@ -389,7 +389,7 @@ void tst_conversion::pagesAndPreview()
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
 // This editor's export misplaces clones of transformed groups (its own renderer and
 // bounding boxes do not), so the editor unlinks clones before exporting.
-void tst_conversion::referenceExport_data()
+void tst_Conversion::referenceExport_data()
 {
     QTest::addColumn<QString>("drawing");
     QTest::newRow("tiled clones on an A4 mm page") << QStringLiteral("tesselation-P3.svg");
@@ -397,7 +397,7 @@ void tst_conversion::referenceExport_data()
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
 }
 
-void tst_conversion::referenceExport()
+void tst_Conversion::referenceExport()
 {
     QFETCH(QString, drawing);
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
@@ -456,5 +456,5 @@ void tst_conversion::referenceExport()
     QVERIFY2((a.centroid - b.centroid).manhattanLength() < 0.01, qPrintable(numbers));
 }
 
-QTEST_MAIN(tst_conversion)
+QTEST_MAIN(tst_Conversion)
 #include "tst_conversion.moc"

@@ -136,7 +136,7 @@ struct TerminalHost
 
 } // namespace
 
-class HostTest : public QObject
+class tst_Host : public QObject
 {
     Q_OBJECT
 private slots:
@@ -170,7 +170,7 @@ private:
     QString sample;
 };
 
-void HostTest::initTestCase()
+void tst_Host::initTestCase()
 {
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8"))).isExecutable());
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8-sim"))).isExecutable());
@@ -179,7 +179,7 @@ void HostTest::initTestCase()
     QVERIFY(dir.isValid());
 }
 
-void HostTest::pageGeometry_data()
+void tst_Host::pageGeometry_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<double>("downMm");
@@ -197,7 +197,7 @@ void HostTest::pageGeometry_data()
     QTest::newRow("PG lifts the pen") << "PD40,0;PG;PA80,0;" << 1.0 << 1.0;
 }
 
-void HostTest::pageGeometry()
+void tst_Host::pageGeometry()
 {
     QFETCH(QString, page);
     QFETCH(double, downMm);
@@ -209,7 +209,7 @@ void HostTest::pageGeometry()
 }
 
 // The one time text the host and the window print: rounded to the second, hours from 3600 s.
-void HostTest::durationText_data()
+void tst_Host::durationText_data()
 {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("text");
@@ -221,14 +221,14 @@ void HostTest::durationText_data()
     QTest::newRow("36061") << 36061.0 << "10:01:01";
 }
 
-void HostTest::durationText()
+void tst_Host::durationText()
 {
     QFETCH(double, seconds);
     QFETCH(QString, text);
     QCOMPARE(::durationText(seconds), text);
 }
 
-void HostTest::demoCutsTheSampleExactly()
+void tst_Host::demoCutsTheSampleExactly()
 {
     const QString out = dir.filePath(QStringLiteral("demo"));
     const Run run = runHost({"demo", "--out-dir", out, "--cut-ms", "5"});
@@ -257,7 +257,7 @@ void HostTest::demoCutsTheSampleExactly()
 }
 
 // clang-format off
-void HostTest::cut_data()
+void tst_Host::cut_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QStringList>("simArgs");
@@ -319,7 +319,7 @@ void HostTest::cut_data()
 }
 // clang-format on
 
-void HostTest::cut()
+void tst_Host::cut()
 {
     QFETCH(bool, usb);
     QFETCH(QStringList, simArgs);
@@ -361,7 +361,7 @@ void HostTest::cut()
     QCOMPARE(run.out.count("has taken"), run.out.contains("has taken") ? 1 : 0);
 }
 
-void HostTest::qrCodeJob_data()
+void tst_Host::qrCodeJob_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QString>("codes");
@@ -376,7 +376,7 @@ void HostTest::qrCodeJob_data()
     QTest::newRow("code that is a path") << false << "../A1" << 8 << QByteArray() << "not a file name";
 }
 
-void HostTest::qrCodeJob()
+void tst_Host::qrCodeJob()
 {
     QFETCH(bool, usb);
     QFETCH(QString, codes);
@@ -403,7 +403,7 @@ void HostTest::qrCodeJob()
     QCOMPARE(readFile(record), recorded);
 }
 
-void HostTest::ctrlCStopsAndWaitsForTheCutter()
+void tst_Host::ctrlCStopsAndWaitsForTheCutter()
 {
     const QString record = dir.filePath(QStringLiteral("stopped.plt"));
     // Pages slow enough that the stop always lands while the second one is on the cutter.
@@ -447,7 +447,7 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QVERIFY(early.readAllStandardError().contains("stopped before the job started; nothing was sent"));
 }
 
-void HostTest::spaceKeyPausesAndResumes()
+void tst_Host::spaceKeyPausesAndResumes()
 {
     const QString record = dir.filePath(QStringLiteral("paused.plt"));
     SimProcess sim({"--cut-ms", "700", "--out", record});
@@ -468,7 +468,7 @@ void HostTest::spaceKeyPausesAndResumes()
 }
 
 // clang-format off
-void HostTest::setGetRoundTrip_data()
+void tst_Host::setGetRoundTrip_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QString>("key");
@@ -485,7 +485,7 @@ void HostTest::setGetRoundTrip_data()
 }
 // clang-format on
 
-void HostTest::setGetRoundTrip()
+void tst_Host::setGetRoundTrip()
 {
     QFETCH(bool, usb);
     QFETCH(QString, key);
@@ -500,7 +500,7 @@ void HostTest::setGetRoundTrip()
     QCOMPARE(QString::fromUtf8(get.out).trimmed(), key + QLatin1Char('=') + value);
 }
 
-void HostTest::cutterFaultsAreErrors_data()
+void tst_Host::cutterFaultsAreErrors_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QStringList>("simArgs");
@@ -527,7 +527,7 @@ void HostTest::cutterFaultsAreErrors_data()
                                    << "unknown setting \"TASK_STOP\"";
 }
 
-void HostTest::cutterFaultsAreErrors()
+void tst_Host::cutterFaultsAreErrors()
 {
     QFETCH(bool, usb);
     QFETCH(QStringList, simArgs);
@@ -543,7 +543,7 @@ void HostTest::cutterFaultsAreErrors()
 }
 
 // clang-format off
-void HostTest::outOfRangeIsRejected_data()
+void tst_Host::outOfRangeIsRejected_data()
 {
     QTest::addColumn<QString>("assignment");
     QTest::addColumn<QString>("message");
@@ -562,7 +562,7 @@ void HostTest::outOfRangeIsRejected_data()
 }
 // clang-format on
 
-void HostTest::outOfRangeIsRejected()
+void tst_Host::outOfRangeIsRejected()
 {
     QFETCH(QString, assignment);
     QFETCH(QString, message);
@@ -576,7 +576,7 @@ void HostTest::outOfRangeIsRejected()
     QCOMPARE(get.out.trimmed(), QByteArray("SPEED=100"));
 }
 
-void HostTest::connectionErrorsSayWhatToDo()
+void tst_Host::connectionErrorsSayWhatToDo()
 {
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -616,7 +616,7 @@ void HostTest::connectionErrorsSayWhatToDo()
     QVERIFY2(err.contains("usermod -aG") && err.contains("60-kt-rv8.rules"), err.constData());
 }
 
-void HostTest::settingsWindowBuildsEveryRow()
+void tst_Host::settingsWindowBuildsEveryRow()
 {
     SimProcess sim({});
     QVERIFY(sim.start());
@@ -635,7 +635,7 @@ void HostTest::settingsWindowBuildsEveryRow()
     }
 }
 
-void HostTest::helpAndJson()
+void tst_Host::helpAndJson()
 {
     Run run = runHost({"--help"});
     QCOMPARE(run.code, 0);
@@ -691,7 +691,7 @@ void HostTest::helpAndJson()
 
 // KTRV8_PLUGIN replaces the plug-in found beside the tool, and --plugin replaces both. A
 // plug-in that loads gets as far as the (closed) port: exit 4, not 3.
-void HostTest::pluginChoice_data()
+void tst_Host::pluginChoice_data()
 {
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("option");
@@ -703,7 +703,7 @@ void HostTest::pluginChoice_data()
     QTest::newRow("--plugin names a missing plug-in") << real << missing << 3;
 }
 
-void HostTest::pluginChoice()
+void tst_Host::pluginChoice()
 {
     QFETCH(QString, environment);
     QFETCH(QString, option);
@@ -725,7 +725,7 @@ void HostTest::pluginChoice()
 // A drawing is converted and cut on the simulator; the cutter receives exactly the job that
 // "convert" writes; the preview draws it; a file that is neither is refused before anything
 // is sent.
-void HostTest::drawings()
+void tst_Host::drawings()
 {
     const QString drawing =
         QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));
@@ -763,5 +763,5 @@ void HostTest::drawings()
     }
 }
 
-QTEST_GUILESS_MAIN(HostTest)
+QTEST_GUILESS_MAIN(tst_Host)
 #include "tst_host.moc"

@@ -119,7 +119,7 @@ std::unique_ptr<KTDeviceInterface> newDevice()
 
 } // namespace
 
-class TestKTRV8 : public QObject
+class tst_KTRV8 : public QObject
 {
     Q_OBJECT
 private slots:
@@ -142,7 +142,7 @@ private:
     QDateTime builtBefore;
 };
 
-void TestKTRV8::initTestCase()
+void tst_KTRV8::initTestCase()
 {
     builtAfter = QDateTime::currentDateTime();
     device = newDevice();
@@ -150,7 +150,7 @@ void TestKTRV8::initTestCase()
     QVERIFY(device);
 }
 
-void TestKTRV8::keysInCreationOrder()
+void tst_KTRV8::keysInCreationOrder()
 {
     QStringList expected;
     for (const Expected& row : expectedTable())
@@ -165,7 +165,7 @@ void TestKTRV8::keysInCreationOrder()
     QVERIFY(!device->property_ptr("HEARTBEAT"));
 }
 
-void TestKTRV8::eachProperty_data()
+void tst_KTRV8::eachProperty_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("label");
@@ -182,7 +182,7 @@ void TestKTRV8::eachProperty_data()
                              << r.kind << r.param << r.widget;
 }
 
-void TestKTRV8::eachProperty()
+void tst_KTRV8::eachProperty()
 {
     QFETCH(QString, key);
     QFETCH(QString, label);
@@ -218,14 +218,14 @@ void TestKTRV8::eachProperty()
     }
 }
 
-void TestKTRV8::lastTimeIsBuildTime()
+void tst_KTRV8::lastTimeIsBuildTime()
 {
     const QDateTime stamp = device->property_ptr("LAST_TIME")->value().toDateTime();
     QVERIFY(stamp.isValid());
     QVERIFY(stamp >= builtAfter.addMSecs(-1) && stamp <= builtBefore.addMSecs(1));
 }
 
-void TestKTRV8::groupLinks()
+void tst_KTRV8::groupLinks()
 {
     KTDeviceProperty* scale = device->property_ptr("SCALE");
     QCOMPARE(scale->dynamicPropertyNames(), (QList<QByteArray>{"WIDGET", "SCALE_X", "SCALE_Y"}));
@@ -247,7 +247,7 @@ void TestKTRV8::groupLinks()
 }
 
 // clang-format off
-void TestKTRV8::commandPayloads_data()
+void tst_KTRV8::commandPayloads_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("value"); // invalid: keep the initial value
@@ -271,7 +271,7 @@ void TestKTRV8::commandPayloads_data()
 }
 // clang-format on
 
-void TestKTRV8::commandPayloads()
+void tst_KTRV8::commandPayloads()
 {
     QFETCH(QString, key);
     QFETCH(QVariant, value);
@@ -290,7 +290,7 @@ void TestKTRV8::commandPayloads()
     QCOMPARE(payload(writeFrame), write);
 }
 
-void TestKTRV8::compoundOffsetCarriesBothAxes()
+void tst_KTRV8::compoundOffsetCarriesBothAxes()
 {
     auto fresh = newDevice();
     KTDeviceProperty* offset = fresh->property_ptr("CAMERA_OFFSET");
@@ -306,7 +306,7 @@ void TestKTRV8::compoundOffsetCarriesBothAxes()
     QCOMPARE(fresh->property_ptr("CAMERA_OFFSET_Y")->value(), QVariant(-19.0));
 }
 
-void TestKTRV8::devicesAreIndependent()
+void tst_KTRV8::devicesAreIndependent()
 {
     auto first = newDevice();
     auto second = newDevice();
@@ -322,7 +322,7 @@ void TestKTRV8::devicesAreIndependent()
     QCOMPARE(third->property_ptr("SPEED")->value(), QVariant(0u));
 }
 
-void TestKTRV8::listsAndIcon()
+void tst_KTRV8::listsAndIcon()
 {
     QCOMPARE(device->userProperty(),
              (QStringList{"WORK_MODE", "PRESSURE", "SPEED", "SCALE", "CAMERA_OFFSET", "MARGIN"}));
@@ -337,7 +337,7 @@ void TestKTRV8::listsAndIcon()
     QCOMPARE(factory.dynamicPropertyNames().size(), 0); // the factory holds no parameters
 }
 
-void TestKTRV8::deviceIsAPlainRV8()
+void tst_KTRV8::deviceIsAPlainRV8()
 {
     QVERIFY(qobject_cast<KTRV8*>(device.get()));
     QVERIFY(!device->parent());
@@ -352,7 +352,7 @@ int main(int argc, char** argv)
     qputenv("LC_ALL", "zh_CN.UTF-8");
     qputenv("LANG", "zh_CN.UTF-8");
     QApplication app(argc, argv);
-    TestKTRV8 test;
+    tst_KTRV8 test;
     return QTest::qExec(&test, argc, argv);
 }
 

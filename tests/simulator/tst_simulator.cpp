@@ -15,7 +15,7 @@ using namespace ktsim;
 
 Q_DECLARE_METATYPE(ktsim::Word)
 
-class SimulatorTest : public QObject
+class tst_Simulator : public QObject
 {
     Q_OBJECT
 private slots:
@@ -49,7 +49,7 @@ private slots:
 // --- Parser ------------------------------------------------------------------------
 
 // clang-format off
-void SimulatorTest::parseFrame_data()
+void tst_Simulator::parseFrame_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<bool>("valid");
@@ -83,7 +83,7 @@ void SimulatorTest::parseFrame_data()
 }
 // clang-format on
 
-void SimulatorTest::parseFrame()
+void tst_Simulator::parseFrame()
 {
     QFETCH(QByteArray, frame);
     QFETCH(bool, valid);
@@ -111,7 +111,7 @@ void SimulatorTest::parseFrame()
     }
 }
 
-void SimulatorTest::packFrameLength_data()
+void tst_Simulator::packFrameLength_data()
 {
     QTest::addColumn<int>("payload");
     QTest::addColumn<int>("length");
@@ -120,7 +120,7 @@ void SimulatorTest::packFrameLength_data()
         QTest::addRow("%d bytes", payload) << payload << length;
 }
 
-void SimulatorTest::packFrameLength()
+void tst_Simulator::packFrameLength()
 {
     QFETCH(int, payload);
     QFETCH(int, length);
@@ -130,7 +130,7 @@ void SimulatorTest::packFrameLength()
 }
 
 // clang-format off
-void SimulatorTest::streamSurvivesNoise_data()
+void tst_Simulator::streamSurvivesNoise_data()
 {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("codes");   // codes of the CCMD requests found, in order
@@ -146,7 +146,7 @@ void SimulatorTest::streamSurvivesNoise_data()
 }
 // clang-format on
 
-void SimulatorTest::streamSurvivesNoise()
+void tst_Simulator::streamSurvivesNoise()
 {
     QFETCH(QByteArray, stream);
     QFETCH(QStringList, codes);
@@ -166,7 +166,7 @@ void SimulatorTest::streamSurvivesNoise()
     }
 }
 
-void SimulatorTest::randomBytesNeverHideTheNextFrame()
+void tst_Simulator::randomBytesNeverHideTheNextFrame()
 {
     QRandomGenerator random(20250627);
     const QByteArray frame = ktFrame("CCMD;9,0;");
@@ -188,7 +188,7 @@ void SimulatorTest::randomBytesNeverHideTheNextFrame()
     }
 }
 
-void SimulatorTest::hpglStrokes()
+void tst_Simulator::hpglStrokes()
 {
     const HpglPaths paths = parseHpgl("IN;PU0,0;PD400,0,400,400;PU800,800;PR;PD40,0;PA;PU;PG;");
     QCOMPARE(paths.strokes.size(), 2);
@@ -240,7 +240,7 @@ struct Bench
 
 } // namespace
 
-void SimulatorTest::readinessPerPage_data()
+void tst_Simulator::readinessPerPage_data()
 {
     QTest::addColumn<QStringList>("requests"); // "page" sends a page, "wait" lets the cutter finish
     QTest::addColumn<int>("readiness");
@@ -258,7 +258,7 @@ void SimulatorTest::readinessPerPage_data()
         << QStringList{"page", "wait", "CCMD;1000,1;", "page", "wait", "CCMD;30,1;", "wait"} << 3 << 3;
 }
 
-void SimulatorTest::readinessPerPage()
+void tst_Simulator::readinessPerPage()
 {
     QFETCH(QStringList, requests);
     QFETCH(int, readiness);
@@ -282,7 +282,7 @@ void SimulatorTest::readinessPerPage()
     QCOMPARE(bench.recorder.pages(), pagesCut);
 }
 
-void SimulatorTest::stopAbandonsThePage()
+void tst_Simulator::stopAbandonsThePage()
 {
     Bench bench(437, 200);
     bench.send("PPLT;PU0,0;PD40,40;PG;");
@@ -296,7 +296,7 @@ void SimulatorTest::stopAbandonsThePage()
     QCOMPARE(bench.replies().last(), QStringLiteral("CCMD;30,1;"));
 }
 
-void SimulatorTest::pauseHoldsThePage()
+void tst_Simulator::pauseHoldsThePage()
 {
     Bench bench(437, 100);
     bench.send("PPLT;PU0,0;PD40,40;PG;");
@@ -308,7 +308,7 @@ void SimulatorTest::pauseHoldsThePage()
     QCOMPARE(bench.replies().mid(0, 2), (QStringList{"CCMD;27,0,0;", "CCMD;27,0,1;"}));
 }
 
-void SimulatorTest::family157JobReports()
+void tst_Simulator::family157JobReports()
 {
     Bench bench(157);
     bench.send("CMD;NUM:2;");
@@ -324,7 +324,7 @@ void SimulatorTest::family157JobReports()
     QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), 0);
 }
 
-void SimulatorTest::cutTimeFollowsSpeed_data()
+void tst_Simulator::cutTimeFollowsSpeed_data()
 {
     QTest::addColumn<int>("family");
     QTest::addColumn<QByteArray>("setSpeed");
@@ -335,7 +335,7 @@ void SimulatorTest::cutTimeFollowsSpeed_data()
     QTest::newRow("157 at 200 mm/s") << 157 << QByteArray("CMD;SET1:200;") << 100;
 }
 
-void SimulatorTest::cutTimeFollowsSpeed()
+void tst_Simulator::cutTimeFollowsSpeed()
 {
     QFETCH(int, family);
     QFETCH(QByteArray, setSpeed);
@@ -351,7 +351,7 @@ void SimulatorTest::cutTimeFollowsSpeed()
 
 // --- The process over loopback --------------------------------------------------------
 
-void SimulatorTest::settingsRoundTrip437()
+void tst_Simulator::settingsRoundTrip437()
 {
     SimProcess sim({"--firmware", "V9.9.1", "--device-id", "RV8-TEST"});
     QVERIFY(sim.start());
@@ -374,7 +374,7 @@ void SimulatorTest::settingsRoundTrip437()
     }
 }
 
-void SimulatorTest::settingsRoundTrip157()
+void tst_Simulator::settingsRoundTrip157()
 {
     SimProcess sim({"--family", "157", "--firmware", "F157", "--device-id", "VT-7"});
     QVERIFY(sim.start());
@@ -399,7 +399,7 @@ void SimulatorTest::settingsRoundTrip157()
     }
 }
 
-void SimulatorTest::jobOverTcpRecordsWhatWasCut()
+void tst_Simulator::jobOverTcpRecordsWhatWasCut()
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("cut.plt"));
@@ -452,7 +452,7 @@ void SimulatorTest::jobOverTcpRecordsWhatWasCut()
     QCOMPARE(sim.stop(), 0);
 }
 
-void SimulatorTest::qrCodesAndStop()
+void tst_Simulator::qrCodesAndStop()
 {
     SimProcess sim({"--qr", "A1,B2", "--cut-ms", "400"});
     QVERIFY(sim.start());
@@ -468,7 +468,7 @@ void SimulatorTest::qrCodesAndStop()
     QVERIFY(client.quietFor(600).isEmpty()); // the abandoned page is never answered
 }
 
-void SimulatorTest::deviceStopOnSignal()
+void tst_Simulator::deviceStopOnSignal()
 {
     SimProcess sim({"--cut-ms", "2000"});
     QVERIFY(sim.start());
@@ -491,7 +491,7 @@ void SimulatorTest::deviceStopOnSignal()
     QCOMPARE(second.replies(1), QList<QByteArray>{"CCMD;1001,0;"});
 }
 
-void SimulatorTest::ptyConnection()
+void tst_Simulator::ptyConnection()
 {
     SimProcess sim({"--pty", "--no-tcp"});
     QVERIFY(sim.start());
@@ -505,7 +505,7 @@ void SimulatorTest::ptyConnection()
     QCOMPARE(pty.replies(1), QList<QByteArray>{"CCMD;4,0;"});
 }
 
-void SimulatorTest::malformedRequestsAreIgnored()
+void tst_Simulator::malformedRequestsAreIgnored()
 {
     SimProcess sim({});
     QVERIFY(sim.start());
@@ -519,7 +519,7 @@ void SimulatorTest::malformedRequestsAreIgnored()
     QCOMPARE(sim.process.state(), QProcess::Running);
 }
 
-void SimulatorTest::portInUseIsAClearError()
+void tst_Simulator::portInUseIsAClearError()
 {
     SimProcess first({});
     QVERIFY(first.start());
@@ -536,5 +536,5 @@ void SimulatorTest::portInUseIsAClearError()
     QVERIFY(help.readAllStandardOutput().contains("--drop-after"));
 }
 
-QTEST_GUILESS_MAIN(SimulatorTest)
+QTEST_GUILESS_MAIN(tst_Simulator)
 #include "tst_simulator.moc"

@@ -42,7 +42,7 @@ public:
 
 } // namespace
 
-class TestTaskControl : public QObject
+class tst_TaskControl : public QObject
 {
     Q_OBJECT
 private slots:
@@ -72,7 +72,7 @@ private:
     std::unique_ptr<QSignalSpy> messages;
 };
 
-void TestTaskControl::init()
+void tst_TaskControl::init()
 {
     cutter = std::make_unique<LoopbackCutter>();
     device = new Device;
@@ -81,14 +81,14 @@ void TestTaskControl::init()
     messages = std::make_unique<QSignalSpy>(device.data(), &KTDeviceInterface::message);
 }
 
-void TestTaskControl::cleanup()
+void tst_TaskControl::cleanup()
 {
     messages.reset();
     delete device.data();
     cutter.reset();
 }
 
-void TestTaskControl::connectDevice()
+void tst_TaskControl::connectDevice()
 {
     QVERIFY(device->connectDevice());
     QVERIFY(cutter->waitForConnection());
@@ -97,7 +97,7 @@ void TestTaskControl::connectDevice()
 }
 
 // Frames received up to the marker, which is dropped.
-QStringList TestTaskControl::framesUpToMarker()
+QStringList tst_TaskControl::framesUpToMarker()
 {
     device->sendMarker();
     QDeadlineTimer deadline(5000);
@@ -111,7 +111,7 @@ QStringList TestTaskControl::framesUpToMarker()
     return payloads.mid(0, end);
 }
 
-void TestTaskControl::tickChecksSilenceThenSends_data()
+void tst_TaskControl::tickChecksSilenceThenSends_data()
 {
     QTest::addColumn<int>("silentSecs"); // -1: no "LAST_TIME"
     QTest::addColumn<bool>("heartbeat");
@@ -125,7 +125,7 @@ void TestTaskControl::tickChecksSilenceThenSends_data()
     QTest::newRow("no heartbeat, fresh") << 0 << false << false;
 }
 
-void TestTaskControl::tickChecksSilenceThenSends()
+void tst_TaskControl::tickChecksSilenceThenSends()
 {
     QFETCH(int, silentSecs);
     QFETCH(bool, heartbeat);
@@ -154,7 +154,7 @@ void TestTaskControl::tickChecksSilenceThenSends()
     }
 }
 
-void TestTaskControl::firstRequestOnePeriodAfterConnection()
+void tst_TaskControl::firstRequestOnePeriodAfterConnection()
 {
     device->property_ptr("HEARTBEAT")->setValue(1);
     QElapsedTimer clock;
@@ -173,7 +173,7 @@ void TestTaskControl::firstRequestOnePeriodAfterConnection()
 
 // The cutter has said nothing since the parameter set was built a minute ago, but the
 // connection itself shows it is there.
-void TestTaskControl::lateConnectionIsNotATimeout()
+void tst_TaskControl::lateConnectionIsNotATimeout()
 {
     device->property_ptr("HEARTBEAT")->setValue(1);
     device->property_ptr("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
@@ -185,7 +185,7 @@ void TestTaskControl::lateConnectionIsNotATimeout()
     QCOMPARE(device->status(), int(KTDeviceInterface::Working));
 }
 
-void TestTaskControl::heartbeatSwitch_data()
+void tst_TaskControl::heartbeatSwitch_data()
 {
     QTest::addColumn<QVariant>("period"); // invalid: no "HEARTBEAT"
     QTest::addColumn<bool>("on");
@@ -198,7 +198,7 @@ void TestTaskControl::heartbeatSwitch_data()
     QTest::newRow("no heartbeat") << QVariant() << true << 0;
 }
 
-void TestTaskControl::heartbeatSwitch()
+void tst_TaskControl::heartbeatSwitch()
 {
     QFETCH(QVariant, period);
     QFETCH(bool, on);
@@ -218,7 +218,7 @@ void TestTaskControl::heartbeatSwitch()
         QCOMPARE(device->deviceTimer.interval(), interval);
 }
 
-void TestTaskControl::startTaskSends_data()
+void tst_TaskControl::startTaskSends_data()
 {
     QTest::addColumn<int>("mode"); // -1: no "TASK_MODE"
     QTest::addColumn<QString>("missing");
@@ -234,7 +234,7 @@ void TestTaskControl::startTaskSends_data()
     QTest::newRow("QR job without copies") << 1 << "QRCODE_COPIES" << QStringList() << false;
 }
 
-void TestTaskControl::startTaskSends()
+void tst_TaskControl::startTaskSends()
 {
     QFETCH(int, mode);
     QFETCH(QString, missing);
@@ -264,7 +264,7 @@ void TestTaskControl::startTaskSends()
     }
 }
 
-void TestTaskControl::moveStepCodes_data()
+void tst_TaskControl::moveStepCodes_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("second");
@@ -276,7 +276,7 @@ void TestTaskControl::moveStepCodes_data()
     QTest::newRow("extremes") << INT_MIN << INT_MAX << 100 << 32868;
 }
 
-void TestTaskControl::moveStepCodes()
+void tst_TaskControl::moveStepCodes()
 {
     QFETCH(int, first);
     QFETCH(int, second);
@@ -298,7 +298,7 @@ void TestTaskControl::moveStepCodes()
 
 // The work record describes the task as it ended; the reset comes after it, and a second
 // stop resets again without posting anything.
-void TestTaskControl::stopTaskPostsRecordThenResets()
+void tst_TaskControl::stopTaskPostsRecordThenResets()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
@@ -339,5 +339,5 @@ void TestTaskControl::stopTaskPostsRecordThenResets()
     QCOMPARE(service.requests(QStringLiteral("device_work_records")).size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestTaskControl)
+QTEST_GUILESS_MAIN(tst_TaskControl)
 #include "tst_taskcontrol.moc"
