@@ -222,7 +222,7 @@ void tst_CloudRecords::entryFoundUpdatesIt()
     QCOMPARE(r[2].json(), expected);
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device), expected);
     QCOMPARE(deviceCloudValue(device), expected);
-    QTest::qWait(100);
+    QVERIFY(!QTest::qWaitFor([this] { return service->requests().size() > 3; }, 100));
     QCOMPARE(service->requests().size(), 3);
 }
 
@@ -289,14 +289,17 @@ void tst_CloudRecords::errorsAreIgnored()
     service->setFault(resource, failing(status));
     device->setNimbraCloud(cloud.get(), Code);
     waitForRequests(2);
-    QTest::qWait(250); // a retry would come after 50 ms, a follow-up at once
+    // A retry would come after 50 ms, a follow-up or a record at once.
     if (resource == QLatin1String("device")) {
+        QVERIFY(!QTest::qWaitFor([this] { return service->requests().size() > 2; }, 150));
         QCOMPARE(registrationSteps(service->requests()), (QStringList{"PATCH device_model", "GET device"}));
         QTRY_VERIFY_WITH_TIMEOUT(
             KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")), 5000);
         QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")));
     } else {
         // Model lookup fails; the device lookup answers 404 and creation fails too.
+        QVERIFY(!QTest::qWaitFor(
+            [this] { return KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")); }, 150));
         QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("device_model")));
         QVERIFY(!KTCommonInterfacePrivate::cloudRecord(*device).contains(QStringLiteral("id")));
     }
@@ -314,7 +317,7 @@ void tst_CloudRecords::withoutDeviceCloudNothingIsAsked()
     // A probe sent afterwards by the same client arrives alone.
     cloud->customRequest(QStringLiteral("probe"), "GET", {}, {});
     waitForRequests(1);
-    QTest::qWait(100);
+    QVERIFY(!QTest::qWaitFor([this] { return service->requests().size() > 1; }, 100));
     QCOMPARE(verbsAndResources(service->requests()), QStringList{"GET probe"});
 }
 
@@ -325,12 +328,17 @@ void tst_CloudRecords::answerToEarlierRegistrationIsDropped()
     service->setFault(QStringLiteral("device"), delayed(200));
     device->setNimbraCloud(cloud.get(), QStringLiteral("AAAA11"));
     waitForRequests(2);
+    QElapsedTimer sinceLookup;
+    sinceLookup.start();
     device->setNimbraCloud(cloud.get(), QStringLiteral("BBBB22"));
     QTRY_COMPARE_WITH_TIMEOUT(service->deviceCount(), 2, 5000);
     const int created = service->deviceByCode(QStringLiteral("BBBB22")).value(QStringLiteral("id")).toInt();
     QTRY_COMPARE_WITH_TIMEOUT(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(),
                               created, 5000);
-    QTest::qWait(300); // past the delayed answer about "AAAA11"
+    // The answer about "AAAA11" leaves 200 ms after its lookup came in: wait past that.
+    QVERIFY(!QTest::qWaitFor(
+        [&] { return KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt() != created; },
+        int(qMax<qint64>(0, 250 - sinceLookup.elapsed()))));
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device).value(QStringLiteral("id")).toInt(), created);
     QVERIFY(created != other);
     QVERIFY(service->requests(QStringLiteral("device")).size() == 2); // no PUT for the old entry
@@ -346,8 +354,13 @@ void tst_CloudRecords::deviceDeletedMidRequest()
     service->setFault(QStringLiteral("device_model"), slow);
     device->setNimbraCloud(cloud.get(), Code);
     waitForRequests(2);
+    QElapsedTimer sinceRequests;
+    sinceRequests.start();
     delete device.data();
-    QTest::qWait(400); // both answers arrive for a device that is gone
+    // Both answers arrive 200 ms after their requests, for a device that is gone; a live one
+    // would follow them up at once.
+    QVERIFY(!QTest::qWaitFor([this] { return service->requests().size() > 2; },
+                             int(qMax<qint64>(0, 300 - sinceRequests.elapsed()))));
     QCOMPARE(service->requests().size(), 2);
 }
 
@@ -360,7 +373,8 @@ void tst_CloudRecords::deviceDeletedMidRetry()
     QTimer* retry = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((retry = device->findChild<QTimer*>()) && retry->isActive(), 5000);
     delete device.data();
-    QTest::qWait(500);
+    // The retry was due 300 ms after its timer started.
+    QVERIFY(!QTest::qWaitFor([this] { return service->requests(QStringLiteral("device")).size() > 1; }, 400));
     QCOMPARE(service->requests(QStringLiteral("device")).size(), 1);
 }
 
@@ -556,7 +570,8 @@ void tst_CloudRecords::workRecordConditions()
     device->property_ptr("TASK_FILE_INFO")->setValue(file);
     device->device_task_record_to_cloud();
     QTRY_COMPARE_WITH_TIMEOUT(service->workRecords().size(), 1, 5000);
-    QTest::qWait(50);
+    QVERIFY(
+        !QTest::qWaitFor([this] { return service->requests(QStringLiteral("device_work_records")).size() > 1; }, 50));
     QCOMPARE(service->requests(QStringLiteral("device_work_records")).size(), 1);
     QCOMPARE(service->workRecords()[0].value(QStringLiteral("task_copies")).toInt(), 99);
 }
@@ -597,7 +612,7 @@ void tst_CloudRecords::infoToCloudSendsNothing()
     device->device_info_to_cloud();
     cloud->customRequest(QStringLiteral("probe"), "GET", {}, {});
     waitForRequests(1);
-    QTest::qWait(50);
+    QVERIFY(!QTest::qWaitFor([this] { return service->requests().size() > 1; }, 50));
     QCOMPARE(verbsAndResources(service->requests()), QStringList{"GET probe"});
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*device), before);
 }

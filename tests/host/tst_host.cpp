@@ -407,7 +407,8 @@ void tst_Host::ctrlCStopsAndWaitsForTheCutter()
 {
     const QString record = dir.filePath(QStringLiteral("stopped.plt"));
     // Pages slow enough that the stop always lands while the second one is on the cutter.
-    SimProcess sim({"--cut-ms", "1500", "--out", record});
+    const int cutMs = 1500;
+    SimProcess sim({"--cut-ms", QString::number(cutMs), "--out", record});
     QVERIFY(sim.start());
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample, "--copies", "2"} + addressOf(sim, false));
@@ -419,6 +420,8 @@ void tst_Host::ctrlCStopsAndWaitsForTheCutter()
            && host.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += host.readAllStandardOutput();
     QVERIFY2(out.contains("page 2/3"), out.constData());
+    QElapsedTimer sincePage;
+    sincePage.start();
     QCOMPARE(::kill(pid_t(host.processId()), SIGINT), 0);
     QVERIFY(host.waitForFinished(15000));
     out += host.readAllStandardOutput();
@@ -427,9 +430,12 @@ void tst_Host::ctrlCStopsAndWaitsForTheCutter()
     QVERIFY2(out.contains("waiting for the cutter to confirm"), out.constData());
     QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"),
              err.constData());
-    // The page on the cutter was abandoned and no further copy was started.
-    QTest::qWait(1700);
-    QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
+    // The page on the cutter was abandoned and no further copy was started: the record stays
+    // as it is past the time the page would have taken.
+    const QByteArray firstPage = sampleJob().left(sampleJob().indexOf("PG;") + 3);
+    QVERIFY(!QTest::qWaitFor([&] { return readFile(record) != firstPage; },
+                             int(qMax<qint64>(0, cutMs + 200 - sincePage.elapsed()))));
+    QCOMPARE(readFile(record), firstPage);
 
     // Before the job has started there is nothing to stop: Ctrl-C leaves at once.
     SimProcess silent({"--withhold"});
@@ -450,16 +456,21 @@ void tst_Host::ctrlCStopsAndWaitsForTheCutter()
 void tst_Host::spaceKeyPausesAndResumes()
 {
     const QString record = dir.filePath(QStringLiteral("paused.plt"));
-    SimProcess sim({"--cut-ms", "700", "--out", record});
+    const int cutMs = 700;
+    SimProcess sim({"--cut-ms", QString::number(cutMs), "--out", record});
     QVERIFY(sim.start());
     TerminalHost host;
     QVERIFY(host.start(QStringList{"cut", sample} + addressOf(sim, false)));
     QVERIFY2(host.waitFor("page 2/3", 15000), host.out.constData());
+    QElapsedTimer sincePage;
+    sincePage.start();
     host.type(' ');
     QVERIFY2(host.waitFor("PAUSED", 10000), host.out.constData());
     // Held on the cutter: the page in hand is not finished while paused.
     const QByteArray cutWhenPaused = readFile(record);
-    QTest::qWait(1500);
+    // Past the time the page would have taken, it is still not in the record.
+    QVERIFY(!QTest::qWaitFor([&] { return readFile(record) != cutWhenPaused; },
+                             int(qMax<qint64>(0, cutMs + 200 - sincePage.elapsed()))));
     QCOMPARE(readFile(record), cutWhenPaused);
     host.type('p');
     QVERIFY2(host.waitFor("done: 1 copy", 15000), host.out.constData());

@@ -271,12 +271,11 @@ void tst_Simulator::readinessPerPage()
             ++expectedAnswers;
         } else if (step == QLatin1String("wait")) {
             QTRY_VERIFY_WITH_TIMEOUT(!bench.cutter.busy(), 5000);
-            QTest::qWait(20);
         } else {
             bench.send(step.toUtf8());
         }
     }
-    QTest::qWait(50);
+    // Every row ends idle: no page is left to answer later.
     QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), readiness);
     QCOMPARE(bench.cutter.pagesCut(), pagesCut);
     QCOMPARE(bench.recorder.pages(), pagesCut);
@@ -288,7 +287,8 @@ void tst_Simulator::stopAbandonsThePage()
     bench.send("PPLT;PU0,0;PD40,40;PG;");
     bench.send("CCMD;27,2;");
     QCOMPARE(bench.replies(), QStringList{"CCMD;27,0,2;"});
-    QTest::qWait(300);
+    // An idle cutter has no page that could still be cut.
+    QVERIFY(!bench.cutter.busy());
     QCOMPARE(bench.count(QStringLiteral("CCMD;4,0;")), 0);
     QCOMPARE(bench.cutter.pagesCut(), 0);
     // Nothing left to repeat after a stop.
@@ -301,7 +301,8 @@ void tst_Simulator::pauseHoldsThePage()
     Bench bench(437, 100);
     bench.send("PPLT;PU0,0;PD40,40;PG;");
     bench.send("CCMD;27,0;");
-    QTest::qWait(250);
+    // Longer than the 100 ms page: held, it sends nothing.
+    QVERIFY(!bench.spy.wait(150));
     QCOMPARE(bench.cutter.pagesCut(), 0);
     bench.send("CCMD;27,1;");
     QTRY_COMPARE_WITH_TIMEOUT(bench.count(QStringLiteral("CCMD;4,0;")), 1, 2000);
@@ -465,7 +466,8 @@ void tst_Simulator::qrCodesAndStop()
     client.send("PPLT;PU0,0;PD40,40;PG;");
     client.send("CCMD;27,2;");
     QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;27,0,2;"});
-    QVERIFY(client.quietFor(600).isEmpty()); // the abandoned page is never answered
+    // The page began before the stop was confirmed, so its 400 ms are over by then.
+    QVERIFY(client.quietFor(450).isEmpty()); // the abandoned page is never answered
 }
 
 void tst_Simulator::deviceStopOnSignal()
@@ -476,7 +478,9 @@ void tst_Simulator::deviceStopOnSignal()
     QVERIFY(client.connectTo(sim.port));
     client.send("PPLT;PU0,0;PD40,40;PG;");
     client.send("CCMD;4;");
-    QTest::qWait(100);
+    // Requests are handled in order: once the margin is answered the page is on the cutter.
+    client.send("CCMD;1002;");
+    QCOMPARE(client.replies(1).value(0).left(10), QByteArray("CCMD;1002,"));
     QCOMPARE(::kill(pid_t(sim.process.processId()), SIGUSR1), 0);
     QCOMPARE(client.replies(1), QList<QByteArray>{"CCMD;1001,0;"});
     QVERIFY(client.quietFor(300).isEmpty());

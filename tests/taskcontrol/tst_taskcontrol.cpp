@@ -100,13 +100,10 @@ void tst_TaskControl::connectDevice()
 QStringList tst_TaskControl::framesUpToMarker()
 {
     device->sendMarker();
-    QDeadlineTimer deadline(5000);
-    while (!cutter->payloads().contains(Marker) && !deadline.hasExpired())
-        QTest::qWait(5);
-    QStringList payloads = cutter->payloads();
-    const int end = payloads.indexOf(Marker);
-    if (end < 0)
+    if (!QTest::qWaitFor([this] { return cutter->payloads().contains(Marker); }, 5000))
         return {QStringLiteral("marker never arrived")};
+    const QStringList payloads = cutter->payloads();
+    const int end = payloads.indexOf(Marker);
     cutter->clearFrames();
     return payloads.mid(0, end);
 }
@@ -147,7 +144,7 @@ void tst_TaskControl::tickChecksSilenceThenSends()
     QCOMPARE(device->status(), int(timeout ? KTDeviceInterface::DisConnected : KTDeviceInterface::Working));
     if (timeout) {
         // Checked before sending: the request of this tick is already refused.
-        QTest::qWait(100);
+        QVERIFY(!cutter->waitForFrames(1, 100));
         QVERIFY(cutter->payloads().isEmpty());
     } else {
         QCOMPARE(framesUpToMarker(), heartbeat ? QStringList{HeartbeatRequest} : QStringList());
@@ -335,7 +332,8 @@ void tst_TaskControl::stopTaskPostsRecordThenResets()
     QCOMPARE(service.workRecords()[0].value(QStringLiteral("finish_copies")).toInt(), 2);
     cloud.customRequest(QStringLiteral("probe"), "GET", {}, {});
     QTRY_COMPARE_WITH_TIMEOUT(service.requests(QStringLiteral("probe")).size(), 1, 5000);
-    QTest::qWait(50);
+    QVERIFY(!QTest::qWaitFor([&service] { return service.requests(QStringLiteral("device_work_records")).size() > 1; },
+                             50));
     QCOMPARE(service.requests(QStringLiteral("device_work_records")).size(), 1);
 }
 

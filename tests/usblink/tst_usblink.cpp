@@ -206,9 +206,10 @@ void tst_UsbLink::deletionWithIoPending()
     writer->send(QString(1 << 20, QLatin1Char('w')));
     QTRY_VERIFY(writer->pendingBytes() < (1 << 20));
     QVERIFY(writer->pendingBytes() > 0);
+    const int written = pty.received().size() + int((1 << 20) - writer->pendingBytes());
     delete writer;
     pty.setReading(true);
-    QTest::qWait(20);
+    QVERIFY(pty.waitForBytes(written)); // what reached the line before the link went
 
     // A receiver that deletes the link while it is delivering.
     QPointer<UsbLink> reader = new UsbLink;

@@ -110,7 +110,8 @@ void tst_WebSocketChannel::newTextIsAnsweredOnceRepeatIgnored()
     for (const char* text : {"poll", "poll", "{not json", "{not json", "poll"})
         QVERIFY(service->sendToDevice(Code, QString::fromLatin1(text)));
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 3, 5000);
-    QTest::qWait(50);
+    // A repeat answered by mistake would follow at once.
+    QVERIFY(!QTest::qWaitFor([this] { return service->textsFrom(Code).size() > 3; }, 50));
     QCOMPARE(service->textsFrom(Code).size(), 3);
     const QJsonObject answer = QJsonDocument::fromJson(service->textsFrom(Code).first().toUtf8()).object();
     QCOMPARE(answer.value(QStringLiteral("sender")).toString(), QStringLiteral("Device"));
@@ -133,7 +134,8 @@ void tst_WebSocketChannel::secondConnectDoesNotDoubleAnything()
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 1, 5000);
     QVERIFY(service->sendToDevice(Code, QStringLiteral("b")));
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 2, 5000);
-    QTest::qWait(100);
+    // A doubled handler would answer again at once.
+    QVERIFY(!QTest::qWaitFor([this] { return service->textsFrom(Code).size() > 2; }, 50));
     QCOMPARE(service->textsFrom(Code).size(), 2);
     QCOMPARE(statusTexts(*messages).count(Connected), 2);
 }
@@ -143,7 +145,7 @@ void tst_WebSocketChannel::disconnectionIsReported()
     openChannel();
     service->closeDevice(Code);
     QTRY_COMPARE_WITH_TIMEOUT(statusTexts(*messages), (QStringList{Connected, Disconnected}), 5000);
-    QTest::qWait(50);
+    QVERIFY(!QTest::qWaitFor([this] { return statusTexts(*messages).count(Disconnected) > 1; }, 50));
     QCOMPARE(statusTexts(*messages).count(Disconnected), 1);
 }
 
@@ -201,7 +203,7 @@ void tst_WebSocketChannel::deviceDeletedFromItsDisconnectMessage()
             });
     service->closeDevice(Code);
     QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 5000);
-    QTest::qWait(50); // the socket's deferred deletion runs here
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the socket's deletion runs here
 }
 
 QTEST_GUILESS_MAIN(tst_WebSocketChannel)
