@@ -1,7 +1,7 @@
 // ktrv8-sim: a stand-in for the lettering cutter on TCP and on a pseudo-terminal.
 #include "signalnotifier.h"
 #include "simcutter.h"
-#include "simlink.h"
+#include "simline.h"
 #include "simrecorder.h"
 #include "simtransport.h"
 
@@ -132,7 +132,7 @@ int main(int argc, char** argv)
     cutter.stopAfterPages = intOption(parser, QStringLiteral("stop-after-pages"), -1, 0, 1000000);
     cutter.idleMs = intOption(parser, QStringLiteral("idle-ms"), 10000, 0, 3600000);
 
-    ktsim::LinkFaults faults;
+    ktsim::LineFaults faults;
     faults.dropAfterFrames = intOption(parser, QStringLiteral("drop-after"), -1, 0, 100000000);
     faults.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 0, 600000);
     faults.withhold = parser.isSet(QStringLiteral("withhold"));
@@ -167,11 +167,11 @@ int main(int argc, char** argv)
     };
     cutter.quirks = {keyList("silent-keys"), keyList("refuse-keys"), keyList("ignore-keys")};
     ktsim::SimCutter model(cutter, &recorder);
-    ktsim::SimLink link(&model, faults);
+    ktsim::SimLine line(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
         auto toStderr = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
         QObject::connect(&model, &ktsim::SimCutter::log, toStderr);
-        QObject::connect(&link, &ktsim::SimLink::log, toStderr);
+        QObject::connect(&line, &ktsim::SimLine::log, toStderr);
     }
 
     ktsim::TcpTransport tcpTransport;
@@ -185,14 +185,14 @@ int main(int argc, char** argv)
                                    : "");
             return ExitCannotServe;
         }
-        link.addTransport(&tcpTransport);
+        line.addTransport(&tcpTransport);
     }
     if (pty) {
         if (!ptyTransport.open(&error)) {
             std::fprintf(stderr, "ktrv8-sim: %s\n", qPrintable(error));
             return ExitCannotServe;
         }
-        link.addTransport(&ptyTransport);
+        line.addTransport(&ptyTransport);
     }
 
     SignalNotifier stopSignals;
@@ -210,6 +210,6 @@ int main(int argc, char** argv)
 
     const int code = app.exec();
     std::fprintf(stderr, "ktrv8-sim: %d page(s) cut, %d request(s), %d malformed\n", model.pagesCut(),
-                 link.framesHandled(), link.malformedFrames());
+                 line.framesHandled(), line.malformedFrames());
     return code;
 }

@@ -1,9 +1,9 @@
 #include "ktcommoninterface.h"
 #include "ktcommoninterface_p.h"
 #include "ktdeviceproperty.h"
-#include "linkdevice.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
+#include "transportfixture.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -28,7 +28,7 @@ namespace {
 class EventLog
 {
 public:
-    explicit EventLog(LinkDevice& device)
+    explicit EventLog(TransportFixture& device)
     {
         for (const char* key : {"CONNECT_MODE", "STATUS"}) {
             KTDeviceProperty* p = device.property_ptr(key);
@@ -49,7 +49,7 @@ quint16 unusedPort()
     return probe.serverPort();
 }
 
-bool connectAndWait(LinkDevice& device, QSignalSpy& messages)
+bool connectAndWait(TransportFixture& device, QSignalSpy& messages)
 {
     const int before = messages.count();
     if (!device.connectDevice())
@@ -114,7 +114,7 @@ void tst_TcpLink::languageForLocale()
     QFETCH(QString, locale);
     QFETCH(QString, language);
     QCOMPARE(KTCommonInterfacePrivate::languageForLocale(locale), language);
-    LinkDevice device;
+    TransportFixture device;
     QCOMPARE(KTCommonInterfacePrivate::languageCode(device),
              KTCommonInterfacePrivate::languageForLocale(QLocale::system().name()));
 }
@@ -132,7 +132,7 @@ void tst_TcpLink::addressRecords()
 {
     QFETCH(QString, key);
     QFETCH(QString, label);
-    auto device = std::make_unique<LinkDevice>();
+    auto device = std::make_unique<TransportFixture>();
     const QByteArray k = key.toLatin1();
     const auto store = [&](const QString& address) {
         if (key == "USB")
@@ -198,7 +198,7 @@ void tst_TcpLink::transportEvents()
     QFETCH(int, status);
     QFETCH(QString, text);
     QFETCH(int, timerMs);
-    LinkDevice device(0, heartbeat);
+    TransportFixture device(0, heartbeat);
     device.set("STATUS", int(T::Idle));
     if (timerMs < 0)
         const_cast<QTimer&>(device.heartbeatTimer()).start(5000);
@@ -221,7 +221,7 @@ void tst_TcpLink::transportEvents()
 
 void tst_TcpLink::withoutStatusOnlyTheModeChanges()
 {
-    LinkDevice device(0, 2);
+    TransportFixture device(0, 2);
     device.remove("STATUS");
     QSignalSpy messages(&device, &T::message);
     device.slot_usb_status(1);
@@ -233,7 +233,7 @@ void tst_TcpLink::withoutStatusOnlyTheModeChanges()
 void tst_TcpLink::connectReportsInOrder()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     EventLog log(device);
     QSignalSpy messages(&device, &T::message);
     QVERIFY(device.connectDevice());
@@ -266,7 +266,7 @@ void tst_TcpLink::connectReportsInOrder()
 void tst_TcpLink::connectRefusedUnlessDisconnected()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QTcpSocket* socket = device.socket();
@@ -274,7 +274,7 @@ void tst_TcpLink::connectRefusedUnlessDisconnected()
     QCOMPARE(device.socket(), socket);
     QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
 
-    LinkDevice noAddress(cutter.port());
+    TransportFixture noAddress(cutter.port());
     delete noAddress.property_ptr("TCP");
     noAddress.setProperty("TCP", QVariant());
     QVERIFY(!noAddress.connectDevice());
@@ -283,7 +283,7 @@ void tst_TcpLink::connectRefusedUnlessDisconnected()
 
 void tst_TcpLink::connectWithoutPortMakesNoAttempt()
 {
-    LinkDevice device;
+    TransportFixture device;
     device.remove("TCP_PORT");
     QSignalSpy messages(&device, &T::message);
     QVERIFY(device.connectDevice());
@@ -318,7 +318,7 @@ void tst_TcpLink::sendGate()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, sent);
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter.waitForConnection());
@@ -350,7 +350,7 @@ void tst_TcpLink::sendWithoutTransportDrops_data()
 void tst_TcpLink::sendWithoutTransportDrops()
 {
     QFETCH(QString, mode);
-    LinkDevice device;
+    TransportFixture device;
     device.set("CONNECT_MODE", mode);
     device.set("STATUS", int(T::Working));
     device.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
@@ -358,7 +358,7 @@ void tst_TcpLink::sendWithoutTransportDrops()
     QVERIFY(device.usb() == nullptr);
 
     // A socket that exists but is closed drops the bytes as well.
-    LinkDevice closed(unusedPort());
+    TransportFixture closed(unusedPort());
     QSignalSpy messages(&closed, &T::message);
     QVERIFY(closed.connectDevice());
     QTRY_COMPARE(messageTexts(messages), QStringList{"TCP DISCONNECTED."});
@@ -371,7 +371,7 @@ void tst_TcpLink::sendWithoutTransportDrops()
 void tst_TcpLink::peerDisconnects()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port(), 2);
+    TransportFixture device(cutter.port(), 2);
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter.waitForConnection());
@@ -388,11 +388,11 @@ void tst_TcpLink::peerDisconnects()
 void tst_TcpLink::failedWriteReportsFromTheLoop()
 {
     LoopbackCutter cutter;
-    auto* device = new LinkDevice(cutter.port());
+    auto* device = new TransportFixture(cutter.port());
     QSignalSpy messages(device, &T::message);
     QVERIFY(connectAndWait(*device, messages));
     QVERIFY(cutter.waitForConnection());
-    const QPointer<LinkDevice> alive(device);
+    const QPointer<TransportFixture> alive(device);
     QObject::connect(device, &T::message, device, [device](T::KTDeviceMessage, const QString& text) {
         if (text == QLatin1String("TCP DISCONNECTED."))
             delete device;
@@ -410,7 +410,7 @@ void tst_TcpLink::failedWriteReportsFromTheLoop()
 void tst_TcpLink::reconnectReusesTheSocket()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter.waitForConnection());
@@ -437,7 +437,7 @@ void tst_TcpLink::reconnectReusesTheSocket()
 void tst_TcpLink::reconnectAfterHeartbeatTimeout()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     EventLog log(device);
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
@@ -457,7 +457,7 @@ void tst_TcpLink::reconnectAfterHeartbeatTimeout()
 void tst_TcpLink::reconnectAfterPeerVanished()
 {
     auto cutter = std::make_unique<LoopbackCutter>();
-    LinkDevice device(cutter->port());
+    TransportFixture device(cutter->port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter->waitForConnection());
@@ -478,7 +478,7 @@ void tst_TcpLink::reconnectAfterPeerVanished()
 
 void tst_TcpLink::closedPort()
 {
-    LinkDevice device(unusedPort());
+    TransportFixture device(unusedPort());
     EventLog log(device);
     QSignalSpy messages(&device, &T::message);
     QVERIFY(device.connectDevice());
@@ -490,7 +490,7 @@ void tst_TcpLink::closedPort()
 void tst_TcpLink::destructionWhileConnected()
 {
     LoopbackCutter cutter;
-    auto device = std::make_unique<LinkDevice>(cutter.port(), 2);
+    auto device = std::make_unique<TransportFixture>(cutter.port(), 2);
     QSignalSpy messages(device.get(), &T::message);
     QVERIFY(connectAndWait(*device, messages));
     QVERIFY(cutter.waitForConnection());
