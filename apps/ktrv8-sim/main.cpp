@@ -1,7 +1,7 @@
 // ktrv8-sim: a stand-in for the lettering cutter on TCP and on a pseudo-terminal.
 #include "signalnotifier.h"
 #include "simcutter.h"
-#include "simlink.h"
+#include "simline.h"
 #include "simrecorder.h"
 #include "simtransport.h"
 
@@ -137,9 +137,9 @@ ktsim::CutterOptions cutterOptions(const QCommandLineParser& parser)
     return cutter;
 }
 
-ktsim::LinkFaults linkFaults(const QCommandLineParser& parser)
+ktsim::LineFaults lineFaults(const QCommandLineParser& parser)
 {
-    ktsim::LinkFaults faults;
+    ktsim::LineFaults faults;
     faults.dropAfterFrames = intOption(parser, QStringLiteral("drop-after"), -1, 0, 100000000);
     faults.delayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 0, 600000);
     faults.withhold = parser.isSet(QStringLiteral("withhold"));
@@ -180,7 +180,7 @@ bool openRecorder(const QCommandLineParser& parser, ktsim::CutRecorder& recorder
     return !parser.isSet(QStringLiteral("svg")) || recorder.setSvg(parser.value(QStringLiteral("svg")), error);
 }
 
-bool openTransports(const Endpoints& where, ktsim::TcpTransport& tcp, ktsim::PtyTransport& pty, ktsim::SimLink& link,
+bool openTransports(const Endpoints& where, ktsim::TcpTransport& tcp, ktsim::PtyTransport& pty, ktsim::SimLine& line,
                     QString* error)
 {
     QObject::connect(&tcp, &ktsim::Transport::listening, printLine);
@@ -192,12 +192,12 @@ bool openTransports(const Endpoints& where, ktsim::TcpTransport& tcp, ktsim::Pty
                     QStringLiteral(" (is another simulator or cutter service running? --port 0 picks a free port)");
             return false;
         }
-        link.addTransport(&tcp);
+        line.addTransport(&tcp);
     }
     if (where.pty) {
         if (!pty.open(error))
             return false;
-        link.addTransport(&pty);
+        line.addTransport(&pty);
     }
     return true;
 }
@@ -217,7 +217,7 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parseArguments(parser, app);
     const ktsim::CutterOptions cutter = cutterOptions(parser);
-    const ktsim::LinkFaults faults = linkFaults(parser);
+    const ktsim::LineFaults faults = lineFaults(parser);
     const Endpoints where = endpoints(parser);
 
     QString error;
@@ -225,15 +225,15 @@ int main(int argc, char** argv)
     if (!openRecorder(parser, recorder, &error))
         return cannotServe(error);
     ktsim::SimCutter model(cutter, &recorder);
-    ktsim::SimLink link(&model, faults);
+    ktsim::SimLine line(&model, faults);
     if (parser.isSet(QStringLiteral("verbose"))) {
         auto toStderr = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); };
         QObject::connect(&model, &ktsim::SimCutter::log, toStderr);
-        QObject::connect(&link, &ktsim::SimLink::log, toStderr);
+        QObject::connect(&line, &ktsim::SimLine::log, toStderr);
     }
     ktsim::TcpTransport tcpTransport;
     ktsim::PtyTransport ptyTransport;
-    if (!openTransports(where, tcpTransport, ptyTransport, link, &error))
+    if (!openTransports(where, tcpTransport, ptyTransport, line, &error))
         return cannotServe(error);
 
     SignalNotifier stopSignals;
@@ -249,6 +249,6 @@ int main(int argc, char** argv)
 
     const int code = app.exec();
     std::fprintf(stderr, "ktrv8-sim: %d page(s) cut, %d request(s), %d malformed\n", model.pagesCut(),
-                 link.framesHandled(), link.malformedFrames());
+                 line.framesHandled(), line.malformedFrames());
     return code;
 }

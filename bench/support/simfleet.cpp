@@ -1,7 +1,7 @@
 #include "simfleet.h"
 
 #include "simcutter.h"
-#include "simlink.h"
+#include "simline.h"
 #include "simprotocol.h"
 #include "simtransport.h"
 
@@ -37,7 +37,7 @@ SimFleet::SimFleet(int count, const Options& options)
             ktsim::CutterOptions cutterOptions;
             cutterOptions.cutMs = options.cutMs;
             cutter->model = new ktsim::SimCutter(cutterOptions, nullptr, context);
-            cutter->link = new ktsim::SimLink(cutter->model, ktsim::LinkFaults{}, context);
+            cutter->line = new ktsim::SimLine(cutter->model, ktsim::LineFaults{}, context);
             cutter->transport = new ktsim::TcpTransport(context);
             QString error;
             if (!cutter->transport->listen(QHostAddress::LocalHost, 0, &error))
@@ -50,7 +50,7 @@ SimFleet::SimFleet(int count, const Options& options)
                                      cutter->tap.append(bytes);
                                  });
             }
-            cutter->link->addTransport(cutter->transport);
+            cutter->line->addTransport(cutter->transport);
         });
         cutters.append(cutter);
     }
@@ -60,7 +60,7 @@ SimFleet::~SimFleet()
 {
     for (int t = 0; t < threads.size(); ++t) {
         QObject* context = contexts.at(t);
-        // Its children: the model, link and transport of every cutter on this thread.
+        // Its children: the model, line and transport of every cutter on this thread.
         onThread(context, [context] { delete context; });
         threads.at(t)->quit();
         threads.at(t)->wait();

@@ -11,7 +11,7 @@
 
 namespace ktsim {
 class SimCutter;
-class SimLink;
+class SimLine;
 class TcpTransport;
 }
 
@@ -48,7 +48,7 @@ private:
     struct Cutter
     {
         ktsim::SimCutter* model = nullptr;
-        ktsim::SimLink* link = nullptr;
+        ktsim::SimLine* line = nullptr;
         ktsim::TcpTransport* transport = nullptr;
         quint16 port = 0;
         QByteArray tap;

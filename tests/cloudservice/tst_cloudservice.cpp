@@ -96,7 +96,7 @@ QByteArray firstLineStarting(QProcess& process, const QByteArray& prefix)
 
 } // namespace
 
-class TestCloudService : public QObject
+class tst_CloudService : public QObject
 {
     Q_OBJECT
 private slots:
@@ -125,7 +125,7 @@ private:
     bool postgresTried = false;
 };
 
-void TestCloudService::answersLikeTheCloud_data()
+void tst_CloudService::answersLikeTheCloud_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
@@ -159,7 +159,7 @@ void TestCloudService::answersLikeTheCloud_data()
     QTest::newRow("unknown resource") << request("GET", "/nothing") << 404 << "detail";
 }
 
-void TestCloudService::answersLikeTheCloud()
+void tst_CloudService::answersLikeTheCloud()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
@@ -187,7 +187,7 @@ void TestCloudService::answersLikeTheCloud()
     }
 }
 
-void TestCloudService::refusesMalformedOrOversized_data()
+void tst_CloudService::refusesMalformedOrOversized_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
@@ -203,7 +203,7 @@ void TestCloudService::refusesMalformedOrOversized_data()
                              << 501;
 }
 
-void TestCloudService::refusesMalformedOrOversized()
+void tst_CloudService::refusesMalformedOrOversized()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
@@ -213,7 +213,7 @@ void TestCloudService::refusesMalformedOrOversized()
     QVERIFY(service.requests().isEmpty());
 }
 
-void TestCloudService::keepAliveServesSeveralRequests()
+void tst_CloudService::keepAliveServesSeveralRequests()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
@@ -224,7 +224,7 @@ void TestCloudService::keepAliveServesSeveralRequests()
     QCOMPARE(service.requests()[1].query.queryItemValue(QStringLiteral("code")), QStringLiteral("B"));
 }
 
-void TestCloudService::faultAppliesOnlyAsOftenAsAsked()
+void tst_CloudService::faultAppliesOnlyAsOftenAsAsked()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
@@ -238,7 +238,7 @@ void TestCloudService::faultAppliesOnlyAsOftenAsAsked()
     QCOMPARE(seen, (QList<int>{503, 503, 404}));
 }
 
-void TestCloudService::executablePrintsPortAndServes()
+void tst_CloudService::executablePrintsPortAndServes()
 {
     const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
     if (!QFile::exists(program))
@@ -270,7 +270,7 @@ void TestCloudService::executablePrintsPortAndServes()
     QCOMPARE(bad.exitCode(), 2);
 }
 
-void TestCloudService::tokenGuardsEveryResource_data()
+void tst_CloudService::tokenGuardsEveryResource_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
@@ -290,7 +290,7 @@ void TestCloudService::tokenGuardsEveryResource_data()
     QTest::newRow("page, no token") << request("GET", "/page.js", {}, none) << 200;
 }
 
-void TestCloudService::tokenGuardsEveryResource()
+void tst_CloudService::tokenGuardsEveryResource()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
@@ -310,7 +310,7 @@ void TestCloudService::tokenGuardsEveryResource()
     }
 }
 
-void TestCloudService::channelsWantTheToken()
+void tst_CloudService::channelsWantTheToken()
 {
     LocalCloudService service;
     service.setToken(Token);
@@ -333,7 +333,7 @@ void TestCloudService::channelsWantTheToken()
 
 // What a page sees: a snapshot, then the device's task state as the device sends it, and the
 // device list with the channel's state and the task.
-void TestCloudService::pageFeedFollowsTheDevices()
+void tst_CloudService::pageFeedFollowsTheDevices()
 {
     LocalCloudService service;
     service.setToken(Token);
@@ -372,7 +372,7 @@ void TestCloudService::pageFeedFollowsTheDevices()
     QVERIFY(!listed.value(QStringLiteral("last_seen")).toString().isEmpty());
 }
 
-QString TestCloudService::databaseFor(const QString& engine, const QString& name)
+QString tst_CloudService::databaseFor(const QString& engine, const QString& name)
 {
     if (engine == QLatin1String("sqlite"))
         return files.filePath(name + QStringLiteral(".sqlite"));
@@ -383,7 +383,7 @@ QString TestCloudService::databaseFor(const QString& engine, const QString& name
     return postgres.whyNot.isEmpty() ? postgres.createDatabase(name) : QString();
 }
 
-void TestCloudService::storageKeepsRecords_data()
+void tst_CloudService::storageKeepsRecords_data()
 {
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << "sqlite";
@@ -392,7 +392,7 @@ void TestCloudService::storageKeepsRecords_data()
 
 // Registration and records over HTTP, read back filtered, and again from a new service on
 // the same database.
-void TestCloudService::storageKeepsRecords()
+void tst_CloudService::storageKeepsRecords()
 {
     QFETCH(QString, engine);
     const QString location = databaseFor(engine, QStringLiteral("keeps"));
@@ -451,7 +451,7 @@ void TestCloudService::storageKeepsRecords()
     QCOMPARE(again.addDeviceModel(77), again.addDeviceModel(77)); // known models are not doubled
 }
 
-void TestCloudService::olderSchemaIsMigrated()
+void tst_CloudService::olderSchemaIsMigrated()
 {
     const QString location = databaseFor(QStringLiteral("sqlite"), QStringLiteral("old"));
     QString error;
@@ -487,7 +487,7 @@ void TestCloudService::olderSchemaIsMigrated()
 
 // A record the service answered for is in the database even when the service is killed at
 // once, and a restarted service serves it.
-void TestCloudService::executableKeepsRecordsAfterKill()
+void tst_CloudService::executableKeepsRecordsAfterKill()
 {
     const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
     if (!QFile::exists(program))
@@ -516,10 +516,10 @@ void TestCloudService::executableKeepsRecordsAfterKill()
     QVERIFY(service.waitForFinished(5000));
 }
 
-void TestCloudService::cleanupTestCase()
+void tst_CloudService::cleanupTestCase()
 {
     postgres.stop();
 }
 
-QTEST_GUILESS_MAIN(TestCloudService)
+QTEST_GUILESS_MAIN(tst_CloudService)
 #include "tst_cloudservice.moc"

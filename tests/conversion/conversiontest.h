@@ -93,7 +93,7 @@ inline Measures measure(const CutPaths& paths)
 
 using namespace convtest;
 
-class tst_conversion : public QObject
+class tst_Conversion : public QObject
 {
     Q_OBJECT
 

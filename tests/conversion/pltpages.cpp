@@ -3,7 +3,7 @@
 #include "conversiontest.h"
 
 // clang-format off
-void tst_conversion::formatDetection_data()
+void tst_Conversion::formatDetection_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("format");
@@ -26,7 +26,7 @@ void tst_conversion::formatDetection_data()
 }
 // clang-format on
 
-void tst_conversion::formatDetection()
+void tst_Conversion::formatDetection()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, format);
@@ -42,7 +42,7 @@ void tst_conversion::formatDetection()
 }
 
 // The written page reads back as the same strokes; a preview lays pages and copies out.
-void tst_conversion::pagesAndPreview()
+void tst_Conversion::pagesAndPreview()
 {
     const CutPaths drawing{square(QPointF(0, 0), 400.4), circle(QPointF(1000, 1000), 300)};
     const QByteArray page = writePltPage(drawing);
@@ -76,7 +76,7 @@ void tst_conversion::pagesAndPreview()
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
 // This editor's export misplaces clones of transformed groups (its own renderer and
 // bounding boxes do not), so the editor unlinks clones before exporting.
-void tst_conversion::referenceExport_data()
+void tst_Conversion::referenceExport_data()
 {
     QTest::addColumn<QString>("drawing");
     QTest::newRow("tiled clones on an A4 mm page") << QStringLiteral("tesselation-P3.svg");
@@ -84,7 +84,7 @@ void tst_conversion::referenceExport_data()
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
 }
 
-void tst_conversion::referenceExport()
+void tst_Conversion::referenceExport()
 {
     QFETCH(QString, drawing);
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));

@@ -3,7 +3,7 @@
 
 // Sizes in mm; the first point in mm on a page whose lower-left corner is 0,0 (y upwards),
 // so a mirrored or upside-down reading fails.
-void tst_conversion::drawingGeometry_data()
+void tst_Conversion::drawingGeometry_data()
 {
     QTest::addColumn<QByteArray>("svg");
     QTest::addColumn<int>("paths");
@@ -42,7 +42,7 @@ void tst_conversion::drawingGeometry_data()
         << QSizeF() << 0.0 << QPointF();
 }
 
-void tst_conversion::drawingGeometry()
+void tst_Conversion::drawingGeometry()
 {
     QFETCH(QByteArray, svg);
     QFETCH(int, paths);
@@ -67,7 +67,7 @@ void tst_conversion::drawingGeometry()
 }
 
 // An L of 30 x 10 mm: its long leg runs along x, its foot hangs down at the right end.
-void tst_conversion::cutterOptions_data()
+void tst_Conversion::cutterOptions_data()
 {
     QTest::addColumn<CutOptions>("options");
     QTest::addColumn<QRectF>("boundsMm");
@@ -102,7 +102,7 @@ void tst_conversion::cutterOptions_data()
         << weeded << QRectF(5, 7, 34, 14) << QPointF(37, 9) << 2;
 }
 
-void tst_conversion::cutterOptions()
+void tst_Conversion::cutterOptions()
 {
     QFETCH(CutOptions, options);
     QFETCH(QRectF, boundsMm);
@@ -127,7 +127,7 @@ void tst_conversion::cutterOptions()
 
 // An "O" whose counter comes after its outline in the drawing, and squares far apart:
 // the counter is cut first, then each square nearest-next; --keep-order keeps the drawing's.
-void tst_conversion::ordering()
+void tst_Conversion::ordering()
 {
     const CutPaths drawing{circle(QPointF(2000, 2000), 800), circle(QPointF(2000, 2000), 400),
                            square(QPointF(8000, 0), 100), square(QPointF(4000, 0), 100), square(QPointF(6000, 0), 100)};
@@ -153,7 +153,7 @@ void tst_conversion::ordering()
     QCOMPARE(boundsOf(kept[0]).width(), boundsOf(drawing[0]).width());
 }
 
-void tst_conversion::knife_data()
+void tst_Conversion::knife_data()
 {
     QTest::addColumn<CutPath>("shape");
     QTest::addColumn<double>("overcut");
@@ -178,7 +178,7 @@ void tst_conversion::knife_data()
                                                  << std::hypot(r, d) - 0.5 << std::hypot(r, d) + 0.5;
 }
 
-void tst_conversion::knife()
+void tst_Conversion::knife()
 {
     QFETCH(CutPath, shape);
     QFETCH(double, overcut);
@@ -209,4 +209,4 @@ void tst_conversion::knife()
     }
 }
 
-QTEST_MAIN(tst_conversion)
+QTEST_MAIN(tst_Conversion)

@@ -1,5 +1,6 @@
 #include "familyexpect.h"
 #include "ktcommoninterface.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -17,21 +19,9 @@ namespace {
 using K = KTDeviceInterface;
 using Builder = void (KTCommonInterface::*)(KTDeviceInterface*);
 
-QJsonObject combo(const QString& option)
-{
-    return {{"widget", "QComboBox"}, {"option", option}};
-}
-QJsonObject spin(int min, int max)
-{
-    return {{"widget", "QSpinBox"}, {"min", min}, {"max", max}};
-}
-const QJsonObject PlainSpin{{"widget", "QSpinBox"}};
-const QJsonObject Pressure{{"widget", "QSpinBox"}, {"min", 0}, {"max", 1900}, {"factor", 3.1666666666666665}};
-const QJsonObject Offset{{"widget", "QDoubleSpinBox"}, {"factor", 0.005}, {"min", -1000.0}, {"max", 1000.0}};
-const QJsonObject LineEdit{{"widget", "QLineEdit"}};
-const QJsonObject Label{{"widget", "QLabel"}};
-const QJsonObject Group{{"widget", "QGroupBox"}};
-const QJsonObject Tab{{"widget", "QTabWidget"}};
+// An offset unit is 0.005 mm, a pressure unit 19/6 gf.
+const QJsonObject Offset = range(-1000, 1000, 0.005);
+const QJsonObject Pressure = range(0, 1900, 3.1666666666666665);
 
 struct Case
 {
@@ -40,106 +30,103 @@ struct Case
     QVector<Expected> expected;
 };
 
-// Written from the family-157 tables, independently of the builders' own tables.
 const QVector<Case>& cases()
 {
     // clang-format off
     static const QVector<Case> all{
         {"init157", &KTCommonInterface::init157,
          {
-             {"STATUS", "状态", "", int(0), 0, 0, 0, K::UnCMD, {}, {}},
-             {"TCP_PORT", "端口", "", int(9100), 0, 0, 0, K::UnCMD, {}, {}},
-             {"CONNECT_MODE", "连接方式", "", QString(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"QRCODE_COPIES", "份数", "份", int(1), 54, 54, 1, K::CCMD, {}, {}},
-             {"QRCODE_FILE", "二维码文件", "", QString(), 55, 55, 1, K::CCMD, {}, {}},
-             {"TASK_COPIES", "份数", "份", int(1), 1, 1, 1, K::NUM, {}, {}},
-             {"TASK_PLT", "plt", "", QString(), 1, 1, 1, K::PLT, {}, {}},
-             {"TASK_STOP", "停止", "", int(2), 125, 125, 1, K::CMD, {}, {}},
-             {"TASK_PAUSE", "暂停", "", int(0), 125, 125, 1, K::CMD, {}, {}},
-             {"TASK_RESUME", "继续", "", int(1), 125, 125, 1, K::CMD, {}, {}},
-             {"QR_PLT", "QR PLT", "", QString(), 1, 1, 1, K::QRPLT, {}, {}},
-             {"FLAG_POINT", "设原点", "", int(1), 87, 87, 1, K::CMD, {}, {}},
-             {"BACK_FLAG_POINT", "回原点", "", int(1), 93, 93, 1, K::CMD, {}, {}},
-             {"TASK_MODE", "任务模式", "", int(0), 0, 0, 0, K::UnCMD, {}, {}},
-             {"LAST_TIME", "", "", QDateTime(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"HEARTBEAT", "心跳", "秒", int(2), 1010, 1010, 1, K::CCMD, {}, {}},
-             {"FILE_PREVIEW", "预览", "", QByteArray(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"TASK_FILE_INFO", "工作文件", "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"WORK_MODE", "切割质量", "", 0u, 27, 27, 1, K::CMD, combo("   速度优先;   平衡;   精度优先"), {}},
-             {"PU_SPEED", "PU 速度", "", 0u, 26, 26, 1, K::CMD, spin(10, 700), {}},
-             {"DEVICE_CLOUD", "数据上传", "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
+             // key, value, get, set, length, kind, range, children
+             {"STATUS", int(0), 0, 0, 0, K::UnCMD, {}},
+             {"TCP_PORT", int(9100), 0, 0, 0, K::UnCMD, {}},
+             {"CONNECT_MODE", QString(), 0, 0, 0, K::UnCMD, {}},
+             {"QRCODE_COPIES", int(1), 54, 54, 1, K::CCMD, {}},
+             {"QRCODE_FILE", QString(), 55, 55, 1, K::CCMD, {}},
+             {"TASK_COPIES", int(1), 1, 1, 1, K::NUM, {}},
+             {"TASK_PLT", QString(), 1, 1, 1, K::PLT, {}},
+             {"TASK_STOP", int(2), 125, 125, 1, K::CMD, {}},
+             {"TASK_PAUSE", int(0), 125, 125, 1, K::CMD, {}},
+             {"TASK_RESUME", int(1), 125, 125, 1, K::CMD, {}},
+             {"QR_PLT", QString(), 1, 1, 1, K::QRPLT, {}},
+             {"FLAG_POINT", int(1), 87, 87, 1, K::CMD, {}},
+             {"BACK_FLAG_POINT", int(1), 93, 93, 1, K::CMD, {}},
+             {"TASK_MODE", int(0), 0, 0, 0, K::UnCMD, {}},
+             {"LAST_TIME", QDateTime(), 0, 0, 0, K::UnCMD, {}},
+             {"HEARTBEAT", int(2), 1010, 1010, 1, K::CCMD, {}},
+             {"FILE_PREVIEW", QByteArray(), 0, 0, 0, K::UnCMD, {}},
+             {"TASK_FILE_INFO", QJsonObject(), 0, 0, 0, K::UnCMD, {}},
+             {"WORK_MODE", 0u, 27, 27, 1, K::CMD, items(3)},
+             {"PU_SPEED", 0u, 26, 26, 1, K::CMD, range(10, 700)},
+             {"DEVICE_CLOUD", QJsonObject(), 0, 0, 0, K::UnCMD, {}},
          }},
         {"info_157", &KTCommonInterface::info_157,
          {
-             {"FIRMWARE", "固件版本", "", QString(), 0, 0, 1, K::CCMD, LineEdit, {}},
-             {"DEVICE_ID", "机器编号", "", QString(), 0, 44, 1, K::CCMD, LineEdit, {}},
-             {"PCB_ID", "PCB编号", "", QString(), 0, 46, 1, K::CCMD, LineEdit, {}},
-             {"PCB_VERSION", "PCB版本", "", QString(), 0, 48, 1, K::CCMD, LineEdit, {}},
-             {"DEVICE_CONFIG_NO", "配置号", "", QString(), 0, 0, 0, K::UnCMD, Label, {}},
-             {"DEVICE_UNIQUE_ID", "Unique ID", "", QString(), 57, 0, 1, K::CCMD, Label, {}},
-             {"DEVICE_MODEL", "型号", "", QString("KT-VT4410"), 0, 0, 0, K::UnCMD, Label, {}},
-             {"DEVICE_INFO", "机器信息", "",
-              QStringList{"DEVICE_MODEL", "DEVICE_ID", "PCB_ID", "PCB_VERSION", "FIRMWARE", "DEVICE_CONFIG_NO"}, 2,
-              0, 1, K::CCMD, {},
-              {"DEVICE_MODEL", "DEVICE_ID", "PCB_ID", "PCB_VERSION", "FIRMWARE", "DEVICE_CONFIG_NO"}},
+             {"FIRMWARE", QString(), 0, 0, 1, K::CCMD, {}},
+             {"DEVICE_ID", QString(), 0, 44, 1, K::CCMD, {}},
+             {"PCB_ID", QString(), 0, 46, 1, K::CCMD, {}},
+             {"PCB_VERSION", QString(), 0, 48, 1, K::CCMD, {}},
+             {"DEVICE_CONFIG_NO", QString(), 0, 0, 0, K::UnCMD, {}},
+             {"DEVICE_UNIQUE_ID", QString(), 57, 0, 1, K::CCMD, {}},
+             {"DEVICE_MODEL", QString("KT-VT4410"), 0, 0, 0, K::UnCMD, {}},
+             {"DEVICE_INFO", QStringList{"DEVICE_MODEL", "DEVICE_ID", "PCB_ID", "PCB_VERSION", "FIRMWARE", "DEVICE_CONFIG_NO"},
+              2, 0, 1, K::CCMD, {}, {"DEVICE_MODEL", "DEVICE_ID", "PCB_ID", "PCB_VERSION", "FIRMWARE", "DEVICE_CONFIG_NO"}},
          }},
         {"feed_157", &KTCommonInterface::feed_157,
          {
-             {"AUTO_FEED", "自动送料", "", 0u, 134, 134, 1, K::CMD, combo("   关;   开"), {}},
-             {"FEED_MODEL", "送料模式", "", 0u, 133, 133, 1, K::CMD, combo("   同步送料;   异步送料"), {}},
-             {"FEED_LENGTH", "送料距离", "mm", 0u, 135, 135, 1, K::CMD, PlainSpin, {}},
-             {"FEED_CENTER", "横梁中心距离", "mm", 0u, 136, 136, 1, K::CMD, PlainSpin, {}},
-             {"FAN_DELAY", "气泵延时", "ms", 0u, 137, 137, 1, K::CMD, spin(0, 10000), {}},
-             {"FEED_SPEED", "送料速度", "mm/s", 0u, 138, 138, 1, K::CMD, PlainSpin, {}},
-             {"FEED", "送料", "", QVariant(), 0, 0, 0, K::UnCMD, Tab,
+             {"AUTO_FEED", 0u, 134, 134, 1, K::CMD, items(2)},
+             {"FEED_MODEL", 0u, 133, 133, 1, K::CMD, items(2)},
+             {"FEED_LENGTH", 0u, 135, 135, 1, K::CMD, {}},
+             {"FEED_CENTER", 0u, 136, 136, 1, K::CMD, {}},
+             {"FAN_DELAY", 0u, 137, 137, 1, K::CMD, range(0, 10000)},
+             {"FEED_SPEED", 0u, 138, 138, 1, K::CMD, {}},
+             {"FEED", QVariant(), 0, 0, 0, K::UnCMD, {},
               {"AUTO_FEED", "FEED_MODEL", "FEED_LENGTH", "FEED_CENTER", "FEED_SPEED", "FAN_DELAY"}},
          }},
         {"sp1_157", &KTCommonInterface::sp1_157,
          {
-             {"SP1_TOOL", "工具类型", "", 0u, 128, 128, 1, K::CMD, combo("  拖刀;  转刀"), {}},
-             {"SP1_SPEED", "速度", "(mm/s)", 0u, 1, 1, 1, K::CMD, spin(10, 700), {}},
-             {"SP1_PRESSURE", "压力", "(gf)", 0u, 2, 2, 1, K::CMD, Pressure, {}},
-             {"SP1_ANGLE", "转刀校准", "(°)", 0u, 131, 131, 1, K::CMD, spin(-360, 360), {}},
-             {"SP1", "SP1", "", QVariant(), 0, 0, 0, K::UnCMD, Tab, {"SP1_TOOL", "SP1_SPEED", "SP1_PRESSURE", "SP1_ANGLE"}},
+             {"SP1_TOOL", 0u, 128, 128, 1, K::CMD, items(2)},
+             {"SP1_SPEED", 0u, 1, 1, 1, K::CMD, range(10, 700)},
+             {"SP1_PRESSURE", 0u, 2, 2, 1, K::CMD, Pressure},
+             {"SP1_ANGLE", 0u, 131, 131, 1, K::CMD, range(-360, 360)},
+             {"SP1", QVariant(), 0, 0, 0, K::UnCMD, {}, {"SP1_TOOL", "SP1_SPEED", "SP1_PRESSURE", "SP1_ANGLE"}},
          }},
         {"sp2_157", &KTCommonInterface::sp2_157,
          {
-             {"SP2_SPEED", "速度", "(mm/s)", 0u, 3, 3, 1, K::CMD, spin(10, 700), {}},
-             {"SP2_PRESSURE", "压力", "(gf)", 0u, 4, 4, 1, K::CMD, Pressure, {}},
-             {"SP2_TOOL", "工具类型", "", 0u, 129, 129, 1, K::CMD, combo("拖刀;转刀"), {}},
-             {"SP2_ANGLE", "转刀校准", "(°)", 0u, 132, 132, 1, K::CMD, spin(-360, 360), {}},
-             {"SP2", "SP2", "", QVariant(), 0, 0, 0, K::UnCMD, Tab, {"SP2_TOOL", "SP2_SPEED", "SP2_PRESSURE", "SP2_ANGLE"}},
+             {"SP2_SPEED", 0u, 3, 3, 1, K::CMD, range(10, 700)},
+             {"SP2_PRESSURE", 0u, 4, 4, 1, K::CMD, Pressure},
+             {"SP2_TOOL", 0u, 129, 129, 1, K::CMD, items(2)},
+             {"SP2_ANGLE", 0u, 132, 132, 1, K::CMD, range(-360, 360)},
+             {"SP2", QVariant(), 0, 0, 0, K::UnCMD, {}, {"SP2_TOOL", "SP2_SPEED", "SP2_PRESSURE", "SP2_ANGLE"}},
          }},
         {"tool_space_157", &KTCommonInterface::tool_space_157,
          {
-             {"TOOL_SPACE_X", "x", "", 0u, 5, 5, 3, K::CMD, Offset, {}},
-             {"TOOL_SPACE_Y", "y", "", 0u, 8, 8, 3, K::CMD, Offset, {}},
-             {"TOOL_SPACE", "工具偏移", "(mm x mm)", QVariant(), 0, 0, 0, K::UnCMD, Group, {"TOOL_SPACE_X", "TOOL_SPACE_Y"}},
+             {"TOOL_SPACE_X", 0u, 5, 5, 3, K::CMD, Offset},
+             {"TOOL_SPACE_Y", 0u, 8, 8, 3, K::CMD, Offset},
+             {"TOOL_SPACE", QVariant(), 0, 0, 0, K::UnCMD, {}, {"TOOL_SPACE_X", "TOOL_SPACE_Y"}},
          }},
         {"camera_offset_157", &KTCommonInterface::camera_offset_157,
          {
-             {"CAMERA_OFFSET_X", "x", "", 0u, 11, 11, 3, K::CMD, Offset, {}},
-             {"CAMERA_OFFSET_Y", "y", "", 0u, 14, 14, 3, K::CMD, Offset, {}},
-             {"CAMERA_OFFSET", "摄像头偏移", "(mm x mm)", QVariant(), 0, 0, 0, K::UnCMD, Group,
-              {"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}},
-             {"FACTORY_SET", "出厂设置", "", int(0), 0, 67, 1, K::CCMD, {}, {}},
+             {"CAMERA_OFFSET_X", 0u, 11, 11, 3, K::CMD, Offset},
+             {"CAMERA_OFFSET_Y", 0u, 14, 14, 3, K::CMD, Offset},
+             {"CAMERA_OFFSET", QVariant(), 0, 0, 0, K::UnCMD, {}, {"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}},
+             {"FACTORY_SET", int(0), 0, 67, 1, K::CCMD, {}},
          }},
         {"scale_157", &KTCommonInterface::scale_157,
          {
-             {"SCALE_X", "x", "", 0u, 24, 24, 1, K::CMD, {{"widget", "QLineEdit"}, {"factor", 0.0001}}, {}},
-             {"SCALE_Y", "y", "", 0u, 25, 25, 1, K::CMD, {{"widget", "QLineEdit"}, {"factor", 0.0001}}, {}},
-             {"SCALE", "缩放", "", QVariant(), 0, 0, 0, K::UnCMD, Group, {"SCALE_X", "SCALE_Y"}},
+             {"SCALE_X", 0u, 24, 24, 1, K::CMD, scaled(0.0001)},
+             {"SCALE_Y", 0u, 25, 25, 1, K::CMD, scaled(0.0001)},
+             {"SCALE", QVariant(), 0, 0, 0, K::UnCMD, {}, {"SCALE_X", "SCALE_Y"}},
          }},
         {"work_area_157", &KTCommonInterface::work_area_157,
          {
-             {"WORKAREA_X", "x", "", 0u, 28, 28, 1, K::CMD, {{"widget", "QLineEdit"}, {"factor", 0.5}}, {}},
-             {"WORKAREA_Y", "y", "", 0u, 29, 29, 1, K::CMD, {{"widget", "QLineEdit"}, {"factor", 0.5}}, {}},
-             {"WORKAREA", "幅宽", "(mm x mm)", QVariant(), 0, 0, 0, K::UnCMD, Group, {"WORKAREA_X", "WORKAREA_Y"}},
+             {"WORKAREA_X", 0u, 28, 28, 1, K::CMD, scaled(0.5)},
+             {"WORKAREA_Y", 0u, 29, 29, 1, K::CMD, scaled(0.5)},
+             {"WORKAREA", QVariant(), 0, 0, 0, K::UnCMD, {}, {"WORKAREA_X", "WORKAREA_Y"}},
          }},
         {"move_157", &KTCommonInterface::move_157,
          {
-             {"MOVE_X", "X 移动", "", int(0), 82, 82, 1, K::CMD, {}, {}},
-             {"MOVE_Y", "Y 移动", "", int(0), 83, 83, 1, K::CMD, {}, {}},
+             {"MOVE_X", int(0), 82, 82, 1, K::CMD, {}},
+             {"MOVE_Y", int(0), 83, 83, 1, K::CMD, {}},
          }},
     };
     // clang-format on

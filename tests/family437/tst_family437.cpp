@@ -1,9 +1,11 @@
 #include "familyexpect.h"
 #include "ktcommoninterface.h"
+#include "ktdeviceproperty_p.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QTest>
 #include <QTranslator>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -12,15 +14,7 @@
 
 namespace {
 
-using K = KTDeviceInterface;
 using Builder = void (KTCommonInterface::*)(KTDeviceInterface*);
-
-QJsonObject doubleSpin(double min, double max)
-{
-    return {{"widget", "QDoubleSpinBox"}, {"min", min}, {"max", max}};
-}
-const QJsonObject LineEdit{{"widget", "QLineEdit"}};
-const QJsonObject Group{{"widget", "QGroupBox"}};
 
 struct Case
 {
@@ -29,61 +23,15 @@ struct Case
     QVector<Expected> expected;
 };
 
-// Written from the family-437 tables, independently of the builders' own tables.
 const QVector<Case>& cases()
 {
-    // clang-format off
     static const QVector<Case> all{
-        {"init437", &KTCommonInterface::init437,
-         {
-             {"STATUS", "状态", "", int(0), 0, 0, 0, K::UnCMD, {}, {}},
-             {"DEVICE_STATUS", "电机状态", "", QString(), 4, 0, 1, K::CCMD, {}, {}},
-             {"TCP_PORT", "端口", "", int(9100), 0, 0, 0, K::UnCMD, {}, {}},
-             {"FILE_PREVIEW", "预览", "", QByteArray(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"TASK_FILE_INFO", "工作文件", "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"GET_QRCODE", "获取二维码", "", QVariant(), 11, 0, 1, K::CCMD, {}, {}},
-             {"QRCODE_FILE", "二维码文件", "", QString(), 55, 55, 1, K::CCMD, {}, {}},
-             {"TASK_COPIES", "份数", "份", int(1), 30, 30, 1, K::CCMD, {}, {}},
-             {"TASK_PPLT", "pplt", "", QString(), 0, 1, 1, K::PPLT, {}, {}},
-             {"TASK_STOP", "停止", "", int(2), 27, 27, 1, K::CCMD, {}, {}},
-             {"TASK_PAUSE", "暂停", "", int(0), 27, 27, 1, K::CCMD, {}, {}},
-             {"TASK_RESUME", "继续", "", int(1), 27, 27, 1, K::CCMD, {}, {}},
-             {"TASK_MODE", "任务模式", "", int(0), 32, 32, 1, K::CCMD, {}, {}},
-             {"LAST_TIME", "", "", QDateTime(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"CONNECT_MODE", "连接方式", "", QString(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"DEVICE_CLOUD", "数据上传", "", QJsonObject(), 0, 0, 0, K::UnCMD, {}, {}},
-             {"WORK_MODE", "切割质量", "", 0u, 64, 23, 1, K::CCMD,
-              {{"widget", "QComboBox"}, {"option", "   速度优先;   平衡;   精度优先"}}, {}},
-         }},
-        {"info_437", &KTCommonInterface::info_437,
-         {
-             {"FIRMWARE", "固件版本", "", QString(), 51, 0, 1, K::CCMD, LineEdit, {}},
-             {"DEVICE_ID", "机器编号", "", QString(), 45, 44, 1, K::CCMD, LineEdit, {}},
-             {"PCB_ID", "PCB编号", "", QString(), 47, 46, 1, K::CCMD, LineEdit, {}},
-             {"PCB_VERSION", "PCB版本", "", QString(), 49, 48, 1, K::CCMD, LineEdit, {}},
-         }},
-        {"camera_offset_437", &KTCommonInterface::camera_offset_437,
-         {
-             {"CAMERA_OFFSET_X", "x", "", 0.0, 0, 0, 0, K::UnCMD, doubleSpin(-1000, 1000), {}},
-             {"CAMERA_OFFSET_Y", "y", "", 0.0, 0, 0, 0, K::UnCMD, doubleSpin(-1000, 1000), {}},
-             {"CAMERA_OFFSET", "摄像头偏移", "(mm x mm)", QStringList{"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"},
-              16, 15, 1, K::CCMD, Group, {"CAMERA_OFFSET_X", "CAMERA_OFFSET_Y"}},
-         }},
-        {"scale_437", &KTCommonInterface::scale_437,
-         {
-             {"SCALE_X", "x", "", 1.0, 61, 20, 1, K::CCMD, doubleSpin(0, 200), {}},
-             {"SCALE_Y", "y", "", 1.0, 62, 21, 1, K::CCMD, doubleSpin(0, 200), {}},
-             {"SCALE", "缩放", "", QVariant(), 0, 0, 0, K::UnCMD, Group, {"SCALE_X", "SCALE_Y"}},
-         }},
-        {"work_area_437", &KTCommonInterface::work_area_437,
-         {
-             {"WORKAREA_X", "x", "", 0.0, 0, 0, 0, K::UnCMD, doubleSpin(10, 10000), {}},
-             {"WORKAREA_Y", "y", "", 0.0, 0, 0, 0, K::UnCMD, doubleSpin(10, 10000), {}},
-             {"WORKAREA", "幅宽", "(mm x mm)", QStringList{"WORKAREA_X", "WORKAREA_Y"}, 63, 22, 1, K::CCMD,
-              Group, {"WORKAREA_X", "WORKAREA_Y"}},
-         }},
+        {"init437", &KTCommonInterface::init437, Family437::base()},
+        {"info_437", &KTCommonInterface::info_437, Family437::info()},
+        {"camera_offset_437", &KTCommonInterface::camera_offset_437, Family437::cameraOffset()},
+        {"scale_437", &KTCommonInterface::scale_437, Family437::scale()},
+        {"work_area_437", &KTCommonInterface::work_area_437, Family437::workArea()},
     };
-    // clang-format on
     return all;
 }
 

@@ -146,7 +146,7 @@ QByteArray ccmd(const QByteArray& payload)
 
 } // namespace
 
-class TestFaultMatrix : public QObject
+class tst_FaultMatrix : public QObject
 {
     Q_OBJECT
 private slots:
@@ -182,14 +182,14 @@ private slots:
     void lifecycleLeavesNothingBehind();
 };
 
-void TestFaultMatrix::initTestCase()
+void tst_FaultMatrix::initTestCase()
 {
     qRegisterMetaType<K::KTDeviceMessage>("KTDeviceMessage");
 }
 
 // Half a reply, then the line drops: the half must never combine with later bytes into a
 // value, and the next connection works.
-void TestFaultMatrix::peerClosesMidFrame()
+void tst_FaultMatrix::peerClosesMidFrame()
 {
     Rig rig;
     LoopbackCutter cutter;
@@ -210,14 +210,14 @@ void TestFaultMatrix::peerClosesMidFrame()
 
 // The line drops (closed or reset) while a large page is on its way. The job stays loaded as
 // it was; once reconnected, restarting sends the same first page whole and the job runs through.
-void TestFaultMatrix::peerClosesMidPage_data()
+void tst_FaultMatrix::peerClosesMidPage_data()
 {
     QTest::addColumn<bool>("reset");
     QTest::newRow("peer closes") << false;
     QTest::newRow("peer resets") << true;
 }
 
-void TestFaultMatrix::peerClosesMidPage()
+void tst_FaultMatrix::peerClosesMidPage()
 {
     QFETCH(bool, reset);
     Rig rig;
@@ -253,7 +253,7 @@ void TestFaultMatrix::peerClosesMidPage()
 
 // The line drops right after the first of two copies: the finished copy stays counted and the
 // second completes after reconnecting.
-void TestFaultMatrix::peerClosesMidCopy()
+void tst_FaultMatrix::peerClosesMidCopy()
 {
     Rig rig;
     LoopbackCutter cutter;
@@ -286,7 +286,7 @@ void TestFaultMatrix::peerClosesMidCopy()
 
 // A cutter that takes the page and never answers: the device waits without blocking anything,
 // keeps the job where it was, and goes on once the cutter speaks.
-void TestFaultMatrix::peerNeverAnswers()
+void tst_FaultMatrix::peerNeverAnswers()
 {
     Rig rig;
     LoopbackCutter cutter;
@@ -311,7 +311,7 @@ void TestFaultMatrix::peerNeverAnswers()
     QCOMPARE(cutter.payloads().filter(QRegularExpression("^PPLT;")).size(), 3);
 }
 
-void TestFaultMatrix::closedPort()
+void tst_FaultMatrix::closedPort()
 {
     Rig rig;
     quint16 closed;
@@ -332,7 +332,7 @@ void TestFaultMatrix::closedPort()
 
 // The USB node disappears between two pages. The job is kept; on a new node the restarted job
 // delivers every page once, in order.
-void TestFaultMatrix::usbNodeVanishesMidJob()
+void tst_FaultMatrix::usbNodeVanishesMidJob()
 {
     Rig rig;
     auto first = std::make_unique<PseudoTerminal>();
@@ -372,7 +372,7 @@ void TestFaultMatrix::usbNodeVanishesMidJob()
 }
 
 // Every way of cutting one stream in two gives the same result as the stream in one piece.
-void TestFaultMatrix::repliesSplitAtEveryByte()
+void tst_FaultMatrix::repliesSplitAtEveryByte()
 {
     const QByteArray stream =
         ccmd("51,0,V2.0.1;") + ccmd("66,1,sign.plt,2,1,50.5,0,0,0;") + ccmd("55,0,QR-42;") + ccmd("45,0,RV8-0007;");
@@ -389,7 +389,7 @@ void TestFaultMatrix::repliesSplitAtEveryByte()
     }
 }
 
-void TestFaultMatrix::repliesOneByteAtATimeOverTcp()
+void tst_FaultMatrix::repliesOneByteAtATimeOverTcp()
 {
     Rig rig;
     RawPeer peer;
@@ -406,7 +406,7 @@ void TestFaultMatrix::repliesOneByteAtATimeOverTcp()
 }
 
 // clang-format off
-void TestFaultMatrix::junkAroundAndInsideFrames_data()
+void tst_FaultMatrix::junkAroundAndInsideFrames_data()
 {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QString>("firmware");
@@ -426,7 +426,7 @@ void TestFaultMatrix::junkAroundAndInsideFrames_data()
 // clang-format on
 
 // Over a real socket; the device keeps decoding correctly after whatever came first.
-void TestFaultMatrix::junkAroundAndInsideFrames()
+void tst_FaultMatrix::junkAroundAndInsideFrames()
 {
     QFETCH(QByteArray, stream);
     QFETCH(QString, firmware);
@@ -444,7 +444,7 @@ void TestFaultMatrix::junkAroundAndInsideFrames()
 
 // Megabytes that never end a frame: the device keeps at most MaxPendingReplyBytes of them and
 // still decodes the frame that follows.
-void TestFaultMatrix::hugeFrameWithoutEnd()
+void tst_FaultMatrix::hugeFrameWithoutEnd()
 {
     Rig rig;
     LoopbackCutter cutter;
@@ -479,7 +479,7 @@ void TestFaultMatrix::hugeFrameWithoutEnd()
     QCOMPARE(runOnePageJob(rig, cutter), QString());
 }
 
-void TestFaultMatrix::tenThousandFramesInOneRead_data()
+void tst_FaultMatrix::tenThousandFramesInOneRead_data()
 {
     QTest::addColumn<bool>("overTcp");
     QTest::newRow("read slot") << false;
@@ -487,7 +487,7 @@ void TestFaultMatrix::tenThousandFramesInOneRead_data()
 }
 
 // Each of 10 000 distinct task reports is handled once and in order, in time linear in the input.
-void TestFaultMatrix::tenThousandFramesInOneRead()
+void tst_FaultMatrix::tenThousandFramesInOneRead()
 {
     QFETCH(bool, overTcp);
     constexpr int Count = 10000;
@@ -517,7 +517,7 @@ void TestFaultMatrix::tenThousandFramesInOneRead()
 
 // The cloud answers registration badly. Nothing is reported, nothing is corrupted; a lookup
 // without any HTTP answer is retried; a later registration with a working cloud succeeds.
-void TestFaultMatrix::cloudAnswersBadly_data()
+void tst_FaultMatrix::cloudAnswersBadly_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("status");
@@ -533,7 +533,7 @@ void TestFaultMatrix::cloudAnswersBadly_data()
     QTest::newRow("closes the connection") << int(HttpPeer::Close) << 0 << QByteArray() << -1 << true;
 }
 
-void TestFaultMatrix::cloudAnswersBadly()
+void tst_FaultMatrix::cloudAnswersBadly()
 {
     QFETCH(int, mode);
     QFETCH(int, status);
@@ -580,7 +580,7 @@ void TestFaultMatrix::cloudAnswersBadly()
     QCOMPARE(peer.paths.size(), requests);
 }
 
-void TestFaultMatrix::cloudClosesWebSocket()
+void tst_FaultMatrix::cloudClosesWebSocket()
 {
     Rig rig;
     LocalCloudService service;
@@ -602,14 +602,14 @@ void TestFaultMatrix::cloudClosesWebSocket()
 
 // The host deletes the device while something is still on its way to it. Nothing may reach
 // the deleted device; its peers see it go; a new device on the same peers works.
-void TestFaultMatrix::deleteWithEventPending_data()
+void tst_FaultMatrix::deleteWithEventPending_data()
 {
     QTest::addColumn<QString>("pending");
     for (const char* row : {"tcp read", "usb read", "cloud request", "cloud retry wait", "websocket text"})
         QTest::newRow(row) << row;
 }
 
-void TestFaultMatrix::deleteWithEventPending()
+void tst_FaultMatrix::deleteWithEventPending()
 {
     QFETCH(QString, pending);
     auto rig = std::make_unique<Rig>();
@@ -677,7 +677,7 @@ void TestFaultMatrix::deleteWithEventPending()
 // Qt's own code touching freed memory is invisible to ASan: the faultmatrix_valgrind test runs
 // this function under valgrind, where any invalid access or definite leak fails it.
 // clang-format off
-void TestFaultMatrix::deleteFromSignal_data()
+void tst_FaultMatrix::deleteFromSignal_data()
 {
     QTest::addColumn<QString>("link");    // tcp, usb, or heartbeat (a family-157 device on tcp)
     QTest::addColumn<QString>("watch");   // "message", a property key, or "editor:" and a key
@@ -722,7 +722,7 @@ void TestFaultMatrix::deleteFromSignal_data()
 }
 // clang-format on
 
-void TestFaultMatrix::deleteFromSignal()
+void tst_FaultMatrix::deleteFromSignal()
 {
     QFETCH(QString, link);
     QFETCH(QString, watch);
@@ -845,14 +845,14 @@ void TestFaultMatrix::deleteFromSignal()
 }
 
 // A host hammering connectDevice while a connection is being made ends with one working link.
-void TestFaultMatrix::connectRepeatedlyWhileConnecting_data()
+void tst_FaultMatrix::connectRepeatedlyWhileConnecting_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::newRow("tcp") << false;
     QTest::newRow("usb") << true;
 }
 
-void TestFaultMatrix::connectRepeatedlyWhileConnecting()
+void tst_FaultMatrix::connectRepeatedlyWhileConnecting()
 {
     QFETCH(bool, usb);
     Rig rig;
@@ -888,7 +888,7 @@ void TestFaultMatrix::connectRepeatedlyWhileConnecting()
 }
 
 // The whole life of a device: everything it made is gone after the host deletes it.
-void TestFaultMatrix::lifecycleLeavesNothingBehind()
+void tst_FaultMatrix::lifecycleLeavesNothingBehind()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
@@ -912,5 +912,5 @@ void TestFaultMatrix::lifecycleLeavesNothingBehind()
 #endif
 }
 
-QTEST_MAIN(TestFaultMatrix)
+QTEST_MAIN(tst_FaultMatrix)
 #include "tst_faultmatrix.moc"

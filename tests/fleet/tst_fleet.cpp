@@ -114,7 +114,7 @@ QByteArray browse(const QString& browser, const QString& url, const QStringList&
 
 } // namespace
 
-class FleetTest : public QObject
+class tst_Fleet : public QObject
 {
     Q_OBJECT
 private slots:
@@ -124,7 +124,7 @@ private slots:
     void jobOutlivesTheService();
 };
 
-void FleetTest::cutIsRecordedOnceAndKept()
+void tst_Fleet::cutIsRecordedOnceAndKept()
 {
     QTemporaryDir dir;
     const QStringList storage{QStringLiteral("--db"), dir.filePath(QStringLiteral("fleet.sqlite"))};
@@ -169,7 +169,7 @@ void FleetTest::cutIsRecordedOnceAndKept()
     QVERIFY(status.readAllStandardError().contains("refused the token"));
 }
 
-void FleetTest::pageShowsTheRunningJob()
+void tst_Fleet::pageShowsTheRunningJob()
 {
     const QString browser = QStandardPaths::findExecutable(QStringLiteral("chromium"));
     if (browser.isEmpty())
@@ -215,7 +215,7 @@ void FleetTest::pageShowsTheRunningJob()
 }
 
 // The desktop window's fleet service options report its cut as "ktrv8 cut --cloud" does.
-void FleetTest::windowCutIsRecorded()
+void tst_Fleet::windowCutIsRecorded()
 {
     SimProcess sim({QStringLiteral("--cut-ms"), QStringLiteral("20")});
     QVERIFY(sim.start());
@@ -234,7 +234,7 @@ void FleetTest::windowCutIsRecorded()
 }
 
 // The cloud channel closing is no reason to stop cutting.
-void FleetTest::jobOutlivesTheService()
+void tst_Fleet::jobOutlivesTheService()
 {
     SimProcess sim({QStringLiteral("--cut-ms"), QStringLiteral("400")});
     QVERIFY(sim.start());
@@ -251,5 +251,5 @@ void FleetTest::jobOutlivesTheService()
     QVERIFY2(host.exitCode() == 0, host.readAllStandardError().constData());
 }
 
-QTEST_GUILESS_MAIN(FleetTest)
+QTEST_GUILESS_MAIN(tst_Fleet)
 #include "tst_fleet.moc"

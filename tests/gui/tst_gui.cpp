@@ -60,7 +60,7 @@ void click(QWidget* window, const char* name)
 
 } // namespace
 
-class GuiTest : public QObject
+class tst_Gui : public QObject
 {
     Q_OBJECT
 private slots:
@@ -81,7 +81,7 @@ private:
     QTemporaryDir dir;
 };
 
-void GuiTest::initTestCase()
+void tst_Gui::initTestCase()
 {
     QVERIFY(dir.isValid());
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8-gui"))).isExecutable());
@@ -90,7 +90,7 @@ void GuiTest::initTestCase()
 
 // One job through the whole control: start, pause, resume, then stop, which waits for the
 // cutter's confirmation before the window calls the job ended.
-void GuiTest::cutStartPauseResumeStop()
+void tst_Gui::cutStartPauseResumeStop()
 {
     SimProcess sim({"--cut-ms", "400"});
     QVERIFY(sim.start());
@@ -133,7 +133,7 @@ void GuiTest::cutStartPauseResumeStop()
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("startCut"))->isEnabled());
 }
 
-void GuiTest::closingDuringACutStopsTheCutterFirst()
+void tst_Gui::closingDuringACutStopsTheCutterFirst()
 {
     const QString record = dir.filePath(QStringLiteral("closed-record.plt"));
     SimProcess sim({"--cut-ms", "2000", "--out", record});
@@ -155,7 +155,7 @@ void GuiTest::closingDuringACutStopsTheCutterFirst()
 }
 
 // Each scanned code picks its job from the folder; the window follows copy by copy.
-void GuiTest::qrCodeJob()
+void tst_Gui::qrCodeJob()
 {
     const QString jobs = dir.filePath(QStringLiteral("qr"));
     QVERIFY(QDir().mkpath(jobs));
@@ -181,7 +181,7 @@ void GuiTest::qrCodeJob()
     QCOMPARE(readFile(record), b2 + a1);
 }
 
-void GuiTest::settingsReadAndApply_data()
+void tst_Gui::settingsReadAndApply_data()
 {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QString>("key");
@@ -201,7 +201,7 @@ void GuiTest::settingsReadAndApply_data()
 
 // Read fills the rows the properties built; Apply writes the change, reads it back and
 // notes beside the row what the cutter did not take.
-void GuiTest::settingsReadAndApply()
+void tst_Gui::settingsReadAndApply()
 {
     QFETCH(QStringList, simArgs);
     QFETCH(QString, key);
@@ -236,7 +236,7 @@ void GuiTest::settingsReadAndApply()
 }
 
 // clang-format off
-void GuiTest::refusedFile_data()
+void tst_Gui::refusedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("reason");
@@ -251,7 +251,7 @@ void GuiTest::refusedFile_data()
 // clang-format on
 
 // A file that cannot be cut is refused in the panel, plainly, and nothing can start.
-void GuiTest::refusedFile()
+void tst_Gui::refusedFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
@@ -278,7 +278,7 @@ void GuiTest::refusedFile()
     QVERIFY(readFile(dir.filePath(QStringLiteral("refused-record.plt"))).isEmpty());
 }
 
-void GuiTest::scriptedCutAndScreenshot_data()
+void tst_Gui::scriptedCutAndScreenshot_data()
 {
     QTest::addColumn<QString>("job");
     QTest::addColumn<QStringList>("simArgs"); // "--port 1": nobody listens there
@@ -295,7 +295,7 @@ void GuiTest::scriptedCutAndScreenshot_data()
 
 // The command line of demos and CI: both copies cut on the simulator, the exit code of
 // "ktrv8 cut", and a picture of the window that shows the job.
-void GuiTest::scriptedCutAndScreenshot()
+void tst_Gui::scriptedCutAndScreenshot()
 {
     QFETCH(QString, job);
     QFETCH(QStringList, simArgs);
@@ -340,7 +340,7 @@ void GuiTest::scriptedCutAndScreenshot()
 }
 
 // clang-format off
-void GuiTest::windowLanguage_data()
+void tst_Gui::windowLanguage_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("start");
@@ -351,7 +351,7 @@ void GuiTest::windowLanguage_data()
 // clang-format on
 
 // The window's own texts come from its compiled translations beside the program.
-void GuiTest::windowLanguage()
+void tst_Gui::windowLanguage()
 {
     QFETCH(QString, locale);
     QFETCH(QString, start);
@@ -367,5 +367,5 @@ void GuiTest::windowLanguage()
     QCOMPARE(tabs->tabText(1), settingsTab);
 }
 
-QTEST_MAIN(GuiTest)
+QTEST_MAIN(tst_Gui)
 #include "tst_gui.moc"

@@ -12,11 +12,12 @@
 
 #include <csignal>
 
-void HostTest::ctrlCStopsAndWaitsForTheCutter()
+void tst_Host::ctrlCStopsAndWaitsForTheCutter()
 {
     const QString record = dir.filePath(QStringLiteral("stopped.plt"));
     // Pages slow enough that the stop always lands while the second one is on the cutter.
-    SimProcess sim({"--cut-ms", "1500", "--out", record});
+    const int cutMs = 1500;
+    SimProcess sim({"--cut-ms", QString::number(cutMs), "--out", record});
     QVERIFY(sim.start());
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), QStringList{"cut", sample, "--copies", "2"} + addressOf(sim, false));
@@ -28,6 +29,8 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
            && host.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += host.readAllStandardOutput();
     QVERIFY2(out.contains("page 2/3"), out.constData());
+    QElapsedTimer sincePage;
+    sincePage.start();
     QCOMPARE(::kill(pid_t(host.processId()), SIGINT), 0);
     QVERIFY(host.waitForFinished(15000));
     out += host.readAllStandardOutput();
@@ -36,9 +39,12 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QVERIFY2(out.contains("waiting for the cutter to confirm"), out.constData());
     QVERIFY2(err.contains("stopped by the user; confirmed: 0 of 2 copies, and 1 of 3 page(s) of copy 1"),
              err.constData());
-    // The page on the cutter was abandoned and no further copy was started.
-    QTest::qWait(1700);
-    QCOMPARE(readFile(record), sampleJob().left(sampleJob().indexOf("PG;") + 3));
+    // The page on the cutter was abandoned and no further copy was started: the record stays
+    // as it is past the time the page would have taken.
+    const QByteArray firstPage = sampleJob().left(sampleJob().indexOf("PG;") + 3);
+    QVERIFY(!QTest::qWaitFor([&] { return readFile(record) != firstPage; },
+                             int(qMax<qint64>(0, cutMs + 200 - sincePage.elapsed()))));
+    QCOMPARE(readFile(record), firstPage);
 
     // Before the job has started there is nothing to stop: Ctrl-C leaves at once.
     SimProcess silent({"--withhold"});
@@ -56,19 +62,24 @@ void HostTest::ctrlCStopsAndWaitsForTheCutter()
     QVERIFY(early.readAllStandardError().contains("stopped before the job started; nothing was sent"));
 }
 
-void HostTest::spaceKeyPausesAndResumes()
+void tst_Host::spaceKeyPausesAndResumes()
 {
     const QString record = dir.filePath(QStringLiteral("paused.plt"));
-    SimProcess sim({"--cut-ms", "700", "--out", record});
+    const int cutMs = 700;
+    SimProcess sim({"--cut-ms", QString::number(cutMs), "--out", record});
     QVERIFY(sim.start());
     TerminalHost host;
     QVERIFY(host.start(QStringList{"cut", sample} + addressOf(sim, false)));
     QVERIFY2(host.waitFor("page 2/3", 15000), host.out.constData());
+    QElapsedTimer sincePage;
+    sincePage.start();
     host.type(' ');
     QVERIFY2(host.waitFor("PAUSED", 10000), host.out.constData());
     // Held on the cutter: the page in hand is not finished while paused.
     const QByteArray cutWhenPaused = readFile(record);
-    QTest::qWait(1500);
+    // Past the time the page would have taken, it is still not in the record.
+    QVERIFY(!QTest::qWaitFor([&] { return readFile(record) != cutWhenPaused; },
+                             int(qMax<qint64>(0, cutMs + 200 - sincePage.elapsed()))));
     QCOMPARE(readFile(record), cutWhenPaused);
     host.type('p');
     QVERIFY2(host.waitFor("done: 1 copy", 15000), host.out.constData());
@@ -77,7 +88,7 @@ void HostTest::spaceKeyPausesAndResumes()
 }
 
 // clang-format off
-void HostTest::setGetRoundTrip_data()
+void tst_Host::setGetRoundTrip_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QString>("key");
@@ -94,7 +105,7 @@ void HostTest::setGetRoundTrip_data()
 }
 // clang-format on
 
-void HostTest::setGetRoundTrip()
+void tst_Host::setGetRoundTrip()
 {
     QFETCH(bool, usb);
     QFETCH(QString, key);
@@ -109,7 +120,7 @@ void HostTest::setGetRoundTrip()
     QCOMPARE(QString::fromUtf8(get.out).trimmed(), key + QLatin1Char('=') + value);
 }
 
-void HostTest::cutterFaultsAreErrors_data()
+void tst_Host::cutterFaultsAreErrors_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QStringList>("simArgs");
@@ -136,7 +147,7 @@ void HostTest::cutterFaultsAreErrors_data()
                                    << "unknown setting \"TASK_STOP\"";
 }
 
-void HostTest::cutterFaultsAreErrors()
+void tst_Host::cutterFaultsAreErrors()
 {
     QFETCH(bool, usb);
     QFETCH(QStringList, simArgs);
@@ -152,7 +163,7 @@ void HostTest::cutterFaultsAreErrors()
 }
 
 // clang-format off
-void HostTest::outOfRangeIsRejected_data()
+void tst_Host::outOfRangeIsRejected_data()
 {
     QTest::addColumn<QString>("assignment");
     QTest::addColumn<QString>("message");
@@ -171,7 +182,7 @@ void HostTest::outOfRangeIsRejected_data()
 }
 // clang-format on
 
-void HostTest::outOfRangeIsRejected()
+void tst_Host::outOfRangeIsRejected()
 {
     QFETCH(QString, assignment);
     QFETCH(QString, message);
@@ -185,7 +196,7 @@ void HostTest::outOfRangeIsRejected()
     QCOMPARE(get.out.trimmed(), QByteArray("SPEED=100"));
 }
 
-void HostTest::connectionErrorsSayWhatToDo()
+void tst_Host::connectionErrorsSayWhatToDo()
 {
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -225,7 +236,7 @@ void HostTest::connectionErrorsSayWhatToDo()
     QVERIFY2(err.contains("usermod -aG") && err.contains("60-kt-rv8.rules"), err.constData());
 }
 
-void HostTest::settingsWindowBuildsEveryRow()
+void tst_Host::settingsWindowBuildsEveryRow()
 {
     SimProcess sim({});
     QVERIFY(sim.start());
@@ -244,7 +255,7 @@ void HostTest::settingsWindowBuildsEveryRow()
     }
 }
 
-void HostTest::helpAndJson()
+void tst_Host::helpAndJson()
 {
     Run run = runHost({"--help"});
     QCOMPARE(run.code, 0);
@@ -300,7 +311,7 @@ void HostTest::helpAndJson()
 
 // KTRV8_PLUGIN replaces the plug-in found beside the tool, and --plugin replaces both. A
 // plug-in that loads gets as far as the (closed) port: exit 4, not 3.
-void HostTest::pluginChoice_data()
+void tst_Host::pluginChoice_data()
 {
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("option");
@@ -312,7 +323,7 @@ void HostTest::pluginChoice_data()
     QTest::newRow("--plugin names a missing plug-in") << real << missing << 3;
 }
 
-void HostTest::pluginChoice()
+void tst_Host::pluginChoice()
 {
     QFETCH(QString, environment);
     QFETCH(QString, option);
@@ -334,7 +345,7 @@ void HostTest::pluginChoice()
 // A drawing is converted and cut on the simulator; the cutter receives exactly the job that
 // "convert" writes; the preview draws it; a file that is neither is refused before anything
 // is sent.
-void HostTest::drawings()
+void tst_Host::drawings()
 {
     const QString drawing =
         QDir(QString::fromLocal8Bit(qgetenv("KT_SOURCE_DIR"))).filePath(QStringLiteral("examples/drawing.svg"));

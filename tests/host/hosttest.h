@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class HostTest : public QObject
+class tst_Host : public QObject
 {
     Q_OBJECT
 private slots:

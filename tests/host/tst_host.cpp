@@ -10,7 +10,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-void HostTest::initTestCase()
+void tst_Host::initTestCase()
 {
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8"))).isExecutable());
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8-sim"))).isExecutable());
@@ -19,7 +19,7 @@ void HostTest::initTestCase()
     QVERIFY(dir.isValid());
 }
 
-void HostTest::pageGeometry_data()
+void tst_Host::pageGeometry_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<double>("downMm");
@@ -37,7 +37,7 @@ void HostTest::pageGeometry_data()
     QTest::newRow("PG lifts the pen") << "PD40,0;PG;PA80,0;" << 1.0 << 1.0;
 }
 
-void HostTest::pageGeometry()
+void tst_Host::pageGeometry()
 {
     QFETCH(QString, page);
     QFETCH(double, downMm);
@@ -50,7 +50,7 @@ void HostTest::pageGeometry()
 
 // The prepared job's pages are the driver's pages, each measured as the driver's own page
 // text measures: the estimates and the window's page frames go by the driver's index.
-void HostTest::preparedJobPages_data()
+void tst_Host::preparedJobPages_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: examples/drawing.svg
     QTest::addColumn<int>("pages");
@@ -62,7 +62,7 @@ void HostTest::preparedJobPages_data()
     QTest::newRow("drawing, converted") << QByteArray() << 1;
 }
 
-void HostTest::preparedJobPages()
+void tst_Host::preparedJobPages()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, pages);
@@ -88,7 +88,7 @@ void HostTest::preparedJobPages()
 }
 
 // The one time text the host and the window print: rounded to the second, hours from 3600 s.
-void HostTest::durationText_data()
+void tst_Host::durationText_data()
 {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("text");
@@ -100,14 +100,14 @@ void HostTest::durationText_data()
     QTest::newRow("36061") << 36061.0 << "10:01:01";
 }
 
-void HostTest::durationText()
+void tst_Host::durationText()
 {
     QFETCH(double, seconds);
     QFETCH(QString, text);
     QCOMPARE(::durationText(seconds), text);
 }
 
-void HostTest::demoCutsTheSampleExactly()
+void tst_Host::demoCutsTheSampleExactly()
 {
     const QString out = dir.filePath(QStringLiteral("demo"));
     const Run run = runHost({"demo", "--out-dir", out, "--cut-ms", "5"});
@@ -136,7 +136,7 @@ void HostTest::demoCutsTheSampleExactly()
 }
 
 // clang-format off
-void HostTest::cut_data()
+void tst_Host::cut_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QStringList>("simArgs");
@@ -198,7 +198,7 @@ void HostTest::cut_data()
 }
 // clang-format on
 
-void HostTest::cut()
+void tst_Host::cut()
 {
     QFETCH(bool, usb);
     QFETCH(QStringList, simArgs);
@@ -240,7 +240,7 @@ void HostTest::cut()
     QCOMPARE(run.out.count("has taken"), run.out.contains("has taken") ? 1 : 0);
 }
 
-void HostTest::qrCodeJob_data()
+void tst_Host::qrCodeJob_data()
 {
     QTest::addColumn<bool>("usb");
     QTest::addColumn<QString>("codes");
@@ -255,7 +255,7 @@ void HostTest::qrCodeJob_data()
     QTest::newRow("code that is a path") << false << "../A1" << 8 << QByteArray() << "not a file name";
 }
 
-void HostTest::qrCodeJob()
+void tst_Host::qrCodeJob()
 {
     QFETCH(bool, usb);
     QFETCH(QString, codes);
@@ -282,4 +282,4 @@ void HostTest::qrCodeJob()
     QCOMPARE(readFile(record), recorded);
 }
 
-QTEST_GUILESS_MAIN(HostTest)
+QTEST_GUILESS_MAIN(tst_Host)

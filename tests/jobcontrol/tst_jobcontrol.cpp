@@ -91,7 +91,7 @@ const char* const ThreePages = "IN;PU0,0;PD10,10;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30
 
 } // namespace
 
-class TestJobControl : public QObject
+class tst_JobControl : public QObject
 {
     Q_OBJECT
 private slots:
@@ -127,7 +127,7 @@ private:
     QStringList settle(Device& device, LoopbackCutter& cutter);
 };
 
-bool TestJobControl::connect(Device& device, LoopbackCutter& cutter)
+bool tst_JobControl::connect(Device& device, LoopbackCutter& cutter)
 {
     device.rv8->setIPAddress(QStringLiteral("127.0.0.1"));
     device["TCP_PORT"]->setValue(int(cutter.port()));
@@ -139,7 +139,7 @@ bool TestJobControl::connect(Device& device, LoopbackCutter& cutter)
     return device["STATUS"]->value().toInt() == K::Working;
 }
 
-QStringList TestJobControl::settle(Device& device, LoopbackCutter& cutter)
+QStringList tst_JobControl::settle(Device& device, LoopbackCutter& cutter)
 {
     const QByteArray marker = device["FIRMWARE"]->get_cmd_bytes();
     device.rv8->sendCMD(marker);
@@ -153,7 +153,7 @@ QStringList TestJobControl::settle(Device& device, LoopbackCutter& cutter)
     return sent;
 }
 
-void TestJobControl::splitPages_data()
+void tst_JobControl::splitPages_data()
 {
     QTest::addColumn<QString>("plt");
     QTest::addColumn<QStringList>("pages");
@@ -169,14 +169,14 @@ void TestJobControl::splitPages_data()
     QTest::newRow("non-ASCII label") << QString::fromUtf8("LB文字;PG;") << QStringList{QString::fromUtf8("LB文字;PG;")};
 }
 
-void TestJobControl::splitPages()
+void tst_JobControl::splitPages()
 {
     QFETCH(QString, plt);
     QFETCH(QStringList, pages);
     QCOMPARE(KTRV8Private::splitPages(plt), pages);
 }
 
-void TestJobControl::setPltLoadsFirstPage()
+void tst_JobControl::setPltLoadsFirstPage()
 {
     Device d;
     int changes = 0;
@@ -200,7 +200,7 @@ void TestJobControl::setPltLoadsFirstPage()
     QCOMPARE(d["TASK_PPLT"]->value().toString(), QString("B;PG;"));
 }
 
-void TestJobControl::setPltWithoutPageEmptiesJob()
+void tst_JobControl::setPltWithoutPageEmptiesJob()
 {
     Device d;
     d.rv8->setPlt(QStringLiteral("A;PG;"));
@@ -210,7 +210,7 @@ void TestJobControl::setPltWithoutPageEmptiesJob()
     QCOMPARE(d["TASK_PPLT"]->value().userType(), int(QMetaType::QString));
 }
 
-void TestJobControl::setPltWithoutJobProperty()
+void tst_JobControl::setPltWithoutJobProperty()
 {
     KTRV8 bare; // the plug-in object itself holds no parameters
     bare.setPlt(QStringLiteral("A;PG;B;PG;"));
@@ -224,7 +224,7 @@ void TestJobControl::setPltWithoutJobProperty()
 // Replies fed straight into the decoder of an unconnected device whose job has been started:
 // the task record, the messages and the page position after them. A step "load:<text>" is
 // the host loading a new job at that point.
-void TestJobControl::jobStep_data()
+void tst_JobControl::jobStep_data()
 {
     QTest::addColumn<QString>("plt");
     QTest::addColumn<QJsonObject>("before");
@@ -289,7 +289,7 @@ void TestJobControl::jobStep_data()
                                                 << record(0, 1, 1, 0) << QStringList{} << 0 << page1;
 }
 
-void TestJobControl::jobStep()
+void tst_JobControl::jobStep()
 {
     QFETCH(QString, plt);
     QFETCH(QJsonObject, before);
@@ -316,7 +316,7 @@ void TestJobControl::jobStep()
     QCOMPARE(d["TASK_PPLT"]->value().toString(), jobPage);
 }
 
-void TestJobControl::moveScalesSteps()
+void tst_JobControl::moveScalesSteps()
 {
     Device d;
     LoopbackCutter cutter;
@@ -327,7 +327,7 @@ void TestJobControl::moveScalesSteps()
     QCOMPARE(settle(d, cutter), (QStringList{"CCMD;65,0,0,800,-400;", "CCMD;65,0,0,0,80;"}));
 }
 
-void TestJobControl::onePageJob()
+void tst_JobControl::onePageJob()
 {
     Device d;
     LoopbackCutter cutter;
@@ -347,7 +347,7 @@ void TestJobControl::onePageJob()
     QCOMPARE(d.jobMessages, (QStringList{"", ""})); // the start, the finished copy
 }
 
-void TestJobControl::threePagesThreeCopies()
+void tst_JobControl::threePagesThreeCopies()
 {
     Device d;
     LoopbackCutter cutter;
@@ -381,7 +381,7 @@ void TestJobControl::threePagesThreeCopies()
 
 // Each page leaves as the frame the job property builds from its value at that moment, also
 // when the frame was built ahead and when a host rewrites the page from valueChanged.
-void TestJobControl::pageFramesAreThePropertys_data()
+void tst_JobControl::pageFramesAreThePropertys_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("hostRewrites");
@@ -391,7 +391,7 @@ void TestJobControl::pageFramesAreThePropertys_data()
     QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true;
 }
 
-void TestJobControl::pageFramesAreThePropertys()
+void tst_JobControl::pageFramesAreThePropertys()
 {
     QFETCH(int, kind);
     QFETCH(bool, hostRewrites);
@@ -436,7 +436,7 @@ void TestJobControl::pageFramesAreThePropertys()
     QCOMPARE(sent, expected);
 }
 
-void TestJobControl::qrcodeJob()
+void tst_JobControl::qrcodeJob()
 {
     Device d;
     LoopbackCutter cutter;
@@ -460,7 +460,7 @@ void TestJobControl::qrcodeJob()
     QCOMPARE(d.task(), record(2, 2, 0, 100));
 }
 
-void TestJobControl::pauseResumeStop()
+void tst_JobControl::pauseResumeStop()
 {
     Device d;
     LoopbackCutter cutter;
@@ -495,7 +495,7 @@ void TestJobControl::pauseResumeStop()
     QCOMPARE(d.jobMessages.size(), 3);
 }
 
-void TestJobControl::deviceInitiatedStop()
+void tst_JobControl::deviceInitiatedStop()
 {
     Device d;
     LoopbackCutter cutter;
@@ -508,7 +508,7 @@ void TestJobControl::deviceInitiatedStop()
     QCOMPARE(settle(d, cutter), QStringList{});
 }
 
-void TestJobControl::finishedTaskIgnoresCopies()
+void tst_JobControl::finishedTaskIgnoresCopies()
 {
     Device d;
     LoopbackCutter cutter;
@@ -530,7 +530,7 @@ void TestJobControl::finishedTaskIgnoresCopies()
 
 // A job without a page: startTask sends nothing (no empty page frame) and begins no task, so
 // the cutter's next readiness reply counts no copy.
-void TestJobControl::emptyJobStartsNothing()
+void tst_JobControl::emptyJobStartsNothing()
 {
     Device d;
     LoopbackCutter cutter;
@@ -561,7 +561,7 @@ void captureDebug(QtMsgType type, const QMessageLogContext& context, const QStri
 
 // A host keeps or silences the driver's lines by category (QT_LOGGING_RULES); they still
 // reach the message handler a host installs.
-void TestJobControl::debugLineHasItsCategory()
+void tst_JobControl::debugLineHasItsCategory()
 {
     Device d;
     d.rv8->setPlt(QStringLiteral("IN;PU0,0;PD1,1;PG;"));
@@ -577,7 +577,7 @@ void TestJobControl::debugLineHasItsCategory()
              qPrintable(loggedLines.first()));
 }
 
-void TestJobControl::startTimeCreatedOnce()
+void tst_JobControl::startTimeCreatedOnce()
 {
     Device d;
     QVERIFY(!d["TASK_START_TIME"]);
@@ -601,7 +601,7 @@ void TestJobControl::startTimeCreatedOnce()
 }
 
 // Every change of the task record reaches the cloud channel as a task-state message.
-void TestJobControl::cloudSeesEveryTaskChange()
+void tst_JobControl::cloudSeesEveryTaskChange()
 {
     QWebSocketServer channel(QStringLiteral("cloud"), QWebSocketServer::NonSecureMode);
     QVERIFY(channel.listen(QHostAddress::LocalHost));
@@ -664,7 +664,7 @@ QString jobOfSize(int megabytes)
 
 } // namespace
 
-void TestJobControl::setPltScalesLinearly_data()
+void tst_JobControl::setPltScalesLinearly_data()
 {
     QTest::addColumn<int>("smallMB");
     QTest::addColumn<int>("largeMB");
@@ -672,7 +672,7 @@ void TestJobControl::setPltScalesLinearly_data()
 }
 
 // Loading a job costs one copy of its text and time in proportion to its length.
-void TestJobControl::setPltScalesLinearly()
+void tst_JobControl::setPltScalesLinearly()
 {
     QFETCH(int, smallMB);
     QFETCH(int, largeMB);
@@ -702,5 +702,5 @@ void TestJobControl::setPltScalesLinearly()
     QVERIFY2(ratio < 16 * 4, qPrintable(QString::number(ratio)));
 }
 
-QTEST_MAIN(TestJobControl)
+QTEST_MAIN(tst_JobControl)
 #include "tst_jobcontrol.moc"

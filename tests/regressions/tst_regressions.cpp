@@ -14,7 +14,7 @@
 #include <climits>
 #include <memory>
 
-class TestRegressions : public QObject
+class tst_Regressions : public QObject
 {
     Q_OBJECT
 private slots:
@@ -30,7 +30,7 @@ private slots:
 // values to or from the editors took that widget for a child property and called property
 // code on it (caught by UBSan as a member call on a QWidget). Values must still travel both
 // ways, once and again after the panel is rebuilt.
-void TestRegressions::groupEditorIsNotAChild_data()
+void tst_Regressions::groupEditorIsNotAChild_data()
 {
     QTest::addColumn<QByteArray>("group");
     QTest::addColumn<QByteArray>("x");
@@ -40,7 +40,7 @@ void TestRegressions::groupEditorIsNotAChild_data()
                                    << QByteArray("CAMERA_OFFSET_Y");
 }
 
-void TestRegressions::groupEditorIsNotAChild()
+void tst_Regressions::groupEditorIsNotAChild()
 {
     QFETCH(QByteArray, group);
     QFETCH(QByteArray, x);
@@ -78,7 +78,7 @@ void TestRegressions::groupEditorIsNotAChild()
 
 // Steps from the host times 80 overflowed a signed int for large steps (undefined behaviour,
 // fatal under UBSan). The product is the 32-bit two's-complement one.
-void TestRegressions::moveWrapsLikeA32BitProduct_data()
+void tst_Regressions::moveWrapsLikeA32BitProduct_data()
 {
     QTest::addColumn<int>("x");
     QTest::addColumn<int>("y");
@@ -89,7 +89,7 @@ void TestRegressions::moveWrapsLikeA32BitProduct_data()
     QTest::newRow("just past the range") << INT_MAX / 80 + 1 << -(INT_MAX / 80) - 2 << "0,0,-2147483616,2147483536";
 }
 
-void TestRegressions::moveWrapsLikeA32BitProduct()
+void tst_Regressions::moveWrapsLikeA32BitProduct()
 {
     QFETCH(int, x);
     QFETCH(int, y);
@@ -102,7 +102,7 @@ void TestRegressions::moveWrapsLikeA32BitProduct()
 
 // A host watching "STATUS", "CONNECT_MODE" or "LAST_TIME" may delete the device from that property's
 // valueChanged; the transport event went on to emit its message from the deleted device.
-void TestRegressions::deviceDeletedFromPropertySignal_data()
+void tst_Regressions::deviceDeletedFromPropertySignal_data()
 {
     QTest::addColumn<QByteArray>("key");
     QTest::newRow("STATUS") << QByteArray("STATUS");
@@ -110,7 +110,7 @@ void TestRegressions::deviceDeletedFromPropertySignal_data()
     QTest::newRow("LAST_TIME") << QByteArray("LAST_TIME");
 }
 
-void TestRegressions::deviceDeletedFromPropertySignal()
+void tst_Regressions::deviceDeletedFromPropertySignal()
 {
     QFETCH(QByteArray, key);
     LoopbackCutter cutter;
@@ -135,5 +135,5 @@ void TestRegressions::deviceDeletedFromPropertySignal()
     QTRY_COMPARE(next->property_ptr("STATUS")->value().toInt(), int(KTDeviceInterface::Working));
 }
 
-QTEST_MAIN(TestRegressions)
+QTEST_MAIN(tst_Regressions)
 #include "tst_regressions.moc"

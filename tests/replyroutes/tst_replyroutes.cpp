@@ -27,7 +27,7 @@ KTDeviceProperty* record(int getCode, int setCode, const QVariant& value = 0)
 
 } // namespace
 
-class TestReplyRoutes : public QObject
+class tst_ReplyRoutes : public QObject
 {
     Q_OBJECT
 private slots:
@@ -37,7 +37,7 @@ private slots:
 
 // column: what changes after a first reply has been dispatched; which property must take
 // the second reply ("A", "B" or "C"); the value each of them then holds.
-void TestReplyRoutes::changesBetweenReplies_data()
+void tst_ReplyRoutes::changesBetweenReplies_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QVariantList>("expected"); // values of A, B, C after both replies
@@ -51,7 +51,7 @@ void TestReplyRoutes::changesBetweenReplies_data()
     QTest::newRow("earlier one re-initialised to answer: it takes over") << "init to answer" << QVariantList{2, 0, 1};
 }
 
-void TestReplyRoutes::changesBetweenReplies()
+void tst_ReplyRoutes::changesBetweenReplies()
 {
     QFETCH(QString, change);
     QFETCH(QVariantList, expected);
@@ -87,5 +87,5 @@ void TestReplyRoutes::changesBetweenReplies()
         delete a;
 }
 
-QTEST_GUILESS_MAIN(TestReplyRoutes)
+QTEST_GUILESS_MAIN(tst_ReplyRoutes)
 #include "tst_replyroutes.moc"

@@ -1,6 +1,5 @@
 #include "loopbackcutter.h"
 
-#include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -54,26 +53,17 @@ void LoopbackCutter::onReadyRead()
 
 bool LoopbackCutter::waitForConnection(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!client && !deadline.hasExpired())
-        QTest::qWait(5);
-    return !client.isNull();
+    return QTest::qWaitFor([this] { return !client.isNull(); }, timeoutMs);
 }
 
 bool LoopbackCutter::waitForFrames(int count, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (received.size() < count && !deadline.hasExpired())
-        QTest::qWait(5);
-    return received.size() >= count;
+    return QTest::qWaitFor([this, count] { return received.size() >= count; }, timeoutMs);
 }
 
 bool LoopbackCutter::waitForDisconnect(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (isConnected() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return !isConnected();
+    return QTest::qWaitFor([this] { return !isConnected(); }, timeoutMs);
 }
 
 bool LoopbackCutter::isConnected() const

@@ -51,10 +51,7 @@ void PseudoTerminal::onReadable()
 
 bool PseudoTerminal::waitForBytes(int count, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (input.size() < count && !deadline.hasExpired())
-        QTest::qWait(2);
-    return input.size() >= count;
+    return QTest::qWaitFor([this, count] { return input.size() >= count; }, timeoutMs);
 }
 
 bool PseudoTerminal::write(const QByteArray& data, int timeoutMs)

@@ -42,7 +42,7 @@ public:
 
 } // namespace
 
-class TestTaskControl : public QObject
+class tst_TaskControl : public QObject
 {
     Q_OBJECT
 private slots:
@@ -72,7 +72,7 @@ private:
     std::unique_ptr<QSignalSpy> messages;
 };
 
-void TestTaskControl::init()
+void tst_TaskControl::init()
 {
     cutter = std::make_unique<LoopbackCutter>();
     device = new Device;
@@ -81,14 +81,14 @@ void TestTaskControl::init()
     messages = std::make_unique<QSignalSpy>(device.data(), &KTDeviceInterface::message);
 }
 
-void TestTaskControl::cleanup()
+void tst_TaskControl::cleanup()
 {
     messages.reset();
     delete device.data();
     cutter.reset();
 }
 
-void TestTaskControl::connectDevice()
+void tst_TaskControl::connectDevice()
 {
     QVERIFY(device->connectDevice());
     QVERIFY(cutter->waitForConnection());
@@ -97,21 +97,18 @@ void TestTaskControl::connectDevice()
 }
 
 // Frames received up to the marker, which is dropped.
-QStringList TestTaskControl::framesUpToMarker()
+QStringList tst_TaskControl::framesUpToMarker()
 {
     device->sendMarker();
-    QDeadlineTimer deadline(5000);
-    while (!cutter->payloads().contains(Marker) && !deadline.hasExpired())
-        QTest::qWait(5);
-    QStringList payloads = cutter->payloads();
-    const int end = payloads.indexOf(Marker);
-    if (end < 0)
+    if (!QTest::qWaitFor([this] { return cutter->payloads().contains(Marker); }, 5000))
         return {QStringLiteral("marker never arrived")};
+    const QStringList payloads = cutter->payloads();
+    const int end = payloads.indexOf(Marker);
     cutter->clearFrames();
     return payloads.mid(0, end);
 }
 
-void TestTaskControl::tickChecksSilenceThenSends_data()
+void tst_TaskControl::tickChecksSilenceThenSends_data()
 {
     QTest::addColumn<int>("silentSecs"); // -1: no "LAST_TIME"
     QTest::addColumn<bool>("heartbeat");
@@ -125,7 +122,7 @@ void TestTaskControl::tickChecksSilenceThenSends_data()
     QTest::newRow("no heartbeat, fresh") << 0 << false << false;
 }
 
-void TestTaskControl::tickChecksSilenceThenSends()
+void tst_TaskControl::tickChecksSilenceThenSends()
 {
     QFETCH(int, silentSecs);
     QFETCH(bool, heartbeat);
@@ -147,14 +144,14 @@ void TestTaskControl::tickChecksSilenceThenSends()
     QCOMPARE(device->status(), int(timeout ? KTDeviceInterface::DisConnected : KTDeviceInterface::Working));
     if (timeout) {
         // Checked before sending: the request of this tick is already refused.
-        QTest::qWait(100);
+        QVERIFY(!cutter->waitForFrames(1, 100));
         QVERIFY(cutter->payloads().isEmpty());
     } else {
         QCOMPARE(framesUpToMarker(), heartbeat ? QStringList{HeartbeatRequest} : QStringList());
     }
 }
 
-void TestTaskControl::firstRequestOnePeriodAfterConnection()
+void tst_TaskControl::firstRequestOnePeriodAfterConnection()
 {
     device->property_ptr("HEARTBEAT")->setValue(1);
     QElapsedTimer clock;
@@ -173,7 +170,7 @@ void TestTaskControl::firstRequestOnePeriodAfterConnection()
 
 // The cutter has said nothing since the parameter set was built a minute ago, but the
 // connection itself shows it is there.
-void TestTaskControl::lateConnectionIsNotATimeout()
+void tst_TaskControl::lateConnectionIsNotATimeout()
 {
     device->property_ptr("HEARTBEAT")->setValue(1);
     device->property_ptr("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
@@ -185,7 +182,7 @@ void TestTaskControl::lateConnectionIsNotATimeout()
     QCOMPARE(device->status(), int(KTDeviceInterface::Working));
 }
 
-void TestTaskControl::heartbeatSwitch_data()
+void tst_TaskControl::heartbeatSwitch_data()
 {
     QTest::addColumn<QVariant>("period"); // invalid: no "HEARTBEAT"
     QTest::addColumn<bool>("on");
@@ -198,7 +195,7 @@ void TestTaskControl::heartbeatSwitch_data()
     QTest::newRow("no heartbeat") << QVariant() << true << 0;
 }
 
-void TestTaskControl::heartbeatSwitch()
+void tst_TaskControl::heartbeatSwitch()
 {
     QFETCH(QVariant, period);
     QFETCH(bool, on);
@@ -218,7 +215,7 @@ void TestTaskControl::heartbeatSwitch()
         QCOMPARE(device->deviceTimer.interval(), interval);
 }
 
-void TestTaskControl::startTaskSends_data()
+void tst_TaskControl::startTaskSends_data()
 {
     QTest::addColumn<int>("mode"); // -1: no "TASK_MODE"
     QTest::addColumn<QString>("missing");
@@ -234,7 +231,7 @@ void TestTaskControl::startTaskSends_data()
     QTest::newRow("QR job without copies") << 1 << "QRCODE_COPIES" << QStringList() << false;
 }
 
-void TestTaskControl::startTaskSends()
+void tst_TaskControl::startTaskSends()
 {
     QFETCH(int, mode);
     QFETCH(QString, missing);
@@ -264,7 +261,7 @@ void TestTaskControl::startTaskSends()
     }
 }
 
-void TestTaskControl::moveStepCodes_data()
+void tst_TaskControl::moveStepCodes_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("second");
@@ -276,7 +273,7 @@ void TestTaskControl::moveStepCodes_data()
     QTest::newRow("extremes") << INT_MIN << INT_MAX << 100 << 32868;
 }
 
-void TestTaskControl::moveStepCodes()
+void tst_TaskControl::moveStepCodes()
 {
     QFETCH(int, first);
     QFETCH(int, second);
@@ -298,7 +295,7 @@ void TestTaskControl::moveStepCodes()
 
 // The work record describes the task as it ended; the reset comes after it, and a second
 // stop resets again without posting anything.
-void TestTaskControl::stopTaskPostsRecordThenResets()
+void tst_TaskControl::stopTaskPostsRecordThenResets()
 {
     LocalCloudService service;
     QVERIFY(service.listen(0));
@@ -335,9 +332,10 @@ void TestTaskControl::stopTaskPostsRecordThenResets()
     QCOMPARE(service.workRecords()[0].value(QStringLiteral("finish_copies")).toInt(), 2);
     cloud.customRequest(QStringLiteral("probe"), "GET", {}, {});
     QTRY_COMPARE_WITH_TIMEOUT(service.requests(QStringLiteral("probe")).size(), 1, 5000);
-    QTest::qWait(50);
+    QVERIFY(!QTest::qWaitFor([&service] { return service.requests(QStringLiteral("device_work_records")).size() > 1; },
+                             50));
     QCOMPARE(service.requests(QStringLiteral("device_work_records")).size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestTaskControl)
+QTEST_GUILESS_MAIN(tst_TaskControl)
 #include "tst_taskcontrol.moc"

@@ -43,10 +43,7 @@ public:
     }
     bool waitOpen()
     {
-        QDeadlineTimer deadline(5000);
-        while (client.state() != QAbstractSocket::ConnectedState && !deadline.hasExpired())
-            QTest::qWait(5);
-        return client.state() == QAbstractSocket::ConnectedState;
+        return QTest::qWaitFor([this] { return client.state() == QAbstractSocket::ConnectedState; }, 5000);
     }
     QWebSocketServer server;
     QWebSocket client;

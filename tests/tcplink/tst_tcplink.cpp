@@ -1,97 +1,4 @@
-#include "ktcommoninterface.h"
-#include "ktcommoninterface_p.h"
-#include "ktdeviceproperty.h"
-#include "linkdevice.h"
-#include "loopbackcutter.h"
-#include "messagetexts.h"
-
-#include <QDateTime>
-#include <QPointer>
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QtTest>
-
-#include <memory>
-
-#if defined(Q_OS_LINUX)
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
-
-using T = KTDeviceInterface;
-
-namespace {
-
-// Status news in the order the host would see them, with the property changes around them.
-class EventLog
-{
-public:
-    explicit EventLog(LinkDevice& device)
-    {
-        for (const char* key : {"CONNECT_MODE", "STATUS"}) {
-            KTDeviceProperty* p = device.property_ptr(key);
-            QObject::connect(p, &KTDeviceProperty::valueChanged,
-                             [this, key, p] { events << QString("%1=%2").arg(key, p->value().toString()); });
-        }
-        QObject::connect(&device, &T::message, [this](T::KTDeviceMessage kind, const QString& text) {
-            events << QString("message %1 %2").arg(int(kind)).arg(text);
-        });
-    }
-    QStringList events;
-};
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool connectAndWait(LinkDevice& device, QSignalSpy& messages)
-{
-    const int before = messages.count();
-    if (!device.connectDevice())
-        return false;
-    const auto connected = [&] {
-        return messages.count() > before && messages.last().at(1).toString() == "TCP CONNECTED.";
-    };
-    QDeadlineTimer deadline(5000);
-    while (!connected() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return connected();
-}
-
-} // namespace
-
-class tst_TcpLink : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void languageForLocale_data();
-    void languageForLocale();
-    void addressRecords_data();
-    void addressRecords();
-    void transportEvents_data();
-    void transportEvents();
-    void withoutStatusOnlyTheModeChanges();
-    void connectReportsInOrder();
-    void connectRefusedUnlessDisconnected();
-    void connectWithoutPortMakesNoAttempt();
-    void sendGate_data();
-    void sendGate();
-    void sendWithoutTransportDrops_data();
-    void sendWithoutTransportDrops();
-    void peerDisconnects();
-    void failedWriteReportsFromTheLoop();
-    void reconnectReusesTheSocket();
-    void reconnectAfterHeartbeatTimeout();
-    void reconnectAfterPeerVanished();
-    void closedPort();
-    void destructionWhileConnected();
-};
+#include "tst_tcplink.h"
 
 void tst_TcpLink::initTestCase()
 {
@@ -117,7 +24,7 @@ void tst_TcpLink::languageForLocale()
     QFETCH(QString, locale);
     QFETCH(QString, language);
     QCOMPARE(KTCommonInterfacePrivate::languageForLocale(locale), language);
-    LinkDevice device;
+    TransportFixture device;
     QCOMPARE(KTCommonInterfacePrivate::languageCode(device),
              KTCommonInterfacePrivate::languageForLocale(QLocale::system().name()));
 }
@@ -135,7 +42,7 @@ void tst_TcpLink::addressRecords()
 {
     QFETCH(QString, key);
     QFETCH(QString, label);
-    auto device = std::make_unique<LinkDevice>();
+    auto device = std::make_unique<TransportFixture>();
     const QByteArray k = key.toLatin1();
     const auto store = [&](const QString& address) {
         if (key == "USB")
@@ -201,7 +108,7 @@ void tst_TcpLink::transportEvents()
     QFETCH(int, status);
     QFETCH(QString, text);
     QFETCH(int, timerMs);
-    LinkDevice device(0, heartbeat);
+    TransportFixture device(0, heartbeat);
     device.set("STATUS", int(T::Idle));
     if (timerMs < 0)
         const_cast<QTimer&>(device.heartbeatTimer()).start(5000);
@@ -224,7 +131,7 @@ void tst_TcpLink::transportEvents()
 
 void tst_TcpLink::withoutStatusOnlyTheModeChanges()
 {
-    LinkDevice device(0, 2);
+    TransportFixture device(0, 2);
     device.remove("STATUS");
     QSignalSpy messages(&device, &T::message);
     device.slot_usb_status(1);
@@ -236,7 +143,7 @@ void tst_TcpLink::withoutStatusOnlyTheModeChanges()
 void tst_TcpLink::connectReportsInOrder()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     EventLog log(device);
     QSignalSpy messages(&device, &T::message);
     QVERIFY(device.connectDevice());
@@ -269,7 +176,7 @@ void tst_TcpLink::connectReportsInOrder()
 void tst_TcpLink::connectRefusedUnlessDisconnected()
 {
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QTcpSocket* socket = device.socket();
@@ -277,7 +184,7 @@ void tst_TcpLink::connectRefusedUnlessDisconnected()
     QCOMPARE(device.socket(), socket);
     QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
 
-    LinkDevice noAddress(cutter.port());
+    TransportFixture noAddress(cutter.port());
     delete noAddress.property_ptr("TCP");
     noAddress.setProperty("TCP", QVariant());
     QVERIFY(!noAddress.connectDevice());
@@ -286,7 +193,7 @@ void tst_TcpLink::connectRefusedUnlessDisconnected()
 
 void tst_TcpLink::connectWithoutPortMakesNoAttempt()
 {
-    LinkDevice device;
+    TransportFixture device;
     device.remove("TCP_PORT");
     QSignalSpy messages(&device, &T::message);
     QVERIFY(device.connectDevice());
@@ -321,7 +228,7 @@ void tst_TcpLink::sendGate()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, sent);
     LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
+    TransportFixture device(cutter.port());
     QSignalSpy messages(&device, &T::message);
     QVERIFY(connectAndWait(device, messages));
     QVERIFY(cutter.waitForConnection());
@@ -353,7 +260,7 @@ void tst_TcpLink::sendWithoutTransportDrops_data()
 void tst_TcpLink::sendWithoutTransportDrops()
 {
     QFETCH(QString, mode);
-    LinkDevice device;
+    TransportFixture device;
     device.set("CONNECT_MODE", mode);
     device.set("STATUS", int(T::Working));
     device.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
@@ -361,7 +268,7 @@ void tst_TcpLink::sendWithoutTransportDrops()
     QVERIFY(device.usb() == nullptr);
 
     // A socket that exists but is closed drops the bytes as well.
-    LinkDevice closed(unusedPort());
+    TransportFixture closed(unusedPort());
     QSignalSpy messages(&closed, &T::message);
     QVERIFY(closed.connectDevice());
     QTRY_COMPARE(messageTexts(messages), QStringList{"TCP DISCONNECTED."});
@@ -371,140 +278,4 @@ void tst_TcpLink::sendWithoutTransportDrops()
     QCOMPARE(closed.socket()->bytesToWrite(), qint64(0));
 }
 
-void tst_TcpLink::peerDisconnects()
-{
-    LoopbackCutter cutter;
-    LinkDevice device(cutter.port(), 2);
-    QSignalSpy messages(&device, &T::message);
-    QVERIFY(connectAndWait(device, messages));
-    QVERIFY(cutter.waitForConnection());
-    QVERIFY(device.heartbeatTimer().isActive());
-    cutter.dropClient();
-    QTRY_COMPARE(messageTexts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
-    QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
-    QVERIFY(!device.heartbeatTimer().isActive());
-}
-
-// Bytes go to the kernel inside sendCMD. A write that fails there drops the connection at
-// once, but the host hears of it from the event loop: a host that deletes the device on
-// "TCP DISCONNECTED." must not do so under sendCMD's caller.
-void tst_TcpLink::failedWriteReportsFromTheLoop()
-{
-    LoopbackCutter cutter;
-    auto* device = new LinkDevice(cutter.port());
-    QSignalSpy messages(device, &T::message);
-    QVERIFY(connectAndWait(*device, messages));
-    QVERIFY(cutter.waitForConnection());
-    const QPointer<LinkDevice> alive(device);
-    QObject::connect(device, &T::message, device, [device](T::KTDeviceMessage, const QString& text) {
-        if (text == QLatin1String("TCP DISCONNECTED."))
-            delete device;
-    });
-    cutter.dropClient();
-    // The peer is gone before the device's loop has seen it: a later write fails in the kernel.
-    for (int i = 0; i < 10 && alive && device->socket()->state() == QAbstractSocket::ConnectedState; ++i)
-        device->sendCMD(LoopbackCutter::frame("CMD;GET1;"));
-    QVERIFY(alive);
-    QCOMPARE(device->socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(device->value("STATUS").toInt(), int(T::Working));
-    QTRY_VERIFY(!alive);
-}
-
-void tst_TcpLink::reconnectReusesTheSocket()
-{
-    LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
-    QSignalSpy messages(&device, &T::message);
-    QVERIFY(connectAndWait(device, messages));
-    QVERIFY(cutter.waitForConnection());
-    QTcpSocket* socket = device.socket();
-    cutter.dropClient();
-    QTRY_COMPARE(messages.count(), 2);
-
-    QVERIFY(connectAndWait(device, messages));
-    QCOMPARE(device.socket(), socket);
-    QCOMPARE(device.findChildren<QTcpSocket*>().size(), 1);
-    QVERIFY(cutter.waitForConnection());
-    cutter.send(LoopbackCutter::frame("CMD;GET1:250;"));
-    cutter.send(LoopbackCutter::frame("CMD;GET1:251;"));
-    QTRY_COMPARE(device.frames.size(), 2);
-    QCOMPARE(device.value("SPEED").toInt(), 251);
-    QTest::qWait(20);
-    QCOMPARE(device.frames.size(), 2);
-}
-
-// The heartbeat check leaves the socket open and sets DisConnected: connecting again must
-// start from a closed socket.
-void tst_TcpLink::reconnectAfterHeartbeatTimeout()
-{
-    LoopbackCutter cutter;
-    LinkDevice device(cutter.port());
-    EventLog log(device);
-    QSignalSpy messages(&device, &T::message);
-    QVERIFY(connectAndWait(device, messages));
-    QVERIFY(cutter.waitForConnection());
-    device.set("STATUS", int(T::DisConnected));
-    log.events.clear();
-
-    QVERIFY(connectAndWait(device, messages));
-    QCOMPARE(log.events, (QStringList{"message 0 TCP DISCONNECTED.", "STATUS=2", "message 0 TCP CONNECTED."}));
-    QCOMPARE(device.socket()->state(), QAbstractSocket::ConnectedState);
-    const QByteArray request = LoopbackCutter::frame("CMD;GET1;");
-    device.sendCMD(request);
-    QVERIFY(cutter.waitForFrames(1));
-    QCOMPARE(cutter.frames().last(), request);
-}
-
-void tst_TcpLink::reconnectAfterPeerVanished()
-{
-    auto cutter = std::make_unique<LoopbackCutter>();
-    LinkDevice device(cutter->port());
-    QSignalSpy messages(&device, &T::message);
-    QVERIFY(connectAndWait(device, messages));
-    QVERIFY(cutter->waitForConnection());
-    cutter.reset();
-    QTRY_COMPARE(messageTexts(messages), (QStringList{"TCP CONNECTED.", "TCP DISCONNECTED."}));
-
-    QVERIFY(device.connectDevice());
-    QTRY_COMPARE(messages.count(), 3);
-    QCOMPARE(messageTexts(messages).last(), QString("TCP DISCONNECTED."));
-
-    LoopbackCutter replacement;
-    device.set("TCP_PORT", int(replacement.port()));
-    QVERIFY(connectAndWait(device, messages));
-    QVERIFY(replacement.waitForConnection());
-    device.sendCMD(LoopbackCutter::frame("CMD;GET1;"));
-    QVERIFY(replacement.waitForFrames(1));
-}
-
-void tst_TcpLink::closedPort()
-{
-    LinkDevice device(unusedPort());
-    EventLog log(device);
-    QSignalSpy messages(&device, &T::message);
-    QVERIFY(device.connectDevice());
-    QTRY_COMPARE(messages.count(), 1);
-    QCOMPARE(log.events, (QStringList{"CONNECT_MODE=TCP", "message 0 TCP DISCONNECTED."}));
-    QCOMPARE(device.value("STATUS").toInt(), int(T::DisConnected));
-}
-
-void tst_TcpLink::destructionWhileConnected()
-{
-    LoopbackCutter cutter;
-    auto device = std::make_unique<LinkDevice>(cutter.port(), 2);
-    QSignalSpy messages(device.get(), &T::message);
-    QVERIFY(connectAndWait(*device, messages));
-    QVERIFY(cutter.waitForConnection());
-    QPointer<KTDeviceProperty> status = device->property_ptr("STATUS");
-    QPointer<QTcpSocket> socket = device->socket();
-    int during = 0;
-    QObject::connect(device.get(), &T::message, [&during] { ++during; });
-    device.reset();
-    QCOMPARE(during, 0);
-    QVERIFY(status.isNull());
-    QVERIFY(socket.isNull());
-    QVERIFY(cutter.waitForDisconnect());
-}
-
 QTEST_GUILESS_MAIN(tst_TcpLink)
-#include "tst_tcplink.moc"

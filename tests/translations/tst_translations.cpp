@@ -124,7 +124,7 @@ QString shown(KTDeviceProperty* p, const QByteArray& what)
 
 } // namespace
 
-class TestTranslations : public QObject
+class tst_Translations : public QObject
 {
     Q_OBJECT
 private slots:
@@ -136,14 +136,14 @@ private slots:
     void captionsTranslated();
 };
 
-void TestTranslations::tsFilesComplete_data()
+void tst_Translations::tsFilesComplete_data()
 {
     QTest::addColumn<QString>("language");
     QTest::newRow("English") << "en_US";
     QTest::newRow("Japanese") << "ja_JP";
 }
 
-void TestTranslations::tsFilesComplete()
+void tst_Translations::tsFilesComplete()
 {
     QFETCH(QString, language);
     QString declared;
@@ -170,7 +170,7 @@ void TestTranslations::tsFilesComplete()
 }
 
 // Every translatable text in the sources has an entry, and no entry is left over.
-void TestTranslations::tsFilesMatchSources()
+void tst_Translations::tsFilesMatchSources()
 {
     const QString lupdate = QStandardPaths::findExecutable(QStringLiteral("lupdate"));
     if (lupdate.isEmpty())
@@ -195,7 +195,7 @@ void TestTranslations::tsFilesMatchSources()
     QVERIFY2(leftOver.isEmpty(), qPrintable(QStringList(leftOver.values()).join(QLatin1String(", "))));
 }
 
-void TestTranslations::localeChoosesLanguage()
+void tst_Translations::localeChoosesLanguage()
 {
     const QByteArray expected = qgetenv("KT_EXPECT_LOCALE");
     if (!expected.isEmpty())
@@ -209,7 +209,7 @@ void TestTranslations::localeChoosesLanguage()
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("/KT-RV8_ja_JP.qm")));
 }
 
-void TestTranslations::captionsTranslated_data()
+void tst_Translations::captionsTranslated_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("what");
@@ -224,7 +224,7 @@ void TestTranslations::captionsTranslated_data()
     }
 }
 
-void TestTranslations::captionsTranslated()
+void tst_Translations::captionsTranslated()
 {
     QFETCH(QString, key);
     QFETCH(QByteArray, what);
@@ -236,5 +236,5 @@ void TestTranslations::captionsTranslated()
     QCOMPARE(shown(p, what), expected);
 }
 
-QTEST_MAIN(TestTranslations)
+QTEST_MAIN(tst_Translations)
 #include "tst_translations.moc"

@@ -1,9 +1,9 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
-#include "linkdevice.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
 #include "pseudoterminal.h"
+#include "transportfixture.h"
 #include "usblink.h"
 
 #include <QDateTime>
@@ -206,9 +206,10 @@ void tst_UsbLink::deletionWithIoPending()
     writer->send(QString(1 << 20, QLatin1Char('w')));
     QTRY_VERIFY(writer->pendingBytes() < (1 << 20));
     QVERIFY(writer->pendingBytes() > 0);
+    const int written = pty.received().size() + int((1 << 20) - writer->pendingBytes());
     delete writer;
     pty.setReading(true);
-    QTest::qWait(20);
+    QVERIFY(pty.waitForBytes(written)); // what reached the line before the link went
 
     // A receiver that deletes the link while it is delivering.
     QPointer<UsbLink> reader = new UsbLink;
@@ -233,7 +234,7 @@ void tst_UsbLink::deletionWithIoPending()
 void tst_UsbLink::deviceConnectsSendsAndDecodes()
 {
     PseudoTerminal pty;
-    LinkDevice device;
+    TransportFixture device;
     QSignalSpy messages(&device, &T::message);
     device.setUSBPath(pty.slavePath());
     device.setIPAddress("127.0.0.1");
@@ -260,7 +261,7 @@ void tst_UsbLink::deviceConnectsSendsAndDecodes()
 void tst_UsbLink::deviceSeesHangUp()
 {
     PseudoTerminal pty;
-    LinkDevice device;
+    TransportFixture device;
     QSignalSpy messages(&device, &T::message);
     device.setUSBPath(pty.slavePath());
     QVERIFY(device.connectDevice());
@@ -272,7 +273,7 @@ void tst_UsbLink::deviceSeesHangUp()
 
 void tst_UsbLink::deviceSeesMissingNode()
 {
-    LinkDevice device;
+    TransportFixture device;
     QSignalSpy messages(&device, &T::message);
     device.setUSBPath("/dev/no-such-cutter");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such file or directory"));
@@ -288,7 +289,7 @@ void tst_UsbLink::deviceSeesMissingNode()
 void tst_UsbLink::deviceReconnectsAfterHeartbeatTimeout()
 {
     PseudoTerminal pty;
-    LinkDevice device;
+    TransportFixture device;
     QSignalSpy messages(&device, &T::message);
     device.setUSBPath(pty.slavePath());
     QVERIFY(device.connectDevice());

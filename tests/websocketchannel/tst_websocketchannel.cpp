@@ -32,7 +32,7 @@ KTCommonInterface* makeDevice()
 
 } // namespace
 
-class TestWebSocketChannel : public QObject
+class tst_WebSocketChannel : public QObject
 {
     Q_OBJECT
 private slots:
@@ -59,7 +59,7 @@ private:
     std::unique_ptr<QSignalSpy> messages;
 };
 
-void TestWebSocketChannel::init()
+void tst_WebSocketChannel::init()
 {
     service = std::make_unique<LocalCloudService>();
     QVERIFY(service->listen(0));
@@ -68,7 +68,7 @@ void TestWebSocketChannel::init()
     messages = std::make_unique<QSignalSpy>(device.data(), &KTDeviceInterface::message);
 }
 
-void TestWebSocketChannel::cleanup()
+void tst_WebSocketChannel::cleanup()
 {
     messages.reset();
     delete device.data();
@@ -76,7 +76,7 @@ void TestWebSocketChannel::cleanup()
     service.reset();
 }
 
-void TestWebSocketChannel::openChannel()
+void tst_WebSocketChannel::openChannel()
 {
     device->setNimbraCloud(cloud.get(), Code);
     device->connect_websocket();
@@ -84,13 +84,13 @@ void TestWebSocketChannel::openChannel()
     QTRY_COMPARE_WITH_TIMEOUT(service->connectedDevices(), QStringList{Code}, 5000);
 }
 
-void TestWebSocketChannel::opensChannelFromWsBaseAndCode()
+void tst_WebSocketChannel::opensChannelFromWsBaseAndCode()
 {
     openChannel();
     QCOMPARE(service->channelPaths(), QStringList{QStringLiteral("/") + Code + QStringLiteral("/Device/")});
 }
 
-void TestWebSocketChannel::baseAddressIsUsedAsItComes()
+void tst_WebSocketChannel::baseAddressIsUsedAsItComes()
 {
     NimbraCloud prefixed(service->httpBase(), service->wsBase() + QStringLiteral("cloud/ws-"));
     device->setNimbraCloud(&prefixed, Code);
@@ -104,13 +104,14 @@ void TestWebSocketChannel::baseAddressIsUsedAsItComes()
 
 // Texts on one channel are handled in order, so once the last new text is answered every
 // earlier one has been handled too.
-void TestWebSocketChannel::newTextIsAnsweredOnceRepeatIgnored()
+void tst_WebSocketChannel::newTextIsAnsweredOnceRepeatIgnored()
 {
     openChannel();
     for (const char* text : {"poll", "poll", "{not json", "{not json", "poll"})
         QVERIFY(service->sendToDevice(Code, QString::fromLatin1(text)));
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 3, 5000);
-    QTest::qWait(50);
+    // A repeat answered by mistake would follow at once.
+    QVERIFY(!QTest::qWaitFor([this] { return service->textsFrom(Code).size() > 3; }, 50));
     QCOMPARE(service->textsFrom(Code).size(), 3);
     const QJsonObject answer = QJsonDocument::fromJson(service->textsFrom(Code).first().toUtf8()).object();
     QCOMPARE(answer.value(QStringLiteral("sender")).toString(), QStringLiteral("Device"));
@@ -123,7 +124,7 @@ void TestWebSocketChannel::newTextIsAnsweredOnceRepeatIgnored()
              1);
 }
 
-void TestWebSocketChannel::secondConnectDoesNotDoubleAnything()
+void tst_WebSocketChannel::secondConnectDoesNotDoubleAnything()
 {
     openChannel();
     device->connect_websocket();
@@ -133,21 +134,22 @@ void TestWebSocketChannel::secondConnectDoesNotDoubleAnything()
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 1, 5000);
     QVERIFY(service->sendToDevice(Code, QStringLiteral("b")));
     QTRY_COMPARE_WITH_TIMEOUT(service->textsFrom(Code).size(), 2, 5000);
-    QTest::qWait(100);
+    // A doubled handler would answer again at once.
+    QVERIFY(!QTest::qWaitFor([this] { return service->textsFrom(Code).size() > 2; }, 50));
     QCOMPARE(service->textsFrom(Code).size(), 2);
     QCOMPARE(statusTexts(*messages).count(Connected), 2);
 }
 
-void TestWebSocketChannel::disconnectionIsReported()
+void tst_WebSocketChannel::disconnectionIsReported()
 {
     openChannel();
     service->closeDevice(Code);
     QTRY_COMPARE_WITH_TIMEOUT(statusTexts(*messages), (QStringList{Connected, Disconnected}), 5000);
-    QTest::qWait(50);
+    QVERIFY(!QTest::qWaitFor([this] { return statusTexts(*messages).count(Disconnected) > 1; }, 50));
     QCOMPARE(statusTexts(*messages).count(Disconnected), 1);
 }
 
-void TestWebSocketChannel::unreachableAddressIsReportedAsError()
+void tst_WebSocketChannel::unreachableAddressIsReportedAsError()
 {
     QTcpServer probe; // a port known to be free once closed
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
@@ -160,7 +162,7 @@ void TestWebSocketChannel::unreachableAddressIsReportedAsError()
     QVERIFY(!statusTexts(*messages).contains(Connected));
 }
 
-void TestWebSocketChannel::withoutDeviceCloudNothingOpens()
+void tst_WebSocketChannel::withoutDeviceCloudNothingOpens()
 {
     KTCommonInterface bare;
     QSignalSpy spy(&bare, &KTDeviceInterface::message);
@@ -173,7 +175,7 @@ void TestWebSocketChannel::withoutDeviceCloudNothingOpens()
     QCOMPARE(spy.count(), 0);
 }
 
-void TestWebSocketChannel::withoutClientNothingOpens()
+void tst_WebSocketChannel::withoutClientNothingOpens()
 {
     device->connect_websocket();
     device->setNimbraCloud(cloud.get(), Code);
@@ -182,7 +184,7 @@ void TestWebSocketChannel::withoutClientNothingOpens()
     QCOMPARE(service->channelPaths().size(), 1);
 }
 
-void TestWebSocketChannel::socketGoesWithDevice()
+void tst_WebSocketChannel::socketGoesWithDevice()
 {
     openChannel();
     delete device.data();
@@ -191,7 +193,7 @@ void TestWebSocketChannel::socketGoesWithDevice()
 
 // The host may drop the device as soon as it hears that the channel is gone, while the
 // socket is still emitting.
-void TestWebSocketChannel::deviceDeletedFromItsDisconnectMessage()
+void tst_WebSocketChannel::deviceDeletedFromItsDisconnectMessage()
 {
     openChannel();
     connect(device.data(), &KTDeviceInterface::message, this,
@@ -201,8 +203,8 @@ void TestWebSocketChannel::deviceDeletedFromItsDisconnectMessage()
             });
     service->closeDevice(Code);
     QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 5000);
-    QTest::qWait(50); // the socket's deferred deletion runs here
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the socket's deletion runs here
 }
 
-QTEST_GUILESS_MAIN(TestWebSocketChannel)
+QTEST_GUILESS_MAIN(tst_WebSocketChannel)
 #include "tst_websocketchannel.moc"

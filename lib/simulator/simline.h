@@ -1,5 +1,5 @@
-#ifndef SIMLINK_H
-#define SIMLINK_H
+#ifndef SIMLINE_H
+#define SIMLINE_H
 
 #include "simprotocol.h"
 
@@ -14,7 +14,7 @@ class SimCutter;
 class Transport;
 
 // Faults a test can ask for, all on the cutter's side of the line.
-struct LinkFaults
+struct LineFaults
 {
     int dropAfterFrames = -1; // break the connection once this many requests were handled
     int delayMs = 0;          // every reply this much later
@@ -23,13 +23,14 @@ struct LinkFaults
     bool byteAtATime = false; // replies leave one byte per write
 };
 
-// Joins the transports to the cutter: cuts requests out of what each transport receives,
-// hands them to the cutter, and sends the cutter's replies to the host that spoke last.
-class SimLink : public QObject
+// The simulator's end of the line: joins the transports to the cutter, cuts requests out of
+// what each transport receives, hands them to the cutter, and sends the cutter's replies to
+// the host that spoke last.
+class SimLine : public QObject
 {
     Q_OBJECT
 public:
-    SimLink(SimCutter* cutter, const LinkFaults& faults, QObject* parent = nullptr);
+    SimLine(SimCutter* cutter, const LineFaults& faults, QObject* parent = nullptr);
     void addTransport(Transport* transport);
     int framesHandled() const { return handled; }
     int malformedFrames() const;
@@ -45,7 +46,7 @@ private:
     QByteArray nextJunk();
 
     SimCutter* cutter;
-    LinkFaults faults;
+    LineFaults faults;
     QHash<Transport*, RequestParser*> parsers;
     QPointer<Transport> active;
     quint64 connection = 0; // changes whenever a host comes or goes
@@ -58,4 +59,4 @@ private:
 
 } // namespace ktsim
 
-#endif // SIMLINK_H
+#endif // SIMLINE_H

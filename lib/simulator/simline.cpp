@@ -1,19 +1,19 @@
-#include "simlink.h"
+#include "simline.h"
 
 #include "simcutter.h"
 #include "simtransport.h"
 
 namespace ktsim {
 
-SimLink::SimLink(SimCutter* simCutter, const LinkFaults& linkFaults, QObject* parent)
-    : QObject(parent), cutter(simCutter), faults(linkFaults)
+SimLine::SimLine(SimCutter* simCutter, const LineFaults& lineFaults, QObject* parent)
+    : QObject(parent), cutter(simCutter), faults(lineFaults)
 {
-    connect(cutter, &SimCutter::reply, this, &SimLink::onReply);
+    connect(cutter, &SimCutter::reply, this, &SimLine::onReply);
     trickleTimer.setInterval(1);
-    connect(&trickleTimer, &QTimer::timeout, this, &SimLink::writeOneByte);
+    connect(&trickleTimer, &QTimer::timeout, this, &SimLine::writeOneByte);
 }
 
-void SimLink::addTransport(Transport* transport)
+void SimLine::addTransport(Transport* transport)
 {
     auto* parser = new RequestParser;
     parsers.insert(transport, parser);
@@ -29,15 +29,15 @@ void SimLink::addTransport(Transport* transport)
     };
     connect(transport, &Transport::clientConnected, this, [this, transport, fresh] {
         fresh();
-        emit log(QStringLiteral("SimLink::clientConnected %1").arg(transport->describe()));
+        emit log(QStringLiteral("SimLine::clientConnected %1").arg(transport->describe()));
     });
     connect(transport, &Transport::clientGone, this, [this, transport, fresh] {
         fresh();
-        emit log(QStringLiteral("SimLink::clientGone %1").arg(transport->describe()));
+        emit log(QStringLiteral("SimLine::clientGone %1").arg(transport->describe()));
     });
 }
 
-int SimLink::malformedFrames() const
+int SimLine::malformedFrames() const
 {
     int total = 0;
     for (const RequestParser* parser : parsers)
@@ -45,7 +45,7 @@ int SimLink::malformedFrames() const
     return total;
 }
 
-void SimLink::onReceived(Transport* transport, const QByteArray& bytes)
+void SimLine::onReceived(Transport* transport, const QByteArray& bytes)
 {
     RequestParser* parser = parsers.value(transport);
     if (!parser)
@@ -62,7 +62,7 @@ void SimLink::onReceived(Transport* transport, const QByteArray& bytes)
         cutter->handle(request);
         if (!dropped && faults.dropAfterFrames >= 0 && handled >= faults.dropAfterFrames) {
             dropped = true;
-            emit log(QStringLiteral("SimLink::onReceived dropping the connection after %1 frame(s)").arg(handled));
+            emit log(QStringLiteral("SimLine::onReceived dropping the connection after %1 frame(s)").arg(handled));
             parser->reset();
             transport->drop();
             return;
@@ -70,10 +70,10 @@ void SimLink::onReceived(Transport* transport, const QByteArray& bytes)
     }
 }
 
-void SimLink::onReply(const QByteArray& frame)
+void SimLine::onReply(const QByteArray& frame)
 {
     if (faults.withhold) {
-        emit log(QStringLiteral("SimLink::onReply withheld %1").arg(QString::fromUtf8(frame.mid(1, frame.size() - 2))));
+        emit log(QStringLiteral("SimLine::onReply withheld %1").arg(QString::fromUtf8(frame.mid(1, frame.size() - 2))));
         return;
     }
     const quint64 current = connection;
@@ -84,7 +84,7 @@ void SimLink::onReply(const QByteArray& frame)
 }
 
 // A reply meant for a host that has gone since is not handed to the next one.
-void SimLink::deliver(const QByteArray& frame, quint64 forConnection)
+void SimLine::deliver(const QByteArray& frame, quint64 forConnection)
 {
     if (!active || forConnection != connection)
         return;
@@ -98,7 +98,7 @@ void SimLink::deliver(const QByteArray& frame, quint64 forConnection)
     active->write(bytes);
 }
 
-void SimLink::writeOneByte()
+void SimLine::writeOneByte()
 {
     if (trickle.isEmpty() || !active) {
         trickleTimer.stop();
@@ -110,7 +110,7 @@ void SimLink::writeOneByte()
 
 // Noise a host must survive: line ends, a frame cut short by the next one, an end byte
 // with no start, binary garbage, and a bare payload.
-QByteArray SimLink::nextJunk()
+QByteArray SimLine::nextJunk()
 {
     static const QByteArray patterns[] = {
         QByteArray("\r\n"),

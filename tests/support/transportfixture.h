@@ -1,5 +1,5 @@
-#ifndef LINKDEVICE_H
-#define LINKDEVICE_H
+#ifndef TRANSPORTFIXTURE_H
+#define TRANSPORTFIXTURE_H
 
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
@@ -11,13 +11,13 @@
 class QTcpSocket;
 class UsbLink;
 
-// A device with just the properties the links need, stored the way parameter sets do, for
-// the transport tests. "LAST_TIME" starts a day back, so the first reply always moves it.
+// The transport tests' device: just the properties the TCP and USB transports need, stored
+// the way parameter sets do. "LAST_TIME" starts a day back, so the first reply always moves it.
 // heartbeat < 0: no "HEARTBEAT" property.
-class LinkDevice : public KTCommonInterface
+class TransportFixture : public KTCommonInterface
 {
 public:
-    explicit LinkDevice(quint16 port = 0, int heartbeat = -1)
+    explicit TransportFixture(quint16 port = 0, int heartbeat = -1)
     {
         // key, initial value, kind, get code, set code, length
         const struct
@@ -63,4 +63,4 @@ public:
     QStringList frames;
 };
 
-#endif // LINKDEVICE_H
+#endif // TRANSPORTFIXTURE_H
