@@ -1,5 +1,5 @@
-#include "preparedpage_p.h"
 #include "ktdeviceproperty.h"
+#include "preparedpage_p.h"
 
 namespace {
 
