@@ -5,6 +5,8 @@
 #include "localcloudservice.h"
 #include "nimbracloud.h"
 
+#include <QNetworkAccessManager>
+
 // The cloud answers registration badly. Nothing is reported, nothing is corrupted; a lookup
 // without any HTTP answer is retried; a later registration with a working cloud succeeds.
 void TestFaultMatrix::cloudAnswersBadly_data()
@@ -38,7 +40,9 @@ void TestFaultMatrix::cloudAnswersBadly()
     NimbraCloud badCloud(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(peer.port())),
                          QStringLiteral("ws://127.0.0.1:%1/").arg(peer.port()));
     badCloud.setTimeout(300);
-    KTCommonInterfacePrivate::setCloudRetryInterval(*rig.device, 50);
+    const int retryMs = 50;
+    KTCommonInterfacePrivate::setCloudRetryInterval(*rig.device, retryMs);
+    QSignalSpy answered(badCloud.findChild<QNetworkAccessManager*>(), &QNetworkAccessManager::finished);
     rig.device->setNimbraCloud(&badCloud, DeviceCode);
     // Three lookups at least: Qt's own resend accounts for one at most.
     QVERIFY(waitFor([&] { return peer.paths.count("GET /device") >= (retried ? 3 : 1); }));
@@ -47,7 +51,7 @@ void TestFaultMatrix::cloudAnswersBadly()
     if (id >= 0)
         QTRY_COMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(-1), id);
     else
-        QTest::qWait(150); // time for an answer that must change nothing
+        QTRY_VERIFY(!answered.isEmpty()); // the answer, or its end by timeout, must change nothing
     if (!retried)
         QCOMPARE(peer.paths.count("GET /device"), 1);
     const QJsonObject record = KTCommonInterfacePrivate::cloudRecord(*rig.device);
@@ -64,7 +68,8 @@ void TestFaultMatrix::cloudAnswersBadly()
     QCOMPARE(service.deviceCount(), 1);
     // Nothing of the bad registration reaches the good one.
     const int requests = peer.paths.size();
-    QTest::qWait(400); // past the bad cloud's timeout and the retry interval
+    // Past the bad cloud's timeout and the retry interval, or until a request comes after all.
+    QVERIFY(!QTest::qWaitFor([&] { return peer.paths.size() != requests; }, badCloud.timeout() + retryMs + 50));
     QCOMPARE(KTCommonInterfacePrivate::cloudRecord(*rig.device).value("id").toInt(),
              service.deviceByCode(DeviceCode).value("id").toInt());
     QCOMPARE(peer.paths.size(), requests);

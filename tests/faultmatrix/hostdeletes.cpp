@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDoubleSpinBox>
+#include <QNetworkAccessManager>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -65,8 +66,9 @@ void TestFaultMatrix::deleteWithEventPending()
     } else if (pending == "cloud retry wait") {
         service.setFault(QStringLiteral("device"), LocalCloudService::Fault{0, 0, true, 1});
         rig->device->setNimbraCloud(&cloud, DeviceCode);
+        QSignalSpy timedOut(cloud.findChild<QNetworkAccessManager*>(), &QNetworkAccessManager::finished);
         QVERIFY(waitFor([&] { return !service.requests(QStringLiteral("device")).isEmpty(); }));
-        QTest::qWait(400); // the request timed out long ago: the retry is waiting
+        QTRY_VERIFY(!timedOut.isEmpty()); // the request timed out: the retry is waiting
         QCOMPARE(service.requests(QStringLiteral("device")).size(), 1);
         settleMs = 1300; // past the retry
     } else if (pending == "websocket text") {
@@ -78,7 +80,13 @@ void TestFaultMatrix::deleteWithEventPending()
     QPointer<KTRV8> gone = rig->device.data();
     rig.reset();
     QVERIFY(gone.isNull());
-    QTest::qWait(settleMs); // past every timeout and retry above
+    // Past every timeout and retry above, or until something reaches the service after all.
+    QVERIFY(!QTest::qWaitFor(
+        [&] {
+            return service.requests(QStringLiteral("device")).size() != lookups
+                   || !service.textsFrom(DeviceCode).isEmpty();
+        },
+        settleMs));
     QCOMPARE(service.requests(QStringLiteral("device")).size(), lookups);
     QVERIFY(service.textsFrom(DeviceCode).isEmpty());
     QTRY_VERIFY(service.connectedDevices().isEmpty());
@@ -262,7 +270,8 @@ void TestFaultMatrix::deleteFromSignal()
     QVERIFY(device.isNull());
     QTRY_VERIFY(!cutter.isConnected());
     if (trigger == "register") {
-        QTest::qWait(100); // a request would be under way by now
+        QSignalSpy requested(&service, &LocalCloudService::requestReceived);
+        requested.wait(100); // a request would be under way by now
         QVERIFY(service.requests(QStringLiteral("device")).isEmpty());
         QVERIFY(service.requests(QStringLiteral("device_model")).isEmpty());
     }
@@ -292,7 +301,8 @@ void TestFaultMatrix::connectRepeatedlyWhileConnecting()
         accepted += rig.device->connectDevice() ? 1 : 0;
     QVERIFY(accepted >= 1);
     QVERIFY(waitFor([&] { return rig.status() == K::Working; }));
-    QTest::qWait(100); // any late reports of the abandoned attempts
+    QSignalSpy late(rig.device.data(), &K::message);
+    late.wait(100); // any late reports of the abandoned attempts
     QCOMPARE(rig.status(), int(K::Working));
     // The attempt under way is not aborted: no disconnection is reported that never was.
     QCOMPARE(rig.texts(K::DevStatus), QStringList{usb ? "USB CONNECTED." : "TCP CONNECTED."});

@@ -21,7 +21,7 @@ void TestFaultMatrix::peerClosesMidFrame()
     QVERIFY(cutter.waitForConnection());
     const QByteArray firmware = ccmd("51,0,V9.9.9;");
     cutter.send(firmware.left(firmware.size() / 2));
-    QTest::qWait(20); // let the half frame reach the device before the line drops
+    QVERIFY(waitFor([&] { return rig.pending() == firmware.left(firmware.size() / 2); }));
     cutter.dropClient();
     QVERIFY(waitDisconnected(rig, "TCP DISCONNECTED."));
     QCOMPARE(rig["FIRMWARE"]->value().toString(), QString());
