@@ -138,6 +138,8 @@ private slots:
     void peerNeverAnswers();
     void closedPort();
     void usbNodeVanishesMidJob();
+    void pagesHeldUntilAnswered_data();
+    void pagesHeldUntilAnswered();
 
     void repliesSplitAtEveryByte();
     void repliesOneByteAtATimeOverTcp();

@@ -4,7 +4,9 @@
 #include "ktrv8_p.h"
 #include "pseudoterminal.h"
 
+#include <QHash>
 #include <QRegularExpression>
+#include <QTimer>
 
 void TestFaultMatrix::initTestCase()
 {
@@ -193,6 +195,87 @@ void TestFaultMatrix::usbNodeVanishesMidJob()
             got << QString::fromLatin1(LoopbackCutter::payloadOf(frame).mid(5));
     }
     QCOMPARE(got, pages);
+}
+
+// The host stops or pauses while the cutter works on page 1 of 3, and the cutter reports the
+// page done before it answers (or refuses). Each step is a command of the host, then "|" and
+// the cutter's replies to it; `sent` is every frame the cutter got after the first page.
+void TestFaultMatrix::pagesHeldUntilAnswered_data()
+{
+    QTest::addColumn<bool>("usb");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<int>("finished");
+    const QString page2 = "PPLT;PU5,5;PD20,0;PG;";
+    for (bool usb : {false, true}) {
+        const char* link = usb ? "usb" : "tcp";
+        QTest::addRow("%s: page done between stop and its answer", link)
+            << usb << QStringList{"TASK_STOP|4,0;|27,0,2;"} << QStringList{"CCMD;27,2;"} << 1;
+        QTest::addRow("%s: page done while paused goes on resume", link)
+            << usb << QStringList{"TASK_PAUSE|4,0;|27,0,0;", "TASK_RESUME|27,0,1;"}
+            << QStringList{"CCMD;27,0;", "CCMD;27,1;", page2} << 0;
+    }
+    QTest::newRow("tcp: stop while paused") << false << QStringList{"TASK_PAUSE|27,0,0;|4,0;", "TASK_STOP|27,0,2;"}
+                                            << QStringList{"CCMD;27,0;", "CCMD;27,2;"} << 1;
+    QTest::newRow("tcp: pause refused") << false << QStringList{"TASK_PAUSE|4,0;|27,1,0;"}
+                                        << QStringList{"CCMD;27,0;", page2} << 0;
+    QTest::newRow("tcp: resume refused") << false << QStringList{"TASK_PAUSE|4,0;|27,0,0;", "TASK_RESUME|27,1,1;"}
+                                         << QStringList{"CCMD;27,0;", "CCMD;27,1;"} << 0;
+}
+
+void TestFaultMatrix::pagesHeldUntilAnswered()
+{
+    QFETCH(bool, usb);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, sent);
+    QFETCH(int, finished);
+    Rig rig;
+    LoopbackCutter cutter;
+    PseudoTerminal pty;
+    PtyCutter ptyCutter(pty);
+    ptyCutter.answerPages = false;
+    QHash<QByteArray, QByteArray> answers; // by the payload of the host's command
+    const auto answerTo = [&answers](const QByteArray& frame) {
+        const QByteArray answer = answers.value(LoopbackCutter::payloadOf(frame));
+        return answer.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{answer};
+    };
+    cutter.setScript(answerTo);
+    ptyCutter.onFrame = [&](const QByteArray& frame) {
+        for (const QByteArray& answer : answerTo(frame)) // written from the event loop, as PtyCutter does
+            QTimer::singleShot(0, &pty, [&pty, answer] { pty.write(answer); });
+    };
+    const auto log = [&] {
+        QStringList payloads;
+        for (const QByteArray& frame : usb ? ptyCutter.frames : cutter.frames())
+            payloads << QString::fromLatin1(LoopbackCutter::payloadOf(frame));
+        return payloads.mid(2); // the mark type and page 1
+    };
+    if (usb) {
+        rig.device->setUSBPath(pty.slavePath());
+        QVERIFY(rig.device->connectDevice() && waitFor([&] { return rig.status() == K::Working; }));
+    } else {
+        QVERIFY(connectTcp(rig, cutter.port()));
+    }
+    rig["TASK"]->setValue(QJsonObject{{"Finished", 0}, {"TaskCopies", 2}, {"Status", 1}, {"Percent", 0}});
+    rig.device->setPlt(QString::fromLatin1(ThreePages));
+    rig.device->startTask();
+    for (int i = 0; i < steps.size(); ++i) {
+        QStringList replies = steps.at(i).split(QLatin1Char('|'));
+        const QByteArray command = rig[replies.takeFirst().toLatin1().constData()]->set_cmd_bytes();
+        const QByteArray marker = "step" + QByteArray::number(i);
+        QByteArray answer;
+        for (const QString& reply : replies)
+            answer += ccmd(reply.toLatin1());
+        // The firmware reply last: once the device shows it, it has read all the cutter said.
+        answers[LoopbackCutter::payloadOf(command)] = answer + ccmd("51,0," + marker + ";");
+        rig.device->sendCMD(command);
+        QVERIFY(waitFor([&] { return rig["FIRMWARE"]->value().toString() == marker; }));
+    }
+    const QByteArray probe = rig["FIRMWARE"]->get_cmd_bytes(); // arrives after all sent before
+    rig.device->sendCMD(probe);
+    QVERIFY(waitFor([&] { return log().endsWith(QString::fromLatin1(LoopbackCutter::payloadOf(probe))); }));
+    QCOMPARE(log().mid(0, log().size() - 1), sent);
+    QCOMPARE(rig.task().value("Finished").toInt(), finished);
 }
 
 QTEST_MAIN(TestFaultMatrix)
