@@ -151,8 +151,10 @@ void KTRV8::decode_cmd(QString frame)
     }
     if (!kt_survives(this, [&] { KTCommonInterface::decode_cmd(frame); }))
         return;
-    if (code == KTReplyCode::TaskControl437)
-        onTaskControlRefused(value);
+    // A refused pause leaves the cutter working, so the job goes on. A refused stop or resume
+    // changes nothing: the pages stay held.
+    if (code == KTReplyCode::TaskControl437 && value == KTReplyCode::Paused && hold == Hold::Pause)
+        releasePause();
 }
 
 // The cutter is ready for the next page. Only a job that startTask began and that has not
@@ -193,12 +195,9 @@ void KTRV8::noteTaskControl(const QByteArray& bytes)
         hold = Hold::Pause;
 }
 
-// A refused pause leaves the cutter working: the job goes on, with the page it asked for in
-// the meantime. A refused stop or resume changes nothing: the pages stay held.
-void KTRV8::onTaskControlRefused(int value)
+// The cutter works again after a pause: the page it asked for in the meantime goes out now.
+void KTRV8::releasePause()
 {
-    if (hold != Hold::Pause || value != KTReplyCode::Paused)
-        return;
     hold = Hold::None;
     if (std::exchange(readyWhileHeld, false))
         onJobReady();
@@ -209,12 +208,8 @@ void KTRV8::onTaskControl(int value)
     switch (value) {
     case KTReplyCode::Paused: emit message(DevTasK, QStringLiteral("PAUSE")); break;
     case KTReplyCode::Resumed:
-        if (!notifyHost(DevTasK, QStringLiteral("RESUME")) || hold != Hold::Pause)
-            break;
-        // The page the cutter asked for while it was paused goes out now.
-        hold = Hold::None;
-        if (std::exchange(readyWhileHeld, false))
-            onJobReady();
+        if (notifyHost(DevTasK, QStringLiteral("RESUME")) && hold == Hold::Pause)
+            releasePause();
         break;
     case KTReplyCode::Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand

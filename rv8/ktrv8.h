@@ -45,7 +45,7 @@ private:
     bool startNextCopy();
     void noteTaskControl(const QByteArray& bytes);
     void onJobReady();
-    void onTaskControlRefused(int value);
+    void releasePause();
 
     std::unique_ptr<KTJobPages> jobPages; // never null; an internal class, so held through a pointer
     int jobPageIndex = 0;
