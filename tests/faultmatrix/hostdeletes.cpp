@@ -80,13 +80,8 @@ void TestFaultMatrix::deleteWithEventPending()
     QPointer<KTRV8> gone = rig->device.data();
     rig.reset();
     QVERIFY(gone.isNull());
-    // Past every timeout and retry above, or until something reaches the service after all.
-    QVERIFY(!QTest::qWaitFor(
-        [&] {
-            return service.requests(QStringLiteral("device")).size() != lookups
-                   || !service.textsFrom(DeviceCode).isEmpty();
-        },
-        settleMs));
+    // Past every timeout and retry above, or until a request reaches the service after all.
+    QVERIFY(!QTest::qWaitFor([&] { return service.requests(QStringLiteral("device")).size() != lookups; }, settleMs));
     QCOMPARE(service.requests(QStringLiteral("device")).size(), lookups);
     QVERIFY(service.textsFrom(DeviceCode).isEmpty());
     QTRY_VERIFY(service.connectedDevices().isEmpty());

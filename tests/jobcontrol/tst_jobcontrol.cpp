@@ -164,10 +164,6 @@ void TestJobControl::jobStep_data()
     QTest::newRow("page ready while paused waits for the resume")
         << three << record(0, 1, 1, 0) << QStringList{"host:TASK_PAUSE", "CCMD;4,0;", "CCMD;27,0,0;"}
         << record(0, 1, 1, 0) << QStringList{"PAUSE"} << 0 << page1;
-    QTest::newRow("page ready while paused goes on resume")
-        << three << record(0, 1, 1, 0)
-        << QStringList{"host:TASK_PAUSE", "CCMD;4,0;", "CCMD;27,0,0;", "host:TASK_RESUME", "CCMD;27,0,1;"}
-        << record(0, 1, 1, 0) << QStringList{"PAUSE", "RESUME"} << 1 << page2;
     QTest::newRow("a job started after a stop is not held")
         << three << record(0, 3, 1, 20)
         << QStringList{"host:TASK_STOP", "CCMD;27,0,2;", "load:B;PG;C;PG;", "start", "CCMD;4,0;"} << record(1, 3, 0, 20)
