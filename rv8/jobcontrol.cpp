@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 
+#include <utility>
+
 namespace {
 
 // The cutter's move command counts motor steps: one unit of the host's move is 80 of them.
@@ -70,6 +72,9 @@ void KTRV8::startTask()
     }
     if (!mode)
         return;
+    // A new start is a new job: what held the last one is over.
+    hold = Hold::None;
+    readyWhileHeld = false;
     sendWrite(this, property_ptr("SET_MARK"));
 
     if (mode->value().toInt() != 0) {
@@ -133,11 +138,7 @@ void KTRV8::decode_cmd(QString frame)
     const int value = fields.size() >= 3 ? fields.at(2).toInt() : 0;
 
     if (code == KTReplyCode::DeviceStatus && result == 0) {
-        // Only a job that startTask began and that has not ended moves on: a status reply
-        // still on its way when the job was stopped or finished, or one that comes before
-        // startTask, must not send a page or count a copy.
-        if (jobRunning)
-            advanceJob();
+        onJobReady();
         return;
     }
     if (code == KTReplyCode::DeviceStopped) {
@@ -148,18 +149,73 @@ void KTRV8::decode_cmd(QString frame)
         onTaskControl(value);
         return;
     }
-    KTCommonInterface::decode_cmd(frame);
+    if (!kt_survives(this, [&] { KTCommonInterface::decode_cmd(frame); }))
+        return;
+    // A refused pause leaves the cutter working, so the job goes on. A refused stop or resume
+    // changes nothing: the pages stay held.
+    if (code == KTReplyCode::TaskControl437 && value == KTReplyCode::Paused && hold == Hold::Pause)
+        releasePause();
+}
+
+// The cutter is ready for the next page. Only a job that startTask began and that has not
+// ended moves on: a status reply still on its way when the job was stopped or finished, or
+// one that comes before startTask, must not send a page or count a copy. While a stop or a
+// pause the host asked for is unanswered, the page waits: a cutter that gets a page after
+// it was told to stop may cut it.
+void KTRV8::onJobReady()
+{
+    if (!jobRunning)
+        return;
+    if (hold != Hold::None) {
+        readyWhileHeld = true;
+        return;
+    }
+    advanceJob();
+}
+
+// Every command of the host and of the driver leaves through here; a stop or a pause the
+// host asks for holds the pages from this moment on, before the cutter has even read it.
+void KTRV8::sendCMD(QByteArray bytes)
+{
+    noteTaskControl(bytes);
+    KTCommonInterface::sendCMD(std::move(bytes));
+}
+
+void KTRV8::noteTaskControl(const QByteArray& bytes)
+{
+    const auto is = [&](const char* key) {
+        KTDeviceProperty* command = property_ptr(key);
+        return command && bytes == command->set_cmd_bytes();
+    };
+    if (bytes.isEmpty() || hold == Hold::Stop)
+        return;
+    if (is("TASK_STOP"))
+        hold = Hold::Stop;
+    else if (is("TASK_PAUSE"))
+        hold = Hold::Pause;
+}
+
+// The cutter works again after a pause: the page it asked for in the meantime goes out now.
+void KTRV8::releasePause()
+{
+    hold = Hold::None;
+    if (std::exchange(readyWhileHeld, false))
+        onJobReady();
 }
 
 void KTRV8::onTaskControl(int value)
 {
     switch (value) {
     case KTReplyCode::Paused: emit message(DevTasK, QStringLiteral("PAUSE")); break;
-    case KTReplyCode::Resumed: emit message(DevTasK, QStringLiteral("RESUME")); break;
+    case KTReplyCode::Resumed:
+        if (notifyHost(DevTasK, QStringLiteral("RESUME")) && hold == Hold::Pause)
+            releasePause();
+        break;
     case KTReplyCode::Stopped:
         // The cutter confirmed the stop: the rest of the job is abandoned, the copy in hand
         // counts as done, and no further copy is started. A repeated confirmation (Stop
         // pressed twice) finds no running job and changes nothing.
+        readyWhileHeld = false;
         if (!jobRunning)
             break;
         jobRunning = false;

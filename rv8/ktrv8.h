@@ -26,6 +26,7 @@ public:
     QStringList sysProperty() override;
     void startTask() override;
     void move(int x, int y) override;
+    void sendCMD(QByteArray bytes) override;
     int icon() override;
     void setPlt(QString plt) override;
     void decode_cmd(QString frame) override;
@@ -42,11 +43,23 @@ private:
     void onTaskControl(int value);
     void completeCopy(bool startNext);
     bool startNextCopy();
+    void noteTaskControl(const QByteArray& bytes);
+    void onJobReady();
+    void releasePause();
 
     std::unique_ptr<KTJobPages> jobPages; // never null; an internal class, so held through a pointer
     int jobPageIndex = 0;
     bool jobRunning = false; // begun by startTask, not yet finished or stopped: status replies advance it
     std::unique_ptr<KTPreparedPage> nextPage; // made by the first job with a second page
+    // Asked of the cutter by the host and not yet answered: a stop holds every further page
+    // of the job for good, a pause until the cutter says it goes on again.
+    enum class Hold {
+        None,
+        Pause,
+        Stop
+    };
+    Hold hold = Hold::None;
+    bool readyWhileHeld = false; // the cutter asked for the next page during the hold
 };
 
 #endif // KTRV8_H

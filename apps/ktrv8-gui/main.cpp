@@ -4,6 +4,7 @@
 #include "jobpanel.h"
 #include "logpane.h"
 #include "mainwindow.h"
+#include "signalnotifier.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -149,7 +151,19 @@ int main(int argc, char** argv)
     QTranslator windowTranslation;
     installWindowTranslation(&windowTranslation);
 
+    // A stop signal closes the window as its close button does (a running cut is stopped first),
+    // so nothing is left behind; a second signal leaves at once.
+    SignalNotifier stopSignals;
+    const bool watching = stopSignals.watch({SIGINT, SIGTERM, SIGHUP}, &error);
     MainWindow window(options.pluginPath);
+    int stopsAsked = 0;
+    if (watching)
+        QObject::connect(&stopSignals, &SignalNotifier::received, &window, [&window, &stopsAsked] {
+            if (stopsAsked++ == 0)
+                window.close();
+            else
+                QCoreApplication::exit(ExitInterrupted);
+        });
     window.resize(1100, 720);
     window.show();
     Script script(window, options);

@@ -24,13 +24,14 @@ namespace {
 
 JobRunner* running = nullptr;
 
-// Ctrl-C and SIGTERM stop a running job through the cutter; otherwise they end ktrv8 at once.
+// Ctrl-C, SIGTERM and SIGHUP (the terminal closed) stop a running job through the cutter;
+// otherwise they end ktrv8 at once.
 // Without the notifier they keep their default action, which ends it as well.
 void watchSignals()
 {
     auto* notifier = new SignalNotifier(QCoreApplication::instance());
     QString error;
-    if (!notifier->watch({SIGINT, SIGTERM}, &error))
+    if (!notifier->watch({SIGINT, SIGTERM, SIGHUP}, &error))
         return;
     QObject::connect(notifier, &SignalNotifier::received, [] {
         if (running)
