@@ -1,10 +1,15 @@
 // A drawing of `rows` x `columns` letters "O" (an outline and its counter, the counter
 // drawn after the outline) in a shuffled order, each placed by a group transform, on an
 // A3 mm page: 2 paths a letter. Times are medians of 5 runs; peak memory is the process's
-// resident high-water mark (VmHWM) above what it held before the first conversion.
+// resident high-water mark (VmHWM) above what it held before the first conversion. The
+// previous (quadratic) cut order runs beside the current one for its time and travel.
+// Then the cut order at scale (scale.cpp); options: --sizes N,N,... (default 1000, 10000,
+// 100000, 1000000; 0 for none) and --with-editor (the vector editor's export as well).
 #include "benchsupport.h"
 #include "conversion.h"
 #include "pltwriter.h"
+#include "quadraticorder.h"
+#include "scale.h"
 #include "svgreader.h"
 
 #include <QElapsedTimer>
@@ -69,17 +74,14 @@ double median(QVector<double> values)
 
 } // namespace
 
-int main(int argc, char** argv)
+int letterRows()
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    qSetMessagePattern(QStringLiteral("%{if-debug}%{endif}%{if-warning}%{message}%{endif}"));
     const int rows = 50, columns = 70;
     const QByteArray svg = letterDrawing(rows, columns);
     const long before = residentNowKb();
 
-    QVector<double> readMs, orderMs, keptMs, writeMs;
-    double travelOrdered = 0, travelKept = 0, cut = 0;
+    QVector<double> readMs, orderMs, keptMs, writeMs, previousMs;
+    double travelOrdered = 0, travelKept = 0, travelPrevious = 0, cut = 0;
     int paths = 0;
     qint64 pltBytes = 0;
     for (int run = 0; run < 5; ++run) {
@@ -101,6 +103,10 @@ int main(int argc, char** argv)
         clock.restart();
         applyCutOptions(&kept, options, &error);
         keptMs << clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        const CutPaths previous = ktbench::quadraticOrder(kept, options.originMm * UnitsPerMm);
+        previousMs << clock.nsecsElapsed() / 1e6;
+        travelPrevious = travelLength(previous) / UnitsPerMm / 1000;
         clock.restart();
         pltBytes = writePltPage(ordered).size();
         writeMs << clock.nsecsElapsed() / 1e6;
@@ -128,5 +134,34 @@ int main(int argc, char** argv)
              QStringLiteral("%1 m / %2 m (%3 x less)")
                  .arg(fmt(travelOrdered, 1), fmt(travelKept, 1), fmt(travelKept / travelOrdered, 1)),
              QStringLiteral("ordered < drawing order"), ktbench::verdict(travelOrdered < travelKept));
+    printRow(QStringLiteral("7 conversion"), QStringLiteral("ordering alone: previous order / indexed order"),
+             QStringLiteral("%1 ms / %2 ms").arg(fmt(median(previousMs), 0), fmt(median(orderMs) - median(keptMs), 0)),
+             QStringLiteral("-"), QStringLiteral("info"));
+    printRow(QStringLiteral("7 conversion"), QStringLiteral("pen-up travel: indexed order / previous order"),
+             QStringLiteral("%1 (%2 m / %3 m)")
+                 .arg(fmt(travelOrdered / travelPrevious, 3), fmt(travelOrdered, 2), fmt(travelPrevious, 2)),
+             QStringLiteral("<= 1.02"), ktbench::verdict(travelOrdered <= 1.02 * travelPrevious));
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    qSetMessagePattern(QStringLiteral("%{if-debug}%{endif}%{if-warning}%{message}%{endif}"));
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--convert"))
+        return ktbench::convertOnce(args.value(2), args.value(3));
+    QVector<int> sizes{1000, 10000, 100000, 1000000};
+    const int sizesAt = args.indexOf(QStringLiteral("--sizes"));
+    if (sizesAt > 0) {
+        sizes.clear();
+        for (const QString& n : args.value(sizesAt + 1).split(QLatin1Char(',')))
+            if (n.toInt() > 0)
+                sizes << n.toInt();
+    }
+    if (const int failed = letterRows())
+        return failed;
+    ktbench::runScaleRows(app.applicationFilePath(), sizes, args.contains(QStringLiteral("--with-editor")));
     return 0;
 }
