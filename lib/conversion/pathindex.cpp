@@ -5,6 +5,8 @@
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
 
+#include <cmath>
+
 namespace bg = boost::geometry;
 namespace bgi = boost::geometry::index;
 
@@ -35,11 +37,20 @@ double squaredDistance(const Point& a, QPointF b)
 
 } // namespace
 
+bool isIndexable(const CutPath& path)
+{
+    for (const QPointF& p : path.points) {
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+            return false;
+    }
+    return !path.points.isEmpty();
+}
+
 Containment containersOf(const CutPaths& paths)
 {
     std::vector<BoxEntry> closed;
     for (int i = 0; i < paths.size(); ++i) {
-        if (paths[i].closed && !paths[i].points.isEmpty())
+        if (paths[i].closed && isIndexable(paths[i]))
             closed.emplace_back(boxOf(boundsOf(paths[i])), i);
     }
     // Built from the whole range at once: packed, smaller and faster to search.
@@ -51,7 +62,7 @@ Containment containersOf(const CutPaths& paths)
     result.offsets.push_back(0);
     std::vector<BoxEntry> around;
     for (int i = 0; i < paths.size(); ++i) {
-        if (!paths[i].points.isEmpty()) {
+        if (isIndexable(paths[i])) {
             const Box box = boxOf(boundsOf(paths[i]));
             const double area = areaOf(box);
             around.clear();

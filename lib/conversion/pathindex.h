@@ -8,7 +8,11 @@
 
 namespace ktconv {
 
-// For every path, the closed paths around it: those whose box holds the path's box, is
+// A path with points, all of them finite: the only kind the indexes take (a NaN is equal
+// to nothing, so it could never be found again to be taken out).
+bool isIndexable(const CutPath& path);
+
+// For every indexable path, the indexable closed paths around it: those whose box holds the path's box, is
 // larger, and whose outline holds the path's first point (even-odd rule). Path i's
 // containers are outers[offsets[i]] up to outers[offsets[i + 1]]. Only the boxes that hold
 // a path's box are looked at, through an R-tree, so the cost grows with n log n plus the

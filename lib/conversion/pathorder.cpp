@@ -49,7 +49,7 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start)
         ++waitingFor[size_t(outer)];
     std::vector<int> ready;
     for (int i = 0; i < paths.size(); ++i) {
-        if (waitingFor[size_t(i)] == 0 && !paths[i].points.isEmpty())
+        if (waitingFor[size_t(i)] == 0 && isIndexable(paths[i]))
             ready.push_back(i);
     }
     PathEnds ends(paths);
@@ -75,6 +75,11 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start)
             if (--waitingFor[size_t(outer)] == 0)
                 ends.add(outer);
         }
+    }
+    // A path with a point at infinity or not a number has no place by distance.
+    for (const CutPath& path : paths) {
+        if (!path.points.isEmpty() && !isIndexable(path))
+            ordered << path;
     }
     return ordered;
 }

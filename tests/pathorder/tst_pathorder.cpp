@@ -15,6 +15,7 @@ private slots:
     void rules_data();
     void rules();
     void sameAsPlainSearch();
+    void notFiniteLast();
 };
 
 namespace {
@@ -185,6 +186,21 @@ void tst_pathorder::sameAsPlainSearch()
     QCOMPARE(drawingIndexes(cut, drawing), drawingIndexes(expected, drawing));
     for (int i = 0; i < cut.size(); ++i)
         QCOMPARE(cut[i].points, expected[i].points);
+}
+
+// Not a number and infinity (a degenerate transform): no crash, no endless search for an
+// end that compares equal to nothing; such paths come last, in the drawing's order.
+void tst_pathorder::notFiniteLast()
+{
+    const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+    const CutPaths drawing{CutPath{{{nan, 0}, {1, 1}, {2, 0}, {nan, 0}}, true}, square(0, 0, 10),
+                           line({-inf, 3}, {3, 3}), square(20, 0, 10)};
+    const CutPaths cut = orderPaths(drawing, QPointF(0, 0));
+    QCOMPARE(cut.size(), 4);
+    QCOMPARE(cut[0].points.first(), QPointF(0, 0));
+    QCOMPARE(cut[1].points.first(), QPointF(20, 0));
+    QVERIFY(std::isnan(cut[2].points.first().x()));
+    QVERIFY(std::isinf(cut[3].points.first().x()));
 }
 
 QTEST_APPLESS_MAIN(tst_pathorder)
