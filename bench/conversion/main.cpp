@@ -1,10 +1,15 @@
 // A drawing of `rows` x `columns` letters "O" (an outline and its counter, the counter
 // drawn after the outline) in a shuffled order, each placed by a group transform, on an
 // A3 mm page: 2 paths a letter. Times are medians of 5 runs; peak memory is the process's
-// resident high-water mark (VmHWM) above what it held before the first conversion.
+// resident high-water mark (VmHWM) above what it held before the first conversion. The
+// previous (quadratic) cut order runs beside the current one for its time and travel.
+// Then the cut order at scale (scale.cpp); options: --sizes N,N,... (default 1000, 10000,
+// 100000, 1000000; 0 for none) and --with-editor (the vector editor's export as well).
 #include "benchsupport.h"
 #include "conversion.h"
 #include "pltwriter.h"
+#include "quadraticorder.h"
+#include "scale.h"
 #include "svgreader.h"
 
 #include <QElapsedTimer>
@@ -69,11 +74,37 @@ double median(QVector<double> values)
 
 } // namespace
 
-int main(int argc, char** argv)
+// The previous (quadratic) cut order on the same drawing, after the peak memory was read:
+// its time, and the pen-up travel of the current order against it.
+int previousOrderRows(const QByteArray& svg, double indexedMs, double travelIndexed)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    qSetMessagePattern(QStringLiteral("%{if-debug}%{endif}%{if-warning}%{message}%{endif}"));
+    SvgDrawing drawing;
+    QString error;
+    CutOptions options;
+    options.keepOrder = true;
+    if (!readSvg(svg, &drawing, &error) || !applyCutOptions(&drawing.paths, options, &error))
+        return 1;
+    QVector<double> previousMs;
+    double travel = 0;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        const CutPaths previous = ktbench::quadraticOrder(drawing.paths, options.originMm * UnitsPerMm);
+        previousMs << clock.nsecsElapsed() / 1e6;
+        travel = travelLength(previous) / UnitsPerMm / 1000;
+    }
+    printRow(QStringLiteral("7 conversion"), QStringLiteral("ordering alone: previous order / indexed order"),
+             QStringLiteral("%1 ms / %2 ms").arg(fmt(median(previousMs), 0), fmt(indexedMs, 0)), QStringLiteral("-"),
+             QStringLiteral("info"));
+    printRow(
+        QStringLiteral("7 conversion"), QStringLiteral("pen-up travel: indexed order / previous order"),
+        QStringLiteral("%1 (%2 m / %3 m)").arg(fmt(travelIndexed / travel, 3), fmt(travelIndexed, 2), fmt(travel, 2)),
+        QStringLiteral("<= 1.02"), ktbench::verdict(travelIndexed <= 1.02 * travel));
+    return 0;
+}
+
+int letterRows()
+{
     const int rows = 50, columns = 70;
     const QByteArray svg = letterDrawing(rows, columns);
     const long before = residentNowKb();
@@ -128,5 +159,27 @@ int main(int argc, char** argv)
              QStringLiteral("%1 m / %2 m (%3 x less)")
                  .arg(fmt(travelOrdered, 1), fmt(travelKept, 1), fmt(travelKept / travelOrdered, 1)),
              QStringLiteral("ordered < drawing order"), ktbench::verdict(travelOrdered < travelKept));
+    return previousOrderRows(svg, median(orderMs) - median(keptMs), travelOrdered);
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    qSetMessagePattern(QStringLiteral("%{if-debug}%{endif}%{if-warning}%{message}%{endif}"));
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--convert"))
+        return ktbench::convertOnce(args.value(2), args.value(3));
+    QVector<int> sizes{1000, 10000, 100000, 1000000};
+    const int sizesAt = args.indexOf(QStringLiteral("--sizes"));
+    if (sizesAt > 0) {
+        sizes.clear();
+        for (const QString& n : args.value(sizesAt + 1).split(QLatin1Char(',')))
+            if (n.toInt() > 0)
+                sizes << n.toInt();
+    }
+    if (const int failed = letterRows())
+        return failed;
+    ktbench::runScaleRows(app.applicationFilePath(), sizes, args.contains(QStringLiteral("--with-editor")));
     return 0;
 }

@@ -1,0 +1,20 @@
+#ifndef SCALE_H
+#define SCALE_H
+
+#include <QString>
+#include <QVector>
+
+namespace ktbench {
+
+// One conversion of the drawing in `file` in a process of its own, so its peak resident
+// memory is its own: mode "order" (the default cut order), "keep" (--keep-order) or
+// "quadratic" (the previous order). Prints one line for the parent; returns the exit code.
+int convertOnce(const QString& file, const QString& mode);
+
+// Drawings of `sizes` paths (squares, each with a square inside, in random order) converted
+// by child processes of `self` in every mode, and by the vector editor when `editor`.
+void runScaleRows(const QString& self, const QVector<int>& sizes, bool editor);
+
+} // namespace ktbench
+
+#endif // SCALE_H
