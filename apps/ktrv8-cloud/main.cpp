@@ -116,16 +116,8 @@ bool openStorage(LocalCloudService& service, const QCommandLineParser& parser, Q
     return true;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+void addOptions(QCommandLineParser& parser)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-cloud"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The cutter cloud for a shop's own machines. One port serves the HTTP resources device,\n"
                        "device_model and device_work_records, the device channel <ws base><code>/Device/, and the\n"
@@ -158,6 +150,38 @@ int main(int argc, char* argv[])
                       QStringLiteral("resource:ms")});
     parser.addOption(
         {QStringLiteral("silent"), QStringLiteral("Never answer requests on RESOURCE."), QStringLiteral("resource")});
+}
+
+// One line per answered request and per channel event, client text quoted.
+void printActivity(LocalCloudService& service, QTextStream& out)
+{
+    QObject::connect(&service, &LocalCloudService::requestAnswered,
+                     [&out](const QByteArray& verb, const QString& path, int status) {
+                         out << status << ' ' << verb << ' ' << quotedForLog(path) << "\n";
+                         out.flush();
+                     });
+    QObject::connect(&service, &LocalCloudService::deviceChannelOpened, [&out](const QString& code) {
+        out << "channel opened " << quotedForLog(code) << "\n";
+        out.flush();
+    });
+    QObject::connect(&service, &LocalCloudService::deviceTextReceived,
+                     [&out](const QString& code, const QString& text) {
+                         out << "channel " << quotedForLog(code) << ' ' << quotedForLog(text.left(200)) << "\n";
+                         out.flush();
+                     });
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ktrv8-cloud"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    addOptions(parser);
     parser.process(app);
 
     bool portOk = false;
@@ -189,20 +213,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     service.setRecording(false); // a long-running service keeps nothing per request
-    QObject::connect(&service, &LocalCloudService::requestAnswered,
-                     [&out](const QByteArray& verb, const QString& path, int status) {
-                         out << status << ' ' << verb << ' ' << quotedForLog(path) << "\n";
-                         out.flush();
-                     });
-    QObject::connect(&service, &LocalCloudService::deviceChannelOpened, [&out](const QString& code) {
-        out << "channel opened " << quotedForLog(code) << "\n";
-        out.flush();
-    });
-    QObject::connect(&service, &LocalCloudService::deviceTextReceived,
-                     [&out](const QString& code, const QString& text) {
-                         out << "channel " << quotedForLog(code) << ' ' << quotedForLog(text.left(200)) << "\n";
-                         out.flush();
-                     });
+    printActivity(service, out);
     // The port comes first: scripts and tests read it from the first line.
     out << "port " << service.port() << "\n"
         << "http " << service.httpBase().toString() << "\n"

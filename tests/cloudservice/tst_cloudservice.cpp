@@ -27,7 +27,6 @@ private slots:
     void framingAndAccess();
     void handshakeInTwoPacketsOpensTheChannel();
     void connectionsAreLimitedAndIdleOnesClosed();
-    void tokenlessRequestsLeaveNoMemory();
 };
 
 void TestCloudService::answersLikeTheCloud_data()
@@ -367,31 +366,6 @@ void TestCloudService::connectionsAreLimitedAndIdleOnesClosed()
         QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 5000);
     qDeleteAll(silent);
     QCOMPARE(statusOf(exchange(service.port(), request("GET", "/device?code=A"))), 404);
-}
-
-// Requests without the token, bodies included, cost the running program nothing lasting.
-void TestCloudService::tokenlessRequestsLeaveNoMemory()
-{
-    const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
-    if (!QFile::exists(program))
-        QSKIP("ktrv8-cloud is not built");
-    QProcess service;
-    service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--memory"),
-                            QStringLiteral("--token"), QString::fromLatin1(Token)});
-    const quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
-    QVERIFY(port > 0);
-    const QByteArray body(1024 * 1024, 'x');
-    const qint64 before = residentKiB(service.processId());
-    QElapsedTimer spent;
-    spent.start();
-    int refused = 0;
-    for (int i = 0; i < 300 && spent.elapsed() < 60000; ++i)
-        refused += statusOf(exchange(port, request("POST", "/device_work_records", body), 1, 50)) == 401;
-    QVERIFY2(refused >= 100, qPrintable(QString::number(refused)));
-    const qint64 grown = residentKiB(service.processId()) - before;
-    QVERIFY2(grown < 16 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
-    service.kill();
-    QVERIFY(service.waitForFinished(5000));
 }
 
 // The storage tests share the helpers and the program; one executable runs both classes.
