@@ -28,8 +28,9 @@ constexpr FieldRule WorkRecordFields[] = {
     {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},
 };
 
-// Measures and counts that cannot be below zero.
-constexpr const char* NonNegative[] = {"task_time", "task_copies", "finish_copies", "page_area", "path_length"};
+// Counts and measures that cannot be below zero. The page area is left alone: the driver
+// sends the signed product of the job's sides as it has them.
+constexpr const char* NonNegative[] = {"task_time", "task_copies", "finish_copies", "path_length"};
 
 const char* typeName(QJsonValue::Type type)
 {
