@@ -180,6 +180,17 @@ QJsonObject DeviceChannels::liveState(const QString& code) const
     };
 }
 
+LiveView DeviceChannels::snapshot() const
+{
+    LiveView view;
+    view.seen = seenAt;
+    QStringList codes = channels.keys() + runningTasks.keys() + seenAt.keys();
+    codes.removeDuplicates();
+    for (const QString& code : qAsConst(codes))
+        view.states.insert(code, liveState(code));
+    return view;
+}
+
 void DeviceChannels::seen(const QString& code, bool persist)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();

@@ -16,6 +16,13 @@
 class QTcpSocket;
 class QWebSocket;
 
+// What the channels know of each device at one moment, by code, for the store's thread.
+struct LiveView
+{
+    QHash<QString, QJsonObject> states; // liveState()
+    QHash<QString, QDateTime> seen;
+};
+
 // The service's WebSockets: each cutter's channel "/<code>/Device/" (behind "/<token>" when a
 // token is set) and the fleet page's live feed "/live". Knows which devices are online, what
 // each one runs now and when it was last seen. A peer that does not read what it is sent is
@@ -52,6 +59,7 @@ public:
     // {"type":"device", "code", "online", "last_seen", "task"} as the page gets it.
     QJsonObject liveState(const QString& code) const;
     QDateTime lastSeen(const QString& code) const { return seenAt.value(code); }
+    LiveView snapshot() const;
     void seen(const QString& code, bool persist);
 
 signals:

@@ -1,13 +1,10 @@
 #include "localcloudservice.h"
 
 #include "cloudstore.h"
-#include "sqlstore.h"
 
-#include <QPointer>
 #include <QTimer>
 
-LocalCloudService::LocalCloudService(QObject* parent)
-    : QObject(parent), ownedStore(new MemoryStore), store(ownedStore.get())
+LocalCloudService::LocalCloudService(QObject* parent) : QObject(parent)
 {
     http.setHeadCheck([this](const Request& request) { return checkHead(request); });
     http.setHandler([this](quint64 connection, const Request& request) { onRequest(connection, request); });
@@ -15,9 +12,11 @@ LocalCloudService::LocalCloudService(QObject* parent)
     connect(&channels, &DeviceChannels::deviceChannelOpened, this, &LocalCloudService::deviceChannelOpened);
     connect(&channels, &DeviceChannels::deviceTextReceived, this, &LocalCloudService::deviceTextReceived);
     channels.setPersistSeen([this](const QString& code, const QDateTime& when) {
-        const int id = store->deviceByCode(code).value(QStringLiteral("id")).toInt(-1);
-        if (id >= 0)
-            store->touchDevice(id, when);
+        store.post([code, when](CloudStore& s) {
+            const int id = s.deviceByCode(code).value(QStringLiteral("id")).toInt(-1);
+            if (id >= 0)
+                s.touchDevice(id, when);
+        });
     });
 }
 
@@ -25,12 +24,7 @@ LocalCloudService::~LocalCloudService() = default;
 
 bool LocalCloudService::useDatabase(const QString& location, QString* error, bool createFolder)
 {
-    std::unique_ptr<SqlStore> opened = SqlStore::open(location, error, createFolder);
-    if (!opened)
-        return false;
-    ownedStore = std::move(opened);
-    store = ownedStore.get();
-    return true;
+    return store.open(location, error, createFolder);
 }
 
 void LocalCloudService::setToken(const QByteArray& token)
@@ -81,32 +75,44 @@ QString LocalCloudService::wsBase() const
 
 int LocalCloudService::addDeviceModel(int code, const QString& name)
 {
-    return store->addDeviceModel(code, name);
+    int result{};
+    store.run([&](CloudStore& s) { result = s.addDeviceModel(code, name); });
+    return result;
 }
 
 int LocalCloudService::addDevice(const QJsonObject& record)
 {
-    return store->addDevice(record);
+    int result{};
+    store.run([&](CloudStore& s) { result = s.addDevice(record); });
+    return result;
 }
 
 QJsonObject LocalCloudService::device(int id) const
 {
-    return store->device(id);
+    QJsonObject result{};
+    store.run([&](CloudStore& s) { result = s.device(id); });
+    return result;
 }
 
 QJsonObject LocalCloudService::deviceByCode(const QString& code) const
 {
-    return store->deviceByCode(code);
+    QJsonObject result{};
+    store.run([&](CloudStore& s) { result = s.deviceByCode(code); });
+    return result;
 }
 
 int LocalCloudService::deviceCount() const
 {
-    return store->devices().size();
+    int result{};
+    store.run([&](CloudStore& s) { result = s.devices().size(); });
+    return result;
 }
 
 QList<QJsonObject> LocalCloudService::workRecords() const
 {
-    return store->workRecords({});
+    QList<QJsonObject> result{};
+    store.run([&](CloudStore& s) { result = s.workRecords({}); });
+    return result;
 }
 
 QList<LocalCloudService::Request> LocalCloudService::requests(const QString& resource) const
@@ -164,22 +170,25 @@ void LocalCloudService::onRequest(quint64 connection, const Request& request)
     }
     Fault fault;
     if (!takeFault(request.resource, fault)) {
-        finish(connection, request, answer(request));
+        answer(request, [this, connection, request](const HttpAnswer& result) { finish(connection, request, result); });
         return;
     }
     if (fault.silent) {
         http.hold(connection); // this connection never answers again
         return;
     }
-    // An injected status answers without touching the records, as a failing service would.
-    const HttpAnswer result =
-        fault.status ? HttpAnswer{fault.status, RestResources::detail(QStringLiteral("injected"))} : answer(request);
-    if (fault.delayMs <= 0) {
-        finish(connection, request, result);
-        return;
-    }
     const Request head{request.verb, request.path, request.resource, request.query, {}, {}};
-    QTimer::singleShot(fault.delayMs, this, [this, connection, head, result] { finish(connection, head, result); });
+    auto later = [this, connection, head, delay = fault.delayMs](const HttpAnswer& result) {
+        if (delay <= 0)
+            finish(connection, head, result);
+        else
+            QTimer::singleShot(delay, this, [this, connection, head, result] { finish(connection, head, result); });
+    };
+    // An injected status answers without touching the records, as a failing service would.
+    if (fault.status)
+        later(HttpAnswer{fault.status, RestResources::detail(QStringLiteral("injected"))});
+    else
+        answer(request, later);
 }
 
 void LocalCloudService::finish(quint64 connection, const Request& request, const HttpAnswer& answer)
@@ -188,21 +197,42 @@ void LocalCloudService::finish(quint64 connection, const Request& request, const
     http.reply(connection, answer);
 }
 
+// The page is answered here; everything else on the store's thread, and back here to tell
+// the live feed and reply.
+void LocalCloudService::answer(const Request& request, std::function<void(const HttpAnswer&)> done)
+{
+    if (RestResources::isPage(request)) {
+        done(RestResources::page(request));
+        return;
+    }
+    const LiveView live = RestResources::wantsLive(request) ? channels.snapshot() : LiveView();
+    store.post([this, request, live, done = std::move(done)](CloudStore& s) {
+        QStringList seen;
+        const HttpAnswer result = answerFrom(s, request, live, seen);
+        QMetaObject::invokeMethod(
+            this,
+            [this, seen, result, done] {
+                for (const QString& code : seen)
+                    channels.seen(code, false); // kept in the store already
+                done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 // An answer built while the database failed would be built on missing data ("unknown
 // device", an empty list): the client is told to come back instead.
-HttpAnswer LocalCloudService::answer(const Request& request)
+HttpAnswer LocalCloudService::answerFrom(CloudStore& store, const Request& request, const LiveView& live,
+                                         QStringList& seen)
 {
-    if (RestResources::isPage(request))
-        return resources.answer(request);
-    if (!store->ready()) {
-        HttpAnswer away{503, RestResources::detail(QStringLiteral("database unavailable: ") + store->lastError())};
-        away.with("Retry-After", QByteArray::number(RetryAfterSeconds));
-        return away;
+    if (store.ready()) {
+        RestResources resources(store, live);
+        const HttpAnswer result = resources.answer(request);
+        if (!store.troubled()) {
+            seen = resources.seenDevices();
+            return result;
+        }
     }
-    HttpAnswer result = resources.answer(request);
-    if (store->troubled()) {
-        result = HttpAnswer{503, RestResources::detail(QStringLiteral("database unavailable: ") + store->lastError())};
-        result.with("Retry-After", QByteArray::number(RetryAfterSeconds));
-    }
-    return result;
+    return HttpAnswer{503, RestResources::detail(QStringLiteral("database unavailable: ") + store.lastError())}.with(
+        "Retry-After", QByteArray::number(RetryAfterSeconds));
 }

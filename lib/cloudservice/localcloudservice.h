@@ -4,6 +4,7 @@
 #include "devicechannels.h"
 #include "httpserver.h"
 #include "restresources.h"
+#include "storethread.h"
 
 #include <QHash>
 #include <QHostAddress>
@@ -14,9 +15,7 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <memory>
-
-class CloudStore;
+#include <functional>
 
 // The cutter cloud as a small self-hosted service, and the tests' stand-in for it. One port
 // serves the HTTP resources "device", "device_model" and "device_work_records", the device
@@ -101,16 +100,15 @@ signals:
 private:
     std::optional<HttpAnswer> checkHead(const Request& request) const;
     void onRequest(quint64 connection, const Request& request);
-    HttpAnswer answer(const Request& request);
+    void answer(const Request& request, std::function<void(const HttpAnswer&)> done);
+    static HttpAnswer answerFrom(CloudStore& store, const Request& request, const LiveView& live, QStringList& seen);
     bool authorized(const Request& request) const;
     bool takeFault(const QString& resource, Fault& fault);
     void finish(quint64 connection, const Request& request, const HttpAnswer& answer);
 
-    std::unique_ptr<CloudStore> ownedStore;
-    CloudStore* store = nullptr;
+    mutable StoreThread store; // const readers wait for it too
     HttpServer http;
     DeviceChannels channels;
-    RestResources resources{store, channels};
     QByteArray accessToken;
     bool recording = true;
     QList<Request> received;

@@ -1,7 +1,6 @@
 #include "restresources.h"
 
 #include "cloudstore.h"
-#include "devicechannels.h"
 #include "recordrules.h"
 
 #include <QFile>
@@ -56,13 +55,18 @@ HttpAnswer RestResources::answer(const HttpRequest& request)
     if (request.resource == QLatin1String("device_work_records"))
         return workRecordResource(request, verb);
     if (!pageFile(request.resource).isEmpty())
-        return pageResource(request, verb);
+        return page(request);
     return {404, detail(QStringLiteral("unknown resource"))};
 }
 
+// Kept in the store here; the live feed hears of it once the answer is back on the network
+// thread (seenDevices()).
 void RestResources::seen(const QString& code)
 {
-    channels.seen(code, true);
+    const int id = store.deviceByCode(code).value(QStringLiteral("id")).toInt(-1);
+    if (id >= 0)
+        store.touchDevice(id, QDateTime::currentDateTimeUtc());
+    seenCodes.append(code);
 }
 
 // GET ?code=... looks a device up by its code, GET alone lists them all; PUT updates the
@@ -78,7 +82,7 @@ HttpAnswer RestResources::deviceResource(const HttpRequest& request, const QByte
     const QString code = request.query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
     if (code.isEmpty())
         return {400, detail(QStringLiteral("code required"))};
-    const QJsonObject found = store->deviceByCode(code);
+    const QJsonObject found = store.deviceByCode(code);
     if (found.isEmpty())
         return {404, detail(QStringLiteral("Not found."))};
     seen(code);
@@ -96,17 +100,17 @@ HttpAnswer RestResources::deviceUpdate(const HttpRequest& request)
     const int id = body.value(QStringLiteral("id")).toInt(-1);
     if (id < 0)
         return {400, detail(QStringLiteral("id required"))};
-    QJsonObject stored = store->device(id);
+    QJsonObject stored = store.device(id);
     if (stored.isEmpty())
         return {404, detail(QStringLiteral("Not found."))};
     for (auto it = body.begin(); it != body.end(); ++it)
         stored.insert(it.key(), it.value());
     const QString code = stored.value(QStringLiteral("code")).toString();
-    const QJsonObject holder = store->deviceByCode(code);
+    const QJsonObject holder = store.deviceByCode(code);
     if (!holder.isEmpty() && holder.value(QStringLiteral("id")).toInt() != id)
         return {400, detail(QStringLiteral("code belongs to another device"))};
-    if (!store->updateDevice(id, stored))
-        return {500, detail(store->lastError())};
+    if (!store.updateDevice(id, stored))
+        return {500, detail(store.lastError())};
     seen(code);
     return {200, stored};
 }
@@ -124,7 +128,7 @@ HttpAnswer RestResources::deviceModelResource(const HttpRequest& request, const 
         const QJsonValue code = body.value(QStringLiteral("code"));
         if (!code.isDouble())
             return {400, detail(QStringLiteral("code required"))};
-        const QJsonObject model = store->deviceModelByCode(qint64(code.toDouble()));
+        const QJsonObject model = store.deviceModelByCode(qint64(code.toDouble()));
         if (model.isEmpty())
             return {404, detail(QStringLiteral("Not found."))};
         return {200, model};
@@ -135,13 +139,13 @@ HttpAnswer RestResources::deviceModelResource(const HttpRequest& request, const 
     const QString code = body.value(QStringLiteral("code")).toString();
     if (code.isEmpty())
         return {400, detail(QStringLiteral("code required"))};
-    if (!store->deviceByCode(code).isEmpty())
+    if (!store.deviceByCode(code).isEmpty())
         return {400, detail(QStringLiteral("device exists"))};
-    const int id = store->addDevice(body);
+    const int id = store.addDevice(body);
     if (id < 0)
-        return {500, detail(store->lastError())};
+        return {500, detail(store.lastError())};
     seen(code);
-    return {200, store->device(id)};
+    return {200, store.device(id)};
 }
 
 HttpAnswer RestResources::workRecordResource(const HttpRequest& request, const QByteArray& verb)
@@ -156,13 +160,13 @@ HttpAnswer RestResources::workRecordResource(const HttpRequest& request, const Q
         problem = checkWorkRecord(record);
     if (!problem.isEmpty())
         return {400, detail(problem)};
-    const QJsonObject owner = store->device(record.value(QStringLiteral("device")).toInt(-1));
+    const QJsonObject owner = store.device(record.value(QStringLiteral("device")).toInt(-1));
     if (owner.isEmpty())
         return {400, detail(QStringLiteral("unknown device"))};
     record.remove(QStringLiteral("id"));
-    const int id = store->addWorkRecord(record);
+    const int id = store.addWorkRecord(record);
     if (id < 0)
-        return {500, detail(store->lastError())};
+        return {500, detail(store.lastError())};
     record.insert(QStringLiteral("id"), id);
     seen(owner.value(QStringLiteral("code")).toString());
     return {200, record};
@@ -182,7 +186,7 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
     if (!ok || filter.device < -1)
         return {400, detail(QStringLiteral("device must be a device id"))};
     if (!code.isEmpty()) {
-        const QJsonObject found = store->deviceByCode(code);
+        const QJsonObject found = store.deviceByCode(code);
         if (found.isEmpty())
             return csv ? HttpAnswer{200, workRecordsCsv({}), "text/csv; charset=utf-8"} : HttpAnswer{200, QJsonArray()};
         filter.device = found.value(QStringLiteral("id")).toInt();
@@ -194,7 +198,7 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
             return {400, detail(QStringLiteral("%1 must be an ISO 8601 date or time").arg(QLatin1String(end)))};
         (qstrcmp(end, "from") == 0 ? filter.from : filter.to) = when;
     }
-    const QList<QJsonObject> records = store->workRecords(filter);
+    const QList<QJsonObject> records = store.workRecords(filter);
     if (csv)
         return {200, workRecordsCsv(records), "text/csv; charset=utf-8"};
     QJsonArray list;
@@ -208,24 +212,32 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
 HttpAnswer RestResources::deviceList()
 {
     QJsonArray list;
-    for (const QJsonObject& d : store->devices()) {
+    for (const QJsonObject& d : store.devices()) {
         const QString code = d.value(QStringLiteral("code")).toString();
         QJsonObject entry = d;
-        const QJsonObject live = channels.liveState(code);
-        entry.insert(QStringLiteral("online"), live.value(QStringLiteral("online")));
-        QDateTime when = store->lastSeen(d.value(QStringLiteral("id")).toInt());
-        if (channels.lastSeen(code) > when)
-            when = channels.lastSeen(code);
+        const QJsonObject state = live.states.value(code);
+        entry.insert(QStringLiteral("online"), state.value(QStringLiteral("online")).toBool());
+        QDateTime when = store.lastSeen(d.value(QStringLiteral("id")).toInt());
+        if (live.seen.value(code) > when)
+            when = live.seen.value(code);
         entry.insert(QStringLiteral("last_seen"),
                      when.isValid() ? QJsonValue(when.toString(Qt::ISODateWithMs)) : QJsonValue());
-        entry.insert(QStringLiteral("task"), live.value(QStringLiteral("task")));
+        entry.insert(QStringLiteral("task"),
+                     state.contains(QStringLiteral("task")) ? state.value(QStringLiteral("task")) : QJsonValue());
         list.append(entry);
     }
     return {200, list};
 }
 
-HttpAnswer RestResources::pageResource(const HttpRequest& request, const QByteArray& verb)
+bool RestResources::wantsLive(const HttpRequest& request)
 {
+    return request.resource == QLatin1String("device") && !request.query.hasQueryItem(QStringLiteral("code"));
+}
+
+// The page's files come from the program itself: no store, no thread.
+HttpAnswer RestResources::page(const HttpRequest& request)
+{
+    const QByteArray verb = request.verb == "HEAD" ? QByteArray("GET") : request.verb;
     if (verb != "GET")
         return notAllowed("GET, HEAD");
     initFleetPage();
