@@ -26,6 +26,7 @@ private slots:
     void databaseTroubleIsAnsweredAs503();
     void executableWantsInitForANewFolder();
     void tokenlessRequestsLeaveNoMemory();
+    void pageAnswersWhileAWriteWaits();
     void cleanupTestCase();
 
 private:
@@ -275,6 +276,37 @@ void TestCloudStorage::tokenlessRequestsLeaveNoMemory()
     QVERIFY2(grown < 16 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
     service.kill();
     QVERIFY(service.waitForFinished(5000));
+}
+
+// A write that waits for the database holds up neither the page nor other connections.
+void TestCloudStorage::pageAnswersWhileAWriteWaits()
+{
+    const QString location = files.filePath(QStringLiteral("locked.sqlite"));
+    LocalCloudService service;
+    service.setToken(Token);
+    QVERIFY(service.useDatabase(location));
+    QVERIFY(service.listen(0));
+    const int device = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(location);
+        QVERIFY(other.open());
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QTcpSocket writer;
+        writer.connectToHost(QHostAddress::LocalHost, service.port());
+        writer.write(
+            request("POST", "/device_work_records", workRecord(device, "2026-12-01 10:00:00", 1), Token));
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(statusOf(exchange(service.port(), request("GET", "/page.css"))), 200);
+        QVERIFY2(waited.elapsed() < 2000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(writer.bytesAvailable(), 0); // the record still waits for the lock
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("COMMIT")));
+        QTRY_VERIFY_WITH_TIMEOUT(writer.bytesAvailable() > 0, 5000);
+        QCOMPARE(statusOf(writer.readAll()), 200);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    QCOMPARE(service.workRecords().size(), 1);
 }
 
 void TestCloudStorage::cleanupTestCase()
