@@ -105,7 +105,11 @@ void HttpServer::onNewConnection()
         socket->setReadBufferSize(bounds.headerBytes + 64 * 1024);
         c->idle.setSingleShot(true);
         c->idle.setInterval(bounds.idleMs);
-        connect(&c->idle, &QTimer::timeout, this, [this, id] { drop(id); });
+        // Dropped once the timer's own signal has returned: dropping frees the timer.
+        connect(&c->idle, &QTimer::timeout, this, [this, id] {
+            QMetaObject::invokeMethod(
+                this, [this, id] { drop(id); }, Qt::QueuedConnection);
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadable(id); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, id] { process(id); });
         connect(socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); });
@@ -281,7 +285,7 @@ void HttpServer::reply(quint64 id, const HttpAnswer& answer)
         return;
     c->waiting = false;
     write(*c, answer);
-    if (!c->closing)
+    if ((c = find(id)) && !c->closing)
         QTimer::singleShot(0, this, [this, id] { process(id); });
 }
 

@@ -347,8 +347,15 @@ QList<QJsonObject> SqlStore::devices() const
     return recordsWhere("device", QString(), {});
 }
 
+// "last_seen" is written at most once a minute per device: it costs a disk sync, and the
+// service keeps the exact time in memory for as long as it runs.
 void SqlStore::touchDevice(int id, const QDateTime& when)
 {
+    const qint64 at = when.toMSecsSinceEpoch();
+    auto written = lastWritten.find(id);
+    if (written != lastWritten.end() && at >= written.value() && at - written.value() < TouchIntervalMs)
+        return;
+    lastWritten.insert(id, at);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
     query.addBindValue(when.toMSecsSinceEpoch());

@@ -3,6 +3,7 @@
 
 #include "cloudstore.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 
 #include <memory>
@@ -56,6 +57,8 @@ private:
     QSqlDatabase db;
     bool postgres = false;
     QString file; // SQLite's, absolute
+    static constexpr qint64 TouchIntervalMs = 60000;
+    QHash<int, qint64> lastWritten; // device id: when its last_seen was last written
     mutable QString error;
     mutable bool trouble = false;
 };

@@ -294,8 +294,7 @@ void TestCloudStorage::pageAnswersWhileAWriteWaits()
         QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
         QTcpSocket writer;
         writer.connectToHost(QHostAddress::LocalHost, service.port());
-        writer.write(
-            request("POST", "/device_work_records", workRecord(device, "2026-12-01 10:00:00", 1), Token));
+        writer.write(request("POST", "/device_work_records", workRecord(device, "2026-12-01 10:00:00", 1), Token));
         QElapsedTimer waited;
         waited.start();
         QCOMPARE(statusOf(exchange(service.port(), request("GET", "/page.css"))), 200);
