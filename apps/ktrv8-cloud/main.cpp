@@ -14,41 +14,9 @@
 
 namespace {
 
-// "resource:number" as given to --fail and --delay.
-bool splitOption(const QString& text, QString& resource, int& number)
+// The device models named with --model.
+bool addModels(LocalCloudService& service, const QCommandLineParser& parser, QTextStream& err)
 {
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    bool ok = false;
-    resource = text.left(colon);
-    number = text.mid(colon + 1).toInt(&ok);
-    return colon > 0 && ok && number >= 0;
-}
-
-bool applyFaults(LocalCloudService& service, const QCommandLineParser& parser, QTextStream& err)
-{
-    for (const QString& text : parser.values(QStringLiteral("fail"))) {
-        LocalCloudService::Fault fault;
-        QString resource;
-        if (!splitOption(text, resource, fault.status) || fault.status < 100 || fault.status > 599) {
-            err << "ktrv8-cloud: --fail wants RESOURCE:STATUS, got " << text << "\n";
-            return false;
-        }
-        service.setFault(resource, fault);
-    }
-    for (const QString& text : parser.values(QStringLiteral("delay"))) {
-        LocalCloudService::Fault fault;
-        QString resource;
-        if (!splitOption(text, resource, fault.delayMs)) {
-            err << "ktrv8-cloud: --delay wants RESOURCE:MS, got " << text << "\n";
-            return false;
-        }
-        service.setFault(resource, fault);
-    }
-    for (const QString& resource : parser.values(QStringLiteral("silent"))) {
-        LocalCloudService::Fault fault;
-        fault.silent = true;
-        service.setFault(resource, fault);
-    }
     for (const QString& codeText : parser.values(QStringLiteral("model"))) {
         bool ok = false;
         const int code = codeText.toInt(&ok);
@@ -143,13 +111,6 @@ void addOptions(QCommandLineParser& parser)
                       QStringLiteral("token")});
     parser.addOption({QStringLiteral("model"), QStringLiteral("A device model number the cloud knows (repeatable)."),
                       QStringLiteral("number")});
-    parser.addOption({QStringLiteral("fail"),
-                      QStringLiteral("Answer every request on RESOURCE with STATUS (repeatable)."),
-                      QStringLiteral("resource:status")});
-    parser.addOption({QStringLiteral("delay"), QStringLiteral("Answer RESOURCE only after MS milliseconds."),
-                      QStringLiteral("resource:ms")});
-    parser.addOption(
-        {QStringLiteral("silent"), QStringLiteral("Never answer requests on RESOURCE."), QStringLiteral("resource")});
 }
 
 // One line per answered request and per channel event, client text quoted.
@@ -206,7 +167,7 @@ int main(int argc, char* argv[])
     QString storage;
     if (!openStorage(service, parser, storage, err))
         return 1;
-    if (!applyFaults(service, parser, err))
+    if (!addModels(service, parser, err))
         return 2;
     if (!service.listen(address, quint16(port))) {
         err << "ktrv8-cloud: cannot listen on " << address.toString() << ':' << port << "\n";
