@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -218,6 +219,13 @@ bool DeviceChannels::send(QWebSocket* socket, const QString& text)
         return false;
     }
     return socket->sendTextMessage(text) == text.toUtf8().size();
+}
+
+int DeviceChannels::liveFeeds() const
+{
+    return int(std::count_if(pageFeeds.begin(), pageFeeds.end(), [](const QPointer<QWebSocket>& feed) {
+        return feed && feed->state() == QAbstractSocket::ConnectedState;
+    }));
 }
 
 QStringList DeviceChannels::connectedDevices() const

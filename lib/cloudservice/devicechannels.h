@@ -51,6 +51,8 @@ public:
     void take(QTcpSocket* socket);
 
     QStringList connectedDevices() const;
+    // Pages following the live feed (that gave the token).
+    int liveFeeds() const;
     QStringList channelPaths() const { return paths; }
     QStringList textsFrom(const QString& code) const { return texts.value(code); }
     bool sendToDevice(const QString& code, const QString& text);

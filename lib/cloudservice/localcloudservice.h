@@ -84,6 +84,7 @@ public:
 
     // The device channel.
     QStringList connectedDevices() const { return channels.connectedDevices(); }
+    int liveFeeds() const { return channels.liveFeeds(); }
     // Paths asked for by every WebSocket client, accepted or not, in order.
     QStringList channelPaths() const { return channels.channelPaths(); }
     QStringList textsFrom(const QString& code) const { return channels.textsFrom(code); }
