@@ -9,9 +9,9 @@
 
 class CloudStore;
 
-// The store on a thread of its own: the network thread hands it work and goes on serving
-// (the page, /health, other connections) while a write waits for the disk or the server.
-// Work runs in the order it was handed over, one piece at a time.
+// A database on a thread of its own: the network thread hands it work and goes on serving
+// (the page, other connections) while a write waits for the disk or the server. Work runs
+// in the order it was handed over, one piece at a time.
 class StoreThread
 {
 public:
@@ -28,7 +28,7 @@ public:
 
 private:
     QThread thread;
-    QObject* context = nullptr; // lives on the thread; work is queued to it
+    QObject* context = nullptr; // lives on the thread once a database is open; work is queued to it
     std::unique_ptr<CloudStore> store;
 };
 
