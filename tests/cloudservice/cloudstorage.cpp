@@ -13,7 +13,7 @@
 #include <QtTest>
 
 // The program and its records: SQLite and PostgreSQL through restarts, kills and database
-// trouble, and what it keeps while refusing.
+// trouble.
 class TestCloudStorage : public QObject
 {
     Q_OBJECT
@@ -25,7 +25,6 @@ private slots:
     void databaseTroubleIsAnsweredAs503_data();
     void databaseTroubleIsAnsweredAs503();
     void executableWantsInitForANewFolder();
-    void tokenlessRequestsLeaveNoMemory();
     void pageAnswersWhileAWriteWaits();
     void cleanupTestCase();
 
@@ -251,31 +250,6 @@ void TestCloudStorage::executableWantsInitForANewFolder()
     QCOMPARE(QFileInfo(location).permissions() & 0x0077, QFileDevice::Permissions());
     first.kill();
     QVERIFY(first.waitForFinished(5000));
-}
-
-// Requests without the token, bodies included, cost the running program nothing lasting.
-void TestCloudStorage::tokenlessRequestsLeaveNoMemory()
-{
-    const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
-    if (!QFile::exists(program))
-        QSKIP("ktrv8-cloud is not built");
-    QProcess service;
-    service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--memory"),
-                            QStringLiteral("--token"), QString::fromLatin1(Token)});
-    const quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
-    QVERIFY(port > 0);
-    const QByteArray body(1024 * 1024, 'x');
-    const qint64 before = residentKiB(service.processId());
-    QElapsedTimer spent;
-    spent.start();
-    int refused = 0;
-    for (int i = 0; i < 300 && spent.elapsed() < 60000; ++i)
-        refused += statusOf(exchange(port, request("POST", "/device_work_records", body), 1, 50)) == 401;
-    QVERIFY2(refused >= 100, qPrintable(QString::number(refused)));
-    const qint64 grown = residentKiB(service.processId()) - before;
-    QVERIFY2(grown < 16 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(grown)));
-    service.kill();
-    QVERIFY(service.waitForFinished(5000));
 }
 
 // A write that waits for the database holds up neither the page nor other connections.

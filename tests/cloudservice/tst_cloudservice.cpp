@@ -26,8 +26,6 @@ private slots:
     void framingAndAccess_data();
     void framingAndAccess();
     void handshakeInTwoPacketsOpensTheChannel();
-    void connectionsAreLimitedAndIdleOnesClosed();
-    void feedThatStopsReadingIsClosed();
 };
 
 void TestCloudService::answersLikeTheCloud_data()
@@ -347,70 +345,15 @@ void TestCloudService::handshakeInTwoPacketsOpensTheChannel()
     QCOMPARE(service.openConnections(), 0); // the channel is no HTTP connection any more
 }
 
-void TestCloudService::connectionsAreLimitedAndIdleOnesClosed()
-{
-    LocalCloudService service;
-    HttpServer::Limits limits;
-    limits.perAddress = 3;
-    limits.idleMs = 500;
-    service.setLimits(limits);
-    QVERIFY(service.listen(0));
-    QList<QTcpSocket*> silent;
-    for (int i = 0; i < 5; ++i) {
-        silent.append(new QTcpSocket(this));
-        silent.last()->connectToHost(QHostAddress::LocalHost, service.port());
-    }
-    // The two beyond the limit are closed at once, the others once they have been idle.
-    QTRY_COMPARE_WITH_TIMEOUT(service.openConnections(), 3, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(service.openConnections(), 0, 5000);
-    for (QTcpSocket* s : qAsConst(silent))
-        QTRY_COMPARE_WITH_TIMEOUT(s->state(), QAbstractSocket::UnconnectedState, 5000);
-    qDeleteAll(silent);
-    QCOMPARE(statusOf(exchange(service.port(), request("GET", "/device?code=A"))), 404);
-}
-
-// A page that stops reading is closed once what waits for it passes the limit; the devices
-// go on.
-void TestCloudService::feedThatStopsReadingIsClosed()
-{
-    LocalCloudService service;
-    QVERIFY(service.listen(0));
-    QTcpSocket page;
-    page.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    page.setReadBufferSize(1); // Qt takes no more from the system than this
-    page.connectToHost(QHostAddress::LocalHost, service.port());
-    QVERIFY(page.waitForConnected(5000));
-    page.write("GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-    QTRY_VERIFY_WITH_TIMEOUT(page.bytesAvailable() > 0, 5000);
-    page.write(QByteArray::fromHex("818200000000") + "{}"); // "{}" as a masked text frame
-    QTRY_COMPARE_WITH_TIMEOUT(service.liveFeeds(), 1, 5000);
-
-    QWebSocket device;
-    device.open(QUrl(service.wsBase() + QStringLiteral("AB1/Device/")));
-    QTRY_COMPARE_WITH_TIMEOUT(device.state(), QAbstractSocket::ConnectedState, 5000);
-    const QString report =
-        QStringLiteral(R"({"message":{"Runtime":{"Status":1,"FileName":"%1"}}})").arg(QString(250, QLatin1Char('x')));
-    int sent = 0;
-    // The system's buffers take a few MiB before the service's own queue grows.
-    for (int batch = 0; batch < 120 && service.liveFeeds() == 1; ++batch) {
-        for (int i = 0; i < 250; ++i, ++sent)
-            device.sendTextMessage(report);
-        QTRY_COMPARE_WITH_TIMEOUT(service.textsFrom(QStringLiteral("AB1")).size(), sent, 10000);
-    }
-    QCOMPARE(service.liveFeeds(), 0);
-    QVERIFY2(sent > 1000, qPrintable(QString::number(sent))); // not closed before it fell behind
-    QCOMPARE(service.connectedDevices(), QStringList{QStringLiteral("AB1")});
-}
-
-// The storage tests share the helpers and the program; one executable runs both classes.
+// The other classes share the helpers and the program; one executable runs them all.
 int runCloudStorageTests(int argc, char* argv[]);
+int runServiceLimitsTests(int argc, char* argv[]);
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     TestCloudService service;
     const int failed = QTest::qExec(&service, argc, argv);
-    return failed + runCloudStorageTests(argc, argv);
+    return failed + runServiceLimitsTests(argc, argv) + runCloudStorageTests(argc, argv);
 }
 #include "tst_cloudservice.moc"
