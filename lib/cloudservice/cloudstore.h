@@ -40,6 +40,13 @@ public:
 
     virtual QString lastError() const { return QString(); }
 
+    // Before each request: false when the database cannot serve now (its file gone, its
+    // server away); a store that lost its connection tries to reconnect here.
+    virtual bool ready() { return true; }
+    // Whether a call since ready() failed for the database's sake, so that an answer built on
+    // what it returned would be wrong.
+    virtual bool troubled() const { return false; }
+
     // When a work record ended: its "end_time" (UTC) when readable, else now.
     static QDateTime endTimeOf(const QJsonObject& record);
 };

@@ -1,49 +1,33 @@
 #ifndef LOCALCLOUDSERVICE_H
 #define LOCALCLOUDSERVICE_H
 
-#include <QByteArray>
-#include <QDateTime>
+#include "devicechannels.h"
+#include "httpserver.h"
+#include "restresources.h"
+#include "storethread.h"
+
 #include <QHash>
 #include <QHostAddress>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
-#include <QMap>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTcpServer>
 #include <QUrl>
-#include <QUrlQuery>
-#include <QWebSocketServer>
 
-#include <memory>
-
-class CloudStore;
-class QTcpSocket;
-class QWebSocket;
+#include <functional>
 
 // The cutter cloud as a small self-hosted service, and the tests' stand-in for it. One port
 // serves the HTTP resources "device", "device_model" and "device_work_records", the device
 // channel "<wsBase><code>/Device/", the fleet page at "/" and its live feed "/live".
-// Records live in memory unless useDatabase() names a database; every request is recorded.
+// Records live in memory unless useDatabase() names a database. Requests that got through
+// are kept for tests to read back unless setRecording(false) (the program) says otherwise.
 // With a token set, every resource and channel wants it; without one, nothing is asked.
 class LocalCloudService : public QObject
 {
     Q_OBJECT
 public:
-    struct Request
-    {
-        QByteArray verb;
-        QString path;     // as sent, without the query
-        QString resource; // path without the surrounding "/"
-        QUrlQuery query;
-        QByteArray body;
-        QMap<QByteArray, QByteArray> headers; // names in lower case
-        QJsonObject json() const;             // the body as an object (empty if it is none)
-    };
+    using Request = HttpRequest;
 
     // How the next requests on one resource are answered instead of normally.
     struct Fault
@@ -57,20 +41,27 @@ public:
     // Limits on what one request may carry; larger ones are refused and the connection closed.
     static constexpr int MaxHeaderBytes = 16 * 1024;
     static constexpr int MaxBodyBytes = 1024 * 1024;
+    // How long a client is asked to wait when the database is away.
+    static constexpr int RetryAfterSeconds = 5;
 
     explicit LocalCloudService(QObject* parent = nullptr);
     ~LocalCloudService() override;
 
     // Keeps the records in a database (see SqlStore::open) instead of memory; before listen().
-    bool useDatabase(const QString& location, QString* error = nullptr);
+    // A SQLite file's folder must exist unless createFolder says to make it.
+    bool useDatabase(const QString& location, QString* error = nullptr, bool createFolder = false);
     // Requests must carry "Authorization: Bearer <token>"; the device channel has the token
     // in its base address (wsBase()), the page's feed as its first message.
-    void setToken(const QByteArray& token) { accessToken = token; }
+    void setToken(const QByteArray& token);
     QByteArray token() const { return accessToken; }
+    // Whether requests, channel paths and channel texts are kept for requests() and the like.
+    void setRecording(bool on);
+    void setLimits(const HttpServer::Limits& limits) { http.setLimits(limits); }
+    int openConnections() const { return http.connectionCount(); }
 
     bool listen(quint16 port = 0);
     bool listen(const QHostAddress& address, quint16 port);
-    quint16 port() const { return server.serverPort(); }
+    quint16 port() const { return http.serverPort(); }
     QUrl httpBase() const;
     QString wsBase() const;
 
@@ -92,84 +83,37 @@ public:
     void clearRequests() { received.clear(); }
 
     // The device channel.
-    QStringList connectedDevices() const;
+    QStringList connectedDevices() const { return channels.connectedDevices(); }
+    int liveFeeds() const { return channels.liveFeeds(); }
     // Paths asked for by every WebSocket client, accepted or not, in order.
-    QStringList channelPaths() const { return paths; }
-    QStringList textsFrom(const QString& code) const { return texts.value(code); }
-    bool sendToDevice(const QString& code, const QString& text);
-    void closeDevice(const QString& code);
+    QStringList channelPaths() const { return channels.channelPaths(); }
+    QStringList textsFrom(const QString& code) const { return channels.textsFrom(code); }
+    bool sendToDevice(const QString& code, const QString& text) { return channels.sendToDevice(code, text); }
+    void closeDevice(const QString& code) { channels.closeDevice(code); }
 
 signals:
     void requestReceived(int index);
+    // Every request that reached the resources, with the status it was answered with.
+    void requestAnswered(const QByteArray& verb, const QString& path, int status);
     void deviceChannelOpened(const QString& code);
     void deviceTextReceived(const QString& code, const QString& text);
 
 private:
-    struct Answer
-    {
-        Answer(int code = 200, const QJsonObject& object = {})
-            : status(code), body(QJsonDocument(object).toJson(QJsonDocument::Compact))
-        {
-        }
-        Answer(int code, const QJsonArray& list)
-            : status(code), body(QJsonDocument(list).toJson(QJsonDocument::Compact))
-        {
-        }
-        Answer(int code, const QByteArray& bytes, const QByteArray& type) : status(code), body(bytes), contentType(type)
-        {
-        }
-        int status;
-        QByteArray body;
-        QByteArray contentType = "application/json";
-    };
-    struct Connection
-    {
-        QByteArray buffer;
-        bool waiting = false; // an answer is still owed (delayed or never)
-    };
-
-    void onNewConnection();
-    void onReadyRead(QTcpSocket* socket);
-    bool isUpgrade(QTcpSocket* socket) const;
-    void handOverToWebSocket(QTcpSocket* socket);
-    void processBuffer(QTcpSocket* socket);
-    bool takeRequest(QTcpSocket* socket, Request& request, bool& keepAlive);
-    void dispatch(QTcpSocket* socket, const Request& request, bool keepAlive);
-    Answer answer(const Request& request);
-    Answer deviceResource(const Request& request);
-    Answer deviceModelResource(const Request& request);
-    Answer workRecordResource(const Request& request);
-    Answer workRecordList(const Request& request);
-    Answer deviceList();
-    Answer pageResource(const Request& request);
+    std::optional<HttpAnswer> checkHead(const Request& request) const;
+    void onRequest(quint64 connection, const Request& request);
+    void answer(const Request& request, std::function<void(const HttpAnswer&)> done);
+    static HttpAnswer answerFrom(CloudStore& store, const Request& request, const LiveView& live, QStringList& seen);
     bool authorized(const Request& request) const;
-    void seen(const QString& code, bool persist);
-    void reply(QTcpSocket* socket, const Answer& answer, bool keepAlive);
-    void refuse(QTcpSocket* socket, int status);
     bool takeFault(const QString& resource, Fault& fault);
+    void finish(quint64 connection, const Request& request, const HttpAnswer& answer);
 
-    void onWebSocket();
-    void acceptDeviceChannel(QWebSocket* socket, const QString& code);
-    void acceptPageFeed(QWebSocket* socket);
-    void onDeviceText(const QString& code, const QString& text);
-    QJsonObject liveState(const QString& code) const;
-    void broadcast(const QJsonObject& event);
-
-    QTcpServer server;
-    QWebSocketServer wsServer;
-    QHash<QTcpSocket*, Connection> connections;
+    mutable StoreThread store; // const readers wait for it too
+    HttpServer http;
+    DeviceChannels channels;
+    QByteArray accessToken;
+    bool recording = true;
     QList<Request> received;
     QHash<QString, Fault> faults;
-
-    std::unique_ptr<CloudStore> store;
-    QByteArray accessToken;
-
-    QHash<QString, QPointer<QWebSocket>> channels;
-    QHash<QString, QJsonObject> runningTasks; // the latest task state of each device, by code
-    QHash<QString, QDateTime> lastSeen;       // by code, including channel traffic
-    QList<QPointer<QWebSocket>> pageFeeds;    // pages that gave the token
-    QHash<QString, QStringList> texts;
-    QStringList paths;
 };
 
 #endif // LOCALCLOUDSERVICE_H

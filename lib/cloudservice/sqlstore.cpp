@@ -70,11 +70,11 @@ SqlStore::~SqlStore()
     QSqlDatabase::removeDatabase(connection);
 }
 
-std::unique_ptr<SqlStore> SqlStore::open(const QString& location, QString* error)
+std::unique_ptr<SqlStore> SqlStore::open(const QString& location, QString* error, bool createFolder)
 {
     static QAtomicInt counter;
     std::unique_ptr<SqlStore> store(new SqlStore(QStringLiteral("ktcloud-%1").arg(counter.fetchAndAddRelaxed(1))));
-    if (!store->connect(location) || !store->migrate(SchemaVersion)) {
+    if (!store->connect(location, createFolder) || !store->migrate(SchemaVersion)) {
         if (error)
             *error = store->error;
         return nullptr;
@@ -85,13 +85,13 @@ std::unique_ptr<SqlStore> SqlStore::open(const QString& location, QString* error
 bool SqlStore::createSchemaUpTo(const QString& location, int version, QString* error)
 {
     SqlStore store(QStringLiteral("ktcloud-schema"));
-    const bool ok = store.connect(location) && store.migrate(version);
+    const bool ok = store.connect(location, false) && store.migrate(version);
     if (!ok && error)
         *error = store.error;
     return ok;
 }
 
-bool SqlStore::connect(const QString& location)
+bool SqlStore::connect(const QString& location, bool createFolder)
 {
     postgres = isPostgresAddress(location);
     const QString driver = postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
@@ -108,14 +108,47 @@ bool SqlStore::connect(const QString& location)
         db.setPassword(url.password());
         db.setDatabaseName(url.path().mid(1));
     } else {
-        QDir().mkpath(QFileInfo(location).absolutePath());
-        db.setDatabaseName(location);
+        file = QFileInfo(location).absoluteFilePath();
+        if (!prepareFile(createFolder))
+            return false;
+        db.setDatabaseName(file);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     }
     if (!db.open()) {
         error = db.lastError().text();
         return false;
     }
+    return configure();
+}
+
+// A missing folder is a mistake (a wrong path, a removed state folder), never made in
+// passing; a new file is readable by its owner only.
+bool SqlStore::prepareFile(bool createFolder)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        if (!createFolder) {
+            error = QStringLiteral("the folder %1 does not exist").arg(folder);
+            return false;
+        }
+        if (!QDir().mkpath(folder)
+            || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            error = QStringLiteral("cannot create the folder %1").arg(folder);
+            return false;
+        }
+    }
+    if (QFileInfo::exists(file))
+        return true;
+    QFile created(file);
+    if (!created.open(QIODevice::WriteOnly) || !created.setPermissions(QFile::ReadOwner | QFile::WriteOwner)) {
+        error = QStringLiteral("cannot create %1: %2").arg(file, created.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool SqlStore::configure()
+{
     if (postgres)
         return true;
     // WAL with full sync: a committed record survives the process being killed right after.
@@ -126,6 +159,36 @@ bool SqlStore::connect(const QString& location)
             return false;
         }
     }
+    return true;
+}
+
+// A SQLite file that is gone stays gone: opening it again would make a new empty one.
+bool SqlStore::ready()
+{
+    if (!postgres && !QFileInfo::exists(file)) {
+        if (!trouble)
+            qCritical().noquote() << "SqlStore::ready the database file" << file << "is gone; answering 503";
+        error = QStringLiteral("the database file is gone");
+        trouble = true;
+        return false;
+    }
+    return !trouble || reconnect();
+}
+
+bool SqlStore::reconnect()
+{
+    db.close();
+    if (!db.open() || !configure()) {
+        error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT 1"))) {
+        error = probe.lastError().text();
+        return false;
+    }
+    qInfo().noquote() << "SqlStore::reconnect the database answers again";
+    trouble = false;
     return true;
 }
 
@@ -182,6 +245,7 @@ bool SqlStore::run(QSqlQuery& query) const
     if (query.exec())
         return true;
     error = query.lastError().text();
+    trouble = true;
     qWarning() << "SqlStore::run" << error;
     return false;
 }
@@ -191,6 +255,7 @@ int SqlStore::insertReturningId(QSqlQuery& query)
 {
     if (!db.transaction()) {
         error = db.lastError().text();
+        trouble = true;
         return -1;
     }
     int id = -1;
@@ -200,6 +265,7 @@ int SqlStore::insertReturningId(QSqlQuery& query)
     if (id < 0 || !db.commit()) {
         if (id >= 0)
             error = db.lastError().text();
+        trouble = true;
         db.rollback();
         return -1;
     }
@@ -281,8 +347,15 @@ QList<QJsonObject> SqlStore::devices() const
     return recordsWhere("device", QString(), {});
 }
 
+// "last_seen" is written at most once a minute per device: it costs a disk sync, and the
+// service keeps the exact time in memory for as long as it runs.
 void SqlStore::touchDevice(int id, const QDateTime& when)
 {
+    const qint64 at = when.toMSecsSinceEpoch();
+    auto written = lastWritten.find(id);
+    if (written != lastWritten.end() && at >= written.value() && at - written.value() < TouchIntervalMs)
+        return;
+    lastWritten.insert(id, at);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
     query.addBindValue(when.toMSecsSinceEpoch());

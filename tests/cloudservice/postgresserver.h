@@ -63,18 +63,24 @@ public:
         probe.listen(QHostAddress::LocalHost, 0);
         port = probe.serverPort();
         probe.close();
-        const QStringList run = asUser
-                                + QStringList{bin + QStringLiteral("/postgres"),
-                                              QStringLiteral("-D"),
-                                              data,
-                                              QStringLiteral("-p"),
-                                              QString::number(port),
-                                              QStringLiteral("-k"),
-                                              folder.path(),
-                                              QStringLiteral("-c"),
-                                              QStringLiteral("listen_addresses=127.0.0.1"),
-                                              QStringLiteral("-c"),
-                                              QStringLiteral("fsync=off")};
+        run = asUser
+              + QStringList{bin + QStringLiteral("/postgres"),
+                            QStringLiteral("-D"),
+                            data,
+                            QStringLiteral("-p"),
+                            QString::number(port),
+                            QStringLiteral("-k"),
+                            folder.path(),
+                            QStringLiteral("-c"),
+                            QStringLiteral("listen_addresses=127.0.0.1"),
+                            QStringLiteral("-c"),
+                            QStringLiteral("fsync=off")};
+        return resume();
+    }
+
+    // Starts the server again on the same cluster and port after stop().
+    bool resume()
+    {
         server.setProcessChannelMode(QProcess::MergedChannels);
         server.start(run.first(), run.mid(1));
         if (!server.waitForStarted(10000))
@@ -147,6 +153,7 @@ private:
     }
 
     QTemporaryDir folder;
+    QStringList run;
     QProcess server;
     quint16 port = 0;
 };

@@ -1,6 +1,5 @@
+#include "cloudtestsupport.h"
 #include "localcloudservice.h"
-#include "postgresserver.h"
-#include "sqlstore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,93 +7,6 @@
 #include <QTcpSocket>
 #include <QWebSocket>
 #include <QtTest>
-
-namespace {
-
-// How many whole answers (head and Content-Length body) the bytes hold.
-int completeAnswers(const QByteArray& bytes)
-{
-    int count = 0;
-    for (int at = 0;; ++count) {
-        const int headEnd = bytes.indexOf("\r\n\r\n", at);
-        if (headEnd < 0)
-            return count;
-        const int length = bytes.indexOf("Content-Length: ", at);
-        const int bodyLength =
-            length < 0 || length > headEnd ? 0 : bytes.mid(length + 16, 12).split('\r').first().toInt();
-        if (bytes.size() < headEnd + 4 + bodyLength)
-            return count;
-        at = headEnd + 4 + bodyLength;
-    }
-}
-
-// Sends raw bytes and collects what comes back until the expected answers are complete, or
-// the service closes or goes quiet. The service runs on this thread, so the wait keeps the
-// event loop going.
-QByteArray exchange(quint16 port, const QByteArray& bytes, int answers = 1, int quietMs = 200)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write(bytes);
-    QByteArray answer;
-    QDeadlineTimer deadline(5000);
-    QElapsedTimer quiet;
-    quiet.start();
-    while (!deadline.hasExpired()) {
-        QTest::qWait(10);
-        const QByteArray more = socket.readAll();
-        if (!more.isEmpty()) {
-            answer += more;
-            quiet.restart();
-        }
-        if (!answer.isEmpty()
-            && (socket.state() == QAbstractSocket::UnconnectedState || quiet.elapsed() > quietMs
-                || completeAnswers(answer) >= answers))
-            break;
-    }
-    return answer;
-}
-
-QByteArray request(const QByteArray& verb, const QByteArray& target, const QByteArray& body = {},
-                   const QByteArray& token = {})
-{
-    const QByteArray auth = token.isEmpty() ? QByteArray() : "Authorization: Bearer " + token + "\r\n";
-    return verb + ' ' + target + " HTTP/1.1\r\nHost: x\r\n" + auth
-           + "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
-int statusOf(const QByteArray& answer)
-{
-    return answer.mid(9, 3).toInt();
-}
-
-QJsonDocument bodyOf(const QByteArray& answer)
-{
-    return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4));
-}
-
-const QByteArray Token = "s3cret";
-
-QByteArray workRecord(int device, const QByteArray& endTime, int copies)
-{
-    return "{\"device\":" + QByteArray::number(device) + ",\"end_time\":\"" + endTime
-           + "\",\"task_copies\":" + QByteArray::number(copies) + ",\"finish_copies\":" + QByteArray::number(copies)
-           + ",\"page_area\":1200,\"page_size\":\"30x40\",\"path_length\":555}";
-}
-
-QByteArray firstLineStarting(QProcess& process, const QByteArray& prefix)
-{
-    for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-        if (!process.canReadLine() && !process.waitForReadyRead(200))
-            continue;
-        const QByteArray line = process.readLine().trimmed();
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size());
-    }
-    return {};
-}
-
-} // namespace
 
 class tst_CloudService : public QObject
 {
@@ -111,18 +23,10 @@ private slots:
     void tokenGuardsEveryResource();
     void channelsWantTheToken();
     void pageFeedFollowsTheDevices();
-    void storageKeepsRecords_data();
-    void storageKeepsRecords();
-    void olderSchemaIsMigrated();
-    void executableKeepsRecordsAfterKill();
-    void cleanupTestCase();
-
-private:
-    QString databaseFor(const QString& engine, const QString& name);
-
-    QTemporaryDir files;
-    PostgresServer postgres;
-    bool postgresTried = false;
+    void framingAndAccess_data();
+    void framingAndAccess();
+    void handshakeInTwoPacketsOpensTheChannel();
+    void csvCellsStayText();
 };
 
 void tst_CloudService::answersLikeTheCloud_data()
@@ -372,154 +276,99 @@ void tst_CloudService::pageFeedFollowsTheDevices()
     QVERIFY(!listed.value(QStringLiteral("last_seen")).toString().isEmpty());
 }
 
-QString tst_CloudService::databaseFor(const QString& engine, const QString& name)
+void tst_CloudService::framingAndAccess_data()
 {
-    if (engine == QLatin1String("sqlite"))
-        return files.filePath(name + QStringLiteral(".sqlite"));
-    if (!postgresTried) {
-        postgresTried = true;
-        postgres.start();
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("inAnswer"); // a header line or a part of the body
+    QTest::addColumn<int>("kept");            // requests the service kept
+    const QByteArray auth = "Authorization: Bearer " + Token + "\r\n";
+    QTest::newRow("conflicting lengths") << ("POST /device_work_records HTTP/1.1\r\n" + auth
+                                             + "Content-Length: 2\r\nContent-Length: 40\r\n\r\n{}")
+                                         << 400 << QByteArray() << 0;
+    QTest::newRow("scheme in lower case")
+        << QByteArray("GET /device HTTP/1.1\r\nauthorization: bearer s3cret\r\n\r\n") << 200 << QByteArray() << 1;
+    QTest::newRow("no token, big body unread")
+        << QByteArray("POST /device_work_records HTTP/1.1\r\nContent-Length: 900000\r\n\r\n{") << 401
+        << QByteArray("WWW-Authenticate: Bearer") << 0;
+    QTest::newRow("token as a prefix") << request("GET", "/device", {}, Token + "x") << 401 << QByteArray() << 0;
+    QTest::newRow("HEAD of the page") << QByteArray("HEAD / HTTP/1.1\r\n\r\n") << 200
+                                      << QByteArray("X-Frame-Options: DENY") << 1;
+    QTest::newRow("405 names the methods")
+        << request("DELETE", "/device_work_records", {}, Token) << 405 << QByteArray("Allow: GET, HEAD, POST") << 1;
+    QTest::newRow("negative count") << request("POST", "/device_work_records", R"({"device":1,"task_copies":-2})",
+                                               Token)
+                                    << 400 << QByteArray("task_copies") << 1;
+    QTest::newRow("more finished than ordered")
+        << request("POST", "/device_work_records", R"({"device":1,"task_copies":1,"finish_copies":3})", Token) << 400
+        << QByteArray("finish_copies") << 1;
+    QTest::newRow("end time no date") << request("POST", "/device_work_records", R"({"device":1,"end_time":"soon"})",
+                                                 Token)
+                                      << 400 << QByteArray("end_time") << 1;
+}
+
+void tst_CloudService::framingAndAccess()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QByteArray, inAnswer);
+    QFETCH(int, kept);
+    LocalCloudService service;
+    service.setToken(Token);
+    QVERIFY(service.listen(0));
+    service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    const QByteArray answer = exchange(service.port(), bytes);
+    QCOMPARE(statusOf(answer), status);
+    QVERIFY2(answer.contains(inAnswer), answer.constData());
+    QCOMPARE(service.requests().size(), kept);
+    QVERIFY(service.workRecords().isEmpty());
+    if (bytes.startsWith("HEAD")) {
+        QVERIFY(answer.endsWith("\r\n\r\n")); // the length of the page, none of its bytes
+        QVERIFY(!answer.contains("Content-Length: 0\r\n"));
     }
-    return postgres.whyNot.isEmpty() ? postgres.createDatabase(name) : QString();
 }
 
-void tst_CloudService::storageKeepsRecords_data()
+// A handshake that arrives in two packets is still a handshake, not a plain request.
+void tst_CloudService::handshakeInTwoPacketsOpensTheChannel()
 {
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("sqlite") << "sqlite";
-    QTest::newRow("postgresql") << "postgresql";
+    LocalCloudService service;
+    QVERIFY(service.listen(0));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, service.port());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write("GET /AB1/Device/ HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n");
+    QVERIFY(socket.waitForBytesWritten(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(service.openConnections(), 1, 5000);
+    socket.write("Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                 "Sec-WebSocket-Version: 13\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(socket.peek(12) == "HTTP/1.1 101", 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices(), QStringList{QStringLiteral("AB1")}, 5000);
+    QCOMPARE(service.openConnections(), 0); // the channel is no HTTP connection any more
 }
 
-// Registration and records over HTTP, read back filtered, and again from a new service on
-// the same database.
-void tst_CloudService::storageKeepsRecords()
+// Cells a spreadsheet would run as formulas go out as text; a lone CR stays inside its cell.
+void tst_CloudService::csvCellsStayText()
 {
-    QFETCH(QString, engine);
-    const QString location = databaseFor(engine, QStringLiteral("keeps"));
-    if (location.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
-    int firstId = 0;
-    {
-        LocalCloudService service;
-        service.setToken(Token);
-        QString error;
-        QVERIFY2(service.useDatabase(location, &error), qPrintable(error));
-        QVERIFY(service.listen(0));
-        service.addDeviceModel(77);
-        const quint16 port = service.port();
-        QCOMPARE(statusOf(exchange(port, request("PATCH", "/device_model", R"({"code":77})", Token))), 200);
-        const QJsonObject created =
-            bodyOf(exchange(port, request("POST", "/device_model", R"({"code":"AB1","online":true})", Token))).object();
-        const int device = created.value(QStringLiteral("id")).toInt();
-        QVERIFY(device > 0);
-        QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB2"})", Token))), 200);
-        QCOMPARE(statusOf(exchange(port, request("PUT", "/device",
-                                                 R"({"id":)" + QByteArray::number(device) + R"(,"pcb":"P9"})", Token))),
-                 200);
-        for (const QByteArray& day : {QByteArray("2026-12-01"), QByteArray("2026-12-02"), QByteArray("2026-12-03")})
-            QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records",
-                                                     workRecord(device, day + " 10:00:00.1234", 2), Token))),
-                     200);
-        QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records",
-                                                 workRecord(device + 1, "2026-12-02 11:00:00", 1), Token))),
-                 200);
-        QCOMPARE(statusOf(exchange(
-                     port, request("POST", "/device_work_records", workRecord(99, "2026-12-02 11:00:00", 1), Token))),
-                 400);
-
-        const QJsonArray ranged =
-            bodyOf(exchange(port, request("GET",
-                                          "/device_work_records?device=" + QByteArray::number(device)
-                                              + "&from=2026-12-02&to=2026-12-03",
-                                          {}, Token)))
-                .array();
-        QCOMPARE(ranged.size(), 1);
-        QCOMPARE(ranged.first().toObject().value(QStringLiteral("end_time")).toString(),
-                 QStringLiteral("2026-12-02 10:00:00.1234"));
-        firstId = ranged.first().toObject().value(QStringLiteral("id")).toInt();
-        const QByteArray csv = exchange(port, request("GET", "/device_work_records?code=AB1&format=csv", {}, Token));
-        QVERIFY2(csv.contains("text/csv") && csv.count("30x40") == 3, csv.constData());
+    LocalCloudService service;
+    QVERIFY(service.listen(0));
+    const int device = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    for (const QByteArray& size : {QByteArray("=1+1"), QByteArray("a\\rb"), QByteArray("-2")}) {
+        const QByteArray record = "{\"device\":" + QByteArray::number(device) + ",\"page_size\":\"" + size + "\"}";
+        QCOMPARE(statusOf(exchange(service.port(), request("POST", "/device_work_records", record))), 200);
     }
-    LocalCloudService again;
-    QVERIFY(again.useDatabase(location));
-    QCOMPARE(again.deviceCount(), 2);
-    QCOMPARE(again.deviceByCode(QStringLiteral("AB1")).value(QStringLiteral("pcb")).toString(), QStringLiteral("P9"));
-    const QList<QJsonObject> records = again.workRecords();
-    QCOMPARE(records.size(), 4);
-    QCOMPARE(records.at(1).value(QStringLiteral("id")).toInt(), firstId);
-    QCOMPARE(records.at(1).value(QStringLiteral("page_area")).toInt(), 1200);
-    QCOMPARE(again.addDeviceModel(77), again.addDeviceModel(77)); // known models are not doubled
+    const QByteArray csv = exchange(service.port(), request("GET", "/device_work_records?format=csv"));
+    QVERIFY2(csv.contains(",'=1+1,") && csv.contains(",\"a\rb\",") && csv.contains(",'-2,"), csv.constData());
 }
 
-void tst_CloudService::olderSchemaIsMigrated()
+// The other classes share the helpers and the program; one executable runs them all.
+int runCloudStorageTests(int argc, char* argv[]);
+int runServiceLimitsTests(int argc, char* argv[]);
+
+int main(int argc, char* argv[])
 {
-    const QString location = databaseFor(QStringLiteral("sqlite"), QStringLiteral("old"));
-    QString error;
-    QVERIFY2(SqlStore::createSchemaUpTo(location, 1, &error), qPrintable(error));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-        db.setDatabaseName(location);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec(
-            QStringLiteral(R"(INSERT INTO device (code, record) VALUES ('OLD1', '{"code":"OLD1"}'))")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
-    {
-        std::unique_ptr<SqlStore> store = SqlStore::open(location, &error);
-        QVERIFY2(store, qPrintable(error));
-        QCOMPARE(store->schemaVersion(), SqlStore::SchemaVersion);
-        const int id = store->deviceByCode(QStringLiteral("OLD1")).value(QStringLiteral("id")).toInt();
-        QVERIFY(id > 0);
-        const QDateTime when = QDateTime::fromMSecsSinceEpoch(1765000000000, Qt::UTC);
-        store->touchDevice(id, when); // a column the later step added
-        QCOMPARE(store->lastSeen(id), when);
-    }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
-        db.setDatabaseName(location);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE schema_version SET version = 99")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("newer"));
-    QVERIFY(!SqlStore::open(location, &error));
-    QVERIFY2(error.contains(QStringLiteral("99")), qPrintable(error));
+    QCoreApplication app(argc, argv);
+    tst_CloudService service;
+    const int failed = QTest::qExec(&service, argc, argv);
+    return failed + runServiceLimitsTests(argc, argv) + runCloudStorageTests(argc, argv);
 }
-
-// A record the service answered for is in the database even when the service is killed at
-// once, and a restarted service serves it.
-void tst_CloudService::executableKeepsRecordsAfterKill()
-{
-    const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
-    if (!QFile::exists(program))
-        QSKIP("ktrv8-cloud is not built");
-    const QStringList arguments{QStringLiteral("--db"), files.filePath(QStringLiteral("killed.sqlite")),
-                                QStringLiteral("--token"), QString::fromLatin1(Token)};
-    QProcess service;
-    service.start(program, arguments);
-    quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
-    QVERIFY(port > 0);
-    QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB1"})", Token))), 200);
-    QCOMPARE(statusOf(exchange(
-                 port, request("POST", "/device_work_records", workRecord(1, "2026-12-01 10:00:00", 3), Token))),
-             200);
-    service.kill(); // SIGKILL
-    QVERIFY(service.waitForFinished(5000));
-
-    service.start(program, arguments);
-    port = quint16(firstLineStarting(service, "port ").toUInt());
-    QVERIFY(port > 0);
-    const QJsonArray records =
-        bodyOf(exchange(port, request("GET", "/device_work_records?device=1", {}, Token))).array();
-    QCOMPARE(records.size(), 1);
-    QCOMPARE(records.first().toObject().value(QStringLiteral("finish_copies")).toInt(), 3);
-    service.kill();
-    QVERIFY(service.waitForFinished(5000));
-}
-
-void tst_CloudService::cleanupTestCase()
-{
-    postgres.stop();
-}
-
-QTEST_GUILESS_MAIN(tst_CloudService)
 #include "tst_cloudservice.moc"

@@ -1,0 +1,144 @@
+#include "recordrules.h"
+
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// The JSON type each known field must have; fields not listed are kept as they come.
+struct FieldRule
+{
+    const char* key;
+    QJsonValue::Type type;
+};
+
+constexpr FieldRule DeviceFields[] = {
+    {"id", QJsonValue::Double},           {"code", QJsonValue::String},      {"pcb", QJsonValue::String},
+    {"version", QJsonValue::String},      {"device_id", QJsonValue::String}, {"online", QJsonValue::Bool},
+    {"device_model", QJsonValue::Double},
+};
+
+constexpr FieldRule WorkRecordFields[] = {
+    {"device", QJsonValue::Double},       {"end_time", QJsonValue::String},    {"task_time", QJsonValue::Double},
+    {"softwareType", QJsonValue::Double}, {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
+    {"page_area", QJsonValue::Double},    {"page_size", QJsonValue::String},   {"path_length", QJsonValue::Double},
+    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},
+};
+
+// Counts and measures that cannot be below zero. The page area is left alone: the driver
+// sends the signed product of the job's sides as it has them.
+constexpr const char* NonNegative[] = {"task_time", "task_copies", "finish_copies", "path_length"};
+
+const char* typeName(QJsonValue::Type type)
+{
+    switch (type) {
+    case QJsonValue::Double: return "a number";
+    case QJsonValue::String: return "a string";
+    case QJsonValue::Bool: return "true or false";
+    default: return "something else";
+    }
+}
+
+template <size_t N>
+QString checkFields(const QJsonObject& body, const FieldRule (&rules)[N])
+{
+    for (const FieldRule& rule : rules) {
+        const QJsonValue value = body.value(QLatin1String(rule.key));
+        if (!value.isUndefined() && value.type() != rule.type)
+            return QStringLiteral("\"%1\" must be %2").arg(QLatin1String(rule.key), QLatin1String(typeName(rule.type)));
+    }
+    return QString();
+}
+
+// Devices write "yyyy-MM-dd hh:mm:ss" and a fraction whose digits vary.
+bool readableEndTime(const QString& text)
+{
+    return QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid()
+           || QDateTime::fromString(text, Qt::ISODateWithMs).isValid();
+}
+
+QByteArray csvField(const QJsonValue& value)
+{
+    QString text = value.isString()   ? value.toString()
+                   : value.isDouble() ? QString::number(value.toDouble(), 'g', 15)
+                                      : QString();
+    // A leading =, +, - or @ makes a spreadsheet run the cell; a quote in front keeps it text.
+    static const QString formulaLeads = QStringLiteral("=+-@\t\r");
+    if (value.isString() && !text.isEmpty() && formulaLeads.contains(text.at(0)))
+        text.prepend(QLatin1Char('\''));
+    static const QString quoted = QStringLiteral(",\"\n\r");
+    if (std::any_of(text.begin(), text.end(), [](QChar c) { return quoted.contains(c); }))
+        text = QLatin1Char('"') + text.replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
+    return text.toUtf8();
+}
+
+} // namespace
+
+namespace RecordRules {
+
+QString checkDevice(const QJsonObject& record)
+{
+    return checkFields(record, DeviceFields);
+}
+
+QString checkWorkRecord(const QJsonObject& record)
+{
+    const QString wrongType = checkFields(record, WorkRecordFields);
+    if (!wrongType.isEmpty())
+        return wrongType;
+    for (const char* key : NonNegative) {
+        if (record.value(QLatin1String(key)).toDouble() < 0)
+            return QStringLiteral("\"%1\" must not be negative").arg(QLatin1String(key));
+    }
+    const QJsonValue ordered = record.value(QStringLiteral("task_copies"));
+    if (ordered.isDouble() && record.value(QStringLiteral("finish_copies")).toDouble() > ordered.toDouble())
+        return QStringLiteral("\"finish_copies\" must not exceed \"task_copies\"");
+    const QJsonValue ended = record.value(QStringLiteral("end_time"));
+    if (ended.isString() && !readableEndTime(ended.toString()))
+        return QStringLiteral("\"end_time\" must be a date and time (yyyy-MM-dd hh:mm:ss)");
+    return QString();
+}
+
+QString parseObject(const QByteArray& body, QJsonObject& object)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("malformed JSON at byte %1: %2").arg(error.offset).arg(error.errorString());
+    if (!doc.isObject())
+        return QStringLiteral("a JSON object is required");
+    object = doc.object();
+    return QString();
+}
+
+QDateTime parseTime(const QString& text)
+{
+    QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!when.isValid())
+        when = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
+    else if (when.timeSpec() == Qt::LocalTime)
+        when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
+QByteArray workRecordsCsv(const QList<QJsonObject>& records)
+{
+    static const char* const columns[] = {"id",          "device",        "end_time",  "task_time",
+                                          "task_copies", "finish_copies", "page_size", "page_area",
+                                          "path_length", "task_model",    "work_model"};
+    QByteArray csv;
+    for (const char* column : columns)
+        csv += QByteArray(column) + (column == columns[std::size(columns) - 1] ? "\r\n" : ",");
+    for (const QJsonObject& r : records) {
+        QByteArrayList row;
+        for (const char* column : columns)
+            row << csvField(r.value(QLatin1String(column)));
+        csv += row.join(',') + "\r\n";
+    }
+    return csv;
+}
+
+} // namespace RecordRules
