@@ -5,7 +5,7 @@
 #include <climits>
 
 // The one conversion between a stored value and what an editor (or a host) shows for it.
-class TestEditorValue : public QObject
+class tst_EditorValue : public QObject
 {
     Q_OBJECT
 private slots:
@@ -13,7 +13,7 @@ private slots:
     void bothWays();
 };
 
-void TestEditorValue::bothWays_data()
+void tst_EditorValue::bothWays_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<double>("factor");
@@ -44,7 +44,7 @@ void TestEditorValue::bothWays_data()
     // clang-format on
 }
 
-void TestEditorValue::bothWays()
+void tst_EditorValue::bothWays()
 {
     QFETCH(QString, kind);
     QFETCH(double, factor);
@@ -62,5 +62,5 @@ void TestEditorValue::bothWays()
     QCOMPARE(back, storedAgain);
 }
 
-QTEST_MAIN(TestEditorValue)
+QTEST_MAIN(tst_EditorValue)
 #include "tst_editorvalue.moc"

@@ -68,7 +68,7 @@ std::unique_ptr<KTDeviceInterface> newDevice()
 
 } // namespace
 
-class TestReplyObserver : public QObject
+class tst_ReplyObserver : public QObject
 {
     Q_OBJECT
 private slots:
@@ -79,14 +79,14 @@ private slots:
     void observerMayDeleteTheDevice();
 };
 
-void TestReplyObserver::initTestCase()
+void tst_ReplyObserver::initTestCase()
 {
     qRegisterMetaType<T::KTDeviceMessage>("KTDeviceMessage");
     if (!PseudoTerminal().isOpen())
         QSKIP("no pseudo-terminals on this machine");
 }
 
-void TestReplyObserver::eachFrameSeenOnce_data()
+void tst_ReplyObserver::eachFrameSeenOnce_data()
 {
     QTest::addColumn<QList<QByteArray>>("writes");
     QTest::addColumn<QStringList>("seen");
@@ -105,7 +105,7 @@ void TestReplyObserver::eachFrameSeenOnce_data()
     }
 }
 
-void TestReplyObserver::eachFrameSeenOnce()
+void tst_ReplyObserver::eachFrameSeenOnce()
 {
     QFETCH(QList<QByteArray>, writes);
     QFETCH(QStringList, seen);
@@ -127,7 +127,7 @@ void TestReplyObserver::eachFrameSeenOnce()
     QCOMPARE(observed, seen);
 }
 
-void TestReplyObserver::removedObserverSeesNothing()
+void tst_ReplyObserver::removedObserverSeesNothing()
 {
     Peer peer(false);
     auto device = newDevice();
@@ -145,7 +145,7 @@ void TestReplyObserver::removedObserverSeesNothing()
 }
 
 // A host may drop the device from inside the callback: the driver must not touch it after.
-void TestReplyObserver::observerMayDeleteTheDevice()
+void tst_ReplyObserver::observerMayDeleteTheDevice()
 {
     Peer peer(false);
     auto device = newDevice();
@@ -157,5 +157,5 @@ void TestReplyObserver::observerMayDeleteTheDevice()
     QTRY_VERIFY(watch.isNull());
 }
 
-QTEST_MAIN(TestReplyObserver)
+QTEST_MAIN(tst_ReplyObserver)
 #include "tst_replyobserver.moc"
