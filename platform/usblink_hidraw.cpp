@@ -133,10 +133,13 @@ void HidUsbLinkBackend::onReadable()
 {
     QByteArray data;
     char report[MaxReport];
+    // One report per read, asked for at its exact length: a node that streams (a test bed's
+    // terminal) then splits reports as the kernel's HID node does.
+    const size_t length = size_t(qMin(MaxReport, reports.input.size + (reports.input.id != 0 ? 1 : 0)));
     int status = -1; // -1: still open
     int error = 0;
     for (int i = 0; i < ReadBudget; ++i) {
-        const ssize_t n = ::read(fd, report, sizeof report);
+        const ssize_t n = ::read(fd, report, length);
         if (n > 0) {
             data.append(hidInputPayload(reports.input, QByteArray(report, int(n))));
             continue;

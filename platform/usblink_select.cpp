@@ -4,16 +4,31 @@
 
 #include <QFileInfo>
 
+namespace {
+
+constexpr int MaxLinks = 8;
+
+bool named(const QString& node, UsbLinkBackend::Kind kind)
+{
+    return kind == UsbLinkBackend::Bulk ? node.startsWith(QLatin1String("/dev/bus/usb/"))
+                                        : QFileInfo(node).fileName().startsWith(QLatin1String("hidraw"));
+}
+
+} // namespace
+
+// The name as given decides first, then the node a link leads to.
 UsbLinkBackend::Kind UsbLinkBackend::kindOf(const QString& path)
 {
     if (path.startsWith(QLatin1String("usb:")))
         return Bulk;
-    const QString real = QFileInfo(path).canonicalFilePath();
-    const QString node = real.isEmpty() ? path : real;
-    if (node.startsWith(QLatin1String("/dev/bus/usb/")))
-        return Bulk;
-    if (QFileInfo(node).fileName().startsWith(QLatin1String("hidraw")))
-        return Hid;
+    // Links followed one by one (readlink, not realpath, which some test beds mishandle).
+    QString real = path;
+    for (int hop = 0; hop < MaxLinks && QFileInfo(real).isSymLink(); ++hop)
+        real = QFileInfo(real).symLinkTarget();
+    for (const Kind kind : {Bulk, Hid}) {
+        if (named(path, kind) || named(real, kind))
+            return kind;
+    }
     return Node;
 }
 

@@ -3,7 +3,6 @@
 
 #include "usbtestbed.h"
 
-#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -44,21 +43,6 @@ bool UsbTestbed::attachIoctl(const QString& node, UMockdevIoctlBase* handler)
     GError* error = nullptr;
     umockdev_testbed_attach_ioctl(bed, node.toUtf8().constData(), handler, &error);
     return succeeded(error, "attachIoctl");
-}
-
-bool UsbTestbed::loadIoctl(const QString& node, const QByteArray& record)
-{
-    QTemporaryFile file;
-    if (!file.open() || file.write(record) != record.size() || !file.flush())
-        return false;
-    GError* error = nullptr;
-    umockdev_testbed_load_ioctl(bed, node.toUtf8().constData(), file.fileName().toUtf8().constData(), &error);
-    return succeeded(error, "loadIoctl");
-}
-
-int UsbTestbed::deviceEnd(const QString& node)
-{
-    return umockdev_testbed_get_dev_fd(bed, node.toUtf8().constData());
 }
 
 QString UsbTestbed::fileOf(const QString& node) const

@@ -24,10 +24,6 @@ public:
     bool add(const QString& description);
     // Answers the ioctls on node through handler (which the bed then holds a reference to).
     bool attachIoctl(const QString& node, UMockdevIoctlBase* handler);
-    // Replays ioctl answers recorded in text form for node.
-    bool loadIoctl(const QString& node, const QByteArray& record);
-    // The bed's end of node (a pseudo-terminal), to act as the device.
-    int deviceEnd(const QString& node);
     // The file behind node inside the bed, to change its mode bits or remove it.
     QString fileOf(const QString& node) const;
 
