@@ -104,7 +104,7 @@ bool fill(UsbCandidate& c, const QString& classEntry, QSet<QString>& interfaces)
         if (!ok)
             c.interfaceClass = -1;
         c.driver = QFileInfo(followed(parents.interface + QLatin1String("/driver"))).fileName();
-        if (!QFileInfo(parents.interface + QLatin1String("/driver")).exists())
+        if (!QFileInfo(parents.interface + QLatin1String("/driver")).isSymLink())
             c.driver.clear();
     }
     if (c.path.isEmpty())
