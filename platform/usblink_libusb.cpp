@@ -170,6 +170,9 @@ bool BulkUsbLinkBackend::openDevice(const QString& node, bool detach)
     if (rc != 0) {
         qWarning("UsbLink::usbConnect cannot claim interface %d of \"%s\": %s%s", ep.interface, name.constData(),
                  libusb_strerror(rc), rc == LIBUSB_ERROR_BUSY ? " (held by another driver or program)" : "");
+        if (reattach)
+            libusb_attach_kernel_driver(handle, ep.interface);
+        reattach = false;
         ep.interface = -1;
         return false;
     }

@@ -61,8 +61,6 @@ private slots:
     void initTestCase();
     void sessionOverBulkEndpoints_data();
     void sessionOverBulkEndpoints();
-    void openByAddress_data();
-    void openByAddress();
 };
 
 void tst_BulkLink::initTestCase()
@@ -73,14 +71,18 @@ void tst_BulkLink::initTestCase()
 
 void tst_BulkLink::sessionOverBulkEndpoints_data()
 {
+    QTest::addColumn<QString>("path");
     QTest::addColumn<int>("end");
     QTest::addColumn<QList<int>>("status");
-    QTest::newRow("unplug reads as disconnected") << int(EmulatedBulkCutter::Unplug) << QList<int>{1, 0};
-    QTest::newRow("a failed transfer reads as error") << int(EmulatedBulkCutter::TransferError) << QList<int>{1, 2};
+    QTest::newRow("by node, unplug reads as disconnected")
+        << Node << int(EmulatedBulkCutter::Unplug) << QList<int>{1, 0};
+    QTest::newRow("by ids, a failed transfer reads as error")
+        << "usb:fffe:0004:KT0001" << int(EmulatedBulkCutter::TransferError) << QList<int>{1, 2};
 }
 
 void tst_BulkLink::sessionOverBulkEndpoints()
 {
+    QFETCH(QString, path);
     QFETCH(int, end);
     QFETCH(QList<int>, status);
     UsbTestbed bed;
@@ -91,7 +93,7 @@ void tst_BulkLink::sessionOverBulkEndpoints()
     UsbLink link;
     QSignalSpy read(&link, &UsbLink::readData), written(&link, &UsbLink::writeData);
     QSignalSpy state(&link, &UsbLink::statusChanged);
-    link.usbConnect(Node, UsbLink::ReadWrite, false);
+    link.usbConnect(path, UsbLink::ReadWrite, false);
     QTRY_COMPARE(statuses(state), QList<int>{1});
     const QList<EmulatedBulkCutter::Step> steps = session();
     link.send(QString::fromLatin1(steps[0].expect));
@@ -105,35 +107,6 @@ void tst_BulkLink::sessionOverBulkEndpoints()
     // The page goes as a full transfer, the rest, then a zero-length packet that ends it.
     QCOMPARE(cutter.outTransfers(), (QList<int>{steps[0].expect.size(), 64 * Packet, 2 * Packet, 0}));
     QVERIFY(!link.isOpen());
-}
-
-void tst_BulkLink::openByAddress_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("status");
-    QTest::newRow("ids") << "usb:fffe:0004" << 1;
-    QTest::newRow("ids and serial") << "usb:FFFE:0004:KT0001" << 1;
-    QTest::newRow("another serial") << "usb:fffe:0004:KT0002" << 2;
-    QTest::newRow("another product") << "usb:fffe:0005" << 2;
-    QTest::newRow("no such node") << "/dev/bus/usb/001/099" << 2;
-}
-
-void tst_BulkLink::openByAddress()
-{
-    QFETCH(QString, path);
-    QFETCH(int, status);
-    UsbTestbed bed;
-    QVERIFY(bed.add(cutterRecord()));
-    EmulatedBulkCutter cutter({}, EmulatedBulkCutter::StayPlugged);
-    QVERIFY(bed.attachIoctl(Node, cutter.handler()));
-    UsbLink link;
-    QSignalSpy state(&link, &UsbLink::statusChanged);
-    if (status == 2)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("UsbLink::usbConnect"));
-    link.usbConnect(path, UsbLink::ReadWrite, false);
-    QTRY_COMPARE(statuses(state), QList<int>{status});
-    link.close();
-    QCOMPARE(statuses(state).size(), status == 1 ? 2 : 1);
 }
 
 QTEST_MAIN(tst_BulkLink)

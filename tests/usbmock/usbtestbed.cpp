@@ -45,14 +45,6 @@ bool UsbTestbed::attachIoctl(const QString& node, UMockdevIoctlBase* handler)
     return succeeded(error, "attachIoctl");
 }
 
-QString UsbTestbed::fileOf(const QString& node) const
-{
-    gchar* root = umockdev_testbed_get_root_dir(bed);
-    const QString path = QString::fromUtf8(root) + node;
-    g_free(root);
-    return path;
-}
-
 QByteArray usbDescriptorsHex(quint16 vendor, quint16 product, int interfaceClass, int packet)
 {
     const auto lo = [](int v) { return char(v & 0xff); };

@@ -24,8 +24,6 @@ public:
     bool add(const QString& description);
     // Answers the ioctls on node through handler (which the bed then holds a reference to).
     bool attachIoctl(const QString& node, UMockdevIoctlBase* handler);
-    // The file behind node inside the bed, to change its mode bits or remove it.
-    QString fileOf(const QString& node) const;
 
 private:
     UMockdevTestbed* bed;
