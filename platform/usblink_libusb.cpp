@@ -98,6 +98,7 @@ private:
     int fd = -1;
     Endpoints ep;
     bool reattach = false; // a kernel driver was detached and gets the interface back
+    bool mayWrite = false; // not opened ReadOnly
     bool closing = false;
     libusb_transfer* reader = nullptr;
     libusb_transfer* writer = nullptr;
@@ -133,6 +134,7 @@ bool BulkUsbLinkBackend::open(const QString& path, UsbLink::ConnectionMode mode,
     libusb_set_pollfd_notifiers(
         ctx, [](int fd, short events, void* self) { static_cast<BulkUsbLinkBackend*>(self)->watch(fd, events); },
         [](int fd, void* self) { static_cast<BulkUsbLinkBackend*>(self)->unwatch(fd); }, this);
+    mayWrite = mode != UsbLink::ReadOnly;
     if (mode == UsbLink::WriteOnly || submitRead())
         return true;
     qWarning("UsbLink::usbConnect cannot read from \"%s\"", qPrintable(node));
@@ -253,7 +255,7 @@ void BulkUsbLinkBackend::readDone(libusb_transfer* t)
 
 void BulkUsbLinkBackend::write(const QByteArray& data)
 {
-    if (!handle || data.isEmpty())
+    if (!handle || !mayWrite || data.isEmpty())
         return;
     outQueue.append(data);
     if (!writeBusy && submitWrite())
@@ -348,7 +350,7 @@ void BulkUsbLinkBackend::close()
     handle = nullptr;
     fd = -1;
     ep = Endpoints();
-    reattach = closing = readBusy = writeBusy = false;
+    reattach = mayWrite = closing = readBusy = writeBusy = false;
     reader = writer = nullptr;
     inFlight.clear();
     outQueue.clear();
