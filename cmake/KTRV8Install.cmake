@@ -106,7 +106,7 @@ elseif(KT_BUILD_TOOLS)
 endif()
 
 # --- System files and package documents -------------------------------------------------
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/60-kt-rv8.rules DESTINATION lib/udev/rules.d)
+include(${PROJECT_SOURCE_DIR}/packaging/udev/udevrules.cmake)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     COMMAND gzip -n -9 -f -k ${PROJECT_BINARY_DIR}/packaging/changelog

@@ -3,7 +3,7 @@
 
 #include <QPointer>
 
-UsbLink::UsbLink(QObject* parent) : QObject(parent), backend(UsbLinkBackend::create(this)) {}
+UsbLink::UsbLink(QObject* parent) : QObject(parent), backend(UsbLinkBackend::create(this, QString())) {}
 
 // The backend goes first and silently: no signal reaches a receiver that is being torn down.
 UsbLink::~UsbLink()
@@ -22,6 +22,11 @@ void UsbLink::usbConnect(QString path, ConnectionMode mode, bool exclusive)
         [this, path, mode, exclusive, mine] {
             if (mine != attempt)
                 return;
+            // The old backend is closed; it may still be on the stack of a nested event loop.
+            if (backend->kind() != UsbLinkBackend::kindOf(path)) {
+                backend->deleteLater();
+                backend = UsbLinkBackend::create(this, path);
+            }
             emit statusChanged(backend->open(path, mode, exclusive) ? Connected : Failed);
         },
         Qt::QueuedConnection);

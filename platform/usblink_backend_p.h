@@ -11,8 +11,20 @@
 class UsbLinkBackend : public QObject
 {
 public:
-    static UsbLinkBackend* create(UsbLink* link);
+    // How a cutter is spoken to, told by its path: a character device node (tty, printer
+    // class), a HID node spoken in reports, or a USB device driven through its bulk endpoints.
+    enum Kind {
+        Node,
+        Hid,
+        Bulk
+    };
+    static Kind kindOf(const QString& path);
+
+    // A backend of the kind that path needs (an empty path gives the device-node one).
+    static UsbLinkBackend* create(UsbLink* link, const QString& path);
     ~UsbLinkBackend() override = default;
+
+    virtual Kind kind() const = 0;
 
     // Opens path; false (after a warning naming the cause) when it cannot be used.
     virtual bool open(const QString& path, UsbLink::ConnectionMode mode, bool exclusive) = 0;
@@ -34,5 +46,10 @@ protected:
 
     UsbLink* const link;
 };
+
+// One factory per kind, each in the file of its backend.
+UsbLinkBackend* createNodeBackend(UsbLink* link);
+UsbLinkBackend* createHidBackend(UsbLink* link);
+UsbLinkBackend* createBulkBackend(UsbLink* link);
 
 #endif // USBLINK_BACKEND_H

@@ -43,6 +43,7 @@ public:
 
     bool open(const QString& path, UsbLink::ConnectionMode mode, bool exclusive) override;
     void close() override;
+    Kind kind() const override { return Node; }
     bool isOpen() const override { return fd >= 0; }
     void write(const QByteArray& data) override;
     qint64 pendingBytes() const override { return outQueue.size() - outOffset; }
@@ -215,7 +216,7 @@ void PosixUsbLinkBackend::lose(int status, const char* operation, int error)
 
 } // namespace
 
-UsbLinkBackend* UsbLinkBackend::create(UsbLink* link)
+UsbLinkBackend* createNodeBackend(UsbLink* link)
 {
     return new PosixUsbLinkBackend(link);
 }
