@@ -1,0 +1,99 @@
+#include "svgtext.h"
+
+namespace ktconv {
+namespace {
+
+bool isBreak(const TextBlock& block, int i)
+{
+    return i >= block.chars.size() || block.chars[i].character == QLatin1String(" ")
+           || block.chars[i].character == QLatin1String("\n");
+}
+
+// The end of the longest run of words from `from` that fits `width` (at least one word).
+int lineEnd(const TextBlock& block, int from, double width)
+{
+    int fits = -1;
+    for (int end = from + 1; end <= block.chars.size(); ++end) {
+        if (!isBreak(block, end) || isBreak(block, end - 1))
+            continue;
+        if (fits >= 0 && measureChars(block, from, end) > width)
+            break;
+        fits = end;
+        if (end < block.chars.size() && block.chars[end].character == QLatin1String("\n"))
+            break;
+    }
+    return fits < 0 ? block.chars.size() : fits;
+}
+
+double lineStart(const QRectF& frame, const QString& anchor)
+{
+    if (anchor == QLatin1String("middle"))
+        return frame.center().x();
+    if (anchor == QLatin1String("end"))
+        return frame.right();
+    return frame.left();
+}
+
+} // namespace
+
+double measureChars(const TextBlock& block, int from, int to)
+{
+    double width = 0;
+    for (int i = from; i < to;) {
+        int j = i + 1;
+        while (j < to && block.chars[j].style == block.chars[i].style)
+            ++j;
+        QString text;
+        for (int k = i; k < j; ++k)
+            text += block.chars[k].character == QLatin1String("\n") ? QString() : block.chars[k].character;
+        double advance = 0;
+        shapeRun(text, block.styles[block.chars[i].style], &advance);
+        width += advance;
+        i = j;
+    }
+    return width;
+}
+
+bool wrapInFrame(TextBlock* block, const QRectF& frame, bool firstBaselineAtTop)
+{
+    QVector<bool> keep(block->chars.size(), true);
+    double baseline = frame.top();
+    bool first = true, fits = true;
+    for (int i = 0; i < block->chars.size();) {
+        TextChar& c = block->chars[i];
+        const TextStyle& style = block->styles[c.style];
+        if (!first)
+            baseline += style.lineHeight;
+        else if (firstBaselineAtTop)
+            baseline += fontAscent(style);
+        first = false;
+        if (c.character == QLatin1String("\n")) { // an empty paragraph still takes its line
+            ++i;
+            continue;
+        }
+        const int end = lineEnd(*block, i, frame.width());
+        if (baseline > frame.bottom()) {
+            for (int k = i; k < block->chars.size(); ++k)
+                keep[k] = false;
+            fits = false;
+            break;
+        }
+        c.x = lineStart(frame, style.anchor);
+        c.y = baseline;
+        i = end;
+        // The spaces where a line breaks are not drawn; a paragraph's end is passed over.
+        while (i < block->chars.size() && block->chars[i].character == QLatin1String(" "))
+            keep[i++] = false;
+        if (i < block->chars.size() && block->chars[i].character == QLatin1String("\n"))
+            ++i;
+    }
+    QVector<TextChar> kept;
+    for (int i = 0; i < block->chars.size(); ++i) {
+        if (keep[i])
+            kept << block->chars[i];
+    }
+    block->chars = kept;
+    return fits;
+}
+
+} // namespace ktconv
