@@ -64,8 +64,8 @@ bool wrapInFrame(TextBlock* block, const QRectF& frame, bool firstBaselineAtTop)
         const TextStyle& style = block->styles[c.style];
         if (!first)
             baseline += style.lineHeight;
-        else if (firstBaselineAtTop)
-            baseline += fontAscent(style);
+        else if (firstBaselineAtTop) // half the leading above the em box, as CSS lays a line
+            baseline += (style.lineHeight - style.size) / 2 + fontAscent(style);
         first = false;
         if (c.character == QLatin1String("\n")) { // an empty paragraph still takes its line
             ++i;

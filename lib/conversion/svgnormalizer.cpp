@@ -133,6 +133,22 @@ void keepVisible(QDomElement parent, double opacity, Visibility* v)
     }
 }
 
+// Qt SVG knows no clip paths, masks, markers or patterns and would draw their content as
+// if it were a group; by now everything that refers to them has been resolved.
+void removeDefinitionsDrawnInPlace(QDomElement parent)
+{
+    static const QStringList names{QStringLiteral("clipPath"), QStringLiteral("mask"), QStringLiteral("marker"),
+                                   QStringLiteral("pattern")};
+    for (QDomElement child = parent.firstChildElement(); !child.isNull();) {
+        QDomElement next = child.nextSiblingElement();
+        if (isNamed(child, names))
+            parent.removeChild(child);
+        else
+            removeDefinitionsDrawnInPlace(child);
+        child = next;
+    }
+}
+
 QSizeF rootViewport(const QDomElement& root)
 {
     const QRectF box = viewBoxOf(root);
@@ -168,6 +184,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
     keepVisible(root, 1, &visibility);
+    removeDefinitionsDrawnInPlace(root);
     if (visibility.clipped > 0)
         *warnings << QStringLiteral("clip paths are not applied: %1 clipped element(s) are cut whole")
                          .arg(visibility.clipped);

@@ -6,6 +6,7 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QTextLayout>
+#include <QtEndian>
 
 namespace ktconv {
 namespace {
@@ -175,6 +176,12 @@ QString missingCharacters(const QString& text, const TextStyle& style)
 
 double fontAscent(const TextStyle& style)
 {
+    // The typographic ascender, which with the descender spans the em box the line-height
+    // is laid around; the font's overall ascent when it has no OS/2 table.
+    const QRawFont font = QRawFont::fromFont(style.font);
+    const QByteArray os2 = font.fontTable("OS/2");
+    if (os2.size() >= 70 && font.unitsPerEm() > 0)
+        return qFromBigEndian<qint16>(os2.constData() + 68) / font.unitsPerEm() * style.size;
     return QFontMetricsF(style.font).ascent() * style.size / ReferencePx;
 }
 

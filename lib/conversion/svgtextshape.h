@@ -38,7 +38,7 @@ QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* adv
 // The run's characters that neither its font nor any fallback can draw.
 QString missingCharacters(const QString& text, const TextStyle& style);
 
-// How the font's ascent stands above the baseline, in user units.
+// How far the font's em box reaches above the baseline, in user units.
 double fontAscent(const TextStyle& style);
 
 } // namespace ktconv
