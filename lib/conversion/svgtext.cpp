@@ -15,6 +15,13 @@ QString idOf(const QString& reference)
     return id.startsWith(QLatin1Char('#')) ? id.mid(1) : QString();
 }
 
+QString hrefOf(const QDomElement& element)
+{
+    const QString href = element.attribute(QStringLiteral("href"));
+    return href.isEmpty() ? element.attributeNS(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"))
+                          : href;
+}
+
 QVector<double> lengthList(const QString& text, double fontSize)
 {
     QVector<double> values;
@@ -51,6 +58,8 @@ public:
                 characters(child.nodeValue(), style, path);
             else if (child.isElement() && isTextContent(child.toElement()))
                 this->element(child.toElement(), path);
+            else if (child.isElement() && child.toElement().localName() == QLatin1String("tref"))
+                characters(context.ids.value(idOf(hrefOf(child.toElement()))).text(), style, path);
         }
         applyLists(element, from, style);
         preserve = wasPreserving;
@@ -97,9 +106,7 @@ private:
     }
     int addPath(const QDomElement& element, int style)
     {
-        QString reference = element.attribute(QStringLiteral("href"));
-        if (reference.isEmpty())
-            reference = element.attributeNS(QStringLiteral("http://www.w3.org/1999/xlink"), QStringLiteral("href"));
+        const QString reference = hrefOf(element);
         const QDomElement target = context.ids.value(idOf(reference));
         TextPathRef ref;
         if (!target.isNull())

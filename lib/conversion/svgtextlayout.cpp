@@ -57,7 +57,7 @@ private:
         }
         if (!std::isnan(c.x))
             pen.rx() = c.x;
-        if (!std::isnan(c.y))
+        if (!std::isnan(c.y) && c.path < 0) // on a path, x runs along it and y means nothing
             pen.ry() = c.y;
         chunkStart = glyphs.size();
         chunkX = pen.x();
@@ -156,17 +156,22 @@ QString excerpt(const TextBlock& block)
     return text.size() > 40 ? text.left(37) + QStringLiteral("...") : text;
 }
 
+// One note per text element naming every character left out, as text and as U+XXXX.
 void warnMissing(const TextBlock& block, const QMap<QString, QString>& missing, const TextContext& context)
 {
-    if (!context.warnings)
+    if (!context.warnings || missing.isEmpty())
         return;
-    for (auto it = missing.begin(); it != missing.end(); ++it) {
+    constexpr int Named = 12;
+    QStringList characters;
+    for (auto it = missing.begin(); it != missing.end() && characters.size() < Named; ++it) {
         const uint code = it.key().toUcs4().value(0);
-        *context.warnings << QStringLiteral("no installed font has the character \"%1\" (U+%2) of the text \"%3\" "
-                                            "(font asked: %4); it is left out")
-                                 .arg(it.key(), QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')),
-                                      excerpt(block), it.value());
+        characters << QStringLiteral("\"%1\" (U+%2)")
+                          .arg(it.key(), QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
     }
+    if (missing.size() > Named)
+        characters << QStringLiteral("%1 more").arg(missing.size() - Named);
+    *context.warnings << QStringLiteral("no installed font has %1 of the text \"%2\" (font asked: %3); left out")
+                             .arg(characters.join(QStringLiteral(", ")), excerpt(block), missing.first());
 }
 
 QRectF frameOf(const QDomElement& text, const TextContext& context, bool* flowed)
