@@ -54,31 +54,33 @@ double measureChars(const TextBlock& block, int from, int to)
     return width;
 }
 
-bool wrapInFrame(TextBlock* block, const QRectF& frame, bool firstBaselineAtTop)
+bool wrapInFrames(TextBlock* block, const QVector<QRectF>& frames, bool firstBaselineAtTop)
 {
     QVector<bool> keep(block->chars.size(), true);
-    double baseline = frame.top();
+    int frame = 0;
+    double baseline = frames.value(0).top();
     bool first = true, fits = true;
     for (int i = 0; i < block->chars.size();) {
         TextChar& c = block->chars[i];
         const TextStyle& style = block->styles[c.style];
-        if (!first)
-            baseline += style.lineHeight;
-        else if (firstBaselineAtTop) // half the leading above the em box, as CSS lays a line
-            baseline += (style.lineHeight - style.size) / 2 + fontAscent(style);
+        // Half the leading above the em box, as CSS lays a line.
+        const double firstLine = firstBaselineAtTop ? (style.lineHeight - style.size) / 2 + fontAscent(style) : 0;
+        baseline += first ? firstLine : style.lineHeight;
         first = false;
-        if (c.character == QLatin1String("\n")) { // an empty paragraph still takes its line
-            ++i;
-            continue;
-        }
-        const int end = lineEnd(*block, i, frame.width());
-        if (baseline > frame.bottom()) {
+        if (baseline > frames[frame].bottom() && frame + 1 < frames.size())
+            baseline = frames[++frame].top() + firstLine;
+        if (baseline > frames[frame].bottom()) {
             for (int k = i; k < block->chars.size(); ++k)
                 keep[k] = false;
             fits = false;
             break;
         }
-        c.x = lineStart(frame, style.anchor);
+        if (c.character == QLatin1String("\n")) { // an empty paragraph still takes its line
+            ++i;
+            continue;
+        }
+        const int end = lineEnd(*block, i, frames[frame].width());
+        c.x = lineStart(frames[frame], style.anchor);
         c.y = baseline;
         i = end;
         // The spaces where a line breaks are not drawn; a paragraph's end is passed over.

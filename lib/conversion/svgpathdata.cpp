@@ -9,13 +9,12 @@
 namespace ktconv {
 namespace {
 
-// Keeps the first path painted, with the transform it was painted with.
+// Gathers every path painted, each with the transform it was painted with.
 class OutlineEngine : public QPaintEngine
 {
 public:
     OutlineEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
     QPainterPath outline;
-    bool taken = false;
 
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
@@ -25,12 +24,7 @@ public:
         if (state.state() & DirtyTransform)
             world = state.transform();
     }
-    void drawPath(const QPainterPath& path) override
-    {
-        if (!taken)
-            outline = world.map(path);
-        taken = true;
-    }
+    void drawPath(const QPainterPath& path) override { outline.addPath(world.map(path)); }
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
     {
         QPainterPath path;
@@ -106,7 +100,7 @@ QPainterPath shapeOutline(const QDomElement& shape)
     root.setAttribute(QStringLiteral("height"), 1000);
     root.setAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 1000 1000"));
     document.appendChild(root);
-    QDomElement copy = document.importNode(shape, false).toElement();
+    QDomElement copy = document.importNode(shape, true).toElement();
     copy.setAttribute(QStringLiteral("style"), QStringLiteral("fill:black;stroke:none;display:inline"));
     copy.removeAttribute(QStringLiteral("class"));
     root.appendChild(copy);

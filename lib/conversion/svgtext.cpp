@@ -58,6 +58,8 @@ public:
                 characters(child.nodeValue(), style, path);
             else if (child.isElement() && isTextContent(child.toElement()))
                 this->element(child.toElement(), path);
+            else if (child.isElement() && child.toElement().localName() == QLatin1String("flowLine"))
+                paragraphEnd(style);
             else if (child.isElement() && child.toElement().localName() == QLatin1String("tref"))
                 characters(context.ids.value(idOf(hrefOf(child.toElement()))).text(), style, path);
         }
@@ -155,6 +157,24 @@ private:
     bool lastSpace = true; // no leading space
 };
 
+// Each flowPara, also inside a flowDiv, is a paragraph; a flowDiv's own text is one too.
+void collectParagraphs(const QDomElement& parent, TextCollector* collector, TextBlock* block)
+{
+    for (QDomElement para = parent.firstChildElement(); !para.isNull(); para = para.nextSiblingElement()) {
+        const QString name = para.localName().isEmpty() ? para.tagName() : para.localName();
+        const bool hasParagraphs = !para.firstChildElement(QStringLiteral("flowPara")).isNull();
+        if (name == QLatin1String("flowDiv") && hasParagraphs) {
+            collectParagraphs(para, collector, block);
+            continue;
+        }
+        if (name != QLatin1String("flowPara") && name != QLatin1String("flowDiv"))
+            continue;
+        collector->element(para, -1);
+        collector->trimEnd();
+        collector->paragraphEnd(block->styles.size() - 1);
+    }
+}
+
 } // namespace
 
 void collectText(const QDomElement& root, TextBlock* block, const TextContext& context)
@@ -165,13 +185,7 @@ void collectText(const QDomElement& root, TextBlock* block, const TextContext& c
         collector.trimEnd();
         return;
     }
-    for (QDomElement para = root.firstChildElement(); !para.isNull(); para = para.nextSiblingElement()) {
-        if (para.localName() != QLatin1String("flowPara") && para.localName() != QLatin1String("flowDiv"))
-            continue;
-        collector.element(para, -1);
-        collector.trimEnd();
-        collector.paragraphEnd(block->styles.size() - 1);
-    }
+    collectParagraphs(root, &collector, block);
 }
 
 } // namespace ktconv

@@ -4,6 +4,9 @@
 #include <QDomDocument>
 #include <QMap>
 
+#include <QMap>
+#include <algorithm>
+
 namespace ktconv {
 namespace {
 
@@ -174,26 +177,32 @@ void warnMissing(const TextBlock& block, const QMap<QString, QString>& missing, 
                              .arg(characters.join(QStringLiteral(", ")), excerpt(block), missing.first());
 }
 
-QRectF frameOf(const QDomElement& text, const TextContext& context, bool* flowed)
+// The frames flowed text fills in turn: each region of a flowRoot, or the shape its
+// shape-inside names. Each frame is its outline's bounding rectangle.
+QVector<QRectF> framesOf(const QDomElement& text, const TextContext& context)
 {
-    *flowed = text.localName() == QLatin1String("flowRoot") || text.tagName() == QLatin1String("flowRoot");
-    if (*flowed) {
-        const QDomElement region = text.firstChildElement(QStringLiteral("flowRegion"));
-        QRectF frame;
-        for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement())
-            frame |= shapeOutline(shape).boundingRect();
-        return frame;
+    QVector<QRectF> frames;
+    if (text.localName() == QLatin1String("flowRoot") || text.tagName() == QLatin1String("flowRoot")) {
+        for (QDomElement region = text.firstChildElement(); !region.isNull(); region = region.nextSiblingElement()) {
+            if (region.localName() != QLatin1String("flowRegion") && region.tagName() != QLatin1String("flowRegion"))
+                continue;
+            for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement())
+                frames << shapeOutline(shape).boundingRect();
+        }
+        return frames;
     }
     const StyleMap style = parseDeclarations(text.attribute(QStringLiteral("style")));
     const QString inside = style.value(QStringLiteral("shape-inside"));
-    if (inside.startsWith(QLatin1String("url(#"))) {
-        *flowed = true;
-        return shapeOutline(context.ids.value(inside.mid(5).chopped(1))).boundingRect();
-    }
-    return QRectF();
+    if (inside.startsWith(QLatin1String("url(#")))
+        frames << shapeOutline(context.ids.value(inside.mid(5).chopped(1))).boundingRect();
+    double inlineSize = 0;
+    if (frames.isEmpty() && lengthInUserUnits(style.value(QStringLiteral("inline-size")), 16, 0, &inlineSize)
+        && inlineSize > 0)
+        frames << QRectF(0, 0, inlineSize, 1e9); // placed by the caller
+    return frames;
 }
 
-// The text's own frame, when it has one and its lines are not already placed.
+// The text's own frames, when it has some and its lines are not already placed.
 void wrapIfFramed(const QDomElement& text, TextBlock* block, const TextContext& context)
 {
     int positioned = 0;
@@ -201,25 +210,22 @@ void wrapIfFramed(const QDomElement& text, TextBlock* block, const TextContext& 
         positioned += c.positioned() ? 1 : 0;
     if (positioned > 1 || block->chars.isEmpty())
         return;
-    bool flowed = false;
-    QRectF frame = frameOf(text, context, &flowed);
-    const StyleMap style = parseDeclarations(text.attribute(QStringLiteral("style")));
-    double inlineSize = 0;
-    bool atTop = true;
-    if (!flowed && lengthInUserUnits(style.value(QStringLiteral("inline-size")), 16, 0, &inlineSize)
-        && inlineSize > 0) {
-        const TextChar& first = block->chars.first();
-        const double x = std::isnan(first.x) ? 0 : first.x;
-        const QString anchor = block->styles[first.style].anchor;
-        const double left = anchor == QLatin1String("middle") ? x - inlineSize / 2
-                            : anchor == QLatin1String("end")  ? x - inlineSize
-                                                              : x;
-        frame = QRectF(left, std::isnan(first.y) ? 0 : first.y, inlineSize, 1e9);
-        atTop = false;
-    }
-    if (frame.isEmpty())
+    QVector<QRectF> frames = framesOf(text, context);
+    frames.erase(std::remove_if(frames.begin(), frames.end(), [](const QRectF& f) { return f.isEmpty(); }),
+                 frames.end());
+    if (frames.isEmpty())
         return;
-    if (!wrapInFrame(block, frame, atTop) && context.warnings)
+    const bool inlineSized = frames.first().height() >= 1e9;
+    if (inlineSized) { // an inline size runs from the text's own place, as its anchor says
+        const TextChar& first = block->chars.first();
+        const double x = std::isnan(first.x) ? 0 : first.x, width = frames.first().width();
+        const QString anchor = block->styles[first.style].anchor;
+        const double left = anchor == QLatin1String("middle") ? x - width / 2
+                            : anchor == QLatin1String("end")  ? x - width
+                                                              : x;
+        frames.first().moveTopLeft(QPointF(left, std::isnan(first.y) ? 0 : first.y));
+    }
+    if (!wrapInFrames(block, frames, !inlineSized) && context.warnings)
         *context.warnings << QStringLiteral("flowed text \"%1\" does not fit its frame; the lines below it are not cut")
                                  .arg(excerpt(*block));
 }

@@ -41,9 +41,9 @@ void removeIds(QDomElement element)
 
 bool isDefinition(const QDomElement& element)
 {
-    static const QStringList names{QStringLiteral("defs"),     QStringLiteral("symbol"),  QStringLiteral("marker"),
-                                   QStringLiteral("clipPath"), QStringLiteral("mask"),    QStringLiteral("pattern"),
-                                   QStringLiteral("metadata"), QStringLiteral("flowRoot")};
+    static const QStringList names{QStringLiteral("defs"),     QStringLiteral("symbol"), QStringLiteral("marker"),
+                                   QStringLiteral("clipPath"), QStringLiteral("mask"),   QStringLiteral("pattern"),
+                                   QStringLiteral("metadata")};
     return names.contains(element.localName()) || names.contains(element.tagName());
 }
 
