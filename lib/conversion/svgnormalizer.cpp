@@ -1,5 +1,6 @@
 #include "svgnormalizer.h"
 
+#include "svgmarkers.h"
 #include "svgstyle.h"
 #include "svgtext.h"
 #include "svgviewport.h"
@@ -180,6 +181,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     expandUses(root, ids, warnings);
     cascade(root, StyleMap(), sheet);
     resolveGeometry(root, rootViewport(root));
+    placeMarkers(root, ids);
     Visibility visibility;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;

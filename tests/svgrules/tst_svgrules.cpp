@@ -88,6 +88,9 @@ void tst_svgrules::rules_data()
     QTest::newRow("filled and stroked polyline cut once") << page("<polyline points=\"10,10 50,10 50,50\" fill=\"black\" stroke=\"red\"/>") << 1 << QRectF(10, 50, 40, 40) << QString();
     // 96 user units on a one-inch page: a user unit is a CSS pixel.
     QTest::newRow("mm and inches inside the drawing, 96 per inch") << page("<rect width=\"10mm\" height=\"0.5in\"/>", "width=\"1in\" height=\"1in\" viewBox=\"0 0 96 96\"") << 1 << QRectF(0, 12.7, 10, 12.7) << QString();
+    const QByteArray arrow = "<marker id=\"m\" viewBox=\"0 0 10 10\" refX=\"10\" refY=\"5\" markerWidth=\"4\" markerHeight=\"4\" orient=\"auto\"><path d=\"M0,0 L10,5 L0,10 z\"/></marker>";
+    QTest::newRow("arrowhead marker at the end") << page(arrow + "<path d=\"M10,10 L50,10\" stroke=\"black\" marker-end=\"url(#m)\"/>") << 2 << QRectF(10, 88, 40, 4) << QString();
+    QTest::newRow("marker turned to the path, from a sheet") << page("<style>path.a{marker-end:url(#m)}</style>" + arrow + "<path class=\"a\" d=\"M10,10 L10,50\" stroke=\"black\"/>") << 2 << QRectF(8, 50, 4, 40) << QString();
     QTest::newRow("clip path noted") << page("<clipPath id=\"c\"><rect width=\"5\" height=\"5\"/></clipPath><rect clip-path=\"url(#c)\" width=\"10\" height=\"10\"/>") << 1 << square << QStringLiteral("clip paths are not applied");
     QTest::newRow("beyond the plotter's range refused") << page("<rect width=\"100000000\" height=\"10\"/>") << 0 << QRectF() << QStringLiteral("beyond the plotter's coordinate range");
 
