@@ -6,6 +6,7 @@
 #include "svgviewport.h"
 
 #include <QDomDocument>
+#include <QXmlSimpleReader>
 
 namespace ktconv {
 namespace {
@@ -150,6 +151,23 @@ void removeDefinitionsDrawnInPlace(QDomElement parent)
     }
 }
 
+// The space between two tspans is a text node of its own that the plain parser drops,
+// gluing the words together; only this reader can be told to keep it.
+bool parseKeepingSpaces(const QByteArray& content, QDomDocument* document, QString* message, int* line)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QXmlInputSource source;
+    source.setData(content);
+    QXmlSimpleReader reader;
+    reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespaces"), true);
+    reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespace-prefixes"), false);
+    reader.setFeature(QStringLiteral("http://qt-project.org/xml/features/report-whitespace-only-CharData"), true);
+    int column = 0;
+    return document->setContent(&source, &reader, message, line, &column);
+    QT_WARNING_POP
+}
+
 QSizeF rootViewport(const QDomElement& root)
 {
     const QRectF box = viewBoxOf(root);
@@ -170,7 +188,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     QDomDocument document;
     QString message;
     int line = 0;
-    if (!document.setContent(content, true, &message, &line)) {
+    if (!parseKeepingSpaces(content, &document, &message, &line)) {
         *error = QStringLiteral("not a readable SVG document: %1 (line %2)").arg(message).arg(line);
         return false;
     }

@@ -122,6 +122,7 @@ QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* adv
     QTextLayout layout(text, style.font);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
+    option.setFlags(QTextOption::IncludeTrailingSpaces); // a run may end in a space
     layout.setTextOption(option);
     layout.beginLayout();
     QTextLine line = layout.createLine();

@@ -11,7 +11,7 @@ namespace {
 
 const QString XLink = QStringLiteral("http://www.w3.org/1999/xlink");
 constexpr int MaxCloneDepth = 32;
-constexpr int MaxClones = 100000; // a drawing cloning itself twice per level would never end
+constexpr int MaxClones = 200000; // elements; a drawing cloning itself twice per level would never end
 
 bool isElement(const QDomElement& element, const char* name)
 {
@@ -80,24 +80,43 @@ QDomElement expandUse(const QDomElement& use, const QDomElement& target)
     return group;
 }
 
-void expandIn(QDomElement parent, const QHash<QString, QDomElement>& ids, int depth, int* budget)
+struct Cloning
+{
+    const QHash<QString, QDomElement>& ids;
+    QHash<QString, QDomElement> pristine; // each target as it was when first used
+    int budget = MaxClones;
+};
+
+// The target before any of its own uses were expanded: a group that clones itself would
+// otherwise copy its growing self.
+QDomElement targetOf(const QDomElement& use, Cloning* cloning)
+{
+    const QString id = hrefOf(use);
+    if (!cloning->pristine.contains(id)) {
+        const QDomElement target = cloning->ids.value(id);
+        cloning->pristine.insert(id, target.isNull() ? target : target.cloneNode(true).toElement());
+    }
+    return cloning->pristine.value(id);
+}
+
+void expandIn(QDomElement parent, Cloning* cloning, int depth)
 {
     for (QDomElement child = parent.firstChildElement(); !child.isNull();) {
         QDomElement next = child.nextSiblingElement();
         if (isElement(child, "use")) {
-            const QDomElement target = ids.value(hrefOf(child));
-            if (target.isNull() || depth >= MaxCloneDepth || *budget <= 0) {
+            const QDomElement target = targetOf(child, cloning);
+            if (target.isNull() || depth >= MaxCloneDepth || cloning->budget <= 0) {
                 if (!target.isNull())
-                    *budget = 0;
+                    cloning->budget = 0;
                 parent.removeChild(child);
             } else {
                 const QDomElement group = expandUse(child, target);
                 parent.replaceChild(group, child);
-                --*budget;
-                expandIn(group, ids, depth + 1, budget);
+                cloning->budget -= group.elementsByTagName(QStringLiteral("*")).count();
+                expandIn(group, cloning, depth + 1);
             }
         } else if (!isDefinition(child)) {
-            expandIn(child, ids, depth, budget);
+            expandIn(child, cloning, depth);
         }
         child = next;
     }
@@ -224,11 +243,11 @@ QTransform viewportTransform(const QRectF& viewport, const QRectF& viewBox, cons
 
 void expandUses(QDomElement root, const QHash<QString, QDomElement>& ids, QStringList* warnings)
 {
-    int budget = MaxClones;
-    expandIn(root, ids, 0, &budget);
+    Cloning cloning{ids, {}, MaxClones};
+    expandIn(root, &cloning, 0);
     removeSymbols(root);
-    if (budget <= 0 && warnings)
-        *warnings << QStringLiteral("clones nested deeper than %1 levels, or more than %2 of them, are not cut")
+    if (cloning.budget <= 0 && warnings)
+        *warnings << QStringLiteral("clones nested deeper than %1 levels, or of more than %2 elements, are not cut")
                          .arg(MaxCloneDepth)
                          .arg(MaxClones);
 }

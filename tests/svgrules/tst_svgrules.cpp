@@ -1,4 +1,5 @@
 #include "svgreader.h"
+#include "svgviewport.h"
 
 #include <QFile>
 #include <QProcess>
@@ -47,6 +48,10 @@ class tst_svgrules : public QObject
 private slots:
     void rules_data();
     void rules();
+    void cascade_data();
+    void cascade();
+    void aspectRatio_data();
+    void aspectRatio();
     void sameGeometry_data();
     void sameGeometry();
     void textAgainstEditor_data();
@@ -92,6 +97,9 @@ void tst_svgrules::rules_data()
     QTest::newRow("arrowhead marker at the end") << page(arrow + "<path d=\"M10,10 L50,10\" stroke=\"black\" marker-end=\"url(#m)\"/>") << 2 << QRectF(10, 88, 40, 4) << QString();
     QTest::newRow("marker turned to the path, from a sheet") << page("<style>path.a{marker-end:url(#m)}</style>" + arrow + "<path class=\"a\" d=\"M10,10 L10,50\" stroke=\"black\"/>") << 2 << QRectF(8, 50, 4, 40) << QString();
     QTest::newRow("clip path noted") << page("<clipPath id=\"c\"><rect width=\"5\" height=\"5\"/></clipPath><rect clip-path=\"url(#c)\" width=\"10\" height=\"10\"/>") << 1 << square << QStringLiteral("clip paths are not applied");
+    QTest::newRow("a group cloning itself ends with a note") << page("<g id=\"g\"><rect width=\"10\" height=\"10\"/><use href=\"#g\"/></g>") << 33 << square << QStringLiteral("nested deeper than 32");
+    QTest::newRow("nested svg: percent size, xMaxYMid") << page("<svg x=\"10%\" width=\"20%\" height=\"10%\" viewBox=\"0 0 10 10\" preserveAspectRatio=\"xMaxYMid\"><rect width=\"10\" height=\"10\"/></svg>") << 1 << QRectF(20, 90, 10, 10) << QString();
+    QTest::newRow("beyond the range through a transform") << page("<g transform=\"scale(1e7)\"><rect width=\"10\" height=\"10\"/></g>") << 0 << QRectF() << QStringLiteral("beyond the plotter's coordinate range");
     QTest::newRow("beyond the plotter's range refused") << page("<rect width=\"100000000\" height=\"10\"/>") << 0 << QRectF() << QStringLiteral("beyond the plotter's coordinate range");
 
     // Text: lines, paths and frames.
@@ -119,6 +127,72 @@ void tst_svgrules::rules()
     QCOMPARE(drawing.paths.size(), paths);
     if (!expectedMm.isNull())
         QVERIFY2(near(boundsMm(drawing), expectedMm, 0.01), qPrintable(describe(boundsMm(drawing))));
+}
+
+// Which declaration decides whether a 10 mm square is filled (and so cut): the rules of
+// the cascade and of inheritance.
+void tst_svgrules::cascade_data()
+{
+    QTest::addColumn<QByteArray>("sheet");
+    QTest::addColumn<QByteArray>("square"); // the rect's attributes, inside `around`
+    QTest::addColumn<QByteArray>("around"); // a group's attributes
+    QTest::addColumn<bool>("cut");
+
+    // clang-format off
+    QTest::newRow("id rule beats a later class rule") << QByteArray("#a{fill:black} .c{fill:none}") << QByteArray("id=\"a\" class=\"c\"") << QByteArray() << true;
+    QTest::newRow("class rule beats a later type rule") << QByteArray(".c{fill:none} rect{fill:black}") << QByteArray("class=\"c\"") << QByteArray() << false;
+    QTest::newRow("the later of equal rules wins") << QByteArray(".c{fill:none} .c{fill:black}") << QByteArray("class=\"c\"") << QByteArray() << true;
+    QTest::newRow("a sheet beats the attribute") << QByteArray(".c{fill:none}") << QByteArray("class=\"c\" fill=\"black\"") << QByteArray() << false;
+    QTest::newRow("style beats the sheet") << QByteArray(".c{fill:none}") << QByteArray("class=\"c\" style=\"fill:black\"") << QByteArray() << true;
+    QTest::newRow("one of several classes, in a selector list") << QByteArray("p, .x{fill:none}") << QByteArray("class=\"c x\"") << QByteArray() << false;
+    QTest::newRow("!important and comments read") << QByteArray("/* off */ .c{fill:none !important}") << QByteArray("class=\"c\"") << QByteArray() << false;
+    QTest::newRow("a rule with a combinator is not applied") << QByteArray("g .c{fill:none}") << QByteArray("class=\"c\"") << QByteArray() << true;
+    QTest::newRow("fill inherited from the group") << QByteArray() << QByteArray() << QByteArray("fill=\"none\"") << false;
+    QTest::newRow("inherit keyword") << QByteArray() << QByteArray("fill=\"inherit\"") << QByteArray("style=\"fill:none\"") << false;
+    QTest::newRow("own fill over the group's") << QByteArray() << QByteArray("style=\"fill:red\"") << QByteArray("fill=\"none\"") << true;
+    QTest::newRow("opacity is not inherited but multiplies") << QByteArray() << QByteArray("opacity=\"1\"") << QByteArray("opacity=\"0\"") << false;
+    QTest::newRow("stroke of width 0 only") << QByteArray() << QByteArray("fill=\"none\" stroke=\"black\" stroke-width=\"0\"") << QByteArray() << false;
+    QTest::newRow("visibility collapse") << QByteArray() << QByteArray() << QByteArray("style=\"visibility:collapse\"") << false;
+    QTest::newRow("display none on the group") << QByteArray() << QByteArray() << QByteArray("display=\"none\"") << false;
+    // clang-format on
+}
+
+void tst_svgrules::cascade()
+{
+    QFETCH(QByteArray, sheet);
+    QFETCH(QByteArray, square);
+    QFETCH(QByteArray, around);
+    QFETCH(bool, cut);
+
+    const QByteArray body = "<style>" + sheet + "</style><circle cx=\"90\" cy=\"90\" r=\"5\"/><g " + around
+                            + "><rect width=\"10\" height=\"10\" " + square + "/></g>";
+    SvgDrawing drawing;
+    QString error;
+    QVERIFY2(readSvg(page(body), &drawing, &error), qPrintable(error));
+    QCOMPARE(drawing.paths.size(), cut ? 2 : 1);
+}
+
+// A 50 x 50 viewBox onto a 200 x 100 viewport: meet scales by 2 with 100 to spare across,
+// slice by 4 with 100 cut off down the page.
+void tst_svgrules::aspectRatio_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QTransform>("expected");
+
+    QTest::newRow("default") << QString() << QTransform(2, 0, 0, 2, 50, 0);
+    QTest::newRow("xMinYMin meet") << QStringLiteral("xMinYMin meet") << QTransform(2, 0, 0, 2, 0, 0);
+    QTest::newRow("xMaxYMid") << QStringLiteral("xMaxYMid") << QTransform(2, 0, 0, 2, 100, 0);
+    QTest::newRow("xMidYMid slice") << QStringLiteral("xMidYMid slice") << QTransform(4, 0, 0, 4, 0, -50);
+    QTest::newRow("xMinYMax slice") << QStringLiteral("xMinYMax slice") << QTransform(4, 0, 0, 4, 0, -100);
+    QTest::newRow("none") << QStringLiteral("none") << QTransform(4, 0, 0, 2, 0, 0);
+    QTest::newRow("defer is read past") << QStringLiteral("defer xMinYMin") << QTransform(2, 0, 0, 2, 0, 0);
+}
+
+void tst_svgrules::aspectRatio()
+{
+    QFETCH(QString, rule);
+    QFETCH(QTransform, expected);
+    QCOMPARE(viewportTransform(QRectF(0, 0, 200, 100), QRectF(0, 0, 50, 50), rule), expected);
 }
 
 // Two ways of writing the same drawing cut the same: the first is a rule the reader must
