@@ -1,5 +1,6 @@
 #include "svgreader.h"
 
+#include "gzipdata.h"
 #include "svgnormalizer.h"
 #include "svgviewport.h"
 
@@ -202,6 +203,8 @@ bool readRootGeometry(const QByteArray& content, RootGeometry* root, QString* er
 
 bool looksLikeSvg(const QByteArray& content)
 {
+    if (looksGzipped(content))
+        return looksLikeSvg(gunzip(content).left(64 * 1024));
     QXmlStreamReader xml(content.left(64 * 1024));
     while (!xml.atEnd()) {
         xml.readNext();
@@ -231,9 +234,10 @@ bool withinPlotterRange(const CutPaths& paths, QString* error)
     return false;
 }
 
-bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
+bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error)
 {
     *drawing = SvgDrawing();
+    const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
     RootGeometry root;
     if (!readRootGeometry(content, &root, error))
         return false;
