@@ -1,6 +1,7 @@
 #include "svgnormalizer.h"
 
 #include "svgmarkers.h"
+#include "svgpathdata.h"
 #include "svgstyle.h"
 #include "svgtext.h"
 #include "svgviewport.h"
@@ -99,8 +100,38 @@ bool shapeShows(const QDomElement& shape, const StyleMap& style)
     return stroke || (hasArea && paintShows(style, QStringLiteral("fill"), QStringLiteral("black")));
 }
 
+// A filled shape clipped directly is cut as the part of its area inside the clip; false
+// for what this does not cover (strokes, clips on groups, clips in bounding-box units).
+bool clipFilledShape(QDomElement shape, StyleMap style, const QHash<QString, QDomElement>& ids)
+{
+    QString clip = style.value(QStringLiteral("clip-path"));
+    const QDomElement clipPath = ids.value(clip.mid(5).chopped(1));
+    if (!clip.startsWith(QLatin1String("url(#")) || clipPath.isNull()
+        || !paintShows(style, QStringLiteral("fill"), QStringLiteral("black"))
+        || paintShows(style, QStringLiteral("stroke"), QStringLiteral("none"))
+        || clipPath.attribute(QStringLiteral("clipPathUnits")) == QLatin1String("objectBoundingBox"))
+        return false;
+    QDomElement region = clipPath.cloneNode(true).toElement();
+    region.setTagName(QStringLiteral("g"));
+    QDomElement plain = shape.cloneNode(false).toElement();
+    plain.removeAttribute(QStringLiteral("transform"));
+    const QPainterPath inside = shapeOutline(plain).intersected(shapeOutline(region));
+    QDomElement path = shape.ownerDocument().createElement(QStringLiteral("path"));
+    style.remove(QStringLiteral("clip-path"));
+    path.setAttribute(QStringLiteral("style"), serialize(style));
+    path.setAttribute(QStringLiteral("d"), pathData(inside));
+    if (shape.hasAttribute(QStringLiteral("transform")))
+        path.setAttribute(QStringLiteral("transform"), shape.attribute(QStringLiteral("transform")));
+    if (inside.isEmpty())
+        shape.parentNode().removeChild(shape);
+    else
+        shape.parentNode().replaceChild(path, shape);
+    return true;
+}
+
 struct Visibility
 {
+    QHash<QString, QDomElement> ids;
     TextContext text;
     int clipped = 0;
     int masked = 0;
@@ -124,6 +155,10 @@ void keepVisible(QDomElement parent, double opacity, Visibility* v)
             parent.removeChild(child);
         } else {
             const QString clip = style.value(QStringLiteral("clip-path"), QStringLiteral("none"));
+            if (clip != QLatin1String("none") && isNamed(child, shapes) && clipFilledShape(child, style, v->ids)) {
+                child = next;
+                continue;
+            }
             v->clipped += clip != QLatin1String("none") ? 1 : 0;
             v->masked += style.value(QStringLiteral("mask"), QStringLiteral("none")) != QLatin1String("none") ? 1 : 0;
             if (isNamed(child, {QStringLiteral("text"), QStringLiteral("flowRoot")}))
@@ -201,12 +236,14 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     resolveGeometry(root, rootViewport(root));
     placeMarkers(root, ids);
     Visibility visibility;
+    visibility.ids = ids;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
     keepVisible(root, 1, &visibility);
     removeDefinitionsDrawnInPlace(root);
     if (visibility.clipped > 0)
-        *warnings << QStringLiteral("clip paths are not applied: %1 clipped element(s) are cut whole")
+        *warnings << QStringLiteral(
+                         "clip paths are applied only to filled shapes: %1 other clipped element(s) are cut whole")
                          .arg(visibility.clipped);
     if (visibility.masked > 0)
         *warnings << QStringLiteral("masks are not applied: %1 masked element(s) are cut whole").arg(visibility.masked);

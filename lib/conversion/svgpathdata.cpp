@@ -71,6 +71,15 @@ QString number(double value)
     return QString::number(value, 'g', 10);
 }
 
+// Every shape of the copy filled, whatever its own paint: only its geometry is wanted.
+void paintEverything(QDomElement element)
+{
+    element.setAttribute(QStringLiteral("style"), QStringLiteral("fill:black;stroke:none;display:inline"));
+    element.removeAttribute(QStringLiteral("class"));
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        paintEverything(child);
+}
+
 } // namespace
 
 QString pathData(const QPainterPath& path)
@@ -101,8 +110,7 @@ QPainterPath shapeOutline(const QDomElement& shape)
     root.setAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 1000 1000"));
     document.appendChild(root);
     QDomElement copy = document.importNode(shape, true).toElement();
-    copy.setAttribute(QStringLiteral("style"), QStringLiteral("fill:black;stroke:none;display:inline"));
-    copy.removeAttribute(QStringLiteral("class"));
+    paintEverything(copy);
     root.appendChild(copy);
     QSvgRenderer renderer(document.toByteArray());
     OutlineEngine engine;

@@ -96,7 +96,11 @@ void tst_svgrules::rules_data()
     const QByteArray arrow = "<marker id=\"m\" viewBox=\"0 0 10 10\" refX=\"10\" refY=\"5\" markerWidth=\"4\" markerHeight=\"4\" orient=\"auto\"><path d=\"M0,0 L10,5 L0,10 z\"/></marker>";
     QTest::newRow("arrowhead marker at the end") << page(arrow + "<path d=\"M10,10 L50,10\" stroke=\"black\" marker-end=\"url(#m)\"/>") << 2 << QRectF(10, 88, 40, 4) << QString();
     QTest::newRow("marker turned to the path, from a sheet") << page("<style>path.a{marker-end:url(#m)}</style>" + arrow + "<path class=\"a\" d=\"M10,10 L10,50\" stroke=\"black\"/>") << 2 << QRectF(8, 50, 4, 40) << QString();
-    QTest::newRow("clip path noted") << page("<clipPath id=\"c\"><rect width=\"5\" height=\"5\"/></clipPath><rect clip-path=\"url(#c)\" width=\"10\" height=\"10\"/>") << 1 << square << QStringLiteral("clip paths are not applied");
+    const QByteArray clip = "<clipPath id=\"c\"><rect x=\"5\" width=\"20\" height=\"5\" fill=\"none\"/></clipPath>";
+    QTest::newRow("filled shape cut where its clip shows") << page(clip + "<rect clip-path=\"url(#c)\" width=\"10\" height=\"10\"/>") << 1 << QRectF(5, 95, 5, 5) << QString();
+    QTest::newRow("clip in the shape's transformed space") << page(clip + "<rect clip-path=\"url(#c)\" transform=\"translate(50,50)\" width=\"10\" height=\"10\"/>") << 1 << QRectF(55, 45, 5, 5) << QString();
+    QTest::newRow("filled shape outside its clip not cut") << page(seen + clip + "<rect clip-path=\"url(#c)\" y=\"50\" width=\"10\" height=\"10\"/>") << 1 << square << QString();
+    QTest::newRow("clipped group noted") << page(clip + "<g clip-path=\"url(#c)\"><rect width=\"10\" height=\"10\"/></g>") << 1 << square << QStringLiteral("1 other clipped element(s) are cut whole");
     QTest::newRow("a group cloning itself ends with a note") << page("<g id=\"g\"><rect width=\"10\" height=\"10\"/><use href=\"#g\"/></g>") << 33 << square << QStringLiteral("nested deeper than 32");
     QTest::newRow("nested svg: percent size, xMaxYMid") << page("<svg x=\"10%\" width=\"20%\" height=\"10%\" viewBox=\"0 0 10 10\" preserveAspectRatio=\"xMaxYMid\"><rect width=\"10\" height=\"10\"/></svg>") << 1 << QRectF(20, 90, 10, 10) << QString();
     QTest::newRow("beyond the range through a transform") << page("<g transform=\"scale(1e7)\"><rect width=\"10\" height=\"10\"/></g>") << 0 << QRectF() << QStringLiteral("beyond the plotter's coordinate range");
