@@ -1,5 +1,9 @@
 #include "svgreader.h"
 
+#include "gzipdata.h"
+#include "svgnormalizer.h"
+#include "svgviewport.h"
+
 #include <QDebug>
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -9,7 +13,6 @@
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <cmath>
 
@@ -41,7 +44,7 @@ public:
         if (state.state() & DirtyPen)
             stroked = state.pen().style() != Qt::NoPen;
     }
-    void drawPath(const QPainterPath& path) override { record(path, path, filled); }
+    void drawPath(const QPainterPath& path) override { record(path, path, filled, false); }
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
     {
         QPainterPath outline;
@@ -49,15 +52,17 @@ public:
         const QPainterPath key = outline;
         if (mode != PolylineMode)
             outline.closeSubpath();
-        record(outline, key, false);
+        record(outline, key, false, mode == PolylineMode);
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
     void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
 
 private:
-    void record(const QPainterPath& path, const QPainterPath& key, bool closeOutline)
+    // A filled polyline's outline comes as a polygon, then its stroke as a polyline with
+    // the brush still set: the same points are not a second shape either.
+    void record(const QPainterPath& path, const QPainterPath& key, bool closeOutline, bool polyline)
     {
-        if (stroked && !filled && key == lastKey && world == lastWorld)
+        if ((polyline || (stroked && !filled)) && key == lastKey && world == lastWorld)
             return;
         lastKey = key;
         lastWorld = world;
@@ -151,6 +156,7 @@ struct RootGeometry
 {
     QRectF viewBox; // user units
     QSizeF pageMm;
+    QString preserveAspectRatio;
 };
 
 // The root element's page size and viewBox, read here because Qt's own conversion of
@@ -189,36 +195,16 @@ bool readRootGeometry(const QByteArray& content, RootGeometry* root, QString* er
         heightMm = viewBox.height() * MmPerPx;
     root->viewBox = viewBox;
     root->pageMm = QSizeF(widthMm, heightMm);
+    root->preserveAspectRatio = attributes.value(QLatin1String("preserveAspectRatio")).toString();
     return true;
-}
-
-// Flowed text (an SVG 1.2 draft some editors still write) is not drawn by the reader, yet
-// its frame rectangles would be, out of place. The elements are dropped before reading.
-QByteArray withoutFlowedText(const QByteArray& content, bool* dropped)
-{
-    *dropped = false;
-    if (!content.contains("flowRoot"))
-        return content;
-    QByteArray out;
-    QXmlStreamReader xml(content);
-    QXmlStreamWriter writer(&out);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("flowRoot")) {
-            xml.skipCurrentElement();
-            *dropped = true;
-            continue;
-        }
-        if (!xml.isStartDocument() && !xml.isDTD())
-            writer.writeCurrentToken(xml);
-    }
-    return xml.hasError() ? content : out;
 }
 
 } // namespace
 
 bool looksLikeSvg(const QByteArray& content)
 {
+    if (looksGzipped(content))
+        return looksLikeSvg(gunzip(content).left(64 * 1024));
     QXmlStreamReader xml(content.left(64 * 1024));
     while (!xml.atEnd()) {
         xml.readNext();
@@ -228,9 +214,30 @@ bool looksLikeSvg(const QByteArray& content)
     return false;
 }
 
-bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
+// Plotter coordinates are 32-bit integers: a drawing reaching past them cannot be cut
+// where it is drawn, and is refused rather than squeezed onto the edge.
+bool withinPlotterRange(const CutPaths& paths, QString* error)
+{
+    constexpr double Limit = 2147483647.0;
+    const QRectF box = boundsOf(paths);
+    if (std::isfinite(box.left()) && std::isfinite(box.right()) && std::isfinite(box.top())
+        && std::isfinite(box.bottom()) && std::abs(box.left()) <= Limit && std::abs(box.right()) <= Limit
+        && std::abs(box.top()) <= Limit && std::abs(box.bottom()) <= Limit)
+        return true;
+    *error = QStringLiteral("the drawing spans %1 x %2 mm from %3,%4 mm, beyond the plotter's coordinate range "
+                            "(%5 m either way from the origin)")
+                 .arg(box.width() / UnitsPerMm, 0, 'g', 6)
+                 .arg(box.height() / UnitsPerMm, 0, 'g', 6)
+                 .arg(box.left() / UnitsPerMm, 0, 'g', 6)
+                 .arg(box.top() / UnitsPerMm, 0, 'g', 6)
+                 .arg(Limit / UnitsPerMm / 1000, 0, 'f', 0);
+    return false;
+}
+
+bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error)
 {
     *drawing = SvgDrawing();
+    const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
     RootGeometry root;
     if (!readRootGeometry(content, &root, error))
         return false;
@@ -238,30 +245,29 @@ bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error)
         *error = QStringLiteral("the drawing holds text, whose outlines need the fonts of a GUI application");
         return false;
     }
-    bool flowedText = false;
+    QByteArray normalized;
+    if (!normalizeSvg(content, &normalized, &drawing->warnings, error))
+        return false;
     QSvgRenderer renderer;
-    if (!renderer.load(withoutFlowedText(content, &flowedText))) {
+    if (!renderer.load(normalized)) {
         *error = QStringLiteral("the SVG document could not be read");
         return false;
     }
     renderer.setViewBox(root.viewBox);
 
-    // User units to plotter units with y upwards: the page's bottom-left corner is 0,0.
-    const double sx = root.pageMm.width() / root.viewBox.width() * UnitsPerMm;
-    const double sy = root.pageMm.height() / root.viewBox.height() * UnitsPerMm;
+    // User units onto the page in mm as preserveAspectRatio places them, then to plotter
+    // units with y upwards: the page's bottom-left corner is 0,0.
     RecordingEngine engine;
     engine.drawing = drawing;
-    engine.toPlotter =
-        QTransform::fromTranslate(-root.viewBox.left(), -root.viewBox.bottom()) * QTransform::fromScale(sx, -sy);
+    engine.toPlotter = viewportTransform(QRectF(QPointF(0, 0), root.pageMm), root.viewBox, root.preserveAspectRatio)
+                       * QTransform(UnitsPerMm, 0, 0, -UnitsPerMm, 0, root.pageMm.height() * UnitsPerMm);
     RecordingDevice device(&engine);
     QPainter painter(&device);
     renderer.render(&painter, root.viewBox);
     painter.end();
     drawing->pageMm = root.pageMm;
-    if (flowedText)
-        drawing->warnings << QStringLiteral("flowed text (flowRoot) is not cut: convert it to text or paths first");
     qDebug() << "ktconv::readSvg" << drawing->shapes << "shapes," << drawing->paths.size() << "paths";
-    return true;
+    return withinPlotterRange(drawing->paths, error);
 }
 
 } // namespace ktconv

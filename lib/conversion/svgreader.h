@@ -18,14 +18,18 @@ struct SvgDrawing
     QStringList warnings; // what the drawing holds that is not cut
 };
 
-// True when the bytes start like an SVG document (an XML prolog or comment, then <svg).
+// True when the bytes start like an SVG document (an XML prolog or comment, then <svg),
+// also gzipped (.svgz).
 bool looksLikeSvg(const QByteArray& content);
 
 // Every visible shape's outline once, whatever its fill and stroke, with all transforms,
-// <use> clones, the viewBox and the document's units applied; curves flattened to about
-// half a plotter unit. Text is cut as the outlines of its glyphs in the font the system
-// matches to the drawing's (a QGuiApplication must exist for the fonts; without one a
-// drawing with text is refused). Images, clip paths, masks and filters are not cut.
+// clones, symbols, markers, nested viewports, the viewBox with its preserveAspectRatio and
+// the document's units applied; curves flattened to about half a plotter unit. Shapes that
+// cannot be seen are left out. Text is laid out here and cut as its glyphs' outlines in the
+// fonts the system matches (a QGuiApplication must exist for the fonts; without one a
+// drawing with text is refused); characters no font has are left out with a warning.
+// Images, filters, clip paths and masks are not applied (clipped shapes are cut whole, with
+// a warning). A drawing reaching past the plotter's 32-bit coordinates is refused.
 bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error);
 
 } // namespace ktconv

@@ -120,7 +120,12 @@ void tst_Conversion::referenceExport()
     QVERIFY(file.open(QIODevice::ReadOnly));
     CutPaths ours;
     QString error;
-    QVERIFY2(convertDrawing(file.readAll(), CutOptions(), &ours, &error), qPrintable(error));
+    // The editor's HP-GL export leaves markers out; tst_svgrules checks them by hand.
+    const QByteArray content =
+        QString::fromUtf8(file.readAll())
+            .replace(QRegularExpression("marker-(start|mid|end):url\\([^)]*\\)"), "marker-\\1:none")
+            .toUtf8();
+    QVERIFY2(convertDrawing(content, CutOptions(), &ours, &error), qPrintable(error));
     ours = readPltPages(writePltPage(ours)).value(0);
 
     const Measures a = measure(ours), b = measure(reference);

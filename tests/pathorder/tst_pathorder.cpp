@@ -7,7 +7,7 @@ using namespace ktconv;
 
 Q_DECLARE_METATYPE(ktconv::CutPaths)
 
-class tst_pathorder : public QObject
+class tst_PathOrder : public QObject
 {
     Q_OBJECT
 
@@ -102,7 +102,7 @@ CutPaths plainOrder(const CutPaths& paths, QPointF at)
 } // namespace
 
 // Knife at 0,0. Expected: the drawing's indexes in cut order and where each cut starts.
-void tst_pathorder::rules_data()
+void tst_PathOrder::rules_data()
 {
     QTest::addColumn<CutPaths>("drawing");
     QTest::addColumn<QVector<int>>("order");
@@ -154,7 +154,7 @@ void tst_pathorder::rules_data()
     // clang-format on
 }
 
-void tst_pathorder::rules()
+void tst_PathOrder::rules()
 {
     QFETCH(CutPaths, drawing);
     QFETCH(QVector<int>, order);
@@ -169,7 +169,7 @@ void tst_pathorder::rules()
 
 // Overlapping, nested and crossing squares and open strokes at random places and sizes:
 // the same cut order as the plain search, each path started and run the same way.
-void tst_pathorder::sameAsPlainSearch()
+void tst_PathOrder::sameAsPlainSearch()
 {
     QRandomGenerator random(7);
     CutPaths drawing;
@@ -190,7 +190,7 @@ void tst_pathorder::sameAsPlainSearch()
 
 // Not a number and infinity (a degenerate transform): no crash, no endless search for an
 // end that compares equal to nothing; such paths come last, in the drawing's order.
-void tst_pathorder::notFiniteLast()
+void tst_PathOrder::notFiniteLast()
 {
     const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
     const CutPaths drawing{CutPath{{{nan, 0}, {1, 1}, {2, 0}, {nan, 0}}, true}, square(0, 0, 10),
@@ -203,5 +203,5 @@ void tst_pathorder::notFiniteLast()
     QVERIFY(std::isinf(cut[3].points.first().x()));
 }
 
-QTEST_APPLESS_MAIN(tst_pathorder)
+QTEST_APPLESS_MAIN(tst_PathOrder)
 #include "tst_pathorder.moc"

@@ -1,0 +1,65 @@
+#ifndef SVGTEXT_H
+#define SVGTEXT_H
+
+#include "svgtextshape.h"
+
+#include <QDomElement>
+#include <QHash>
+#include <QPainterPath>
+#include <QRectF>
+#include <QStringList>
+#include <QVector>
+
+#include <cmath>
+
+namespace ktconv {
+
+// One addressable character of a text element with what its element says about its place.
+// NaN marks a position the character does not set.
+struct TextChar
+{
+    QString character; // one code point; "\n" ends a flowed paragraph
+    int style = 0;     // index into TextBlock::styles
+    int path = -1;     // index into TextBlock::paths when laid along a path
+    double x = NAN, y = NAN, dx = NAN, dy = NAN, rotate = NAN;
+    bool positioned() const { return !std::isnan(x) || !std::isnan(y); }
+    bool adjusted() const { return positioned() || !std::isnan(dx) || !std::isnan(dy) || !std::isnan(rotate); }
+};
+
+struct TextPathRef
+{
+    QPainterPath path;
+    double startOffset = 0; // user units along the path
+};
+
+struct TextBlock
+{
+    QVector<TextChar> chars;
+    QVector<TextStyle> styles;
+    QVector<TextPathRef> paths;
+};
+
+struct TextContext
+{
+    QHash<QString, QDomElement> ids; // every element with an id, for textPath and frames
+    QStringList* warnings = nullptr;
+};
+
+// Replaces a <text> or <flowRoot> element, whose elements carry their computed style in
+// style="", with a group of its glyph outlines, each in its own fill and stroke.
+void replaceTextWithOutlines(QDomElement text, const TextContext& context);
+
+// The characters, styles and paths of a <text> or <flowRoot> element, in document order.
+void collectText(const QDomElement& root, TextBlock* block, const TextContext& context);
+
+// Lines broken at spaces to fit the frames' widths, filling each frame in turn; each
+// line's first character gets its place. Lines past the last frame are left out; false
+// when some were.
+bool wrapInFrames(TextBlock* block, const QVector<QRectF>& frames, bool firstBaselineAtTop);
+
+// Width of chars [from, to) laid as one line.
+double measureChars(const TextBlock& block, int from, int to);
+
+} // namespace ktconv
+
+#endif // SVGTEXT_H

@@ -1,0 +1,46 @@
+#ifndef SVGTEXTSHAPE_H
+#define SVGTEXTSHAPE_H
+
+#include "svgstyle.h"
+
+#include <QFont>
+#include <QPainterPath>
+#include <QVector>
+
+namespace ktconv {
+
+// One run of text's look, from the computed style of the element that holds it.
+struct TextStyle
+{
+    QFont font;       // at the reference pixel size; `size` scales it
+    double size = 16; // font size in user units
+    QString fill, stroke;
+    bool visible = true; // some of fill and stroke shows, and visibility is not hidden
+    QString anchor;      // start, middle or end
+    double lineHeight = 20;
+    double baselineShift = 0; // upwards, user units
+    QString familyAsked;      // for messages
+};
+
+TextStyle textStyle(const StyleMap& computed);
+
+// One glyph's outline with its origin on the baseline, in user units.
+struct Glyph
+{
+    QPainterPath outline;
+    double x = 0; // from the run's start
+    double advance = 0;
+};
+
+// The run shaped with Qt's text layout (kerning, ligatures, fallback fonts, bidi).
+QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* advance);
+
+// The run's characters that neither its font nor any fallback can draw.
+QString missingCharacters(const QString& text, const TextStyle& style);
+
+// How far the font's em box reaches above the baseline, in user units.
+double fontAscent(const TextStyle& style);
+
+} // namespace ktconv
+
+#endif // SVGTEXTSHAPE_H

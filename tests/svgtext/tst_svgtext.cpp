@@ -1,0 +1,167 @@
+#include "svgreader.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+using namespace ktconv;
+
+namespace {
+
+// A 100 x 100 mm page of 100 user units, text in DejaVu Sans (Debian's default font).
+QByteArray page(const QByteArray& body)
+{
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"100mm\" "
+           "height=\"100mm\" viewBox=\"0 0 100 100\" font-family=\"DejaVu Sans\" font-size=\"8\">"
+           + body + "</svg>";
+}
+
+QString describe(const QRectF& r)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(r.x() / UnitsPerMm)
+        .arg(r.y() / UnitsPerMm)
+        .arg(r.width() / UnitsPerMm)
+        .arg(r.height() / UnitsPerMm);
+}
+
+SvgDrawing read(const QByteArray& svg)
+{
+    SvgDrawing drawing;
+    QString error;
+    if (!readSvg(svg, &drawing, &error))
+        qWarning() << "readSvg failed:" << error;
+    return drawing;
+}
+
+} // namespace
+
+class tst_SvgText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameOutlines_data();
+    void sameOutlines();
+    void counts_data();
+    void counts();
+};
+
+// Each text feature against the plainest drawing that means the same: the glyph outlines
+// must land in the same place to a hundredth of a millimetre.
+void tst_SvgText::sameOutlines_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<QByteArray>("plain");
+
+    // clang-format off
+    QTest::newRow("letter-spacing is space after each character")
+        << page("<text x=\"10\" y=\"20\" letter-spacing=\"2\">HHH</text>")
+        << page("<text x=\"10\" y=\"20\" dx=\"0 2 2\">HHH</text>");
+    QTest::newRow("word-spacing widens each space")
+        << page("<text x=\"10\" y=\"20\" word-spacing=\"5\">H H</text>")
+        << page("<text x=\"10\" y=\"20\">H<tspan dx=\"5\"> </tspan>H</text>");
+    QTest::newRow("rotate turns a character about its origin")
+        << page("<text x=\"10\" y=\"20\" rotate=\"90\">H</text>")
+        << page("<text x=\"10\" y=\"20\" transform=\"rotate(90 10 20)\">H</text>");
+    QTest::newRow("the last rotate angle holds for the rest")
+        << page("<text x=\"10 30\" y=\"20\" rotate=\"90\">HH</text>")
+        << page("<text x=\"10\" y=\"20\" transform=\"rotate(90 10 20)\">H</text><text x=\"30\" y=\"20\" transform=\"rotate(90 30 20)\">H</text>");
+    QTest::newRow("straight path: text on it is text on a line")
+        << page("<path id=\"p\" d=\"M10,50 L200,50\" fill=\"none\"/><text><textPath href=\"#p\">Type</textPath></text>")
+        << page("<text x=\"10\" y=\"50\">Type</text>");
+    QTest::newRow("upward path turns the glyphs with it")
+        << page("<path id=\"p\" d=\"M50,90 L50,10\" fill=\"none\"/><text><textPath xlink:href=\"#p\">Up</textPath></text>")
+        << page("<text x=\"50\" y=\"90\" transform=\"rotate(-90 50 90)\">Up</text>");
+    QTest::newRow("startOffset in percent of the path's length")
+        << page("<path id=\"p\" d=\"M10,50 L90,50\" fill=\"none\"/><text><textPath href=\"#p\" startOffset=\"25%\">H</textPath></text>")
+        << page("<text x=\"30\" y=\"50\">H</text>");
+    QTest::newRow("anchor middle on a path centres on the offset")
+        << page("<path id=\"p\" d=\"M0,50 L100,50\" fill=\"none\"/><text text-anchor=\"middle\"><textPath href=\"#p\" startOffset=\"50%\">Mid</textPath></text>")
+        << page("<text x=\"50\" y=\"50\" text-anchor=\"middle\">Mid</text>");
+    QTest::newRow("a text's y means nothing on a path")
+        << page("<path id=\"p\" d=\"M10,50 L200,50\" fill=\"none\"/><text y=\"-70\"><textPath href=\"#p\">H</textPath></text>")
+        << page("<text x=\"10\" y=\"50\">H</text>");
+    QTest::newRow("glyphs past the path's end are left out")
+        << page("<path id=\"p\" d=\"M10,50 L30,50\" fill=\"none\"/><text font-size=\"10\"><textPath href=\"#p\">HHHHHHHH</textPath></text>")
+        << page("<text x=\"10\" y=\"50\" font-size=\"10\">HHH</text>");
+    QTest::newRow("inline-size wraps at its width")
+        << page("<text x=\"10\" y=\"20\" style=\"inline-size:30\">HH HH HH</text>")
+        << page("<text><tspan x=\"10\" y=\"20\">HH HH</tspan><tspan x=\"10\" y=\"30\">HH</tspan></text>");
+    QTest::newRow("flowRoot and shape-inside fill the same frame")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"30\" height=\"80\"/></flowRegion><flowPara>one two three four five six</flowPara></flowRoot>")
+        << page("<defs><rect id=\"r\" x=\"10\" y=\"10\" width=\"30\" height=\"80\"/></defs><text style=\"shape-inside:url(#r)\">one two three four five six</text>");
+    QTest::newRow("paragraphs start new lines, empty ones too")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>one</flowPara><flowPara/><flowPara>two</flowPara></flowRoot>")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>one</flowPara><flowPara><flowLine/>two</flowPara></flowRoot>");
+    QTest::newRow("a second region takes the lines the first cannot hold")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"10\"/><rect x=\"10\" y=\"50\" width=\"80\" height=\"10\"/></flowRegion><flowPara>one</flowPara><flowPara>two</flowPara></flowRoot>")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"10\"/></flowRegion><flowPara>one</flowPara></flowRoot>"
+                "<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"50\" width=\"80\" height=\"10\"/></flowRegion><flowPara>two</flowPara></flowRoot>");
+    QTest::newRow("font-size in em and percent of the parent's")
+        << page("<g font-size=\"10\"><text x=\"10\" y=\"50\" font-size=\"2em\">A<tspan font-size=\"50%\">b</tspan></text></g>")
+        << page("<text x=\"10\" y=\"50\" font-size=\"20\">A<tspan font-size=\"10\">b</tspan></text>");
+    QTest::newRow("a family list falls through to the first installed")
+        << page("<text x=\"10\" y=\"50\" font-family=\"No Such Face, 'DejaVu Serif', serif\">Ag</text>")
+        << page("<text x=\"10\" y=\"50\" font-family=\"DejaVu Serif\">Ag</text>");
+    QTest::newRow("weight 700 is bold")
+        << page("<text x=\"10\" y=\"50\" font-weight=\"700\">Ag</text>")
+        << page("<text x=\"10\" y=\"50\" style=\"font-weight:bold\">Ag</text>");
+    QTest::newRow("a tref takes the referenced element's text")
+        << page("<defs><text id=\"t\">Ref</text></defs><text x=\"10\" y=\"50\"><tref xlink:href=\"#t\"/></text>")
+        << page("<text x=\"10\" y=\"50\">Ref</text>");
+    QTest::newRow("text in a symbol, used at a place")
+        << page("<symbol id=\"s\"><text x=\"0\" y=\"10\">S</text></symbol><use href=\"#s\" x=\"20\" y=\"30\"/>")
+        << page("<text x=\"20\" y=\"40\">S</text>");
+    // clang-format on
+}
+
+void tst_SvgText::sameOutlines()
+{
+    QFETCH(QByteArray, svg);
+    QFETCH(QByteArray, plain);
+
+    const SvgDrawing a = read(svg), b = read(plain);
+    QVERIFY(!b.paths.isEmpty());
+    QCOMPARE(a.paths.size(), b.paths.size());
+    const QRectF boxA = boundsOf(a.paths), boxB = boundsOf(b.paths);
+    const double tolerance = 0.01 * UnitsPerMm;
+    QVERIFY2(std::abs(boxA.left() - boxB.left()) < tolerance && std::abs(boxA.right() - boxB.right()) < tolerance
+                 && std::abs(boxA.top() - boxB.top()) < tolerance
+                 && std::abs(boxA.bottom() - boxB.bottom()) < tolerance,
+             qPrintable(describe(boxA) + " / " + describe(boxB)));
+    QVERIFY(std::abs(penDownLength(a.paths) - penDownLength(b.paths)) < tolerance);
+}
+
+// Outlines counted where the font's shapes are known: an "H" is one outline, an "O" two.
+void tst_SvgText::counts_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<int>("paths");
+    QTest::addColumn<QString>("note");
+
+    // clang-format off
+    QTest::newRow("three lines, one outline per H") << page("<text><tspan x=\"10\" y=\"20\">HH</tspan><tspan x=\"10\" y=\"30\">H</tspan></text>") << 3 << QString();
+    QTest::newRow("a tspan with neither fill nor stroke is not cut") << page("<text x=\"10\" y=\"20\">H<tspan fill=\"none\">O</tspan>H</text>") << 2 << QString();
+    QTest::newRow("a hidden tspan in a shown text") << page("<style>.h{visibility:hidden}</style><text x=\"10\" y=\"20\">O<tspan class=\"h\">H</tspan></text>") << 2 << QString();
+    QTest::newRow("an invisible text with a shown tspan") << page("<text x=\"10\" y=\"20\" fill-opacity=\"0\">H<tspan fill-opacity=\"1\">O</tspan></text>") << 2 << QString();
+    QTest::newRow("a character no font has is named, not boxed") << page("<text x=\"10\" y=\"20\">H\xee\x80\x80H</text>") << 2 << QString::fromUtf8("\"\xee\x80\x80\" (U+E000) of the text \"H\xee\x80\x80H\"");
+    QTest::newRow("flowed text below its frame is noted") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"12\"/></flowRegion><flowPara>H H H</flowPara></flowRoot>") << 2 << QStringLiteral("does not fit its frame");
+    QTest::newRow("a flow frame is not cut") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" stroke=\"black\"/></flowRegion><flowPara>O</flowPara></flowRoot>") << 2 << QString();
+    // clang-format on
+}
+
+void tst_SvgText::counts()
+{
+    QFETCH(QByteArray, svg);
+    QFETCH(int, paths);
+    QFETCH(QString, note);
+
+    const SvgDrawing drawing = read(svg);
+    QCOMPARE(drawing.paths.size(), paths);
+    const QString notes = drawing.warnings.join(QLatin1Char('\n'));
+    QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
+}
+
+QTEST_MAIN(tst_SvgText)
+#include "tst_svgtext.moc"
