@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <memory>
+
 #if defined(__SANITIZE_ADDRESS__)
 #define KT_LEAK_CHECK 1
 #elif defined(__has_feature)
@@ -75,6 +77,9 @@ void tst_FaultMatrix::deleteWithEventPending()
         rig->device->setNimbraCloud(&cloud, DeviceCode);
         rig->device->connect_websocket();
         QTRY_COMPARE(service.connectedDevices(), QStringList{DeviceCode});
+        // The device's lookup is on record before it goes, so what follows counts only
+        // what a deleted device might still send.
+        QVERIFY(waitFor([&] { return service.requests(QStringLiteral("device")).size() == lookups; }));
         QVERIFY(service.sendToDevice(DeviceCode, QStringLiteral("state?")));
     }
     QPointer<KTRV8> gone = rig->device.data();
@@ -149,30 +154,38 @@ void tst_FaultMatrix::deleteFromSignal_data()
 }
 // clang-format on
 
-void tst_FaultMatrix::deleteFromSignal()
+namespace {
+
+// A device on its peers for one deleteFromSignal row: the loopback cutter, a pty, the fleet
+// service, and the spacing and scale editors on a panel.
+struct DeleteScene
 {
-    QFETCH(QString, link);
-    QFETCH(QString, watch);
-    QFETCH(QString, text);
-    QFETCH(QString, trigger);
+    QString link;
+    QString trigger;
     LoopbackCutter cutter;
     PseudoTerminal pty;
     LocalCloudService service;
-    QVERIFY(service.listen(0));
-    NimbraCloud cloud(service.httpBase(), service.wsBase());
+    std::unique_ptr<NimbraCloud> cloud;
     KTRV8 factory;
     KTCommonInterface family157;
-    QPointer<KTCommonInterface> device(link == "heartbeat" ? static_cast<KTCommonInterface*>(family157.initInstance())
-                                                           : static_cast<KTCommonInterface*>(factory.initInstance()));
-    const auto property = [&device](const char* key) { return device->property_ptr(key); };
-    const auto isWorking = [&] { return property("STATUS")->value().toInt() == K::Working; };
-    const auto send = [&](const QByteArray& bytes) {
-        return link == "usb" ? pty.write(bytes) : (cutter.send(bytes), true);
-    };
-
-    // A connected device in the middle of the first copy of a two-page, two-copy job, with the
-    // spacing and scale editors on a panel.
+    QPointer<KTCommonInterface> device;
     QWidget panel;
+
+    KTDeviceProperty* property(const char* key) const { return device->property_ptr(key); }
+    bool send(const QByteArray& bytes) { return link == "usb" ? pty.write(bytes) : (cutter.send(bytes), true); }
+    void connectMidJob();
+    void startJob();
+    void fire();
+};
+
+// Connected, in the middle of the first copy of a two-page, two-copy job (unless the row's
+// trigger is the connection itself).
+void DeleteScene::connectMidJob()
+{
+    QVERIFY(service.listen(0));
+    cloud = std::make_unique<NimbraCloud>(service.httpBase(), service.wsBase());
+    device = link == "heartbeat" ? static_cast<KTCommonInterface*>(family157.initInstance())
+                                 : static_cast<KTCommonInterface*>(factory.initInstance());
     new QVBoxLayout(&panel);
     if (link == "usb")
         device->setUSBPath(pty.slavePath());
@@ -180,63 +193,42 @@ void tst_FaultMatrix::deleteFromSignal()
     property("TCP_PORT")->setValue(int(cutter.port()));
     if (link == "heartbeat")
         property("HEARTBEAT")->setValue(1);
-    if (trigger != "connect") {
-        QVERIFY(device->connectDevice());
-        QVERIFY(waitFor(isWorking));
-    }
-    if (link == "heartbeat") {
+    if (trigger == "connect")
+        return;
+    QVERIFY(device->connectDevice());
+    QVERIFY(waitFor([this] { return property("STATUS")->value().toInt() == K::Working; }));
+    if (link == "heartbeat")
         property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
-    } else if (trigger != "connect") {
-        QVERIFY(send(LoopbackCutter::frame("CCMD;66,1,a.plt,2,0,0,0,0,0;")));
-        QTRY_COMPARE(property("TASK")->value().toJsonObject().value("TaskCopies").toInt(), 2);
-        property("MARGIN")->create_ui_ctrl(&panel, QStringLiteral("MARGIN"), true);
-        property("SCALE")->create_ui_ctrl(&panel, QStringLiteral("SCALE"), true);
-        property("SCALE_X")->setValue(100.0); // differs from what its editor shows
-        property("TASK_COPIES")->setValue(2);
-        device->setPlt(QStringLiteral("PU0,0;PD9,9;PG;PU1,1;PD8,8;PG;"));
-        device->startTask();
-        if (trigger == "start") {
-            // A job started before: the next start stamps its time anew (both the time and
-            // the one it replaced are older, so the stamp is a change), and the spacing typed
-            // since then is taken from the editor.
-            property("TASK_START_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
-            property("TASK_START_TIME")->setValue(QDateTime::currentDateTime().addSecs(-30));
-            device->setPlt(QStringLiteral("PU0,0;PD9,9;PG;"));
-            panel.findChild<QSpinBox*>(QStringLiteral("MARGIN"))->setValue(35);
-        }
-        if (trigger == "cloud answers")
-            device->setNimbraCloud(&cloud, DeviceCode);
-    }
+    else
+        startJob();
+}
 
-    // A stamp equal to the current or the previous value is no change, and the replies before
-    // may have been stamped within this millisecond: two older stamps make the next a change.
-    if (watch == "LAST_TIME" && trigger != "connect") {
-        property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-120));
-        property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+void DeleteScene::startJob()
+{
+    QVERIFY(send(LoopbackCutter::frame("CCMD;66,1,a.plt,2,0,0,0,0,0;")));
+    QTRY_COMPARE(property("TASK")->value().toJsonObject().value("TaskCopies").toInt(), 2);
+    property("MARGIN")->create_ui_ctrl(&panel, QStringLiteral("MARGIN"), true);
+    property("SCALE")->create_ui_ctrl(&panel, QStringLiteral("SCALE"), true);
+    property("SCALE_X")->setValue(100.0); // differs from what its editor shows
+    property("TASK_COPIES")->setValue(2);
+    device->setPlt(QStringLiteral("PU0,0;PD9,9;PG;PU1,1;PD8,8;PG;"));
+    device->startTask();
+    if (trigger == "start") {
+        // A job started before: the next start stamps its time anew (both the time and
+        // the one it replaced are older, so the stamp is a change), and the spacing typed
+        // since then is taken from the editor.
+        property("TASK_START_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+        property("TASK_START_TIME")->setValue(QDateTime::currentDateTime().addSecs(-30));
+        device->setPlt(QStringLiteral("PU0,0;PD9,9;PG;"));
+        panel.findChild<QSpinBox*>(QStringLiteral("MARGIN"))->setValue(35);
     }
+    if (trigger == "cloud answers")
+        device->setNimbraCloud(cloud.get(), DeviceCode);
+}
 
-    bool deleted = false;
-    const auto hostDeletes = [&] {
-        if (deleted)
-            return;
-        deleted = true;
-        if (trigger == "drop, host reconnects")
-            QVERIFY(device->connectDevice());
-        delete device.data();
-    };
-    if (watch == "message") {
-        QObject::connect(device.data(), &K::message, [&](K::KTDeviceMessage, const QString& t) {
-            if (t == text)
-                hostDeletes();
-        });
-    } else if (watch.startsWith("editor:")) {
-        auto* editor = panel.findChild<QDoubleSpinBox*>(watch.mid(7));
-        QVERIFY(editor);
-        QObject::connect(editor, QOverload<double>::of(&QDoubleSpinBox::valueChanged), hostDeletes);
-    } else {
-        QObject::connect(property(watch.toLatin1().constData()), &KTDeviceProperty::valueChanged, hostDeletes);
-    }
-
+// What sets the watched signal off.
+void DeleteScene::fire()
+{
     if (trigger.startsWith("peer:")) {
         QByteArray bytes;
         for (const QString& reply : trigger.mid(5).split(QLatin1Char('|')))
@@ -259,16 +251,64 @@ void tst_FaultMatrix::deleteFromSignal()
     } else if (trigger == "to editors") {
         property("SCALE")->to_ui_ctrl();
     } else if (trigger == "register") {
-        device->setNimbraCloud(&cloud, DeviceCode);
+        device->setNimbraCloud(cloud.get(), DeviceCode);
     }
+}
+
+} // namespace
+
+void tst_FaultMatrix::deleteFromSignal()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, watch);
+    QFETCH(QString, text);
+    QFETCH(QString, trigger);
+    DeleteScene scene;
+    scene.link = link;
+    scene.trigger = trigger;
+    scene.connectMidJob();
+    if (QTest::currentTestFailed())
+        return;
+    QPointer<KTCommonInterface>& device = scene.device;
+
+    // A stamp equal to the current or the previous value is no change, and the replies before
+    // may have been stamped within this millisecond: two older stamps make the next a change.
+    if (watch == "LAST_TIME" && trigger != "connect") {
+        scene.property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-120));
+        scene.property("LAST_TIME")->setValue(QDateTime::currentDateTime().addSecs(-60));
+    }
+
+    bool deleted = false;
+    const auto hostDeletes = [&] {
+        if (deleted)
+            return;
+        deleted = true;
+        if (trigger == "drop, host reconnects")
+            QVERIFY(device->connectDevice());
+        delete device.data();
+    };
+    if (watch == "message") {
+        QObject::connect(device.data(), &K::message, [&](K::KTDeviceMessage, const QString& t) {
+            if (t == text)
+                hostDeletes();
+        });
+    } else if (watch.startsWith("editor:")) {
+        auto* editor = scene.panel.findChild<QDoubleSpinBox*>(watch.mid(7));
+        QVERIFY(editor);
+        QObject::connect(editor, QOverload<double>::of(&QDoubleSpinBox::valueChanged), hostDeletes);
+    } else {
+        QObject::connect(scene.property(watch.toLatin1().constData()), &KTDeviceProperty::valueChanged, hostDeletes);
+    }
+
+    scene.fire();
     QTRY_VERIFY_WITH_TIMEOUT(deleted, 10000);
     QVERIFY(device.isNull());
-    QTRY_VERIFY(!cutter.isConnected());
+    QTRY_VERIFY(!scene.cutter.isConnected());
     if (trigger == "register") {
-        QSignalSpy requested(&service, &LocalCloudService::requestReceived);
+        QSignalSpy requested(&scene.service, &LocalCloudService::requestReceived);
         requested.wait(100); // a request would be under way by now
-        QVERIFY(service.requests(QStringLiteral("device")).isEmpty());
-        QVERIFY(service.requests(QStringLiteral("device_model")).isEmpty());
+        QVERIFY(scene.service.requests(QStringLiteral("device")).isEmpty());
+        QVERIFY(scene.service.requests(QStringLiteral("device_model")).isEmpty());
     }
 }
 

@@ -1,16 +1,21 @@
 // Faults of the line: the peer closes, resets or falls silent, the USB node vanishes.
 #include "faultmatrix.h"
+
 #include "faultpeers.h"
 #include "ktrv8_p.h"
 #include "pseudoterminal.h"
+#include <QNetworkReply>
 
 #include <QHash>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTimer>
 
 void tst_FaultMatrix::initTestCase()
 {
     qRegisterMetaType<K::KTDeviceMessage>("KTDeviceMessage");
+    // Spies on the network manager's finished signal record its reply argument.
+    qRegisterMetaType<QNetworkReply*>();
 }
 
 // Half a reply, then the line drops: the half must never combine with later bytes into a
