@@ -100,6 +100,8 @@ QList<QCommandLineOption> hostOptions()
         {"lang", "caption language", "LANG"},
         {"timeout", "no-progress timeout", "S"},
         {"copies", "copies", "N"},
+        {"from-page", "page to go on from", "N"},
+        {"copy", "copy to go on with", "K"},
         {"qr", "QR-code job folder", "DIR"},
         {"margin", "spacing between copies", "MM"},
         {"screenshot", "screenshot file", "FILE"},
