@@ -36,6 +36,10 @@ private slots:
     void pluginChoice_data();
     void pluginChoice();
     void drawings();
+    void endAccountsAgree_data();
+    void endAccountsAgree();
+    void resumeCutsTheRest_data();
+    void resumeCutsTheRest();
 
 private:
     QTemporaryDir dir;
