@@ -200,32 +200,42 @@ int runCommand(const Command& command, Invocation& call)
     return command.run(call);
 }
 
+int failEarly(const Output& out, int code, const QString& text)
+{
+    out.error(text);
+    out.finalError(code);
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(quietDebug);
-    if (!applyLanguage(argc, argv))
-        return ExitUsage;
+    // Every end is said as JSON with --json, those before the options are read included.
+    const Output plain(hasArgument(argc, argv, "--json", false));
+    QString error;
+    if (!applyLanguage(argc, argv, &error))
+        return failEarly(plain, ExitUsage, error);
     const Command* command = commandIn(argc, argv);
     const std::unique_ptr<QCoreApplication> app = makeApplication(command, argc, argv);
-    if (!app) {
-        std::fprintf(stderr,
-                     "ktrv8: %s opens a window and there is no display (DISPLAY or WAYLAND_DISPLAY); "
-                     "--screenshot FILE.png saves a picture of it without one\n",
-                     command->name);
-        return ExitFailed;
-    }
+    if (!app)
+        return failEarly(plain, ExitFailed,
+                         QStringLiteral("%1 opens a window and there is no display (DISPLAY or WAYLAND_DISPLAY); "
+                                        "--screenshot FILE.png saves a picture of it without one")
+                             .arg(QString::fromLatin1(command->name)));
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
 
     QCommandLineParser parser;
     parser.addOptions(hostOptions() + drawingOptions());
-    const Output plain(hasArgument(argc, argv, "--json", false));
-    if (!parser.parse(markNegativeNumbers(app->arguments()))) {
-        plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
-        plain.finalError(ExitUsage);
-        return ExitUsage;
-    }
+    if (!parser.parse(markNegativeNumbers(app->arguments())))
+        return failEarly(plain, ExitUsage, parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
+    // Scripts get the error alone; the help is for people.
+    if (plain.isJson() && !command && !parser.isSet(QStringLiteral("help")))
+        return failEarly(plain, ExitUsage,
+                         parser.positionalArguments().isEmpty()
+                             ? QStringLiteral("no command given (see ktrv8 --help)")
+                             : QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
     if (parser.isSet(QStringLiteral("help")) || !command)
         return showHelp(command, parser, plain);
 

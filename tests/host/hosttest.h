@@ -40,6 +40,8 @@ private slots:
     void endAccountsAgree();
     void resumeCutsTheRest_data();
     void resumeCutsTheRest();
+    void jsonForEveryOutcome_data();
+    void jsonForEveryOutcome();
 
 private:
     QTemporaryDir dir;

@@ -125,3 +125,32 @@ void tst_Host::resumeCutsTheRest()
     const QByteArray expected = exitCode == 0 ? job.mid(from) + job.repeated(wholeCopies) : QByteArray();
     QCOMPARE(readFile(record), expected);
 }
+
+// With --json, stdout holds JSON only, whatever the end: one error event with its code.
+void tst_Host::jsonForEveryOutcome_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("unknown language") << QStringList{"cut", "x.plt", "--lang", "xx"} << 2;
+    QTest::newRow("unknown command") << QStringList{"bogus"} << 2;
+    QTest::newRow("no command") << QStringList() << 2;
+    QTest::newRow("unknown option") << QStringList{"get", "--bogus"} << 2;
+    QTest::newRow("no page to go on from")
+        << QStringList{"cut", "SAMPLE", "--from-page", "9", "--tcp", "127.0.0.1:1"} << 2;
+}
+
+void tst_Host::jsonForEveryOutcome()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    arguments.replaceInStrings(QStringLiteral("SAMPLE"), sample);
+    const Run run = runHost(arguments + QStringList{"--json"});
+    QCOMPARE(run.code, exitCode);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    for (const QByteArray& line : lines)
+        QVERIFY2(QJsonDocument::fromJson(line).isObject(), run.out.constData());
+    const QJsonObject last = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(last.value(QStringLiteral("event")).toString(), QStringLiteral("error"));
+    QCOMPARE(last.value(QStringLiteral("code")).toInt(), exitCode);
+    QVERIFY(!last.value(QStringLiteral("message")).toString().isEmpty());
+}
