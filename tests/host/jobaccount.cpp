@@ -4,33 +4,25 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
 
 namespace {
 
-// ktrv8 cut --json to its end; with stopAtPage, Ctrl-C once that page is confirmed.
-Run cutWithEvents(const QStringList& arguments, int stopAtPage)
+// ktrv8 cut --json to its end; with stopOnPage, Ctrl-C once the first page is confirmed.
+Run cutWithEvents(const QStringList& arguments, bool stopOnPage)
 {
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), arguments);
     Run run;
-    if (!host.waitForStarted())
-        return run;
     QDeadlineTimer deadline(30000);
-    bool stopped = stopAtPage == 0;
-    while (host.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+    while (host.waitForStarted() && host.state() != QProcess::NotRunning && !deadline.hasExpired()) {
         host.waitForReadyRead(100);
         run.out += host.readAllStandardOutput();
-        const QByteArray page = QStringLiteral("\"page\":%1,").arg(stopAtPage).toUtf8();
-        if (!stopped && run.out.contains("\"event\":\"page\"") && run.out.contains(page)) {
-            ::kill(pid_t(host.processId()), SIGINT);
-            stopped = true;
-        }
+        if (stopOnPage && run.out.contains("\"event\":\"page\"") && ::kill(pid_t(host.processId()), SIGINT) == 0)
+            stopOnPage = false;
     }
-    host.waitForFinished(1000);
     run.out += host.readAllStandardOutput();
     run.err = host.readAllStandardError();
     run.code = host.state() == QProcess::NotRunning ? host.exitCode() : -1;
@@ -41,9 +33,8 @@ QList<QJsonObject> events(const QByteArray& out, const QString& name)
 {
     QList<QJsonObject> found;
     for (const QByteArray& line : out.split('\n')) {
-        const QJsonObject event = QJsonDocument::fromJson(line).object();
-        if (event.value(QStringLiteral("event")).toString() == name)
-            found << event;
+        if (QJsonDocument::fromJson(line).object().value(QStringLiteral("event")).toString() == name)
+            found << QJsonDocument::fromJson(line).object();
     }
     return found;
 }
@@ -54,22 +45,22 @@ void tst_Host::endAccountsAgree_data()
 {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QStringList>("hostArgs");
-    QTest::addColumn<int>("stopAtPage"); // 0: no Ctrl-C
+    QTest::addColumn<bool>("stopOnPage"); // Ctrl-C after the first page
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("lost link") << QStringList{"--drop-after", "8"} << QStringList{"--copies", "2"} << 0 << 6;
-    QTest::newRow("timeout") << QStringList{"--cut-ms", "2500"} << QStringList{"--timeout", "1"} << 0 << 5;
-    QTest::newRow("stop") << QStringList{"--cut-ms", "700"} << QStringList{"--copies", "2"} << 1 << 130;
+    QTest::newRow("lost link") << QStringList{"--drop-after", "8"} << QStringList{"--copies", "2"} << false << 6;
+    QTest::newRow("timeout") << QStringList{"--cut-ms", "2500"} << QStringList{"--timeout", "1"} << false << 5;
+    QTest::newRow("stop") << QStringList{"--cut-ms", "700"} << QStringList{"--copies", "2"} << true << 130;
 }
 
 void tst_Host::endAccountsAgree()
 {
     QFETCH(QStringList, simArgs);
     QFETCH(QStringList, hostArgs);
-    QFETCH(int, stopAtPage);
+    QFETCH(bool, stopOnPage);
     QFETCH(int, exitCode);
     SimProcess sim(simArgs);
     QVERIFY(sim.start());
-    const Run run = cutWithEvents(QStringList{"cut", sample, "--json"} + addressOf(sim, false) + hostArgs, stopAtPage);
+    const Run run = cutWithEvents(QStringList{"cut", sample, "--json"} + addressOf(sim, false) + hostArgs, stopOnPage);
     QVERIFY2(run.code == exitCode, run.out + run.err);
     const QList<QJsonObject> errors = events(run.out, QStringLiteral("error"));
     QCOMPARE(errors.size(), 1);
@@ -78,7 +69,7 @@ void tst_Host::endAccountsAgree()
     const int copies = events(run.out, QStringLiteral("copy")).size();
     QCOMPARE(error.value(QStringLiteral("pagesConfirmed")).toInt(), pages);
     QCOMPARE(error.value(QStringLiteral("copies")).toInt(), copies);
-    QVERIFY2(pages > 0 || copies > 0 || stopAtPage == 0, run.out.constData());
+    QVERIFY2(pages > 0 || copies > 0 || !stopOnPage, run.out.constData());
     // The closing message says the same as the events, on stderr and in the error event.
     const QString said = QStringLiteral("confirmed: %1 of").arg(copies);
     const QString pagesSaid = QStringLiteral("and %1 of 3 page(s)").arg(pages);
