@@ -4,6 +4,7 @@
 #include "jobestimate.h"
 #include "jobpanel.h"
 #include "jobrunner.h"
+#include "preparedjob.h"
 
 #include "ktdeviceproperty.h"
 
@@ -32,6 +33,10 @@ CutPanel::CutPanel(QWidget* parent) : QWidget(parent)
     buttons->addWidget(startButton);
     buttons->addWidget(pauseButton);
     buttons->addWidget(stopButton);
+    resumeButton = new QPushButton(tr("Resume"));
+    resumeButton->setObjectName(QStringLiteral("resumeJob"));
+    resumeButton->setToolTip(tr("Cuts what the failed job left: from its first unconfirmed page on"));
+    buttons->addWidget(resumeButton);
     layout->addLayout(buttons);
     bar = new QProgressBar;
     bar->setObjectName(QStringLiteral("progress"));
@@ -52,6 +57,7 @@ CutPanel::CutPanel(QWidget* parent) : QWidget(parent)
     connect(startButton, &QPushButton::clicked, this, &CutPanel::start);
     connect(pauseButton, &QPushButton::clicked, this, &CutPanel::pauseOrResume);
     connect(stopButton, &QPushButton::clicked, this, &CutPanel::stop);
+    connect(resumeButton, &QPushButton::clicked, this, &CutPanel::resume);
     updateButtons();
 }
 
@@ -130,6 +136,9 @@ void CutPanel::setLink(CutterConnection* deviceLink, JobPanel* jobPanel)
 {
     link = deviceLink;
     job = jobPanel;
+    // Another job or other options: the place to go on from was the old job's.
+    if (job)
+        connect(job, &JobPanel::jobChanged, this, [this] { setResumePoint(0, 0, 0); });
     updateButtons();
 }
 
@@ -151,6 +160,9 @@ void CutPanel::updateButtons()
     pauseButton->setEnabled(running);
     pauseButton->setText(paused ? tr("Resume") : tr("Pause"));
     stopButton->setEnabled(running);
+    const bool resumable = resumePage > 0 && !running;
+    resumeButton->setVisible(resumable);
+    resumeButton->setEnabled(resumable && link && job && connected && ready);
 }
 
 QString CutPanel::resultText() const
@@ -188,6 +200,38 @@ bool CutPanel::start()
         options.qrDir = job->qrFolder();
     else
         options.prepared = job->preparedJob();
+    partCopy = partPage = 1;
+    restCopies = 0;
+    launch(options);
+    return true;
+}
+
+bool CutPanel::resume()
+{
+    if (running || resumePage < 1 || !link || !job || !connected || !job->isReady() || !job->preparedJob())
+        return false;
+    JobOptions options;
+    options.prepared = std::make_shared<PreparedJob>(*job->preparedJob());
+    if (!options.prepared->keepPagesFrom(resumePage)) {
+        emit report(options.prepared->error(), true);
+        return false;
+    }
+    // The rest of the copy in hand alone; the copies after it as the cutter repeats them.
+    options.copies = resumePage > 1 ? 1 : resumeCopies - resumeCopy + 1;
+    restCopies = resumePage > 1 ? resumeCopies - resumeCopy : 0;
+    partCopy = resumeCopy;
+    partPage = resumePage;
+    setRunning(true);
+    if (!attachCloud()) {
+        setRunning(false);
+        return false;
+    }
+    launch(options);
+    return true;
+}
+
+void CutPanel::launch(const JobOptions& options)
+{
     delete runner;
     runner = new JobRunner(*link, options, this);
     connect(runner, &JobRunner::started, this,
@@ -220,7 +264,6 @@ bool CutPanel::start()
     progressLabel->setText(tr("Preparing the job"));
     clock.start();
     runner->start();
-    return true;
 }
 
 void CutPanel::onStarted(int pages, int copies, double seconds)
@@ -259,8 +302,41 @@ void CutPanel::onPaused(bool on)
     emit report(on ? tr("Paused on the cutter") : tr("Resumed"), false);
 }
 
+// A resumed job's copies after the copy in hand follow its end; a job that failed part-way
+// leaves the place to go on from.
+void CutPanel::noteResume(int code)
+{
+    const JobAccount a = runner->account();
+    if (code != ExitOk && a.sentPages > 0 && a.resumePage > 0)
+        setResumePoint(a.resumePage + (a.resumeCopy == 1 ? partPage - 1 : 0), a.resumeCopy + partCopy - 1,
+                       a.copies + partCopy - 1 + restCopies);
+    else
+        setResumePoint(0, 0, 0);
+}
+
+void CutPanel::setResumePoint(int page, int copy, int copies)
+{
+    resumePage = page;
+    resumeCopy = copy;
+    resumeCopies = copies;
+    updateButtons();
+}
+
 void CutPanel::onFinished(int code, const QString& text)
 {
+    noteResume(code);
+    if (code == ExitOk && restCopies > 0) {
+        JobOptions options;
+        options.prepared = job->preparedJob();
+        options.copies = restCopies;
+        partCopy += 1;
+        partPage = 1;
+        restCopies = 0;
+        runner->deleteLater();
+        runner = nullptr;
+        launch(options);
+        return;
+    }
     runner->deleteLater();
     runner = nullptr;
     flushCloud();
@@ -274,7 +350,10 @@ void CutPanel::onFinished(int code, const QString& text)
                                               : QStringLiteral("color: #b00020; font-weight: bold"));
     // The runner's text says what was confirmed; the code is the one "ktrv8 cut" returns.
     const QString said = text.isEmpty() ? text : text.at(0).toUpper() + text.mid(1);
-    resultLabel->setText(code == ExitOk ? said : tr("Not completed (exit code %1): %2").arg(code).arg(said));
+    QString result = code == ExitOk ? said : tr("Not completed (exit code %1): %2").arg(code).arg(said);
+    if (resumePage > 0)
+        result += tr("; Resume goes on from page %1 of copy %2").arg(resumePage).arg(resumeCopy);
+    resultLabel->setText(result);
     timeLabel->setText(tr("took %1").arg(durationText(clock.elapsed() / 1000.0)));
     emit report(resultLabel->text(), code != ExitOk);
     emit finished(code, text);

@@ -2,14 +2,13 @@
 #define CUTPANEL_H
 
 #include "cloudreport.h"
+#include "jobrunner.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
 class CutterConnection;
 class JobPanel;
-class JobRunner;
-struct JobProgress;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -41,6 +40,9 @@ public slots:
     bool start();
     void pauseOrResume();
     void stop();
+    // Cuts what a job that failed part-way left: from the page after the confirmed ones of
+    // the copy in hand, then the copies after it. False when there is nothing to go on with.
+    bool resume();
 
 signals:
     void runningChanged(bool running);
@@ -52,6 +54,9 @@ signals:
 private:
     QWidget* buildCloudGroup();
     bool attachCloud();
+    void launch(const JobOptions& options);
+    void noteResume(int code);
+    void setResumePoint(int page, int copy, int copies);
     void flushCloud();
     void updateButtons();
     void setRunning(bool on);
@@ -68,6 +73,7 @@ private:
     QPushButton* startButton = nullptr;
     QPushButton* pauseButton = nullptr;
     QPushButton* stopButton = nullptr;
+    QPushButton* resumeButton = nullptr;
     QProgressBar* bar = nullptr;
     QLabel* progressLabel = nullptr;
     QLabel* timeLabel = nullptr;
@@ -82,6 +88,14 @@ private:
     bool running = false;
     bool paused = false;
     int exitCode = -1;
+    // Where the failed job goes on (page, copy from 1; 0: nothing to resume), and of how many copies.
+    int resumePage = 0;
+    int resumeCopy = 0;
+    int resumeCopies = 0;
+    // Where the runner's job begins in the whole job, and the copies cut whole after it.
+    int partCopy = 1;
+    int partPage = 1;
+    int restCopies = 0;
 };
 
 #endif // CUTPANEL_H

@@ -38,7 +38,7 @@ const Command commands[] = {
     {"cut",
      "ktrv8 cut (FILE.plt | DRAWING.svg | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] "
      "[--timeout S]\n"
-     "          [--cloud URL --token TOKEN --code CODE] [cutter options]",
+     "          [--from-page N [--copy K]] [--cloud URL --token TOKEN --code CODE] [cutter options]",
      "Cuts a PLT job, or an SVG drawing converted with the cutter options below (the\n"
      "content tells which, whatever the file is called), page by page. --copies N cuts it N times (the cutter repeats "
      "it);\n"
@@ -51,7 +51,9 @@ const Command commands[] = {
      "Space or p (stdin a terminal) pauses and resumes the cutter. Ctrl-C stops the cutter\n"
      "and waits for its confirmation (again: leave at once). --timeout S ends a job that\n"
      "makes no confirmed progress for S seconds (default: no limit). \"done\" and exit 0\n"
-     "only when every page of every copy was confirmed.\n"
+     "only when every page of every copy was confirmed; a job that ends short says the\n"
+     "command that goes on with it: --from-page N [--copy K] cuts pages N... of copy K\n"
+     "(default 1) and then the copies after it, up to --copies.\n"
      "--cloud URL --token TOKEN --code CODE reports the job to a fleet service (ktrv8-cloud):\n"
      "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
      "record (copies, page size and path length in mm) is kept when the job ends.",

@@ -30,9 +30,12 @@ struct Invocation
     const Output& out;
     int copies = 1;
     int cutMs = 150;
+    int fromPage = 1; // a job taken up again: from this page of copy fromCopy, then the copies after it
+    int fromCopy = 1;
     CloudOptions cloud;
     CutterConnection* link = nullptr;
-    std::shared_ptr<PreparedJob> job; // the file to cut, opened and checked
+    std::shared_ptr<PreparedJob> job;      // the file to cut, opened and checked
+    std::shared_ptr<PreparedJob> wholeJob; // with --from-page: the job's every page, for the copies after
 };
 
 // What a command needs before it runs.

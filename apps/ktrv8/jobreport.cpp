@@ -3,6 +3,8 @@
 #include "jobestimate.h"
 #include "jobrunner.h"
 
+#include <QStringList>
+
 #include <QJsonObject>
 #include <QSocketNotifier>
 
@@ -83,17 +85,61 @@ void JobReport::connectEnd()
         say(QStringLiteral("Stopping: waiting for the cutter to confirm (Ctrl-C again to leave at once)"));
         out.event(QStringLiteral("stopping"));
     });
-    connect(&runner, &JobRunner::finished, this, [this](int code, const QString& text) {
-        endLine();
-        if (code == ExitOk) {
-            out.line(text);
-            out.event(QStringLiteral("done"), {{QStringLiteral("copies"), runner.finishedCopies()},
-                                               {QStringLiteral("pagesPerCopy"), runner.pagesPerCopy()},
-                                               {QStringLiteral("message"), text}});
-        } else {
-            out.error(text);
-        }
-    });
+    connect(&runner, &JobRunner::finished, this, &JobReport::onFinished);
+}
+
+// The closing message and event, both from the runner's account as it stands at the end.
+void JobReport::onFinished(int code, const QString& text)
+{
+    endLine();
+    const JobAccount a = runner.account();
+    QJsonObject fields{{QStringLiteral("copies"), a.confirmedCopies},
+                       {QStringLiteral("pagesPerCopy"), a.pagesPerCopy},
+                       {QStringLiteral("copiesOrdered"), a.copies}};
+    if (code == ExitOk) {
+        out.line(text);
+        fields.insert(QStringLiteral("message"), text);
+        out.event(QStringLiteral("done"), fields);
+        return;
+    }
+    fields.insert(QStringLiteral("pagesConfirmed"), a.confirmedPages);
+    fields.insert(QStringLiteral("pagesSent"), a.sentPages);
+    QString message = text;
+    const QString resume = resumeCommand(a);
+    if (!resume.isEmpty() && a.sentPages > 0) {
+        const int page = a.resumePage + (a.resumeCopy == 1 ? pageOffset : 0);
+        const int copy = a.resumeCopy + copyOffset;
+        message += QStringLiteral("; to go on from page %1 of copy %2: %3").arg(page).arg(copy).arg(resume);
+        fields.insert(QStringLiteral("resumePage"), page);
+        fields.insert(QStringLiteral("resumeCopy"), copy);
+        fields.insert(QStringLiteral("resume"), resume);
+    }
+    out.errorFields(fields);
+    out.error(message);
+}
+
+void JobReport::setResume(const QString& file, const QStringList& addressArgs, int firstCopy, int firstPage)
+{
+    resumeFile = file;
+    resumeAddress = addressArgs;
+    copyOffset = firstCopy - 1;
+    pageOffset = firstPage - 1;
+}
+
+// The command that cuts what is left: from the page after the confirmed ones, of the copy
+// in hand, then the copies after it.
+QString JobReport::resumeCommand(const JobAccount& a) const
+{
+    if (resumeFile.isEmpty() || a.resumePage < 1)
+        return QString();
+    QStringList words{QStringLiteral("ktrv8"), QStringLiteral("cut"), resumeFile};
+    words << QStringLiteral("--from-page") << QString::number(a.resumePage + (a.resumeCopy == 1 ? pageOffset : 0));
+    const int copy = a.resumeCopy + copyOffset;
+    const int copies = a.copies + copyOffset;
+    if (copies > 1)
+        words << QStringLiteral("--copy") << QString::number(copy) << QStringLiteral("--copies")
+              << QString::number(copies);
+    return (words + resumeAddress).join(QLatin1Char(' '));
 }
 
 JobReport::~JobReport()

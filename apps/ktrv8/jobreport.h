@@ -4,10 +4,12 @@
 #include "output.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
 class JobRunner;
+struct JobAccount;
 struct JobProgress;
 class QSocketNotifier;
 
@@ -20,10 +22,15 @@ class JobReport : public QObject
 public:
     JobReport(JobRunner& runner, const Output& out);
     ~JobReport() override;
+    // Said with a failure: how to cut what is left of FILE. firstCopy, firstPage: where the
+    // runner's job begins in FILE's, when it was itself taken up again.
+    void setResume(const QString& file, const QStringList& addressArgs, int firstCopy, int firstPage);
 
 private:
     void connectEnd();
     void onProgress(const JobProgress& progress);
+    void onFinished(int code, const QString& text);
+    QString resumeCommand(const JobAccount& account) const;
     void onKey();
     void endLine();
     void say(const QString& text);
@@ -36,6 +43,10 @@ private:
     QString lastState; // the last estimate shown: equal ones are not repeated
     std::unique_ptr<QSocketNotifier> keys;
     bool rawInput = false;
+    QString resumeFile;
+    QStringList resumeAddress;
+    int copyOffset = 0;
+    int pageOffset = 0;
 };
 
 #endif // JOBREPORT_H

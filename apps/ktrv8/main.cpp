@@ -7,6 +7,7 @@
 #include "jobreport.h"
 #include "jobrunner.h"
 #include "output.h"
+#include "preparedjob.h"
 #include "settingsaccess.h"
 #include "signalnotifier.h"
 #include "startup.h"
@@ -41,10 +42,22 @@ void watchSignals()
     });
 }
 
-int runJob(CutterConnection& link, const JobOptions& job, const Output& out)
+QStringList addressArguments(const QCommandLineParser& parser)
+{
+    for (const QString& via : {QStringLiteral("tcp"), QStringLiteral("usb")}) {
+        if (parser.isSet(via))
+            return {QStringLiteral("--") + via, parser.value(via)};
+    }
+    return {};
+}
+
+// firstCopy, firstPage: where the job the runner has begins in the whole job.
+int runJob(CutterConnection& link, const JobOptions& job, const Invocation& call, int firstCopy, int firstPage)
 {
     JobRunner runner(link, job);
-    JobReport report(runner, out);
+    JobReport report(runner, call.out);
+    if (job.qrDir.isEmpty())
+        report.setResume(call.args.value(0), addressArguments(call.parser), firstCopy, firstPage);
     running = &runner;
     const int code = runner.run();
     running = nullptr;
@@ -52,6 +65,8 @@ int runJob(CutterConnection& link, const JobOptions& job, const Output& out)
 }
 
 } // namespace
+
+int checkResume(Invocation& call);
 
 // A drawing is converted here, before any connection, so a bad one costs none.
 int checkCut(Invocation& call)
@@ -74,7 +89,30 @@ int checkCut(Invocation& call)
         out.error(QStringLiteral("no job file %1").arg(args.first()));
         return ExitUsage;
     }
-    return prepareCutJob(call.parser, call.args.first(), out, &call.job);
+    if (const int prepared = prepareCutJob(call.parser, call.args.first(), out, &call.job))
+        return prepared;
+    return checkResume(call);
+}
+
+// --from-page N [--copy K]: pages N... of copy K, then the copies after K whole.
+int checkResume(Invocation& call)
+{
+    const bool resume = call.parser.isSet(QStringLiteral("from-page")) || call.parser.isSet(QStringLiteral("copy"));
+    if (!resume)
+        return ExitOk;
+    if (call.fromCopy > call.copies) {
+        call.out.error(QStringLiteral("--copy %1 is past the %2 cop%3 of the job (--copies)")
+                           .arg(call.fromCopy)
+                           .arg(call.copies)
+                           .arg(call.copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
+        return ExitUsage;
+    }
+    call.wholeJob = std::make_shared<PreparedJob>(*call.job);
+    if (!call.job->keepPagesFrom(call.fromPage)) {
+        call.out.error(call.job->error());
+        return ExitUsage;
+    }
+    return ExitOk;
 }
 
 int runCut(Invocation& call)
@@ -96,7 +134,18 @@ int runCut(Invocation& call)
         }
         job.margin = values.first().second;
     }
-    return runReported(link, call.job.get(), call.cloud, call.out, [&] { return runJob(link, job, call.out); });
+    if (!call.wholeJob)
+        return runReported(link, call.job.get(), call.cloud, call.out, [&] { return runJob(link, job, call, 1, 1); });
+    // Taken up again: the rest of copy K, then the copies after it, as two jobs.
+    return runReported(link, call.wholeJob.get(), call.cloud, call.out, [&] {
+        job.copies = 1;
+        const int first = runJob(link, job, call, call.fromCopy, call.fromPage);
+        if (first != ExitOk || call.fromCopy >= call.copies)
+            return first;
+        job.prepared = call.wholeJob;
+        job.copies = call.copies - call.fromCopy;
+        return runJob(link, job, call, call.fromCopy + 1, 1);
+    });
 }
 
 int runDemo(Invocation& call)
@@ -120,6 +169,8 @@ int runCommand(const Command& command, Invocation& call)
         || !intValue(parser, QStringLiteral("timeout"), 1, 864000, &call.options.timeoutSeconds, &error)
         || !intValue(parser, QStringLiteral("copies"), 1, 999, &call.copies, &error)
         || !intValue(parser, QStringLiteral("cut-ms"), 0, 60000, &call.cutMs, &error)
+        || !intValue(parser, QStringLiteral("from-page"), 1, 1000000, &call.fromPage, &error)
+        || !intValue(parser, QStringLiteral("copy"), 1, 999, &call.fromCopy, &error)
         || !parseCloudOptions(parser, (command.needs & NeedsCloudCode) != 0, &call.cloud, &error)) {
         call.out.error(error);
         return ExitUsage;
@@ -149,32 +200,42 @@ int runCommand(const Command& command, Invocation& call)
     return command.run(call);
 }
 
+int failEarly(const Output& out, int code, const QString& text)
+{
+    out.error(text);
+    out.finalError(code);
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(quietDebug);
-    if (!applyLanguage(argc, argv))
-        return ExitUsage;
+    // Every end is said as JSON with --json, those before the options are read included.
+    const Output plain(hasArgument(argc, argv, "--json", false));
+    QString error;
+    if (!applyLanguage(argc, argv, &error))
+        return failEarly(plain, ExitUsage, error);
     const Command* command = commandIn(argc, argv);
     const std::unique_ptr<QCoreApplication> app = makeApplication(command, argc, argv);
-    if (!app) {
-        std::fprintf(stderr,
-                     "ktrv8: %s opens a window and there is no display (DISPLAY or WAYLAND_DISPLAY); "
-                     "--screenshot FILE.png saves a picture of it without one\n",
-                     command->name);
-        return ExitFailed;
-    }
+    if (!app)
+        return failEarly(plain, ExitFailed,
+                         QStringLiteral("%1 opens a window and there is no display (DISPLAY or WAYLAND_DISPLAY); "
+                                        "--screenshot FILE.png saves a picture of it without one")
+                             .arg(QString::fromLatin1(command->name)));
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
 
     QCommandLineParser parser;
     parser.addOptions(hostOptions() + drawingOptions());
-    const Output plain(hasArgument(argc, argv, "--json", false));
-    if (!parser.parse(markNegativeNumbers(app->arguments()))) {
-        plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
-        plain.finalError(ExitUsage);
-        return ExitUsage;
-    }
+    if (!parser.parse(markNegativeNumbers(app->arguments())))
+        return failEarly(plain, ExitUsage, parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
+    // Scripts get the error alone; the help is for people.
+    if (plain.isJson() && !command && !parser.isSet(QStringLiteral("help")))
+        return failEarly(plain, ExitUsage,
+                         parser.positionalArguments().isEmpty()
+                             ? QStringLiteral("no command given (see ktrv8 --help)")
+                             : QStringLiteral("unknown command \"%1\"").arg(parser.positionalArguments().first()));
     if (parser.isSet(QStringLiteral("help")) || !command)
         return showHelp(command, parser, plain);
 

@@ -7,7 +7,8 @@
 
 namespace {
 QString lastError;
-}
+QJsonObject lastErrorFields;
+} // namespace
 
 void Output::line(const QString& text) const
 {
@@ -48,6 +49,15 @@ void Output::event(const QString& name, QJsonObject fields) const
 
 void Output::finalError(int code) const
 {
-    if (code != ExitOk)
-        event(QStringLiteral("error"), {{QStringLiteral("code"), code}, {QStringLiteral("message"), lastError}});
+    if (code == ExitOk)
+        return;
+    QJsonObject fields = lastErrorFields;
+    fields.insert(QStringLiteral("code"), code);
+    fields.insert(QStringLiteral("message"), lastError);
+    event(QStringLiteral("error"), fields);
+}
+
+void Output::errorFields(const QJsonObject& fields) const
+{
+    lastErrorFields = fields;
 }

@@ -19,6 +19,9 @@ public:
     // The error event of a command that ends with a non-zero code (--json only): the last
     // error message said, with the exit code.
     void finalError(int code) const;
+    // Fields the error event carries beside the message: what a failed job left and where
+    // it goes on.
+    void errorFields(const QJsonObject& fields) const;
     bool isJson() const { return json; }
     static bool terminal();
 

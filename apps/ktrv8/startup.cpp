@@ -10,7 +10,7 @@
 #include <cstring>
 
 // The driver picks its translation from the system locale, read once at start-up.
-bool applyLanguage(int argc, char** argv)
+bool applyLanguage(int argc, char** argv, QString* error)
 {
     for (int i = 1; i < argc; ++i) {
         QByteArray value;
@@ -22,7 +22,7 @@ bool applyLanguage(int argc, char** argv)
             continue;
         const QByteArray locale = localeForLanguage(QString::fromLocal8Bit(value)).toLatin1();
         if (locale.isEmpty()) {
-            std::fprintf(stderr, "ktrv8: --lang takes en, ja or zh, not \"%s\"\n", value.constData());
+            *error = QStringLiteral("--lang takes en, ja or zh, not \"%1\"").arg(QString::fromLocal8Bit(value));
             return false;
         }
         qputenv("LC_ALL", locale + ".UTF-8");
@@ -100,6 +100,8 @@ QList<QCommandLineOption> hostOptions()
         {"lang", "caption language", "LANG"},
         {"timeout", "no-progress timeout", "S"},
         {"copies", "copies", "N"},
+        {"from-page", "page to go on from", "N"},
+        {"copy", "copy to go on with", "K"},
         {"qr", "QR-code job folder", "DIR"},
         {"margin", "spacing between copies", "MM"},
         {"screenshot", "screenshot file", "FILE"},

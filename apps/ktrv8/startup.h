@@ -12,7 +12,7 @@
 // What ktrv8 does before a command runs: the language, the application object, the options.
 
 // The driver picks its translation from the system locale, read once at start-up.
-bool applyLanguage(int argc, char** argv);
+bool applyLanguage(int argc, char** argv, QString* error);
 // The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
 void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text);
 bool hasArgument(int argc, char** argv, const char* option, bool prefix);

@@ -32,20 +32,24 @@ void JobRunner::unitStarted()
 // progress too, though the job property's value does not change.
 void JobRunner::follow()
 {
-    if (!begun || ended || stoppingNow)
+    if (!begun || ended)
         return;
     const bool qr = !options.qrDir.isEmpty();
     const bool pagesInHand =
         rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
     bool moved = false;
     if (pagesInHand) {
-        const int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
+        int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
+        // The cutter's stop confirmation closes the copy in the driver's index and record;
+        // those pages were not cut. Pages confirmed before it still count.
+        if (stoppingNow && index >= pageCount)
+            index = confirmedPages;
         for (int page = confirmedPages + 1; page <= index; ++page)
             emit pageConfirmed(confirmedCopies + 1, page, pageCount);
-        moved = index != confirmedPages;
+        moved = index > confirmedPages;
         confirmedPages = qMax(confirmedPages, index);
     }
-    const int done = qMin(KTTaskRecord::finished(record()), options.copies);
+    const int done = stoppingNow ? confirmedCopies : qMin(KTTaskRecord::finished(record()), options.copies);
     if (done > confirmedCopies) {
         for (int copy = confirmedCopies + 1; copy <= done; ++copy)
             emit copyConfirmed(copy, options.copies);
@@ -61,7 +65,7 @@ void JobRunner::follow()
     }
     const double elapsed = unitElapsed();
     checkOverrun(elapsed, unitEstimate());
-    if (moved || ticks % TicksPerProgress == 0)
+    if (!stoppingNow && (moved || ticks % TicksPerProgress == 0))
         emit progress(currentProgress(elapsed));
 }
 
@@ -115,8 +119,11 @@ JobProgress JobRunner::currentProgress(double elapsed) const
     const double estimate = unitEstimate();
     const double share = estimate > 0 ? qMin(elapsed / estimate, 0.99) : 0.0;
     p.estimated = share > 0;
+    const double copy = copyLength();
     double inCopy = 0;
-    if (pagesInHand && pageCount > 0)
+    if (pagesInHand && copy > 0)
+        inCopy = doneLength(share) / copy;
+    else if (pagesInHand && pageCount > 0)
         inCopy = (confirmedPages + share) / pageCount;
     else if (p.repeated)
         inCopy = share;
@@ -134,13 +141,53 @@ JobProgress JobRunner::currentProgress(double elapsed) const
     return p;
 }
 
+// The pen-down and pen-up length of one copy, as the time estimate counts it.
+double JobRunner::copyLength() const
+{
+    double length = 0;
+    for (const ktconv::Measure& page : pageMeasures)
+        length += page.cut + page.travel;
+    return length;
+}
+
+// Of the copy in hand: the confirmed pages' length and the given share of the page on the cutter.
+double JobRunner::doneLength(double share) const
+{
+    double length = 0;
+    for (int i = 0; i < pageMeasures.size() && i <= confirmedPages; ++i) {
+        const ktconv::Measure& page = pageMeasures.at(i);
+        length += (i < confirmedPages ? 1.0 : share) * (page.cut + page.travel);
+    }
+    return length;
+}
+
+JobAccount JobRunner::account() const
+{
+    JobAccount a;
+    a.copies = options.copies;
+    a.pagesPerCopy = pageCount;
+    a.confirmedCopies = confirmedCopies;
+    const bool qr = !options.qrDir.isEmpty();
+    const bool pagesInHand = confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
+    if (pagesInHand) {
+        a.confirmedPages = confirmedPages;
+        a.sentPages = begun ? qMin(confirmedPages + 1, pageCount) : 0;
+    }
+    if (!qr && confirmedCopies < options.copies) {
+        a.resumeCopy = confirmedCopies + 1;
+        a.resumePage = a.confirmedPages + 1;
+    }
+    return a;
+}
+
 QString JobRunner::position() const
 {
-    QString text = QStringLiteral("confirmed: %1 of %2").arg(confirmedCopies).arg(copiesText(options.copies));
-    if (confirmedCopies < options.copies && confirmedPages > 0)
+    const JobAccount a = account();
+    QString text = QStringLiteral("confirmed: %1 of %2").arg(a.confirmedCopies).arg(copiesText(a.copies));
+    if (a.confirmedPages > 0)
         text += QStringLiteral(", and %1 of %2 page(s) of copy %3")
-                    .arg(confirmedPages)
-                    .arg(pageCount)
-                    .arg(confirmedCopies + 1);
+                    .arg(a.confirmedPages)
+                    .arg(a.pagesPerCopy)
+                    .arg(a.confirmedCopies + 1);
     return text;
 }

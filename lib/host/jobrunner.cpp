@@ -31,7 +31,7 @@ JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions,
     stopWait.setSingleShot(true);
     stopWait.setInterval(CutterConnection::ReplyTimeoutMs);
     connect(&stopWait, &QTimer::timeout, this,
-            [this] { finish(ExitSilent, QStringLiteral("the cutter did not confirm the stop; %1").arg(position())); });
+            [this] { finishAt(ExitSilent, QStringLiteral("the cutter did not confirm the stop")); });
     ticker.setInterval(TickMs);
     connect(&ticker, &QTimer::timeout, this, [this] {
         ++ticks;
@@ -191,13 +191,13 @@ void JobRunner::interrupt()
         return;
     }
     if (stoppingNow) {
-        finish(ExitInterrupted, QStringLiteral("stopped without waiting for the cutter; %1").arg(position()));
+        finishAt(ExitInterrupted, QStringLiteral("stopped without waiting for the cutter"));
         return;
     }
     stoppingNow = true;
     KTDeviceProperty* stop = link.property(QStringLiteral("TASK_STOP"));
     if (!stop || stop->set_cmd_bytes().isEmpty()) {
-        finish(ExitInterrupted, QStringLiteral("stopped; this driver cannot stop the cutter; %1").arg(position()));
+        finishAt(ExitInterrupted, QStringLiteral("stopped; this driver cannot stop the cutter"));
         return;
     }
     emit stopping();
@@ -220,7 +220,7 @@ void JobRunner::onTaskText(const QString& text)
         return;
     follow();
     if (text == QLatin1String("STOP")) {
-        finish(ExitCutterStopped, QStringLiteral("the cutter stopped the job itself; %1").arg(position()));
+        finishAt(ExitCutterStopped, QStringLiteral("the cutter stopped the job itself"));
         return;
     }
     if (text == QLatin1String("PAUSE") || text == QLatin1String("RESUME")) {
@@ -238,7 +238,7 @@ void JobRunner::onTaskText(const QString& text)
     }
     if (stoppingNow) {
         // The stop counts the copy in hand as done in the record; it was not finished.
-        finish(ExitInterrupted, QStringLiteral("stopped by the user; %1").arg(position()));
+        finishAt(ExitInterrupted, QStringLiteral("stopped by the user"));
         return;
     }
     const int ordered = KTTaskRecord::copies(record());
@@ -259,10 +259,9 @@ void JobRunner::onQrCode(const QString& codeText)
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
     const QString path = QDir(options.qrDir).filePath(codeText + QStringLiteral(".plt"));
     if (!safe.match(codeText).hasMatch() || !QFileInfo(path).isFile()) {
-        finish(
-            ExitUnknownQrCode,
-            QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found); %3")
-                .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name"), position()));
+        finishAt(ExitUnknownQrCode,
+                 QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found)")
+                     .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name")));
         return;
     }
     PreparedJob job;
@@ -298,20 +297,27 @@ void JobRunner::onLinkLost(const QString& text)
 {
     // Before the start, preparing notices the lost link and says so once.
     if (begun)
-        finish(ExitDisconnected, QStringLiteral("the connection was lost (%1); %2").arg(text, position()));
+        finishAt(ExitDisconnected, QStringLiteral("the connection was lost (%1)").arg(text));
 }
 
 void JobRunner::onTimeLimit()
 {
-    finish(ExitSilent,
-           QStringLiteral("no progress for %1 s (--timeout); %2").arg(options.timeoutSeconds).arg(position()));
+    finishAt(ExitSilent, QStringLiteral("no progress for %1 s (--timeout)").arg(options.timeoutSeconds));
+}
+
+void JobRunner::finishAt(int exit, const QString& reason)
+{
+    if (ended)
+        return;
+    follow(); // what the driver confirmed up to this moment counts in the summary
+    finish(exit, QStringLiteral("%1; %2").arg(reason, position()));
 }
 
 void JobRunner::finish(int exit, const QString& text)
 {
     if (ended)
         return;
-    follow(); // what the driver confirmed up to this moment counts in the summary
+    follow();
     ended = true;
     timeLimit.stop();
     stopWait.stop();

@@ -27,6 +27,21 @@ struct JobOptions
     QVariant margin;        // spacing between copies to set; else the cutter's own is kept
 };
 
+// What the host knows of a job, in one place: every summary, event and window reads it,
+// and it is brought up to date before any of them is said.
+struct JobAccount
+{
+    int copies = 1;          // ordered
+    int pagesPerCopy = 0;    // 0 for a QR-code job before its first scan
+    int confirmedCopies = 0; // cut whole, as the cutter confirmed
+    int confirmedPages = 0;  // of the copy after those, confirmed one by one
+    int sentPages = 0;       // of that copy: the confirmed ones and the one on the cutter
+    // Where a job that ended short goes on: page and copy, from 1; 0 when nothing is left
+    // or the job cannot be taken up again by page (a QR-code job).
+    int resumePage = 0;
+    int resumeCopy = 0;
+};
+
 // Where a job stands. Pages are confirmed one by one while the host sends them (the first
 // copy, every copy of a QR-code job); further copies of a normal job are repeated by the
 // cutter as a whole. Inside a page or repeated copy only the time estimate says how far.
@@ -62,6 +77,7 @@ public:
     void togglePause();
 
     int exitCode() const { return code; }
+    JobAccount account() const;
     int finishedCopies() const { return confirmedCopies; }
     int pagesPerCopy() const { return pageCount; }
     bool isPaused() const { return pausedNow; }
@@ -96,6 +112,10 @@ private:
     double unitEstimate() const;
     double unitElapsed() const;
     void finish(int exit, const QString& text);
+    // Ends with the reason and where the job stands, said after the last progress counted.
+    void finishAt(int exit, const QString& reason);
+    double copyLength() const;
+    double doneLength(double share) const;
     QString position() const;
     static QString copiesText(int n);
     QJsonObject record() const;

@@ -120,3 +120,24 @@ ktconv::Measure PreparedJob::total() const
         all += page;
     return all;
 }
+
+bool PreparedJob::keepPagesFrom(int first)
+{
+    if (!finishReading())
+        return false;
+    QStringList kept;
+    int page = 0;
+    for (const QStringRef& part : plt.splitRef(PageEnd)) {
+        if (!part.isEmpty() && ++page >= first)
+            kept << part.toString();
+    }
+    if (first < 1 || kept.isEmpty())
+        return refuse(
+            QStringLiteral("%1 has %2 page(s): there is no page %3 to go on from").arg(file).arg(page).arg(first),
+            false);
+    plt = kept.join(PageEnd) + PageEnd;
+    measures.clear();
+    strokes.clear();
+    measurePages();
+    return true;
+}

@@ -38,6 +38,9 @@ public:
     bool finishReading();
     // The drawing once more with other cutter options, from the bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
+    // Keeps the pages from the given one (from 1) on, to go on with a job that ended part-way.
+    // False, with error(), when the job has no such page.
+    bool keepPagesFrom(int first);
 
     QString path() const { return file; }
     ktconv::JobFormat format() const { return kind; }

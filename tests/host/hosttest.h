@@ -36,6 +36,12 @@ private slots:
     void pluginChoice_data();
     void pluginChoice();
     void drawings();
+    void endAccountsAgree_data();
+    void endAccountsAgree();
+    void resumeCutsTheRest_data();
+    void resumeCutsTheRest();
+    void jsonForEveryOutcome_data();
+    void jsonForEveryOutcome();
 
 private:
     QTemporaryDir dir;

@@ -1,0 +1,147 @@
+// How a job that ends short is told: the closing message, the JSON events and the error
+// event agree on what was confirmed, and the command they give cuts exactly the rest.
+#include "hosttest.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// ktrv8 cut --json to its end; with stopOnPage, Ctrl-C once the first page is confirmed.
+Run cutWithEvents(const QStringList& arguments, bool stopOnPage)
+{
+    QProcess host;
+    host.start(ktBinary(QStringLiteral("ktrv8")), arguments);
+    Run run;
+    QDeadlineTimer deadline(30000);
+    while (host.waitForStarted() && host.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        host.waitForReadyRead(100);
+        run.out += host.readAllStandardOutput();
+        if (stopOnPage && run.out.contains("\"event\":\"page\"") && ::kill(pid_t(host.processId()), SIGINT) == 0)
+            stopOnPage = false;
+    }
+    run.out += host.readAllStandardOutput();
+    run.err = host.readAllStandardError();
+    run.code = host.state() == QProcess::NotRunning ? host.exitCode() : -1;
+    return run;
+}
+
+QList<QJsonObject> events(const QByteArray& out, const QString& name)
+{
+    QList<QJsonObject> found;
+    for (const QByteArray& line : out.split('\n')) {
+        if (QJsonDocument::fromJson(line).object().value(QStringLiteral("event")).toString() == name)
+            found << QJsonDocument::fromJson(line).object();
+    }
+    return found;
+}
+
+} // namespace
+
+void tst_Host::endAccountsAgree_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("hostArgs");
+    QTest::addColumn<bool>("stopOnPage"); // Ctrl-C after the first page
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("lost link") << QStringList{"--drop-after", "8"} << QStringList{"--copies", "2"} << false << 6;
+    QTest::newRow("timeout") << QStringList{"--cut-ms", "2500"} << QStringList{"--timeout", "1"} << false << 5;
+    QTest::newRow("stop") << QStringList{"--cut-ms", "700"} << QStringList{"--copies", "2"} << true << 130;
+}
+
+void tst_Host::endAccountsAgree()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, hostArgs);
+    QFETCH(bool, stopOnPage);
+    QFETCH(int, exitCode);
+    SimProcess sim(simArgs);
+    QVERIFY(sim.start());
+    const Run run = cutWithEvents(QStringList{"cut", sample, "--json"} + addressOf(sim, false) + hostArgs, stopOnPage);
+    QVERIFY2(run.code == exitCode, run.out + run.err);
+    const QList<QJsonObject> errors = events(run.out, QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    const QJsonObject error = errors.first();
+    const int pages = events(run.out, QStringLiteral("page")).size();
+    const int copies = events(run.out, QStringLiteral("copy")).size();
+    QCOMPARE(error.value(QStringLiteral("pagesConfirmed")).toInt(), pages);
+    QCOMPARE(error.value(QStringLiteral("copies")).toInt(), copies);
+    QVERIFY2(pages > 0 || copies > 0 || !stopOnPage, run.out.constData());
+    // The closing message says the same as the events, on stderr and in the error event.
+    const QString said = QStringLiteral("confirmed: %1 of").arg(copies);
+    const QString pagesSaid = QStringLiteral("and %1 of 3 page(s)").arg(pages);
+    for (const QString& message : {QString::fromUtf8(run.err), error.value(QStringLiteral("message")).toString()}) {
+        QVERIFY2(message.contains(said), qPrintable(message));
+        QCOMPARE(message.contains(pagesSaid), pages > 0);
+    }
+    QCOMPARE(error.value(QStringLiteral("resumePage")).toInt(), pages + 1);
+    QVERIFY2(error.value(QStringLiteral("resume")).toString().contains(QStringLiteral("--from-page %1").arg(pages + 1)),
+             run.out.constData());
+}
+
+// Pages 2 and 3 of copy 1 and then copy 2 whole: the cutter gets exactly those.
+void tst_Host::resumeCutsTheRest_data()
+{
+    QTest::addColumn<QStringList>("hostArgs");
+    QTest::addColumn<int>("skippedPages"); // of the first copy cut
+    QTest::addColumn<int>("wholeCopies");  // after it
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("page 2 of copy 1 of 2") << QStringList{"--from-page", "2", "--copies", "2"} << 1 << 1 << 0;
+    QTest::newRow("page 3 of copy 2 of 2")
+        << QStringList{"--from-page", "3", "--copy", "2", "--copies", "2"} << 2 << 0 << 0;
+    QTest::newRow("copy 2 of 3 from its start") << QStringList{"--copy", "2", "--copies", "3"} << 0 << 1 << 0;
+    QTest::newRow("no page 4") << QStringList{"--from-page", "4"} << 0 << 0 << 2;
+    QTest::newRow("copy past the copies") << QStringList{"--copy", "3", "--copies", "2"} << 0 << 0 << 2;
+}
+
+void tst_Host::resumeCutsTheRest()
+{
+    QFETCH(QStringList, hostArgs);
+    QFETCH(int, skippedPages);
+    QFETCH(int, wholeCopies);
+    QFETCH(int, exitCode);
+    const QString record = dir.filePath(
+        QStringLiteral("resume-%1.plt").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')));
+    SimProcess sim({"--out", record});
+    QVERIFY(sim.start());
+    const Run run = runHost(QStringList{"cut", sample} + addressOf(sim, false) + hostArgs);
+    QVERIFY2(run.code == exitCode, run.err.constData());
+    const QByteArray job = sampleJob();
+    int from = 0;
+    for (int i = 0; i < skippedPages; ++i)
+        from = job.indexOf("PG;", from) + 3;
+    const QByteArray expected = exitCode == 0 ? job.mid(from) + job.repeated(wholeCopies) : QByteArray();
+    QCOMPARE(readFile(record), expected);
+}
+
+// With --json, stdout holds JSON only, whatever the end: one error event with its code.
+void tst_Host::jsonForEveryOutcome_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("unknown language") << QStringList{"cut", "x.plt", "--lang", "xx"} << 2;
+    QTest::newRow("unknown command") << QStringList{"bogus"} << 2;
+    QTest::newRow("no command") << QStringList() << 2;
+    QTest::newRow("unknown option") << QStringList{"get", "--bogus"} << 2;
+    QTest::newRow("no page to go on from")
+        << QStringList{"cut", "SAMPLE", "--from-page", "9", "--tcp", "127.0.0.1:1"} << 2;
+}
+
+void tst_Host::jsonForEveryOutcome()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    arguments.replaceInStrings(QStringLiteral("SAMPLE"), sample);
+    const Run run = runHost(arguments + QStringList{"--json"});
+    QCOMPARE(run.code, exitCode);
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    for (const QByteArray& line : lines)
+        QVERIFY2(QJsonDocument::fromJson(line).isObject(), run.out.constData());
+    const QJsonObject last = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(last.value(QStringLiteral("event")).toString(), QStringLiteral("error"));
+    QCOMPARE(last.value(QStringLiteral("code")).toInt(), exitCode);
+    QVERIFY(!last.value(QStringLiteral("message")).toString().isEmpty());
+}
