@@ -90,15 +90,17 @@ void NimbraCloud::customRequest(const QString& resource, QByteArray verb, QJsonO
     connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
     deadline->start(timeoutMs);
 
-    connect(reply, &QNetworkReply::finished, this, [reply, deadline, callback = std::move(callback)]() {
-        deadline->stop();
-        const bool ok = reply->error() == QNetworkReply::NoError;
-        QPointer<QNetworkReply> alive(reply); // a callback may delete this client, and the reply with it
-        if (callback)
-            callback(reply, ok);
-        if (alive)
-            reply->deleteLater();
-    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, deadline, resource, verb, data, callback = std::move(callback)]() {
+                deadline->stop();
+                const bool ok = reply->error() == QNetworkReply::NoError;
+                QPointer<QNetworkReply> alive(reply); // a callback may delete this client, and the reply with it
+                emit answered(resource, verb, data, reply);
+                if (callback && alive)
+                    callback(reply, ok);
+                if (alive)
+                    reply->deleteLater();
+            });
 }
 
 QString NimbraCloud::ws() const

@@ -39,6 +39,11 @@ public:
     void setTimeout(int ms);
     int timeout() const;
 
+signals:
+    // Every answer or failure, before the request's callback runs: the request's resource,
+    // verb and data, and its reply. The body is left for the callback: read it with peek().
+    void answered(const QString& resource, const QByteArray& verb, const QJsonObject& data, QNetworkReply* reply);
+
 private:
     QNetworkAccessManager* manager;
     QUrl httpBase;

@@ -103,6 +103,7 @@ CloudOptions CutPanel::cloudOptions() const
 // meant to be recorded is not cut unrecorded by a typing slip.
 bool CutPanel::attachCloud()
 {
+    unrecorded.clear();
     const CloudOptions options = cloudOptions();
     const bool empty = cloudUrl->text().trimmed().isEmpty() && options.token.isEmpty() && options.code.isEmpty();
     if (empty)
@@ -118,7 +119,7 @@ bool CutPanel::attachCloud()
         emit report(tr("Reporting this job to the fleet service at %1 as %2").arg(options.url.toString(), options.code),
                     false);
     else
-        emit report(tr("Fleet service: %1").arg(next->error()), true);
+        emit report(tr("Fleet service: %1").arg(unrecorded = next->error()), true);
     delete cloudReport; // the device now holds the new client
     cloudReport = next;
     return true;
@@ -128,8 +129,8 @@ bool CutPanel::attachCloud()
 // after the job does not lose it.
 void CutPanel::flushCloud()
 {
-    if (cloudReport && !cloudReport->flush(CloudReport::RequestMs))
-        emit report(tr("Fleet service: %1").arg(cloudReport->error()), true);
+    if (cloudReport && !cloudReport->flush(CloudReport::RetryMs + CloudReport::RequestMs))
+        emit report(tr("Fleet service: %1").arg(unrecorded = cloudReport->error()), true);
 }
 
 void CutPanel::setLink(CutterConnection* deviceLink, JobPanel* jobPanel)
@@ -342,15 +343,20 @@ void CutPanel::onFinished(int code, const QString& text)
     flushCloud();
     setRunning(false);
     emit cutting(0, 0);
-    if (code == ExitOk)
+    if (code == ExitOk && !unrecorded.isEmpty())
+        code = ExitNotRecorded; // cut, but a warning rather than "done"
+    if (code == ExitOk || code == ExitNotRecorded)
         bar->setValue(100);
-    progressLabel->setText(code == ExitOk ? tr("Finished") : tr("Ended"));
+    progressLabel->setText(code == ExitOk || code == ExitNotRecorded ? tr("Finished") : tr("Ended"));
     exitCode = code;
-    resultLabel->setStyleSheet(code == ExitOk ? QStringLiteral("color: #1b5e20; font-weight: bold")
-                                              : QStringLiteral("color: #b00020; font-weight: bold"));
+    resultLabel->setStyleSheet(code == ExitOk            ? QStringLiteral("color: #1b5e20; font-weight: bold")
+                               : code == ExitNotRecorded ? QStringLiteral("color: #8a5a00; font-weight: bold")
+                                                         : QStringLiteral("color: #b00020; font-weight: bold"));
     // The runner's text says what was confirmed; the code is the one "ktrv8 cut" returns.
     const QString said = text.isEmpty() ? text : text.at(0).toUpper() + text.mid(1);
-    QString result = code == ExitOk ? said : tr("Not completed (exit code %1): %2").arg(code).arg(said);
+    QString result = code == ExitOk            ? said
+                     : code == ExitNotRecorded ? tr("%1, but not recorded: %2").arg(said, unrecorded)
+                                               : tr("Not completed (exit code %1): %2").arg(code).arg(said);
     if (resumePage > 0)
         result += tr("; Resume goes on from page %1 of copy %2").arg(resumePage).arg(resumeCopy);
     resultLabel->setText(result);

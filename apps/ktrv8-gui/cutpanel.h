@@ -83,6 +83,7 @@ private:
     QLineEdit* cloudCode = nullptr;
     // Kept until the next reported job: the device holds on to the client it was given.
     CloudReport* cloudReport = nullptr;
+    QString unrecorded; // why this job's cut is not recorded; empty: recorded or not reported
     bool connected = false;
     bool ready = false;
     bool running = false;

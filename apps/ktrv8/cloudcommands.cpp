@@ -96,12 +96,15 @@ int runReported(CutterConnection& link, PreparedJob* job, const CloudOptions& op
     if (!options.isSet())
         return run();
     CloudReport report(options);
-    if (!report.attach(link.device(), job, RegistrationMs))
+    const bool attached = report.attach(link.device(), job, RegistrationMs);
+    if (!attached)
         out.error(report.error());
     const int code = run();
-    if (!report.flush(RequestMs))
+    const bool kept = report.flush(CloudReport::RetryMs + RequestMs);
+    if (attached && !kept)
         out.error(report.error());
-    return code;
+    // The cut's own failure says more; a finished cut that left no record must not pass as done.
+    return code == ExitOk && !(attached && kept) ? int(ExitNotRecorded) : code;
 }
 
 int commandCloudStatus(const CloudOptions& options, const Output& out)

@@ -7,7 +7,58 @@
 #include "preparedjob.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QJsonDocument>
 #include <QNetworkReply>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+const QString RecordResource = QStringLiteral("device_work_records");
+
+int statusOf(const QNetworkReply* reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+// What the service said, for a person: the status and its "detail", without control
+// characters (it is printed to a terminal) and not longer than a line.
+QString answerText(QNetworkReply* reply)
+{
+    const int status = statusOf(reply);
+    if (status == 0)
+        return QStringLiteral("no answer: %1").arg(reply->errorString());
+    QString detail = QJsonDocument::fromJson(reply->peek(reply->bytesAvailable()))
+                         .object()
+                         .value(QStringLiteral("detail"))
+                         .toString()
+                         .left(200);
+    for (QChar& c : detail) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return detail.isEmpty() ? QStringLiteral("answered %1").arg(status)
+                            : QStringLiteral("answered %1: %2").arg(status).arg(detail);
+}
+
+// How long to wait before posting again: what Retry-After asks (seconds or a date),
+// otherwise 0.5 s doubling per attempt up to 4 s.
+qint64 retryDelayMs(const QNetworkReply* reply, int attempt)
+{
+    const QByteArray asked = reply->rawHeader("Retry-After").trimmed();
+    bool number = false;
+    const qint64 seconds = asked.toLongLong(&number);
+    if (number && seconds >= 0)
+        return seconds * 1000;
+    const QDateTime at = QDateTime::fromString(QString::fromLatin1(asked), Qt::RFC2822Date);
+    if (at.isValid())
+        return qMax<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(at));
+    return qint64(500) << qBound(0, attempt - 1, 3);
+}
+
+} // namespace
 
 QString CloudOptions::channelBase() const
 {
@@ -32,6 +83,8 @@ CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
     : QObject(parent), options(cloudOptions),
       cloud(new NimbraCloud(cloudOptions.url, cloudOptions.channelBase(), cloudOptions.token, this))
 {
+    clock.start();
+    connect(cloud, &NimbraCloud::answered, this, &CloudReport::onAnswered);
 }
 
 CloudReport::~CloudReport() = default;
@@ -80,32 +133,110 @@ bool CloudReport::attach(KTDeviceInterface* device, PreparedJob* job, int timeou
         file->setValue(jobFileInfo(job->total()));
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
-    KTDeviceProperty* record = common->property_ptr("DEVICE_CLOUD");
-    const bool registered =
-        record
-        && CutterConnection::waitUntil(
-            [record] { return record->value().toJsonObject().value(QStringLiteral("id")).toInt(-1) > 0; }, timeoutMs);
-    if (!registered)
+    KTDeviceProperty* deviceCloud = common->property_ptr("DEVICE_CLOUD");
+    const auto registered = [deviceCloud] {
+        return deviceCloud && deviceCloud->value().toJsonObject().value(QStringLiteral("id")).toInt(-1) > 0;
+    };
+    // A refused token will not be accepted on the next try either: no reason to wait.
+    CutterConnection::waitUntil([&] { return registered() || tokenRefused || !deviceCloud; }, timeoutMs);
+    if (registered())
+        return true;
+    if (tokenRefused)
         lastError =
-            QStringLiteral("the fleet service at %1 did not register %2 within %3 s; the job is cut but not recorded")
-                .arg(options.url.toString(), options.code)
-                .arg(timeoutMs / 1000);
-    return registered;
+            notRecorded(QStringLiteral("the fleet service at %1 refused the token").arg(options.url.toString()));
+    else
+        lastError = notRecorded(QStringLiteral("the fleet service at %1 did not register %2 within %3 s%4")
+                                    .arg(options.url.toString(), options.code)
+                                    .arg(timeoutMs / 1000)
+                                    .arg(lastRegistrationAnswer.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral(" (last %1)").arg(lastRegistrationAnswer)));
+    return false;
 }
 
 bool CloudReport::flush(int timeoutMs)
 {
-    const bool answered = CutterConnection::waitUntil(
-        [this] {
-            for (const QNetworkReply* reply : cloud->findChildren<QNetworkReply*>()) {
-                if (reply->isRunning())
-                    return false;
-            }
-            return true;
-        },
-        timeoutMs);
-    if (!answered)
-        lastError =
-            QStringLiteral("the fleet service did not confirm the work record within %1 s").arg(timeoutMs / 1000);
-    return answered;
+    const auto idle = [this] {
+        if (retryPending > 0)
+            return false;
+        for (const QNetworkReply* reply : cloud->findChildren<QNetworkReply*>()) {
+            if (reply->isRunning())
+                return false;
+        }
+        return true;
+    };
+    const bool settled = CutterConnection::waitUntil(
+        [&] { return record == Record::Kept || record == Record::Lost || idle(); }, timeoutMs);
+    // Each record is told once: a later flush speaks of later records only.
+    const Record told = std::exchange(record, Record::None);
+    if (told == Record::Lost)
+        return false; // the reason is in lastError
+    if (told == Record::Kept || settled)
+        return true; // kept, or the driver had no record to post (nothing was finished)
+    lastError = notRecorded(
+        QStringLiteral("the fleet service did not confirm the work record within %1 s").arg(timeoutMs / 1000));
+    return false;
+}
+
+QString CloudReport::notRecorded(const QString& why) const
+{
+    return why + QStringLiteral("; the job is cut but not recorded");
+}
+
+void CloudReport::onAnswered(const QString& resource, const QByteArray& verb, const QJsonObject& data,
+                             QNetworkReply* reply)
+{
+    const int status = statusOf(reply);
+    if (status == 401)
+        tokenRefused = true;
+    if (resource == RecordResource && verb == "POST")
+        onRecordAnswer(data, reply);
+    else if (status < 200 || status >= 300)
+        lastRegistrationAnswer = answerText(reply);
+}
+
+void CloudReport::onRecordAnswer(const QJsonObject& data, QNetworkReply* reply)
+{
+    ++attempts;
+    const int status = statusOf(reply);
+    if (status >= 200 && status < 300) {
+        record = Record::Kept;
+        return;
+    }
+    const QString why = answerText(reply);
+    // Only where nothing can have been stored: the service said so, or was never reached.
+    const bool transient = status == 503 || (status == 0 && reply->error() == QNetworkReply::ConnectionRefusedError);
+    if (transient && retryLater(data, reply, why))
+        return;
+    record = Record::Lost;
+    const QString who = QStringLiteral("the fleet service at %1").arg(options.url.toString());
+    if (status == 401)
+        lastError = notRecorded(who + QStringLiteral(" refused the token"));
+    else if (attempts > 1)
+        lastError = notRecorded(who
+                                + QStringLiteral(" did not keep the work record after %1 attempts in %2 s (%3)")
+                                      .arg(attempts)
+                                      .arg((clock.elapsed() - firstRefusalMs + 500) / 1000)
+                                      .arg(why));
+    else
+        lastError = notRecorded(who + QStringLiteral(" did not keep the work record (%1)").arg(why));
+}
+
+// Posts the record again after the delay the service asked for, if that still falls within
+// RetryMs of its first refusal; false when it would not.
+bool CloudReport::retryLater(const QJsonObject& data, QNetworkReply* reply, const QString& why)
+{
+    if (firstRefusalMs < 0)
+        firstRefusalMs = clock.elapsed();
+    const qint64 delay = retryDelayMs(reply, attempts);
+    if (clock.elapsed() + delay - firstRefusalMs > RetryMs)
+        return false;
+    qDebug() << "CloudReport::retryLater" << why << "again in" << delay << "ms";
+    ++retryPending;
+    record = Record::Posted;
+    QTimer::singleShot(int(delay), this, [this, data] {
+        --retryPending;
+        cloud->customRequest(RecordResource, "POST", data, {});
+    });
+    return true;
 }

@@ -15,6 +15,7 @@ QString exitCodeHelp()
                           "  7    the cutter stopped the job itself\n"
                           "  8    a scanned QR code has no job file\n"
                           "  9    the cutter refused a setting, or holds another value than was set\n"
+                          "  10   cut, but not recorded: the fleet service did not keep the work record\n"
                           "  130  stopped with Ctrl-C (after the cutter confirmed the stop)\n");
 }
 

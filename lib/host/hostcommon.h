@@ -18,6 +18,7 @@ enum ExitCode {
     ExitCutterStopped = 7, // the cutter stopped the job itself
     ExitUnknownQrCode = 8, // a scanned code has no job file
     ExitRefused = 9,       // the cutter refused a setting or holds another value
+    ExitNotRecorded = 10,  // cut, but the fleet service did not keep its work record
     ExitInterrupted = 130, // stopped with Ctrl-C (the cutter confirmed the stop)
 };
 
