@@ -10,6 +10,7 @@
 #include "settingsaccess.h"
 #include "signalnotifier.h"
 #include "startup.h"
+#include "textcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -168,7 +169,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
 
     QCommandLineParser parser;
-    parser.addOptions(hostOptions() + drawingOptions());
+    parser.addOptions(hostOptions() + drawingOptions() + letteringOptions());
     const Output plain(hasArgument(argc, argv, "--json", false));
     if (!parser.parse(markNegativeNumbers(app->arguments()))) {
         plain.error(parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
