@@ -1,7 +1,6 @@
 #include "lettering.h"
 #include "simprocess.h"
 
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,44 +11,22 @@ using namespace ktconv;
 
 namespace {
 
-Lettering layOut(const QString& text, const LetteringOptions& options)
+Lettering layOut(const QString& text, LetteringOptions options, const QString& family = QStringLiteral("DejaVu Sans"))
 {
+    options.family = family;
     Lettering result;
     QString error;
-    if (!layOutLettering(text.split(QLatin1Char('\n')), options, &result, &error))
-        qWarning() << "layOutLettering:" << error;
-    return result;
-}
-
-// The font's line distance in capitals, measured apart from the layout.
-double linesPerCap(const QString& family, bool bold)
-{
-    QFont font(family);
-    font.setPixelSize(1000);
-    font.setBold(bold);
-    const QFontMetricsF metrics(font);
-    return metrics.lineSpacing() / metrics.capHeight();
+    return layOutLettering(text.split(QLatin1Char('\n')), options, &result, &error) ? result : Lettering();
 }
 
 // Ink in square millimetres, counted in pixels of 0.05 mm.
 double inkArea(const QPainterPath& path)
 {
-    const double px = 20;
-    const QRectF box = path.boundingRect();
-    QImage image(qCeil(box.width() * px) + 2, qCeil(box.height() * px) + 2, QImage::Format_Grayscale8);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(px, px);
-    painter.translate(-box.topLeft());
-    painter.fillPath(path, Qt::black);
-    painter.end();
-    qint64 ink = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* line = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x)
-            ink += line[x] < 128 ? 1 : 0;
-    }
-    return ink / (px * px);
+    const QRectF box = path.boundingRect(); // rows of a multiple of 4 pixels: no padding bytes
+    QImage image((qCeil(box.width() * 20) / 4 + 1) * 4, qCeil(box.height() * 20) + 1, QImage::Format_Alpha8);
+    image.fill(0);
+    QPainter(&image).fillPath(path.translated(-box.topLeft()) * QTransform::fromScale(20, 20), Qt::black);
+    return std::count(image.constBits(), image.constBits() + image.sizeInBytes(), 255) / 400.0;
 }
 
 } // namespace
@@ -65,11 +42,10 @@ private slots:
         QTest::addColumn<bool>("bold");
         QTest::addColumn<double>("capMm");
         QTest::addColumn<double>("spacing");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("capital 10 mm") << "H" << false << 10.0 << 1.0 << 1;
-        QTest::newRow("bold capital 25 mm") << "EH" << true << 25.0 << 1.0 << 1;
-        QTest::newRow("two lines stacked") << "H\nH" << false << 10.0 << 1.0 << 2;
-        QTest::newRow("three lines 1.5 apart") << "H\nT\nE" << false << 8.0 << 1.5 << 3;
+        QTest::newRow("capital 10 mm") << "H" << false << 10.0 << 1.0;
+        QTest::newRow("bold capital 25 mm") << "EH" << true << 25.0 << 1.0;
+        QTest::newRow("two lines stacked") << "H\nH" << false << 10.0 << 1.0;
+        QTest::newRow("three lines 1.5 apart") << "H\nT\nE" << false << 8.0 << 1.5;
     }
     void measuredHeight()
     {
@@ -77,14 +53,15 @@ private slots:
         QFETCH(bool, bold);
         QFETCH(double, capMm);
         QFETCH(double, spacing);
-        QFETCH(int, lines);
+        QFont font(QStringLiteral("DejaVu Sans")); // the line distance in capitals, from the font itself
+        font.setPixelSize(1000);
+        font.setBold(bold);
+        const double pitch = capMm * spacing * QFontMetricsF(font).lineSpacing() / QFontMetricsF(font).capHeight();
         LetteringOptions options;
-        options.family = QStringLiteral("DejaVu Sans");
         options.bold = bold;
         options.capHeightMm = capMm;
         options.lineSpacing = spacing;
-        const double pitch = capMm * spacing * linesPerCap(options.family, bold);
-        QVERIFY(qAbs(layOut(text, options).heightMm - (capMm + (lines - 1) * pitch)) < 0.02 * capMm);
+        QVERIFY(qAbs(layOut(text, options).heightMm - (capMm + text.count(QLatin1Char('\n')) * pitch)) < 0.02 * capMm);
     }
 
     void letterSpacingWidens_data()
@@ -98,33 +75,9 @@ private slots:
     {
         QFETCH(double, spacingMm);
         LetteringOptions options;
-        options.family = QStringLiteral("DejaVu Sans");
         const double plain = layOut(QStringLiteral("HHHH"), options).widthMm;
         options.letterSpacingMm = spacingMm;
         QCOMPARE(qRound((layOut(QStringLiteral("HHHH"), options).widthMm - plain) * 100), qRound(3 * spacingMm * 100));
-    }
-
-    void alignment_data()
-    {
-        QTest::addColumn<int>("align");
-        QTest::newRow("left") << int(Qt::AlignLeft);
-        QTest::newRow("center") << int(Qt::AlignHCenter);
-        QTest::newRow("right") << int(Qt::AlignRight);
-    }
-    void alignment()
-    {
-        QFETCH(int, align);
-        LetteringOptions options;
-        options.family = QStringLiteral("DejaVu Sans");
-        options.align = Qt::Alignment(align);
-        const Lettering result = layOut(QStringLiteral("HHH\nH"), options);
-        QRectF top, bottom;
-        for (const QPolygonF& outline : result.outline.toSubpathPolygons())
-            (outline.boundingRect().top() > 5 ? bottom : top) |= outline.boundingRect();
-        // Both lines start and end with the same letter: their edges line up as asked.
-        const double left = bottom.left() - top.left(), right = bottom.right() - top.right();
-        const double off = align == Qt::AlignLeft ? left : align == Qt::AlignRight ? right : left + right;
-        QVERIFY2(qAbs(off) < 0.01, qPrintable(QString::number(off)));
     }
 
     void weldJoinsTouchingLetters_data()
@@ -139,23 +92,18 @@ private slots:
     }
     void weldJoinsTouchingLetters()
     {
-        QFETCH(QString, family);
+        QFETCH(QString, family); // the script font is a package the build installs
         QFETCH(QString, text);
         QFETCH(double, spacingMm);
-        if (QFontInfo(QFont(family)).family() != family)
-            QSKIP("font not installed");
         LetteringOptions options;
-        options.family = family;
         options.letterSpacingMm = spacingMm;
-        const Lettering apart = layOut(text, options);
+        const QPainterPath apart = layOut(text, options, family).outline;
         options.weld = true;
-        const Lettering welded = layOut(text, options);
-        QVERIFY2(
-            outlineCount(welded.outline) < outlineCount(apart.outline),
-            qPrintable(QStringLiteral("%1 -> %2").arg(outlineCount(apart.outline)).arg(outlineCount(welded.outline))));
-        // Counters stay holes: the ink is the same, filled or not where letters overlap.
-        const double ratio = inkArea(welded.outline) / inkArea(apart.outline);
-        QVERIFY2(qAbs(ratio - 1) < 0.01, qPrintable(QString::number(ratio)));
+        const QPainterPath welded = layOut(text, options, family).outline;
+        QVERIFY(outlineCount(welded) < outlineCount(apart));
+        // Counters stay holes and curves stay curves: the same ink, overlaps counted once.
+        const double ratio = inkArea(welded) / inkArea(apart);
+        QVERIFY2(qAbs(ratio - 1) < 0.005, qPrintable(QString::number(ratio)));
     }
 
     void commandLine_data()
