@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "drawingcommands.h"
 #include "invocation.h"
+#include "textcommand.h"
 
 #include <QCommandLineParser>
 
@@ -58,6 +59,20 @@ const Command commands[] = {
      "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
      "record (copies, page size and path length in mm) is kept when the job ends.",
      NeedsCutter | NeedsCloudCode, checkCut, runCut},
+    {"text",
+     "ktrv8 text TEXT... [--font FAMILY] [--bold] [--italic] [--height MM] [--line-spacing F]\n"
+     "          [--align left|center|right] [--letter-spacing MM] [--weld] [--allow-missing-glyphs]\n"
+     "          (-o OUT.plt|OUT.png|OUT.svg | --tcp HOST[:PORT] | --usb PATH) [cut options] [cutter options]",
+     "Cuts lettering typed in. Each TEXT, and each \"\\n\" in one, starts a line. --font takes a\n"
+     "family (or a list, as in CSS; default sans-serif); --height MM is the height of a capital\n"
+     "(default 10); --line-spacing F times the font's own line distance (default 1); lines are\n"
+     "aligned left (default), center or right; --letter-spacing MM is added between letters.\n"
+     "--weld joins overlapping letters into one outline, so a script word is cut in one piece\n"
+     "and never through the letters where they touch; counters stay holes.\n"
+     "A character no installed font has is named with where it is, and nothing is written or\n"
+     "sent (exit 2); --allow-missing-glyphs cuts the rest and lists what was left out.\n"
+     "-o writes the PLT job or a preview; --tcp/--usb cuts it with the options of ktrv8 cut.",
+     NeedsPlugin, checkText, runText},
     {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",
      "Reads and shows the device information and every user setting.", NeedsCutter, nullptr,
      [](Invocation& call) { return commandInfo(*call.link, call.options); }},

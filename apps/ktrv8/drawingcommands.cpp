@@ -42,8 +42,6 @@ QList<QCommandLineOption> drawingOptions()
     };
 }
 
-namespace {
-
 bool number(const QCommandLineParser& parser, const QString& name, double low, double high, double* value,
             QString* error)
 {
@@ -102,6 +100,8 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
     return true;
 }
 
+namespace {
+
 // Reads any job file once, a drawing converted with the cutter options; the message names
 // the file. verb: how a refusal reads ("not sent" for a cut); open: a PLT job is only opened.
 int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
@@ -122,6 +122,8 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
         out.line(QStringLiteral("%1: note: %2").arg(path, warning));
     return ExitOk;
 }
+
+} // namespace
 
 QJsonObject describe(const PreparedJob& job)
 {
@@ -157,6 +159,8 @@ bool writeFile(const QString& path, const QByteArray& content, QString* error)
     }
     return true;
 }
+
+namespace {
 
 int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
                          const Output& out)
@@ -249,7 +253,7 @@ int prepareCutJob(const QCommandLineParser& parser, const QString& file, const O
 
 bool drawingNeedsFonts(const QString& command, int argc, char** argv)
 {
-    if (command == QLatin1String("convert") || command == QLatin1String("preview"))
+    if (command == QLatin1String("convert") || command == QLatin1String("preview") || command == QLatin1String("text"))
         return true;
     // The job's kind is told from its content when it is read, once, after the start; a
     // cut may hold a drawing unless it is a QR-code job, whose files are PLT.

@@ -9,12 +9,24 @@
 
 class PreparedJob;
 class QCommandLineParser;
+class QJsonObject;
 class Output;
+namespace ktconv {
+struct CutOptions;
+}
 
 // Drawings on the command line: the cutter options a drawing is converted with, "convert"
 // and "preview" (no cutter needed), and the step of "cut" that turns a drawing into a job.
 QList<QCommandLineOption> drawingOptions();
 extern const char* const drawingOptionsHelp;
+
+// The pieces the commands share with lettering typed in, which is a drawing made here.
+bool number(const QCommandLineParser& parser, const QString& name, double low, double high, double* value,
+            QString* error);
+bool readCutterOptions(const QCommandLineParser& parser, ktconv::CutOptions* options, QString* error);
+QJsonObject describe(const PreparedJob& job);
+QString describeText(const QJsonObject& description);
+bool writeFile(const QString& path, const QByteArray& content, QString* error);
 
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out);

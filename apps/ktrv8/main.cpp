@@ -11,6 +11,7 @@
 #include "settingsaccess.h"
 #include "signalnotifier.h"
 #include "startup.h"
+#include "textcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -227,7 +228,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
 
     QCommandLineParser parser;
-    parser.addOptions(hostOptions() + drawingOptions());
+    parser.addOptions(hostOptions() + drawingOptions() + letteringOptions());
     if (!parser.parse(markNegativeNumbers(app->arguments())))
         return failEarly(plain, ExitUsage, parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
     // Scripts get the error alone; the help is for people.

@@ -1,0 +1,140 @@
+#include "lettering.h"
+#include "simprocess.h"
+
+#include <QFontMetricsF>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QtTest>
+
+using namespace ktconv;
+
+namespace {
+
+Lettering layOut(const QString& text, LetteringOptions options, const QString& family = QStringLiteral("DejaVu Sans"))
+{
+    options.family = family;
+    Lettering result;
+    QString error;
+    return layOutLettering(text.split(QLatin1Char('\n')), options, &result, &error) ? result : Lettering();
+}
+
+// Ink in square millimetres, counted in pixels of 0.05 mm.
+double inkArea(const QPainterPath& path)
+{
+    const QRectF box = path.boundingRect(); // rows of a multiple of 4 pixels: no padding bytes
+    QImage image((qCeil(box.width() * 20) / 4 + 1) * 4, qCeil(box.height() * 20) + 1, QImage::Format_Alpha8);
+    image.fill(0);
+    QPainter(&image).fillPath(path.translated(-box.topLeft()) * QTransform::fromScale(20, 20), Qt::black);
+    return std::count(image.constBits(), image.constBits() + image.sizeInBytes(), 255) / 400.0;
+}
+
+} // namespace
+
+class tst_Lettering : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void measuredHeight_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<double>("capMm");
+        QTest::addColumn<double>("spacing");
+        QTest::newRow("capital 10 mm") << "H" << false << 10.0 << 1.0;
+        QTest::newRow("bold capital 25 mm") << "EH" << true << 25.0 << 1.0;
+        QTest::newRow("two lines stacked") << "H\nH" << false << 10.0 << 1.0;
+        QTest::newRow("three lines 1.5 apart") << "H\nT\nE" << false << 8.0 << 1.5;
+    }
+    void measuredHeight()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, bold);
+        QFETCH(double, capMm);
+        QFETCH(double, spacing);
+        QFont font(QStringLiteral("DejaVu Sans")); // the line distance in capitals, from the font itself
+        font.setPixelSize(1000);
+        font.setBold(bold);
+        const double pitch = capMm * spacing * QFontMetricsF(font).lineSpacing() / QFontMetricsF(font).capHeight();
+        LetteringOptions options;
+        options.bold = bold;
+        options.capHeightMm = capMm;
+        options.lineSpacing = spacing;
+        QVERIFY(qAbs(layOut(text, options).heightMm - (capMm + text.count(QLatin1Char('\n')) * pitch)) < 0.02 * capMm);
+    }
+
+    void letterSpacingWidens_data()
+    {
+        QTest::addColumn<double>("spacingMm");
+        QTest::newRow("1 mm") << 1.0;
+        QTest::newRow("5 mm") << 5.0;
+        QTest::newRow("closer by 0.5 mm") << -0.5;
+    }
+    void letterSpacingWidens()
+    {
+        QFETCH(double, spacingMm);
+        LetteringOptions options;
+        const double plain = layOut(QStringLiteral("HHHH"), options).widthMm;
+        options.letterSpacingMm = spacingMm;
+        QCOMPARE(qRound((layOut(QStringLiteral("HHHH"), options).widthMm - plain) * 100), qRound(3 * spacingMm * 100));
+    }
+
+    void weldJoinsTouchingLetters_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("spacingMm");
+        QTest::newRow("script word") << "Dancing Script"
+                                     << "minimum" << 0.0;
+        QTest::newRow("capitals pushed together") << "DejaVu Sans"
+                                                  << "HOB" << -3.0;
+    }
+    void weldJoinsTouchingLetters()
+    {
+        QFETCH(QString, family); // the script font is a package the build installs
+        QFETCH(QString, text);
+        QFETCH(double, spacingMm);
+        LetteringOptions options;
+        options.letterSpacingMm = spacingMm;
+        const QPainterPath apart = layOut(text, options, family).outline;
+        options.weld = true;
+        const QPainterPath welded = layOut(text, options, family).outline;
+        QVERIFY(outlineCount(welded) < outlineCount(apart));
+        // Counters stay holes and curves stay curves: the same ink, overlaps counted once.
+        const double ratio = inkArea(welded) / inkArea(apart);
+        QVERIFY2(qAbs(ratio - 1) < 0.005, qPrintable(QString::number(ratio)));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<double>("heightMm");
+        QTest::newRow("capitals 20 mm") << QStringList{"HELL", "--height", "20"} << 0 << 20.0;
+        QTest::newRow("missing character refused") << QStringList{QStringLiteral("A\u0378")} << 2 << 0.0;
+        QTest::newRow("missing character allowed")
+            << QStringList{QStringLiteral("H\u0378"), "--allow-missing-glyphs"} << 0 << 10.0;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(double, heightMm);
+        QTemporaryDir dir;
+        const QString plt = dir.filePath(QStringLiteral("out.plt"));
+        QProcess ktrv8;
+        ktrv8.start(ktBinary(QStringLiteral("ktrv8")),
+                    QStringList{"text", "--font", "DejaVu Sans", "--json", "-o", plt} + args);
+        QVERIFY(ktrv8.waitForFinished(60000));
+        QCOMPARE(ktrv8.exitCode(), exitCode);
+        QCOMPARE(QFile::exists(plt), exitCode == 0);
+        if (exitCode == 0) {
+            const QJsonObject result = QJsonDocument::fromJson(ktrv8.readAllStandardOutput().trimmed()).object();
+            QVERIFY(qAbs(result.value(QStringLiteral("heightMm")).toDouble() - heightMm) < 0.15);
+        }
+    }
+};
+
+QTEST_MAIN(tst_Lettering)
+#include "tst_lettering.moc"
