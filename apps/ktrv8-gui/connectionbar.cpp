@@ -18,13 +18,13 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
     target->setEditable(true);
     target->setInsertPolicy(QComboBox::NoInsert);
     target->setMinimumWidth(220);
-    target->lineEdit()->setPlaceholderText(tr("USB node or network address"));
-    target->setToolTip(
-        tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
+    target->lineEdit()->setPlaceholderText(tr("USB node, usb:VID:PID or network address"));
+    target->setToolTip(tr("A USB device node (/dev/ttyACM0, /dev/hidraw0), a vendor-bulk device (usb:VID:PID[:SERIAL]) "
+                          "or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
     layout->addWidget(target, 1);
     refresh = new QPushButton(tr("Find"));
     refresh->setObjectName(QStringLiteral("findNodes"));
-    refresh->setToolTip(tr("List the USB nodes a cutter may be on"));
+    refresh->setToolTip(tr("List the USB devices a cutter may be: serial, printer, HID, vendor bulk"));
     layout->addWidget(refresh);
     button = new QPushButton(tr("Connect"));
     button->setObjectName(QStringLiteral("connectButton"));
@@ -36,19 +36,23 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
 
 void ConnectionBar::refreshNodes()
 {
-    const QList<UsbNode> nodes = listUsbNodes();
+    const QList<UsbCandidate> candidates = listUsbCandidates();
     const QString typed = target->currentText();
     target->clear();
-    for (const UsbNode& node : nodes) {
-        const QString what = node.description();
-        target->addItem(node.node);
-        target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
-        if (node.usable)
-            emit nodesFound(tr("USB node %1: %2").arg(node.node, what.isEmpty() ? tr("unknown device") : what), false);
+    for (const UsbCandidate& c : candidates) {
+        // The path is what connects (usb:VID:PID[:SERIAL] for a vendor-bulk device); the
+        // tooltip and the log say what is behind it.
+        target->addItem(c.path);
+        target->setItemData(target->count() - 1, usbCandidateLine(c), Qt::ToolTipRole);
+        const QString what = QStringLiteral("%1 [%2] %3 %4")
+                                 .arg(UsbCandidate::kindName(c.kind), usbCandidateIds(c), c.product, c.serial)
+                                 .simplified();
+        if (c.mayOpen)
+            emit nodesFound(tr("USB node %1: %2").arg(c.path, what), false);
         else
-            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(node.node, node.fix), true);
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(c.path, c.fix), true);
     }
-    if (nodes.isEmpty())
+    if (candidates.isEmpty())
         emit nodesFound(
             tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."),
             false);
