@@ -18,13 +18,13 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
     target->setEditable(true);
     target->setInsertPolicy(QComboBox::NoInsert);
     target->setMinimumWidth(220);
-    target->lineEdit()->setPlaceholderText(tr("USB node, usb:VID:PID or network address"));
-    target->setToolTip(tr("A USB device node (/dev/ttyACM0, /dev/hidraw0), a vendor-bulk device (usb:VID:PID[:SERIAL]) "
-                          "or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
+    target->lineEdit()->setPlaceholderText(tr("USB node or network address"));
+    target->setToolTip(
+        tr("A USB device node (/dev/ttyACM0) or a network address (192.168.1.20 or HOST:PORT, port 9100 by default)"));
     layout->addWidget(target, 1);
     refresh = new QPushButton(tr("Find"));
     refresh->setObjectName(QStringLiteral("findNodes"));
-    refresh->setToolTip(tr("List the USB devices a cutter may be: serial, printer, HID, vendor bulk"));
+    refresh->setToolTip(tr("List the USB nodes a cutter may be on"));
     layout->addWidget(refresh);
     button = new QPushButton(tr("Connect"));
     button->setObjectName(QStringLiteral("connectButton"));
@@ -45,7 +45,8 @@ void ConnectionBar::refreshNodes()
         target->addItem(c.path);
         target->setItemData(target->count() - 1, usbCandidateLine(c), Qt::ToolTipRole);
         const QString what = QStringLiteral("%1 [%2] %3 %4")
-                                 .arg(UsbCandidate::kindName(c.kind), usbCandidateIds(c), c.product, c.serial)
+                                 .arg(UsbCandidate::kindName(c.kind), usbCandidateIds(c),
+                                      c.product.isEmpty() ? tr("unknown device") : c.product, c.serial)
                                  .simplified();
         if (c.mayOpen)
             emit nodesFound(tr("USB node %1: %2").arg(c.path, what), false);
