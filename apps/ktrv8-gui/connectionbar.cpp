@@ -36,19 +36,24 @@ ConnectionBar::ConnectionBar(QWidget* parent) : QWidget(parent)
 
 void ConnectionBar::refreshNodes()
 {
-    const QList<UsbNode> nodes = listUsbNodes();
+    const QList<UsbCandidate> candidates = listUsbCandidates();
     const QString typed = target->currentText();
     target->clear();
-    for (const UsbNode& node : nodes) {
-        const QString what = node.description();
-        target->addItem(node.node);
-        target->setItemData(target->count() - 1, what, Qt::ToolTipRole);
-        if (node.usable)
-            emit nodesFound(tr("USB node %1: %2").arg(node.node, what.isEmpty() ? tr("unknown device") : what), false);
+    for (const UsbCandidate& c : candidates) {
+        // The path is what connects (usb:VID:PID[:SERIAL] for a vendor-bulk device); the
+        // tooltip and the log say what is behind it.
+        target->addItem(c.path);
+        target->setItemData(target->count() - 1, usbCandidateLine(c), Qt::ToolTipRole);
+        const QString what = QStringLiteral("%1 [%2] %3 %4")
+                                 .arg(UsbCandidate::kindName(c.kind), usbCandidateIds(c),
+                                      c.product.isEmpty() ? tr("unknown device") : c.product, c.serial)
+                                 .simplified();
+        if (c.mayOpen)
+            emit nodesFound(tr("USB node %1: %2").arg(c.path, what), false);
         else
-            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(node.node, node.fix), true);
+            emit nodesFound(tr("USB node %1 cannot be opened by this user: %2").arg(c.path, c.fix), true);
     }
-    if (nodes.isEmpty())
+    if (candidates.isEmpty())
         emit nodesFound(
             tr("No USB node found: is the cutter plugged in and switched on? A network address can be typed in."),
             false);

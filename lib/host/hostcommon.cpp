@@ -27,7 +27,7 @@ QString Address::describe() const
 bool parseAddress(const QString& text, Address* address, QString* error)
 {
     *address = Address();
-    if (text.startsWith(QLatin1Char('/'))) {
+    if (text.startsWith(QLatin1Char('/')) || text.startsWith(QLatin1String("usb:"))) {
         address->usb = true;
         address->path = text;
         return true;

@@ -35,7 +35,7 @@ struct Address
 };
 
 // HOST, HOST:PORT (port 9100 unless given) or a bare IPv6 address; a path starting with
-// "/" is a USB node.
+// "/" is a USB node, usb:VID:PID[:SERIAL] a vendor-bulk USB device.
 bool parseAddress(const QString& text, Address* address, QString* error);
 // --tcp HOST[:PORT] or --usb PATH, as every host takes them; haveAddress is false when
 // neither is given.

@@ -2,7 +2,6 @@
 
 #include "hostcommon.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,27 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString sysfsText(const QString& dir, const char* name)
-{
-    QFile file(dir + QLatin1Char('/') + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-// The USB device a tty or printer node belongs to: the first parent folder with idVendor.
-QString usbDeviceOf(const QString& node)
-{
-    const QString name = QFileInfo(node).fileName();
-    for (const char* cls : {"/sys/class/tty/", "/sys/class/usbmisc/"}) {
-        QString dir = QFileInfo(QLatin1String(cls) + name + QStringLiteral("/device")).canonicalFilePath();
-        for (int depth = 0; !dir.isEmpty() && depth < 4; ++depth) {
-            if (QFileInfo::exists(dir + QStringLiteral("/idVendor")))
-                return dir;
-            dir = QFileInfo(dir).path();
-        }
-    }
-    return QString();
-}
 
 QString groupOf(const QString& node)
 {
@@ -50,54 +28,56 @@ const char* const UdevRuleHint =
     "sudo cp packaging/udev/60-kt-rv8.rules /etc/udev/rules.d/ && sudo udevadm control --reload "
     "&& sudo udevadm trigger)";
 
-QStringList candidateNodes()
-{
-    QStringList nodes;
-    for (const QString& link : {QStringLiteral("/dev/kt-rv8"), QStringLiteral("/dev/kt-rv8-lp")}) {
-        if (QFileInfo::exists(link))
-            nodes << link;
-    }
-    for (const auto& [dir, pattern] : {std::pair{"/dev", "ttyACM*"}, {"/dev", "ttyUSB*"}, {"/dev/usb", "lp*"}}) {
-        for (const QString& name :
-             QDir(QLatin1String(dir)).entryList({QLatin1String(pattern)}, QDir::System | QDir::Files, QDir::Name))
-            nodes << QLatin1String(dir) + QLatin1Char('/') + name;
-    }
-    return nodes;
-}
-
 } // namespace
 
-QString UsbNode::description() const
+QString usbCandidateIds(const UsbCandidate& c)
 {
-    return QStringLiteral("%1 %2 %3").arg(maker, product, serial).simplified();
+    return QStringLiteral("%1:%2").arg(c.vendorId, 4, 16, QLatin1Char('0')).arg(c.productId, 4, 16, QLatin1Char('0'));
 }
 
-QJsonObject UsbNode::toJson() const
+QString usbClassName(int interfaceClass)
 {
-    return QJsonObject{{QStringLiteral("node"), node},       {QStringLiteral("maker"), maker},
-                       {QStringLiteral("product"), product}, {QStringLiteral("serial"), serial},
-                       {QStringLiteral("ids"), ids},         {QStringLiteral("usable"), usable},
-                       {QStringLiteral("fix"), fix}};
-}
-
-QList<UsbNode> listUsbNodes()
-{
-    QList<UsbNode> found;
-    for (const QString& node : candidateNodes()) {
-        UsbNode entry;
-        entry.node = node;
-        const QString usb = usbDeviceOf(QFileInfo(node).canonicalFilePath());
-        entry.maker = sysfsText(usb, "manufacturer");
-        entry.product = sysfsText(usb, "product");
-        entry.serial = sysfsText(usb, "serial");
-        if (!usb.isEmpty())
-            entry.ids = sysfsText(usb, "idVendor") + QLatin1Char(':') + sysfsText(usb, "idProduct");
-        entry.usable = ::access(QFile::encodeName(node).constData(), R_OK | W_OK) == 0;
-        if (!entry.usable)
-            entry.fix = usbPermissionAdvice(node);
-        found << entry;
+    switch (interfaceClass) {
+    case 0x02: return QStringLiteral("CDC");
+    case 0x03: return QStringLiteral("HID");
+    case 0x07: return QStringLiteral("printer");
+    case 0x0a: return QStringLiteral("CDC data");
+    case 0xff: return QStringLiteral("vendor");
+    case -1: return QStringLiteral("unknown");
+    default: return QStringLiteral("%1").arg(interfaceClass, 2, 16, QLatin1Char('0'));
     }
-    return found;
+}
+
+QString usbCandidateLine(const UsbCandidate& c)
+{
+    QString line =
+        QStringLiteral("%1  %2  [%3] %4")
+            .arg(UsbCandidate::kindName(c.kind), -7)
+            .arg(c.path, usbCandidateIds(c), c.product.isEmpty() ? QStringLiteral("(unknown product)") : c.product);
+    if (!c.serial.isEmpty())
+        line += QStringLiteral(" serial %1").arg(c.serial);
+    line += QStringLiteral("  interface %1 class %2, driver %3")
+                .arg(c.interfaceNumber)
+                .arg(usbClassName(c.interfaceClass), c.driver.isEmpty() ? QStringLiteral("none") : c.driver);
+    if (c.path != c.node)
+        line += QStringLiteral(" (node %1)").arg(c.node);
+    line += c.mayOpen ? QStringLiteral("  usable") : QStringLiteral("  NOT usable by this user: %1").arg(c.fix);
+    return line;
+}
+
+QJsonObject usbCandidateJson(const UsbCandidate& c)
+{
+    return QJsonObject{{QStringLiteral("kind"), UsbCandidate::kindName(c.kind)},
+                       {QStringLiteral("node"), c.node},
+                       {QStringLiteral("path"), c.path},
+                       {QStringLiteral("ids"), usbCandidateIds(c)},
+                       {QStringLiteral("serial"), c.serial},
+                       {QStringLiteral("product"), c.product},
+                       {QStringLiteral("interface"), c.interfaceNumber},
+                       {QStringLiteral("interfaceClass"), c.interfaceClass},
+                       {QStringLiteral("driver"), c.driver},
+                       {QStringLiteral("usable"), c.mayOpen},
+                       {QStringLiteral("fix"), c.fix}};
 }
 
 QString usbPermissionAdvice(const QString& node)
@@ -109,15 +89,18 @@ QString usbPermissionAdvice(const QString& node)
 
 int usbPreflight(const QString& path, QString* error)
 {
-    if (!QFileInfo(path).exists()) {
-        *error = QStringLiteral("device path %1 does not exist: is the cutter plugged in and switched on? "
-                                "(ls /dev/ttyACM* /dev/usb/lp* shows the candidates)")
-                     .arg(path);
+    // A vendor-bulk address names a device by its ids; what opens is its usbfs node.
+    const bool byIds = path.startsWith(QLatin1String("usb:"));
+    const QString node = byIds ? findUsbBulkNode(path) : path;
+    if (node.isEmpty() || !QFileInfo(node).exists()) {
+        *error = QStringLiteral("%1 %2 %3: is the cutter plugged in and switched on? (ktrv8 list shows the candidates)")
+                     .arg(byIds ? QStringLiteral("no vendor-bulk USB device") : QStringLiteral("device path"), path,
+                          byIds ? QStringLiteral("is plugged in") : QStringLiteral("does not exist"));
         return ExitNoConnection;
     }
-    if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+    if (::access(QFile::encodeName(node).constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
         *error = QStringLiteral("permission denied on %1. Join the group that owns it: %2")
-                     .arg(path, usbPermissionAdvice(path));
+                     .arg(node, usbPermissionAdvice(node));
         return ExitNoConnection;
     }
     return ExitOk;

@@ -68,6 +68,28 @@ bool EmulatedBulkCutter::followedRecording() const
     return !mismatch && step == recording.size() && consumed == fromHost.size();
 }
 
+void EmulatedBulkCutter::setForward(std::function<void(const QByteArray&)> to)
+{
+    QMutexLocker lock(&mutex);
+    forward = std::move(to);
+}
+
+void EmulatedBulkCutter::deliver(const QByteArray& bytes)
+{
+    QMutexLocker lock(&mutex);
+    toHost += bytes;
+    feed();
+}
+
+void EmulatedBulkCutter::unplug()
+{
+    QMutexLocker lock(&mutex);
+    end = Unplug;
+    ended = true;
+    toHost.clear();
+    feed();
+}
+
 int EmulatedBulkCutter::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self)
 {
     return static_cast<EmulatedBulkCutter*>(self)->handle(client);
@@ -119,7 +141,10 @@ void EmulatedBulkCutter::submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
     if (urb->endpoint & 0x80) {
         waitingIn.append(held);
     } else {
-        fromHost.append(reinterpret_cast<const char*>(buffer ? buffer->data : nullptr), urb->buffer_length);
+        const QByteArray bytes(reinterpret_cast<const char*>(buffer ? buffer->data : nullptr), urb->buffer_length);
+        fromHost.append(bytes);
+        if (forward && !bytes.isEmpty())
+            forward(bytes);
         lengths.append(urb->buffer_length);
         urb->status = 0;
         urb->actual_length = urb->buffer_length;

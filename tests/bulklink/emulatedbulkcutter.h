@@ -5,6 +5,8 @@
 #include <QList>
 #include <QMutex>
 
+#include <functional>
+
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
@@ -37,6 +39,12 @@ public:
     QList<int> outTransfers() const; // the length of each OUT transfer (0: a zero-length packet)
     bool followedRecording() const;  // the host sent what the recording expects, all of it
 
+    // A live cutter instead of a recording (an empty one, StayPlugged): what the host sends
+    // goes to forward, called on umockdev's thread; the answers come through deliver.
+    void setForward(std::function<void(const QByteArray&)> forward);
+    void deliver(const QByteArray& bytes);
+    void unplug(); // from now on the device is gone: held and new transfers fail with ENODEV
+
 private:
     struct Urb
     {
@@ -62,6 +70,7 @@ private:
     QByteArray fromHost, toHost;
     QList<int> lengths;
     QList<Urb> waitingIn, done;
+    std::function<void(const QByteArray&)> forward;
 };
 
 #endif // EMULATEDBULKCUTTER_H

@@ -11,21 +11,6 @@ namespace {
 const QString Node = QStringLiteral("/dev/bus/usb/001/007");
 constexpr int Packet = 64;
 
-QString cutterRecord()
-{
-    const QString hex = QString::fromLatin1(usbDescriptorsHex(0xfffe, 0x0004, 0xff, Packet));
-    return QStringLiteral("P: /devices/pci0000:00/0000:00:14.0/usb1/1-2\n"
-                          "N: bus/usb/001/007=%1\n"
-                          "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: BUSNUM=001\nE: DEVNUM=007\n"
-                          "A: busnum=1\nA: devnum=7\nA: idVendor=fffe\nA: idProduct=0004\nA: serial=KT0001\n"
-                          "H: descriptors=%1\n\n"
-                          "P: /devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0\n"
-                          "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
-                          "A: bInterfaceClass=ff\nA: bInterfaceNumber=00\n"
-                          "A: ep_01/type=Bulk\nA: ep_01/direction=out\nA: ep_82/type=Bulk\nA: ep_82/direction=in\n")
-        .arg(hex);
-}
-
 QByteArray joined(const QSignalSpy& spy)
 {
     QByteArray out;
@@ -86,7 +71,7 @@ void tst_BulkLink::sessionOverBulkEndpoints()
     QFETCH(int, end);
     QFETCH(QList<int>, status);
     UsbTestbed bed;
-    QVERIFY(bed.add(cutterRecord()));
+    QVERIFY(bed.add(usbBulkCutterRecord(Packet)));
     EmulatedBulkCutter cutter(session(), EmulatedBulkCutter::End(end));
     QVERIFY(bed.attachIoctl(Node, cutter.handler()));
 

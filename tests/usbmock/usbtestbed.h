@@ -33,4 +33,13 @@ private:
 // a bulk OUT 0x01 and bulk IN 0x82 endpoint of packet bytes, as hex for umockdev records.
 QByteArray usbDescriptorsHex(quint16 vendor, quint16 product, int interfaceClass, int packet);
 
+// A system with one USB device of each kind a cutter may be (serial fffe:0001, printer
+// fffe:0002, HID fffe:0003, vendor bulk fffe:0004 on /dev/bus/usb/001/009), a built-in serial
+// port and a vendor-class interface without a bulk pair, neither of them a candidate.
+QString usbDevicesOfEachKind();
+
+// A vendor-class cutter fffe:0004, serial KT0001, on /dev/bus/usb/001/007 with the
+// descriptors of usbDescriptorsHex.
+QString usbBulkCutterRecord(int packet);
+
 #endif // USBTESTBED_H
