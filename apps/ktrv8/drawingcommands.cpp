@@ -12,7 +12,7 @@
 using ktconv::CutOptions;
 
 const char* const drawingOptionsHelp =
-    "Cutter options for drawings (SVG, PDF), each off unless given; lengths in millimetres:\n"
+    "Cutter options for drawings (SVG, PDF, DXF), each off unless given; lengths in millimetres:\n"
     "  --page N            the page of a PDF to cut (default 1)\n"
     "  --scale F           multiply the drawing's size by F (e.g. 0.5)\n"
     "  --width MM          fit the job to this width, aspect kept\n"

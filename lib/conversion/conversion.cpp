@@ -1,5 +1,6 @@
 #include "conversion.h"
 
+#include "dxfreader.h"
 #include "pdfreader.h"
 #include "svgreader.h"
 
@@ -16,6 +17,8 @@ JobFormat detectFormat(const QByteArray& content)
         return JobFormat::Pdf;
     if (looksLikeSvg(content))
         return JobFormat::Drawing;
+    if (looksLikeDxf(content))
+        return JobFormat::Dxf;
     if (looksLikeHpgl(content))
         return JobFormat::Plt;
     return JobFormat::Unknown;
@@ -29,7 +32,7 @@ QString refusalReason(const QByteArray& content)
         return QStringLiteral("the file is compressed (an .svgz drawing?); save it as plain SVG");
     if (content.trimmed().startsWith('<'))
         return QStringLiteral("the file is XML or HTML but not an SVG drawing (its first element is not <svg>)");
-    return QStringLiteral("the file is neither an SVG or PDF drawing nor a PLT job (HP-GL)");
+    return QStringLiteral("the file is neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job (HP-GL)");
 }
 
 namespace {
@@ -38,6 +41,7 @@ bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawin
 {
     switch (detectFormat(content)) {
     case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
+    case JobFormat::Dxf: return readDxf(content, drawing, error);
     default: return readSvg(content, drawing, error);
     }
 }
@@ -74,7 +78,8 @@ bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages
     const JobFormat format = detectFormat(content);
     switch (format) {
     case JobFormat::Drawing:
-    case JobFormat::Pdf: {
+    case JobFormat::Pdf:
+    case JobFormat::Dxf: {
         CutPaths page;
         if (!convertDrawing(content, options, &page, error, warnings))
             return false;

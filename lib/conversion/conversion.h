@@ -15,6 +15,7 @@ enum class JobFormat {
     Plt,
     Unknown,
     Pdf,
+    Dxf,
 };
 
 // A kind that is converted with the cutter options (not a PLT job taken as it is).

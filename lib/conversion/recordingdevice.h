@@ -14,6 +14,9 @@
 
 namespace ktconv {
 
+// False with a message when the paths reach past the plotter's 32-bit coordinates.
+bool withinPlotterRange(const CutPaths& paths, QString* error);
+
 // Records each shape's geometry with the painter's full transform. Claiming every feature
 // keeps QPainter from emulating strokes as filled outlines or splitting shapes up. A shape
 // is painted in a fill pass without a pen and, when stroked, again with a pen and no brush;

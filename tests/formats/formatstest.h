@@ -42,6 +42,17 @@ inline QByteArray pdfDocument(const QList<QByteArray>& pages, QSizeF points = QS
     return pdf;
 }
 
+// An ASCII DXF drawing from group codes and values written on one line, space-separated;
+// units < 0 leaves $INSUNITS out.
+inline QByteArray dxfDocument(int units, const QByteArray& entities, const QByteArray& blocks = QByteArray())
+{
+    QByteArray text = "0 SECTION 2 HEADER ";
+    if (units >= 0)
+        text += "9 $INSUNITS 70 " + QByteArray::number(units) + " ";
+    text += "0 ENDSEC 0 SECTION 2 BLOCKS " + blocks + " 0 ENDSEC 0 SECTION 2 ENTITIES " + entities + " 0 ENDSEC 0 EOF";
+    return text.simplified().replace(' ', '\n') + "\n";
+}
+
 } // namespace formatstest
 
 #endif // FORMATSTEST_H

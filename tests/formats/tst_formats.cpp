@@ -1,6 +1,7 @@
 #include "formatstest.h"
 
 #include "cutpath.h"
+#include "dxfreader.h"
 #include "pdfreader.h"
 
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 using namespace ktconv;
+using formatstest::dxfDocument;
 using formatstest::pdfDocument;
 
 namespace {
@@ -45,6 +47,8 @@ private slots:
     void pdfTextAsOutlines();
     void pdfRefusals_data();
     void pdfRefusals();
+    void dxfEntities_data();
+    void dxfEntities();
     void sameShapeAsSvg_data();
     void sameShapeAsSvg();
     void detection_data();
@@ -150,6 +154,70 @@ void tst_Formats::pdfRefusals()
     QString error;
     QVERIFY(!readPdf(content, page, &drawing, &error));
     QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+// Each row: units, entities (and blocks), expected bounds and pen-down length in mm.
+void tst_Formats::dxfEntities_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QByteArray>("entities");
+    QTest::addColumn<QByteArray>("blocks");
+    QTest::addColumn<QRectF>("bounds");
+    QTest::addColumn<double>("length");
+    const QByteArray line = "0 LINE 8 0 10 0 20 0 11 100 21 0";
+    const QByteArray none;
+    QTest::newRow("line, mm") << 4 << line << none << QRectF(0, 0, 100, 0) << 100.0;
+    QTest::newRow("line, unitless as mm") << -1 << line << none << QRectF(0, 0, 100, 0) << 100.0;
+    QTest::newRow("line, inch") << 1 << line << none << QRectF(0, 0, 2540, 0) << 2540.0;
+    QTest::newRow("line, feet") << 2 << line << none << QRectF(0, 0, 30480, 0) << 30480.0;
+    QTest::newRow("line, m") << 6 << QByteArray("0 LINE 8 0 10 0 20 0 11 0.1 21 0") << none << QRectF(0, 0, 100, 0)
+                             << 100.0;
+    QTest::newRow("circle, cm") << 5 << QByteArray("0 CIRCLE 8 0 10 5 20 5 40 1") << none << QRectF(40, 40, 20, 20)
+                                << 20 * M_PI;
+    QTest::newRow("arc, quarter") << 4 << QByteArray("0 ARC 8 0 10 0 20 0 40 10 50 0 51 90") << none
+                                  << QRectF(0, 0, 10, 10) << 5 * M_PI;
+    QTest::newRow("lwpolyline, two bulges make a circle")
+        << 4 << QByteArray("0 LWPOLYLINE 8 0 90 2 70 1 10 0 20 0 42 1 10 20 20 0 42 1") << none
+        << QRectF(0, -10, 20, 20) << 20 * M_PI;
+    QTest::newRow("lwpolyline, clockwise bulge below")
+        << 4 << QByteArray("0 LWPOLYLINE 8 0 90 2 70 0 10 0 20 0 42 1 10 20 20 0") << none << QRectF(0, -10, 20, 10)
+        << 10 * M_PI;
+    QTest::newRow("ellipse, whole") << 4
+                                    << QByteArray(
+                                           "0 ELLIPSE 8 0 10 0 20 0 30 0 11 20 21 0 31 0 40 0.5 41 0 42 6.283185307")
+                                    << none << QRectF(-20, -10, 40, 20) << 96.88;
+    QTest::newRow("spline, evaluated not its hull")
+        << 4
+        << QByteArray("0 SPLINE 8 0 70 8 71 2 72 6 73 3 40 0 40 0 40 0 40 1 40 1 40 1 "
+                      "10 0 20 0 30 0 10 10 20 20 30 0 10 20 20 0 30 0")
+        << none << QRectF(0, 0, 20, 10) << 29.58;
+    QTest::newRow("insert, moved, scaled, turned")
+        << 4 << QByteArray("0 INSERT 8 0 2 B 10 50 20 50 30 0 41 2 42 2 50 90")
+        << QByteArray("0 BLOCK 8 0 2 B 70 0 10 5 20 0 30 0 0 LINE 8 0 10 5 20 0 11 15 21 0 0 ENDBLK")
+        << QRectF(50, 50, 0, 20) << 20.0;
+}
+
+void tst_Formats::dxfEntities()
+{
+    QFETCH(int, units);
+    QFETCH(QByteArray, entities);
+    QFETCH(QByteArray, blocks);
+    QFETCH(QRectF, bounds);
+    QFETCH(double, length);
+    const QByteArray content = dxfDocument(units, entities, blocks);
+    QCOMPARE(int(detectFormat(content)), int(JobFormat::Dxf));
+    SvgDrawing drawing;
+    QString error;
+    QVERIFY2(readDxf(content, &drawing, &error), qPrintable(error));
+    const QRectF box = boundsMm(drawing.paths);
+    const double slack = 0.001 * std::max(bounds.width(), bounds.height()) + 0.02;
+    QVERIFY2(
+        std::abs(box.left() - bounds.left()) < slack && std::abs(box.top() - bounds.top()) < slack
+            && std::abs(box.width() - bounds.width()) < slack && std::abs(box.height() - bounds.height()) < slack,
+        qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.left()).arg(box.top()).arg(box.width()).arg(box.height())));
+    const double cut = penDownLength(drawing.paths) / UnitsPerMm;
+    QVERIFY2(std::abs(cut - length) < 0.002 * length, qPrintable(QString::number(cut)));
+    QCOMPARE(drawing.warnings.join(QString()).contains(QLatin1String("$INSUNITS")), units < 0);
 }
 
 // The vector editor's PDF of a drawing converts to the same shape as the drawing itself.
