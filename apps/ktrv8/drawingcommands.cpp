@@ -12,7 +12,8 @@
 using ktconv::CutOptions;
 
 const char* const drawingOptionsHelp =
-    "Cutter options for drawings (SVG), each off unless given; lengths in millimetres:\n"
+    "Cutter options for drawings (SVG, PDF, DXF), each off unless given; lengths in millimetres:\n"
+    "  --page N            the page of a PDF to cut (default 1)\n"
     "  --scale F           multiply the drawing's size by F (e.g. 0.5)\n"
     "  --width MM          fit the job to this width, aspect kept\n"
     "  --height MM         fit the job to this height, aspect kept (with --width: the tighter)\n"
@@ -38,6 +39,7 @@ QList<QCommandLineOption> drawingOptions()
         {QStringLiteral("overcut"), QStringLiteral("overcut"), QStringLiteral("MM")},
         {QStringLiteral("tool-offset"), QStringLiteral("blade offset"), QStringLiteral("MM")},
         {QStringLiteral("keep-order"), QStringLiteral("keep the drawing's order")},
+        {QStringLiteral("page"), QStringLiteral("PDF page"), QStringLiteral("N")},
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("output file"), QStringLiteral("FILE")},
     };
 }
@@ -100,6 +102,19 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
     return true;
 }
 
+bool readInputOptions(const QCommandLineParser& parser, ktconv::InputOptions* input, QString* error)
+{
+    double page = input->page;
+    if (!number(parser, QStringLiteral("page"), 1, 100000, &page, error))
+        return false;
+    if (page != int(page)) {
+        *error = QStringLiteral("--page takes a whole number, not \"%1\"").arg(parser.value(QStringLiteral("page")));
+        return false;
+    }
+    input->page = int(page);
+    return true;
+}
+
 namespace {
 
 // Reads any job file once, a drawing converted with the cutter options; the message names
@@ -110,7 +125,7 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
     PreparedJob::Options options;
     options.geometry = geometry;
     QString error;
-    if (!readCutterOptions(parser, &options.cut, &error)) {
+    if (!readCutterOptions(parser, &options.cut, &error) || !readInputOptions(parser, &options.input, &error)) {
         out.error(error);
         return ExitUsage;
     }

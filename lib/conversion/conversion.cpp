@@ -1,13 +1,24 @@
 #include "conversion.h"
 
+#include "dxfreader.h"
+#include "pdfreader.h"
 #include "svgreader.h"
 
 namespace ktconv {
 
+bool isDrawingFormat(JobFormat format)
+{
+    return format != JobFormat::Plt && format != JobFormat::Unknown;
+}
+
 JobFormat detectFormat(const QByteArray& content)
 {
+    if (looksLikePdf(content))
+        return JobFormat::Pdf;
     if (looksLikeSvg(content))
         return JobFormat::Drawing;
+    if (looksLikeDxf(content))
+        return JobFormat::Dxf;
     if (looksLikeHpgl(content))
         return JobFormat::Plt;
     return JobFormat::Unknown;
@@ -21,14 +32,33 @@ QString refusalReason(const QByteArray& content)
         return QStringLiteral("the file is compressed (an .svgz drawing?); save it as plain SVG");
     if (content.trimmed().startsWith('<'))
         return QStringLiteral("the file is XML or HTML but not an SVG drawing (its first element is not <svg>)");
-    return QStringLiteral("the file is neither an SVG drawing nor a PLT job (HP-GL)");
+    return QStringLiteral("the file is neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job (HP-GL)");
 }
+
+namespace {
+
+bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error)
+{
+    switch (detectFormat(content)) {
+    case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
+    case JobFormat::Dxf: return readDxf(content, drawing, error);
+    default: return readSvg(content, drawing, error);
+    }
+}
+
+} // namespace
 
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings)
 {
+    return convertDrawing(svg, options, InputOptions(), page, error, warnings);
+}
+
+bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
+                    QString* error, QStringList* warnings)
+{
     SvgDrawing drawing;
-    if (!readSvg(svg, &drawing, error))
+    if (!readDrawing(content, input, &drawing, error))
         return false;
     if (warnings)
         *warnings = drawing.warnings;
@@ -45,8 +75,11 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
 bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages* pages, QString* error,
                   QStringList* warnings)
 {
-    switch (detectFormat(content)) {
-    case JobFormat::Drawing: {
+    const JobFormat format = detectFormat(content);
+    switch (format) {
+    case JobFormat::Drawing:
+    case JobFormat::Pdf:
+    case JobFormat::Dxf: {
         CutPaths page;
         if (!convertDrawing(content, options, &page, error, warnings))
             return false;

@@ -11,9 +11,20 @@
 namespace ktconv {
 
 enum class JobFormat {
-    Drawing,
+    Drawing, // SVG
     Plt,
-    Unknown
+    Unknown,
+    Pdf,
+    Dxf,
+};
+
+// A kind that is converted with the cutter options (not a PLT job taken as it is).
+bool isDrawingFormat(JobFormat format);
+
+// How a drawing file is read, before the cutter options apply.
+struct InputOptions
+{
+    int page = 1; // a PDF's page, from 1
 };
 
 // Taken from the content, not the file name.
@@ -27,6 +38,8 @@ QString refusalReason(const QByteArray& content);
 // the drawing holds that is not cut.
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings = nullptr);
+bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
+                    QString* error, QStringList* warnings = nullptr);
 
 // Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
 // (cutter options do not apply to PLT).

@@ -82,7 +82,7 @@ bool PreparedJob::convert()
     measures.clear();
     strokes.clear();
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, &page, &why, &notes))
+    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes))
         return false;
     plt = QString::fromLatin1(ktconv::writePltPage(page));
     measures = {ktconv::measure(page)};

@@ -23,8 +23,9 @@ public:
     struct Options
     {
         ktconv::CutOptions cut;
-        bool geometry = false; // keep the strokes of a PLT job's pages (a drawing's are kept)
-        bool pltOnly = false;  // a PLT job whatever it holds (the files of a QR-code job)
+        ktconv::InputOptions input; // how a drawing file is read (a PDF's page, ...)
+        bool geometry = false;      // keep the strokes of a PLT job's pages (a drawing's are kept)
+        bool pltOnly = false;       // a PLT job whatever it holds (the files of a QR-code job)
     };
 
     // False when the file cannot be read (unreadable()), or is refused: neither a drawing
@@ -44,7 +45,7 @@ public:
 
     QString path() const { return file; }
     ktconv::JobFormat format() const { return kind; }
-    bool isDrawing() const { return kind == ktconv::JobFormat::Drawing; }
+    bool isDrawing() const { return ktconv::isDrawingFormat(kind); }
     // The PLT text for the driver. Handing it over shares it: nothing is copied.
     const QString& text() const { return plt; }
     // Each page's measures, in the driver's page order.
