@@ -379,6 +379,7 @@ void tst_Host::drawings()
     file.close();
     for (const QString& command : {QStringLiteral("cut"), QStringLiteral("preview"), QStringLiteral("convert")}) {
         run = runHost(QStringList{command, prose, "-o", dir.filePath(QStringLiteral("x.png"))} + addressOf(sim, false));
-        QVERIFY2(run.code == 2 && run.err.contains("neither an SVG drawing nor a PLT job"), run.err.constData());
+        QVERIFY2(run.code == 2 && run.err.contains("neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job"),
+                 run.err.constData());
     }
 }
