@@ -94,9 +94,9 @@ const Command commands[] = {
     {"move", "ktrv8 move X Y (--tcp HOST[:PORT] | --usb PATH)", "Moves the tool head by X, Y.", NeedsCutter, nullptr,
      [](Invocation& call) { return commandMove(*call.link, call.options, call.args); }},
     {"list", "ktrv8 list",
-     "Lists candidate USB nodes of a cutter (/dev/kt-rv8, /dev/ttyACM*, /dev/ttyUSB*,\n"
-     "/dev/usb/lp*) with what the system knows of each (maker, product, serial) and\n"
-     "whether this user may open it, with the fix when not.",
+     "Lists every USB device a cutter may present itself as (serial, printer, HID and\n"
+     "vendor bulk) with the path to connect with, its ids, serial, interface and driver,\n"
+     "and whether this user may open it, with the fix when not.",
      NeedsNothing, nullptr, [](Invocation& call) { return commandList(call.options); }},
     {"settings", "ktrv8 settings [--tcp HOST[:PORT] | --usb PATH] [--screenshot FILE.png]",
      "Opens a window with the driver's own setting rows, and Read and Apply buttons.\n"
