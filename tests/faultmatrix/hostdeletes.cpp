@@ -77,8 +77,7 @@ void tst_FaultMatrix::deleteWithEventPending()
         rig->device->setNimbraCloud(&cloud, DeviceCode);
         rig->device->connect_websocket();
         QTRY_COMPARE(service.connectedDevices(), QStringList{DeviceCode});
-        // The device's lookup is on record before it goes, so what follows counts only
-        // what a deleted device might still send.
+        // Its lookup on record first: what follows counts only what a deleted device sends.
         QVERIFY(waitFor([&] { return service.requests(QStringLiteral("device")).size() == lookups; }));
         QVERIFY(service.sendToDevice(DeviceCode, QStringLiteral("state?")));
     }
