@@ -136,7 +136,9 @@ void DeviceChannels::acceptPageFeed(QWebSocket* socket)
 {
     waitingFeeds.append(socket);
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QObject::destroyed, this, [this, socket] { waitingFeeds.removeAll(socket); });
+    // By the time destroyed() is emitted the socket's guards already read null, and a new guard
+    // on the dying socket would touch its freed reference count: drop the null entries instead.
+    connect(socket, &QObject::destroyed, this, [this] { waitingFeeds.removeAll(nullptr); });
     auto first = std::make_shared<QMetaObject::Connection>();
     *first = connect(socket, &QWebSocket::textMessageReceived, this, [this, socket, first](const QString& text) {
         disconnect(*first);
