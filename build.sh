@@ -96,7 +96,20 @@ install_check() {
     shown=$(LC_ALL=C LANG=C "$stage/pkg-config-host")
     grep -q '^SPEED  Speed = ' <<<"$shown"
     "$prefix/bin/ktrv8" demo --out-dir "$stage/demo"
+    desktop_check "$prefix"
     echo "install: find_package and pkg-config hosts and the installed demo passed"
+}
+
+# The menu entry is valid and opens a drawing the way a file manager's "open with" does.
+desktop_check() {
+    local share=$1/share
+    desktop-file-validate "$share/applications/ktrv8-gui.desktop"
+    appstreamcli validate --no-net "$share/metainfo/org.example.ktrv8.gui.metainfo.xml" >/dev/null
+    local exec
+    exec=$(sed -n 's/^Exec=//p' "$share/applications/ktrv8-gui.desktop")
+    rm -f "$stage/opened.png"
+    QT_QPA_PLATFORM=offscreen "$1/bin/${exec%% *}" "$here/examples/drawing.svg" --screenshot "$stage/opened.png"
+    test -s "$stage/opened.png"
 }
 
 package() {
@@ -107,6 +120,7 @@ package() {
     local contents
     contents=$(dpkg-deb --contents "$deb")
     grep -q ' \./lib/udev/rules\.d/60-kt-rv8\.rules$' <<<"$contents"
+    grep -q ' \./usr/share/applications/ktrv8-gui\.desktop$' <<<"$contents"
     if command -v lintian >/dev/null; then
         lintian --fail-on error "$deb"
     fi

@@ -107,6 +107,7 @@ endif()
 
 # --- System files and package documents -------------------------------------------------
 include(${PROJECT_SOURCE_DIR}/packaging/udev/udevrules.cmake)
+include(${PROJECT_SOURCE_DIR}/packaging/desktop/desktop.cmake)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     COMMAND gzip -n -9 -f -k ${PROJECT_BINARY_DIR}/packaging/changelog

@@ -4,13 +4,13 @@
 
 QString guiHelp()
 {
-    return QStringLiteral("Usage: ktrv8-gui [options]\n\n"
+    return QStringLiteral("Usage: ktrv8-gui [options] [FILE]\n\n"
                           "A desktop window for the KT-RV8 cutter driver plug-in: connection, settings, job preview\n"
                           "and control of the cut. Every option is optional; the window does the rest.\n\n"
                           "Options:\n"
                           "  --tcp HOST[:PORT]   connect to the cutter on the network (port 9100 by default)\n"
                           "  --usb PATH          connect to the cutter's device node, e.g. /dev/ttyACM0\n"
-                          "  --open FILE         open a plotter file (.plt) or a drawing (.svg)\n"
+                          "  FILE, --open FILE   open a plotter file (.plt) or a drawing (.svg, .pdf, .dxf)\n"
                           "  --copies N          copies to cut, 1 to 999 (default 1)\n"
                           "  --start             start the cut once connected and the file is open\n"
                           "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
@@ -50,9 +50,10 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         return false;
     }
     options->help = parser.isSet(QStringLiteral("help"));
-    if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument \"%1\" (a job is opened with --open FILE)")
-                     .arg(parser.positionalArguments().first());
+    // "Open with" from a file manager passes the drawing as a plain argument.
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1 || (!files.isEmpty() && parser.isSet(QStringLiteral("open")))) {
+        *error = QStringLiteral("unexpected argument \"%1\" (the window opens one job file)").arg(files.last());
         return false;
     }
     if (!parseAddressOptions(parser, &options->address, &options->haveAddress, error))
@@ -75,7 +76,7 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
     }
     if (!parseCloudOptions(parser, true, &options->cloud, error))
         return false;
-    options->openFile = parser.value(QStringLiteral("open"));
+    options->openFile = files.isEmpty() ? parser.value(QStringLiteral("open")) : files.first();
     options->start = parser.isSet(QStringLiteral("start"));
     options->quitWhenDone = parser.isSet(QStringLiteral("quit-when-done"));
     options->screenshot = parser.value(QStringLiteral("screenshot"));
