@@ -83,13 +83,19 @@ function(kt_man_page target summary)
         return()
     endif()
     set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
+    # ktrv8's help is one overview and a page per command: its own writer keeps one line a
+    # command and every option of every command (help2man would reflow it into one paragraph).
+    set(writer ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION} --name=${summary}
+        --output=${page} $<TARGET_FILE:${target}>)
+    if(target STREQUAL "ktrv8")
+        set(writer python3 ${PROJECT_SOURCE_DIR}/packaging/man/manpage.py $<TARGET_FILE:${target}>
+            ${PROJECT_VERSION} ${page})
+    endif()
     add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-        COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-            ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
-            --name=${summary} --output=${page} $<TARGET_FILE:${target}>
+        COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${writer}
         COMMAND gzip -n -9 -f ${page}
-        DEPENDS ${target}
+        DEPENDS ${target} ${PROJECT_SOURCE_DIR}/packaging/man/manpage.py
         COMMENT "Manual page ${target}.1"
         VERBATIM)
     set(KT_MAN_PAGES ${KT_MAN_PAGES} ${page}.gz PARENT_SCOPE)
