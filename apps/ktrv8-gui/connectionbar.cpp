@@ -62,7 +62,7 @@ void ConnectionBar::refreshNodes()
 
 void ConnectionBar::setAddress(const Address& address)
 {
-    target->setEditText(address.usb ? address.path : QStringLiteral("%1:%2").arg(address.host).arg(address.port));
+    target->setEditText(address.describe());
 }
 
 bool ConnectionBar::address(Address* address, QString* error) const

@@ -14,7 +14,7 @@ struct GuiOptions
     bool haveAddress = false;
     QString pluginPath;
     QString openFile;
-    int copies = 1;
+    int copies = 0; // 0: not given, the window keeps its own
     bool start = false;
     bool quitWhenDone = false;
     QString screenshot;

@@ -5,10 +5,12 @@
 #include "logpane.h"
 #include "mainwindow.h"
 #include "signalnotifier.h"
+#include "windowmemory.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTimer>
 #include <QTranslator>
 
@@ -88,7 +90,8 @@ public:
             window.findUsbNodes();
         // What went wrong first decides the exit code; the window stays open unless scripted.
         int status = options.haveAddress ? window.connectTo(options.address) : int(ExitOk);
-        window.jobPanel()->setCopies(options.copies);
+        if (options.copies > 0)
+            window.jobPanel()->setCopies(options.copies);
         if (options.cloud.isSet())
             window.cutPanel()->setCloudOptions(options.cloud);
         if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && status == ExitOk)
@@ -165,8 +168,17 @@ int main(int argc, char** argv)
                 QCoreApplication::exit(ExitInterrupted);
         });
     window.resize(1100, 720);
+    // A scripted run (a screenshot, a job to the end) neither takes nor leaves what the user had.
+    const bool interactive = options.screenshot.isEmpty() && !options.quitWhenDone;
+    QSettings remembered(WindowMemory::defaultFolder() + QStringLiteral("/ktrv8-gui.ini"), QSettings::IniFormat);
+    WindowMemory memory(remembered, WindowMemory::defaultFolder());
+    if (interactive)
+        memory.restore(window);
     window.show();
     Script script(window, options);
     QTimer::singleShot(0, &script, &Script::run);
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    if (interactive)
+        memory.save(window);
+    return code;
 }

@@ -21,7 +21,11 @@ QString exitCodeHelp()
 
 QString Address::describe() const
 {
-    return usb ? path : QStringLiteral("%1:%2").arg(host).arg(port);
+    if (usb)
+        return path;
+    // Bracketed as in URLs, so that the text reads back as the same address.
+    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return QStringLiteral("%1:%2").arg(shown).arg(port);
 }
 
 bool parseAddress(const QString& text, Address* address, QString* error)
@@ -32,9 +36,15 @@ bool parseAddress(const QString& text, Address* address, QString* error)
         address->path = text;
         return true;
     }
+    // [v6]:PORT as in URLs; a bare IPv6 address has more than one colon and no port.
+    const int close = text.startsWith(QLatin1Char('[')) ? text.indexOf(QLatin1Char(']')) : -1;
     const int colon = text.lastIndexOf(QLatin1Char(':'));
-    const bool withPort = colon > 0 && text.count(QLatin1Char(':')) == 1;
-    address->host = withPort ? text.left(colon) : text;
+    const bool withPort = close > 0 ? colon == close + 1 : colon > 0 && text.count(QLatin1Char(':')) == 1;
+    address->host = close > 0 ? text.mid(1, close - 1) : withPort ? text.left(colon) : text;
+    if (close > 0 && !withPort && close + 1 < text.size()) {
+        *error = QStringLiteral("\"%1\" is no address: after [HOST] comes :PORT or nothing").arg(text);
+        return false;
+    }
     if (withPort) {
         bool ok = false;
         const int port = text.mid(colon + 1).toInt(&ok);
