@@ -49,7 +49,8 @@ CutOptionsPanel::CutOptionsPanel(QWidget* parent) : QWidget(parent)
     toolOffset->setSpecialValueText(tr("none"));
     toolOffset->setToolTip(tr("Drag knife: how far the blade tip trails its axis"));
     form->addRow(tr("Tool offset"), toolOffset);
-    keepOrder = new QCheckBox(tr("Keep the drawing's order (no inner-first, nearest-next)"));
+    keepOrder = new QCheckBox(tr("Keep the drawing's order"));
+    keepOrder->setToolTip(tr("Cut as drawn: no inner shapes first, no nearest next"));
     keepOrder->setObjectName(QStringLiteral("keepOrder"));
     form->addRow(keepOrder);
     connect(rotate, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CutOptionsPanel::changed);

@@ -53,7 +53,7 @@ CutPanel::CutPanel(QWidget* parent) : QWidget(parent)
     layout->addWidget(progressLabel);
     layout->addWidget(timeLabel);
     layout->addWidget(resultLabel);
-    layout->addWidget(buildCloudGroup());
+    fleetGroup = buildCloudGroup();
     connect(startButton, &QPushButton::clicked, this, &CutPanel::start);
     connect(pauseButton, &QPushButton::clicked, this, &CutPanel::pauseOrResume);
     connect(stopButton, &QPushButton::clicked, this, &CutPanel::stop);

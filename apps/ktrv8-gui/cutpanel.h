@@ -21,6 +21,9 @@ class CutPanel : public QWidget
     Q_OBJECT
 public:
     explicit CutPanel(QWidget* parent = nullptr);
+    // The fleet service's fields, for the window to place (they belong to the cut: each cut
+    // is reported with them).
+    QWidget* fleetFields() const { return fleetGroup; }
 
     void setLink(CutterConnection* link, JobPanel* job);
     void setConnected(bool connected);
@@ -78,6 +81,7 @@ private:
     QLabel* progressLabel = nullptr;
     QLabel* timeLabel = nullptr;
     QLabel* resultLabel = nullptr;
+    QWidget* fleetGroup = nullptr;
     QLineEdit* cloudUrl = nullptr;
     QLineEdit* cloudToken = nullptr;
     QLineEdit* cloudCode = nullptr;

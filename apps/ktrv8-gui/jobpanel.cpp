@@ -38,13 +38,15 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
 
     layout->addLayout(buildForm());
 
-    auto* optionsBox = new QGroupBox(tr("Cutter options (drawings)"));
+    // The window gives the options a section of their own.
+    optionsBox = new QWidget(this);
+    optionsBox->hide();
     optionsBox->setObjectName(QStringLiteral("cutOptions"));
     cutOptions = new CutOptionsPanel;
     auto* optionsLayout = new QVBoxLayout(optionsBox);
     optionsLayout->addWidget(cutOptions);
+    optionsLayout->addStretch(1);
     optionsBox->setEnabled(false);
-    layout->addWidget(optionsBox);
     layout->addStretch(1);
 
     connect(openButton, &QPushButton::clicked, this, &JobPanel::chooseFile);
@@ -55,12 +57,15 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
         emit jobChanged();
     });
     connect(qrFolderEdit, &QLineEdit::textChanged, this, &JobPanel::jobChanged);
-    connect(copiesBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &JobPanel::showPreview);
+    connect(copiesBox, QOverload<int>::of(&QSpinBox::valueChanged), this, [this] {
+        showPreview();
+        emit jobChanged();
+    });
     connect(cutOptions, &CutOptionsPanel::changed, this, [this] {
         if (isDrawing())
             load(false);
     });
-    connect(this, &JobPanel::jobChanged, optionsBox, [this, optionsBox] { optionsBox->setEnabled(isDrawing()); });
+    connect(this, &JobPanel::jobChanged, optionsBox, [this] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
 }

@@ -41,6 +41,8 @@ public:
     QString qrFolder() const;
     void setQrFolder(const QString& folder);
     QString refusal() const { return refused; }
+    // The cutter options of a drawing (enabled while a drawing is open).
+    QWidget* cutterOptions() const { return optionsBox; }
 
 public slots:
     void chooseFile();
@@ -58,6 +60,7 @@ private:
 
     PreviewView* preview;
     CutOptionsPanel* cutOptions = nullptr;
+    QWidget* optionsBox = nullptr;
     QLabel* fileLabel = nullptr;
     QLabel* refusalLabel = nullptr;
     QSpinBox* copiesBox = nullptr;

@@ -4,7 +4,9 @@
 #include "cutpanel.h"
 #include "cutterconnection.h"
 #include "driverstatus.h"
+#include "headpanel.h"
 #include "jobpanel.h"
+#include "jobsummary.h"
 #include "logpane.h"
 #include "previewview.h"
 #include "settingspanel.h"
@@ -12,18 +14,11 @@
 #include "ktdeviceproperty.h"
 
 #include <QCloseEvent>
-#include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
-#include <QVBoxLayout>
 
 MainWindow::MainWindow(const QString& plugin, QWidget* parent) : QMainWindow(parent), pluginPath(plugin)
 {
@@ -37,66 +32,6 @@ MainWindow::~MainWindow()
 {
     // The rows built by the device's properties go with the window; the device after them.
     settings->build(nullptr);
-}
-
-void MainWindow::buildLayout()
-{
-    auto* bar = new QToolBar(tr("Connection"));
-    bar->setObjectName(QStringLiteral("connectionBar"));
-    bar->setMovable(false);
-    connection = new ConnectionBar;
-    bar->addWidget(connection);
-    addToolBar(Qt::TopToolBarArea, bar);
-
-    previewView = new PreviewView;
-    job = new JobPanel(previewView);
-    settings = new SettingsPanel;
-    cut = new CutPanel;
-    auto* tabs = new QTabWidget;
-    tabs->setObjectName(QStringLiteral("sideTabs"));
-    // The job's options scroll rather than make the window taller than the screen.
-    auto* jobScroll = new QScrollArea;
-    jobScroll->setWidget(job);
-    jobScroll->setWidgetResizable(true);
-    jobScroll->setFrameShape(QFrame::NoFrame);
-    jobScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    jobScroll->setMinimumWidth(job->minimumSizeHint().width() + jobScroll->verticalScrollBar()->sizeHint().width());
-    tabs->addTab(jobScroll, tr("Job"));
-    tabs->addTab(settings, tr("Settings"));
-    setCentralWidget(sideBySide(tabs));
-    buildLog();
-    wirePanels();
-}
-
-QWidget* MainWindow::sideBySide(QWidget* tabs)
-{
-    auto* side = new QWidget;
-    auto* sideLayout = new QVBoxLayout(side);
-    sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(tabs, 1);
-    sideLayout->addWidget(cut);
-    auto* split = new QSplitter(Qt::Horizontal);
-    split->addWidget(previewView);
-    split->addWidget(side);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
-    split->setSizes({560, 540});
-    return split;
-}
-
-void MainWindow::buildLog()
-{
-    logPane = new LogPane;
-    auto* dock = new QDockWidget(tr("Log"));
-    dock->setObjectName(QStringLiteral("logDock"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    dock->setWidget(logPane);
-    addDockWidget(Qt::BottomDockWidgetArea, dock);
-    resizeDocks({dock}, {150}, Qt::Vertical);
-
-    linkLabel = new QLabel;
-    linkLabel->setObjectName(QStringLiteral("linkState"));
-    statusBar()->addPermanentWidget(linkLabel);
 }
 
 void MainWindow::wirePanels()
@@ -113,19 +48,33 @@ void MainWindow::wirePanels()
         // The preview lays copies out with the cutter's own spacing once it is known.
         if (const KTDeviceProperty* margin = link ? link->property(QStringLiteral("MARGIN")) : nullptr)
             job->setCopyGap(margin->value().toDouble());
+        showSummary(); // the estimate follows the speed the cutter holds
     });
     connect(job, &JobPanel::report, this,
             [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
-    connect(job, &JobPanel::jobChanged, this, [this] { cut->setJobReady(job->isReady()); });
+    connect(job, &JobPanel::jobChanged, this, [this] {
+        cut->setJobReady(job->isReady());
+        showSummary();
+    });
+    connect(head, &HeadPanel::report, this,
+            [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(cut, &CutPanel::report, this,
             [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(cut, &CutPanel::runningChanged, this, [this](bool running) {
         job->setEnabled(!running);
+        head->setCutting(running);
         setLinkBusy(running);
         if (!running && closeAfterStop)
             QTimer::singleShot(0, this, &QWidget::close);
     });
     connect(cut, &CutPanel::cutting, previewView, &PreviewView::highlight);
+}
+
+void MainWindow::showSummary()
+{
+    const KTDeviceProperty* speed = link ? link->property(QStringLiteral("SPEED")) : nullptr;
+    const bool known = speed && isConnected() && speed->value().isValid();
+    summary->describe(job->preparedJob().get(), job->copies(), known ? speed->value().toInt() : 0);
 }
 
 bool MainWindow::loadPlugin(QString* error)
@@ -158,6 +107,7 @@ void MainWindow::attachDevice()
         connect(status, &KTDeviceProperty::valueChanged, this, &MainWindow::showLinkState);
     settings->build(link.get());
     cut->setLink(link.get(), job);
+    head->setLink(link.get());
     showLinkState();
 }
 
@@ -192,6 +142,7 @@ int MainWindow::connectTo(const Address& where)
     connection->setConnected(true);
     settings->setConnected(true);
     cut->setConnected(true);
+    head->setConnected(true);
     showLinkState();
     emit linkChanged(true);
     settings->read();
@@ -209,6 +160,7 @@ void MainWindow::disconnectFromCutter()
     connection->setConnected(false);
     settings->setConnected(false);
     cut->setConnected(false);
+    head->setConnected(false);
     if (was)
         logPane->note(tr("Disconnected from %1").arg(address.describe()));
     emit linkChanged(false);
@@ -227,6 +179,7 @@ void MainWindow::onStatusText(const QString& text)
         connection->setConnected(false);
         settings->setConnected(false);
         cut->setConnected(false);
+        head->setConnected(false);
         emit linkChanged(false);
     }
     showLinkState();

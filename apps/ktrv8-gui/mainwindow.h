@@ -10,7 +10,10 @@
 class ConnectionBar;
 class CutPanel;
 class CutterConnection;
+class HeadPanel;
 class JobPanel;
+class JobSummary;
+class QDialog;
 class LogPane;
 class PreviewView;
 class QLabel;
@@ -53,8 +56,11 @@ protected:
 
 private:
     void buildLayout();
+    QWidget* jobSections();
     QWidget* sideBySide(QWidget* tabs);
+    void buildPreferences();
     void buildLog();
+    void showSummary();
     void wirePanels();
     void attachDevice();
     void onStatusText(const QString& text);
@@ -69,6 +75,9 @@ private:
     SettingsPanel* settings = nullptr;
     JobPanel* job = nullptr;
     CutPanel* cut = nullptr;
+    HeadPanel* head = nullptr;
+    JobSummary* summary = nullptr;
+    QDialog* preferences = nullptr;
     PreviewView* previewView = nullptr;
     LogPane* logPane = nullptr;
     QLabel* linkLabel = nullptr;

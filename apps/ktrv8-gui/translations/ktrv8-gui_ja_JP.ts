@@ -123,7 +123,7 @@
         <translation>刃先オフセット</translation>
     </message>
     <message>
-        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <source>Keep the drawing&apos;s order</source>
         <translation>図面の順序を保つ (内側優先・最近傍順なし)</translation>
     </message>
 </context>

@@ -123,7 +123,7 @@
         <translation>刀具偏移</translation>
     </message>
     <message>
-        <source>Keep the drawing&apos;s order (no inner-first, nearest-next)</source>
+        <source>Keep the drawing&apos;s order</source>
         <translation>保持图形顺序 (不按先内后外、就近排序)</translation>
     </message>
 </context>

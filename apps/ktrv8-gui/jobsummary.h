@@ -1,0 +1,20 @@
+#ifndef JOBSUMMARY_H
+#define JOBSUMMARY_H
+
+#include <QLabel>
+
+class PreparedJob;
+
+// What a job will be before it is started: its size, cut length, pen-up travel and the
+// time it should take at the cutter's speed, for all its copies.
+class JobSummary : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit JobSummary(QWidget* parent = nullptr);
+
+    // speed 0: the cutter's speed is not known yet (the estimate says which it assumed).
+    void describe(const PreparedJob* job, int copies, int speedMmPerS);
+};
+
+#endif // JOBSUMMARY_H
