@@ -107,6 +107,15 @@ qsizetype incompleteTail(const QByteArray& chunk)
 
 } // namespace
 
+QString plainTextBreak(const QByteArray& start)
+{
+    const auto* data = reinterpret_cast<const uchar*>(start.constData());
+    QString reason;
+    const qsizetype offset =
+        isForeignStart(data, start.size(), &reason) ? 0 : firstNonTextByte(data, start.size(), &reason);
+    return offset >= 0 ? QStringLiteral("byte %1 is %2").arg(offset).arg(reason) : QString();
+}
+
 bool readJobText(QFileDevice& file, QByteArray piece, QString* text, QString* error, bool* unreadable)
 {
     *unreadable = false;

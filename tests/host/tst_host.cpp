@@ -10,6 +10,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <zlib.h>
+
 void tst_Host::initTestCase()
 {
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8"))).isExecutable());
@@ -280,6 +282,50 @@ void tst_Host::qrCodeJob()
     QVERIFY2(run.code == exitCode, (run.out + run.err).constData());
     QVERIFY2((run.out + run.err).contains(message.toUtf8()), (run.out + run.err).constData());
     QCOMPARE(readFile(record), recorded);
+}
+
+// A cut reads its whole file before it connects: a refused file never costs a connection
+// (the address here takes none), and every refusal says what the file is and what is taken.
+void tst_Host::fileCheckedBeforeConnecting_data()
+{
+    QTest::addColumn<QByteArray>("content"); // gzipped when it begins with "gzip:"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QByteArray plt = "IN;PU0,0;";
+    while (plt.size() < 100000)
+        plt += "PD40,40;PU0,0;";
+    QByteArray drawing = "gzip:<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\"><path d=\"M0,0";
+    for (int i = 0; drawing.size() < 400000; ++i)
+        drawing += QByteArray::number(i % 97) + "," + QByteArray::number((i * 7919) % 89) + " ";
+    drawing += "\" fill=\"none\" stroke=\"black\"/></svg>";
+    QTest::newRow("NUL past the first piece read") << plt + QByteArray(1, '\0') + "PG;" << 2 << "byte 100";
+    QTest::newRow("archive") << QByteArray("PK\x03\x04\x14\x00\x00\x00") << 2 << "the file is not plain text";
+    QTest::newRow("HTML") << QByteArray("<html><body>hello</body></html>") << 2 << "not an SVG drawing";
+    QTest::newRow("prose") << QByteArray("Dear cutter,\n") << 2 << "neither a drawing";
+    QTest::newRow("large compressed drawing") << drawing << 4 << "connection refused";
+}
+
+void tst_Host::fileCheckedBeforeConnecting()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString path = dir.filePath(QStringLiteral("checked-%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    if (content.startsWith("gzip:")) {
+        gzFile packed = gzopen(QFile::encodeName(path).constData(), "wb");
+        QVERIFY(packed);
+        QCOMPARE(gzwrite(packed, content.constData() + 5, unsigned(content.size() - 5)), int(content.size() - 5));
+        QCOMPARE(gzclose(packed), Z_OK);
+        QVERIFY(QFileInfo(path).size() > 64 * 1024); // more than the start the kind is told from
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    const Run run = runHost({"cut", path, "--tcp", "127.0.0.1:1"});
+    QVERIFY2(run.code == exitCode && run.err.contains(said.toUtf8()), run.err.constData());
+    if (exitCode == 2 && !said.startsWith(QLatin1String("byte")))
+        QVERIFY2(run.err.contains("not sent: ") && run.err.contains("PLT (HP-GL)"), run.err.constData());
+    QVERIFY2(!run.err.contains("control byte (0x1f)"), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Host)
