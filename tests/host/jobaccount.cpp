@@ -98,19 +98,23 @@ void tst_Host::endAccountsAgree()
              run.out.constData());
 }
 
-// Pages 2 and 3 of copy 1 and then copy 2 whole: the cutter gets exactly those.
+// Pages 2 and 3 of copy 1 and then copy 2 whole: the cutter gets exactly those, and the
+// events number them as the whole job's pages and copies.
 void tst_Host::resumeCutsTheRest_data()
 {
     QTest::addColumn<QStringList>("hostArgs");
     QTest::addColumn<int>("skippedPages"); // of the first copy cut
     QTest::addColumn<int>("wholeCopies");  // after it
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("page 2 of copy 1 of 2") << QStringList{"--from-page", "2", "--copies", "2"} << 1 << 1 << 0;
+    QTest::addColumn<QString>("numbered"); // page events COPY.PAGE/PAGES, copy events cCOPY/COPIES
+    QTest::newRow("page 2 of copy 1 of 2")
+        << QStringList{"--from-page", "2", "--copies", "2"} << 1 << 1 << 0 << "1.2/3 1.3/3 c1/2 2.1/3 2.2/3 2.3/3 c2/2";
     QTest::newRow("page 3 of copy 2 of 2")
-        << QStringList{"--from-page", "3", "--copy", "2", "--copies", "2"} << 2 << 0 << 0;
-    QTest::newRow("copy 2 of 3 from its start") << QStringList{"--copy", "2", "--copies", "3"} << 0 << 1 << 0;
-    QTest::newRow("no page 4") << QStringList{"--from-page", "4"} << 0 << 0 << 2;
-    QTest::newRow("copy past the copies") << QStringList{"--copy", "3", "--copies", "2"} << 0 << 0 << 2;
+        << QStringList{"--from-page", "3", "--copy", "2", "--copies", "2"} << 2 << 0 << 0 << "2.3/3 c2/2";
+    QTest::newRow("copy 2 of 3 from its start") << QStringList{"--copy", "2", "--copies", "3"} << 0 << 1 << 0
+                                                << "2.1/3 2.2/3 2.3/3 c2/3 3.1/3 3.2/3 3.3/3 c3/3";
+    QTest::newRow("no page 4") << QStringList{"--from-page", "4"} << 0 << 0 << 2 << "";
+    QTest::newRow("copy past the copies") << QStringList{"--copy", "3", "--copies", "2"} << 0 << 0 << 2 << "";
 }
 
 void tst_Host::resumeCutsTheRest()
@@ -119,12 +123,25 @@ void tst_Host::resumeCutsTheRest()
     QFETCH(int, skippedPages);
     QFETCH(int, wholeCopies);
     QFETCH(int, exitCode);
+    QFETCH(QString, numbered);
     const QString record = dir.filePath(
         QStringLiteral("resume-%1.plt").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')));
     SimProcess sim({"--out", record});
     QVERIFY(sim.start());
-    const Run run = runHost(QStringList{"cut", sample} + addressOf(sim, false) + hostArgs);
+    const Run run = runHost(QStringList{"cut", sample, "--json"} + addressOf(sim, false) + hostArgs);
     QVERIFY2(run.code == exitCode, run.err.constData());
+    QStringList said;
+    for (const QByteArray& line : run.out.split('\n')) {
+        const QJsonObject e = QJsonDocument::fromJson(line).object();
+        const auto number = [&e](const char* key) { return QString::number(e.value(QLatin1String(key)).toInt()); };
+        if (e.value(QStringLiteral("event")) == QStringLiteral("page"))
+            said << number("copy") + '.' + number("page") + '/' + number("pages");
+        else if (e.value(QStringLiteral("event")) == QStringLiteral("copy"))
+            said << 'c' + number("copy") + '/' + number("copies");
+        else if (e.value(QStringLiteral("event")) == QStringLiteral("estimate") && number("page") != "0")
+            QVERIFY2(numbered.contains(number("copy") + '.' + number("page")), line.constData());
+    }
+    QCOMPARE(said.join(' '), numbered);
     const QByteArray job = sampleJob();
     int from = 0;
     for (int i = 0; i < skippedPages; ++i)
