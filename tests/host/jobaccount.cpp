@@ -138,8 +138,6 @@ void tst_Host::resumeCutsTheRest()
             said << number("copy") + '.' + number("page") + '/' + number("pages");
         else if (e.value(QStringLiteral("event")) == QStringLiteral("copy"))
             said << 'c' + number("copy") + '/' + number("copies");
-        else if (e.value(QStringLiteral("event")) == QStringLiteral("estimate") && number("page") != "0")
-            QVERIFY2(numbered.contains(number("copy") + '.' + number("page")), line.constData());
     }
     QCOMPARE(said.join(' '), numbered);
     const QByteArray job = sampleJob();
@@ -160,7 +158,6 @@ void tst_Host::jsonForEveryOutcome_data()
     QTest::newRow("a command's help") << QStringList{"cut", "-h"} << 0;
     QTest::newRow("help, unknown command") << QStringList{"bogus", "--help"} << 0;
     QTest::newRow("option without its value") << QStringList{"cut", "x.plt", "--copies"} << 2;
-    QTest::newRow("value out of range") << QStringList{"cut", "x.plt", "--copies", "0", "--tcp", "127.0.0.1:1"} << 2;
     QTest::newRow("unknown language") << QStringList{"cut", "x.plt", "--lang", "xx"} << 2;
     QTest::newRow("unknown command") << QStringList{"bogus"} << 2;
     QTest::newRow("no command") << QStringList() << 2;
@@ -191,32 +188,23 @@ void tst_Host::jsonForEveryOutcome()
     QVERIFY(!last.value(QStringLiteral("message")).toString().isEmpty());
 }
 
-// The closing message, the driver's status text inside it and the progress follow --lang.
+// The closing message and the driver's status text inside it follow --lang.
 void tst_Host::resultsFollowTheLanguage_data()
 {
     QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("lost");    // the end, with the driver's text for the lost link
-    QTest::addColumn<QString>("reading"); // a line of progress
-    QTest::newRow("en") << "en"
-                        << "the connection was lost (TCP DISCONNECTED.)"
-                        << "Reading job ";
+    QTest::addColumn<QString>("lost"); // the end, with the driver's text for the lost link
     QTest::newRow("ja") << "ja"
-                        << "接続が切れました（TCP 切断しました。）"
-                        << "を読み込んでいます";
+                        << "接続が切れました（TCP 切断しました。）";
     QTest::newRow("zh") << "zh"
-                        << "连接已断开（TCP 已断开。）"
-                        << "正在读取任务 ";
+                        << "连接已断开（TCP 已断开。）";
 }
 
 void tst_Host::resultsFollowTheLanguage()
 {
     QFETCH(QString, language);
     QFETCH(QString, lost);
-    QFETCH(QString, reading);
     SimProcess sim({"--drop-after", "8"});
     QVERIFY(sim.start());
     const Run run = runHost(QStringList{"cut", sample, "--copies", "2", "--lang", language} + addressOf(sim, false));
-    QCOMPARE(run.code, 6);
-    QVERIFY2(QString::fromUtf8(run.err).contains(lost), run.err.constData());
-    QVERIFY2(QString::fromUtf8(run.out).contains(reading), run.out.constData());
+    QVERIFY2(run.code == 6 && QString::fromUtf8(run.err).contains(lost), run.err.constData());
 }

@@ -332,17 +332,11 @@ void tst_Simulator::secondHostIsTurnedAway()
     QCOMPARE(first.replies(1), QList<QByteArray>{"CCMD;4,0;"}); // the page it sent was cut
     QCOMPARE(first.socket.state(), QAbstractSocket::ConnectedState);
 
-    first.socket.disconnectFromHost();
+    first.socket.disconnectFromHost(); // and at once a new host, as a program reconnecting does
     SimClient third;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            third.socket.abort();
-            if (!third.connectTo(sim.port))
-                return false;
-            third.send("CCMD;7,0;");
-            return third.replies(1, 500) == QList<QByteArray>{"CCMD;7,0,0,100;"};
-        },
-        5000));
+    QVERIFY(third.connectTo(sim.port));
+    third.send("CCMD;7,0;");
+    QCOMPARE(third.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
 }
 
 void tst_Simulator::malformedRequestsAreIgnored()
