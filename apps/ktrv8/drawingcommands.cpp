@@ -258,8 +258,8 @@ int prepareCutJob(const QCommandLineParser& parser, const QString& file, const O
                   std::shared_ptr<PreparedJob>* prepared)
 {
     auto job = std::make_shared<PreparedJob>();
-    // The whole file is checked before a cutter is reached: a job refused halfway would have
-    // cost a connection, and a cutter may already hold its first pages.
+    // The whole file is read and checked before a cutter is reached: a refusal then costs no
+    // connection, and a cutter busy with another program is not disturbed for nothing.
     if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get()))
         return failed;
     if (job->isDrawing() && !out.isJson())

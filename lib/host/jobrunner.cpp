@@ -131,7 +131,7 @@ int JobRunner::prepare(QString* error)
                            : CutterConnection::ReplyTimeoutMs;
     const bool answered = link.readBack(reads, waitMs, &unanswered);
     if (!link.isConnected()) {
-        *error = tr("the connection was lost before the job started%1; nothing was cut").arg(link.lostHint());
+        *error = tr("the connection was lost before the job started; nothing was cut%1").arg(link.lostHint());
         return ExitDisconnected;
     }
     if (!answered) {

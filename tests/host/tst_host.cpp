@@ -184,7 +184,7 @@ void tst_Host::cut_data()
     };
     const QStringList reasons = {"byte 9 is a NUL byte", "byte 9 is an STX byte", "byte 16 is an ETX byte",
                                  "byte 0 is UTF-16 text", "byte 0 is an executable", "byte 5 is a byte (0xc3) that is not UTF-8",
-                                 "the file is not plain text: byte 2 is a control byte (0x03); accepted: SVG"};
+                                 "the file is not plain text: byte 2 is an ETX byte (0x03); accepted: SVG"};
     for (int i = 0; i < refused.size(); ++i)
         QTest::addRow("tcp: job with %s", refused.at(i).first) << false << QStringList() << QStringList() << 2 << 0
                                                                 << reasons.at(i) << refused.at(i).second;

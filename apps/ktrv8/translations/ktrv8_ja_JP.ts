@@ -55,8 +55,8 @@
         <translation>カッターが停止を確認しませんでした</translation>
     </message>
     <message>
-        <source>the connection was lost before the job started%1; nothing was cut</source>
-        <translation>ジョブの開始前に接続が切れました%1。何もカットしていません</translation>
+        <source>the connection was lost before the job started; nothing was cut%1</source>
+        <translation>ジョブの開始前に接続が切れました。何もカットしていません%1</translation>
     </message>
     <message>
         <source>the cutter did not answer within %1 s; nothing was cut</source>

@@ -55,8 +55,8 @@
         <translation>刻字机未确认停止</translation>
     </message>
     <message>
-        <source>the connection was lost before the job started%1; nothing was cut</source>
-        <translation>任务开始前连接已断开%1；未进行任何切割</translation>
+        <source>the connection was lost before the job started; nothing was cut%1</source>
+        <translation>任务开始前连接已断开；未进行任何切割%1</translation>
     </message>
     <message>
         <source>the cutter did not answer within %1 s; nothing was cut</source>
