@@ -84,7 +84,7 @@ int CutterConnection::connectTo(const Address& address, int timeoutMs, QString* 
             port->setValue(int(address.port));
     }
     if (!dev->connectDevice()) {
-        *error = QStringLiteral("the driver refused to connect to %1").arg(address.describe());
+        *error = tr("the driver refused to connect to %1").arg(address.describe());
         return ExitNoConnection;
     }
     const bool settled = waitUntil([this] { return connected || !lastStatus.isEmpty(); }, timeoutMs);
@@ -92,8 +92,8 @@ int CutterConnection::connectTo(const Address& address, int timeoutMs, QString* 
         return ExitOk;
     if (!address.usb)
         return tcpFailure(dev.get(), address, error);
-    *error = settled ? QStringLiteral("cannot open %1 (%2)").arg(address.path, DriverStatus::said(lastStatus))
-                     : QStringLiteral("%1 did not open within %2 s").arg(address.path).arg(timeoutMs / 1000);
+    *error = settled ? tr("cannot open %1 (%2)").arg(address.path, DriverStatus::said(lastStatus))
+                     : tr("%1 did not open within %2 s").arg(address.path).arg(timeoutMs / 1000);
     return ExitNoConnection;
 }
 
@@ -103,20 +103,19 @@ int CutterConnection::tcpFailure(KTDeviceInterface* device, const Address& addre
     const auto code = socket ? socket->error() : QAbstractSocket::UnknownSocketError;
     switch (code) {
     case QAbstractSocket::ConnectionRefusedError:
-        *error = QStringLiteral(
-                     "connection refused by %1: is the cutter switched on, on the network, and is the port right?")
+        *error = tr("connection refused by %1: is the cutter switched on, on the network, and is the port right?")
                      .arg(address.describe());
         break;
     case QAbstractSocket::RemoteHostClosedError:
         *error = tr("%1 closed the connection at once: %2").arg(address.describe(), tr(ServesOne));
         break;
     case QAbstractSocket::HostNotFoundError:
-        *error = QStringLiteral("host %1 not found: check the address").arg(address.host);
+        *error = tr("host %1 not found: check the address").arg(address.host);
         break;
     default:
         *error = socket && socket->state() != QAbstractSocket::UnconnectedState
-                     ? QStringLiteral("no answer from %1: is the cutter on the network?").arg(address.describe())
-                     : QStringLiteral("cannot connect to %1: %2")
+                     ? tr("no answer from %1: is the cutter on the network?").arg(address.describe())
+                     : tr("cannot connect to %1: %2")
                            .arg(address.describe(), socket ? socket->errorString() : QStringLiteral("no socket"));
         break;
     }

@@ -118,6 +118,34 @@
 <context>
     <name>CutterConnection</name>
     <message>
+        <source>the driver refused to connect to %1</source>
+        <translation>ドライバーが %1 への接続を拒否しました</translation>
+    </message>
+    <message>
+        <source>cannot open %1 (%2)</source>
+        <translation>%1 を開けません（%2）</translation>
+    </message>
+    <message>
+        <source>%1 did not open within %2 s</source>
+        <translation>%1 が %2 秒以内に開きませんでした</translation>
+    </message>
+    <message>
+        <source>connection refused by %1: is the cutter switched on, on the network, and is the port right?</source>
+        <translation>%1 が接続を拒否しました: カッターの電源は入っていますか？ネットワーク上にありますか？ポートは正しいですか？</translation>
+    </message>
+    <message>
+        <source>host %1 not found: check the address</source>
+        <translation>ホスト %1 が見つかりません: アドレスを確認してください</translation>
+    </message>
+    <message>
+        <source>no answer from %1: is the cutter on the network?</source>
+        <translation>%1 から応答がありません: カッターはネットワーク上にありますか？</translation>
+    </message>
+    <message>
+        <source>cannot connect to %1: %2</source>
+        <translation>%1 に接続できません: %2</translation>
+    </message>
+    <message>
         <source>the cutter serves one program at a time; is another one connected to it?</source>
         <translation>カッターは一度に 1 つのプログラムにしか応じません。別のプログラムが接続していませんか？</translation>
     </message>

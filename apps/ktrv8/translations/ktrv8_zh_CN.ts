@@ -118,6 +118,34 @@
 <context>
     <name>CutterConnection</name>
     <message>
+        <source>the driver refused to connect to %1</source>
+        <translation>驱动拒绝连接到 %1</translation>
+    </message>
+    <message>
+        <source>cannot open %1 (%2)</source>
+        <translation>无法打开 %1（%2）</translation>
+    </message>
+    <message>
+        <source>%1 did not open within %2 s</source>
+        <translation>%1 未在 %2 秒内打开</translation>
+    </message>
+    <message>
+        <source>connection refused by %1: is the cutter switched on, on the network, and is the port right?</source>
+        <translation>%1 拒绝了连接：刻字机是否已开机、已接入网络，端口是否正确？</translation>
+    </message>
+    <message>
+        <source>host %1 not found: check the address</source>
+        <translation>找不到主机 %1：请检查地址</translation>
+    </message>
+    <message>
+        <source>no answer from %1: is the cutter on the network?</source>
+        <translation>%1 无应答：刻字机是否已接入网络？</translation>
+    </message>
+    <message>
+        <source>cannot connect to %1: %2</source>
+        <translation>无法连接到 %1：%2</translation>
+    </message>
+    <message>
         <source>the cutter serves one program at a time; is another one connected to it?</source>
         <translation>刻字机一次只服务一个程序；是否有其他程序已连接？</translation>
     </message>
