@@ -70,6 +70,7 @@ void JobRunner::follow()
     countCopies(done, moved);
 }
 
+// Counts the copies confirmed up to done, then shows where the job is; moved: a page was.
 void JobRunner::countCopies(int done, bool moved)
 {
     if (done > confirmedCopies) {
