@@ -92,6 +92,9 @@ public:
     // The pages of the job a device holds, and the index of the page in its job property.
     static const KTJobPages& pages(const KTRV8& device) { return *device.jobPages; }
     static int pageIndex(const KTRV8& device) { return device.jobPageIndex; }
+    // The cutter finished the page (or repeated copy) in hand while a stop or pause the host
+    // asked for was unanswered: that work is done though the index has not moved on.
+    static bool readyWhileHeld(const KTRV8& device) { return device.readyWhileHeld; }
 };
 
 #endif // KTRV8_P_H

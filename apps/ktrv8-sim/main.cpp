@@ -68,6 +68,7 @@ const Option options[] = {
     {"cut-ms",          "MS",      "Time to cut one page in ms (default 5), or \"speed\": path length / SPEED."},
     {"qr",              "CODES",   "Comma-separated codes the scanner reads, in turn."},
     {"stop-after-pages","N",       "The cutter stops the job by itself (1001) before page N+1."},
+    {"finish-page-on-stop", nullptr, "A stop waits for the page being cut, which is reported done first."},
     {"out",             "FILE",    "Write the job text of every page cut to FILE."},
     {"svg",             "FILE",    "Draw what was cut into FILE (SVG)."},
     {"drop-after",      "N",       "Break the connection after N request frames."},
@@ -130,6 +131,7 @@ ktsim::CutterOptions cutterOptions(const QCommandLineParser& parser)
     cutter.stopAfterPages = intOption(parser, QStringLiteral("stop-after-pages"), -1, 0, 1000000);
     cutter.idleMs = intOption(parser, QStringLiteral("idle-ms"), 10000, 0, 3600000);
     cutter.replyDelayMs = intOption(parser, QStringLiteral("delay-ms"), 0, 0, 600000);
+    cutter.finishPageOnStop = parser.isSet(QStringLiteral("finish-page-on-stop"));
     auto keyList = [&parser](const char* name) {
         return parser.value(QLatin1String(name)).split(QLatin1Char(','), Qt::SkipEmptyParts);
     };

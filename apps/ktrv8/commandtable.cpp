@@ -4,6 +4,8 @@
 #include "textcommand.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <cstring>
@@ -115,7 +117,9 @@ const char* const commonHelp = "Options for every command:\n"
                                "  --json              print JSON instead of text: one object per result, or per\n"
                                "                      job event (reading, started, page, copy, estimate, overrun,\n"
                                "                      paused, resumed, done, error with its exit code)\n"
-                               "  --lang LANG         language of the driver's captions: en, ja or zh\n"
+                               "  --lang LANG         language of the driver's captions, a job's progress and its\n"
+                               "                      result: en, ja or zh\n"
+                               "  --verbose           also show the driver's and Qt's log lines on stderr\n"
                                "  --timeout S         give a job up after S seconds without confirmed progress\n"
                                "                      (default: wait as long as the link is up)\n"
                                "  -h, --help          this help; \"ktrv8 COMMAND --help\" for one command\n";
@@ -142,26 +146,48 @@ const Command* commandIn(int argc, char** argv)
 
 namespace {
 
-void printHelp(const Command* command)
+QString helpText(const Command* command)
 {
     if (command) {
         const bool drawings = std::strstr(command->usage, "cutter options") != nullptr;
-        std::printf("Usage: %s\n\n%s\n\n%s%s%s\n%s", command->usage, command->help, drawings ? drawingOptionsHelp : "",
-                    drawings ? "\n" : "", commonHelp, qPrintable(exitCodeHelp()));
-        return;
+        return QStringLiteral("Usage: %1\n\n%2\n\n%3%4%5\n%6")
+            .arg(QLatin1String(command->usage), QLatin1String(command->help),
+                 QLatin1String(drawings ? drawingOptionsHelp : ""), QLatin1String(drawings ? "\n" : ""),
+                 QLatin1String(commonHelp), exitCodeHelp());
     }
-    std::printf(
+    QString text = QStringLiteral(
         "Usage: ktrv8 COMMAND [options]\n\nCommand-line host for the KT-RV8 cutter driver plug-in.\n\nCommands:\n");
     for (const Command& c : commands)
-        std::printf("  %s\n", c.usage);
-    std::printf("\n%s\n%s", commonHelp, qPrintable(exitCodeHelp()));
+        text += QStringLiteral("  %1\n").arg(QLatin1String(c.usage));
+    return text + QStringLiteral("\n%1\n%2").arg(QLatin1String(commonHelp), exitCodeHelp());
+}
+
+// With --json the help is one object: the command it is about (or every command's name) and
+// the text people read.
+void printHelp(const Command* command, const Output& out)
+{
+    if (!out.isJson()) {
+        std::fputs(qPrintable(helpText(command)), stdout);
+        return;
+    }
+    QJsonObject help{{QStringLiteral("text"), helpText(command)}};
+    if (command) {
+        help.insert(QStringLiteral("command"), QLatin1String(command->name));
+        help.insert(QStringLiteral("usage"), QLatin1String(command->usage));
+    } else {
+        QJsonArray names;
+        for (const Command& c : commands)
+            names.append(QLatin1String(c.name));
+        help.insert(QStringLiteral("commands"), names);
+    }
+    out.event(QStringLiteral("help"), help);
 }
 
 } // namespace
 
 int showHelp(const Command* command, const QCommandLineParser& parser, const Output& out)
 {
-    printHelp(command);
+    printHelp(command, out);
     const bool asked = parser.isSet(QStringLiteral("help"));
     if (command || asked)
         return ExitOk;

@@ -117,10 +117,10 @@ bool readInputOptions(const QCommandLineParser& parser, ktconv::InputOptions* in
 
 namespace {
 
-// Reads any job file once, a drawing converted with the cutter options; the message names
-// the file. verb: how a refusal reads ("not sent" for a cut); open: a PLT job is only opened.
+// Reads any job file once, a drawing converted with the cutter options, a PLT job checked
+// whole; the message names the file. verb: how a refusal reads ("not sent" for a cut).
 int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
-            const QString& verb, PreparedJob* job, bool open = false)
+            const QString& verb, PreparedJob* job)
 {
     PreparedJob::Options options;
     options.geometry = geometry;
@@ -129,7 +129,7 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
         out.error(error);
         return ExitUsage;
     }
-    if (!(open ? job->open(path, options) : job->read(path, options))) {
+    if (!job->read(path, options)) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
     }
@@ -258,7 +258,9 @@ int prepareCutJob(const QCommandLineParser& parser, const QString& file, const O
                   std::shared_ptr<PreparedJob>* prepared)
 {
     auto job = std::make_shared<PreparedJob>();
-    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get(), true))
+    // The whole file is read and checked before a cutter is reached: a refusal then costs no
+    // connection, and a cutter busy with another program is not disturbed for nothing.
+    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get()))
         return failed;
     if (job->isDrawing() && !out.isJson())
         out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(*job))));

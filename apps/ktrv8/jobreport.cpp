@@ -22,29 +22,29 @@ JobReport::JobReport(JobRunner& jobRunner, const Output& output) : runner(jobRun
 {
     tty = Output::terminal() && !out.isJson();
     connect(&runner, &JobRunner::reading, this, [this](const QString& file) {
-        say(QStringLiteral("Reading job %1").arg(file));
+        say(tr("Reading job %1").arg(file));
         out.event(QStringLiteral("reading"), {{QStringLiteral("file"), file}});
     });
     connect(&runner, &JobRunner::started, this, [this](const QString& file, int pages, int copies, double estimate) {
-        say(QStringLiteral("Cutting %1: %2 page(s), %3 cop%4, about %5 (estimate)")
-                .arg(file)
+        const JobOrigin& from = runner.origin();
+        const bool resumed = from.copy > 1 || from.page > 1;
+        say(tr("Cutting %1%2: %3 page(s), %4, about %5 (estimate)")
+                .arg(file, resumed ? tr(" from page %1 of copy %2").arg(from.page).arg(from.copy) : QString())
                 .arg(pages)
-                .arg(copies)
-                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies"), durationText(estimate)));
+                .arg(JobRunner::copiesText(copies), durationText(estimate)));
         out.event(QStringLiteral("started"), {{QStringLiteral("file"), file},
                                               {QStringLiteral("pages"), pages},
                                               {QStringLiteral("copies"), copies},
+                                              {QStringLiteral("fromPage"), from.page},
+                                              {QStringLiteral("fromCopy"), from.copy},
                                               {QStringLiteral("estimateSeconds"), estimate}});
     });
     connect(&runner, &JobRunner::waitingForCode, this, [this](const QString& dir, int copies) {
-        say(QStringLiteral("QR-code job from %1, %2 cop%3: waiting for the cutter to scan")
-                .arg(dir)
-                .arg(copies)
-                .arg(copies == 1 ? QStringLiteral("y") : QStringLiteral("ies")));
+        say(tr("QR-code job from %1, %2: waiting for the cutter to scan").arg(dir, JobRunner::copiesText(copies)));
         out.event(QStringLiteral("started"), {{QStringLiteral("qrDir"), dir}, {QStringLiteral("copies"), copies}});
     });
     connect(&runner, &JobRunner::scanned, this, [this](const QString& code, const QString& file) {
-        say(QStringLiteral("Scanned %1: cutting %2").arg(code, file));
+        say(tr("Scanned %1: cutting %2").arg(code, file));
         out.event(QStringLiteral("scanned"), {{QStringLiteral("code"), code}, {QStringLiteral("file"), file}});
     });
     connect(&runner, &JobRunner::pageConfirmed, this, [this](int copy, int page, int pages) {
@@ -69,20 +69,18 @@ void JobReport::connectEnd()
 {
     connect(&runner, &JobRunner::progress, this, &JobReport::onProgress);
     connect(&runner, &JobRunner::overrun, this, [this](int copy, int page, int times) {
-        const QString what = page > 0 ? QStringLiteral("page %1").arg(page) : QStringLiteral("copy %1").arg(copy);
-        say(QStringLiteral("%1 has taken %2x its estimate; still waiting, Ctrl-C stops the cutter")
-                .arg(what)
-                .arg(times));
+        const QString what = page > 0 ? tr("page %1").arg(page) : tr("copy %1").arg(copy);
+        say(tr("%1 has taken %2x its estimate; still waiting, Ctrl-C stops the cutter").arg(what).arg(times));
         out.event(QStringLiteral("overrun"),
                   {{QStringLiteral("copy"), copy}, {QStringLiteral("page"), page}, {QStringLiteral("times"), times}});
     });
     connect(&runner, &JobRunner::paused, this, [this](bool on) {
         out.event(on ? QStringLiteral("paused") : QStringLiteral("resumed"));
         if (!tty)
-            say(on ? QStringLiteral("Paused on the cutter") : QStringLiteral("Resumed"));
+            say(on ? tr("Paused on the cutter") : tr("Resumed"));
     });
     connect(&runner, &JobRunner::stopping, this, [this] {
-        say(QStringLiteral("Stopping: waiting for the cutter to confirm (Ctrl-C again to leave at once)"));
+        say(tr("Stopping: waiting for the cutter to confirm (Ctrl-C again to leave at once)"));
         out.event(QStringLiteral("stopping"));
     });
     connect(&runner, &JobRunner::finished, this, &JobReport::onFinished);
@@ -107,23 +105,19 @@ void JobReport::onFinished(int code, const QString& text)
     QString message = text;
     const QString resume = resumeCommand(a);
     if (!resume.isEmpty() && a.sentPages > 0) {
-        const int page = a.resumePage + (a.resumeCopy == 1 ? pageOffset : 0);
-        const int copy = a.resumeCopy + copyOffset;
-        message += QStringLiteral("; to go on from page %1 of copy %2: %3").arg(page).arg(copy).arg(resume);
-        fields.insert(QStringLiteral("resumePage"), page);
-        fields.insert(QStringLiteral("resumeCopy"), copy);
+        message += tr("; to go on from page %1 of copy %2: %3").arg(a.resumePage).arg(a.resumeCopy).arg(resume);
+        fields.insert(QStringLiteral("resumePage"), a.resumePage);
+        fields.insert(QStringLiteral("resumeCopy"), a.resumeCopy);
         fields.insert(QStringLiteral("resume"), resume);
     }
     out.errorFields(fields);
     out.error(message);
 }
 
-void JobReport::setResume(const QString& file, const QStringList& addressArgs, int firstCopy, int firstPage)
+void JobReport::setResume(const QString& file, const QStringList& addressArgs)
 {
     resumeFile = file;
     resumeAddress = addressArgs;
-    copyOffset = firstCopy - 1;
-    pageOffset = firstPage - 1;
 }
 
 // The command that cuts what is left: from the page after the confirmed ones, of the copy
@@ -133,12 +127,10 @@ QString JobReport::resumeCommand(const JobAccount& a) const
     if (resumeFile.isEmpty() || a.resumePage < 1)
         return QString();
     QStringList words{QStringLiteral("ktrv8"), QStringLiteral("cut"), resumeFile};
-    words << QStringLiteral("--from-page") << QString::number(a.resumePage + (a.resumeCopy == 1 ? pageOffset : 0));
-    const int copy = a.resumeCopy + copyOffset;
-    const int copies = a.copies + copyOffset;
-    if (copies > 1)
-        words << QStringLiteral("--copy") << QString::number(copy) << QStringLiteral("--copies")
-              << QString::number(copies);
+    words << QStringLiteral("--from-page") << QString::number(a.resumePage);
+    if (a.copies > 1)
+        words << QStringLiteral("--copy") << QString::number(a.resumeCopy) << QStringLiteral("--copies")
+              << QString::number(a.copies);
     return (words + resumeAddress).join(QLatin1Char(' '));
 }
 
@@ -161,18 +153,18 @@ void JobReport::onKey()
 
 void JobReport::onProgress(const JobProgress& p)
 {
-    QString where = QStringLiteral("copy %1/%2").arg(p.copy).arg(p.copies);
+    QString where = tr("copy %1/%2").arg(p.copy).arg(p.copies);
     if (p.page > 0)
-        where += QStringLiteral(", page %1/%2").arg(p.page).arg(p.pages);
+        where += tr(", page %1/%2").arg(p.page).arg(p.pages);
     else if (p.waitingForCode)
-        where += QStringLiteral(", waiting for the next scanned code");
+        where += tr(", waiting for the next scanned code");
     else if (p.repeated)
-        where += QStringLiteral(", repeated by the cutter");
-    QString left = p.secondsLeft >= 0 ? QStringLiteral(", %1 left").arg(durationText(p.secondsLeft)) : QString();
+        where += tr(", repeated by the cutter");
+    QString left = p.secondsLeft >= 0 ? tr(", %1 left").arg(durationText(p.secondsLeft)) : QString();
     if (p.estimated)
-        left += QStringLiteral(" (estimate)");
+        left += tr(" (estimate)");
     if (p.paused)
-        left += QStringLiteral("  PAUSED (space or p resumes)");
+        left += tr("  PAUSED (space or p resumes)");
     const int percent = int(p.percent);
     const QString state =
         QStringLiteral("%1 %2 %3 %4 %5").arg(p.copy).arg(p.page).arg(percent).arg(int(p.secondsLeft)).arg(p.paused);
@@ -200,7 +192,7 @@ void JobReport::onProgress(const JobProgress& p)
     if (where == lastLine)
         return;
     lastLine = where;
-    out.line(QStringLiteral("progress %1% %2").arg(percent).arg(where));
+    out.line(tr("progress %1% %2").arg(percent).arg(where));
 }
 
 void JobReport::endLine()

@@ -22,9 +22,8 @@ class JobReport : public QObject
 public:
     JobReport(JobRunner& runner, const Output& out);
     ~JobReport() override;
-    // Said with a failure: how to cut what is left of FILE. firstCopy, firstPage: where the
-    // runner's job begins in FILE's, when it was itself taken up again.
-    void setResume(const QString& file, const QStringList& addressArgs, int firstCopy, int firstPage);
+    // Said with a failure: how to cut what is left of FILE.
+    void setResume(const QString& file, const QStringList& addressArgs);
 
 private:
     void connectEnd();
@@ -45,8 +44,6 @@ private:
     bool rawInput = false;
     QString resumeFile;
     QStringList resumeAddress;
-    int copyOffset = 0;
-    int pageOffset = 0;
 };
 
 #endif // JOBREPORT_H

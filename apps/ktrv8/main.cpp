@@ -53,12 +53,14 @@ QStringList addressArguments(const QCommandLineParser& parser)
 }
 
 // firstCopy, firstPage: where the job the runner has begins in the whole job.
-int runJob(CutterConnection& link, const JobOptions& job, const Invocation& call, int firstCopy, int firstPage)
+int runJob(CutterConnection& link, JobOptions job, const Invocation& call, int firstCopy, int firstPage)
 {
+    if (call.wholeJob)
+        job.origin = {firstCopy, firstPage, call.copies, call.wholeJob->pages().size()};
     JobRunner runner(link, job);
     JobReport report(runner, call.out);
     if (job.qrDir.isEmpty())
-        report.setResume(call.args.value(0), addressArguments(call.parser), firstCopy, firstPage);
+        report.setResume(call.args.value(0), addressArguments(call.parser));
     running = &runner;
     const int code = runner.run();
     running = nullptr;
@@ -212,6 +214,7 @@ int failEarly(const Output& out, int code, const QString& text)
 
 int main(int argc, char** argv)
 {
+    setVerboseLog(hasArgument(argc, argv, "--verbose", false));
     qInstallMessageHandler(quietDebug);
     // Every end is said as JSON with --json, those before the options are read included.
     const Output plain(hasArgument(argc, argv, "--json", false));
@@ -226,6 +229,7 @@ int main(int argc, char** argv)
                                         "--screenshot FILE.png saves a picture of it without one")
                              .arg(QString::fromLatin1(command->name)));
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8"));
+    installHostTranslation();
 
     QCommandLineParser parser;
     parser.addOptions(hostOptions() + drawingOptions() + letteringOptions());
@@ -240,9 +244,10 @@ int main(int argc, char** argv)
     if (parser.isSet(QStringLiteral("help")) || !command)
         return showHelp(command, parser, plain);
 
-    const Output out(parser.isSet(QStringLiteral("json")));
+    // "--json" taken as another option's value ("--copies --json") still asks for JSON.
+    const Output out(plain.isJson());
     Invocation call(parser, QString::fromLatin1(command->name), commandArguments(parser, *command), out);
-    call.options.json = parser.isSet(QStringLiteral("json"));
+    call.options.json = plain.isJson();
     call.options.pluginPath = parser.value(QStringLiteral("plugin"));
     const int code = runCommand(*command, call);
     out.finalError(code);

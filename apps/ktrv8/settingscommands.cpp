@@ -13,7 +13,7 @@ int connectionProblem(const CutterConnection& link, const Output& out)
 {
     out.error(link.isConnected()
                   ? QStringLiteral("the cutter did not answer within %1 s").arg(CutterConnection::ReplyTimeoutMs / 1000)
-                  : QStringLiteral("the connection was lost"));
+                  : QStringLiteral("the connection was lost") + link.lostHint());
     return link.isConnected() ? ExitSilent : ExitDisconnected;
 }
 

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QGuiApplication>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -31,13 +33,42 @@ bool applyLanguage(int argc, char** argv, QString* error)
     return true;
 }
 
-// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+namespace {
+bool verboseLog = false;
+} // namespace
+
+void setVerboseLog(bool on)
+{
+    verboseLog = on || qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
+}
+
+// The driver's debug lines, Qt's warnings (an SVG parser's complaint, where its runtime
+// folder went) are for developers: shown with --verbose. Without it the terminal gets what
+// ktrv8 itself says, and the errors nothing can go on after.
 void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    static const bool debug = qEnvironmentVariableIntValue("KTRV8_DEBUG") != 0;
-    if (type == QtDebugMsg && !debug)
+    if (!verboseLog && type != QtCriticalMsg && type != QtFatalMsg)
         return;
     std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+// ktrv8's own texts (results, progress, the driver's status texts) follow the language of the
+// driver's captions: the locale --lang set, else the system's. Beside the program in the build
+// tree; where the package puts them once installed.
+void installHostTranslation()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QStringList folders{bin.filePath(QStringLiteral("translations"))};
+#ifdef KTRV8_TRANSLATIONS_FROM_BIN
+    folders << QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_BIN)));
+#endif
+    for (const QString& folder : folders) {
+        if (translator->load(QLocale(), QStringLiteral("ktrv8"), QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+    }
 }
 
 bool intValue(const QCommandLineParser& parser, const QString& name, int min, int max, int* value, QString* error)
@@ -97,6 +128,7 @@ QList<QCommandLineOption> hostOptions()
         {"usb", "cutter device node", "PATH"},
         {"plugin", "driver plug-in", "PATH"},
         {"json", "JSON output"},
+        {"verbose", "developer log lines"},
         {"lang", "caption language", "LANG"},
         {"timeout", "no-progress timeout", "S"},
         {"copies", "copies", "N"},

@@ -13,8 +13,12 @@
 
 // The driver picks its translation from the system locale, read once at start-up.
 bool applyLanguage(int argc, char** argv, QString* error);
-// The driver's debug lines are for its developers: shown only with KTRV8_DEBUG=1.
+// Qt's and the driver's log lines reach stderr only when setVerboseLog(true) (--verbose) or
+// KTRV8_DEBUG=1.
 void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text);
+void setVerboseLog(bool on);
+// ktrv8's translation for the locale in force; after the application object is made.
+void installHostTranslation();
 bool hasArgument(int argc, char** argv, const char* option, bool prefix);
 // Null when the command opens a window and there is no display.
 std::unique_ptr<QCoreApplication> makeApplication(const Command* command, int& argc, char** argv);

@@ -7,6 +7,14 @@
 
 #include <QTcpSocket>
 
+namespace {
+
+// A cutter that closes a new link before it answers anything is serving another program.
+const char* const ServesOne =
+    QT_TRANSLATE_NOOP("CutterConnection", "the cutter serves one program at a time; is another one connected to it?");
+
+} // namespace
+
 CutterConnection::CutterConnection(QObject* parent) : QObject(parent) {}
 
 CutterConnection::~CutterConnection()
@@ -21,7 +29,12 @@ bool CutterConnection::load(const QString& pluginPath, QString* error)
     dev = plugin.load(pluginPath, error);
     if (!dev)
         return false;
-    replies = std::make_unique<CutterReplies>(*dev, [this] { return connected; });
+    replies = std::make_unique<CutterReplies>(
+        *dev, [this] { return connected; },
+        [this] {
+            answered = true;
+            emit replyArriving();
+        });
     connect(dev.get(), &KTDeviceInterface::message, this, &CutterConnection::onMessage);
     return true;
 }
@@ -47,6 +60,7 @@ void CutterConnection::onStatus(const QString& text)
         lastStatus = text;
         if (status.connected) {
             connected = true;
+            answered = false;
         } else if (status.problem) {
             const bool wasConnected = connected;
             connected = false;
@@ -70,7 +84,7 @@ int CutterConnection::connectTo(const Address& address, int timeoutMs, QString* 
             port->setValue(int(address.port));
     }
     if (!dev->connectDevice()) {
-        *error = QStringLiteral("the driver refused to connect to %1").arg(address.describe());
+        *error = tr("the driver refused to connect to %1").arg(address.describe());
         return ExitNoConnection;
     }
     const bool settled = waitUntil([this] { return connected || !lastStatus.isEmpty(); }, timeoutMs);
@@ -78,8 +92,8 @@ int CutterConnection::connectTo(const Address& address, int timeoutMs, QString* 
         return ExitOk;
     if (!address.usb)
         return tcpFailure(dev.get(), address, error);
-    *error = settled ? QStringLiteral("cannot open %1 (%2)").arg(address.path, lastStatus)
-                     : QStringLiteral("%1 did not open within %2 s").arg(address.path).arg(timeoutMs / 1000);
+    *error = settled ? tr("cannot open %1 (%2)").arg(address.path, DriverStatus::said(lastStatus))
+                     : tr("%1 did not open within %2 s").arg(address.path).arg(timeoutMs / 1000);
     return ExitNoConnection;
 }
 
@@ -89,23 +103,30 @@ int CutterConnection::tcpFailure(KTDeviceInterface* device, const Address& addre
     const auto code = socket ? socket->error() : QAbstractSocket::UnknownSocketError;
     switch (code) {
     case QAbstractSocket::ConnectionRefusedError:
-        *error = QStringLiteral(
-                     "connection refused by %1: is the cutter switched on, on the network, and is the port right?")
+        *error = tr("connection refused by %1: is the cutter switched on, on the network, and is the port right?")
                      .arg(address.describe());
         break;
+    case QAbstractSocket::RemoteHostClosedError:
+        *error = tr("%1 closed the connection at once: %2").arg(address.describe(), tr(ServesOne));
+        break;
     case QAbstractSocket::HostNotFoundError:
-        *error = QStringLiteral("host %1 not found: check the address").arg(address.host);
+        *error = tr("host %1 not found: check the address").arg(address.host);
         break;
     default:
         *error = socket && socket->state() != QAbstractSocket::UnconnectedState
-                     ? QStringLiteral("no answer from %1: is the cutter on the network?").arg(address.describe())
-                     : QStringLiteral("cannot connect to %1: %2")
+                     ? tr("no answer from %1: is the cutter on the network?").arg(address.describe())
+                     : tr("cannot connect to %1: %2")
                            .arg(address.describe(), socket ? socket->errorString() : QStringLiteral("no socket"));
         break;
     }
     if (socket)
         socket->abort();
     return ExitNoConnection;
+}
+
+QString CutterConnection::lostHint() const
+{
+    return answered ? QString() : tr(" (closed by the cutter before it answered: %1)").arg(tr(ServesOne));
 }
 
 void CutterConnection::send(const QByteArray& frame)

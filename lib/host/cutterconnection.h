@@ -36,6 +36,9 @@ public:
     // Connects and waits for the link to come up; returns an ExitCode.
     int connectTo(const Address& address, int timeoutMs, QString* error);
     bool isConnected() const { return connected; }
+    // Said after a lost link: a cutter that closed it before it answered anything may be
+    // serving another program. Empty otherwise.
+    QString lostHint() const;
     void send(const QByteArray& frame);
 
     // Waiting for answers; see CutterReplies.
@@ -59,6 +62,8 @@ signals:
     void taskText(const QString& text);
     void qrCode(const QString& code);
     void linkLost(const QString& text);
+    // A reply frame came in; the driver acts on it right after.
+    void replyArriving();
 
 private:
     void onMessage(KTDeviceInterface::KTDeviceMessage kind, const QString& text);
@@ -69,6 +74,7 @@ private:
     std::unique_ptr<KTDeviceInterface> dev;
     std::unique_ptr<CutterReplies> replies;
     bool connected = false;
+    bool answered = false; // a reply came since the link came up
     QString lastStatus;
 };
 

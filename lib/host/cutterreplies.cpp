@@ -41,12 +41,15 @@ bool isPendingMarker(const QVariant& value)
 
 // The driver drops replies it cannot store (a refusal, a value of 0 for a setting with
 // parameters), so the host watches the frames it decodes.
-CutterReplies::CutterReplies(KTDeviceInterface& dev, std::function<bool()> up) : device(dev), linkUp(std::move(up))
+CutterReplies::CutterReplies(KTDeviceInterface& dev, std::function<bool()> up, std::function<void()> before)
+    : device(dev), linkUp(std::move(up)), arriving(std::move(before))
 {
     if (auto* common = qobject_cast<KTCommonInterface*>(&device)) {
         KTReplyObserver::install(*common, [this](const KTReplyFrame& frame) {
             if (frame.kind == KTDeviceInterface::CCMD && frame.result >= 0)
                 results.insert(frame.code, frame.result);
+            if (arriving)
+                arriving();
         });
         observing = true;
     }

@@ -17,8 +17,9 @@ class KTDeviceProperty;
 class CutterReplies
 {
 public:
-    // linkUp says whether the link is still there: a wait ends when it goes.
-    CutterReplies(KTDeviceInterface& device, std::function<bool()> linkUp);
+    // linkUp says whether the link is still there: a wait ends when it goes. arriving is
+    // called for each reply frame before the driver acts on it.
+    CutterReplies(KTDeviceInterface& device, std::function<bool()> linkUp, std::function<void()> arriving = {});
     ~CutterReplies();
     CutterReplies(const CutterReplies&) = delete;
     CutterReplies& operator=(const CutterReplies&) = delete;
@@ -57,6 +58,7 @@ private:
 
     KTDeviceInterface& device;
     std::function<bool()> linkUp;
+    std::function<void()> arriving;
     bool observing = false;
     bool cancelled = false;
     QHash<int, int> results; // CCMD code -> result

@@ -11,6 +11,8 @@ struct DriverStatus
     bool problem = false;   // an error, a timeout or a disconnection
 
     static DriverStatus of(const QString& text);
+    // The text in the user's language: the driver says it in English whatever the locale.
+    static QString said(const QString& text);
 };
 
 #endif // DRIVERSTATUS_H

@@ -16,7 +16,7 @@ const double OverrunGraceSeconds = 2.0; // small pages may run over by the link'
 
 QString JobRunner::copiesText(int n)
 {
-    return QStringLiteral("%1 cop%2").arg(n).arg(n == 1 ? QStringLiteral("y") : QStringLiteral("ies"));
+    return n == 1 ? tr("%1 copy").arg(n) : tr("%1 copies").arg(n);
 }
 
 void JobRunner::unitStarted()
@@ -28,6 +28,26 @@ void JobRunner::unitStarted()
         pauseClock.start();
 }
 
+// The pages of the copy in hand that the driver's index shows confirmed; true when one more is.
+// held: the cutter also finished the page in hand while a stop or pause was unanswered.
+bool JobRunner::followPages(bool held)
+{
+    int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
+    // The cutter's stop confirmation closes the copy in the driver's index and record;
+    // those pages were not cut. Pages confirmed before it still count.
+    if (stoppingNow && index >= pageCount)
+        index = confirmedPages;
+    else
+        sentThrough = qMin(index + 1, pageCount);
+    if (held)
+        index = qMin(index + 1, pageCount);
+    for (int page = confirmedPages + 1; page <= index; ++page)
+        emit pageConfirmed(wholeCopy(confirmedCopies + 1), page + pageBase(confirmedCopies + 1), wholePages());
+    const bool moved = index > confirmedPages;
+    confirmedPages = qMax(confirmedPages, index);
+    return moved;
+}
+
 // Follows the driver's own page index and task record: a page equal to the one before is
 // progress too, though the job property's value does not change.
 void JobRunner::follow()
@@ -37,24 +57,28 @@ void JobRunner::follow()
     const bool qr = !options.qrDir.isEmpty();
     const bool pagesInHand =
         rv8 && pageCount > 0 && confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
-    bool moved = false;
-    if (pagesInHand) {
-        int index = qBound(0, KTRV8Private::pageIndex(*rv8), pageCount);
-        // The cutter's stop confirmation closes the copy in the driver's index and record;
-        // those pages were not cut. Pages confirmed before it still count.
-        if (stoppingNow && index >= pageCount)
-            index = confirmedPages;
-        for (int page = confirmedPages + 1; page <= index; ++page)
-            emit pageConfirmed(confirmedCopies + 1, page, pageCount);
-        moved = index > confirmedPages;
-        confirmedPages = qMax(confirmedPages, index);
-    }
-    const int done = stoppingNow ? confirmedCopies : qMin(KTTaskRecord::finished(record()), options.copies);
+    const bool held = rv8 && KTRV8Private::readyWhileHeld(*rv8);
+    const bool moved = pagesInHand && followPages(held);
+    int done = stoppingNow ? confirmedCopies : qMin(KTTaskRecord::finished(record()), options.copies);
+    // Work the cutter finished during a hold that ends a copy (its last page, or a copy the
+    // cutter repeats) counts once; the driver's record catches up on resume, or never on a stop.
+    const bool copyInHandDone =
+        pagesInHand ? confirmedPages >= pageCount : !qr && confirmedCopies > 0 && confirmedCopies < options.copies;
+    if (held && !heldCounted && copyInHandDone)
+        done = qMax(done, confirmedCopies + 1);
+    heldCounted = held;
+    countCopies(done, moved);
+}
+
+// Counts the copies confirmed up to done, then shows where the job is; moved: a page was.
+void JobRunner::countCopies(int done, bool moved)
+{
     if (done > confirmedCopies) {
         for (int copy = confirmedCopies + 1; copy <= done; ++copy)
-            emit copyConfirmed(copy, options.copies);
+            emit copyConfirmed(wholeCopy(copy), wholeCopies());
         confirmedCopies = done;
         confirmedPages = 0;
+        sentThrough = 0;
         pagesLoaded = false; // a QR-code copy's pages come with its scanned code
         moved = true;
     }
@@ -99,7 +123,7 @@ void JobRunner::checkOverrun(double elapsed, double estimate)
         return;
     overrunSaid = unitId;
     const bool pagesInHand = options.qrDir.isEmpty() ? confirmedCopies == 0 : pagesLoaded;
-    emit overrun(confirmedCopies + 1, pagesInHand ? confirmedPages + 1 : 0,
+    emit overrun(wholeCopy(confirmedCopies + 1), pagesInHand ? confirmedPages + 1 + pageBase(confirmedCopies + 1) : 0,
                  estimate > 0 ? int(elapsed / estimate) : int(OverrunFactor));
 }
 
@@ -138,6 +162,11 @@ JobProgress JobRunner::currentProgress(double elapsed) const
         const double left = estimate > 0 ? qMax(0.0, estimate - elapsed) : 0.0;
         p.secondsLeft = allDone ? 0 : left + rest + copy * qMax(0, options.copies - confirmedCopies - 1);
     }
+    // The place is said as the whole job's; the percent and time left are of this job.
+    p.page += p.page > 0 ? pageBase(p.copy) : 0;
+    p.copy = wholeCopy(p.copy);
+    p.copies = wholeCopies();
+    p.pages = wholePages();
     return p;
 }
 
@@ -164,17 +193,17 @@ double JobRunner::doneLength(double share) const
 JobAccount JobRunner::account() const
 {
     JobAccount a;
-    a.copies = options.copies;
-    a.pagesPerCopy = pageCount;
-    a.confirmedCopies = confirmedCopies;
+    a.copies = wholeCopies();
+    a.pagesPerCopy = wholePages();
+    a.confirmedCopies = wholeCopy(confirmedCopies + 1) - 1;
     const bool qr = !options.qrDir.isEmpty();
     const bool pagesInHand = confirmedCopies < options.copies && (qr ? pagesLoaded : confirmedCopies == 0);
     if (pagesInHand) {
-        a.confirmedPages = confirmedPages;
-        a.sentPages = begun ? qMin(confirmedPages + 1, pageCount) : 0;
+        a.confirmedPages = confirmedPages + pageBase(confirmedCopies + 1);
+        a.sentPages = begun ? qMax(confirmedPages, sentThrough) + pageBase(confirmedCopies + 1) : 0;
     }
     if (!qr && confirmedCopies < options.copies) {
-        a.resumeCopy = confirmedCopies + 1;
+        a.resumeCopy = a.confirmedCopies + 1;
         a.resumePage = a.confirmedPages + 1;
     }
     return a;
@@ -183,9 +212,9 @@ JobAccount JobRunner::account() const
 QString JobRunner::position() const
 {
     const JobAccount a = account();
-    QString text = QStringLiteral("confirmed: %1 of %2").arg(a.confirmedCopies).arg(copiesText(a.copies));
+    QString text = tr("confirmed: %1 of %2").arg(a.confirmedCopies).arg(copiesText(a.copies));
     if (a.confirmedPages > 0)
-        text += QStringLiteral(", and %1 of %2 page(s) of copy %3")
+        text += tr(", and %1 of %2 page(s) of copy %3")
                     .arg(a.confirmedPages)
                     .arg(a.pagesPerCopy)
                     .arg(a.confirmedCopies + 1);

@@ -3,6 +3,7 @@
 #include "kttaskrecord_p.h"
 
 #include "cutterconnection.h"
+#include "driverstatus.h"
 #include "jobestimate.h"
 
 #include "ktdeviceproperty.h"
@@ -31,7 +32,7 @@ JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions,
     stopWait.setSingleShot(true);
     stopWait.setInterval(CutterConnection::ReplyTimeoutMs);
     connect(&stopWait, &QTimer::timeout, this,
-            [this] { finishAt(ExitSilent, QStringLiteral("the cutter did not confirm the stop")); });
+            [this] { finishAt(ExitSilent, tr("the cutter did not confirm the stop")); });
     ticker.setInterval(TickMs);
     connect(&ticker, &QTimer::timeout, this, [this] {
         ++ticks;
@@ -40,6 +41,11 @@ JobRunner::JobRunner(CutterConnection& deviceLink, const JobOptions& jobOptions,
     connect(&link, &CutterConnection::taskText, this, &JobRunner::onTaskText);
     connect(&link, &CutterConnection::qrCode, this, &JobRunner::onQrCode);
     connect(&link, &CutterConnection::linkLost, this, &JobRunner::onLinkLost);
+    // What the cutter finishes during a hold must be seen before a stop confirmation drops it.
+    connect(&link, &CutterConnection::replyArriving, this, [this] {
+        if (rv8 && !heldCounted && KTRV8Private::readyWhileHeld(*rv8))
+            follow();
+    });
     if (KTDeviceProperty* task = link.property(QStringLiteral("TASK")))
         connect(task, &KTDeviceProperty::valueChanged, this, &JobRunner::follow);
 }
@@ -125,11 +131,11 @@ int JobRunner::prepare(QString* error)
                            : CutterConnection::ReplyTimeoutMs;
     const bool answered = link.readBack(reads, waitMs, &unanswered);
     if (!link.isConnected()) {
-        *error = QStringLiteral("the connection was lost before the job started; nothing was cut");
+        *error = tr("the connection was lost before the job started; nothing was cut%1").arg(link.lostHint());
         return ExitDisconnected;
     }
     if (!answered) {
-        *error = QStringLiteral("the cutter did not answer within %1 s; nothing was cut").arg(waitMs / 1000);
+        *error = tr("the cutter did not answer within %1 s; nothing was cut").arg(waitMs / 1000);
         return ExitSilent;
     }
     if (unanswered.contains(QStringLiteral("MARGIN"))) {
@@ -161,7 +167,7 @@ bool JobRunner::start()
         double total = 0;
         for (double seconds : pageSeconds)
             total += seconds;
-        emit started(options.prepared->path(), pageCount, options.copies, total * options.copies);
+        emit started(options.prepared->path(), wholePages(), wholeCopies(), total * options.copies);
     } else {
         emit waitingForCode(options.qrDir, options.copies);
     }
@@ -187,17 +193,17 @@ void JobRunner::interrupt()
         return;
     if (!begun) {
         link.cancelWait();
-        finish(ExitInterrupted, QStringLiteral("stopped before the job started; nothing was sent to cut"));
+        finish(ExitInterrupted, tr("stopped before the job started; nothing was sent to cut"));
         return;
     }
     if (stoppingNow) {
-        finishAt(ExitInterrupted, QStringLiteral("stopped without waiting for the cutter"));
+        finishAt(ExitInterrupted, tr("stopped without waiting for the cutter"));
         return;
     }
     stoppingNow = true;
     KTDeviceProperty* stop = link.property(QStringLiteral("TASK_STOP"));
     if (!stop || stop->set_cmd_bytes().isEmpty()) {
-        finishAt(ExitInterrupted, QStringLiteral("stopped; this driver cannot stop the cutter"));
+        finishAt(ExitInterrupted, tr("stopped; this driver cannot stop the cutter"));
         return;
     }
     emit stopping();
@@ -220,7 +226,7 @@ void JobRunner::onTaskText(const QString& text)
         return;
     follow();
     if (text == QLatin1String("STOP")) {
-        finishAt(ExitCutterStopped, QStringLiteral("the cutter stopped the job itself"));
+        finishAt(ExitCutterStopped, tr("the cutter stopped the job itself"));
         return;
     }
     if (text == QLatin1String("PAUSE") || text == QLatin1String("RESUME")) {
@@ -238,15 +244,14 @@ void JobRunner::onTaskText(const QString& text)
     }
     if (stoppingNow) {
         // The stop counts the copy in hand as done in the record; it was not finished.
-        finishAt(ExitInterrupted, QStringLiteral("stopped by the user"));
+        finishAt(ExitInterrupted, tr("stopped by the user"));
         return;
     }
     const int ordered = KTTaskRecord::copies(record());
     if (ordered > 0 && confirmedCopies >= options.copies) {
-        finish(ExitOk,
-               options.qrDir.isEmpty()
-                   ? QStringLiteral("done: %1 of %2 page(s) cut").arg(copiesText(confirmedCopies)).arg(pageCount)
-                   : QStringLiteral("done: %1 cut, one per scanned code").arg(copiesText(confirmedCopies)));
+        finish(ExitOk, options.qrDir.isEmpty()
+                           ? tr("done: %1 of %2 page(s) cut").arg(copiesText(confirmedCopies)).arg(pageCount)
+                           : tr("done: %1 cut, one per scanned code").arg(copiesText(confirmedCopies)));
     }
 }
 
@@ -259,9 +264,8 @@ void JobRunner::onQrCode(const QString& codeText)
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-][A-Za-z0-9._-]*$"));
     const QString path = QDir(options.qrDir).filePath(codeText + QStringLiteral(".plt"));
     if (!safe.match(codeText).hasMatch() || !QFileInfo(path).isFile()) {
-        finishAt(ExitUnknownQrCode,
-                 QStringLiteral("the cutter scanned the code \"%1\", which has no job (%2 not found)")
-                     .arg(codeText, safe.match(codeText).hasMatch() ? path : QStringLiteral("not a file name")));
+        finishAt(ExitUnknownQrCode, tr("the cutter scanned the code \"%1\", which has no job (%2 not found)")
+                                        .arg(codeText, safe.match(codeText).hasMatch() ? path : tr("not a file name")));
         return;
     }
     PreparedJob job;
@@ -297,12 +301,12 @@ void JobRunner::onLinkLost(const QString& text)
 {
     // Before the start, preparing notices the lost link and says so once.
     if (begun)
-        finishAt(ExitDisconnected, QStringLiteral("the connection was lost (%1)").arg(text));
+        finishAt(ExitDisconnected, tr("the connection was lost (%1)").arg(DriverStatus::said(text)));
 }
 
 void JobRunner::onTimeLimit()
 {
-    finishAt(ExitSilent, QStringLiteral("no progress for %1 s (--timeout)").arg(options.timeoutSeconds));
+    finishAt(ExitSilent, tr("no progress for %1 s (--timeout)").arg(options.timeoutSeconds));
 }
 
 void JobRunner::finishAt(int exit, const QString& reason)

@@ -17,6 +17,17 @@
 class CutterConnection;
 class KTRV8;
 
+// Where a job taken up again (its pages from one on, of one copy, or its last copies) lies in
+// the job it goes on with. Its pages and copies are numbered as that job's in every signal and
+// in its account; 0 for pages or copies: the job's own.
+struct JobOrigin
+{
+    int copy = 1;   // this job's first copy is this copy of the whole
+    int page = 1;   // its first page is this page of that copy
+    int copies = 0; // of the whole job
+    int pages = 0;  // per copy of the whole job
+};
+
 struct JobOptions
 {
     QString file;                          // the job (normal job), read by the runner unless prepared
@@ -25,6 +36,7 @@ struct JobOptions
     QString qrDir;          // QR-code job: the jobs as DIR/CODE.plt
     int timeoutSeconds = 0; // > 0: no confirmed progress for this long ends the job
     QVariant margin;        // spacing between copies to set; else the cutter's own is kept
+    JobOrigin origin;
 };
 
 // What the host knows of a job, in one place: every summary, event and window reads it,
@@ -77,11 +89,14 @@ public:
     void togglePause();
 
     int exitCode() const { return code; }
+    const JobOrigin& origin() const { return options.origin; }
     JobAccount account() const;
     int finishedCopies() const { return confirmedCopies; }
     int pagesPerCopy() const { return pageCount; }
     bool isPaused() const { return pausedNow; }
     bool isRunning() const { return begun && !ended; }
+    // "1 copy", "3 copies", in the language of the host's texts.
+    static QString copiesText(int n);
 
 signals:
     void reading(const QString& file);
@@ -106,6 +121,8 @@ private:
     void onLinkLost(const QString& text);
     void onTimeLimit();
     void follow();
+    bool followPages(bool held);
+    void countCopies(int done, bool moved);
     void unitStarted();
     void checkOverrun(double elapsed, double estimate);
     JobProgress currentProgress(double elapsed) const;
@@ -117,7 +134,11 @@ private:
     double copyLength() const;
     double doneLength(double share) const;
     QString position() const;
-    static QString copiesText(int n);
+    // This job's copy and page (from 1) as the whole job's, and the whole job's totals.
+    int wholeCopy(int copy) const { return copy + options.origin.copy - 1; }
+    int pageBase(int copy) const { return copy == 1 ? options.origin.page - 1 : 0; }
+    int wholeCopies() const { return options.origin.copies > 0 ? options.origin.copies : options.copies; }
+    int wholePages() const { return options.origin.pages > 0 ? options.origin.pages : pageCount; }
     QJsonObject record() const;
     int speed() const;
 
@@ -137,7 +158,9 @@ private:
     int pageCount = 0;
     int confirmedCopies = 0;
     int confirmedPages = 0;
-    int overrunSaid = -1; // unit whose overrun was reported
+    int sentThrough = 0;      // pages of the copy in hand that went to the cutter
+    bool heldCounted = false; // the work the cutter finished during a hold is counted
+    int overrunSaid = -1;     // unit whose overrun was reported
     int unitId = 0;
     int ticks = 0;
     bool begun = false;

@@ -29,12 +29,17 @@ int utf8Length(const uchar* data, qsizetype size, qsizetype i)
     return length;
 }
 
-QString controlName(uchar c)
+// inJob: the byte is in what reads as a PLT job, where STX and ETX are said to break its frame.
+QString controlName(uchar c, bool inJob)
 {
     switch (c) {
     case 0x00: return QStringLiteral("a NUL byte");
-    case 0x02: return QStringLiteral("an STX byte (0x02), which would end the frame early");
+    case 0x02:
+        return inJob ? QStringLiteral("an STX byte (0x02), which would end the frame early")
+                     : QStringLiteral("an STX byte (0x02)");
     case 0x03:
+        if (!inJob)
+            return QStringLiteral("an ETX byte (0x03)");
         return QStringLiteral(
             "an ETX byte (0x03), which would end the frame early (HP-GL label text must use another terminator, DT)");
     case 0x7f: return QStringLiteral("a DEL byte (0x7f)");
@@ -60,7 +65,7 @@ bool isForeignStart(const uchar* data, qsizetype size, QString* reason)
     return false;
 }
 
-qsizetype firstNonTextByte(const uchar* data, qsizetype size, QString* reason)
+qsizetype firstNonTextByte(const uchar* data, qsizetype size, QString* reason, bool inJob = true)
 {
     for (qsizetype i = 0; i < size;) {
         const uchar c = data[i];
@@ -73,7 +78,8 @@ qsizetype firstNonTextByte(const uchar* data, qsizetype size, QString* reason)
                 ++i;
                 continue;
             }
-            *reason = controlName(c) + (c == 0 ? QStringLiteral(" (a binary file, or UTF-16 text?)") : QString());
+            *reason =
+                controlName(c, inJob) + (c == 0 ? QStringLiteral(" (a binary file, or UTF-16 text?)") : QString());
             return i;
         }
         const int length = utf8Length(data, size, i);
@@ -106,6 +112,15 @@ qsizetype incompleteTail(const QByteArray& chunk)
 }
 
 } // namespace
+
+QString plainTextBreak(const QByteArray& start)
+{
+    const auto* data = reinterpret_cast<const uchar*>(start.constData());
+    QString reason;
+    const qsizetype offset =
+        isForeignStart(data, start.size(), &reason) ? 0 : firstNonTextByte(data, start.size(), &reason, false);
+    return offset >= 0 ? QStringLiteral("byte %1 is %2").arg(offset).arg(reason) : QString();
+}
 
 bool readJobText(QFileDevice& file, QByteArray piece, QString* text, QString* error, bool* unreadable)
 {

@@ -20,4 +20,8 @@ constexpr qint64 JobPieceBytes = 4 << 20;
 // is not plain text.
 bool readJobText(QFileDevice& file, QByteArray first, QString* text, QString* error, bool* unreadable);
 
+// The first place where the start of a file breaks the rules of plain text ("byte 9 is a NUL
+// byte ..."), or an empty text when it keeps them.
+QString plainTextBreak(const QByteArray& start);
+
 #endif // JOBTEXT_H

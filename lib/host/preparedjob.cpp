@@ -1,5 +1,6 @@
 #include "preparedjob.h"
 
+#include "gzipdata.h"
 #include "jobtext.h"
 #include "pltwriter.h"
 
@@ -10,6 +11,19 @@ namespace {
 // The kind of a file is told from its start.
 constexpr int SampleBytes = 64 * 1024;
 const QString PageEnd = QStringLiteral("PG;");
+
+// Every file that is not taken is refused with what it is and then this.
+const QString Accepted = QStringLiteral(
+    "accepted: SVG (also compressed, .svgz), PDF and ASCII DXF drawings, and PLT (HP-GL) jobs as plain text");
+
+// What a file that is neither a drawing nor a PLT job is, told from its start.
+QString unacceptedFile(const QByteArray& start)
+{
+    const QString broken = plainTextBreak(start);
+    const QString what =
+        broken.isEmpty() ? ktconv::refusalReason(start) : QStringLiteral("the file is not plain text: %1").arg(broken);
+    return QStringLiteral("%1; %2").arg(what, Accepted);
+}
 
 } // namespace
 
@@ -34,16 +48,16 @@ bool PreparedJob::open(const QString& path, const Options& jobOptions)
     if (!in->isOpen() || in->error() != QFileDevice::NoError)
         return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
     kind = options.pltOnly ? ktconv::JobFormat::Plt : ktconv::detectFormat(first.left(SampleBytes));
+    // The start of a compressed drawing does not unpack on its own: the whole file tells
+    // whether it is an SVG.
+    if (kind == ktconv::JobFormat::Unknown && ktconv::looksGzipped(first))
+        kind = ktconv::JobFormat::Drawing;
     if (kind == ktconv::JobFormat::Plt) {
         pending = std::move(in);
         return true;
     }
-    if (kind == ktconv::JobFormat::Unknown) {
-        // Text that breaks a byte rule is said as such; other text as what it looks like.
-        const QByteArray sample = first.left(SampleBytes);
-        pending = std::move(in);
-        return finishReading() && refuse(ktconv::refusalReason(sample), false);
-    }
+    if (kind == ktconv::JobFormat::Unknown)
+        return refuse(unacceptedFile(first.left(SampleBytes)), false);
     drawing = first + in->readAll();
     first.clear();
     if (in->error() != QFileDevice::NoError)

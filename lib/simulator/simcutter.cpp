@@ -268,6 +268,11 @@ void SimCutter::qrCodeRead()
 // 0 pause, 1 resume, 2 stop. Family 437 confirms with "CCMD;27,0,<value>;".
 void SimCutter::taskControl(int value, bool confirm)
 {
+    // Some cutters finish the page in hand, and say so, before they confirm a stop.
+    if (value == 2 && confirm && options.finishPageOnStop && cutTimer.isActive()) {
+        stopPending = true;
+        return;
+    }
     if (confirm)
         send(ccmdReply(TaskControl, 0, {QString::number(value)}));
     if (value == 0 && !paused) {
@@ -312,6 +317,7 @@ void SimCutter::abandonWork()
     lastJob.clear();
     jobBoundary = true;
     answerUnpaired = false;
+    stopPending = false;
     sinceWork.restart();
 }
 
@@ -365,7 +371,10 @@ void SimCutter::pageFinished()
         if (!units.isEmpty() && units.first().reports)
             report(units.first(), ReportCutting);
     }
-    startNextPage();
+    if (stopPending)
+        taskControl(2, true);
+    else
+        startNextPage();
 }
 
 // "CCMD;66,status,file,copies,finished,percent,0,0,0;"

@@ -16,12 +16,13 @@ struct CutterOptions
 {
     int family = 437;
     DeviceInfo info;
-    int cutMs = 5;           // time to cut one page
-    bool cutBySpeed = false; // derive it from the path length and the speed setting
-    QStringList qrCodes;     // handed out in turn by GET_QRCODE reads
-    int stopAfterPages = -1; // the cutter stops by itself before the next page
-    int idleMs = 10000;      // a pause this long ends a job (for TASK_REPEAT)
-    int replyDelayMs = 0;    // how late replies reach the host
+    int cutMs = 5;                 // time to cut one page
+    bool cutBySpeed = false;       // derive it from the path length and the speed setting
+    QStringList qrCodes;           // handed out in turn by GET_QRCODE reads
+    int stopAfterPages = -1;       // the cutter stops by itself before the next page
+    int idleMs = 10000;            // a pause this long ends a job (for TASK_REPEAT)
+    int replyDelayMs = 0;          // how late replies reach the host
+    bool finishPageOnStop = false; // a stop waits for the page in hand, which is reported done
     SettingQuirks quirks;
 };
 
@@ -89,6 +90,7 @@ private:
     QElapsedTimer sinceAnswer;
     int totalPagesCut = 0;
     bool stopFired = false;
+    bool stopPending = false; // asked to stop; confirmed once the page in hand is done
     int qrIndex = 0;
     QString lastQrCode;
     int jobNumber = 0;

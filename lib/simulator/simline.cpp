@@ -35,6 +35,7 @@ void SimLine::addTransport(Transport* transport)
         fresh();
         emit log(QStringLiteral("SimLine::clientGone %1").arg(transport->describe()));
     });
+    connect(transport, &Transport::refused, this, &SimLine::log);
 }
 
 int SimLine::malformedFrames() const

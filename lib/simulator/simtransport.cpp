@@ -40,14 +40,19 @@ QString TcpTransport::describe() const
     return QStringLiteral("tcp %1:%2").arg(server->serverAddress().toString()).arg(server->serverPort());
 }
 
+// The cutter serves one host at a time, as the real one does: a second host is let in and
+// closed at once, with nothing said, and the host connected first keeps its link. (Taking the
+// newcomer would cut a job off; serving both would hand each the other's replies.)
 void TcpTransport::onNewConnection()
 {
     while (QTcpSocket* socket = server->nextPendingConnection()) {
-        if (client) {
-            client->disconnect(this);
-            client->abort();
-            client->deleteLater();
-            emit clientGone();
+        if (clientStays()) {
+            emit refused(QStringLiteral("TcpTransport::onNewConnection refused %1:%2: a host is connected")
+                             .arg(socket->peerAddress().toString())
+                             .arg(socket->peerPort()));
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            continue;
         }
         client = socket;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -61,6 +66,15 @@ void TcpTransport::onNewConnection()
         });
         emit clientConnected();
     }
+}
+
+// A host that closes its link and connects again at once: its close is already here (on one
+// machine it travels ahead of the new connection) but may not have been read yet.
+bool TcpTransport::clientStays()
+{
+    if (client && client->state() == QAbstractSocket::ConnectedState)
+        client->waitForReadyRead(0);
+    return client && client->state() == QAbstractSocket::ConnectedState;
 }
 
 void TcpTransport::write(const QByteArray& bytes)

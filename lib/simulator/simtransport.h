@@ -29,9 +29,11 @@ signals:
     void clientConnected();
     void clientGone();
     void listening(const QString& line);
+    // A host was turned away; the line says who and why.
+    void refused(const QString& line);
 };
 
-// TCP: a newer client replaces the one connected before it.
+// TCP: one host at a time; a second one is closed as it comes in.
 class TcpTransport : public Transport
 {
     Q_OBJECT
@@ -45,6 +47,7 @@ public:
 
 private:
     void onNewConnection();
+    bool clientStays();
 
     QTcpServer* server;
     QPointer<QTcpSocket> client;

@@ -42,6 +42,10 @@ private slots:
     void resumeCutsTheRest();
     void jsonForEveryOutcome_data();
     void jsonForEveryOutcome();
+    void fileCheckedBeforeConnecting_data();
+    void fileCheckedBeforeConnecting();
+    void resultsFollowTheLanguage_data();
+    void resultsFollowTheLanguage();
 
 private:
     QTemporaryDir dir;

@@ -10,6 +10,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <zlib.h>
+
 void tst_Host::initTestCase()
 {
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8"))).isExecutable());
@@ -178,9 +180,11 @@ void tst_Host::cut_data()
         {"UTF-16", QByteArray("\xff\xfeI\0N\0;\0", 8)},
         {"executable", QByteArray("\x7f" "ELF\x02\x01\x01", 7)},
         {"bad UTF-8", "IN;LB\xc3(;PG;"},
+        {"archive", QByteArray("PK\x03\x04\x14\x00\x00\x00", 8)},
     };
     const QStringList reasons = {"byte 9 is a NUL byte", "byte 9 is an STX byte", "byte 16 is an ETX byte",
-                                 "byte 0 is UTF-16 text", "byte 0 is an executable", "byte 5 is a byte (0xc3) that is not UTF-8"};
+                                 "byte 0 is UTF-16 text", "byte 0 is an executable", "byte 5 is a byte (0xc3) that is not UTF-8",
+                                 "the file is not plain text: byte 2 is an ETX byte (0x03); accepted: SVG"};
     for (int i = 0; i < refused.size(); ++i)
         QTest::addRow("tcp: job with %s", refused.at(i).first) << false << QStringList() << QStringList() << 2 << 0
                                                                 << reasons.at(i) << refused.at(i).second;
@@ -280,6 +284,44 @@ void tst_Host::qrCodeJob()
     QVERIFY2(run.code == exitCode, (run.out + run.err).constData());
     QVERIFY2((run.out + run.err).contains(message.toUtf8()), (run.out + run.err).constData());
     QCOMPARE(readFile(record), recorded);
+}
+
+// A cut reads its whole file before it connects, so a refused file never costs a connection
+// (the address here takes none); a compressed drawing is told by more than its start.
+void tst_Host::fileCheckedBeforeConnecting_data()
+{
+    QTest::addColumn<QByteArray>("content"); // gzipped when it begins with "gzip:"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QByteArray plt = "IN;PU0,0;";
+    while (plt.size() < 100000)
+        plt += "PD40,40;PU0,0;";
+    QByteArray drawing = "gzip:<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\"><path d=\"M0,0";
+    for (int i = 0; drawing.size() < 400000; ++i)
+        drawing += QByteArray::number(i % 97) + "," + QByteArray::number((i * 7919) % 89) + " ";
+    drawing += "\" fill=\"none\" stroke=\"black\"/></svg>";
+    QTest::newRow("NUL past the start the kind is told from") << plt + QByteArray(1, '\0') + "PG;" << 2 << "byte 100";
+    QTest::newRow("large compressed drawing") << drawing << 4 << "connection refused";
+}
+
+void tst_Host::fileCheckedBeforeConnecting()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString path = dir.filePath(QStringLiteral("checked-%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    if (content.startsWith("gzip:")) {
+        gzFile packed = gzopen(QFile::encodeName(path).constData(), "wb");
+        QVERIFY(packed);
+        QCOMPARE(gzwrite(packed, content.constData() + 5, unsigned(content.size() - 5)), int(content.size() - 5));
+        QCOMPARE(gzclose(packed), Z_OK);
+        QVERIFY(QFileInfo(path).size() > 64 * 1024); // more than the start the kind is told from
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    const Run run = runHost({"cut", path, "--tcp", "127.0.0.1:1"});
+    QVERIFY2(run.code == exitCode && run.err.contains(said.toUtf8()), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Host)

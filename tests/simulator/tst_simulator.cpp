@@ -312,6 +312,33 @@ void tst_Simulator::ptyConnection()
     QCOMPARE(pty.replies(1), QList<QByteArray>{"CCMD;4,0;"});
 }
 
+// One host at a time: a second is closed as it comes in, and the first keeps its link and
+// its job; once the first has gone, the next host is served.
+void tst_Simulator::secondHostIsTurnedAway()
+{
+    SimProcess sim({"--cut-ms", "300"});
+    QVERIFY(sim.start());
+    SimClient first;
+    QVERIFY(first.connectTo(sim.port));
+    first.send("PPLT;PU0,0;PD40,40;PG;");
+    first.send("CCMD;7,0;");
+    QCOMPARE(first.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
+
+    SimClient second;
+    QVERIFY(second.connectTo(sim.port));
+    second.send("CCMD;7,0;");
+    QVERIFY(second.socket.state() == QAbstractSocket::UnconnectedState || second.socket.waitForDisconnected(5000));
+    QVERIFY(second.socket.readAll().isEmpty());
+    QCOMPARE(first.replies(1), QList<QByteArray>{"CCMD;4,0;"}); // the page it sent was cut
+    QCOMPARE(first.socket.state(), QAbstractSocket::ConnectedState);
+
+    first.socket.disconnectFromHost(); // and at once a new host, as a program reconnecting does
+    SimClient third;
+    QVERIFY(third.connectTo(sim.port));
+    third.send("CCMD;7,0;");
+    QCOMPARE(third.replies(1), QList<QByteArray>{"CCMD;7,0,0,100;"});
+}
+
 void tst_Simulator::malformedRequestsAreIgnored()
 {
     SimProcess sim({});

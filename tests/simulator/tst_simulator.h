@@ -48,6 +48,7 @@ private slots:
     void qrCodesAndStop();
     void deviceStopOnSignal();
     void ptyConnection();
+    void secondHostIsTurnedAway();
     void malformedRequestsAreIgnored();
     void portInUseIsAClearError();
 };
