@@ -3,6 +3,7 @@
 // readiness reply reaching its socket to the next page going out.
 #include "benchsupport.h"
 #include "ktrv8_p.h"
+#include "pagehandoff.h"
 #include "simfleet.h"
 
 #include "ktdeviceproperty.h"
@@ -189,6 +190,7 @@ struct Rig
     SimFleet& fleet;
     KTRV8* device;
     HandoffProbe& probe;
+    PageHandoff& own;
     RawClient& raw;
     QTcpSocket& qtClient;
     HandoffProbe& qtProbe;
@@ -223,9 +225,11 @@ Timings timeCase(const JobCase& jobCase, Rig& rig)
 
     Timings t;
     rig.probe.clear();
+    rig.own.clear();
     rig.qtProbe.clear();
     for (int round = 0; round < jobCase.rounds; ++round) {
         rig.fleet.clearTaps();
+        rig.own.forgetRead();
         const qint64 plugin = runThroughPlugin(rig.device, job, rig.probe);
         const qint64 replay = rig.raw.replay(bursts);
         rig.qtProbe.forgetRead();
@@ -280,6 +284,12 @@ void runCase(const JobCase& jobCase, Rig& rig)
              QStringLiteral("-"), QStringLiteral("info"));
     if (jobCase.pageBytes == 4096)
         printHandoff(rig);
+    // To the entry of the next page's send(): without the kernel's copy of the page.
+    const QVector<double> own = rig.own.samplesUs();
+    printRow(QStringLiteral("2 page handoff"),
+             name + QStringLiteral(": the device's own, reply in to the page's send() entered, median / p99"),
+             QStringLiteral("%1 us / %2 us").arg(fmt(median(own), 1)).arg(fmt(percentile(own, 99), 1)),
+             QStringLiteral("median <= 50 us"), verdict(!own.isEmpty() && median(own) <= 50));
 }
 
 } // namespace
@@ -296,7 +306,8 @@ int main(int argc, char** argv)
     if (!connectDevice(device, fleet.port(0)))
         qFatal("ktbench-job: the device did not connect");
     HandoffProbe probe;
-    if (!probe.attach(deviceSocket(device)))
+    PageHandoff own;
+    if (!probe.attach(deviceSocket(device)) || !own.attach(deviceSocket(device)))
         qFatal("ktbench-job: no read notifier on the device's socket");
     RawClient raw(fleet.port(1));
     QTcpSocket qtClient;
@@ -306,7 +317,7 @@ int main(int argc, char** argv)
         qFatal("ktbench-job: the Qt client did not connect");
     HandoffProbe qtProbe;
     qtProbe.attach(&qtClient);
-    Rig rig{fleet, device, probe, raw, qtClient, qtProbe};
+    Rig rig{fleet, device, probe, own, raw, qtClient, qtProbe};
     rig.rtt = loopbackRoundTripUs(3000, &rig.rttP99);
 
     // An argument picks one case by its number (for profiling).

@@ -1,0 +1,356 @@
+// ktbench-handoff: the plug-in loaded as a host loads it (QPluginLoader, the device from its
+// factory, nothing but the device interface and its properties) against a cutter in another
+// process, alternating round by round with a raw client that replays the same frames to a
+// twin cutter in that process. Reports, in one run, the job time against the raw replay and
+// the device's own page handoff (see pagehandoff.h).
+//
+// ktbench-handoff [RECEIVE_BUFFER]: with a size, the cutters' receive buffers are bounded so
+// that a long page does not fit in the kernel whole.
+#include "pagehandoff.h"
+
+#include "ktdeviceinterface.h"
+#include "ktdeviceproperty.h"
+#include "simprotocol.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QPluginLoader>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int TimeoutMs = 120000;
+
+struct JobCase
+{
+    const char* name;
+    int pages;
+    int pageBytes;
+    int rounds;
+};
+
+const JobCase cases[] = {
+    {"1000 pages of 4 KiB", 1000, 4096, 9},
+    {"10 pages of 1 MiB", 10, 1 << 20, 9},
+};
+
+double median(QVector<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+double percentile(QVector<double> values, int p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(std::min(int(values.size()) - 1, int(values.size()) * p / 100));
+}
+
+// Pages of plotter text, each different from its first bytes on.
+QString makeJob(int pages, int pageBytes)
+{
+    static const QString stroke = QStringLiteral("PD1200,800;PD1240,880;PU1320,840;");
+    QString text;
+    text.reserve(qsizetype(pages) * (pageBytes + 64));
+    for (int page = 0; page < pages; ++page) {
+        const int start = text.size();
+        text += QStringLiteral("IN;PU%1,0;").arg(page);
+        while (text.size() - start + stroke.size() + 3 <= pageBytes)
+            text += stroke;
+        while (text.size() - start + 3 < pageBytes)
+            text += QLatin1Char(';');
+        text += QStringLiteral("PG;");
+    }
+    return text;
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return done();
+}
+
+// The cutters' process and what it was told.
+class Peer
+{
+public:
+    bool start(const QString& receiveBuffer)
+    {
+        process.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath("ktbench-handoff-cutter"));
+        process.setArguments(receiveBuffer.isEmpty() ? QStringList() : QStringList{receiveBuffer});
+        process.start();
+        if (!process.waitForStarted(10000) || !waitFor([this] { return process.canReadLine(); }, 10000))
+            return false;
+        const QList<QByteArray> words = process.readLine().trimmed().split(' ');
+        if (words.size() != 3 || words.at(0) != "PORTS")
+            return false;
+        pluginPort = quint16(words.at(1).toInt());
+        rawPort = quint16(words.at(2).toInt());
+        return true;
+    }
+    // The bytes the plug-in's cutter received since the last call.
+    QByteArray tap()
+    {
+        const QString file = dir.filePath("tap");
+        process.write("TAP " + QFile::encodeName(file) + "\n");
+        if (!waitFor([this] { return process.canReadLine(); }, TimeoutMs) || process.readLine() != "TAPPED\n")
+            qFatal("ktbench-handoff: the cutter kept no record");
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+    ~Peer()
+    {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(5000);
+    }
+
+    quint16 pluginPort = 0, rawPort = 0;
+
+private:
+    QProcess process;
+    QTemporaryDir dir;
+};
+
+// Frames as the cutter got them, cut into bursts: each page with the status read that may
+// follow it; the raw client sends a burst and waits for the readiness reply.
+QList<QByteArray> burstsOf(const QByteArray& stream)
+{
+    const QByteArray statusRead = ktsim::packFrame("CCMD;4;");
+    QList<QByteArray> frames;
+    for (int at = stream.indexOf('\x02'); at >= 0; at = stream.indexOf('\x02', at)) {
+        const int end = stream.indexOf('\x03', at);
+        if (end < 0)
+            break;
+        frames.append(stream.mid(at, end + 1 - at));
+        at = end + 1;
+    }
+    QList<QByteArray> bursts;
+    QByteArray burst;
+    for (int i = 0; i < frames.size(); ++i) {
+        burst += frames.at(i);
+        ktsim::Request request;
+        if (!ktsim::parseFrame(frames.at(i), &request) || request.word != ktsim::Word::Pplt)
+            continue;
+        if (i + 1 < frames.size() && frames.at(i + 1) == statusRead)
+            burst += frames.at(++i);
+        bursts.append(burst);
+        burst.clear();
+    }
+    return bursts;
+}
+
+qint64 nowNs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.nsecsElapsed();
+}
+
+// A plain blocking socket: writes each burst and waits for the readiness reply.
+class RawClient
+{
+public:
+    explicit RawClient(quint16 port) : fd(::socket(AF_INET, SOCK_STREAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            qFatal("ktbench-handoff: the raw client cannot connect");
+    }
+    ~RawClient() { ::close(fd); }
+
+    // Nanoseconds for the whole replay; -1 when the cutter went silent.
+    qint64 replay(const QList<QByteArray>& bursts)
+    {
+        const qint64 start = nowNs();
+        for (const QByteArray& burst : bursts) {
+            if (!writeAll(burst) || !awaitReady())
+                return -1;
+        }
+        return nowNs() - start;
+    }
+
+private:
+    bool writeAll(const QByteArray& bytes)
+    {
+        for (int done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                return false;
+            done += int(n);
+        }
+        return true;
+    }
+    bool awaitReady()
+    {
+        static const QByteArray ready = ktsim::ccmdReply(4, 0);
+        char chunk[4096];
+        for (int at = inbox.indexOf(ready); at < 0; at = inbox.indexOf(ready)) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n <= 0)
+                return false;
+            inbox.append(chunk, int(n));
+        }
+        inbox.remove(0, inbox.indexOf(ready) + ready.size());
+        return true;
+    }
+
+    int fd;
+    QByteArray inbox;
+};
+
+// The device object from the plug-in, connected to the plug-in's cutter over TCP.
+class Host
+{
+public:
+    KTDeviceInterface* load()
+    {
+        loader.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath("libKT-RV8.so"));
+        auto* factory = qobject_cast<KTDeviceInterface*>(loader.instance());
+        if (!factory)
+            qFatal("ktbench-handoff: %s", qPrintable(loader.errorString()));
+        device.reset(factory->initInstance());
+        return device.get();
+    }
+    bool connectTo(quint16 port)
+    {
+        device->setIPAddress(QStringLiteral("127.0.0.1"));
+        device->property_ptr("TCP_PORT")->setValue(int(port));
+        KTDeviceProperty* status = device->property_ptr("STATUS");
+        return device->connectDevice()
+               && waitFor([status] { return status->value().toInt() == KTDeviceInterface::Working; }, 10000);
+    }
+    // Nanoseconds from startTask to the copy being counted; -1 on timeout.
+    qint64 cut(const QString& job)
+    {
+        KTDeviceProperty* task = device->property_ptr("TASK");
+        device->property_ptr("TASK_COPIES")->setValue(1);
+        task->setValue(QJsonObject{{"Finished", 0}, {"TaskCopies", 1}, {"Status", 1}, {"Percent", 0}});
+        device->setPlt(job);
+        qint64 end = -1;
+        QEventLoop loop;
+        QObject::connect(device.get(), &KTDeviceInterface::message, &loop,
+                         [&](KTDeviceInterface::KTDeviceMessage kind, const QString&) {
+                             if (kind == KTDeviceInterface::DevTasK && end < 0
+                                 && task->value().toJsonObject().value("Finished").toInt() >= 1) {
+                                 end = nowNs();
+                                 loop.quit();
+                             }
+                         });
+        QTimer::singleShot(TimeoutMs, &loop, &QEventLoop::quit);
+        handoff.forgetRead();
+        const qint64 start = nowNs();
+        device->startTask();
+        if (end < 0)
+            loop.exec();
+        return end < 0 ? -1 : end - start;
+    }
+
+    PageHandoff handoff;
+
+private:
+    QPluginLoader loader;
+    std::unique_ptr<KTDeviceInterface> device; // goes before the loader
+};
+
+QString fmt(double value, int decimals = 2)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+void printRow(const QString& measure, const QString& value, const QString& target, bool met)
+{
+    std::printf("| %s | %s | %s | %s |\n", qPrintable(measure), qPrintable(value), qPrintable(target),
+                met ? "met" : "missed");
+    std::fflush(stdout);
+}
+
+void runCase(const JobCase& jobCase, Host& host, Peer& peer, RawClient& raw)
+{
+    const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
+    peer.tap();
+    if (host.cut(job) < 0)
+        qFatal("ktbench-handoff: the job did not finish");
+    const QByteArray stream = peer.tap();
+    const QList<QByteArray> bursts = burstsOf(stream);
+    if (bursts.size() != jobCase.pages || raw.replay(bursts) < 0)
+        qFatal("ktbench-handoff: %d bursts for %d pages, or the replay did not finish", int(bursts.size()),
+               jobCase.pages);
+    QVector<double> pluginMs, rawMs;
+    bool same = true;
+    host.handoff.clear();
+    for (int round = 0; round < jobCase.rounds; ++round) {
+        const qint64 plugin = host.cut(job);
+        const qint64 replay = raw.replay(bursts);
+        if (plugin < 0 || replay < 0)
+            qFatal("ktbench-handoff: a run did not finish");
+        same = same && peer.tap() == stream;
+        pluginMs.append(plugin / 1e6);
+        rawMs.append(replay / 1e6);
+    }
+    const double ratio = median(pluginMs) / median(rawMs);
+    const QString name = QString::fromLatin1(jobCase.name);
+    printRow(name + QStringLiteral(": plug-in / raw, median of %1 rounds").arg(jobCase.rounds),
+             QStringLiteral("%1 (%2 ms / %3 ms)%4")
+                 .arg(fmt(ratio))
+                 .arg(fmt(median(pluginMs), 1))
+                 .arg(fmt(median(rawMs), 1))
+                 .arg(same ? QString() : QStringLiteral(", frames differed between rounds")),
+             QStringLiteral("<= 1.25"), ratio <= 1.25 && same);
+    const QVector<double> handoff = host.handoff.samplesUs();
+    printRow(name + QStringLiteral(": device's own handoff, median / p99 of %1").arg(handoff.size()),
+             QStringLiteral("%1 us / %2 us").arg(fmt(median(handoff), 1)).arg(fmt(percentile(handoff, 99), 1)),
+             QStringLiteral("median <= 50 us"), !handoff.isEmpty() && median(handoff) <= 50);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    const QString receiveBuffer = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    Peer peer;
+    if (!peer.start(receiveBuffer))
+        qFatal("ktbench-handoff: the cutter process did not start");
+    Host host;
+    KTDeviceInterface* device = host.load();
+    if (!host.connectTo(peer.pluginPort))
+        qFatal("ktbench-handoff: the device did not connect");
+    if (!host.handoff.attach(device->findChild<QTcpSocket*>()))
+        qFatal("ktbench-handoff: no read notifier on the device's socket");
+    RawClient raw(peer.rawPort);
+    std::printf("| measure (cutters' receive buffer: %s) | value | target | verdict |\n|---|---|---|---|\n",
+                receiveBuffer.isEmpty() ? "the kernel's" : qPrintable(receiveBuffer + " bytes"));
+    for (const JobCase& jobCase : cases)
+        runCase(jobCase, host, peer, raw);
+    return 0;
+}
