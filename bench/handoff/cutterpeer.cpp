@@ -2,8 +2,6 @@
 // simulated cutters that cut in no time, one for the plug-in and one for the raw client, on
 // loopback. Prints "PORTS <plug-in's> <raw client's>"; on a line "TAP <file>" on stdin it
 // writes the bytes the plug-in's cutter received since the last one to file and says "TAPPED".
-// With an argument, that many bytes bound the receive buffer of both cutters' connections:
-// the plug-in's long pages then leave in parts, as to a cutter that reads slowly.
 #include "simcutter.h"
 #include "simline.h"
 #include "simtransport.h"
@@ -11,15 +9,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QTcpServer>
 
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-ktsim::TcpTransport* cutter(QObject* parent, int receiveBuffer)
+ktsim::TcpTransport* cutter(QObject* parent)
 {
     ktsim::CutterOptions options;
     options.cutMs = 0;
@@ -29,11 +25,6 @@ ktsim::TcpTransport* cutter(QObject* parent, int receiveBuffer)
     QString error;
     if (!transport->listen(QHostAddress::LocalHost, 0, &error))
         qFatal("ktbench-handoff-cutter: %s", qPrintable(error));
-    // Accepted connections take the listener's buffer size.
-    if (receiveBuffer > 0) {
-        const int fd = int(transport->findChild<QTcpServer*>()->socketDescriptor());
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    }
     line->addTransport(transport);
     return transport;
 }
@@ -43,10 +34,9 @@ ktsim::TcpTransport* cutter(QObject* parent, int receiveBuffer)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int receiveBuffer = argc > 1 ? QByteArray(argv[1]).toInt() : 0;
     QObject cutters;
-    ktsim::TcpTransport* forPlugin = cutter(&cutters, receiveBuffer);
-    ktsim::TcpTransport* forRaw = cutter(&cutters, receiveBuffer);
+    ktsim::TcpTransport* forPlugin = cutter(&cutters);
+    ktsim::TcpTransport* forRaw = cutter(&cutters);
     QByteArray tap;
     QObject::connect(forPlugin, &ktsim::Transport::received, [&tap](const QByteArray& bytes) { tap += bytes; });
     std::printf("PORTS %d %d\n", forPlugin->port(), forRaw->port());

@@ -3,9 +3,6 @@
 // process, alternating round by round with a raw client that replays the same frames to a
 // twin cutter in that process. Reports, in one run, the job time against the raw replay and
 // the device's own page handoff (see pagehandoff.h).
-//
-// ktbench-handoff [RECEIVE_BUFFER]: with a size, the cutters' receive buffers are bounded so
-// that a long page does not fit in the kernel whole.
 #include "pagehandoff.h"
 
 #include "ktdeviceinterface.h"
@@ -97,10 +94,9 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
 class Peer
 {
 public:
-    bool start(const QString& receiveBuffer)
+    bool start()
     {
         process.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath("ktbench-handoff-cutter"));
-        process.setArguments(receiveBuffer.isEmpty() ? QStringList() : QStringList{receiveBuffer});
         process.start();
         if (!process.waitForStarted(10000) || !waitFor([this] { return process.canReadLine(); }, 10000))
             return false;
@@ -337,9 +333,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
-    const QString receiveBuffer = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     Peer peer;
-    if (!peer.start(receiveBuffer))
+    if (!peer.start())
         qFatal("ktbench-handoff: the cutter process did not start");
     Host host;
     KTDeviceInterface* device = host.load();
@@ -348,8 +343,7 @@ int main(int argc, char** argv)
     if (!host.handoff.attach(device->findChild<QTcpSocket*>()))
         qFatal("ktbench-handoff: no read notifier on the device's socket");
     RawClient raw(peer.rawPort);
-    std::printf("| measure (cutters' receive buffer: %s) | value | target | verdict |\n|---|---|---|---|\n",
-                receiveBuffer.isEmpty() ? "the kernel's" : qPrintable(receiveBuffer + " bytes"));
+    std::printf("| measure | value | target | verdict |\n|---|---|---|---|\n");
     for (const JobCase& jobCase : cases)
         runCase(jobCase, host, peer, raw);
     return 0;

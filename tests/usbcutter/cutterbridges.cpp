@@ -58,26 +58,31 @@ private:
     bool plugged = false;
 };
 
-// The host writes whole output reports to the node; the test bed's node is a terminal, so
-// they arrive here as a stream and are cut at the report size.
-class HidBridge : public CutterBridge
+// A terminal whose other end the host opens as the device node: the HID cutter's node in the
+// bed, or a plain terminal for the same record of what the host sends over a tty. The host
+// writes whole HID reports; on a terminal they arrive as a stream, cut here at the report size.
+class NodeBridge : public CutterBridge
 {
 public:
-    explicit HidBridge(UsbTestbed& bed)
+    explicit NodeBridge(UsbTestbed* bed) : hid(bed)
     {
         const QString layout = qEnvironmentVariable("KT_SOURCE_DIR") + QStringLiteral("/tests/hidlink/hidraw0.ioctl");
-        if (!bed.add(usbHidCutterRecord()) || !bed.loadIoctl(HidNode, layout))
-            return;
-        const int fd = bed.deviceFd(HidNode);
+        int fd = -1, slave = -1;
+        char name[256] = {};
+        if (hid && bed->add(usbHidCutterRecord()) && bed->loadIoctl(HidNode, layout))
+            fd = bed->deviceFd(HidNode);
+        else if (!hid && ::openpty(&fd, &slave, name, nullptr, nullptr) == 0)
+            ::close(slave);
+        path = hid ? HidNode : QString::fromLocal8Bit(name);
         if (fd >= 0 && makeRaw(fd))
             device.reset(new RawLine(
-                fd, [this](const QByteArray& bytes) { fromHost(bytes); }, false));
+                fd, [this](const QByteArray& bytes) { fromHost(bytes); }, !hid));
     }
     void attach(int simulatorFd)
     {
         simulator.reset(new RawLine(simulatorFd, [this](const QByteArray& bytes) { toHost(bytes); }));
     }
-    QString address() const override { return device ? HidNode : QString(); }
+    QString address() const override { return device ? path : QString(); }
     // The other end of the node goes away (its descriptor now names /dev/null, which the bed
     // may close): the host's reads fail as on a pulled device.
     void unplug() override
@@ -93,64 +98,34 @@ private:
     void fromHost(const QByteArray& bytes)
     {
         inbox += bytes;
-        for (; inbox.size() >= HidReport; inbox.remove(0, HidReport)) {
-            QVERIFY(inbox.at(0) == HidOutId && quint8(inbox.at(1)) <= HidRoom);
-            const QByteArray piece = inbox.mid(2, quint8(inbox.at(1)));
+        while (!inbox.isEmpty() && (!hid || inbox.size() >= HidReport)) {
+            QVERIFY(!hid || (inbox.at(0) == HidOutId && quint8(inbox.at(1)) <= HidRoom));
+            const QByteArray piece = hid ? inbox.mid(2, quint8(inbox.at(1))) : inbox;
+            inbox.remove(0, hid ? HidReport : inbox.size());
             sent += piece;
             simulator->writeAll(piece);
         }
     }
     void toHost(const QByteArray& bytes)
     {
-        for (int at = 0; device && at < bytes.size(); at += HidRoom) {
+        if (device && !hid)
+            device->writeAll(bytes);
+        for (int at = 0; device && hid && at < bytes.size(); at += HidRoom) {
             const QByteArray piece = bytes.mid(at, HidRoom);
-            QByteArray report = QByteArray(1, HidInId) + char(piece.size()) + piece;
+            const QByteArray report = QByteArray(1, HidInId) + char(piece.size()) + piece;
             device->writeAll(report + QByteArray(HidReport - report.size(), '\0'));
         }
     }
+    const bool hid;
+    QString path;
     std::unique_ptr<RawLine> device;
     QByteArray inbox;
 };
 
-// A plain terminal in between, for the same record of what the host sent over a tty.
-class TerminalBridge : public CutterBridge
+template <typename Bridge, typename Arg>
+std::unique_ptr<CutterBridge> attached(int simulatorFd, Arg arg)
 {
-public:
-    TerminalBridge()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        ::close(slave);
-        if (!makeRaw(master))
-            return;
-        path = QString::fromLocal8Bit(name);
-        device.reset(new RawLine(master, [this](const QByteArray& bytes) {
-            sent += bytes;
-            simulator->writeAll(bytes);
-        }));
-    }
-    void attach(int simulatorFd)
-    {
-        simulator.reset(new RawLine(simulatorFd, [this](const QByteArray& bytes) {
-            if (device)
-                device->writeAll(bytes);
-        }));
-    }
-    QString address() const override { return device ? path : QString(); }
-    void unplug() override { device.reset(); }
-
-private:
-    int master = -1;
-    QString path;
-    std::unique_ptr<RawLine> device;
-};
-
-template <typename Bridge, typename... Args>
-std::unique_ptr<CutterBridge> attached(int simulatorFd, Args&... args)
-{
-    auto bridge = std::make_unique<Bridge>(args...);
+    auto bridge = std::make_unique<Bridge>(arg);
     bridge->attach(simulatorFd);
     return bridge;
 }
@@ -197,9 +172,7 @@ std::unique_ptr<CutterBridge> bridgeCutter(const QString& kind, UsbTestbed& bed,
         ::close(fd);
         return {};
     }
-    if (kind == QLatin1String("hid"))
-        return attached<HidBridge>(fd, bed);
     if (kind == QLatin1String("bulk"))
-        return attached<BulkBridge>(fd, bed);
-    return attached<TerminalBridge>(fd);
+        return attached<BulkBridge, UsbTestbed&>(fd, bed);
+    return attached<NodeBridge>(fd, kind == QLatin1String("hid") ? &bed : nullptr);
 }
