@@ -4,10 +4,10 @@
 // twin cutter in that process. Reports, in one run, the job time against the raw replay and
 // the device's own page handoff (see pagehandoff.h).
 #include "pagehandoff.h"
+#include "replayclient.h"
 
 #include "ktdeviceinterface.h"
 #include "ktdeviceproperty.h"
-#include "simprotocol.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,11 +24,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -132,34 +127,6 @@ private:
     QTemporaryDir dir;
 };
 
-// Frames as the cutter got them, cut into bursts: each page with the status read that may
-// follow it; the raw client sends a burst and waits for the readiness reply.
-QList<QByteArray> burstsOf(const QByteArray& stream)
-{
-    const QByteArray statusRead = ktsim::packFrame("CCMD;4;");
-    QList<QByteArray> frames;
-    for (int at = stream.indexOf('\x02'); at >= 0; at = stream.indexOf('\x02', at)) {
-        const int end = stream.indexOf('\x03', at);
-        if (end < 0)
-            break;
-        frames.append(stream.mid(at, end + 1 - at));
-        at = end + 1;
-    }
-    QList<QByteArray> bursts;
-    QByteArray burst;
-    for (int i = 0; i < frames.size(); ++i) {
-        burst += frames.at(i);
-        ktsim::Request request;
-        if (!ktsim::parseFrame(frames.at(i), &request) || request.word != ktsim::Word::Pplt)
-            continue;
-        if (i + 1 < frames.size() && frames.at(i + 1) == statusRead)
-            burst += frames.at(++i);
-        bursts.append(burst);
-        burst.clear();
-    }
-    return bursts;
-}
-
 qint64 nowNs()
 {
     static QElapsedTimer clock;
@@ -167,61 +134,6 @@ qint64 nowNs()
         clock.start();
     return clock.nsecsElapsed();
 }
-
-// A plain blocking socket: writes each burst and waits for the readiness reply.
-class RawClient
-{
-public:
-    explicit RawClient(quint16 port) : fd(::socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            qFatal("ktbench-handoff: the raw client cannot connect");
-    }
-    ~RawClient() { ::close(fd); }
-
-    // Nanoseconds for the whole replay; -1 when the cutter went silent.
-    qint64 replay(const QList<QByteArray>& bursts)
-    {
-        const qint64 start = nowNs();
-        for (const QByteArray& burst : bursts) {
-            if (!writeAll(burst) || !awaitReady())
-                return -1;
-        }
-        return nowNs() - start;
-    }
-
-private:
-    bool writeAll(const QByteArray& bytes)
-    {
-        for (int done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += int(n);
-        }
-        return true;
-    }
-    bool awaitReady()
-    {
-        static const QByteArray ready = ktsim::ccmdReply(4, 0);
-        char chunk[4096];
-        for (int at = inbox.indexOf(ready); at < 0; at = inbox.indexOf(ready)) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n <= 0)
-                return false;
-            inbox.append(chunk, int(n));
-        }
-        inbox.remove(0, inbox.indexOf(ready) + ready.size());
-        return true;
-    }
-
-    int fd;
-    QByteArray inbox;
-};
 
 // The device object from the plug-in, connected to the plug-in's cutter over TCP.
 class Host
@@ -277,6 +189,17 @@ private:
     std::unique_ptr<KTDeviceInterface> device; // goes before the loader
 };
 
+// The page frames in what a cutter received; other frames (a status poll) may come between.
+QList<QByteArray> pagesIn(const QByteArray& stream)
+{
+    QList<QByteArray> pages;
+    for (const QByteArray& frame : ReplayClient::framesIn(stream)) {
+        if (frame.left(24).contains(";PPLT;"))
+            pages.append(frame);
+    }
+    return pages;
+}
+
 QString fmt(double value, int decimals = 2)
 {
     return QString::number(value, 'f', decimals);
@@ -289,14 +212,15 @@ void printRow(const QString& measure, const QString& value, const QString& targe
     std::fflush(stdout);
 }
 
-void runCase(const JobCase& jobCase, Host& host, Peer& peer, RawClient& raw)
+void runCase(const JobCase& jobCase, Host& host, Peer& peer, ReplayClient& raw)
 {
     const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
     peer.tap();
     if (host.cut(job) < 0)
         qFatal("ktbench-handoff: the job did not finish");
     const QByteArray stream = peer.tap();
-    const QList<QByteArray> bursts = burstsOf(stream);
+    const QList<QByteArray> pages = pagesIn(stream);
+    const QList<QByteArray> bursts = ReplayClient::burstsOf(ReplayClient::framesIn(stream));
     if (bursts.size() != jobCase.pages || raw.replay(bursts) < 0)
         qFatal("ktbench-handoff: %d bursts for %d pages, or the replay did not finish", int(bursts.size()),
                jobCase.pages);
@@ -308,7 +232,7 @@ void runCase(const JobCase& jobCase, Host& host, Peer& peer, RawClient& raw)
         const qint64 replay = raw.replay(bursts);
         if (plugin < 0 || replay < 0)
             qFatal("ktbench-handoff: a run did not finish");
-        same = same && peer.tap() == stream;
+        same = same && pagesIn(peer.tap()) == pages;
         pluginMs.append(plugin / 1e6);
         rawMs.append(replay / 1e6);
     }
@@ -319,7 +243,7 @@ void runCase(const JobCase& jobCase, Host& host, Peer& peer, RawClient& raw)
                  .arg(fmt(ratio))
                  .arg(fmt(median(pluginMs), 1))
                  .arg(fmt(median(rawMs), 1))
-                 .arg(same ? QString() : QStringLiteral(", frames differed between rounds")),
+                 .arg(same ? QString() : QStringLiteral(", pages differed between rounds")),
              QStringLiteral("<= 1.25"), ratio <= 1.25 && same);
     const QVector<double> handoff = host.handoff.samplesUs();
     printRow(name + QStringLiteral(": device's own handoff, median / p99 of %1").arg(handoff.size()),
@@ -342,7 +266,7 @@ int main(int argc, char** argv)
         qFatal("ktbench-handoff: the device did not connect");
     if (!host.handoff.attach(device->findChild<QTcpSocket*>()))
         qFatal("ktbench-handoff: no read notifier on the device's socket");
-    RawClient raw(peer.rawPort);
+    ReplayClient raw(peer.rawPort);
     std::printf("| measure | value | target | verdict |\n|---|---|---|---|\n");
     for (const JobCase& jobCase : cases)
         runCase(jobCase, host, peer, raw);
