@@ -244,16 +244,18 @@ void KTRV8::advanceJob()
     completeCopy(true);
 }
 
-// Encodes the page after the one just sent while the cutter works on that one. A long page
-// the kernel has not taken whole yet is sent on first: encoding now would hold back its rest.
+// Encodes the page after the one just sent while the cutter works on that one, so that its
+// readiness reply only has to send it. A long page the kernel has not taken whole yet goes
+// out first: its successor is encoded once the last of it has.
 void KTRV8::prepareNextPage()
 {
     const int next = jobPageIndex + 1;
-    if (next >= jobPages->size() || (tcpSocket && tcpSocket->bytesToWrite() > 0))
+    if (next >= jobPages->size())
         return;
     if (!nextPage)
         nextPage = std::make_unique<KTPreparedPage>();
-    nextPage->prepare(kt_job_property(this), next, jobPages->buildAhead(next));
+    nextPage->prepareWhenSent(
+        tcpSocket, [this, next] { nextPage->prepare(kt_job_property(this), next, jobPages->buildAhead(next)); });
 }
 
 // Counts the copy just finished in the task record; with copies outstanding and

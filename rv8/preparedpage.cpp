@@ -1,6 +1,8 @@
 #include "ktdeviceproperty.h"
 #include "preparedpage_p.h"
 
+#include <QTcpSocket>
+
 namespace {
 
 // The word of the frame that carries a job text, by the job property's kind; null for kinds
@@ -31,6 +33,23 @@ void KTPreparedPage::prepare(const KTDeviceProperty* job, int index, const QStri
     setCode = job->set_cmd_int();
 }
 
+void KTPreparedPage::prepareWhenSent(QTcpSocket* socket, std::function<void()> build)
+{
+    clear();
+    if (!socket || socket->bytesToWrite() == 0) {
+        build();
+        return;
+    }
+    // The cutter answers only once it has the whole page, so the last of it reaches the
+    // kernel, and this runs, before the answer does.
+    whenSent = QObject::connect(socket, &QIODevice::bytesWritten, [this, socket, build] {
+        if (socket->bytesToWrite() > 0)
+            return;
+        QObject::disconnect(whenSent);
+        build();
+    });
+}
+
 bool KTPreparedPage::fits(const KTDeviceProperty* job, int index) const
 {
     if (!property || job != property || index != pageIndex || job->cmd_type() != kind || job->set_cmd_int() != setCode
@@ -50,6 +69,7 @@ QByteArray KTPreparedPage::take(const KTDeviceProperty* job, int index)
 
 void KTPreparedPage::clear()
 {
+    QObject::disconnect(whenSent);
     frame = QByteArray();
     page = QString();
     property = nullptr;

@@ -4,21 +4,34 @@
 #include "ktdeviceinterface.h"
 
 #include <QByteArray>
+#include <QMetaObject>
 #include <QString>
 
+#include <functional>
+
 class KTDeviceProperty;
+class QTcpSocket;
 
 // The write frame of a job's next page, built while the cutter is busy with the page before
 // it, so that the cutter's readiness reply only has to send it. Holds one frame at most.
-class KTPreparedPage
+class KTRV8_EXPORT KTPreparedPage
 {
 public:
     // Builds the frame that `job` would send with `page` (page `index` of the job) as its value.
     void prepare(const KTDeviceProperty* job, int index, const QString& page);
+    // Clears, then runs build (which prepares) once, as soon as `socket` has handed the kernel
+    // all it holds (at once if it holds nothing): building while the page before is still
+    // going out would hold back that page's rest.
+    void prepareWhenSent(QTcpSocket* socket, std::function<void()> build);
     // The frame `job` sends now: the prepared one when it was built for page `index` and the
     // job property still holds that page and encodes it the same way, else a fresh one.
     QByteArray take(const KTDeviceProperty* job, int index);
     void clear();
+
+    KTPreparedPage() = default;
+    KTPreparedPage(const KTPreparedPage&) = delete;
+    KTPreparedPage& operator=(const KTPreparedPage&) = delete;
+    ~KTPreparedPage() { clear(); }
 
 private:
     bool fits(const KTDeviceProperty* job, int index) const;
@@ -29,6 +42,7 @@ private:
     int pageIndex = -1;
     KTDeviceInterface::KTDeviceCMDType kind = KTDeviceInterface::UnCMD;
     int setCode = 0;
+    QMetaObject::Connection whenSent;
 };
 
 #endif // PREPAREDPAGE_H

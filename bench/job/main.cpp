@@ -3,6 +3,8 @@
 // readiness reply reaching its socket to the next page going out.
 #include "benchsupport.h"
 #include "ktrv8_p.h"
+#include "pagehandoff.h"
+#include "replayclient.h"
 #include "simfleet.h"
 
 #include "ktdeviceproperty.h"
@@ -15,11 +17,6 @@
 #include <QTimer>
 
 #include <iterator>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace ktbench;
 
@@ -39,87 +36,6 @@ const JobCase cases[] = {
     // name                 pages  page bytes  rounds
     {"1000 pages of 4 KiB", 1000, 4096, 21},
     {"10 pages of 1 MiB", 10, 1 << 20, 21},
-};
-
-// Frames the cutter must have taken before it answers with one readiness reply: every
-// page, together with the status read that follows the last one.
-QList<QByteArray> burstsOf(const QList<QByteArray>& frames)
-{
-    const QByteArray statusRead = ktsim::packFrame("CCMD;4;");
-    QList<QByteArray> bursts;
-    QByteArray burst;
-    for (int i = 0; i < frames.size(); ++i) {
-        burst += frames.at(i);
-        ktsim::Request request;
-        if (!ktsim::parseFrame(frames.at(i), &request) || request.word != ktsim::Word::Pplt)
-            continue;
-        if (i + 1 < frames.size() && frames.at(i + 1) == statusRead)
-            burst += frames.at(++i);
-        bursts.append(burst);
-        burst.clear();
-    }
-    return bursts;
-}
-
-// The minimal client: a plain blocking socket that writes each burst and waits for the
-// readiness reply.
-class RawClient
-{
-public:
-    explicit RawClient(quint16 port)
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            qFatal("RawClient: cannot connect");
-    }
-    ~RawClient() { ::close(fd); }
-
-    // Nanoseconds for the whole replay; -1 when the cutter went silent.
-    qint64 replay(const QList<QByteArray>& bursts)
-    {
-        const QByteArray ready = ktsim::ccmdReply(4, 0);
-        const qint64 start = nowNs();
-        for (const QByteArray& burst : bursts) {
-            if (!writeAll(burst) || !awaitReply(ready))
-                return -1;
-        }
-        return nowNs() - start;
-    }
-
-private:
-    bool writeAll(const QByteArray& bytes)
-    {
-        for (int done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += int(n);
-        }
-        return true;
-    }
-
-    bool awaitReply(const QByteArray& reply)
-    {
-        char chunk[4096];
-        for (;;) {
-            const int at = inbox.indexOf(reply);
-            if (at >= 0) {
-                inbox.remove(0, at + reply.size());
-                return true;
-            }
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n <= 0)
-                return false;
-            inbox.append(chunk, int(n));
-        }
-    }
-
-    int fd = -1;
-    QByteArray inbox;
 };
 
 // The same replay through a QTcpSocket on the event loop, set up as the device sets up its
@@ -189,7 +105,8 @@ struct Rig
     SimFleet& fleet;
     KTRV8* device;
     HandoffProbe& probe;
-    RawClient& raw;
+    PageHandoff& own;
+    ReplayClient& raw;
     QTcpSocket& qtClient;
     HandoffProbe& qtProbe;
     double rtt = 0;
@@ -215,7 +132,7 @@ Timings timeCase(const JobCase& jobCase, Rig& rig)
     const QByteArray stream = rig.fleet.tapped(0);
     if (pagesIn(stream) != pages)
         qFatal("ktbench-job: the cutter did not receive every page exactly once");
-    const QList<QByteArray> bursts = burstsOf(framesIn(stream));
+    const QList<QByteArray> bursts = ReplayClient::burstsOf(framesIn(stream));
     if (bursts.size() != pages.size())
         qFatal("ktbench-job: %d bursts for %d pages", int(bursts.size()), int(pages.size()));
     if (rig.raw.replay(bursts) < 0 || replayWithQt(rig.qtClient, bursts) < 0)
@@ -223,9 +140,11 @@ Timings timeCase(const JobCase& jobCase, Rig& rig)
 
     Timings t;
     rig.probe.clear();
+    rig.own.clear();
     rig.qtProbe.clear();
     for (int round = 0; round < jobCase.rounds; ++round) {
         rig.fleet.clearTaps();
+        rig.own.forgetRead();
         const qint64 plugin = runThroughPlugin(rig.device, job, rig.probe);
         const qint64 replay = rig.raw.replay(bursts);
         rig.qtProbe.forgetRead();
@@ -280,6 +199,12 @@ void runCase(const JobCase& jobCase, Rig& rig)
              QStringLiteral("-"), QStringLiteral("info"));
     if (jobCase.pageBytes == 4096)
         printHandoff(rig);
+    // To the entry of the next page's send(): without the kernel's copy of the page.
+    const QVector<double> own = rig.own.samplesUs();
+    printRow(QStringLiteral("2 page handoff"),
+             name + QStringLiteral(": the device's own, reply in to the page's send() entered, median / p99"),
+             QStringLiteral("%1 us / %2 us").arg(fmt(median(own), 1)).arg(fmt(percentile(own, 99), 1)),
+             QStringLiteral("median <= 50 us"), verdict(!own.isEmpty() && median(own) <= 50));
 }
 
 } // namespace
@@ -296,9 +221,10 @@ int main(int argc, char** argv)
     if (!connectDevice(device, fleet.port(0)))
         qFatal("ktbench-job: the device did not connect");
     HandoffProbe probe;
-    if (!probe.attach(deviceSocket(device)))
+    PageHandoff own;
+    if (!probe.attach(deviceSocket(device)) || !own.attach(deviceSocket(device)))
         qFatal("ktbench-job: no read notifier on the device's socket");
-    RawClient raw(fleet.port(1));
+    ReplayClient raw(fleet.port(1));
     QTcpSocket qtClient;
     qtClient.setReadBufferSize(10240);
     qtClient.connectToHost(QStringLiteral("127.0.0.1"), fleet.port(2));
@@ -306,7 +232,7 @@ int main(int argc, char** argv)
         qFatal("ktbench-job: the Qt client did not connect");
     HandoffProbe qtProbe;
     qtProbe.attach(&qtClient);
-    Rig rig{fleet, device, probe, raw, qtClient, qtProbe};
+    Rig rig{fleet, device, probe, own, raw, qtClient, qtProbe};
     rig.rtt = loopbackRoundTripUs(3000, &rig.rttP99);
 
     // An argument picks one case by its number (for profiling).

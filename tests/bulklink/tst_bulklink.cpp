@@ -1,4 +1,5 @@
 #include "emulatedbulkcutter.h"
+#include "linkspies.h"
 #include "loopbackcutter.h"
 #include "usblink.h"
 #include "usbtestbed.h"
@@ -10,22 +11,6 @@ namespace {
 
 const QString Node = QStringLiteral("/dev/bus/usb/001/007");
 constexpr int Packet = 64;
-
-QByteArray joined(const QSignalSpy& spy)
-{
-    QByteArray out;
-    for (const QList<QVariant>& args : spy)
-        out += args.at(0).toByteArray();
-    return out;
-}
-
-QList<int> statuses(const QSignalSpy& spy)
-{
-    QList<int> out;
-    for (const QList<QVariant>& args : spy)
-        out << args.at(0).toInt();
-    return out;
-}
 
 // A short session: the settings read, one page (long enough to span two transfers and end on
 // a packet boundary), the readiness reply.

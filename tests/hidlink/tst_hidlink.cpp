@@ -1,4 +1,5 @@
 #include "hidreport.h"
+#include "linkspies.h"
 #include "usblink.h"
 
 #include <QSignalSpy>
@@ -14,14 +15,6 @@ QByteArray report(int id, int size, bool output)
         return QByteArray::fromHex("750895") + char(size) + QByteArray::fromHex("0903") + main + char(2);
     return QByteArray::fromHex("85") + char(id) + QByteArray::fromHex("750895010901") + main + char(2)
            + QByteArray::fromHex("95") + char(size - 1) + QByteArray::fromHex("0902") + main + char(2);
-}
-
-QByteArray joined(const QSignalSpy& spy)
-{
-    QByteArray out;
-    for (const QList<QVariant>& args : spy)
-        out += args.at(0).toByteArray();
-    return out;
 }
 
 } // namespace

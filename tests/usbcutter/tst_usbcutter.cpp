@@ -1,75 +1,12 @@
-#include "emulatedbulkcutter.h"
+#include "cutterbridges.h"
 #include "simprocess.h"
 #include "usbtestbed.h"
 
 #include <QProcess>
 #include <QSignalSpy>
-#include <QSocketNotifier>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace {
-
-const QString BulkNode = QStringLiteral("/dev/bus/usb/001/007");
-const QString BulkAddress = QStringLiteral("usb:fffe:0004:KT0001");
-
-// The simulated cutter behind an emulated vendor-bulk device: the bytes of the host's OUT
-// transfers go to the simulator's terminal unchanged, what it answers completes the IN
-// transfers. So the host speaks to the same cutter as over the terminal, through libusb.
-class BulkBridge
-{
-public:
-    explicit BulkBridge(const QString& pty) : cutter({}, EmulatedBulkCutter::StayPlugged)
-    {
-        fd = ::open(QFile::encodeName(pty).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios tio{};
-        if (fd < 0 || ::tcgetattr(fd, &tio) != 0)
-            return;
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-        notifier.reset(new QSocketNotifier(fd, QSocketNotifier::Read));
-        QObject::connect(notifier.data(), &QSocketNotifier::activated, [this] {
-            char buffer[4096];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0)
-                cutter.deliver(QByteArray(buffer, int(n)));
-        });
-        // Called on umockdev's thread: the write happens on this one, in order.
-        cutter.setForward([this](const QByteArray& bytes) {
-            QMetaObject::invokeMethod(notifier.data(), [this, bytes] {
-                sent += bytes;
-                writeAll(bytes);
-            });
-        });
-    }
-    ~BulkBridge()
-    {
-        notifier.reset();
-        if (fd >= 0)
-            ::close(fd);
-    }
-    bool open() const { return notifier; }
-
-    EmulatedBulkCutter cutter;
-    QByteArray sent; // what reached the simulator
-
-private:
-    void writeAll(QByteArray bytes)
-    {
-        while (!bytes.isEmpty()) {
-            const ssize_t n = ::write(fd, bytes.constData(), size_t(bytes.size()));
-            if (n > 0)
-                bytes.remove(0, int(n));
-            else if (errno != EAGAIN && errno != EINTR)
-                return;
-        }
-    }
-    int fd = -1;
-    QScopedPointer<QSocketNotifier> notifier;
-};
 
 struct Run
 {
@@ -116,6 +53,7 @@ private slots:
     void initTestCase();
     void sameAsOverTheTerminal_data();
     void sameAsOverTheTerminal();
+    void unplugDuringACut_data();
     void unplugDuringACut();
 };
 
@@ -128,52 +66,66 @@ void tst_UsbCutter::initTestCase()
 
 void tst_UsbCutter::sameAsOverTheTerminal_data()
 {
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("command");
-    QTest::newRow("info") << QStringList{"info"};
-    QTest::newRow("short cut") << QStringList{"cut", sample()};
+    for (const QString kind : {"bulk", "hid"}) {
+        QTest::addRow("info over %s", qPrintable(kind)) << kind << QStringList{"info"};
+        QTest::addRow("short cut over %s", qPrintable(kind)) << kind << QStringList{"cut", sample()};
+    }
 }
 
 // The same command against two fresh simulators: over the terminal, then over the emulated
-// vendor-bulk device. The output (the status messages included) is the same, and so are the
-// frames the simulator received.
+// USB device. The output (the status messages included) is the same, and so are the frames
+// the simulator received.
 void tst_UsbCutter::sameAsOverTheTerminal()
 {
+    QFETCH(QString, kind);
     QFETCH(QStringList, command);
     SimProcess direct({"--pty", "--no-tcp"});
     QVERIFY(direct.start());
-    const Run overPty = ktrv8(command + QStringList{"--usb", direct.ptyPath});
+    UsbTestbed bed;
+    const std::unique_ptr<CutterBridge> terminal = bridgeCutter("pty", bed, direct.ptyPath);
+    QVERIFY(terminal && !terminal->address().isEmpty());
+    const Run overPty = ktrv8(command + QStringList{"--usb", terminal->address()});
     QVERIFY2(overPty.code == 0, qPrintable(overPty.err));
 
     SimProcess behind({"--pty", "--no-tcp"});
     QVERIFY(behind.start());
-    UsbTestbed bed;
-    QVERIFY(bed.add(usbBulkCutterRecord(64)));
-    BulkBridge bridge(behind.ptyPath);
-    QVERIFY(bridge.open());
-    QVERIFY(bed.attachIoctl(BulkNode, bridge.cutter.handler()));
-    const Run overBulk = ktrv8(command + QStringList{"--usb", BulkAddress});
-    QVERIFY2(overBulk.code == 0, qPrintable(overBulk.err));
-    QCOMPARE(QString(overBulk.out).replace(BulkAddress, "ADDRESS"),
-             QString(overPty.out).replace(direct.ptyPath, "ADDRESS"));
-    QCOMPARE(QString(overBulk.err).replace(BulkAddress, "ADDRESS"),
-             QString(overPty.err).replace(direct.ptyPath, "ADDRESS"));
-    QVERIFY(!bridge.sent.isEmpty());
-    QCOMPARE(bridge.cutter.received(), bridge.sent);
+    const std::unique_ptr<CutterBridge> bridge = bridgeCutter(kind, bed, behind.ptyPath);
+    QVERIFY(bridge && !bridge->address().isEmpty());
+    const Run overUsb = ktrv8(command + QStringList{"--usb", bridge->address()});
+    QVERIFY2(overUsb.code == 0, qPrintable(overUsb.err));
+    // Progress lines come as time passes, so their number varies from run to run.
+    const auto steady = [](QString text, const QString& address) {
+        return text.replace(address, "ADDRESS")
+            .remove(QRegularExpression("^progress .*\\n", QRegularExpression::MultilineOption));
+    };
+    QCOMPARE(steady(overUsb.out, bridge->address()), steady(overPty.out, terminal->address()));
+    QCOMPARE(QString(overUsb.err).replace(bridge->address(), "ADDRESS"),
+             QString(overPty.err).replace(terminal->address(), "ADDRESS"));
+    QVERIFY(!bridge->sent.isEmpty());
+    QCOMPARE(ktPayloads(&bridge->sent), ktPayloads(&terminal->sent));
+}
+
+void tst_UsbCutter::unplugDuringACut_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("bulk") << "bulk";
+    QTest::newRow("hid") << "hid";
 }
 
 // Pulled out in the middle of a job: reported as over any USB link.
 void tst_UsbCutter::unplugDuringACut()
 {
+    QFETCH(QString, kind);
     SimProcess sim({"--pty", "--no-tcp"});
     QVERIFY(sim.start());
     UsbTestbed bed;
-    QVERIFY(bed.add(usbBulkCutterRecord(64)));
-    BulkBridge bridge(sim.ptyPath);
-    QVERIFY(bridge.open());
-    QVERIFY(bed.attachIoctl(BulkNode, bridge.cutter.handler()));
+    const std::unique_ptr<CutterBridge> bridge = bridgeCutter(kind, bed, sim.ptyPath);
+    QVERIFY(bridge && !bridge->address().isEmpty());
     const Run run = ktrv8(
-        {"cut", sample(), "--copies", "50", "--usb", BulkAddress},
-        [](const QByteArray& out) { return out.contains("copy 2/50"); }, [&] { bridge.cutter.unplug(); });
+        {"cut", sample(), "--copies", "50", "--usb", bridge->address()},
+        [](const QByteArray& out) { return out.contains("copy 2/50"); }, [&] { bridge->unplug(); });
     QVERIFY2(run.code != 0, qPrintable(run.out));
     QVERIFY2((run.out + run.err).contains("USB DISCONNECTED."), qPrintable(run.out + run.err));
 }

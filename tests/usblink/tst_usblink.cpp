@@ -1,5 +1,6 @@
 #include "ktcommoninterface.h"
 #include "ktdeviceproperty.h"
+#include "linkspies.h"
 #include "loopbackcutter.h"
 #include "messagetexts.h"
 #include "pseudoterminal.h"
@@ -23,22 +24,6 @@ QByteArray everyByte()
     for (int i = 0; i < 256; ++i)
         all.append(char(i));
     return all;
-}
-
-QByteArray joined(const QSignalSpy& spy)
-{
-    QByteArray out;
-    for (const QList<QVariant>& args : spy)
-        out += args.at(0).toByteArray();
-    return out;
-}
-
-QList<int> statuses(const QSignalSpy& spy)
-{
-    QList<int> out;
-    for (const QList<QVariant>& args : spy)
-        out << args.at(0).toInt();
-    return out;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "usbtestbed.h"
 
+#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -72,6 +73,18 @@ bool UsbTestbed::attachIoctl(const QString& node, UMockdevIoctlBase* handler)
     return succeeded(error, "attachIoctl");
 }
 
+bool UsbTestbed::loadIoctl(const QString& node, const QString& recording)
+{
+    GError* error = nullptr;
+    umockdev_testbed_load_ioctl(bed, node.toUtf8().constData(), QFile::encodeName(recording).constData(), &error);
+    return succeeded(error, "loadIoctl");
+}
+
+int UsbTestbed::deviceFd(const QString& node)
+{
+    return umockdev_testbed_get_dev_fd(bed, node.toUtf8().constData());
+}
+
 QByteArray usbDescriptorsHex(quint16 vendor, quint16 product, int interfaceClass, int packet)
 {
     const auto lo = [](int v) { return char(v & 0xff); };
@@ -117,4 +130,11 @@ QString usbBulkCutterRecord(int packet)
                           "A: bInterfaceClass=ff\nA: bInterfaceNumber=00\n"
                           "A: ep_01/type=Bulk\nA: ep_01/direction=out\nA: ep_82/type=Bulk\nA: ep_82/direction=in\n")
         .arg(hex);
+}
+
+QString usbHidCutterRecord()
+{
+    return usbDevice("1-6", 6, "0003", 0x03, "usbhid")
+           + QStringLiteral("P: /devices/pci0000:00/0000:00:14.0/usb1/1-6/1-6:1.0/0003:FFFE:0003.0003/hidraw/hidraw0\n"
+                            "N: hidraw0\nE: DEVNAME=/dev/hidraw0\nE: SUBSYSTEM=hidraw\nA: dev=241:0\n");
 }

@@ -24,6 +24,11 @@ public:
     bool add(const QString& description);
     // Answers the ioctls on node through handler (which the bed then holds a reference to).
     bool attachIoctl(const QString& node, UMockdevIoctlBase* handler);
+    // Answers the ioctls on node from a recording (umockdev-record's ioctl format).
+    bool loadIoctl(const QString& node, const QString& recording);
+    // The test's end of a node added without contents (a terminal's master side, which the
+    // bed owns), or -1.
+    int deviceFd(const QString& node);
 
 private:
     UMockdevTestbed* bed;
@@ -41,5 +46,9 @@ QString usbDevicesOfEachKind();
 // A vendor-class cutter fffe:0004, serial KT0001, on /dev/bus/usb/001/007 with the
 // descriptors of usbDescriptorsHex.
 QString usbBulkCutterRecord(int packet);
+
+// A HID cutter fffe:0003 whose node is /dev/hidraw0, with no contents: a terminal the test
+// plays the device on.
+QString usbHidCutterRecord();
 
 #endif // USBTESTBED_H
