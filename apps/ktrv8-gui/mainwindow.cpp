@@ -122,10 +122,12 @@ void MainWindow::wirePanels()
     connect(cut, &CutPanel::runningChanged, this, [this](bool running) {
         job->setEnabled(!running);
         setLinkBusy(running);
+        showLinkState();
         if (!running && closeAfterStop)
             QTimer::singleShot(0, this, &QWidget::close);
     });
     connect(cut, &CutPanel::cutting, previewView, &PreviewView::highlight);
+    connect(cut, &CutPanel::activityChanged, this, &MainWindow::showLinkState);
 }
 
 bool MainWindow::loadPlugin(QString* error)
@@ -258,6 +260,13 @@ void MainWindow::showLinkState()
         linkLabel->setText(tr("Not connected"));
         return;
     }
+    // While a job runs the cutter's state is the job's: which page, paused, stopping.
+    if (cut->isRunning()) {
+        linkLabel->setText(cut->isPaused()
+                               ? tr("Connected to %1 (paused: %2)").arg(address.describe(), cut->progressText())
+                               : tr("Connected to %1 (cutting: %2)").arg(address.describe(), cut->progressText()));
+        return;
+    }
     const KTDeviceProperty* status = link->property(QStringLiteral("STATUS"));
     const int value = status ? status->value().toInt() : 0;
     const QString states[] = {tr("disconnected"), tr("idle"), tr("ready"), tr("paused"), tr("warning"), tr("error")};
@@ -304,5 +313,5 @@ void MainWindow::dropEvent(QDropEvent* event)
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
-    job->open(urls.first().toLocalFile());
+    job->openLater(urls.first().toLocalFile());
 }

@@ -43,7 +43,9 @@ PreviewView::PreviewView(QWidget* parent) : QGraphicsView(parent)
 void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& areas, int pages)
 {
     clearPicture();
-    scene()->addItem(new PictureItem(bounds, paint));
+    picture = new PictureItem(bounds, paint);
+    picture->setCacheMode(caching ? QGraphicsItem::DeviceCoordinateCache : QGraphicsItem::NoCache);
+    scene()->addItem(picture);
     pageAreas = areas;
     pagesPerCopy = pages;
     // Margin around the job so it does not touch the frame.
@@ -57,6 +59,7 @@ void PreviewView::clearPicture()
 {
     scene()->clear();
     frame = nullptr;
+    picture = nullptr;
     pageAreas.clear();
     pagesPerCopy = 0;
 }
@@ -82,6 +85,13 @@ void PreviewView::highlight(int copy, int page)
     const qreal pad = 1.5;
     frame->setRect(area.adjusted(-pad, -pad, pad, pad));
     frame->show();
+}
+
+void PreviewView::setCaching(bool on)
+{
+    caching = on;
+    if (picture)
+        picture->setCacheMode(on ? QGraphicsItem::DeviceCoordinateCache : QGraphicsItem::NoCache);
 }
 
 QRectF PreviewView::highlighted() const

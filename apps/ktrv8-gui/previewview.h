@@ -25,6 +25,10 @@ public:
     // The area framed as being cut, empty when none.
     QRectF highlighted() const;
     double zoom() const;
+    // On (the default): the picture is painted once for each size and zoom into a pixmap,
+    // and every other repaint (a frame moving over it, panning, a window in front) copies
+    // that; a drawing of a million strokes pans at once. Off: every repaint paints every stroke.
+    void setCaching(bool on);
 
 public slots:
     // copy from 1; page from 1, or 0 for the whole copy; copy 0 removes the frame.
@@ -41,6 +45,8 @@ private:
     QList<QRectF> pageAreas;
     int pagesPerCopy = 0;
     QGraphicsRectItem* frame = nullptr;
+    QGraphicsItem* picture = nullptr;
+    bool caching = true;
     bool fitted = true; // follows the window size until the user zooms
 };
 
