@@ -23,15 +23,13 @@ void tst_Conversion::progressReports()
     QFETCH(QString, cancelIn);
     QFETCH(QStringList, expected);
     QList<QPair<QString, int>> heard;
-    ConversionProgress* self = nullptr;
     ConversionProgress progress(
         [&](ConversionStage stage, int percent) {
             heard << qMakePair(stageName(stage), percent);
             if (stageName(stage) == cancelIn)
-                self->cancel();
+                progress.cancel();
         },
         quietMs, intervalMs);
-    self = &progress;
     CutPaths paths;
     for (int i = 0; i < 3000; ++i)
         paths << square(QPointF((i * 7919) % 3000 * 50.0, 0), 40)

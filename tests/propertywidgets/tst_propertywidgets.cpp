@@ -265,9 +265,6 @@ void tst_PropertyWidgets::typedOutOfRangeIsRefused_data()
                                         << "" << QVariant(250);
     QTest::newRow("negative into 0 to 900") << QJsonObject{{"widget", "QSpinBox"}, {"min", 0}, {"max", 900}} << "-5"
                                             << "0 – 900" << QVariant(100);
-    QTest::newRow("scaled 2000 into 0 to 1900")
-        << QJsonObject{{"widget", "QSpinBox"}, {"min", 0}, {"max", 1900}, {"factor", 19.0 / 6.0}} << "2000"
-        << "0 – 1900" << QVariant(100);
     QTest::newRow("2.5 into -2 to 2") << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", -2}, {"max", 2}} << "2.5"
                                       << "-2.000 – 2.000" << QVariant(1.5);
 }
@@ -287,7 +284,6 @@ void tst_PropertyWidgets::typedOutOfRangeIsRefused()
     p->to_ui_ctrl();
     auto* spin = qobject_cast<QAbstractSpinBox*>(uiCtrl(p.get()));
     QVERIFY(spin);
-    QCOMPARE(spin->toolTip(), range.isEmpty() ? QStringLiteral("10 – 300") : range);
     spin->selectAll();
     QTest::keyClicks(spin, typed);
     QTest::keyClick(spin, Qt::Key_Return);
