@@ -13,6 +13,7 @@
 
 class KTDeviceProperty;
 class QObject;
+class QWidget;
 
 // How the plug-in reads the property tree and the editor descriptors. The hosts that show
 // settings without the plug-in's widgets call these too, so both sides agree.
@@ -50,5 +51,10 @@ constexpr int KTHostDigits = 10;
 KTRV8_EXPORT QVariant kt_editor_value(const KTEditorRules& rules, const QVariant& stored, int digits = KTEditorDigits);
 KTRV8_EXPORT QVariant kt_stored_value(const KTEditorRules& rules, const QVariant& shown, int digits = KTEditorDigits);
 KTRV8_EXPORT QString kt_editor_number(double value, int digits = KTEditorDigits);
+
+// Whether a spin box built for a property holds a number typed outside its range. Such a
+// number stays as typed, and from_ui_ctrl takes nothing from the editor while it does, so
+// the host can show it refused. `range`: the editor's range in words ("10 – 300").
+KTRV8_EXPORT bool kt_editor_refuses(const QWidget* editor, QString* range = nullptr);
 
 #endif // KTPROPERTYRULES_H

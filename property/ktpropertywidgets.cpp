@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -36,11 +37,63 @@ QJsonObject descriptorOf(const QObject* property)
 
 using NamedChild = QPair<QByteArray, KTDeviceProperty*>;
 
+// A number typed outside the range stays as typed, to be refused where it is seen, instead
+// of being cut to the digits that fit (350 typed into a 10 to 300 box would become 35) or
+// put back to the number before when the box loses the focus.
+template <typename Spin>
+class RangeSpin : public Spin
+{
+public:
+    // The range shown as the tool tip, in the box's own number form.
+    void showRange()
+    {
+        this->setToolTip(
+            QStringLiteral("%1 – %2").arg(this->textFromValue(this->minimum()), this->textFromValue(this->maximum())));
+    }
+
+protected:
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        const QValidator::State state = Spin::validate(text, pos);
+        if (state != QValidator::Invalid)
+            return state;
+        // A sign alone begins a number below a range that starts at 0 or above.
+        const QString trimmed = text.trimmed();
+        if (trimmed == this->locale().negativeSign())
+            return QValidator::Intermediate;
+        bool number = false;
+        const double typed = this->locale().toDouble(trimmed, &number);
+        return number && (typed < this->minimum() || typed > this->maximum()) ? QValidator::Intermediate : state;
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        keepTyped([this, event] { Spin::focusOutEvent(event); });
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            keepTyped([this, event] { Spin::keyPressEvent(event); });
+        else
+            Spin::keyPressEvent(event);
+    }
+
+private:
+    template <typename Handle>
+    void keepTyped(Handle handle)
+    {
+        const QString typed = this->lineEdit()->text();
+        const bool refused = kt_editor_refuses(this);
+        handle();
+        if (refused && this->lineEdit()->text() != typed)
+            this->lineEdit()->setText(typed);
+    }
+};
+
 // Both kinds of spin box look alike: no buttons, centred, as tall as every editor.
 template <typename Spin>
-Spin* newSpin(const KTEditorRules& rules)
+RangeSpin<Spin>* newSpin(const KTEditorRules& rules)
 {
-    auto* spin = new Spin;
+    auto* spin = new RangeSpin<Spin>;
     using Value = decltype(spin->value());
     spin->setRange(Value(rules.min), Value(rules.max));
     spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -51,13 +104,16 @@ Spin* newSpin(const KTEditorRules& rules)
 
 QWidget* newSpinBox(const KTEditorRules& rules)
 {
-    return newSpin<QSpinBox>(rules);
+    auto* spin = newSpin<QSpinBox>(rules);
+    spin->showRange();
+    return spin;
 }
 
 QWidget* newDoubleSpinBox(const KTEditorRules& rules)
 {
     auto* spin = newSpin<QDoubleSpinBox>(rules);
     spin->setDecimals(3);
+    spin->showRange();
     return spin;
 }
 
@@ -248,6 +304,10 @@ void KTDeviceProperty::from_ui_ctrl()
 {
     KTEditorRules rules;
     QWidget* editor = leafEditor(this, children(), &KTDeviceProperty::from_ui_ctrl, rules);
+    if (kt_editor_refuses(editor)) {
+        qCDebug(ktProperty) << "KTDeviceProperty::from_ui_ctrl" << label() << "typed value out of range, not taken";
+        return;
+    }
     if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
         setValue(kt_stored_value(rules, spin->value()));
     } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
@@ -259,4 +319,26 @@ void KTDeviceProperty::from_ui_ctrl()
     } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         setValue(kt_stored_value(rules, combo->currentIndex()));
     }
+}
+
+bool kt_editor_refuses(const QWidget* editor, QString* range)
+{
+    const auto* spin = qobject_cast<const QAbstractSpinBox*>(editor);
+    if (!spin)
+        return false;
+    double low = 0, high = 0;
+    if (const auto* whole = qobject_cast<const QSpinBox*>(spin)) {
+        low = whole->minimum();
+        high = whole->maximum();
+    } else if (const auto* real = qobject_cast<const QDoubleSpinBox*>(spin)) {
+        low = real->minimum();
+        high = real->maximum();
+    }
+    bool number = false;
+    const double typed = spin->locale().toDouble(spin->text().trimmed(), &number);
+    if (!number || (typed >= low && typed <= high))
+        return false;
+    if (range)
+        *range = spin->toolTip();
+    return true;
 }

@@ -164,6 +164,9 @@ void CutPanel::updateButtons()
     const bool resumable = resumePage > 0 && !running;
     resumeButton->setVisible(resumable);
     resumeButton->setEnabled(resumable && link && job && connected && ready);
+    // A job's report goes where it was set when it started.
+    for (QLineEdit* field : {cloudUrl, cloudToken, cloudCode})
+        field->setReadOnly(running);
 }
 
 QString CutPanel::resultText() const
@@ -253,6 +256,7 @@ void CutPanel::launch(const JobOptions& options)
     connect(runner, &JobRunner::paused, this, &CutPanel::onPaused);
     connect(runner, &JobRunner::stopping, this, [this] {
         progressLabel->setText(tr("Stopping: waiting for the cutter to confirm"));
+        emit activityChanged();
         stopButton->setEnabled(false);
         pauseButton->setEnabled(false);
     });
@@ -287,6 +291,7 @@ void CutPanel::onProgress(const JobProgress& p)
     if (p.paused)
         where += tr(" (paused)");
     progressLabel->setText(where);
+    emit activityChanged();
     QStringList times;
     if (estimate >= 0)
         times << tr("estimate %1").arg(durationText(estimate));
@@ -300,6 +305,7 @@ void CutPanel::onPaused(bool on)
 {
     paused = on;
     updateButtons();
+    emit activityChanged();
     emit report(on ? tr("Paused on the cutter") : tr("Resumed"), false);
 }
 

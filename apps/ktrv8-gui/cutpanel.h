@@ -53,6 +53,8 @@ signals:
     void cutting(int copy, int page);
     void finished(int exitCode, const QString& text);
     void report(const QString& text, bool problem);
+    // progressText() or the pause changed.
+    void activityChanged();
 
 private:
     QWidget* buildCloudGroup();

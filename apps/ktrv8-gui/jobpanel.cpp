@@ -1,11 +1,13 @@
 #include "jobpanel.h"
 
 #include "cutoptionspanel.h"
+#include "jobconversion.h"
 #include "previewview.h"
 
 #include "preview.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -13,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -35,6 +38,14 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     refusalLabel->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold"));
     refusalLabel->hide();
     layout->addWidget(refusalLabel);
+    conversionBar = new QProgressBar;
+    conversionBar->setObjectName(QStringLiteral("conversionProgress"));
+    conversionBar->setRange(0, 100);
+    conversionBar->hide();
+    layout->addWidget(conversionBar);
+    conversion = new JobConversion(this);
+    connect(conversion, &JobConversion::progress, this, &JobPanel::onProgress);
+    connect(conversion, &JobConversion::finished, this, &JobPanel::onConverted);
 
     layout->addLayout(buildForm());
 
@@ -100,7 +111,7 @@ void JobPanel::chooseFile()
                                    tr("Jobs (*.plt *.hpgl *.svg);;All files (*)"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) { open(file); });
+    connect(dialog, &QFileDialog::fileSelected, this, &JobPanel::openLater);
     dialog->open();
 }
 
@@ -114,51 +125,79 @@ void JobPanel::chooseQrFolder()
     dialog->open();
 }
 
-bool JobPanel::open(const QString& file)
+void JobPanel::openLater(const QString& file)
 {
     path = file;
     fileLabel->setText(QFileInfo(file).fileName());
     fileLabel->setToolTip(QFileInfo(file).absoluteFilePath());
-    if (!load(true))
-        return false;
-    emit report(tr("Opened %1: %2 page(s)%3")
-                    .arg(QFileInfo(file).fileName())
-                    .arg(job->pages().size())
-                    .arg(job->isDrawing() ? tr(", converted from a drawing") : QString()),
-                false);
-    return true;
+    load(true);
+}
+
+bool JobPanel::open(const QString& file)
+{
+    QEventLoop wait;
+    bool ok = false;
+    connect(this, &JobPanel::loaded, &wait, [&wait, &ok](bool done) {
+        ok = done;
+        wait.quit();
+    });
+    openLater(file);
+    wait.exec();
+    return ok;
 }
 
 // Reads the job once (fresh): a drawing converted with the current cutter options, a PLT job
 // checked as the cut would check it, before the cut. Otherwise the drawing in hand is
-// converted again with the options as they are now.
-bool JobPanel::load(bool fresh)
+// converted again with the options as they are now. Either runs off this thread; the job
+// is not ready until it is over.
+void JobPanel::load(bool again)
 {
-    refused.clear();
-    auto next = std::make_shared<PreparedJob>();
-    bool ok = false;
-    if (!fresh && job && job->isDrawing()) {
-        *next = *job;
-        ok = next->convertAgain(cutOptions->options());
-    } else {
+    fresh = again || !job || !job->isDrawing();
+    converting = true;
+    if (fresh) {
         PreparedJob::Options options;
         options.cut = cutOptions->options();
         options.geometry = true;
-        ok = next->read(path, options);
+        conversion->read(path, options);
+    } else {
+        conversion->convertAgain(job, cutOptions->options());
     }
-    job = next;
-    if (!ok) {
-        refuse(job->error());
-        return false;
-    }
-    if (job->pages().isEmpty()) {
-        refuse(tr("%1 holds no page to cut").arg(QFileInfo(path).fileName()));
-        return false;
-    }
-    refusalLabel->hide();
-    showPreview();
     emit jobChanged();
-    return true;
+}
+
+void JobPanel::onProgress(const QString& stage, int percent)
+{
+    const QString names[] = {tr("reading"), tr("ordering"), tr("writing")};
+    const int index =
+        QStringList{QStringLiteral("reading"), QStringLiteral("ordering"), QStringLiteral("writing")}.indexOf(stage);
+    conversionBar->setFormat(tr("Converting: %1 %p%").arg(index >= 0 ? names[index] : stage));
+    conversionBar->setValue(percent);
+    conversionBar->show();
+}
+
+void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
+{
+    converting = false;
+    conversionBar->hide();
+    refused.clear();
+    job = next;
+    if (ok && job->pages().isEmpty()) {
+        refuse(tr("%1 holds no page to cut").arg(QFileInfo(path).fileName()));
+        ok = false;
+    } else if (!ok) {
+        refuse(job->error());
+    } else {
+        refusalLabel->hide();
+        showPreview();
+        if (fresh)
+            emit report(tr("Opened %1: %2 page(s)%3")
+                            .arg(QFileInfo(path).fileName())
+                            .arg(job->pages().size())
+                            .arg(job->isDrawing() ? tr(", converted from a drawing") : QString()),
+                        false);
+        emit jobChanged();
+    }
+    emit loaded(ok);
 }
 
 // A refused drawing is kept: other cutter options may convert it.
@@ -190,7 +229,7 @@ bool JobPanel::isReady() const
 {
     if (qrMode())
         return QFileInfo(qrFolder()).isDir();
-    return refused.isEmpty() && job && !job->pages().isEmpty();
+    return !converting && refused.isEmpty() && job && !job->pages().isEmpty();
 }
 
 int JobPanel::copies() const

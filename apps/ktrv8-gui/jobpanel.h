@@ -8,7 +8,9 @@
 #include <memory>
 
 class CutOptionsPanel;
+class JobConversion;
 class PreviewView;
+class QProgressBar;
 class QCheckBox;
 class QFormLayout;
 class QLabel;
@@ -25,9 +27,14 @@ class JobPanel : public QWidget
 public:
     explicit JobPanel(PreviewView* preview, QWidget* parent = nullptr);
 
-    // False when the file is refused; the reason is shown in the panel and reported.
+    // Reads the file on a worker thread; loaded() tells the end. A file opened, or options
+    // changed, meanwhile supersede it.
+    void openLater(const QString& path);
+    // The same, waiting for the end while the window runs on: false when the file is
+    // refused; the reason is shown in the panel and reported.
     bool open(const QString& path);
     bool isReady() const;
+    bool isConverting() const { return converting; }
     QString filePath() const { return path; }
     // What the cut hands to the driver; null while no job is open.
     std::shared_ptr<PreparedJob> preparedJob() const { return refused.isEmpty() ? job : nullptr; }
@@ -50,11 +57,15 @@ public slots:
 
 signals:
     void jobChanged();
+    // The end of a read or conversion: whether it gave a job to cut.
+    void loaded(bool ok);
     void report(const QString& text, bool problem);
 
 private:
     QFormLayout* buildForm();
-    bool load(bool fresh);
+    void load(bool again);
+    void onConverted(const std::shared_ptr<PreparedJob>& next, bool ok);
+    void onProgress(const QString& stage, int percent);
     void refuse(const QString& reason);
     void showPreview();
 
@@ -63,6 +74,8 @@ private:
     QWidget* optionsBox = nullptr;
     QLabel* fileLabel = nullptr;
     QLabel* refusalLabel = nullptr;
+    QProgressBar* conversionBar = nullptr;
+    JobConversion* conversion = nullptr;
     QSpinBox* copiesBox = nullptr;
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
@@ -72,6 +85,8 @@ private:
     // Replaced, never changed, once handed out: a cut in progress keeps its own.
     std::shared_ptr<PreparedJob> job;
     double copyGapMm = 20;
+    bool converting = false;
+    bool fresh = false; // the conversion running reads a file just opened
 };
 
 #endif // JOBPANEL_H

@@ -64,10 +64,12 @@ void MainWindow::wirePanels()
         job->setEnabled(!running);
         head->setCutting(running);
         setLinkBusy(running);
+        showLinkState();
         if (!running && closeAfterStop)
             QTimer::singleShot(0, this, &QWidget::close);
     });
     connect(cut, &CutPanel::cutting, previewView, &PreviewView::highlight);
+    connect(cut, &CutPanel::activityChanged, this, &MainWindow::showLinkState);
 }
 
 void MainWindow::showSummary()
@@ -211,6 +213,13 @@ void MainWindow::showLinkState()
         linkLabel->setText(tr("Not connected"));
         return;
     }
+    // While a job runs the cutter's state is the job's: which page, paused, stopping.
+    if (cut->isRunning()) {
+        linkLabel->setText(cut->isPaused()
+                               ? tr("Connected to %1 (paused: %2)").arg(address.describe(), cut->progressText())
+                               : tr("Connected to %1 (cutting: %2)").arg(address.describe(), cut->progressText()));
+        return;
+    }
     const KTDeviceProperty* status = link->property(QStringLiteral("STATUS"));
     const int value = status ? status->value().toInt() : 0;
     const QString states[] = {tr("disconnected"), tr("idle"), tr("ready"), tr("paused"), tr("warning"), tr("error")};
@@ -257,5 +266,5 @@ void MainWindow::dropEvent(QDropEvent* event)
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
-    job->open(urls.first().toLocalFile());
+    job->openLater(urls.first().toLocalFile());
 }

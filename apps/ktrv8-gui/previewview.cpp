@@ -3,8 +3,10 @@
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -38,12 +40,17 @@ PreviewView::PreviewView(QWidget* parent) : QGraphicsView(parent)
     setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     setBackgroundBrush(QColor(0xf4, 0xf4, 0xf0));
     setMinimumSize(320, 240);
+    // The cached picture lives in Qt's pixmap cache, 10 MiB by default: one picture of
+    // CachePixels square must fit, with room for the view's other pixmaps.
+    const int pictureKb = CachePixels * CachePixels * 4 / 1024;
+    QPixmapCache::setCacheLimit(std::max(QPixmapCache::cacheLimit(), 2 * pictureKb + 10240));
 }
 
 void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& areas, int pages)
 {
     clearPicture();
-    scene()->addItem(new PictureItem(bounds, paint));
+    picture = new PictureItem(bounds, paint);
+    scene()->addItem(picture);
     pageAreas = areas;
     pagesPerCopy = pages;
     // Margin around the job so it does not touch the frame.
@@ -57,6 +64,7 @@ void PreviewView::clearPicture()
 {
     scene()->clear();
     frame = nullptr;
+    picture = nullptr;
     pageAreas.clear();
     pagesPerCopy = 0;
 }
@@ -84,6 +92,28 @@ void PreviewView::highlight(int copy, int page)
     frame->show();
 }
 
+void PreviewView::setCaching(bool on)
+{
+    caching = on;
+    chooseCache();
+}
+
+// The picture in item coordinates while the screen shows it no larger than the cache (one
+// paint for every zoom), else at each zoom's own resolution; a change of kind paints anew.
+void PreviewView::chooseCache()
+{
+    if (!picture)
+        return;
+    const QRectF bounds = picture->boundingRect();
+    const double longest = std::max(bounds.width(), bounds.height());
+    QGraphicsItem::CacheMode mode = QGraphicsItem::NoCache;
+    if (caching && longest > 0)
+        mode =
+            longest * zoom() <= CachePixels ? QGraphicsItem::ItemCoordinateCache : QGraphicsItem::DeviceCoordinateCache;
+    if (mode != picture->cacheMode())
+        picture->setCacheMode(mode, (bounds.size() * (CachePixels / longest)).toSize().expandedTo(QSize(1, 1)));
+}
+
 QRectF PreviewView::highlighted() const
 {
     return frame && frame->isVisible() ? frame->rect() : QRectF();
@@ -98,6 +128,7 @@ void PreviewView::fitAll()
 {
     if (!scene()->sceneRect().isEmpty())
         fitInView(scene()->sceneRect(), Qt::KeepAspectRatio);
+    chooseCache();
 }
 
 void PreviewView::zoomBy(double factor)
@@ -107,6 +138,7 @@ void PreviewView::zoomBy(double factor)
         return;
     fitted = false;
     scale(factor, factor);
+    chooseCache();
 }
 
 void PreviewView::wheelEvent(QWheelEvent* event)

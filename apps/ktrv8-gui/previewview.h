@@ -25,6 +25,13 @@ public:
     // The area framed as being cut, empty when none.
     QRectF highlighted() const;
     double zoom() const;
+    // On (the default): the picture is painted once into a pixmap of up to CachePixels on
+    // its longer side, which every repaint and every zoom up to that size only scales (a
+    // frame moving over it, panning, zooming: a drawing of a million strokes at once);
+    // zoomed in further it is painted once for each zoom at the screen's resolution. Off:
+    // every repaint paints every stroke.
+    void setCaching(bool on);
+    static constexpr int CachePixels = 2048;
 
 public slots:
     // copy from 1; page from 1, or 0 for the whole copy; copy 0 removes the frame.
@@ -38,9 +45,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void chooseCache();
+
     QList<QRectF> pageAreas;
     int pagesPerCopy = 0;
     QGraphicsRectItem* frame = nullptr;
+    QGraphicsItem* picture = nullptr;
+    bool caching = true;
     bool fitted = true; // follows the window size until the user zooms
 };
 

@@ -6,9 +6,13 @@
 #include "settingswriter.h"
 
 #include "ktdeviceproperty.h"
+#include "ktpropertyrules_p.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -52,6 +56,23 @@ QWidget* SettingsPanel::section(const QString& title)
     return rows;
 }
 
+namespace {
+
+// What the cutter only reports (firmware version, numbers) reads as text, not as a box to type in.
+void showOnly(QWidget* row)
+{
+    for (auto* edit : row->findChildren<QLineEdit*>()) {
+        edit->setReadOnly(true);
+        edit->setFrame(false);
+    }
+    for (auto* spin : row->findChildren<QAbstractSpinBox*>())
+        spin->setReadOnly(true);
+    for (auto* combo : row->findChildren<QComboBox*>())
+        combo->setEnabled(false);
+}
+
+} // namespace
+
 // Each property builds its row into a holder of its own, so a note can stand beside it.
 void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool editable)
 {
@@ -69,7 +90,9 @@ void SettingsPanel::buildRows(QWidget* rows, const QStringList& keys, bool edita
         p->create_ui_ctrl(holder, key, true);
         p->to_ui_ctrl();
         if (editable)
-            edits->watch(holder, key);
+            watchRanges(holder, key);
+        else
+            showOnly(holder);
         auto* note = new QLabel;
         note->setObjectName(QStringLiteral("note_") + key);
         note->setWordWrap(true);
@@ -85,6 +108,8 @@ void SettingsPanel::build(CutterConnection* deviceLink)
 {
     link = deviceLink;
     notes.clear();
+    holders.clear();
+    outOfRange.clear();
     edits->clear();
     userRows.clear();
     systemRows.clear();
@@ -102,8 +127,44 @@ void SettingsPanel::build(CutterConnection* deviceLink)
 void SettingsPanel::setConnected(bool on)
 {
     connected = on;
-    readButton->setEnabled(on && !busy);
-    applyButton->setEnabled(on && !busy);
+    updateButtons();
+}
+
+void SettingsPanel::updateButtons()
+{
+    readButton->setEnabled(connected && !busy);
+    applyButton->setEnabled(connected && !busy && outOfRange.isEmpty());
+    applyButton->setToolTip(outOfRange.isEmpty()
+                                ? tr("Write the changed settings, then read them back from the cutter")
+                                : tr("Not while a number is out of range: %1")
+                                      .arg(QStringList(outOfRange.values()).join(QLatin1String(", "))));
+}
+
+void SettingsPanel::watchRanges(QWidget* holder, const QString& key)
+{
+    edits->watch(holder, key);
+    holders.insert(key, holder);
+    for (auto* spin : holder->findChildren<QAbstractSpinBox*>())
+        connect(spin->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &SettingsPanel::checkRanges);
+}
+
+// A row whose number lies outside its range says so beside it, with the range; Apply
+// waits until it is put right.
+void SettingsPanel::checkRanges()
+{
+    for (auto it = holders.cbegin(); it != holders.cend(); ++it) {
+        QString range;
+        bool refused = false;
+        for (const auto* spin : it.value()->findChildren<QAbstractSpinBox*>())
+            refused = refused || kt_editor_refuses(spin, &range);
+        if (refused) {
+            outOfRange.insert(it.key());
+            setNote(it.key(), tr("out of range: type a number from %1").arg(range));
+        } else if (outOfRange.remove(it.key())) {
+            setNote(it.key(), QString());
+        }
+    }
+    updateButtons();
 }
 
 void SettingsPanel::setBusy(bool on)
@@ -171,6 +232,10 @@ void SettingsPanel::apply()
 {
     if (!link || !connected || busy)
         return;
+    if (!outOfRange.isEmpty()) {
+        emit report(tr("Settings: nothing applied, a number is out of range"), true);
+        return;
+    }
     SettingsAccess settings(*link);
     for (const QString& key : userRows) {
         if (edits->isEdited(key))

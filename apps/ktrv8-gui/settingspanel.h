@@ -2,6 +2,7 @@
 #define SETTINGSPANEL_H
 
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 
 class CutterConnection;
@@ -25,6 +26,8 @@ public:
     void setConnected(bool connected);
     // The note shown beside a setting ("" when all is well).
     QString note(const QString& key) const;
+    // Whether Apply is refused because a row holds a number outside its range.
+    bool refusesApply() const { return !outOfRange.isEmpty(); }
 
 public slots:
     void read();
@@ -42,6 +45,9 @@ private:
     void setNote(const QString& key, const QString& text);
     void setBusy(bool busy);
     void noteOutcomes(const SettingsReport& report, const QStringList& keys);
+    void watchRanges(QWidget* holder, const QString& key);
+    void checkRanges();
+    void updateButtons();
 
     CutterConnection* link = nullptr;
     QWidget* content = nullptr;
@@ -51,6 +57,8 @@ private:
     QStringList userRows;
     QStringList systemRows;
     QHash<QString, QLabel*> notes;
+    QHash<QString, QWidget*> holders;
+    QSet<QString> outOfRange; // rows holding a number typed outside their range
     SettingsEdits* edits = nullptr;
     bool connected = false;
     bool busy = false;

@@ -129,7 +129,14 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
         out.error(error);
         return ExitUsage;
     }
-    if (!job->read(path, options)) {
+    // A conversion that takes a while says how far it got.
+    ktconv::ConversionProgress progress(
+        [&out](ktconv::ConversionStage stage, int percent) { out.progress(ktconv::stageName(stage), percent); });
+    job->setProgress(&progress);
+    const bool prepared = job->read(path, options);
+    job->setProgress(nullptr);
+    out.progressDone();
+    if (!prepared) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
     }

@@ -8,6 +8,7 @@
 namespace {
 QString lastError;
 QJsonObject lastErrorFields;
+bool progressShown = false; // a progress line stands in place on the terminal
 } // namespace
 
 void Output::line(const QString& text) const
@@ -60,4 +61,28 @@ void Output::finalError(int code) const
 void Output::errorFields(const QJsonObject& fields) const
 {
     lastErrorFields = fields;
+}
+
+void Output::progress(const QString& stage, int percent) const
+{
+    if (json) {
+        event(QStringLiteral("progress"), {{QStringLiteral("stage"), stage}, {QStringLiteral("percent"), percent}});
+        return;
+    }
+    if (::isatty(STDERR_FILENO) == 1) {
+        std::fprintf(stderr, "\r\033[K%s %d%%", qPrintable(stage), percent);
+        progressShown = true;
+    } else {
+        std::fprintf(stderr, "%s %d%%\n", qPrintable(stage), percent);
+    }
+    std::fflush(stderr);
+}
+
+void Output::progressDone() const
+{
+    if (!progressShown)
+        return;
+    progressShown = false;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
 }

@@ -22,6 +22,11 @@ public:
     // Fields the error event carries beside the message: what a failed job left and where
     // it goes on.
     void errorFields(const QJsonObject& fields) const;
+    // How far a long conversion got: an event under --json; otherwise on stderr, one line
+    // rewritten in place on a terminal, a line each elsewhere. progressDone() clears the
+    // line in place before anything else is said.
+    void progress(const QString& stage, int percent) const;
+    void progressDone() const;
     bool isJson() const { return json; }
     static bool terminal();
 

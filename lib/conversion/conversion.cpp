@@ -55,20 +55,26 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
 }
 
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings)
+                    QString* error, QStringList* warnings, ConversionProgress* progress)
 {
     SvgDrawing drawing;
+    stepProgress(progress, ConversionStage::Reading, 0, 1);
     if (!readDrawing(content, input, &drawing, error))
         return false;
+    stepProgress(progress, ConversionStage::Reading, 1, 1);
     if (warnings)
         *warnings = drawing.warnings;
     if (drawing.paths.isEmpty()) {
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
-    if (!applyCutOptions(&drawing.paths, options, error))
+    if (!applyCutOptions(&drawing.paths, options, error, progress))
         return false;
-    *page = drawing.paths;
+    if (progressCancelled(progress)) {
+        *error = QStringLiteral("the conversion was cancelled");
+        return false;
+    }
+    *page = std::move(drawing.paths);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #ifndef CONVERSION_H
 #define CONVERSION_H
 
+#include "conversionprogress.h"
 #include "cutoptions.h"
 #include "hpglreader.h"
 
@@ -35,11 +36,12 @@ QString refusalReason(const QByteArray& content);
 
 // A drawing as one cutter page in plotter units with the options applied. False with a
 // message for a drawing that cannot be read or holds nothing to cut; `warnings` name what
-// the drawing holds that is not cut.
+// the drawing holds that is not cut. `progress` hears how far reading and ordering got; a
+// cancelled conversion fails with a message saying so.
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings = nullptr);
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings = nullptr);
+                    QString* error, QStringList* warnings = nullptr, ConversionProgress* progress = nullptr);
 
 // Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
 // (cutter options do not apply to PLT).

@@ -41,7 +41,7 @@ CutPath weedBox(const QRectF& design, double margin)
 
 } // namespace
 
-bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error)
+bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error, ConversionProgress* progress)
 {
     if (options.rotate % 90 != 0 || options.rotate < 0 || options.rotate > 270) {
         *error = QStringLiteral("rotation must be 0, 90, 180 or 270 degrees, not %1").arg(options.rotate);
@@ -67,7 +67,7 @@ bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error)
     transformPaths(paths, QTransform::fromTranslate(corner.x() - design.left(), corner.y() - design.top()));
 
     if (!options.keepOrder)
-        *paths = orderPaths(*paths, options.originMm * UnitsPerMm);
+        *paths = orderPaths(*paths, options.originMm * UnitsPerMm, progress);
     if (margin > 0 && !paths->isEmpty())
         *paths << weedBox(boundsOf(*paths), margin);
     for (CutPath& path : *paths) {

@@ -1,6 +1,7 @@
 #ifndef CUTOPTIONS_H
 #define CUTOPTIONS_H
 
+#include "conversionprogress.h"
 #include "cutpath.h"
 
 #include <QPointF>
@@ -26,7 +27,9 @@ struct CutOptions
 // The paths as the cutter should cut them: scaled, rotated, mirrored, placed at the origin,
 // ordered, with the weed box, overcut and knife offset applied. False with a message when
 // an option cannot apply (an unknown rotation, a size for an empty drawing).
-bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error);
+// `progress` hears how far the ordering got.
+bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error,
+                     ConversionProgress* progress = nullptr);
 
 } // namespace ktconv
 

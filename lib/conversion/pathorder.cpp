@@ -40,8 +40,9 @@ bool containsPoint(const CutPath& polygon, QPointF point)
     return inside;
 }
 
-CutPaths orderPaths(const CutPaths& paths, QPointF start)
+CutPaths orderPaths(const CutPaths& paths, QPointF start, ConversionProgress* progress)
 {
+    stepProgress(progress, ConversionStage::Ordering, 0, paths.size());
     const Containment containment = containersOf(paths);
     // How many paths inside each one are still to be cut.
     std::vector<int> waitingFor(size_t(paths.size()), 0);
@@ -60,6 +61,9 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start)
     ordered.reserve(paths.size());
     QPointF at = start;
     while (!ends.isEmpty()) {
+        stepProgress(progress, ConversionStage::Ordering, ordered.size(), paths.size());
+        if (progressCancelled(progress))
+            return ordered;
         bool reversed = false;
         const int index = ends.nearest(at, &reversed);
         ends.remove(index);
@@ -76,6 +80,7 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start)
                 ends.add(outer);
         }
     }
+    stepProgress(progress, ConversionStage::Ordering, paths.size(), paths.size());
     // A path with a point at infinity or not a number has no place by distance.
     for (const CutPath& path : paths) {
         if (!path.points.isEmpty() && !isIndexable(path))

@@ -14,10 +14,14 @@ void appendPoint(QByteArray* out, QPoint p)
 
 } // namespace
 
-QByteArray writePltPage(const CutPaths& paths)
+QByteArray writePltPage(const CutPaths& paths, ConversionProgress* progress)
 {
     QByteArray out("IN;PA;");
-    for (const CutPath& path : paths) {
+    for (int index = 0; index < paths.size(); ++index) {
+        stepProgress(progress, ConversionStage::Writing, index, paths.size());
+        if (progressCancelled(progress))
+            return out;
+        const CutPath& path = paths[index];
         QVector<QPoint> points;
         points.reserve(path.points.size());
         for (const QPointF& p : path.points) {
@@ -38,6 +42,7 @@ QByteArray writePltPage(const CutPaths& paths)
         out.append(';');
     }
     out.append("PU0,0;PG;");
+    stepProgress(progress, ConversionStage::Writing, paths.size(), paths.size());
     return out;
 }
 

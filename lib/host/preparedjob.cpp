@@ -39,7 +39,9 @@ bool PreparedJob::refuse(const QString& reason, bool unreadableFile)
 
 bool PreparedJob::open(const QString& path, const Options& jobOptions)
 {
+    ktconv::ConversionProgress* const progress = reporter;
     *this = PreparedJob();
+    reporter = progress;
     file = path;
     options = jobOptions;
     auto in = std::make_shared<QFile>(path);
@@ -96,9 +98,14 @@ bool PreparedJob::convert()
     measures.clear();
     strokes.clear();
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes))
+    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes, reporter))
         return false;
-    plt = QString::fromLatin1(ktconv::writePltPage(page));
+    plt = QString::fromLatin1(ktconv::writePltPage(page, reporter));
+    if (ktconv::progressCancelled(reporter)) {
+        plt.clear();
+        why = QStringLiteral("the conversion was cancelled");
+        return false;
+    }
     measures = {ktconv::measure(page)};
     strokes = {page};
     return true;

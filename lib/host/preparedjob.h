@@ -39,6 +39,9 @@ public:
     bool finishReading();
     // The drawing once more with other cutter options, from the bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
+    // Who hears how far a drawing's conversion got (reading, ordering, writing) and may
+    // cancel it; not owned: set it back to null before the job outlives it.
+    void setProgress(ktconv::ConversionProgress* progress) { reporter = progress; }
     // Keeps the pages from the given one (from 1) on, to go on with a job that ended part-way.
     // False, with error(), when the job has no such page.
     bool keepPagesFrom(int first);
@@ -75,6 +78,7 @@ private:
     // A PLT job opened and not yet read on: the file and its first piece.
     std::shared_ptr<QFile> pending;
     QByteArray first;
+    ktconv::ConversionProgress* reporter = nullptr;
 };
 
 #endif // PREPAREDJOB_H

@@ -110,6 +110,8 @@ private slots:
     void pagesAndPreview();
     void referenceExport_data();
     void referenceExport();
+    void progressReports_data();
+    void progressReports();
 };
 
 #endif // CONVERSIONTEST_H

@@ -250,4 +250,52 @@ void tst_PropertyWidgets::clampedToRange()
     QCOMPARE(p->value(), stored);
 }
 
+void tst_PropertyWidgets::typedOutOfRangeIsRefused_data()
+{
+    QTest::addColumn<QJsonObject>("widget");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("range"); // empty: taken
+    QTest::addColumn<QVariant>("stored");
+    const QJsonObject speed{{"widget", "QSpinBox"}, {"min", 10}, {"max", 300}};
+    QTest::newRow("350 into 10 to 300") << speed << "350"
+                                        << "10 – 300" << QVariant(100);
+    QTest::newRow("5 into 10 to 300") << speed << "5"
+                                      << "10 – 300" << QVariant(100);
+    QTest::newRow("250 into 10 to 300") << speed << "250"
+                                        << "" << QVariant(250);
+    QTest::newRow("negative into 0 to 900") << QJsonObject{{"widget", "QSpinBox"}, {"min", 0}, {"max", 900}} << "-5"
+                                            << "0 – 900" << QVariant(100);
+    QTest::newRow("2.5 into -2 to 2") << QJsonObject{{"widget", "QDoubleSpinBox"}, {"min", -2}, {"max", 2}} << "2.5"
+                                      << "-2.000 – 2.000" << QVariant(1.5);
+}
+
+// A number typed outside the range stays as typed, through Enter and the loss of the
+// focus, is reported with the range, and is not taken into the value.
+void tst_PropertyWidgets::typedOutOfRangeIsRefused()
+{
+    QFETCH(QJsonObject, widget);
+    QFETCH(QString, typed);
+    QFETCH(QString, range);
+    QFETCH(QVariant, stored);
+    const bool real = widget.value("widget").toString() == "QDoubleSpinBox";
+    Prop p = makeProperty(real ? QVariant(1.5) : QVariant(100), widget);
+    Host host;
+    p->create_ui_ctrl(&host.widget, "K", false);
+    p->to_ui_ctrl();
+    auto* spin = qobject_cast<QAbstractSpinBox*>(uiCtrl(p.get()));
+    QVERIFY(spin);
+    spin->selectAll();
+    QTest::keyClicks(spin, typed);
+    QTest::keyClick(spin, Qt::Key_Return);
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(spin, &out);
+    QString said;
+    QCOMPARE(kt_editor_refuses(spin, &said), !range.isEmpty());
+    QCOMPARE(said, range);
+    if (!range.isEmpty())
+        QCOMPARE(spin->text(), typed);
+    p->from_ui_ctrl();
+    QCOMPARE(p->value().toDouble(), stored.toDouble());
+}
+
 QTEST_MAIN(tst_PropertyWidgets)

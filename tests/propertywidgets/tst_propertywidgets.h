@@ -5,6 +5,7 @@
 // ranges and factors) and editorvalues.cpp (values between editors and properties).
 
 #include "ktdeviceproperty.h"
+#include "ktpropertyrules_p.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -72,6 +73,8 @@ private slots:
     void factorRoundTrip();
     void clampedToRange_data();
     void clampedToRange();
+    void typedOutOfRangeIsRefused_data();
+    void typedOutOfRangeIsRefused();
     void comboItems_data();
     void comboItems();
     void lineEditText_data();

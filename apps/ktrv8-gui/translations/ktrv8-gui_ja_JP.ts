@@ -364,6 +364,22 @@
         <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
         <translation>カッターが各部の前にコードを読み取り、フォルダ/コード.plt をカットします</translation>
     </message>
+    <message>
+        <source>reading</source>
+        <translation>読み込み</translation>
+    </message>
+    <message>
+        <source>ordering</source>
+        <translation>順序付け</translation>
+    </message>
+    <message>
+        <source>writing</source>
+        <translation>書き出し</translation>
+    </message>
+    <message>
+        <source>Converting: %1 %p%</source>
+        <translation>変換中: %1 %p%</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -451,6 +467,14 @@
         <source>cannot save the screenshot to %1</source>
         <translation>スクリーンショットを %1 に保存できません</translation>
     </message>
+    <message>
+        <source>Connected to %1 (paused: %2)</source>
+        <translation>%1 に接続 (一時停止: %2)</translation>
+    </message>
+    <message>
+        <source>Connected to %1 (cutting: %2)</source>
+        <translation>%1 に接続 (カット中: %2)</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPanel</name>
@@ -517,6 +541,18 @@
     <message>
         <source>Settings not taken by the cutter: %1</source>
         <translation>カッターが受け付けなかった設定: %1</translation>
+    </message>
+    <message>
+        <source>Not while a number is out of range: %1</source>
+        <translation>範囲外の数値があります: %1</translation>
+    </message>
+    <message>
+        <source>out of range: type a number from %1</source>
+        <translation>範囲外です: %1 の数値を入力してください</translation>
+    </message>
+    <message>
+        <source>Settings: nothing applied, a number is out of range</source>
+        <translation>設定: 範囲外の数値があるため適用しませんでした</translation>
     </message>
 </context>
 </TS>

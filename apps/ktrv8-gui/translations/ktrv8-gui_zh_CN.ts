@@ -364,6 +364,22 @@
         <source>The cutter scans a code before each copy; the job cut is FOLDER/CODE.plt</source>
         <translation>刻字机在每份之前扫描二维码, 切割 目录/二维码.plt</translation>
     </message>
+    <message>
+        <source>reading</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>ordering</source>
+        <translation>排序</translation>
+    </message>
+    <message>
+        <source>writing</source>
+        <translation>写出</translation>
+    </message>
+    <message>
+        <source>Converting: %1 %p%</source>
+        <translation>正在转换: %1 %p%</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -451,6 +467,14 @@
         <source>cannot save the screenshot to %1</source>
         <translation>无法将截图保存到 %1</translation>
     </message>
+    <message>
+        <source>Connected to %1 (paused: %2)</source>
+        <translation>已连接到 %1 (已暂停: %2)</translation>
+    </message>
+    <message>
+        <source>Connected to %1 (cutting: %2)</source>
+        <translation>已连接到 %1 (正在切割: %2)</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPanel</name>
@@ -517,6 +541,18 @@
     <message>
         <source>Settings not taken by the cutter: %1</source>
         <translation>刻字机未接受的设置: %1</translation>
+    </message>
+    <message>
+        <source>Not while a number is out of range: %1</source>
+        <translation>有数值超出范围: %1</translation>
+    </message>
+    <message>
+        <source>out of range: type a number from %1</source>
+        <translation>超出范围: 请输入 %1 之间的数</translation>
+    </message>
+    <message>
+        <source>Settings: nothing applied, a number is out of range</source>
+        <translation>设置: 有数值超出范围, 未应用</translation>
     </message>
 </context>
 </TS>
