@@ -58,8 +58,14 @@ void dropRetraced(CutPaths* paths)
         if (it == seen.constEnd()) {
             seen.insert(key, kept.size());
             kept << path;
-        } else if (pathLength(path) < pathLength(kept[*it])) {
-            kept[*it] = path;
+        } else {
+            // The outline once, in all the colours it was drawn in.
+            CutPath& first = kept[*it];
+            const QRgb fill = first.fill ? first.fill : path.fill, stroke = first.stroke ? first.stroke : path.stroke;
+            if (pathLength(path) < pathLength(first))
+                first = path;
+            first.fill = fill;
+            first.stroke = stroke;
         }
     }
     *paths = kept;

@@ -81,8 +81,10 @@ bool PreparedJob::convert()
     plt.clear();
     measures.clear();
     strokes.clear();
+    picture = ktconv::Backdrop();
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes))
+    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes,
+                                options.geometry ? &picture : nullptr))
         return false;
     plt = QString::fromLatin1(ktconv::writePltPage(page));
     measures = {ktconv::measure(page)};

@@ -53,6 +53,8 @@ public:
     ktconv::Measure total() const;
     // Each page's strokes: a drawing's, or a PLT job's with Options::geometry.
     const ktconv::CutPages& geometry() const { return strokes; }
+    // A traced picture where it lies under the cut, with Options::geometry.
+    const ktconv::Backdrop& backdrop() const { return picture; }
     const QStringList& warnings() const { return notes; }
     QString error() const { return why; }
     bool unreadable() const { return readFailed; }
@@ -69,6 +71,7 @@ private:
     QString plt;
     QVector<ktconv::Measure> measures;
     ktconv::CutPages strokes;
+    ktconv::Backdrop picture;
     QStringList notes;
     QString why;
     bool readFailed = false;
