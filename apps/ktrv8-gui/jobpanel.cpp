@@ -1,6 +1,7 @@
 #include "jobpanel.h"
 
 #include "cutoptionspanel.h"
+#include "drawingpartspanel.h"
 #include "previewview.h"
 
 #include "preview.h"
@@ -43,6 +44,8 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     cutOptions = new CutOptionsPanel;
     auto* optionsLayout = new QVBoxLayout(optionsBox);
     optionsLayout->addWidget(cutOptions);
+    parts = new DrawingPartsPanel;
+    optionsLayout->addWidget(parts);
     optionsBox->setEnabled(false);
     layout->addWidget(optionsBox);
     layout->addStretch(1);
@@ -56,10 +59,12 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     });
     connect(qrFolderEdit, &QLineEdit::textChanged, this, &JobPanel::jobChanged);
     connect(copiesBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &JobPanel::showPreview);
-    connect(cutOptions, &CutOptionsPanel::changed, this, [this] {
+    const auto convertAgain = [this] {
         if (isDrawing())
             load(false);
-    });
+    };
+    connect(cutOptions, &CutOptionsPanel::changed, this, convertAgain);
+    connect(parts, &DrawingPartsPanel::changed, this, convertAgain);
     connect(this, &JobPanel::jobChanged, optionsBox, [this, optionsBox] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
@@ -91,8 +96,9 @@ QFormLayout* JobPanel::buildForm()
 // Dialogs open without a nested event loop, so the cutter's replies keep flowing.
 void JobPanel::chooseFile()
 {
-    auto* dialog = new QFileDialog(this, tr("Open a job"), QFileInfo(path).absolutePath(),
-                                   tr("Jobs (*.plt *.hpgl *.svg);;All files (*)"));
+    auto* dialog = new QFileDialog(
+        this, tr("Open a job"), QFileInfo(path).absolutePath(),
+        tr("Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) { open(file); });
@@ -134,12 +140,18 @@ bool JobPanel::load(bool fresh)
     bool ok = false;
     if (!fresh && job && job->isDrawing()) {
         *next = *job;
-        ok = next->convertAgain(cutOptions->options());
+        ok = next->convertAgain(cutOptions->options(), parts->input());
     } else {
         PreparedJob::Options options;
         options.cut = cutOptions->options();
         options.geometry = true;
+        parts->clear();
         ok = next->read(path, options);
+        ktconv::DrawingParts found;
+        QString unlisted;
+        const bool picture = next->format() == ktconv::JobFormat::Bitmap;
+        if (ok && (picture || next->listParts(&found, &unlisted)))
+            parts->showParts(found, picture);
     }
     job = next;
     if (!ok) {
@@ -175,6 +187,7 @@ void JobPanel::showPreview()
     ktconv::PreviewLayout layout;
     layout.copies = copies();
     layout.copyGapMm = copyGapMm;
+    layout.backdrop = job->backdrop();
     auto sheet = std::make_shared<const ktconv::PreviewSheet>(ktconv::layOutPreview(job->geometry(), layout));
     preview->setPicture(
         QRectF(QPointF(0, 0), sheet->sizeMm), [sheet](QPainter* painter) { ktconv::paintPreview(painter, *sheet); },

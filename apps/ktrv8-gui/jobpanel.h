@@ -8,6 +8,7 @@
 #include <memory>
 
 class CutOptionsPanel;
+class DrawingPartsPanel;
 class PreviewView;
 class QCheckBox;
 class QFormLayout;
@@ -58,6 +59,7 @@ private:
 
     PreviewView* preview;
     CutOptionsPanel* cutOptions = nullptr;
+    DrawingPartsPanel* parts = nullptr;
     QLabel* fileLabel = nullptr;
     QLabel* refusalLabel = nullptr;
     QSpinBox* copiesBox = nullptr;

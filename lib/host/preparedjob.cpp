@@ -74,6 +74,17 @@ bool PreparedJob::convertAgain(const ktconv::CutOptions& cut)
     return isDrawing() && convert();
 }
 
+bool PreparedJob::convertAgain(const ktconv::CutOptions& cut, const ktconv::InputOptions& input)
+{
+    options.input = input;
+    return convertAgain(cut);
+}
+
+bool PreparedJob::listParts(ktconv::DrawingParts* parts, QString* error) const
+{
+    return isDrawing() && ktconv::listDrawingParts(drawing, options.input, parts, error);
+}
+
 bool PreparedJob::convert()
 {
     why.clear();

@@ -37,8 +37,12 @@ public:
     // from where open() stopped. finishReading() again only says how it went.
     bool open(const QString& path, const Options& options);
     bool finishReading();
-    // The drawing once more with other cutter options, from the bytes in hand.
+    // The drawing once more with other cutter options (and another reading of it), from the
+    // bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
+    bool convertAgain(const ktconv::CutOptions& cut, const ktconv::InputOptions& input);
+    // The layers and colours of the drawing in hand (with Options::geometry).
+    bool listParts(ktconv::DrawingParts* parts, QString* error) const;
     // Keeps the pages from the given one (from 1) on, to go on with a job that ended part-way.
     // False, with error(), when the job has no such page.
     bool keepPagesFrom(int first);
