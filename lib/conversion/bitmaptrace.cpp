@@ -20,14 +20,9 @@ namespace {
 
 constexpr double DefaultDpi = 300;
 const QList<QByteArray> TracedFormats = {"png", "jpeg", "jpg", "bmp", "tiff", "tif"};
-
-QByteArray formatOf(const QByteArray& content)
-{
-    QBuffer buffer;
-    buffer.setData(content);
-    buffer.open(QIODevice::ReadOnly);
-    return QImageReader::imageFormat(&buffer).toLower();
-}
+// Formats that Qt's readers claim for text (ASCII PBM, XPM, XBM) or for bytes of any
+// kind: not told from the content reliably enough to name.
+const QList<QByteArray> TextLikeFormats = {"pbm", "pgm", "ppm", "xbm", "xpm", "svg", "svgz", "tga", "wbmp"};
 
 // The resolution the file itself states, in dots per inch, or 0. Qt gives every picture a
 // resolution, a made-up one when the file has none, so whether there is one is read here.
@@ -151,9 +146,18 @@ bool trace(const QVector<int>& values, const QSize& size, const TraceOptions& op
 
 } // namespace
 
+QByteArray pictureFormat(const QByteArray& content)
+{
+    QBuffer buffer;
+    buffer.setData(content.left(64 * 1024));
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer).toLower();
+    return TextLikeFormats.contains(format) ? QByteArray() : format;
+}
+
 bool looksLikeBitmap(const QByteArray& content)
 {
-    return TracedFormats.contains(formatOf(content.left(64 * 1024)));
+    return TracedFormats.contains(pictureFormat(content));
 }
 
 int otsuThreshold(const QVector<int>& histogram)
@@ -186,7 +190,7 @@ bool traceBitmap(const QByteArray& content, const TraceOptions& options, SvgDraw
                  Backdrop* backdrop)
 {
     *drawing = SvgDrawing();
-    const QByteArray format = formatOf(content);
+    const QByteArray format = pictureFormat(content);
     QImage image = QImage::fromData(content, format.constData());
     if (image.isNull()) {
         *error = QStringLiteral("the %1 picture cannot be read (damaged?)").arg(QString::fromLatin1(format.toUpper()));

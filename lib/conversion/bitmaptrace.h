@@ -31,6 +31,8 @@ struct Backdrop
 // True for the bytes of a PNG, JPEG, BMP or TIFF picture, told by Qt's readers from the
 // content.
 bool looksLikeBitmap(const QByteArray& content);
+// The kind of picture Qt's readers see in the bytes ("png", "gif", ...), empty for none.
+QByteArray pictureFormat(const QByteArray& content);
 
 // The dark areas of a picture as outlines, at the picture's true size: a colour picture
 // is judged by its luminance, transparent pixels are background. The threshold, when not

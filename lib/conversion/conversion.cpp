@@ -35,6 +35,11 @@ QString refusalReason(const QByteArray& content)
         return QStringLiteral("the file is compressed (an .svgz drawing?); save it as plain SVG");
     if (content.trimmed().startsWith('<'))
         return QStringLiteral("the file is XML or HTML but not an SVG drawing (its first element is not <svg>)");
+    const QByteArray picture = pictureFormat(content);
+    if (!picture.isEmpty())
+        return QStringLiteral("the file is a %1 picture; pictures are traced from PNG, JPEG, BMP or TIFF: save it as "
+                              "one of those")
+            .arg(QString::fromLatin1(picture.toUpper()));
     if (content.left(32).contains("Binary DXF"))
         return QStringLiteral("the file is a binary DXF drawing; save it as ASCII DXF");
     return QStringLiteral("the file is neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job (HP-GL), nor a picture "

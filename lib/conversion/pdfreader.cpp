@@ -109,7 +109,8 @@ bool readPdf(const QByteArray& content, int number, SvgDrawing* drawing, QString
     }
     if (drawing->paths.isEmpty() && engine.images > 0) {
         *error = QStringLiteral("page %1 of the PDF holds only a picture, no shapes to cut: save the picture as "
-                                "PNG and trace it")
+                                "PNG, JPEG, BMP or TIFF and give that file instead, to trace it into outlines "
+                                "(--threshold, --dpi)")
                      .arg(number);
         return false;
     }

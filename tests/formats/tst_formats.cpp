@@ -297,6 +297,8 @@ void tst_Formats::detection_data()
     QTest::newRow("pdf") << pdfDocument({"0 0 1 1 re f"}) << int(JobFormat::Pdf) << QString();
     QTest::newRow("pdf after junk") << QByteArray(200, ' ') + pdfDocument({"0 0 1 1 re f"}) << int(JobFormat::Pdf)
                                     << QString();
+    QTest::newRow("gif picture") << QByteArray("GIF89a\x01\0\x01\0\0\0\0;", 14) << int(JobFormat::Unknown)
+                                 << QStringLiteral("a GIF picture; pictures are traced from PNG");
     QTest::newRow("pdf header past the first kilobyte")
         << QByteArray(2000, 'x') + "%PDF-1.4" << int(JobFormat::Unknown) << QStringLiteral("PDF");
 }

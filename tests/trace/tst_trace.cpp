@@ -11,7 +11,7 @@
 #include <cmath>
 
 using namespace ktconv;
-Q_DECLARE_METATYPE(ktconv::CutOptions)
+Q_DECLARE_METATYPE(ktconv::TraceOptions)
 
 namespace {
 
@@ -47,14 +47,10 @@ QByteArray encoded(const QImage& image, const char* format)
     return buffer.data();
 }
 
-// The file without its resolution: PNG's pHYs chunk cut out, BMP's pixels per metre zeroed.
-QByteArray withoutResolution(QByteArray file)
+// A PNG without its resolution: the pHYs chunk (length, type, 9 bytes, CRC) cut out.
+QByteArray withoutResolution(QByteArray png)
 {
-    const int at = file.indexOf("pHYs");
-    if (at > 0)
-        return file.remove(at - 4, 4 + 4 + 9 + 4);
-    file.replace(38, 8, QByteArray(8, '\0'));
-    return file;
+    return png.remove(png.indexOf("pHYs") - 4, 4 + 4 + 9 + 4);
 }
 
 struct Outline
@@ -91,95 +87,67 @@ class tst_Trace : public QObject
 private slots:
     void trueSize_data();
     void trueSize();
-    void otsu_data();
-    void otsu();
-    void refusals_data();
-    void refusals();
-    void backdropFollowsTheOptions_data();
+    void blankPictureRefused();
     void backdropFollowsTheOptions();
     void logoCutOnTheSimulator();
 };
 
-// Each row: the picture's resolution and file format, whether the file states it (else
-// --dpi gives it), the trace options, the colours, the outlines traced and whether the
-// rectangle's corners are rounded; disc and rectangle must keep their size within 2 %,
-// and their perimeter unless rounded.
+// Each row: the picture's resolution and file format ("bare": without its resolution, which
+// --dpi then gives), threshold, despeckle and smooth, the colours, the outlines traced and
+// whether the rectangle's corners are rounded off; disc and rectangle keep their size within
+// 2 %, and their perimeter unless rounded. A 1 mm speck is an outline unless despeckled.
 void tst_Trace::trueSize_data()
 {
     QTest::addColumn<double>("dpi");
     QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<bool>("stated");
-    QTest::addColumn<int>("threshold");
-    QTest::addColumn<int>("despeckle");
-    QTest::addColumn<double>("smooth");
+    QTest::addColumn<TraceOptions>("options");
     QTest::addColumn<QColor>("ink");
     QTest::addColumn<QColor>("ground");
     QTest::addColumn<int>("outlines");
     QTest::addColumn<bool>("rounded");
+    const auto trace = [](int threshold, int despeckle, double smooth) {
+        return TraceOptions{threshold, despeckle, smooth, 0};
+    };
+    const TraceOptions plain;
     const QColor black(Qt::black), white(Qt::white);
-    QTest::newRow("png 300 dpi") << 300.0 << QByteArray("png") << true << -1 << 2 << 1.0 << black << white << 3
-                                 << false;
-    QTest::newRow("png 96 dpi stated") << 96.0 << QByteArray("png") << true << -1 << 2 << 1.0 << black << white << 3
-                                       << false;
-    QTest::newRow("png 600 dpi") << 600.0 << QByteArray("png") << true << -1 << 2 << 1.0 << black << white << 3
-                                 << false;
-    QTest::newRow("png unstated, --dpi 200")
-        << 200.0 << QByteArray("png") << false << -1 << 2 << 1.0 << black << white << 3 << false;
-    QTest::newRow("bmp 150 dpi") << 150.0 << QByteArray("bmp") << true << -1 << 2 << 1.0 << black << white << 3
-                                 << false;
-    QTest::newRow("bmp unstated, --dpi 150")
-        << 150.0 << QByteArray("bmp") << false << -1 << 2 << 1.0 << black << white << 3 << false;
-    QTest::newRow("jpeg 300 dpi") << 300.0 << QByteArray("jpeg") << true << -1 << 2 << 1.0 << black << white << 3
-                                  << false;
-    QTest::newRow("tiff 254 dpi") << 254.0 << QByteArray("tiff") << true << -1 << 2 << 1.0 << black << white << 3
-                                  << false;
-    QTest::newRow("threshold 40") << 300.0 << QByteArray("png") << true << 40 << 2 << 1.0 << black << white << 3
-                                  << false;
-    QTest::newRow("threshold 220") << 300.0 << QByteArray("png") << true << 220 << 2 << 1.0 << black << white << 3
-                                   << false;
-    QTest::newRow("no despeckle") << 300.0 << QByteArray("png") << true << -1 << 0 << 1.0 << black << white << 3
-                                  << false;
-    QTest::newRow("despeckle 500 px") << 300.0 << QByteArray("png") << true << -1 << 500 << 1.0 << black << white << 2
+    QTest::newRow("png 300 dpi") << 300.0 << QByteArray("png") << plain << black << white << 3 << false;
+    QTest::newRow("png 96 dpi") << 96.0 << QByteArray("png") << plain << black << white << 3 << false;
+    QTest::newRow("bare png, --dpi 200") << 200.0 << QByteArray("png bare") << plain << black << white << 3 << false;
+    QTest::newRow("bmp 150 dpi") << 150.0 << QByteArray("bmp") << plain << black << white << 3 << false;
+    QTest::newRow("jpeg 300 dpi") << 300.0 << QByteArray("jpeg") << plain << black << white << 3 << false;
+    QTest::newRow("tiff 254 dpi") << 254.0 << QByteArray("tiff") << plain << black << white << 3 << false;
+    QTest::newRow("threshold 220") << 300.0 << QByteArray("png") << trace(220, 2, 1) << black << white << 3 << false;
+    QTest::newRow("despeckle 500 px") << 300.0 << QByteArray("png") << trace(-1, 500, 1) << black << white << 2
                                       << false;
-    QTest::newRow("sharp corners") << 300.0 << QByteArray("png") << true << -1 << 2 << 0.0 << black << white << 3
-                                   << false;
-    QTest::newRow("smoothest") << 300.0 << QByteArray("png") << true << -1 << 2 << 1.334 << black << white << 3 << true;
-    QTest::newRow("colour on luminance") << 300.0 << QByteArray("png") << true << -1 << 2 << 1.0 << QColor(200, 30, 30)
+    QTest::newRow("sharp corners") << 300.0 << QByteArray("png") << trace(-1, 2, 0) << black << white << 3 << false;
+    QTest::newRow("round corners") << 300.0 << QByteArray("png") << trace(-1, 2, 1.334) << black << white << 3 << true;
+    QTest::newRow("colour on luminance") << 300.0 << QByteArray("png") << plain << QColor(200, 30, 30)
                                          << QColor(250, 240, 200) << 3 << false;
-    QTest::newRow("one colour on transparency") << 300.0 << QByteArray("png") << true << -1 << 2 << 1.0
-                                                << QColor(255, 255, 255) << QColor(0, 0, 0, 0) << 3 << false;
+    QTest::newRow("one colour on transparency")
+        << 300.0 << QByteArray("png") << plain << QColor(Qt::white) << QColor(Qt::transparent) << 3 << false;
 }
 
 void tst_Trace::trueSize()
 {
     QFETCH(double, dpi);
     QFETCH(QByteArray, format);
-    QFETCH(bool, stated);
-    QFETCH(QColor, ink);
-    QFETCH(QColor, ground);
+    QFETCH(TraceOptions, options);
     QFETCH(int, outlines);
     QFETCH(bool, rounded);
-    TraceOptions options;
-    QFETCH(int, threshold);
-    options.threshold = threshold;
-    QFETCH(int, despeckle);
-    options.despeckle = despeckle;
-    QFETCH(double, smooth);
-    options.smooth = smooth;
-    QByteArray file = encoded(referencePicture(dpi, ink, ground, true), format);
-    if (!stated) {
+    QFETCH(QColor, ink);
+    QFETCH(QColor, ground);
+    const QList<QByteArray> kind = format.split(' ');
+    QByteArray file = encoded(referencePicture(dpi, ink, ground, true), kind.first());
+    SvgDrawing drawing;
+    QString error;
+    if (kind.size() > 1) {
         file = withoutResolution(file);
-        SvgDrawing guessed;
-        QString error;
-        QVERIFY2(traceBitmap(file, TraceOptions(), &guessed, &error), qPrintable(error));
-        QVERIFY(guessed.warnings.join(' ').contains("300 dpi"));
+        QVERIFY2(traceBitmap(file, options, &drawing, &error), qPrintable(error));
+        QVERIFY(drawing.warnings.join(' ').contains("300 dpi"));
         options.dpi = dpi;
     }
     QCOMPARE(int(detectFormat(file)), int(JobFormat::Bitmap));
-    SvgDrawing drawing;
-    QString error;
     QVERIFY2(traceBitmap(file, options, &drawing, &error), qPrintable(error));
-    QVERIFY2(stated || drawing.warnings.isEmpty(), qPrintable(drawing.warnings.join(' ')));
     QCOMPARE(drawing.paths.size(), outlines);
     const Outline disc = outlineAround(drawing.paths, QPointF(20, 40 - 20));
     const Outline rect = outlineAround(drawing.paths, QPointF(RectMm.center().x(), 40 - RectMm.center().y()));
@@ -192,83 +160,35 @@ void tst_Trace::trueSize()
     QVERIFY(within(rect.sizeMm.width(), RectMm.width(), 0.02) && within(rect.sizeMm.height(), RectMm.height(), 0.02));
 }
 
-void tst_Trace::otsu_data()
+void tst_Trace::blankPictureRefused()
 {
-    QTest::addColumn<QVector<int>>("counts"); // luminance, count pairs
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-    QTest::newRow("two peaks") << QVector<int>{20, 500, 30, 300, 230, 900, 240, 100} << 31 << 230;
-    QTest::newRow("uneven peaks") << QVector<int>{10, 5, 200, 5000} << 11 << 200;
-    QTest::newRow("one shade") << QVector<int>{128, 1000} << -1 << -1;
-}
-
-void tst_Trace::otsu()
-{
-    QFETCH(QVector<int>, counts);
-    QFETCH(int, low);
-    QFETCH(int, high);
-    QVector<int> histogram(256, 0);
-    for (int i = 0; i + 1 < counts.size(); i += 2)
-        histogram[counts[i]] = counts[i + 1];
-    const int threshold = otsuThreshold(histogram);
-    QVERIFY2(threshold >= low && threshold <= high, qPrintable(QString::number(threshold)));
-}
-
-void tst_Trace::refusals_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("blank picture") << encoded(referencePicture(100, Qt::white, Qt::white), "png")
-                                   << QStringLiteral("nothing darker");
-    QTest::newRow("truncated png") << encoded(referencePicture(100, Qt::black, Qt::white), "png").left(60)
-                                   << QStringLiteral("cannot be read");
-}
-
-void tst_Trace::refusals()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, reason);
-    CutPaths page;
+    SvgDrawing drawing;
     QString error;
-    QVERIFY(!convertDrawing(file, CutOptions(), InputOptions(), &page, &error));
-    QVERIFY2(error.contains(reason), qPrintable(error));
+    const QByteArray blank = encoded(referencePicture(100, Qt::white, Qt::white), "png");
+    QVERIFY(!traceBitmap(blank, TraceOptions(), &drawing, &error) && error.contains("nothing darker"));
 }
 
-// The picture under the cut lands where its outlines were put by the cutter options.
-void tst_Trace::backdropFollowsTheOptions_data()
-{
-    QTest::addColumn<CutOptions>("options");
-    QTest::addColumn<double>("factor");
-    CutOptions plain;
-    QTest::newRow("as drawn") << plain << 1.0;
-    CutOptions turned;
-    turned.rotate = 90;
-    turned.mirror = true;
-    turned.originMm = QPointF(12, 7);
-    QTest::newRow("turned, mirrored, placed") << turned << 1.0;
-    CutOptions fitted;
-    fitted.widthMm = 45;
-    fitted.weedBoxMm = 3;
-    fitted.rotate = 270;
-    QTest::newRow("fitted across its height, weed box") << fitted << 45.0 / 20;
-}
-
+// The picture under the cut lands where the cutter options put its outlines: fitted across
+// its height (turned), mirrored, placed, with a weed box.
 void tst_Trace::backdropFollowsTheOptions()
 {
-    QFETCH(CutOptions, options);
-    QFETCH(double, factor);
+    CutOptions options;
+    options.widthMm = 45;
+    options.rotate = 270;
+    options.mirror = true;
+    options.originMm = QPointF(12, 7);
+    options.weedBoxMm = 3;
     const QImage picture = referencePicture(200, Qt::black, Qt::white);
-    const QByteArray file = encoded(picture, "png");
     CutPaths page;
     QString error;
     Backdrop backdrop;
-    QVERIFY2(convertDrawing(file, options, InputOptions(), &page, &error, nullptr, &backdrop), qPrintable(error));
+    QVERIFY2(convertDrawing(encoded(picture, "png"), options, InputOptions(), &page, &error, nullptr, &backdrop),
+             qPrintable(error));
     QCOMPARE(backdrop.image.size(), picture.size());
-    const double px = 200 / 25.4;
-    const QPointF discCentre = backdrop.toPlotter.map(QPointF(20, 20) * px) / UnitsPerMm;
-    const Outline disc = outlineAround(page, discCentre);
-    QVERIFY2(within(disc.sizeMm.width(), DiscMm * factor, 0.02) && within(disc.sizeMm.height(), DiscMm * factor, 0.02),
-             qPrintable(QString::number(disc.sizeMm.width())));
+    const QPointF discCentre = backdrop.toPlotter.map(QPointF(20, 20) * (200 / 25.4)) / UnitsPerMm;
+    const QSizeF disc = outlineAround(page, discCentre).sizeMm; // 45 mm across: the picture was 20 mm high
+    QVERIFY2(within(disc.width(), 45, 0.02) && within(disc.height(), 45, 0.02),
+             qPrintable(QString::number(disc.width())));
 }
 
 // A logo as a PNG, its content known whatever its name, cut on the simulator at its size.
