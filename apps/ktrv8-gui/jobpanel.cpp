@@ -146,6 +146,7 @@ bool JobPanel::load(bool fresh)
         options.cut = cutOptions->options();
         options.geometry = true;
         parts->clear();
+        options.input = parts->input(); // a threshold set by hand stays for the next picture
         ok = next->read(path, options);
         ktconv::DrawingParts found;
         QString unlisted;
