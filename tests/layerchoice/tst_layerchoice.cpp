@@ -15,7 +15,7 @@ namespace {
 // Red: fill of three shapes; blue: a stroke; black: the stroke of a red one; green: two.
 QByteArray editorDrawing()
 {
-    QFile file(QFINDTESTDATA("layers.svg"));
+    QFile file(qEnvironmentVariable("KT_SOURCE_DIR") + QStringLiteral("/tests/layerchoice/layers.svg"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
