@@ -142,6 +142,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Found at run time, not linked: Qt's reader of TIFF pictures, which are traced.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Moves into place what a prefix install and a Debian package keep in different folders.

@@ -23,9 +23,11 @@ void JobConversion::read(const QString& path, const PreparedJob::Options& option
     launch(std::make_shared<PreparedJob>(), [path, options](PreparedJob* job) { return job->read(path, options); });
 }
 
-void JobConversion::convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut)
+void JobConversion::convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
+                                 const ktconv::InputOptions& input)
 {
-    launch(std::make_shared<PreparedJob>(*base), [cut](PreparedJob* job) { return job->convertAgain(cut); });
+    launch(std::make_shared<PreparedJob>(*base),
+           [cut, input](PreparedJob* job) { return job->convertAgain(cut, input); });
 }
 
 void JobConversion::cancel()

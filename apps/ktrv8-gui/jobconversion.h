@@ -21,8 +21,10 @@ public:
 
     // Reads `path` afresh with `options`.
     void read(const QString& path, const PreparedJob::Options& options);
-    // Converts the drawing `base` holds once more with other cutter options.
-    void convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut);
+    // Converts the drawing `base` holds once more with other cutter options (and another
+    // choice of its layers and colours, or another threshold for a picture).
+    void convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
+                      const ktconv::InputOptions& input);
     bool isRunning() const { return current != nullptr; }
 
 signals:

@@ -1,6 +1,7 @@
 #include "jobpanel.h"
 
 #include "cutoptionspanel.h"
+#include "drawingpartspanel.h"
 #include "jobconversion.h"
 #include "previewview.h"
 
@@ -56,6 +57,8 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     cutOptions = new CutOptionsPanel;
     auto* optionsLayout = new QVBoxLayout(optionsBox);
     optionsLayout->addWidget(cutOptions);
+    parts = new DrawingPartsPanel;
+    optionsLayout->addWidget(parts);
     optionsLayout->addStretch(1);
     optionsBox->setEnabled(false);
     layout->addStretch(1);
@@ -72,10 +75,12 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
         showPreview();
         emit jobChanged();
     });
-    connect(cutOptions, &CutOptionsPanel::changed, this, [this] {
+    const auto convertAgain = [this] {
         if (isDrawing())
             load(false);
-    });
+    };
+    connect(cutOptions, &CutOptionsPanel::changed, this, convertAgain);
+    connect(parts, &DrawingPartsPanel::changed, this, convertAgain);
     connect(this, &JobPanel::jobChanged, optionsBox, [this] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
@@ -107,8 +112,9 @@ QFormLayout* JobPanel::buildForm()
 // Dialogs open without a nested event loop, so the cutter's replies keep flowing.
 void JobPanel::chooseFile()
 {
-    auto* dialog = new QFileDialog(this, tr("Open a job"), QFileInfo(path).absolutePath(),
-                                   tr("Jobs (*.plt *.hpgl *.svg);;All files (*)"));
+    auto* dialog = new QFileDialog(
+        this, tr("Open a job"), QFileInfo(path).absolutePath(),
+        tr("Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
     connect(dialog, &QFileDialog::fileSelected, this, &JobPanel::openLater);
@@ -158,9 +164,11 @@ void JobPanel::load(bool again)
         PreparedJob::Options options;
         options.cut = cutOptions->options();
         options.geometry = true;
+        parts->clear();
+        options.input = parts->input(); // a threshold set by hand stays for the next picture
         conversion->read(path, options);
     } else {
-        conversion->convertAgain(job, cutOptions->options());
+        conversion->convertAgain(job, cutOptions->options(), parts->input());
     }
     emit jobChanged();
 }
@@ -190,6 +198,8 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
         refusalLabel->hide();
         showPreview();
         if (fresh)
+            showParts();
+        if (fresh)
             emit report(tr("Opened %1: %2 page(s)%3")
                             .arg(QFileInfo(path).fileName())
                             .arg(job->pages().size())
@@ -198,6 +208,16 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
         emit jobChanged();
     }
     emit loaded(ok);
+}
+
+// The layers and colours of a drawing just opened, or a picture's threshold, to choose from.
+void JobPanel::showParts()
+{
+    ktconv::DrawingParts found;
+    QString unlisted;
+    const bool picture = job->format() == ktconv::JobFormat::Bitmap;
+    if (picture || job->listParts(&found, &unlisted))
+        parts->showParts(found, picture);
 }
 
 // A refused drawing is kept: other cutter options may convert it.
@@ -219,6 +239,7 @@ void JobPanel::showPreview()
     ktconv::PreviewLayout layout;
     layout.copies = copies();
     layout.copyGapMm = copyGapMm;
+    layout.backdrop = job->backdrop();
     auto sheet = std::make_shared<const ktconv::PreviewSheet>(ktconv::layOutPreview(job->geometry(), layout));
     preview->setPicture(
         QRectF(QPointF(0, 0), sheet->sizeMm), [sheet](QPainter* painter) { ktconv::paintPreview(painter, *sheet); },

@@ -8,6 +8,7 @@
 #include <memory>
 
 class CutOptionsPanel;
+class DrawingPartsPanel;
 class JobConversion;
 class PreviewView;
 class QProgressBar;
@@ -68,10 +69,12 @@ private:
     void onProgress(const QString& stage, int percent);
     void refuse(const QString& reason);
     void showPreview();
+    void showParts();
 
     PreviewView* preview;
     CutOptionsPanel* cutOptions = nullptr;
     QWidget* optionsBox = nullptr;
+    DrawingPartsPanel* parts = nullptr;
     QLabel* fileLabel = nullptr;
     QLabel* refusalLabel = nullptr;
     QProgressBar* conversionBar = nullptr;

@@ -6,14 +6,27 @@
 #include "preview.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSaveFile>
+
+#include <cmath>
 
 using ktconv::CutOptions;
 
 const char* const drawingOptionsHelp =
-    "Cutter options for drawings (SVG, PDF, DXF), each off unless given; lengths in millimetres:\n"
+    "Cutter options for drawings (SVG, PDF, DXF, pictures), each off unless given; lengths in millimetres:\n"
     "  --page N            the page of a PDF to cut (default 1)\n"
+    "  --threshold 0-255   a picture's (PNG, JPEG, BMP, TIFF) outlines go round what is darker\n"
+    "                      than this luminance (default: chosen from the picture)\n"
+    "  --despeckle PX      specks of up to PX pixels are not traced (default 2)\n"
+    "  --smooth A          corners: 0 keeps every one sharp, 1.33 rounds them all (default 1)\n"
+    "  --dpi N             the picture's pixels per inch (default: its own, else 300)\n"
+    "  --layers NAME,...   cut only these layers (an SVG editor's layers by label, a DXF's)\n"
+    "  --colors #RRGGBB,...\n"
+    "                      cut only the shapes filled or stroked in these colours\n"
+    "  --list-layers       (convert, preview) list the drawing's layers and colours instead\n"
     "  --scale F           multiply the drawing's size by F (e.g. 0.5)\n"
     "  --width MM          fit the job to this width, aspect kept\n"
     "  --height MM         fit the job to this height, aspect kept (with --width: the tighter)\n"
@@ -40,6 +53,13 @@ QList<QCommandLineOption> drawingOptions()
         {QStringLiteral("tool-offset"), QStringLiteral("blade offset"), QStringLiteral("MM")},
         {QStringLiteral("keep-order"), QStringLiteral("keep the drawing's order")},
         {QStringLiteral("page"), QStringLiteral("PDF page"), QStringLiteral("N")},
+        {QStringLiteral("threshold"), QStringLiteral("trace threshold"), QStringLiteral("0-255")},
+        {QStringLiteral("despeckle"), QStringLiteral("trace speck size"), QStringLiteral("PX")},
+        {QStringLiteral("smooth"), QStringLiteral("trace corner threshold"), QStringLiteral("A")},
+        {QStringLiteral("dpi"), QStringLiteral("picture resolution"), QStringLiteral("N")},
+        {QStringLiteral("layers"), QStringLiteral("layers to cut"), QStringLiteral("NAME,...")},
+        {QStringLiteral("colors"), QStringLiteral("colours to cut"), QStringLiteral("#RRGGBB,...")},
+        {QStringLiteral("list-layers"), QStringLiteral("list layers and colours")},
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("output file"), QStringLiteral("FILE")},
     };
 }
@@ -104,14 +124,28 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
 
 bool readInputOptions(const QCommandLineParser& parser, ktconv::InputOptions* input, QString* error)
 {
-    double page = input->page;
-    if (!number(parser, QStringLiteral("page"), 1, 100000, &page, error))
+    double page = input->page, threshold = input->trace.threshold, despeckle = input->trace.despeckle;
+    if (!number(parser, QStringLiteral("page"), 1, 100000, &page, error)
+        || !number(parser, QStringLiteral("threshold"), 0, 255, &threshold, error)
+        || !number(parser, QStringLiteral("despeckle"), 0, 1000000, &despeckle, error)
+        || !number(parser, QStringLiteral("smooth"), 0, 1.334, &input->trace.smooth, error)
+        || !number(parser, QStringLiteral("dpi"), 1, 100000, &input->trace.dpi, error))
         return false;
-    if (page != int(page)) {
-        *error = QStringLiteral("--page takes a whole number, not \"%1\"").arg(parser.value(QStringLiteral("page")));
-        return false;
+    for (const char* whole : {"page", "threshold", "despeckle"}) {
+        const QString name = QLatin1String(whole);
+        if (parser.isSet(name) && parser.value(name).toDouble() != std::floor(parser.value(name).toDouble())) {
+            *error = QStringLiteral("--%1 takes a whole number, not \"%2\"").arg(name, parser.value(name));
+            return false;
+        }
     }
+    if (parser.isSet(QStringLiteral("colors"))
+        && !ktconv::parseColours(parser.value(QStringLiteral("colors")), &input->choice.colours, error))
+        return false;
+    for (const QString& layer : parser.value(QStringLiteral("layers")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        input->choice.layers << layer.trimmed();
     input->page = int(page);
+    input->trace.threshold = int(threshold);
+    input->trace.despeckle = int(despeckle);
     return true;
 }
 
@@ -184,6 +218,41 @@ bool writeFile(const QString& path, const QByteArray& content, QString* error)
 
 namespace {
 
+// --list-layers: what of the drawing can be chosen, each with its paths.
+int listParts(const QCommandLineParser& parser, const QString& path, const Output& out)
+{
+    QFile file(path);
+    PreparedJob::Options options;
+    QString error;
+    ktconv::DrawingParts parts;
+    if (!readInputOptions(parser, &options.input, &error))
+        return out.error(error), ExitUsage;
+    if (!file.open(QIODevice::ReadOnly))
+        return out.error(QStringLiteral("cannot read %1: %2").arg(path, file.errorString())), ExitUsage;
+    if (!ktconv::listDrawingParts(file.readAll(), options.input, &parts, &error))
+        return out.error(QStringLiteral("%1: %2").arg(path, error)), ExitUsage;
+    QJsonArray layers, colours;
+    QStringList lines{
+        QStringLiteral("%1: %2 layer(s), %3 colour(s)").arg(path).arg(parts.layers.size()).arg(parts.colours.size())};
+    for (const auto& layer : parts.layers) {
+        layers << QJsonObject{{QStringLiteral("name"), layer.first}, {QStringLiteral("paths"), layer.second}};
+        lines << QStringLiteral("  layer %1: %2 path(s)").arg(layer.first).arg(layer.second);
+    }
+    for (const auto& colour : parts.colours) {
+        const QString name = ktconv::colourName(colour.first);
+        colours << QJsonObject{{QStringLiteral("color"), name}, {QStringLiteral("paths"), colour.second}};
+        lines << QStringLiteral("  colour %1: %2 path(s)").arg(name).arg(colour.second);
+    }
+    if (out.isJson())
+        out.result(QJsonObject{{QStringLiteral("event"), QStringLiteral("parts")},
+                               {QStringLiteral("file"), path},
+                               {QStringLiteral("layers"), layers},
+                               {QStringLiteral("colors"), colours}});
+    else
+        out.line(lines.join(QLatin1Char('\n')));
+    return ExitOk;
+}
+
 int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
                          const Output& out)
 {
@@ -200,6 +269,8 @@ int needOneFileAndOutput(const QString& command, const QCommandLineParser& parse
 
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out)
 {
+    if (parser.isSet(QStringLiteral("list-layers")) && args.size() == 1)
+        return listParts(parser, args.first(), out);
     if (const int wrong = needOneFileAndOutput(QStringLiteral("convert"), parser, args, out))
         return wrong;
     PreparedJob job;
@@ -227,6 +298,8 @@ int commandConvert(const QCommandLineParser& parser, const QStringList& args, co
 
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out)
 {
+    if (parser.isSet(QStringLiteral("list-layers")) && args.size() == 1)
+        return listParts(parser, args.first(), out);
     if (const int wrong = needOneFileAndOutput(QStringLiteral("preview"), parser, args, out))
         return wrong;
     ktconv::PreviewLayout layout;
@@ -242,6 +315,7 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     if (const int failed = prepare(parser, args.first(), out, true, QString(), &job))
         return failed;
     const QString target = parser.value(QStringLiteral("output"));
+    layout.backdrop = job.backdrop();
     if (!ktconv::writePreview(job.geometry(), layout, target, &error)) {
         out.error(error);
         return error.startsWith(QLatin1String("cannot")) ? ExitFailed : ExitUsage;

@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "dxfreader.h"
+#include "gzipdata.h"
 #include "pdfreader.h"
 #include "svgreader.h"
 
@@ -19,6 +20,8 @@ JobFormat detectFormat(const QByteArray& content)
         return JobFormat::Drawing;
     if (looksLikeDxf(content))
         return JobFormat::Dxf;
+    if (looksLikeBitmap(content))
+        return JobFormat::Bitmap;
     if (looksLikeHpgl(content))
         return JobFormat::Plt;
     return JobFormat::Unknown;
@@ -32,17 +35,43 @@ QString refusalReason(const QByteArray& content)
         return QStringLiteral("the file is compressed (an .svgz drawing?); save it as plain SVG");
     if (content.trimmed().startsWith('<'))
         return QStringLiteral("the file is XML or HTML but not an SVG drawing (its first element is not <svg>)");
-    return QStringLiteral("the file is neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job (HP-GL)");
+    const QByteArray picture = pictureFormat(content);
+    if (!picture.isEmpty())
+        return QStringLiteral("the file is a %1 picture; pictures are traced from PNG, JPEG, BMP or TIFF: save it as "
+                              "one of those")
+            .arg(QString::fromLatin1(picture.toUpper()));
+    if (content.left(32).contains("Binary DXF"))
+        return QStringLiteral("the file is a binary DXF drawing; save it as ASCII DXF");
+    return QStringLiteral("the file is neither a drawing (SVG, PDF, ASCII DXF) nor a PLT job (HP-GL), nor a picture "
+                          "to trace (PNG, JPEG, BMP, TIFF)");
 }
 
 namespace {
 
-bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error)
+bool readSvgLayers(const QByteArray& stored, const QStringList& layers, SvgDrawing* drawing, QString* error)
 {
-    switch (detectFormat(content)) {
+    if (layers.isEmpty())
+        return readSvg(stored, drawing, error);
+    const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
+    return knownLayers(layers, svgLayers(content), error) && readSvg(keepSvgLayers(content, layers), drawing, error);
+}
+
+bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error,
+                 Backdrop* backdrop)
+{
+    const JobFormat format = detectFormat(content);
+    const bool layers = !input.choice.layers.isEmpty();
+    if ((format == JobFormat::Bitmap && (layers || !input.choice.colours.isEmpty()))
+        || (format == JobFormat::Pdf && layers)) {
+        *error = format == JobFormat::Pdf ? QStringLiteral("a PDF's layers cannot be chosen; choose by --colors")
+                                          : QStringLiteral("a picture has no layers or colours to choose from");
+        return false;
+    }
+    switch (format) {
+    case JobFormat::Bitmap: return traceBitmap(content, input.trace, drawing, error, backdrop);
     case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
-    case JobFormat::Dxf: return readDxf(content, drawing, error);
-    default: return readSvg(content, drawing, error);
+    case JobFormat::Dxf: return readDxf(content, drawing, error, input.choice.layers);
+    default: return readSvgLayers(content, input.choice.layers, drawing, error);
     }
 }
 
@@ -55,26 +84,56 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
 }
 
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings, ConversionProgress* progress)
+                    QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     SvgDrawing drawing;
     stepProgress(progress, ConversionStage::Reading, 0, 1);
-    if (!readDrawing(content, input, &drawing, error))
+    if (!readDrawing(content, input, &drawing, error, backdrop))
         return false;
     stepProgress(progress, ConversionStage::Reading, 1, 1);
     if (warnings)
         *warnings = drawing.warnings;
+    if (!input.choice.colours.isEmpty() && !keepColours(&drawing.paths, input.choice.colours, error))
+        return false;
     if (drawing.paths.isEmpty()) {
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
+    const CutPaths drawn = backdrop && !backdrop->isNull() ? drawing.paths : CutPaths();
     if (!applyCutOptions(&drawing.paths, options, error, progress))
         return false;
     if (progressCancelled(progress)) {
         *error = QStringLiteral("the conversion was cancelled");
         return false;
     }
+    if (!drawn.isEmpty())
+        backdrop->toPlotter *= placementAfterOptions(drawn, options);
     *page = std::move(drawing.paths);
+    return true;
+}
+
+bool listDrawingParts(const QByteArray& content, const InputOptions& input, DrawingParts* parts, QString* error)
+{
+    InputOptions all = input;
+    all.choice = DrawingChoice();
+    SvgDrawing drawing;
+    QVector<QPair<QString, int>> dxfLayers;
+    const JobFormat format = detectFormat(content);
+    if (format == JobFormat::Dxf ? !readDxf(content, &drawing, error, {}, &dxfLayers)
+                                 : !readDrawing(content, all, &drawing, error, nullptr))
+        return false;
+    *parts = DrawingParts();
+    parts->colours = colourCounts(drawing.paths);
+    parts->layers = dxfLayers;
+    if (format != JobFormat::Drawing)
+        return true;
+    const QByteArray svg = looksGzipped(content) ? gunzip(content) : content;
+    for (const QString& layer : svgLayers(svg)) {
+        SvgDrawing alone;
+        QString ignored;
+        readSvg(keepSvgLayers(svg, {layer}), &alone, &ignored);
+        parts->layers << qMakePair(layer, alone.paths.size());
+    }
     return true;
 }
 
@@ -85,7 +144,8 @@ bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages
     switch (format) {
     case JobFormat::Drawing:
     case JobFormat::Pdf:
-    case JobFormat::Dxf: {
+    case JobFormat::Dxf:
+    case JobFormat::Bitmap: {
         CutPaths page;
         if (!convertDrawing(content, options, &page, error, warnings))
             return false;

@@ -1,9 +1,11 @@
 #ifndef CONVERSION_H
 #define CONVERSION_H
 
+#include "bitmaptrace.h"
 #include "conversionprogress.h"
 #include "cutoptions.h"
 #include "hpglreader.h"
+#include "layerfilter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,6 +19,7 @@ enum class JobFormat {
     Unknown,
     Pdf,
     Dxf,
+    Bitmap, // a picture, traced
 };
 
 // A kind that is converted with the cutter options (not a PLT job taken as it is).
@@ -26,6 +29,8 @@ bool isDrawingFormat(JobFormat format);
 struct InputOptions
 {
     int page = 1; // a PDF's page, from 1
+    TraceOptions trace;
+    DrawingChoice choice; // the layers and colours to cut
 };
 
 // Taken from the content, not the file name.
@@ -40,8 +45,13 @@ QString refusalReason(const QByteArray& content);
 // cancelled conversion fails with a message saying so.
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings = nullptr);
+// `backdrop`, when given, receives a traced picture where it lies under the cut.
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings = nullptr, ConversionProgress* progress = nullptr);
+                    QString* error, QStringList* warnings = nullptr, Backdrop* backdrop = nullptr,
+                    ConversionProgress* progress = nullptr);
+
+// The layers (an SVG's, a DXF's) and colours a drawing has, each with its paths.
+bool listDrawingParts(const QByteArray& content, const InputOptions& input, DrawingParts* parts, QString* error);
 
 // Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
 // (cutter options do not apply to PLT).

@@ -1,6 +1,7 @@
 #ifndef CUTPATH_H
 #define CUTPATH_H
 
+#include <QColor>
 #include <QPointF>
 #include <QRectF>
 #include <QTransform>
@@ -17,6 +18,10 @@ struct CutPath
 {
     QVector<QPointF> points;
     bool closed = false;
+    // The colours the shape was drawn in (opaque RGB), 0 where it has no fill or no stroke:
+    // what a choice of colours goes by.
+    QRgb fill = 0;
+    QRgb stroke = 0;
 };
 using CutPaths = QVector<CutPath>;
 

@@ -1,6 +1,7 @@
 #include "dxfreader.h"
 
 #include "dxfcurves.h"
+#include "layerfilter.h"
 #include "recordingdevice.h"
 
 #include <QDebug>
@@ -27,20 +28,36 @@ namespace {
 
 constexpr double ToleranceMm = 0.01;
 
-// Millimetres per drawing unit for each $INSUNITS code; 0 where it is not a length we take.
+// Millimetres per drawing unit for each $INSUNITS code (0: unitless); -1 for a code that
+// names no unit.
 double mmPerUnit(int code)
 {
-    switch (code) {
-    case 1: return 25.4;   // inch
-    case 2: return 304.8;  // foot
-    case 4: return 1;      // millimetre
-    case 5: return 10;     // centimetre
-    case 6: return 1000;   // metre
-    case 9: return 0.0254; // mil
-    case 10: return 914.4; // yard
-    case 14: return 100;   // decimetre
-    default: return 0;
-    }
+    static const double units[] = {0,
+                                   25.4,
+                                   304.8,
+                                   1609344,
+                                   1,
+                                   10,
+                                   1000,
+                                   1e6,
+                                   2.54e-5,
+                                   0.0254,
+                                   914.4,
+                                   1e-7,
+                                   1e-6,
+                                   1e-3,
+                                   100,
+                                   1e4,
+                                   1e5,
+                                   1e12,
+                                   1.495978707e14,
+                                   9.4607304725808e18,
+                                   3.0856775814913673e19,
+                                   1200.0 / 3937 * 1000,
+                                   100.0 / 3937 * 1000,
+                                   3600.0 / 3937 * 1000,
+                                   6336000.0 / 3937 * 1000};
+    return code >= 0 && code < int(sizeof(units) / sizeof(units[0])) ? units[code] : -1;
 }
 
 struct Insert
@@ -56,24 +73,41 @@ struct Block
     QVector<Insert> inserts;
 };
 
+// The colours of the first AutoCAD Color Index numbers, the ones drawings mostly use.
+QRgb indexColour(int index)
+{
+    static const QRgb colours[] = {0xff000000, 0xffff0000, 0xffffff00, 0xff00ff00, 0xff00ffff,
+                                   0xff0000ff, 0xffff00ff, 0xff000000, 0xff808080, 0xffc0c0c0};
+    return index >= 1 && index <= 9 ? colours[index] : 0;
+}
+
 class Collector : public DL_CreationAdapter
 {
 public:
     QHash<QString, Block> blocks; // model space under the empty name
     double mmPerDrawingUnit = 1;
     bool unitless = true;
+    int unitCode = 0;
+    QStringList chosen;                       // layers asked for (empty: all)
+    QVector<QPair<QString, int>> layerCounts; // model space entities per layer, in order
 
     void setVariableInt(const std::string& key, int value, int) override
     {
-        if (key == "$INSUNITS" && mmPerUnit(value) > 0) {
+        if (key != "$INSUNITS")
+            return;
+        unitCode = value;
+        if (mmPerUnit(value) > 0) {
             mmPerDrawingUnit = mmPerUnit(value);
             unitless = false;
         }
     }
     void addLayer(const DL_LayerData& data) override
     {
+        const QString name = QString::fromStdString(data.name);
         if ((data.flags & 1) || data.off)
-            hidden.insert(QString::fromStdString(data.name));
+            hidden.insert(name);
+        layerColours.insert(name, entityColour());
+        tallyLayer(name, 0);
     }
     void addBlock(const DL_BlockData& data) override
     {
@@ -109,6 +143,8 @@ public:
         flush();
         polyline = CutPath();
         polyline.closed = d.flags & 1;
+        polyline.stroke = entityColour();
+        tally();
         inPolyline = skipped() ? Skipped : Open;
         mirrorPolyline = mirrored();
     }
@@ -127,7 +163,8 @@ public:
     void addSpline(const DL_SplineData& d) override
     {
         flush();
-        spline = SplineParts{int(d.degree), bool(d.flags & 1), {}, {}, {}, {}};
+        spline = SplineParts{int(d.degree), bool(d.flags & 1), entityColour(), {}, {}, {}, {}};
+        tally();
         inSpline = !skipped();
     }
     void addKnot(const DL_KnotData& d) override { spline.knots << d.k; }
@@ -150,6 +187,7 @@ private:
     {
         int degree = 3;
         bool closed = false;
+        QRgb colour = 0;
         QVector<double> knots;
         QVector<QPointF> control;
         QVector<double> weights;
@@ -157,13 +195,38 @@ private:
     };
 
     double tolerance() const { return ToleranceMm / mmPerDrawingUnit; }
-    bool skipped() { return hidden.contains(QString::fromStdString(getAttributes().getLayer())); }
+    QString layer() { return QString::fromStdString(getAttributes().getLayer()); }
+    // A layer asked for is chosen in model space: a block comes whole with its insert.
+    bool skipped()
+    {
+        return hidden.contains(layer()) || (current.isEmpty() && !chosen.isEmpty() && !chosen.contains(layer()));
+    }
+    QRgb entityColour()
+    {
+        const DL_Attributes& a = getAttributes();
+        if (a.getColor24() >= 0)
+            return 0xff000000 | QRgb(a.getColor24());
+        return a.getColor() == 256 ? layerColours.value(layer()) : indexColour(a.getColor());
+    }
+    void tally() { tallyLayer(layer(), current.isEmpty() ? 1 : 0); }
+    void tallyLayer(const QString& name, int entities)
+    {
+        for (QPair<QString, int>& entry : layerCounts) {
+            if (entry.first == name) {
+                entry.second += entities;
+                return;
+            }
+        }
+        layerCounts << qMakePair(name, entities);
+    }
     // Entities drawn in a plane seen from behind (extrusion 0,0,-1) are mirrored in x.
     bool mirrored() { return getExtrusion() && getExtrusion()->getDirection()[2] < 0; }
     void add(QVector<QPointF> points, bool closed, bool planar = false);
+    void keep(QVector<QPointF> points, bool closed, QRgb colour);
 
     QString current;
     QSet<QString> hidden;
+    QHash<QString, QRgb> layerColours;
     CutPath polyline;
     PolylineState inPolyline = None;
     bool mirrorPolyline = false;
@@ -175,23 +238,33 @@ private:
 void Collector::add(QVector<QPointF> points, bool closed, bool planar)
 {
     flush();
+    tally();
     if (skipped() || points.size() < 2)
         return;
     if (planar && mirrored()) {
         for (QPointF& p : points)
             p.setX(-p.x());
     }
+    keep(points, closed, entityColour());
+}
+
+void Collector::keep(QVector<QPointF> points, bool closed, QRgb colour)
+{
+    if (points.size() < 2)
+        return;
     CutPath path;
     path.points = points;
     if (closed && QLineF(points.first(), points.last()).length() > 1e-12)
         path.points << points.first();
     path.closed = closed;
+    path.stroke = colour;
     blocks[current].paths << path;
 }
 
 void Collector::addInsert(const DL_InsertData& d)
 {
     flush();
+    tally();
     if (skipped())
         return;
     const double sx = d.sx == 0 ? 1 : d.sx, sy = d.sy == 0 ? 1 : d.sy;
@@ -223,7 +296,7 @@ void Collector::flush()
             spline.control.size() > spline.degree
                 ? splinePoints(spline.degree, spline.knots, spline.control, spline.weights, tolerance())
                 : spline.fit;
-        add(points, spline.closed);
+        keep(points, spline.closed, spline.colour);
     }
 }
 
@@ -252,10 +325,12 @@ void expand(const QHash<QString, Block>& blocks, const QString& name, const QTra
 
 } // namespace
 
-bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error)
+bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, const QStringList& layers,
+             QVector<QPair<QString, int>>* layerCounts)
 {
     *drawing = SvgDrawing();
     Collector collector;
+    collector.chosen = layers;
     DL_Dxf dxf;
     std::istringstream in(content.toStdString());
     if (!dxf.in(in, &collector)) {
@@ -263,11 +338,27 @@ bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error)
         return false;
     }
     collector.flush();
+    if (mmPerUnit(collector.unitCode) < 0) {
+        *error = QStringLiteral("the DXF drawing gives its units as $INSUNITS %1, which names no unit")
+                     .arg(collector.unitCode);
+        return false;
+    }
+    QStringList present;
+    for (const QPair<QString, int>& entry : collector.layerCounts)
+        present << entry.first;
+    if (!knownLayers(layers, present, error))
+        return false;
+    if (layerCounts)
+        *layerCounts = collector.layerCounts;
     const double scale = collector.mmPerDrawingUnit * UnitsPerMm;
     expand(collector.blocks, QString(), QTransform::fromScale(scale, scale), 0, &drawing->paths);
     if (collector.unitless)
         drawing->warnings << QStringLiteral("the DXF drawing does not give its units ($INSUNITS): read as millimetres");
     drawing->shapes = drawing->paths.size();
+    if (drawing->paths.isEmpty()) {
+        *error = QStringLiteral("the DXF drawing has nothing to cut (no entities, or all on hidden layers)");
+        return false;
+    }
     drawing->pageMm = boundsOf(drawing->paths).size() / UnitsPerMm;
     qDebug() << "ktconv::readDxf" << drawing->paths.size() << "paths," << collector.mmPerDrawingUnit << "mm per unit";
     return withinPlotterRange(drawing->paths, error);

@@ -4,7 +4,10 @@
 #include "svgreader.h"
 
 #include <QByteArray>
+#include <QPair>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 namespace ktconv {
 
@@ -14,8 +17,11 @@ bool looksLikeDxf(const QByteArray& content);
 
 // Lines, polylines with their bulges, arcs, circles, ellipses, splines (evaluated) and
 // block inserts with their transforms, in the drawing's $INSUNITS (unitless is read as
-// millimetres, with a note). Entities on frozen or switched-off layers are left out.
-bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error);
+// millimetres, with a note). Entities on frozen or switched-off layers are left out, and
+// with `layers` those on the others; a layer the drawing does not have is refused.
+// `layerCounts`, when given, receives each layer with its entities.
+bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, const QStringList& layers = {},
+             QVector<QPair<QString, int>>* layerCounts = nullptr);
 
 } // namespace ktconv
 

@@ -58,8 +58,14 @@ void dropRetraced(CutPaths* paths)
         if (it == seen.constEnd()) {
             seen.insert(key, kept.size());
             kept << path;
-        } else if (pathLength(path) < pathLength(kept[*it])) {
-            kept[*it] = path;
+        } else {
+            // The outline once, in all the colours it was drawn in.
+            CutPath& first = kept[*it];
+            const QRgb fill = first.fill ? first.fill : path.fill, stroke = first.stroke ? first.stroke : path.stroke;
+            if (pathLength(path) < pathLength(first))
+                first = path;
+            first.fill = fill;
+            first.stroke = stroke;
         }
     }
     *paths = kept;
@@ -103,7 +109,8 @@ bool readPdf(const QByteArray& content, int number, SvgDrawing* drawing, QString
     }
     if (drawing->paths.isEmpty() && engine.images > 0) {
         *error = QStringLiteral("page %1 of the PDF holds only a picture, no shapes to cut: save the picture as "
-                                "PNG and trace it")
+                                "PNG, JPEG, BMP or TIFF and give that file instead, to trace it into outlines "
+                                "(--threshold, --dpi)")
                      .arg(number);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "sheetlayout.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -43,6 +44,27 @@ int labelCount(const PreviewSheet& sheet)
     return labels;
 }
 
+// The plotter units of one page to its place on the sheet, as one affine map.
+QTransform sheetTransform(const SheetLayout::Place& place)
+{
+    constexpr double Span = 1000;
+    const QPointF origin = place.toSheet(QPointF(0, 0));
+    const QPointF x = (place.toSheet(QPointF(Span, 0)) - origin) / Span;
+    const QPointF y = (place.toSheet(QPointF(0, Span)) - origin) / Span;
+    return QTransform(x.x(), x.y(), y.x(), y.y(), origin.x(), origin.y());
+}
+
+void paintBackdrop(QPainter* painter, const PreviewSheet& sheet)
+{
+    if (sheet.backdrop.isNull())
+        return;
+    painter->save();
+    painter->setTransform(sheet.backdropToSheet, true);
+    painter->setOpacity(0.35);
+    painter->drawImage(QPointF(0, 0), sheet.backdrop);
+    painter->restore();
+}
+
 void paintLines(QPainter* painter, const PreviewSheet& sheet)
 {
     const QPen travel(TravelColour, 0, Qt::DashLine);
@@ -68,6 +90,7 @@ bool writePng(const PreviewSheet& sheet, const QString& fileName, QString* error
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);
+    paintBackdrop(&painter, sheet);
     paintLines(&painter, sheet);
     if (canLabel(sheet)) {
         // Numbers of a readable pixel size, whatever the scale.
@@ -89,6 +112,22 @@ bool writePng(const PreviewSheet& sheet, const QString& fileName, QString* error
     return true;
 }
 
+void writeSvgBackdrop(QFile* file, const PreviewSheet& sheet)
+{
+    if (sheet.backdrop.isNull())
+        return;
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    sheet.backdrop.save(&png, "PNG");
+    const QTransform& t = sheet.backdropToSheet;
+    QByteArray matrix;
+    for (double v : {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()})
+        matrix += QByteArray::number(v, 'g', 9) + ' ';
+    file->write("<image opacity=\"0.35\" width=\"" + QByteArray::number(sheet.backdrop.width()) + "\" height=\""
+                + QByteArray::number(sheet.backdrop.height()) + "\" transform=\"matrix(" + matrix.trimmed()
+                + ")\" xlink:href=\"data:image/png;base64," + png.data().toBase64() + "\"/>\n");
+}
+
 QByteArray svgPoints(const QPolygonF& points)
 {
     QByteArray text;
@@ -107,11 +146,13 @@ bool writeSvg(const PreviewSheet& sheet, const QString& fileName, QString* error
     }
     const QByteArray w = QByteArray::number(sheet.sizeMm.width(), 'f', 3);
     const QByteArray h = QByteArray::number(sheet.sizeMm.height(), 'f', 3);
-    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w
-               + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w + ' ' + h
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+               "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
+               + w + "mm\" height=\"" + h + "mm\" viewBox=\"0 0 " + w + ' ' + h
                + "\">\n"
-                 "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-                 "<g fill=\"none\" stroke-width=\"0.25\" stroke-linejoin=\"round\">\n");
+                 "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n");
+    writeSvgBackdrop(&file, sheet);
+    file.write("<g fill=\"none\" stroke-width=\"0.25\" stroke-linejoin=\"round\">\n");
     for (const SheetLine& line : sheet.lines) {
         file.write(line.cut ? "<polyline class=\"cut\" stroke=\"" + CutColour.name().toLatin1() + "\" points=\""
                             : "<polyline class=\"travel\" stroke=\"" + TravelColour.name().toLatin1()
@@ -147,6 +188,10 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
         places.newCopy(layout.copyGapMm);
         for (const CutPaths& page : pages) {
             const SheetLayout::Place place = places.nextPage(boundsOf(page));
+            if (copy == 0 && sheet.pageAreas.isEmpty() && !layout.backdrop.isNull()) {
+                sheet.backdrop = layout.backdrop.image;
+                sheet.backdropToSheet = layout.backdrop.toPlotter * sheetTransform(place);
+            }
             layOutPage(&sheet, page, place);
             sheet.pageAreas << place.area();
         }
@@ -161,6 +206,7 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
 void paintPreview(QPainter* painter, const PreviewSheet& sheet)
 {
     painter->fillRect(QRectF(QPointF(0, 0), sheet.sizeMm), Qt::white);
+    paintBackdrop(painter, sheet);
     paintLines(painter, sheet);
     if (!canLabel(sheet))
         return;

@@ -1,6 +1,7 @@
 #ifndef PREVIEW_H
 #define PREVIEW_H
 
+#include "bitmaptrace.h"
 #include "hpglreader.h"
 
 #include <QList>
@@ -20,6 +21,7 @@ struct PreviewLayout
 {
     int copies = 1;
     double copyGapMm = 20; // the cutter's spacing between copies on one sheet
+    Backdrop backdrop;     // a traced picture, drawn faintly under the first page
 };
 
 // One stroke or move on the sheet, in millimetres with y downwards.
@@ -37,6 +39,8 @@ struct PreviewSheet
     QVector<SheetLine> lines;
     QList<QRectF> pageAreas;
     QSizeF sizeMm;
+    QImage backdrop;
+    QTransform backdropToSheet; // the picture's pixels to the sheet's millimetres
 };
 
 PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout);

@@ -36,10 +36,14 @@ public:
     {
         if (state.state() & DirtyTransform)
             world = state.transform();
-        if (state.state() & DirtyBrush)
+        if (state.state() & DirtyBrush) {
             filled = state.brush().style() != Qt::NoBrush;
-        if (state.state() & DirtyPen)
+            fillColour = state.brush().color().rgb();
+        }
+        if (state.state() & DirtyPen) {
             stroked = state.pen().style() != Qt::NoPen;
+            strokeColour = state.pen().color().rgb();
+        }
     }
     void drawPath(const QPainterPath& path) override { record(path, path, filled, false); }
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
@@ -59,10 +63,15 @@ private:
     // the brush still set: the same points are not a second shape either.
     void record(const QPainterPath& path, const QPainterPath& key, bool closeOutline, bool polyline)
     {
-        if ((polyline || (stroked && !filled)) && key == lastKey && world == lastWorld)
+        if ((polyline || (stroked && !filled)) && key == lastKey && world == lastWorld) {
+            // The stroke of the shape just taken: its colour is the shape's too.
+            for (int i = lastFirst; i < drawing->paths.size() && stroked; ++i)
+                drawing->paths[i].stroke = strokeColour;
             return;
+        }
         lastKey = key;
         lastWorld = world;
+        lastFirst = drawing->paths.size();
         ++drawing->shapes;
         const QList<QPolygonF> polygons = path.toSubpathPolygons(world * toPlotter);
         for (const QPolygonF& polygon : polygons)
@@ -86,12 +95,17 @@ private:
             cut.points << cut.points.first();
             cut.closed = true;
         }
+        cut.fill = filled ? fillColour : 0;
+        cut.stroke = stroked ? strokeColour : 0;
         drawing->paths << cut;
     }
 
     QTransform world;
     bool filled = false;
     bool stroked = false;
+    QRgb fillColour = 0;
+    QRgb strokeColour = 0;
+    int lastFirst = 0;
     QPainterPath lastKey;
     QTransform lastWorld;
 };

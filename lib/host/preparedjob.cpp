@@ -90,6 +90,17 @@ bool PreparedJob::convertAgain(const ktconv::CutOptions& cut)
     return isDrawing() && convert();
 }
 
+bool PreparedJob::convertAgain(const ktconv::CutOptions& cut, const ktconv::InputOptions& input)
+{
+    options.input = input;
+    return convertAgain(cut);
+}
+
+bool PreparedJob::listParts(ktconv::DrawingParts* parts, QString* error) const
+{
+    return isDrawing() && ktconv::listDrawingParts(drawing, options.input, parts, error);
+}
+
 bool PreparedJob::convert()
 {
     why.clear();
@@ -97,8 +108,10 @@ bool PreparedJob::convert()
     plt.clear();
     measures.clear();
     strokes.clear();
+    picture = ktconv::Backdrop();
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes, reporter))
+    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes,
+                                options.geometry ? &picture : nullptr, reporter))
         return false;
     plt = QString::fromLatin1(ktconv::writePltPage(page, reporter));
     if (ktconv::progressCancelled(reporter)) {

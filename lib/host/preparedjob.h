@@ -37,8 +37,12 @@ public:
     // from where open() stopped. finishReading() again only says how it went.
     bool open(const QString& path, const Options& options);
     bool finishReading();
-    // The drawing once more with other cutter options, from the bytes in hand.
+    // The drawing once more with other cutter options (and another reading of it), from the
+    // bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
+    bool convertAgain(const ktconv::CutOptions& cut, const ktconv::InputOptions& input);
+    // The layers and colours of the drawing in hand (with Options::geometry).
+    bool listParts(ktconv::DrawingParts* parts, QString* error) const;
     // Who hears how far a drawing's conversion got (reading, ordering, writing) and may
     // cancel it; not owned: set it back to null before the job outlives it.
     void setProgress(ktconv::ConversionProgress* progress) { reporter = progress; }
@@ -56,6 +60,8 @@ public:
     ktconv::Measure total() const;
     // Each page's strokes: a drawing's, or a PLT job's with Options::geometry.
     const ktconv::CutPages& geometry() const { return strokes; }
+    // A traced picture where it lies under the cut, with Options::geometry.
+    const ktconv::Backdrop& backdrop() const { return picture; }
     const QStringList& warnings() const { return notes; }
     QString error() const { return why; }
     bool unreadable() const { return readFailed; }
@@ -72,6 +78,7 @@ private:
     QString plt;
     QVector<ktconv::Measure> measures;
     ktconv::CutPages strokes;
+    ktconv::Backdrop picture;
     QStringList notes;
     QString why;
     bool readFailed = false;

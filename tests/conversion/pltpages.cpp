@@ -18,7 +18,7 @@ void tst_Conversion::formatDetection_data()
     QTest::newRow("svg without shapes") << svgDocument("width=\"10mm\" height=\"10mm\"", "<g/>") << int(JobFormat::Drawing)
                                         << QStringLiteral("no visible shape");
     QTest::newRow("empty") << QByteArray("  \n") << int(JobFormat::Unknown) << QStringLiteral("empty");
-    QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << int(JobFormat::Unknown) << QStringLiteral("neither");
+    QTest::newRow("png cut short") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << int(JobFormat::Bitmap) << QStringLiteral("cannot be read");
     QTest::newRow("elf") << QByteArray("\x7f" "ELF\x02\x01\x01\0", 8) << int(JobFormat::Unknown) << QStringLiteral("neither");
     QTest::newRow("gzip") << QByteArray("\x1f\x8b\x08\0", 4) << int(JobFormat::Unknown) << QStringLiteral("compressed");
     QTest::newRow("html") << QByteArray("<!DOCTYPE html><html><body>PU</body></html>") << int(JobFormat::Unknown) << QStringLiteral("not an SVG");

@@ -49,6 +49,8 @@ private slots:
     void pdfRefusals();
     void dxfEntities_data();
     void dxfEntities();
+    void dxfRefusals_data();
+    void dxfRefusals();
     void sameShapeAsSvg_data();
     void sameShapeAsSvg();
     void detection_data();
@@ -220,6 +222,33 @@ void tst_Formats::dxfEntities()
     QCOMPARE(drawing.warnings.join(QString()).contains(QLatin1String("$INSUNITS")), units < 0);
 }
 
+void tst_Formats::dxfRefusals_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    const QByteArray line = "0 LINE 8 0 10 0 20 0 11 100 21 0";
+    // Layer 0 frozen (flag 1) in the layer table, ahead of the blocks.
+    const QByteArray frozen = QByteArray("0 SECTION 2 TABLES 0 TABLE 2 LAYER 70 1 0 LAYER 2 0 70 1 62 7 6 CONTINUOUS "
+                                         "0 ENDTAB 0 ENDSEC 0 SECTION 2 BLOCKS")
+                                  .replace(' ', '\n');
+    QTest::newRow("no entities") << dxfDocument(4, "") << QStringLiteral("nothing to cut");
+    QTest::newRow("all on a frozen layer")
+        << dxfDocument(4, line).replace("0\nSECTION\n2\nBLOCKS", frozen) << QStringLiteral("hidden layers");
+    QTest::newRow("units no unit has") << dxfDocument(99, line) << QStringLiteral("$INSUNITS 99");
+    QTest::newRow("binary") << QByteArray("Binary DXF\r\n\x1a\0", 14) + QByteArray(64, '\0')
+                            << QStringLiteral("save it as ASCII DXF");
+}
+
+void tst_Formats::dxfRefusals()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    CutPages pages;
+    QString error;
+    QVERIFY(!loadJobPages(content, CutOptions(), &pages, &error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
 // The vector editor's PDF of a drawing converts to the same shape as the drawing itself.
 void tst_Formats::sameShapeAsSvg_data()
 {
@@ -268,6 +297,8 @@ void tst_Formats::detection_data()
     QTest::newRow("pdf") << pdfDocument({"0 0 1 1 re f"}) << int(JobFormat::Pdf) << QString();
     QTest::newRow("pdf after junk") << QByteArray(200, ' ') + pdfDocument({"0 0 1 1 re f"}) << int(JobFormat::Pdf)
                                     << QString();
+    QTest::newRow("gif picture") << QByteArray("GIF89a\x01\0\x01\0\0\0\0;", 14) << int(JobFormat::Unknown)
+                                 << QStringLiteral("a GIF picture; pictures are traced from PNG");
     QTest::newRow("pdf header past the first kilobyte")
         << QByteArray(2000, 'x') + "%PDF-1.4" << int(JobFormat::Unknown) << QStringLiteral("PDF");
 }

@@ -317,8 +317,8 @@
         <translation>ジョブを開く</translation>
     </message>
     <message>
-        <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
-        <translation>ジョブ (*.plt *.hpgl *.svg);;すべてのファイル (*)</translation>
+        <source>Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
+        <translation>ジョブ (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;すべてのファイル (*)</translation>
     </message>
     <message>
         <source>cannot read %1: %2</source>
@@ -553,6 +553,35 @@
     <message>
         <source>Settings: nothing applied, a number is out of range</source>
         <translation>設定: 範囲外の数値があるため適用しませんでした</translation>
+    </message>
+</context>
+<context>
+    <name>DrawingPartsPanel</name>
+    <message>
+        <source>Automatic</source>
+        <translation>自動</translation>
+    </message>
+    <message>
+        <source>Outlines go round what is darker than this</source>
+        <translation>これより暗い部分を輪郭で囲みます</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>しきい値</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>レイヤー</translation>
+    </message>
+    <message>
+        <source>Colours</source>
+        <translation>色</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%n path(s))</source>
+        <translation>
+            <numerusform>%1（%n パス）</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -317,8 +317,8 @@
         <translation>打开任务</translation>
     </message>
     <message>
-        <source>Jobs (*.plt *.hpgl *.svg);;All files (*)</source>
-        <translation>任务 (*.plt *.hpgl *.svg);;所有文件 (*)</translation>
+        <source>Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
+        <translation>作业 (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*)</translation>
     </message>
     <message>
         <source>cannot read %1: %2</source>
@@ -553,6 +553,35 @@
     <message>
         <source>Settings: nothing applied, a number is out of range</source>
         <translation>设置: 有数值超出范围, 未应用</translation>
+    </message>
+</context>
+<context>
+    <name>DrawingPartsPanel</name>
+    <message>
+        <source>Automatic</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>Outlines go round what is darker than this</source>
+        <translation>轮廓围绕比此值更暗的部分</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>图层</translation>
+    </message>
+    <message>
+        <source>Colours</source>
+        <translation>颜色</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%n path(s))</source>
+        <translation>
+            <numerusform>%1（%n 条路径）</numerusform>
+        </translation>
     </message>
 </context>
 </TS>
