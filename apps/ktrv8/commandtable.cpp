@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "drawingcommands.h"
 #include "invocation.h"
+#include "sheetoptions.h"
 #include "textcommand.h"
 
 #include <QCommandLineParser>
@@ -59,6 +60,11 @@ const Command commands[] = {
      "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
      "record (copies, page size and path length in mm) is kept when the job ends.",
      NeedsCutter | NeedsCloudCode, checkCut, runCut},
+    {"test-cut", "ktrv8 test-cut (--tcp HOST[:PORT] | --usb PATH) [cut options] [cutter options]",
+     "Cuts a 10 mm square with a triangle inside at the job's origin, where the head stands\n"
+     "(--origin X,Y moves it), with the cutter options given: the check of the knife's\n"
+     "pressure and blade offset before a job.",
+     NeedsCutter, checkTestCut, runCut},
     {"text",
      "ktrv8 text TEXT... [--font FAMILY] [--bold] [--italic] [--height MM] [--line-spacing F]\n"
      "          [--align left|center|right] [--letter-spacing MM] [--weld] [--allow-missing-glyphs]\n"
@@ -146,7 +152,8 @@ void printHelp(const Command* command)
 {
     if (command) {
         const bool drawings = std::strstr(command->usage, "cutter options") != nullptr;
-        std::printf("Usage: %s\n\n%s\n\n%s%s%s\n%s", command->usage, command->help, drawings ? drawingOptionsHelp : "",
+        std::printf("Usage: %s\n\n%s\n\n%s%s%s%s%s\n%s", command->usage, command->help,
+                    drawings ? drawingOptionsHelp : "", drawings ? "\n" : "", drawings ? sheetOptionsHelp : "",
                     drawings ? "\n" : "", commonHelp, qPrintable(exitCodeHelp()));
         return;
     }

@@ -4,6 +4,7 @@
 #include "output.h"
 #include "preparedjob.h"
 #include "preview.h"
+#include "sheetoptions.h"
 
 #include <QCommandLineParser>
 #include <QJsonObject>
@@ -119,22 +120,28 @@ namespace {
 
 // Reads any job file once, a drawing converted with the cutter options; the message names
 // the file. verb: how a refusal reads ("not sent" for a cut); open: a PLT job is only opened.
-int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
+int prepare(const QCommandLineParser& parser, const QStringList& paths, const Output& out, bool geometry,
             const QString& verb, PreparedJob* job, bool open = false)
 {
     PreparedJob::Options options;
     options.geometry = geometry;
     QString error;
-    if (!readCutterOptions(parser, &options.cut, &error) || !readInputOptions(parser, &options.input, &error)) {
+    if (!readCutterOptions(parser, &options.cut, &error) || !readInputOptions(parser, &options.input, &error)
+        || !readSheetOptions(parser, &options.cut, &options.sheet, &error)) {
         out.error(error);
         return ExitUsage;
     }
-    if (!(open ? job->open(path, options) : job->read(path, options))) {
+    const QString path = paths.join(QStringLiteral(", "));
+    const bool read = paths.size() > 1 ? job->readSeveral(paths, options)
+                      : open           ? job->open(path, options)
+                                       : job->read(path, options);
+    if (!read) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
     }
     for (const QString& warning : job->warnings())
-        out.line(QStringLiteral("%1: note: %2").arg(path, warning));
+        out.line(paths.size() > 1 ? QStringLiteral("note: ") + warning
+                                  : QStringLiteral("%1: note: %2").arg(path, warning));
     return ExitOk;
 }
 
@@ -180,10 +187,10 @@ namespace {
 int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
                          const Output& out)
 {
-    if (args.size() != 1 || !parser.isSet(QStringLiteral("output"))) {
+    if (args.isEmpty() || !parser.isSet(QStringLiteral("output"))) {
         out.error(command == QLatin1String("convert")
-                      ? QStringLiteral("convert takes one drawing and -o OUT.plt")
-                      : QStringLiteral("preview takes one file and -o OUT.png or -o OUT.svg"));
+                      ? QStringLiteral("convert takes drawings and -o OUT.plt")
+                      : QStringLiteral("preview takes files and -o OUT.png or -o OUT.svg"));
         return ExitUsage;
     }
     return ExitOk;
@@ -196,7 +203,7 @@ int commandConvert(const QCommandLineParser& parser, const QStringList& args, co
     if (const int wrong = needOneFileAndOutput(QStringLiteral("convert"), parser, args, out))
         return wrong;
     PreparedJob job;
-    if (const int failed = prepare(parser, args.first(), out, false, QString(), &job))
+    if (const int failed = prepare(parser, args, out, false, QString(), &job))
         return failed;
     if (!job.isDrawing()) {
         out.error(QStringLiteral("%1 is a PLT job already; cut or preview it as it is").arg(args.first()));
@@ -232,7 +239,7 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     }
     layout.copies = int(copies);
     PreparedJob job;
-    if (const int failed = prepare(parser, args.first(), out, true, QString(), &job))
+    if (const int failed = prepare(parser, args, out, true, QString(), &job))
         return failed;
     const QString target = parser.value(QStringLiteral("output"));
     if (!ktconv::writePreview(job.geometry(), layout, target, &error)) {
@@ -254,14 +261,15 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     return ExitOk;
 }
 
-int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
+int prepareCutJob(const QCommandLineParser& parser, const QStringList& files, const Output& out,
                   std::shared_ptr<PreparedJob>* prepared)
 {
     auto job = std::make_shared<PreparedJob>();
-    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get(), true))
+    if (const int failed = prepare(parser, files, out, false, QStringLiteral("not sent: "), job.get(), true))
         return failed;
     if (job->isDrawing() && !out.isJson())
-        out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(*job))));
+        out.line(
+            QStringLiteral("converted %1: %2").arg(files.join(QStringLiteral(", ")), describeText(describe(*job))));
     *prepared = std::move(job);
     return ExitOk;
 }

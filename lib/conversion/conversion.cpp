@@ -54,8 +54,8 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
     return convertDrawing(svg, options, InputOptions(), page, error, warnings);
 }
 
-bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings)
+bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
+                QString* error, QStringList* warnings)
 {
     SvgDrawing drawing;
     if (!readDrawing(content, input, &drawing, error))
@@ -66,9 +66,18 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
-    if (!applyCutOptions(&drawing.paths, options, error))
+    *design = drawing.paths;
+    return shapeDesign(design, options, error);
+}
+
+bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
+                    QString* error, QStringList* warnings)
+{
+    CutPaths design;
+    if (!readDesign(content, options, input, &design, error, warnings))
         return false;
-    *page = drawing.paths;
+    finishPaths(&design, {boundsOf(design)}, options, 0);
+    *page = design;
     return true;
 }
 

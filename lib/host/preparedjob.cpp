@@ -36,7 +36,8 @@ bool PreparedJob::open(const QString& path, const Options& jobOptions)
     kind = options.pltOnly ? ktconv::JobFormat::Plt : ktconv::detectFormat(first.left(SampleBytes));
     if (kind == ktconv::JobFormat::Plt) {
         pending = std::move(in);
-        return true;
+        // Against a material the job is measured now, before a cutter is reached.
+        return !options.sheet.material.known() || (finishReading() && fitsMaterial());
     }
     if (kind == ktconv::JobFormat::Unknown) {
         // Text that breaks a byte rule is said as such; other text as what it looks like.
@@ -44,13 +45,14 @@ bool PreparedJob::open(const QString& path, const Options& jobOptions)
         pending = std::move(in);
         return finishReading() && refuse(ktconv::refusalReason(sample), false);
     }
-    drawing = first + in->readAll();
+    sources = {first + in->readAll()};
+    files = QStringList{path};
     first.clear();
     if (in->error() != QFileDevice::NoError)
         return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
     const bool converted = convert();
     if (!options.geometry)
-        drawing.clear();
+        sources.clear();
     return converted;
 }
 
@@ -81,8 +83,13 @@ bool PreparedJob::convert()
     plt.clear();
     measures.clear();
     strokes.clear();
+    QVector<ktconv::CutPaths> designs(sources.size());
+    for (int i = 0; i < sources.size(); ++i) {
+        if (!design(i, &designs[i]))
+            return false;
+    }
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes))
+    if (!ktconv::layOutSheet(designs, options.cut, options.sheet, &page, &why, &notes))
         return false;
     plt = QString::fromLatin1(ktconv::writePltPage(page));
     measures = {ktconv::measure(page)};

@@ -2,6 +2,7 @@
 #define PREPAREDJOB_H
 
 #include "conversion.h"
+#include "designsheet.h"
 #include "measure.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ public:
         ktconv::InputOptions input; // how a drawing file is read (a PDF's page, ...)
         bool geometry = false;      // keep the strokes of a PLT job's pages (a drawing's are kept)
         bool pltOnly = false;       // a PLT job whatever it holds (the files of a QR-code job)
+        ktconv::SheetOptions sheet; // the material, and how several designs share it
     };
 
     // False when the file cannot be read (unreadable()), or is refused: neither a drawing
@@ -37,6 +39,10 @@ public:
     // from where open() stopped. finishReading() again only says how it went.
     bool open(const QString& path, const Options& options);
     bool finishReading();
+    // Several files as designs on one piece of material, laid out together as one page: each
+    // drawing converted, a PLT job's strokes taken as they are. A file that cannot be read or
+    // converted is refused, named.
+    bool readSeveral(const QStringList& paths, const Options& options);
     // The drawing once more with other cutter options, from the bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
     // Keeps the pages from the given one (from 1) on, to go on with a job that ended part-way.
@@ -59,13 +65,16 @@ public:
 
 private:
     bool convert();
+    bool design(int index, ktconv::CutPaths* paths);
+    bool fitsMaterial();
     void measurePages();
     bool refuse(const QString& reason, bool unreadableFile);
 
     QString file;
+    QStringList files; // with readSeveral
     Options options;
     ktconv::JobFormat kind = ktconv::JobFormat::Unknown;
-    QByteArray drawing; // kept for convertAgain, with Options::geometry
+    QVector<QByteArray> sources; // the drawings, kept for convertAgain with Options::geometry
     QString plt;
     QVector<ktconv::Measure> measures;
     ktconv::CutPages strokes;
