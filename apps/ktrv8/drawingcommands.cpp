@@ -241,6 +241,7 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     PreparedJob job;
     if (const int failed = prepare(parser, args, out, true, QString(), &job))
         return failed;
+    layout.materialMm = QSizeF(job.material().widthMm, job.material().lengthMm);
     const QString target = parser.value(QStringLiteral("output"));
     if (!ktconv::writePreview(job.geometry(), layout, target, &error)) {
         out.error(error);

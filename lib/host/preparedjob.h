@@ -60,6 +60,8 @@ public:
     // Each page's strokes: a drawing's, or a PLT job's with Options::geometry.
     const ktconv::CutPages& geometry() const { return strokes; }
     const QStringList& warnings() const { return notes; }
+    // The material the job was checked against (none known: width 0).
+    const ktconv::Material& material() const { return options.sheet.material; }
     QString error() const { return why; }
     bool unreadable() const { return readFailed; }
 

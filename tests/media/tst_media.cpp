@@ -382,6 +382,10 @@ void tst_Media::commandLine()
     QCOMPARE(result.value("pages").toInt(), 1);
     QVERIFY2(result.value("widthMm").toDouble() <= 420, run.out);
 
+    const QString picture = dir.filePath(QStringLiteral("sheet.svg"));
+    run = runHost({"preview", small, "--media", "300x200", "-o", picture});
+    QVERIFY2(run.code == 0 && readFile(picture).count("class=\"material\"") == 1, run.err.constData());
+
     const QString record = dir.filePath(QStringLiteral("test-cut.plt"));
     SimProcess sim({"--out", record});
     QVERIFY(sim.start());
