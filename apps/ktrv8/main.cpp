@@ -59,7 +59,7 @@ int runJob(CutterConnection& link, const JobOptions& job, const Invocation& call
     JobRunner runner(link, job);
     JobReport report(runner, call.out);
     if (job.qrDir.isEmpty())
-        report.setResume(call.args.value(0), addressArguments(call.parser), firstCopy, firstPage);
+        report.setResume(call.args.join(QLatin1Char(' ')), addressArguments(call.parser), firstCopy, firstPage);
     running = &runner;
     const int code = runner.run();
     running = nullptr;

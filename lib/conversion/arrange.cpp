@@ -29,6 +29,12 @@ QPolygonF hull(const CutPaths& design)
         h[k++] = points[i];
     }
     h.resize(std::max(0, k));
+    // A design without area (one straight cut) still needs an outline to place.
+    if (h.size() < 4) {
+        const QRectF box = QPolygonF(points).boundingRect().adjusted(-1, -1, 1, 1);
+        return QPolygonF(
+            QVector<QPointF>{box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft(), box.topLeft()});
+    }
     return QPolygonF(h); // counter-clockwise, closed
 }
 

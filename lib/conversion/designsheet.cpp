@@ -73,7 +73,9 @@ bool layOutSheet(const QVector<CutPaths>& designs, const CutOptions& cut, const 
         *notes
             << (used == Arrangement::Nest
                     ? QStringLiteral("nested: %1 mm of material").arg(boundsOf(*job).bottom() / UnitsPerMm, 0, 'f', 1)
-                    : QStringLiteral("nesting saved no material over rows; laid out in rows"));
+                : sheet.material.known()
+                    ? QStringLiteral("nesting saved no material over rows; laid out in rows")
+                    : QStringLiteral("nesting packs across the material's width (--media); laid out in rows"));
     return true;
 }
 

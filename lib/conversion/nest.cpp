@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ktconv {
@@ -17,6 +18,8 @@ namespace n2d = libnest2d;
 // halving between the shortest any packing can be and the longest allowed.
 constexpr int MaxTries = 10;
 constexpr qint64 MaxMilliseconds = 20000;
+// Past this many designs a try takes minutes; rows lay them out instead.
+constexpr int MaxOutlines = 400;
 
 n2d::Item item(const QPolygonF& outline)
 {
@@ -29,8 +32,10 @@ n2d::Item item(const QPolygonF& outline)
     return n2d::Item(std::move(path));
 }
 
-// One try: all outlines in one strip of the given length, or false.
-bool tryStrip(const QVector<QPolygonF>& outlines, double width, double gap, double length, QVector<NestPlace>* places)
+// One try: all outlines in one strip of the given length, or false; a try still under way
+// when the time is up is given up.
+bool tryStrip(const QVector<QPolygonF>& outlines, double width, double gap, double length, const QElapsedTimer& clock,
+              QVector<NestPlace>* places)
 {
     std::vector<n2d::Item> items;
     for (const QPolygonF& outline : outlines)
@@ -45,8 +50,16 @@ bool tryStrip(const QVector<QPolygonF>& outlines, double width, double gap, doub
     const auto half = n2d::Coord(std::lround(gap / 2));
     const n2d::Box strip({-half, -half},
                          {n2d::Coord(std::lround(width)) + half, n2d::Coord(std::lround(length)) + half});
-    const std::size_t bins = n2d::nest(items, strip, n2d::Coord(std::lround(gap)), config);
-    if (bins != 1)
+    const n2d::NestControl control([&clock] { return clock.elapsed() > MaxMilliseconds; });
+    std::size_t bins = 0;
+    try {
+        bins = n2d::nest(items, strip, n2d::Coord(std::lround(gap)), config, control);
+    } catch (const std::exception&) {
+        return false; // the layout in rows stands
+    }
+    const bool allIn =
+        std::all_of(items.begin(), items.end(), [](const n2d::Item& placed) { return placed.binId() == 0; });
+    if (bins != 1 || !allIn)
         return false;
     places->clear();
     for (const n2d::Item& placed : items) {
@@ -62,6 +75,8 @@ bool tryStrip(const QVector<QPolygonF>& outlines, double width, double gap, doub
 bool nestOutlines(const QVector<QPolygonF>& outlines, double width, double gap, double limit,
                   QVector<NestPlace>* places)
 {
+    if (outlines.size() > MaxOutlines)
+        return false;
     double area = 0;
     for (const QPolygonF& outline : outlines) {
         const QRectF box = outline.boundingRect();
@@ -74,8 +89,8 @@ bool nestOutlines(const QVector<QPolygonF>& outlines, double width, double gap, 
     clock.start();
     QVector<NestPlace> tried;
     for (int i = 0; i < MaxTries && clock.elapsed() < MaxMilliseconds && longest - shortest > gap; ++i) {
-        const double length = found || i > 0 ? (shortest + longest) / 2 : longest;
-        if (tryStrip(outlines, width, gap, length, &tried)) {
+        const double length = i == 0 ? longest : (shortest + longest) / 2;
+        if (tryStrip(outlines, width, gap, length, clock, &tried)) {
             *places = tried;
             found = true;
             longest = length;

@@ -1,6 +1,7 @@
 #include "materialdefaults.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -8,10 +9,12 @@ namespace {
 const QString Group = QStringLiteral("material");
 const QString AnyCutter = QStringLiteral("any");
 
+// Beside the window's own settings, in the user's configuration folder.
 QSettings& settings()
 {
-    static QSettings file(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KT-RV8"),
-                          QStringLiteral("ktrv8"));
+    static QSettings file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                              + QStringLiteral("/kt-rv8/ktrv8.ini"),
+                          QSettings::IniFormat);
     return file;
 }
 

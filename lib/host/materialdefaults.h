@@ -6,7 +6,7 @@
 #include <QString>
 
 // The material each cutter has loaded, remembered between runs in the host's settings file
-// (QSettings: $XDG_CONFIG_HOME/KT-RV8/ktrv8.conf). A cutter is named by its address
+// ($XDG_CONFIG_HOME/kt-rv8/ktrv8.ini, beside the window's). A cutter is named by its address
 // ("tcp:HOST:PORT", "usb:PATH"); an empty name is the default for any cutter.
 class MaterialDefaults
 {
