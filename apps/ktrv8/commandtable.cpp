@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "drawingcommands.h"
 #include "invocation.h"
+#include "sheetoptions.h"
 #include "textcommand.h"
 
 #include <QCommandLineParser>
@@ -61,6 +62,11 @@ const Command commands[] = {
      "the cutter registers as CODE, its job shows live on the service's page, and the work\n"
      "record (copies, page size and path length in mm) is kept when the job ends.",
      NeedsCutter | NeedsCloudCode, checkCut, runCut},
+    {"test-cut", "ktrv8 test-cut (--tcp HOST[:PORT] | --usb PATH) [cut options] [cutter options]",
+     "Cuts a 10 mm square with a triangle inside at the job's origin, where the head stands\n"
+     "(--origin X,Y moves it), with the cutter options given: the check of the knife's\n"
+     "pressure and blade offset before a job.",
+     NeedsCutter, checkTestCut, runCut},
     {"text",
      "ktrv8 text TEXT... [--font FAMILY] [--bold] [--italic] [--height MM] [--line-spacing F]\n"
      "          [--align left|center|right] [--letter-spacing MM] [--weld] [--allow-missing-glyphs]\n"
@@ -150,9 +156,10 @@ QString helpText(const Command* command)
 {
     if (command) {
         const bool drawings = std::strstr(command->usage, "cutter options") != nullptr;
-        return QStringLiteral("Usage: %1\n\n%2\n\n%3%4%5\n%6")
+        return QStringLiteral("Usage: %1\n\n%2\n\n%3%4%5%6%7\n%8")
             .arg(QLatin1String(command->usage), QLatin1String(command->help),
                  QLatin1String(drawings ? drawingOptionsHelp : ""), QLatin1String(drawings ? "\n" : ""),
+                 QLatin1String(drawings ? sheetOptionsHelp : ""), QLatin1String(drawings ? "\n" : ""),
                  QLatin1String(commonHelp), exitCodeHelp());
     }
     QString text = QStringLiteral(

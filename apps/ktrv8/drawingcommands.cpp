@@ -4,6 +4,7 @@
 #include "output.h"
 #include "preparedjob.h"
 #include "preview.h"
+#include "sheetoptions.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -152,14 +153,16 @@ bool readInputOptions(const QCommandLineParser& parser, ktconv::InputOptions* in
 namespace {
 
 // Reads any job file once, a drawing converted with the cutter options, a PLT job checked
-// whole; the message names the file. verb: how a refusal reads ("not sent" for a cut).
-int prepare(const QCommandLineParser& parser, const QString& path, const Output& out, bool geometry,
+// whole; several files are laid out on one material. The message names the file(s).
+// verb: how a refusal reads ("not sent" for a cut).
+int prepare(const QCommandLineParser& parser, const QStringList& paths, const Output& out, bool geometry,
             const QString& verb, PreparedJob* job)
 {
     PreparedJob::Options options;
     options.geometry = geometry;
     QString error;
-    if (!readCutterOptions(parser, &options.cut, &error) || !readInputOptions(parser, &options.input, &error)) {
+    if (!readCutterOptions(parser, &options.cut, &error) || !readInputOptions(parser, &options.input, &error)
+        || !readSheetOptions(parser, &options.cut, &options.sheet, &error)) {
         out.error(error);
         return ExitUsage;
     }
@@ -167,7 +170,8 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
     ktconv::ConversionProgress progress(
         [&out](ktconv::ConversionStage stage, int percent) { out.progress(ktconv::stageName(stage), percent); });
     job->setProgress(&progress);
-    const bool prepared = job->read(path, options);
+    const QString path = paths.join(QStringLiteral(", "));
+    const bool prepared = paths.size() > 1 ? job->readSeveral(paths, options) : job->read(path, options);
     job->setProgress(nullptr);
     out.progressDone();
     if (!prepared) {
@@ -175,7 +179,8 @@ int prepare(const QCommandLineParser& parser, const QString& path, const Output&
         return ExitUsage;
     }
     for (const QString& warning : job->warnings())
-        out.line(QStringLiteral("%1: note: %2").arg(path, warning));
+        out.line(paths.size() > 1 ? QStringLiteral("note: ") + warning
+                                  : QStringLiteral("%1: note: %2").arg(path, warning));
     return ExitOk;
 }
 
@@ -256,10 +261,10 @@ int listParts(const QCommandLineParser& parser, const QString& path, const Outpu
 int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
                          const Output& out)
 {
-    if (args.size() != 1 || !parser.isSet(QStringLiteral("output"))) {
+    if (args.isEmpty() || !parser.isSet(QStringLiteral("output"))) {
         out.error(command == QLatin1String("convert")
-                      ? QStringLiteral("convert takes one drawing and -o OUT.plt")
-                      : QStringLiteral("preview takes one file and -o OUT.png or -o OUT.svg"));
+                      ? QStringLiteral("convert takes drawings and -o OUT.plt")
+                      : QStringLiteral("preview takes files and -o OUT.png or -o OUT.svg"));
         return ExitUsage;
     }
     return ExitOk;
@@ -274,7 +279,7 @@ int commandConvert(const QCommandLineParser& parser, const QStringList& args, co
     if (const int wrong = needOneFileAndOutput(QStringLiteral("convert"), parser, args, out))
         return wrong;
     PreparedJob job;
-    if (const int failed = prepare(parser, args.first(), out, false, QString(), &job))
+    if (const int failed = prepare(parser, args, out, false, QString(), &job))
         return failed;
     if (!job.isDrawing()) {
         out.error(QStringLiteral("%1 is a PLT job already; cut or preview it as it is").arg(args.first()));
@@ -312,8 +317,9 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     }
     layout.copies = int(copies);
     PreparedJob job;
-    if (const int failed = prepare(parser, args.first(), out, true, QString(), &job))
+    if (const int failed = prepare(parser, args, out, true, QString(), &job))
         return failed;
+    layout.materialMm = QSizeF(job.material().widthMm, job.material().lengthMm);
     const QString target = parser.value(QStringLiteral("output"));
     layout.backdrop = job.backdrop();
     if (!ktconv::writePreview(job.geometry(), layout, target, &error)) {
@@ -335,16 +341,17 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
     return ExitOk;
 }
 
-int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
+int prepareCutJob(const QCommandLineParser& parser, const QStringList& files, const Output& out,
                   std::shared_ptr<PreparedJob>* prepared)
 {
     auto job = std::make_shared<PreparedJob>();
     // The whole file is read and checked before a cutter is reached: a refusal then costs no
     // connection, and a cutter busy with another program is not disturbed for nothing.
-    if (const int failed = prepare(parser, file, out, false, QStringLiteral("not sent: "), job.get()))
+    if (const int failed = prepare(parser, files, out, false, QStringLiteral("not sent: "), job.get()))
         return failed;
     if (job->isDrawing() && !out.isJson())
-        out.line(QStringLiteral("converted %1: %2").arg(file, describeText(describe(*job))));
+        out.line(
+            QStringLiteral("converted %1: %2").arg(files.join(QStringLiteral(", ")), describeText(describe(*job))));
     *prepared = std::move(job);
     return ExitOk;
 }

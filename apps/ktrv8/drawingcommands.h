@@ -35,7 +35,7 @@ int commandPreview(const QCommandLineParser& parser, const QStringList& args, co
 // its content, whatever its name) converted with the cutter options, a PLT job read on and
 // checked as the job starts. Anything else is refused. Returns ExitOk, or the exit code after
 // saying why.
-int prepareCutJob(const QCommandLineParser& parser, const QString& file, const Output& out,
+int prepareCutJob(const QCommandLineParser& parser, const QStringList& files, const Output& out,
                   std::shared_ptr<PreparedJob>* prepared);
 
 // Text in a drawing is cut as glyph outlines, which needs a GUI application for the fonts.

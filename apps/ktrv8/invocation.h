@@ -69,6 +69,7 @@ int showHelp(const Command* command, const QCommandLineParser& parser, const Out
 // The cut and the demo, beside main: they share its Ctrl-C handling.
 int checkCut(Invocation& call);
 int runCut(Invocation& call);
+int checkTestCut(Invocation& call); // the test shape made ready, as a cut's job
 int runDemo(Invocation& call);
 
 #endif // INVOCATION_H

@@ -9,6 +9,7 @@
 #include "output.h"
 #include "preparedjob.h"
 #include "settingsaccess.h"
+#include "sheetoptions.h"
 #include "signalnotifier.h"
 #include "startup.h"
 #include "textcommand.h"
@@ -60,7 +61,7 @@ int runJob(CutterConnection& link, JobOptions job, const Invocation& call, int f
     JobRunner runner(link, job);
     JobReport report(runner, call.out);
     if (job.qrDir.isEmpty())
-        report.setResume(call.args.value(0), addressArguments(call.parser));
+        report.setResume(call.args.join(QLatin1Char(' ')), addressArguments(call.parser));
     running = &runner;
     const int code = runner.run();
     running = nullptr;
@@ -77,9 +78,9 @@ int checkCut(Invocation& call)
     const Output& out = call.out;
     const QStringList& args = call.args;
     const bool qrJob = call.parser.isSet(QStringLiteral("qr"));
-    if (qrJob ? args.size() > 1 : args.size() != 1) {
+    if (qrJob ? args.size() > 1 : args.isEmpty()) {
         out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
-                        : QStringLiteral("cut takes one job file (FILE.plt or DRAWING.svg)"));
+                        : QStringLiteral("cut takes job files (FILE.plt or DRAWING.svg)"));
         return ExitUsage;
     }
     if (qrJob && !QFileInfo(call.parser.value(QStringLiteral("qr"))).isDir()) {
@@ -88,11 +89,13 @@ int checkCut(Invocation& call)
     }
     if (qrJob)
         return ExitOk;
-    if (!QFileInfo(args.first()).isFile()) {
-        out.error(QStringLiteral("no job file %1").arg(args.first()));
-        return ExitUsage;
+    for (const QString& file : args) {
+        if (!QFileInfo(file).isFile()) {
+            out.error(QStringLiteral("no job file %1").arg(file));
+            return ExitUsage;
+        }
     }
-    if (const int prepared = prepareCutJob(call.parser, call.args.first(), out, &call.job))
+    if (const int prepared = prepareCutJob(call.parser, call.args, out, &call.job))
         return prepared;
     return checkResume(call);
 }
@@ -232,7 +235,7 @@ int main(int argc, char** argv)
     installHostTranslation();
 
     QCommandLineParser parser;
-    parser.addOptions(hostOptions() + drawingOptions() + letteringOptions());
+    parser.addOptions(hostOptions() + drawingOptions() + sheetOptions() + letteringOptions());
     if (!parser.parse(markNegativeNumbers(app->arguments())))
         return failEarly(plain, ExitUsage, parser.errorText() + QStringLiteral(" (see ktrv8 --help)"));
     // Scripts get the error alone; the help is for people.

@@ -236,6 +236,9 @@ QTransform placementAfterOptions(const CutPaths& before, const CutOptions& optio
     shapeOnly.overcutMm = 0;
     shapeOnly.toolOffsetMm = 0;
     shapeOnly.keepOrder = true;
+    // Path for path as drawn: nothing split, nothing added before the last drawn path.
+    shapeOnly.perforateCutMm = 0;
+    shapeOnly.weedLines = false;
     CutPaths after = before;
     QString ignored;
     if (before.isEmpty() || !applyCutOptions(&after, shapeOnly, &ignored))

@@ -83,8 +83,12 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
     return convertDrawing(svg, options, InputOptions(), page, error, warnings);
 }
 
-bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
-                    QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
+namespace {
+
+// The drawing's paths as drawn, the layers and colours chosen: what both a design and a
+// whole job start from.
+bool readPaths(const QByteArray& content, const InputOptions& input, CutPaths* paths, QString* error,
+               QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     SvgDrawing drawing;
     stepProgress(progress, ConversionStage::Reading, 0, 1);
@@ -99,8 +103,26 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
-    const CutPaths drawn = backdrop && !backdrop->isNull() ? drawing.paths : CutPaths();
-    if (!applyCutOptions(&drawing.paths, options, error, progress))
+    *paths = std::move(drawing.paths);
+    return true;
+}
+
+} // namespace
+
+bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
+                QString* error, QStringList* warnings)
+{
+    return readPaths(content, input, design, error, warnings, nullptr, nullptr) && shapeDesign(design, options, error);
+}
+
+bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
+                    QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
+{
+    CutPaths paths;
+    if (!readPaths(content, input, &paths, error, warnings, backdrop, progress))
+        return false;
+    const CutPaths drawn = backdrop && !backdrop->isNull() ? paths : CutPaths();
+    if (!applyCutOptions(&paths, options, error, progress))
         return false;
     if (progressCancelled(progress)) {
         *error = QStringLiteral("the conversion was cancelled");
@@ -108,7 +130,7 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
     }
     if (!drawn.isEmpty())
         backdrop->toPlotter *= placementAfterOptions(drawn, options);
-    *page = std::move(drawing.paths);
+    *page = std::move(paths);
     return true;
 }
 

@@ -53,6 +53,11 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
 // The layers (an SVG's, a DXF's) and colours a drawing has, each with its paths.
 bool listDrawingParts(const QByteArray& content, const InputOptions& input, DrawingParts* parts, QString* error);
 
+// A drawing as one design, scaled, turned and mirrored by the options but not yet placed or
+// finished (see finishPaths), to be laid out with others.
+bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
+                QString* error, QStringList* warnings = nullptr);
+
 // Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
 // (cutter options do not apply to PLT).
 bool loadJobPages(const QByteArray& content, const CutOptions& options, CutPages* pages, QString* error,

@@ -2,8 +2,12 @@
 
 #include "knife.h"
 #include "pathorder.h"
+#include "perforate.h"
+#include "weed.h"
 
 #include <QString>
+
+#include <algorithm>
 
 namespace ktconv {
 namespace {
@@ -41,13 +45,14 @@ CutPath weedBox(const QRectF& design, double margin)
 
 } // namespace
 
-bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error, ConversionProgress* progress)
+bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error)
 {
     if (options.rotate % 90 != 0 || options.rotate < 0 || options.rotate > 270) {
         *error = QStringLiteral("rotation must be 0, 90, 180 or 270 degrees, not %1").arg(options.rotate);
         return false;
     }
-    if (options.scale <= 0 || options.weedBoxMm < 0 || options.overcutMm < 0 || options.toolOffsetMm < 0) {
+    if (options.scale <= 0 || options.weedBoxMm < 0 || options.overcutMm < 0 || options.toolOffsetMm < 0
+        || options.perforateCutMm < 0 || options.perforateGapMm < 0) {
         *error = QStringLiteral("scale must be above 0 and lengths may not be negative");
         return false;
     }
@@ -60,22 +65,53 @@ bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error,
     if (options.mirror)
         shape *= QTransform::fromScale(-1, 1);
     transformPaths(paths, shape);
+    return true;
+}
 
+double weedMarginMm(const CutOptions& options, double gapMm)
+{
+    return std::max(options.weedBoxMm, options.weedLines ? weedLineMargin(gapMm) : 0.0);
+}
+
+void finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions& options, double gapMm,
+                 ConversionProgress* progress)
+{
     const double margin = options.weedBoxMm * UnitsPerMm;
+    const double lead = weedMarginMm(options, gapMm) * UnitsPerMm;
     const QRectF design = boundsOf(*paths);
-    const QPointF corner = options.originMm * UnitsPerMm + QPointF(margin, margin);
-    transformPaths(paths, QTransform::fromTranslate(corner.x() - design.left(), corner.y() - design.top()));
+    const QPointF origin = options.originMm * UnitsPerMm;
+    const QPointF corner = origin + QPointF(lead, lead);
+    const QTransform place = QTransform::fromTranslate(corner.x() - design.left(), corner.y() - design.top());
+    transformPaths(paths, place);
+    for (QRectF& box : designBoxes)
+        box = place.mapRect(box);
 
     if (!options.keepOrder)
-        *paths = orderPaths(*paths, options.originMm * UnitsPerMm, progress);
+        *paths = orderPaths(*paths, origin, progress);
+    const QRectF all = boundsOf(*paths);
     if (margin > 0 && !paths->isEmpty())
-        *paths << weedBox(boundsOf(*paths), margin);
+        *paths << weedBox(all, margin);
+    if (options.weedLines && !designBoxes.isEmpty())
+        *paths += weedLines(designBoxes, all.adjusted(-lead, -lead, lead, lead), weedLineMargin(gapMm * UnitsPerMm));
+    CutPaths cut;
     for (CutPath& path : *paths) {
         if (options.overcutMm > 0)
             addOvercut(&path, options.overcutMm * UnitsPerMm);
-        if (options.toolOffsetMm > 0)
-            path = withToolOffset(path, options.toolOffsetMm * UnitsPerMm);
+        if (options.perforateCutMm > 0 && options.perforateGapMm > 0)
+            cut += perforated(path, options.perforateCutMm * UnitsPerMm, options.perforateGapMm * UnitsPerMm);
+        else
+            cut << path;
     }
+    *paths = cut;
+    if (options.toolOffsetMm > 0)
+        *paths = withBladeTurns(*paths, options.toolOffsetMm * UnitsPerMm, origin);
+}
+
+bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error, ConversionProgress* progress)
+{
+    if (!shapeDesign(paths, options, error))
+        return false;
+    finishPaths(paths, {boundsOf(*paths)}, options, 0, progress);
     return true;
 }
 

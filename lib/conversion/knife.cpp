@@ -39,6 +39,36 @@ void appendArc(QVector<QPointF>* points, QPointF corner, QPointF from, QPointF t
     }
 }
 
+// The distinct points of a path, and the unit direction of its first and last edge.
+bool ends(const CutPath& path, QPointF* first, QPointF* last)
+{
+    const QVector<QPointF>& p = path.points;
+    int a = 1, b = p.size() - 2;
+    while (a < p.size() && QLineF(p[0], p[a]).length() < 1e-9)
+        ++a;
+    while (b >= 0 && QLineF(p[b], p.last()).length() < 1e-9)
+        --b;
+    if (a >= p.size() || b < 0)
+        return false;
+    *first = unit(p[0], p[a]);
+    *last = unit(p[b], p.last());
+    return true;
+}
+
+// The precut stands this far off the job, so that the tip, wherever it points first, stays
+// clear of it.
+constexpr double PrecutGap = UnitsPerMm;
+
+// The precut: the axis across, then along a side long enough that any blade direction,
+// even one that points straight back along the first stroke, is turned true by its end.
+CutPath precut(const QRectF& job, double offset)
+{
+    const QPointF start(job.right() + PrecutGap + offset, job.top() + offset);
+    CutPath path;
+    path.points = {start, start + QPointF(2 * offset, 0), start + QPointF(2 * offset, 6 * offset)};
+    return path;
+}
+
 } // namespace
 
 void addOvercut(CutPath* path, double length)
@@ -83,6 +113,41 @@ CutPath withToolOffset(const CutPath& path, double offset)
     if (path.closed)
         appendArc(&axis.points, p.last(), direction, unit(p[0], p[1]), offset);
     return axis;
+}
+
+double bladeTurnsExtraWidth(double offset)
+{
+    return offset + PrecutGap + 3 * offset;
+}
+
+CutPaths withBladeTurns(const CutPaths& paths, double offset, QPointF origin)
+{
+    CutPaths axes;
+    QPointF blade, first, last;
+    for (const CutPath& path : paths) {
+        CutPath axis = withToolOffset(path, offset);
+        if (!ends(axis, &first, &last)) {
+            axes << axis;
+            continue;
+        }
+        if (blade.isNull()) {
+            axes.prepend(precut(boundsOf(paths), offset));
+            blade = QPointF(0, 1); // along the precut's last stroke
+        }
+        // The tip stands on the path's start while the axis swings round it.
+        const QPointF start = axis.points.first() - first * offset;
+        QVector<QPointF> turn{start + blade * offset};
+        appendArc(&turn, start, blade, first, offset);
+        turn.removeLast(); // the path's own first point
+        axis.points = turn + axis.points;
+        blade = (axis.points.last() - path.points.last()) / offset;
+        axes << axis;
+    }
+    const QRectF all = boundsOf(axes);
+    const QPointF lift(std::max(0.0, origin.x() - all.left()), std::max(0.0, origin.y() - all.top()));
+    if (!lift.isNull())
+        transformPaths(&axes, QTransform::fromTranslate(lift.x(), lift.y()));
+    return axes;
 }
 
 } // namespace ktconv

@@ -14,6 +14,16 @@ void addOvercut(CutPath* path, double length);
 // each corner that turns the blade before the next edge.
 CutPath withToolOffset(const CutPath& path, double offset);
 
+// Every path with the tool offset, and the blade turned before each path starts: a short
+// precut beside the job (right of it) points the blade whatever way it pointed before, and
+// at each path's start the axis swings around the start point from where the last path
+// left the blade, so the tip stands still while it turns. Nothing ends below `origin`: the
+// job moves up and right instead.
+CutPaths withBladeTurns(const CutPaths& paths, double offset, QPointF origin);
+// How much wider than the paths withBladeTurns makes a job at most: the precut beside it and
+// the axis running ahead of the tip on both sides.
+double bladeTurnsExtraWidth(double offset);
+
 } // namespace ktconv
 
 #endif // KNIFE_H

@@ -16,6 +16,7 @@ namespace {
 
 const QColor CutColour(0x1f, 0x4e, 0x9c);
 const QColor TravelColour(0xe0, 0x40, 0x1a);
+const QColor MaterialColour(0x90, 0x90, 0x90);
 constexpr int MaxLabels = 400; // beyond this the numbers hide the drawing
 
 void layOutPage(PreviewSheet* sheet, const CutPaths& page, const SheetLayout::Place& place)
@@ -65,8 +66,35 @@ void paintBackdrop(QPainter* painter, const PreviewSheet& sheet)
     painter->restore();
 }
 
+// The material from the first page's origin: its width across; a sheet's length up from
+// there (the sheet grows to hold it), a roll's edges the whole way down.
+void addMaterial(PreviewSheet* sheet, const QSizeF& material, const QPointF& origin)
+{
+    if (material.width() <= 0)
+        return;
+    const double left = origin.x(), right = origin.x() + material.width();
+    sheet->sizeMm.setWidth(std::max(sheet->sizeMm.width(), right + SheetLayout::BorderMm));
+    if (material.height() <= 0) {
+        sheet->materialEdges = {QPolygonF(QVector<QPointF>{{left, 0}, {left, sheet->sizeMm.height()}}),
+                                QPolygonF(QVector<QPointF>{{right, 0}, {right, sheet->sizeMm.height()}})};
+        return;
+    }
+    const double lower = std::max(0.0, SheetLayout::BorderMm + material.height() - origin.y());
+    for (SheetLine& line : sheet->lines)
+        line.points.translate(0, lower);
+    for (QRectF& area : sheet->pageAreas)
+        area.translate(0, lower);
+    sheet->backdropToSheet *= QTransform::fromTranslate(0, lower);
+    sheet->sizeMm.rheight() += lower;
+    const QRectF box(left, origin.y() + lower - material.height(), material.width(), material.height());
+    sheet->materialEdges = {QPolygonF(box)};
+}
+
 void paintLines(QPainter* painter, const PreviewSheet& sheet)
 {
+    painter->setPen(QPen(MaterialColour, 0, Qt::DashDotLine));
+    for (const QPolygonF& edge : sheet.materialEdges)
+        painter->drawPolyline(edge);
     const QPen travel(TravelColour, 0, Qt::DashLine);
     const QPen cut(CutColour, 0);
     for (const SheetLine& line : sheet.lines) {
@@ -153,6 +181,9 @@ bool writeSvg(const PreviewSheet& sheet, const QString& fileName, QString* error
                  "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n");
     writeSvgBackdrop(&file, sheet);
     file.write("<g fill=\"none\" stroke-width=\"0.25\" stroke-linejoin=\"round\">\n");
+    for (const QPolygonF& edge : sheet.materialEdges)
+        file.write("<polyline class=\"material\" stroke=\"" + MaterialColour.name().toLatin1()
+                   + "\" stroke-dasharray=\"4 1 1 1\" points=\"" + svgPoints(edge) + "\"/>\n");
     for (const SheetLine& line : sheet.lines) {
         file.write(line.cut ? "<polyline class=\"cut\" stroke=\"" + CutColour.name().toLatin1() + "\" points=\""
                             : "<polyline class=\"travel\" stroke=\"" + TravelColour.name().toLatin1()
@@ -184,10 +215,13 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
 {
     PreviewSheet sheet;
     SheetLayout places;
+    QPointF origin;
     for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
         places.newCopy(layout.copyGapMm);
         for (const CutPaths& page : pages) {
             const SheetLayout::Place place = places.nextPage(boundsOf(page));
+            if (sheet.pageAreas.isEmpty())
+                origin = place.toSheet(QPointF(0, 0));
             if (copy == 0 && sheet.pageAreas.isEmpty() && !layout.backdrop.isNull()) {
                 sheet.backdrop = layout.backdrop.image;
                 sheet.backdropToSheet = layout.backdrop.toPlotter * sheetTransform(place);
@@ -200,6 +234,7 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
     // A page's band spans the sheet, so that a frame around it reads as the page.
     for (QRectF& area : sheet.pageAreas)
         area.setWidth(sheet.sizeMm.width() - 2 * SheetLayout::BorderMm);
+    addMaterial(&sheet, layout.materialMm, origin);
     return sheet;
 }
 

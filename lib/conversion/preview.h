@@ -22,6 +22,7 @@ struct PreviewLayout
     int copies = 1;
     double copyGapMm = 20; // the cutter's spacing between copies on one sheet
     Backdrop backdrop;     // a traced picture, drawn faintly under the first page
+    QSizeF materialMm;     // the material's width and length (0: a roll; empty: not drawn)
 };
 
 // One stroke or move on the sheet, in millimetres with y downwards.
@@ -38,6 +39,7 @@ struct PreviewSheet
 {
     QVector<SheetLine> lines;
     QList<QRectF> pageAreas;
+    QVector<QPolygonF> materialEdges; // a sheet's outline, or a roll's two long edges
     QSizeF sizeMm;
     QImage backdrop;
     QTransform backdropToSheet; // the picture's pixels to the sheet's millimetres

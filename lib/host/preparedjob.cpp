@@ -56,17 +56,19 @@ bool PreparedJob::open(const QString& path, const Options& jobOptions)
         kind = ktconv::JobFormat::Drawing;
     if (kind == ktconv::JobFormat::Plt) {
         pending = std::move(in);
-        return true;
+        // Against a material the job is measured now, before a cutter is reached.
+        return !options.sheet.material.known() || (finishReading() && fitsMaterial());
     }
     if (kind == ktconv::JobFormat::Unknown)
         return refuse(unacceptedFile(first.left(SampleBytes)), false);
-    drawing = first + in->readAll();
+    sources = {first + in->readAll()};
+    files = QStringList{path};
     first.clear();
     if (in->error() != QFileDevice::NoError)
         return refuse(QStringLiteral("cannot read %1: %2").arg(path, in->errorString()), true);
     const bool converted = convert();
     if (!options.geometry)
-        drawing.clear();
+        sources.clear();
     return converted;
 }
 
@@ -98,7 +100,7 @@ bool PreparedJob::convertAgain(const ktconv::CutOptions& cut, const ktconv::Inpu
 
 bool PreparedJob::listParts(ktconv::DrawingParts* parts, QString* error) const
 {
-    return isDrawing() && ktconv::listDrawingParts(drawing, options.input, parts, error);
+    return isDrawing() && sources.size() == 1 && ktconv::listDrawingParts(sources.first(), options.input, parts, error);
 }
 
 bool PreparedJob::convert()
@@ -110,9 +112,22 @@ bool PreparedJob::convert()
     strokes.clear();
     picture = ktconv::Backdrop();
     ktconv::CutPaths page;
-    if (!ktconv::convertDrawing(drawing, options.cut, options.input, &page, &why, &notes,
-                                options.geometry ? &picture : nullptr, reporter))
-        return false;
+    // One drawing on no material in particular is converted whole, with its picture and
+    // progress; designs that share a material are laid out together.
+    const ktconv::SheetOptions& sheet = options.sheet;
+    if (sources.size() == 1 && !sheet.material.known() && !sheet.fit && sheet.repeat <= 1) {
+        if (!ktconv::convertDrawing(sources.first(), options.cut, options.input, &page, &why, &notes,
+                                    options.geometry ? &picture : nullptr, reporter))
+            return false;
+    } else {
+        QVector<ktconv::CutPaths> designs(sources.size());
+        for (int i = 0; i < sources.size(); ++i) {
+            if (!design(i, &designs[i]))
+                return false;
+        }
+        if (!ktconv::layOutSheet(designs, options.cut, sheet, &page, &why, &notes))
+            return false;
+    }
     plt = QString::fromLatin1(ktconv::writePltPage(page, reporter));
     if (ktconv::progressCancelled(reporter)) {
         plt.clear();

@@ -2,6 +2,7 @@
 #define PREPAREDJOB_H
 
 #include "conversion.h"
+#include "designsheet.h"
 #include "measure.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ public:
         ktconv::InputOptions input; // how a drawing file is read (a PDF's page, ...)
         bool geometry = false;      // keep the strokes of a PLT job's pages (a drawing's are kept)
         bool pltOnly = false;       // a PLT job whatever it holds (the files of a QR-code job)
+        ktconv::SheetOptions sheet; // the material, and how several designs share it
     };
 
     // False when the file cannot be read (unreadable()), or is refused: neither a drawing
@@ -37,6 +39,10 @@ public:
     // from where open() stopped. finishReading() again only says how it went.
     bool open(const QString& path, const Options& options);
     bool finishReading();
+    // Several files as designs on one piece of material, laid out together as one page: each
+    // drawing converted, a PLT job's strokes taken as they are. A file that cannot be read or
+    // converted is refused, named.
+    bool readSeveral(const QStringList& paths, const Options& options);
     // The drawing once more with other cutter options (and another reading of it), from the
     // bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
@@ -63,18 +69,23 @@ public:
     // A traced picture where it lies under the cut, with Options::geometry.
     const ktconv::Backdrop& backdrop() const { return picture; }
     const QStringList& warnings() const { return notes; }
+    // The material the job was checked against (none known: width 0).
+    const ktconv::Material& material() const { return options.sheet.material; }
     QString error() const { return why; }
     bool unreadable() const { return readFailed; }
 
 private:
     bool convert();
+    bool design(int index, ktconv::CutPaths* paths);
+    bool fitsMaterial();
     void measurePages();
     bool refuse(const QString& reason, bool unreadableFile);
 
     QString file;
+    QStringList files; // with readSeveral
     Options options;
     ktconv::JobFormat kind = ktconv::JobFormat::Unknown;
-    QByteArray drawing; // kept for convertAgain, with Options::geometry
+    QVector<QByteArray> sources; // the drawings, kept for convertAgain with Options::geometry
     QString plt;
     QVector<ktconv::Measure> measures;
     ktconv::CutPages strokes;
