@@ -3,6 +3,7 @@
 #include "dxfreader.h"
 #include "pdfreader.h"
 #include "svgreader.h"
+#include "weld.h"
 
 namespace ktconv {
 
@@ -66,6 +67,8 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
+    if (options.weld)
+        weldPaths(&drawing.paths);
     if (!applyCutOptions(&drawing.paths, options, error))
         return false;
     *page = drawing.paths;

@@ -21,6 +21,7 @@ struct CutOptions
     double overcutMm = 0;    // closed paths continue past their start by this much
     double toolOffsetMm = 0; // drag knife: distance of the blade tip behind its axis
     bool keepOrder = false;  // cut in the drawing's order instead of inner-first, nearest-next
+    bool weld = false;       // overlapping closed outlines united first (weld.h)
 };
 
 // The paths as the cutter should cut them: scaled, rotated, mirrored, placed at the origin,
