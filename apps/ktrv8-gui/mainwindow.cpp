@@ -8,6 +8,7 @@
 #include "logpane.h"
 #include "previewview.h"
 #include "settingspanel.h"
+#include "texttool.h"
 
 #include "ktdeviceproperty.h"
 
@@ -63,8 +64,11 @@ void MainWindow::buildLayout()
     jobScroll->setMinimumWidth(job->minimumSizeHint().width() + jobScroll->verticalScrollBar()->sizeHint().width());
     tabs->addTab(jobScroll, tr("Job"));
     tabs->addTab(settings, tr("Settings"));
+    auto* lettering = new TextTool(job, cut);
+    tabs->addTab(lettering, tr("Text"));
     setCentralWidget(sideBySide(tabs));
     buildLog();
+    connect(lettering, &TextTool::report, logPane, &LogPane::problem);
     wirePanels();
 }
 

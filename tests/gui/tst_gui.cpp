@@ -24,6 +24,8 @@
 #include <QTranslator>
 #include <QtTest>
 
+void cutTypedText(const QString& pluginPath, const QString& record); // texttool.cpp
+
 namespace {
 
 QString sourceFile(const QString& relative)
@@ -68,6 +70,7 @@ private slots:
     void cutStartPauseResumeStop();
     void closingDuringACutStopsTheCutterFirst();
     void qrCodeJob();
+    void textToolCutsTypedText();
     void settingsReadAndApply_data();
     void settingsReadAndApply();
     void refusedFile_data();
@@ -152,6 +155,11 @@ void tst_Gui::closingDuringACutStopsTheCutterFirst()
     QCOMPARE(finished.first().at(0).toInt(), int(ExitInterrupted));
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(readFile(record).size() < readFile(sourceFile(QStringLiteral("examples/sample.plt"))).size());
+}
+
+void tst_Gui::textToolCutsTypedText()
+{
+    cutTypedText(pluginPath(), dir.filePath(QStringLiteral("text-record.plt")));
 }
 
 // Each scanned code picks its job from the folder; the window follows copy by copy.
