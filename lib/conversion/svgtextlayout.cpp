@@ -190,12 +190,18 @@ QVector<QPainterPath> framesOf(const QDomElement& text, const TextContext& conte
 {
     QVector<QPainterPath> frames;
     if (text.localName() == QLatin1String("flowRoot") || text.tagName() == QLatin1String("flowRoot")) {
+        QPainterPath excluded; // what a flowRegionExclude takes out of every region
         for (QDomElement region = text.firstChildElement(); !region.isNull(); region = region.nextSiblingElement()) {
-            if (region.localName() != QLatin1String("flowRegion") && region.tagName() != QLatin1String("flowRegion"))
-                continue;
-            for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement())
-                frames << shapeOutline(shape);
+            const QString name = region.localName().isEmpty() ? region.tagName() : region.localName();
+            for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement()) {
+                if (name == QLatin1String("flowRegion"))
+                    frames << shapeOutline(shape);
+                else if (name == QLatin1String("flowRegionExclude"))
+                    excluded.addPath(shapeOutline(shape));
+            }
         }
+        for (QPainterPath& frame : frames)
+            frame = excluded.isEmpty() ? frame : frame.subtracted(excluded);
         return frames;
     }
     const StyleMap style = parseDeclarations(text.attribute(QStringLiteral("style")));

@@ -85,7 +85,6 @@ void tst_Conversion::referenceExport_data()
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
     QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
     QTest::newRow("text on paths") << QStringLiteral("text-on-path.svg");
-    QTest::newRow("flowed text in frames") << QStringLiteral("flowsample.svg");
 }
 
 void tst_Conversion::referenceExport()

@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "texttool.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
 #include <QPlainTextEdit>
@@ -54,4 +55,15 @@ void cutTypedText(const QString& pluginPath, const QString& record)
     QCOMPARE(received.size(), 2);
     const double heightMm = boundsOf(received).height() / UnitsPerMm;
     QVERIFY2(std::abs(heightMm - 20) < 0.1, qPrintable(QString::number(heightMm)));
+
+    // Weld joins a script word in the job the preview draws: fewer, shorter outlines.
+    tool->findChild<QFontComboBox*>()->setCurrentFont(QFont(QStringLiteral("Dancing Script")));
+    text->setPlainText(QStringLiteral("minimum"));
+    QVERIFY(tool->apply());
+    const CutPaths apart = window.jobPanel()->preparedJob()->geometry().value(0);
+    tool->findChild<QCheckBox*>(QStringLiteral("letteringWeld"))->setChecked(true);
+    QVERIFY(tool->apply());
+    const CutPaths welded = window.jobPanel()->preparedJob()->geometry().value(0);
+    QVERIFY2(welded.size() < apart.size(), qPrintable(QStringLiteral("%1 / %2").arg(welded.size()).arg(apart.size())));
+    QVERIFY(penDownLength(welded) < penDownLength(apart));
 }
