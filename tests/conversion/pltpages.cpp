@@ -84,7 +84,6 @@ void tst_Conversion::referenceExport_data()
     QTest::newRow("clones of transformed groups") << QStringLiteral("art-nouveau-P3.svg");
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
     QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
-    QTest::newRow("text on paths") << QStringLiteral("text-on-path.svg");
 }
 
 void tst_Conversion::referenceExport()
