@@ -12,6 +12,7 @@
 #include "logpane.h"
 #include "previewview.h"
 #include "settingspanel.h"
+#include "texttool.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -56,8 +57,11 @@ void MainWindow::buildLayout()
     tabs->setObjectName(QStringLiteral("sideTabs"));
     tabs->addTab(jobSections(), tr("Job"));
     tabs->addTab(settings, tr("Settings"));
+    auto* lettering = new TextTool(job, cut);
+    tabs->addTab(lettering, tr("Text"));
     setCentralWidget(sideBySide(tabs));
     buildLog();
+    connect(lettering, &TextTool::report, logPane, &LogPane::problem);
     wirePanels();
 }
 

@@ -35,6 +35,8 @@ const char* const drawingOptionsHelp =
     "  --mirror            mirror left-right (material cut from the back)\n"
     "  --origin X,Y        put the job's lower-left corner at X,Y mm (default 0,0)\n"
     "  --weed-box MM       cut a rectangle this far around the design, last\n"
+    "  --weld              unite overlapping closed outlines into one (touching letters of\n"
+    "                      a script are cut as one piece); open strokes stay as drawn\n"
     "  --overcut MM        closed shapes are cut on past their start by MM\n"
     "  --tool-offset MM    drag-knife blade offset; corners are cut with arcs around them\n"
     "  --keep-order        cut in the drawing's order (default: shapes inside others first,\n"
@@ -53,6 +55,7 @@ QList<QCommandLineOption> drawingOptions()
         {QStringLiteral("overcut"), QStringLiteral("overcut"), QStringLiteral("MM")},
         {QStringLiteral("tool-offset"), QStringLiteral("blade offset"), QStringLiteral("MM")},
         {QStringLiteral("keep-order"), QStringLiteral("keep the drawing's order")},
+        {QStringLiteral("weld"), QStringLiteral("unite overlapping outlines")},
         {QStringLiteral("page"), QStringLiteral("PDF page"), QStringLiteral("N")},
         {QStringLiteral("threshold"), QStringLiteral("trace threshold"), QStringLiteral("0-255")},
         {QStringLiteral("despeckle"), QStringLiteral("trace speck size"), QStringLiteral("PX")},
@@ -120,6 +123,7 @@ bool readCutterOptions(const QCommandLineParser& parser, CutOptions* options, QS
     options->originMm = QPointF(x, y);
     options->mirror = parser.isSet(QStringLiteral("mirror"));
     options->keepOrder = parser.isSet(QStringLiteral("keep-order"));
+    options->weld = parser.isSet(QStringLiteral("weld"));
     return true;
 }
 

@@ -20,7 +20,6 @@ QList<QCommandLineOption> letteringOptions()
         {QStringLiteral("line-spacing"), QStringLiteral("line spacing factor"), QStringLiteral("F")},
         {QStringLiteral("align"), QStringLiteral("line alignment"), QStringLiteral("left|center|right")},
         {QStringLiteral("letter-spacing"), QStringLiteral("space between letters"), QStringLiteral("MM")},
-        {QStringLiteral("weld"), QStringLiteral("join overlapping letters")},
         {QStringLiteral("allow-missing-glyphs"), QStringLiteral("cut without the characters no font has")},
     };
 }
@@ -82,6 +81,16 @@ int checkTarget(const Invocation& call)
     return ExitUsage;
 }
 
+// What the person typed, as progress lines and the cutter's job record name it.
+QString shownName(const QStringList& args)
+{
+    constexpr int Longest = 40;
+    QString text = textLines(args).join(QLatin1Char(' ')).simplified();
+    if (text.size() > Longest)
+        text = text.left(Longest - 1) + QChar(0x2026);
+    return QStringLiteral("\"%1\"").arg(text);
+}
+
 // The lettering as a drawing file for the job, converted with the cutter options at once:
 // the file goes with the check, the job keeps what it needs.
 int prepareLettering(Invocation& call, const ktconv::Lettering& lettering)
@@ -94,6 +103,7 @@ int prepareLettering(Invocation& call, const ktconv::Lettering& lettering)
         return ExitUsage;
     }
     options.cut.heightMm = 0; // --height sized the letters
+    options.cut.weld = false; // the layout welded them, with their curves
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("lettering.svg"));
     if (!folder.isValid() || !writeFile(file, ktconv::letteringDrawing(lettering), &error)) {
@@ -105,6 +115,7 @@ int prepareLettering(Invocation& call, const ktconv::Lettering& lettering)
         call.out.error(QStringLiteral("the text cannot be cut: %1").arg(job->error()));
         return ExitUsage;
     }
+    job->setName(shownName(call.args));
     call.job = std::move(job);
     return ExitOk;
 }

@@ -4,6 +4,7 @@
 #include "gzipdata.h"
 #include "pdfreader.h"
 #include "svgreader.h"
+#include "weld.h"
 
 namespace ktconv {
 
@@ -87,7 +88,7 @@ namespace {
 
 // The drawing's paths as drawn, the layers and colours chosen: what both a design and a
 // whole job start from.
-bool readPaths(const QByteArray& content, const InputOptions& input, CutPaths* paths, QString* error,
+bool readPaths(const QByteArray& content, const InputOptions& input, bool weld, CutPaths* paths, QString* error,
                QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     SvgDrawing drawing;
@@ -103,6 +104,9 @@ bool readPaths(const QByteArray& content, const InputOptions& input, CutPaths* p
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
+    // A welded drawing is cut as its united outlines: touching letters as one.
+    if (weld)
+        weldPaths(&drawing.paths);
     *paths = std::move(drawing.paths);
     return true;
 }
@@ -112,14 +116,15 @@ bool readPaths(const QByteArray& content, const InputOptions& input, CutPaths* p
 bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
                 QString* error, QStringList* warnings)
 {
-    return readPaths(content, input, design, error, warnings, nullptr, nullptr) && shapeDesign(design, options, error);
+    return readPaths(content, input, options.weld, design, error, warnings, nullptr, nullptr)
+           && shapeDesign(design, options, error);
 }
 
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,
                     QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     CutPaths paths;
-    if (!readPaths(content, input, &paths, error, warnings, backdrop, progress))
+    if (!readPaths(content, input, options.weld, &paths, error, warnings, backdrop, progress))
         return false;
     const CutPaths drawn = backdrop && !backdrop->isNull() ? paths : CutPaths();
     if (!applyCutOptions(&paths, options, error, progress))

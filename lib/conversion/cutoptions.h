@@ -22,6 +22,7 @@ struct CutOptions
     double overcutMm = 0;      // closed paths continue past their start by this much
     double toolOffsetMm = 0;   // drag knife: distance of the blade tip behind its axis
     bool keepOrder = false;    // cut in the drawing's order instead of inner-first, nearest-next
+    bool weld = false;         // overlapping closed outlines united first (weld.h)
     bool weedLines = false;    // cuts through the waste between the designs and around each
     double perforateCutMm = 0; // each path cut in pieces this long (0: whole) ...
     double perforateGapMm = 0; // ... with this much left standing between them

@@ -2,6 +2,7 @@
 
 #include "svgpathdata.h"
 #include "svgtextshape.h"
+#include "weld.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -123,16 +124,6 @@ QByteArray letteringDrawing(const Lettering& lettering)
                           "viewBox=\"0 0 %1 %2\">\n%3</svg>\n")
         .arg(w, h, paths)
         .toUtf8();
-}
-
-QPainterPath weldOutlines(const QPainterPath& outlines)
-{
-    // Qt flattens curves for the union in steps of a fixed size in the path's units: taken in
-    // millimetres, a script letter would lose several percent of its area to the chords.
-    constexpr double Fine = 1000;
-    QPainterPath nonzero = QTransform::fromScale(Fine, Fine).map(outlines);
-    nonzero.setFillRule(Qt::WindingFill);
-    return QTransform::fromScale(1 / Fine, 1 / Fine).map(nonzero.simplified());
 }
 
 int outlineCount(const QPainterPath& path)

@@ -1,6 +1,8 @@
 #ifndef LETTERING_H
 #define LETTERING_H
 
+#include "weld.h"
+
 #include <QByteArray>
 #include <QPainterPath>
 #include <QString>
@@ -36,10 +38,6 @@ bool layOutLettering(const QStringList& lines, const LetteringOptions& options, 
 
 // The lettering as a drawing in millimetres, for the path every drawing takes to the cutter.
 QByteArray letteringDrawing(const Lettering& lettering);
-
-// Overlapping outlines united (nonzero rule), so that touching letters are cut as one
-// outline; counters stay holes.
-QPainterPath weldOutlines(const QPainterPath& outlines);
 
 // The number of closed outlines a path is cut as.
 int outlineCount(const QPainterPath& path);

@@ -5,6 +5,7 @@
 #include "svgstyle.h"
 #include "svgtext.h"
 #include "svgviewport.h"
+#include "weld.h"
 
 #include <QDomDocument>
 #include <QXmlSimpleReader>
@@ -100,48 +101,123 @@ bool shapeShows(const QDomElement& shape, const StyleMap& style)
     return stroke || (hasArea && paintShows(style, QStringLiteral("fill"), QStringLiteral("black")));
 }
 
-// A filled shape clipped directly is cut as the part of its area inside the clip; false
-// for what this does not cover (strokes, clips on groups, clips in bounding-box units).
-bool clipFilledShape(QDomElement shape, StyleMap style, const QHash<QString, QDomElement>& ids)
+// What a clip path or mask leaves visible of an element, in the element's own user space
+// (its transform applied, where SVG places clips); inactive when nothing clips it.
+struct Clip
 {
-    QString clip = style.value(QStringLiteral("clip-path"));
-    const QDomElement clipPath = ids.value(clip.mid(5).chopped(1));
-    if (!clip.startsWith(QLatin1String("url(#")) || clipPath.isNull()
-        || !paintShows(style, QStringLiteral("fill"), QStringLiteral("black"))
-        || paintShows(style, QStringLiteral("stroke"), QStringLiteral("none"))
-        || clipPath.attribute(QStringLiteral("clipPathUnits")) == QLatin1String("objectBoundingBox"))
-        return false;
-    QDomElement region = clipPath.cloneNode(true).toElement();
-    region.setTagName(QStringLiteral("g"));
-    QDomElement plain = shape.cloneNode(false).toElement();
-    plain.removeAttribute(QStringLiteral("transform"));
-    const QPainterPath inside = shapeOutline(plain).intersected(shapeOutline(region));
-    QDomElement path = shape.ownerDocument().createElement(QStringLiteral("path"));
-    style.remove(QStringLiteral("clip-path"));
-    path.setAttribute(QStringLiteral("style"), serialize(style));
-    path.setAttribute(QStringLiteral("d"), pathData(inside));
-    if (shape.hasAttribute(QStringLiteral("transform")))
-        path.setAttribute(QStringLiteral("transform"), shape.attribute(QStringLiteral("transform")));
-    if (inside.isEmpty())
-        shape.parentNode().removeChild(shape);
-    else
-        shape.parentNode().replaceChild(path, shape);
-    return true;
-}
+    bool active = false;
+    QPainterPath region;
+};
 
 struct Visibility
 {
     QHash<QString, QDomElement> ids;
     TextContext text;
-    int clipped = 0;
     int masked = 0;
 };
 
-void keepVisible(QDomElement parent, double opacity, Visibility* v)
+void keepVisible(QDomElement parent, double opacity, const Clip& clip, Visibility* v);
+
+// The transform an element's transform="" sets, read by the same reader as the drawing.
+QTransform ownTransform(const QDomElement& element)
+{
+    QDomElement probe = element.ownerDocument().createElement(QStringLiteral("path"));
+    probe.setAttribute(QStringLiteral("d"), QStringLiteral("M0,0 L1,0 L0,1 Z"));
+    probe.setAttribute(QStringLiteral("transform"), element.attribute(QStringLiteral("transform")));
+    const QPainterPath mapped = shapeOutline(probe);
+    if (mapped.elementCount() < 3)
+        return QTransform();
+    const QPointF o = mapped.elementAt(0), x = mapped.elementAt(1), y = mapped.elementAt(2);
+    return QTransform(x.x() - o.x(), x.y() - o.y(), y.x() - o.x(), y.y() - o.y(), o.x(), o.y());
+}
+
+// The parent's clip seen from inside a child.
+Clip intoChild(const Clip& clip, const QDomElement& child)
+{
+    Clip inner = clip;
+    if (clip.active && child.hasAttribute(QStringLiteral("transform")))
+        inner.region = ownTransform(child).inverted().map(clip.region);
+    return inner;
+}
+
+// A clip path's area, or a mask's taken as the union of its visible shapes (a mask's
+// shades of grey are not cut), each in objectBoundingBox units when it says so.
+void addOwnClip(const QDomElement& element, const StyleMap& style, Visibility* v, Clip* clip)
+{
+    for (const QString& property : {QStringLiteral("clip-path"), QStringLiteral("mask")}) {
+        const QString reference = style.value(property);
+        const QDomElement definition = v->ids.value(reference.mid(5).chopped(1));
+        if (!reference.startsWith(QLatin1String("url(#")) || definition.isNull())
+            continue;
+        QDomElement content = definition.cloneNode(true).toElement();
+        content.setTagName(QStringLiteral("g"));
+        const bool isMask = property == QLatin1String("mask");
+        if (isMask) {
+            ++v->masked;
+            keepVisible(content, 1, Clip(), v);
+        }
+        QPainterPath area = shapeOutline(content);
+        const QString units =
+            definition.attribute(isMask ? QStringLiteral("maskContentUnits") : QStringLiteral("clipPathUnits"));
+        if (units == QLatin1String("objectBoundingBox")) {
+            QDomElement plain = element.cloneNode(true).toElement();
+            plain.removeAttribute(QStringLiteral("transform"));
+            const QRectF box = shapeOutline(plain).boundingRect();
+            area = QTransform(box.width(), 0, 0, box.height(), box.left(), box.top()).map(area);
+        }
+        clip->region = clip->active ? clip->region.intersected(area) : area;
+        clip->active = true;
+    }
+}
+
+bool isShape(const QDomElement& element)
 {
     static const QStringList shapes{QStringLiteral("path"),    QStringLiteral("rect"), QStringLiteral("circle"),
                                     QStringLiteral("ellipse"), QStringLiteral("line"), QStringLiteral("polyline"),
                                     QStringLiteral("polygon")};
+    return isNamed(element, shapes);
+}
+
+// A clipped shape is cut where it shows: a filled one as the part of its area inside the
+// clip, a stroked one as the parts of its line inside it; nothing when none shows.
+void clipShape(QDomElement shape, StyleMap style, const QPainterPath& region)
+{
+    QDomElement plain = shape.cloneNode(false).toElement();
+    plain.removeAttribute(QStringLiteral("transform"));
+    const QPainterPath outline = shapeOutline(plain);
+    const bool filled =
+        !isNamed(shape, {QStringLiteral("line")}) && paintShows(style, QStringLiteral("fill"), QStringLiteral("black"));
+    const QPainterPath inside = filled ? outline.intersected(region) : clipLines(outline, region);
+    if (inside.isEmpty()) {
+        shape.parentNode().removeChild(shape);
+        return;
+    }
+    if (!filled)
+        style.insert(QStringLiteral("fill"), QStringLiteral("none"));
+    style.remove(QStringLiteral("clip-path"));
+    style.remove(QStringLiteral("mask"));
+    QDomElement path = shape.ownerDocument().createElement(QStringLiteral("path"));
+    path.setAttribute(QStringLiteral("style"), serialize(style));
+    path.setAttribute(QStringLiteral("d"), pathData(inside));
+    if (shape.hasAttribute(QStringLiteral("transform")))
+        path.setAttribute(QStringLiteral("transform"), shape.attribute(QStringLiteral("transform")));
+    shape.parentNode().replaceChild(path, shape);
+}
+
+// Text becomes a group of outlines in its place; a clip then applies to those.
+void replaceText(QDomElement text, const QDomElement& next, double opacity, const Clip& clip, Visibility* v)
+{
+    QDomNode parent = text.parentNode();
+    replaceTextWithOutlines(text, v->text);
+    if (!clip.active)
+        return;
+    QDomElement outlines = next.isNull() ? parent.lastChildElement() : next.previousSiblingElement();
+    if (!outlines.isNull())
+        keepVisible(outlines, opacity, clip, v);
+}
+
+void keepVisible(QDomElement parent, double opacity, const Clip& clip, Visibility* v)
+{
     static const QStringList definitions{QStringLiteral("defs"), QStringLiteral("marker"),  QStringLiteral("clipPath"),
                                          QStringLiteral("mask"), QStringLiteral("pattern"), QStringLiteral("metadata")};
     for (QDomElement child = parent.firstChildElement(); !child.isNull();) {
@@ -151,20 +227,19 @@ void keepVisible(QDomElement parent, double opacity, Visibility* v)
         if (isNamed(child, definitions)) {
             // drawn only through a reference, never in place
         } else if (style.value(QStringLiteral("display")) == QLatin1String("none") || seen <= 0
-                   || (isNamed(child, shapes) && !shapeShows(child, style))) {
+                   || (isShape(child) && !shapeShows(child, style))) {
             parent.removeChild(child);
         } else {
-            const QString clip = style.value(QStringLiteral("clip-path"), QStringLiteral("none"));
-            if (clip != QLatin1String("none") && isNamed(child, shapes) && clipFilledShape(child, style, v->ids)) {
-                child = next;
-                continue;
+            Clip inner = intoChild(clip, child);
+            addOwnClip(child, style, v, &inner);
+            if (isShape(child)) {
+                if (inner.active)
+                    clipShape(child, style, inner.region);
+            } else if (isNamed(child, {QStringLiteral("text"), QStringLiteral("flowRoot")})) {
+                replaceText(child, next, seen, inner, v);
+            } else {
+                keepVisible(child, seen, inner, v);
             }
-            v->clipped += clip != QLatin1String("none") ? 1 : 0;
-            v->masked += style.value(QStringLiteral("mask"), QStringLiteral("none")) != QLatin1String("none") ? 1 : 0;
-            if (isNamed(child, {QStringLiteral("text"), QStringLiteral("flowRoot")}))
-                replaceTextWithOutlines(child, v->text);
-            else
-                keepVisible(child, seen, v);
         }
         child = next;
     }
@@ -239,14 +314,12 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     visibility.ids = ids;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
-    keepVisible(root, 1, &visibility);
+    keepVisible(root, 1, Clip(), &visibility);
     removeDefinitionsDrawnInPlace(root);
-    if (visibility.clipped > 0)
-        *warnings << QStringLiteral(
-                         "clip paths are applied only to filled shapes: %1 other clipped element(s) are cut whole")
-                         .arg(visibility.clipped);
     if (visibility.masked > 0)
-        *warnings << QStringLiteral("masks are not applied: %1 masked element(s) are cut whole").arg(visibility.masked);
+        *warnings << QStringLiteral("masks are cut as the outline of their visible shapes, without their shades: "
+                                    "%1 masked element(s)")
+                         .arg(visibility.masked);
     *normalized = document.toByteArray(-1);
     return true;
 }

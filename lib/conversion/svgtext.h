@@ -52,10 +52,11 @@ void replaceTextWithOutlines(QDomElement text, const TextContext& context);
 // The characters, styles and paths of a <text> or <flowRoot> element, in document order.
 void collectText(const QDomElement& root, TextBlock* block, const TextContext& context);
 
-// Lines broken at spaces to fit the frames' widths, filling each frame in turn; each
-// line's first character gets its place. Lines past the last frame are left out; false
-// when some were.
-bool wrapInFrames(TextBlock* block, const QVector<QRectF>& frames, bool firstBaselineAtTop);
+// Lines broken at spaces to fit the frames, filling each frame in turn: each line is laid
+// in the widest stretch of its frame that holds the line's whole height, and a band too
+// narrow for a word is passed over. Each line's first character gets its place. Lines
+// past the last frame are left out; false when some were.
+bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop);
 
 // Width of chars [from, to) laid as one line.
 double measureChars(const TextBlock& block, int from, int to);

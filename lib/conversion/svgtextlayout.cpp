@@ -177,28 +177,41 @@ void warnMissing(const TextBlock& block, const QMap<QString, QString>& missing, 
                              .arg(characters.join(QStringLiteral(", ")), excerpt(block), missing.first());
 }
 
-// The frames flowed text fills in turn: each region of a flowRoot, or the shape its
-// shape-inside names. Each frame is its outline's bounding rectangle.
-QVector<QRectF> framesOf(const QDomElement& text, const TextContext& context)
+QPainterPath rectangle(const QRectF& box)
 {
-    QVector<QRectF> frames;
+    QPainterPath path;
+    path.addRect(box);
+    return path;
+}
+
+// The frames flowed text fills in turn: each region of a flowRoot, or the shape its
+// shape-inside names, each its shape's outline.
+QVector<QPainterPath> framesOf(const QDomElement& text, const TextContext& context)
+{
+    QVector<QPainterPath> frames;
     if (text.localName() == QLatin1String("flowRoot") || text.tagName() == QLatin1String("flowRoot")) {
+        QPainterPath excluded; // what a flowRegionExclude takes out of every region
         for (QDomElement region = text.firstChildElement(); !region.isNull(); region = region.nextSiblingElement()) {
-            if (region.localName() != QLatin1String("flowRegion") && region.tagName() != QLatin1String("flowRegion"))
-                continue;
-            for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement())
-                frames << shapeOutline(shape).boundingRect();
+            const QString name = region.localName().isEmpty() ? region.tagName() : region.localName();
+            for (QDomElement shape = region.firstChildElement(); !shape.isNull(); shape = shape.nextSiblingElement()) {
+                if (name == QLatin1String("flowRegion"))
+                    frames << shapeOutline(shape);
+                else if (name == QLatin1String("flowRegionExclude"))
+                    excluded.addPath(shapeOutline(shape));
+            }
         }
+        for (QPainterPath& frame : frames)
+            frame = excluded.isEmpty() ? frame : frame.subtracted(excluded);
         return frames;
     }
     const StyleMap style = parseDeclarations(text.attribute(QStringLiteral("style")));
     const QString inside = style.value(QStringLiteral("shape-inside"));
     if (inside.startsWith(QLatin1String("url(#")))
-        frames << shapeOutline(context.ids.value(inside.mid(5).chopped(1))).boundingRect();
+        frames << shapeOutline(context.ids.value(inside.mid(5).chopped(1)));
     double inlineSize = 0;
     if (frames.isEmpty() && lengthInUserUnits(style.value(QStringLiteral("inline-size")), 16, 0, &inlineSize)
         && inlineSize > 0)
-        frames << QRectF(0, 0, inlineSize, 1e9); // placed by the caller
+        frames << rectangle(QRectF(0, 0, inlineSize, 1e9)); // placed by the caller
     return frames;
 }
 
@@ -210,20 +223,21 @@ void wrapIfFramed(const QDomElement& text, TextBlock* block, const TextContext& 
         positioned += c.positioned() ? 1 : 0;
     if (positioned > 1 || block->chars.isEmpty())
         return;
-    QVector<QRectF> frames = framesOf(text, context);
-    frames.erase(std::remove_if(frames.begin(), frames.end(), [](const QRectF& f) { return f.isEmpty(); }),
-                 frames.end());
+    QVector<QPainterPath> frames = framesOf(text, context);
+    frames.erase(
+        std::remove_if(frames.begin(), frames.end(), [](const QPainterPath& f) { return f.boundingRect().isEmpty(); }),
+        frames.end());
     if (frames.isEmpty())
         return;
-    const bool inlineSized = frames.first().height() >= 1e9;
+    const bool inlineSized = frames.first().boundingRect().height() >= 1e9;
     if (inlineSized) { // an inline size runs from the text's own place, as its anchor says
         const TextChar& first = block->chars.first();
-        const double x = std::isnan(first.x) ? 0 : first.x, width = frames.first().width();
+        const double x = std::isnan(first.x) ? 0 : first.x, width = frames.first().boundingRect().width();
         const QString anchor = block->styles[first.style].anchor;
         const double left = anchor == QLatin1String("middle") ? x - width / 2
                             : anchor == QLatin1String("end")  ? x - width
                                                               : x;
-        frames.first().moveTopLeft(QPointF(left, std::isnan(first.y) ? 0 : first.y));
+        frames.first().translate(left, std::isnan(first.y) ? 0 : first.y);
     }
     if (!wrapInFrames(block, frames, !inlineSized) && context.warnings)
         *context.warnings << QStringLiteral("flowed text \"%1\" does not fit its frame; the lines below it are not cut")

@@ -57,6 +57,9 @@ public:
     bool keepPagesFrom(int first);
 
     QString path() const { return file; }
+    // What the job is shown and reported as, in place of the file it was read from: a job
+    // made from something the person typed is read from a temporary file they never saw.
+    void setName(const QString& name) { file = name; }
     ktconv::JobFormat format() const { return kind; }
     bool isDrawing() const { return ktconv::isDrawingFormat(kind); }
     // The PLT text for the driver. Handing it over shares it: nothing is copied.

@@ -75,13 +75,15 @@ void tst_Conversion::pagesAndPreview()
 
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
 // This editor's export misplaces clones of transformed groups (its own renderer and
-// bounding boxes do not), so the editor unlinks clones before exporting.
+// bounding boxes do not), so the editor unlinks clones before exporting; its export leaves
+// text out, so the editor turns text into outlines first, as it draws it.
 void tst_Conversion::referenceExport_data()
 {
     QTest::addColumn<QString>("drawing");
     QTest::newRow("tiled clones on an A4 mm page") << QStringLiteral("tesselation-P3.svg");
     QTest::newRow("clones of transformed groups") << QStringLiteral("art-nouveau-P3.svg");
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
+    QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
 }
 
 void tst_Conversion::referenceExport()
@@ -99,8 +101,8 @@ void tst_Conversion::referenceExport()
     QTemporaryDir dir;
     const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
     QProcess unlink;
-    unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;export-filename:%1;"
-                                         "export-plain-svg;export-do")
+    unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;select-all:all;"
+                                         "object-to-path;export-filename:%1;export-plain-svg;export-do")
                               .arg(unlinked),
                           example});
     QVERIFY(unlink.waitForFinished(240000));

@@ -2,6 +2,8 @@
 // the simulator over loopback.
 #include "tst_gui.h"
 
+void cutTypedText(const QString& pluginPath, const QString& record); // texttool.cpp
+
 void tst_Gui::initTestCase()
 {
     QVERIFY(dir.isValid());
@@ -73,6 +75,11 @@ void tst_Gui::closingDuringACutStopsTheCutterFirst()
     QCOMPARE(finished.first().at(0).toInt(), int(ExitInterrupted));
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(readFile(record).size() < readFile(sourceFile(QStringLiteral("examples/sample.plt"))).size());
+}
+
+void tst_Gui::textToolCutsTypedText()
+{
+    cutTypedText(pluginPath(), dir.filePath(QStringLiteral("text-record.plt")));
 }
 
 // Each scanned code picks its job from the folder; the window follows copy by copy.

@@ -68,6 +68,7 @@ private slots:
     void cutStartPauseResumeStop();
     void closingDuringACutStopsTheCutterFirst();
     void qrCodeJob();
+    void textToolCutsTypedText();
     void settingsReadAndApply_data();
     void settingsReadAndApply();
     void refusedFile_data();

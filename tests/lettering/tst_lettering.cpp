@@ -1,3 +1,4 @@
+#include "conversion.h"
 #include "lettering.h"
 #include "simprocess.h"
 
@@ -133,6 +134,60 @@ private slots:
             const QJsonObject result = QJsonDocument::fromJson(ktrv8.readAllStandardOutput().trimmed()).object();
             QVERIFY(qAbs(result.value(QStringLiteral("heightMm")).toDouble() - heightMm) < 0.15);
         }
+    }
+    // Millimetre squares worked out by hand: two 10 mm squares overlapping by 5 mm have an
+    // outline of 60 mm; a counter wound against its square stays a hole.
+    void weldDrawing_data()
+    {
+        QTest::addColumn<QByteArray>("shapes");
+        QTest::addColumn<int>("paths");
+        QTest::addColumn<double>("lengthMm");
+        const QByteArray a = "<rect width=\"10\" height=\"10\"/>";
+        const QByteArray b = "<rect x=\"5\" y=\"5\" width=\"10\" height=\"10\"/>";
+        QTest::newRow("overlapping squares become one outline") << a + b << 1 << 60.0;
+        QTest::newRow("shapes apart stay apart") << a + "<rect x=\"20\" width=\"10\" height=\"10\"/>" << 2 << 80.0;
+        QTest::newRow("a counter wound the other way stays a hole")
+            << QByteArray("<path d=\"M0,0 H20 V20 H0 Z M5,5 V15 H15 V5 Z\"/>") << 2 << 120.0;
+        QTest::newRow("an open stroke is kept as drawn")
+            << a + b + "<path d=\"M0,30 H50\" fill=\"none\" stroke=\"black\"/>" << 2 << 110.0;
+    }
+    void weldDrawing()
+    {
+        QFETCH(QByteArray, shapes);
+        QFETCH(int, paths);
+        QFETCH(double, lengthMm);
+        const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100mm\" height=\"100mm\" "
+                               "viewBox=\"0 0 100 100\">"
+                               + shapes + "</svg>";
+        CutOptions options;
+        options.weld = true;
+        CutPaths page;
+        QString error;
+        QVERIFY2(convertDrawing(svg, options, &page, &error), qPrintable(error));
+        QCOMPARE(page.size(), paths);
+        QVERIFY2(qAbs(penDownLength(page) / UnitsPerMm - lengthMm) < 0.01,
+                 qPrintable(QString::number(penDownLength(page) / UnitsPerMm)));
+    }
+
+    // A cut's progress names the text typed, never the temporary file it is read from.
+    void progressNamesTheText()
+    {
+        SimProcess sim({});
+        QVERIFY(sim.start());
+        QProcess ktrv8;
+        ktrv8.start(ktBinary(QStringLiteral("ktrv8")), {"text", "Hi", "there", "--font", "DejaVu Sans", "--json",
+                                                        "--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.port)});
+        QVERIFY(ktrv8.waitForFinished(60000));
+        QCOMPARE(ktrv8.exitCode(), 0);
+        QStringList named;
+        for (const QByteArray& line : ktrv8.readAllStandardOutput().split('\n')) {
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            if (event.contains(QStringLiteral("file")))
+                named << event.value(QStringLiteral("file")).toString();
+        }
+        QVERIFY2(named.size() >= 2, qPrintable(named.join(QLatin1Char('|'))));
+        for (const QString& name : qAsConst(named))
+            QCOMPARE(name, QStringLiteral("\"Hi there\""));
     }
 };
 

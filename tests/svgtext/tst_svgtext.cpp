@@ -98,6 +98,18 @@ void tst_SvgText::sameOutlines_data()
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"10\"/><rect x=\"10\" y=\"50\" width=\"80\" height=\"10\"/></flowRegion><flowPara>one</flowPara><flowPara>two</flowPara></flowRoot>")
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"10\"/></flowRegion><flowPara>one</flowPara></flowRoot>"
                 "<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"50\" width=\"80\" height=\"10\"/></flowRegion><flowPara>two</flowPara></flowRoot>");
+    QTest::newRow("a stepped region is as wide as it is at each line")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><path d=\"M10,0 H30 V20 H90 V80 H10 Z\"/></flowRegion><flowPara>one two three four five six seven</flowPara></flowRoot>")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"20\" height=\"20\"/><rect x=\"10\" y=\"20\" width=\"80\" height=\"60\"/></flowRegion><flowPara>one two three four five six seven</flowPara></flowRoot>");
+    QTest::newRow("shape-inside a path: a band too narrow is passed over")
+        << page("<defs><path id=\"p\" d=\"M10,0 H12 V10 H90 V80 H10 Z\"/></defs><text style=\"shape-inside:url(#p);line-height:10px\">one two</text>")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"80\"/></flowRegion><flowPara/><flowPara>one two</flowPara></flowRoot>");
+    QTest::newRow("a slanted edge: a line starts where its band's top meets it")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><path d=\"M50,0 H90 V80 H10 Z\"/></flowRegion><flowPara>one</flowPara></flowRoot>")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"49.5\" y=\"0\" width=\"40.5\" height=\"80\"/></flowRegion><flowPara>one</flowPara></flowRoot>");
+    QTest::newRow("an excluded shape is taken out of the region")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"80\"/></flowRegion><flowRegionExclude><rect x=\"0\" y=\"0\" width=\"40\" height=\"10\"/></flowRegionExclude><flowPara>one</flowPara></flowRoot>")
+        << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"40\" y=\"0\" width=\"50\" height=\"80\"/></flowRegion><flowPara>one</flowPara></flowRoot>");
     QTest::newRow("font-size in em and percent of the parent's")
         << page("<g font-size=\"10\"><text x=\"10\" y=\"50\" font-size=\"2em\">A<tspan font-size=\"50%\">b</tspan></text></g>")
         << page("<text x=\"10\" y=\"50\" font-size=\"20\">A<tspan font-size=\"10\">b</tspan></text>");

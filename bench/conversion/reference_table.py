@@ -1,0 +1,154 @@
+#!/usr/bin/python3
+"""Our conversion beside the vector editor's own HP-GL export, one row per drawing.
+
+The editor unlinks clones and turns text into outlines itself, then its HP-GL exporter
+writes the reference. Our side reads the original drawing with `ktrv8 convert`. Markers
+are taken out of our input, as the editor's exporter leaves them out.
+
+usage: reference_table.py KTRV8 [DRAWING...]
+Without drawings: the editor's examples, symbols and markers, and 40 clip-art drawings
+when Debian's openclipart-svg is installed. Prints a table and the counts within 3 %
+pen-down length and 1 % width and height, with text and without.
+"""
+import glob
+import math
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+EDITOR_DIRS = ["examples", "symbols", "markers", "paint", "templates/about_screen.svg"]
+CLIPART = "/usr/share/openclipart/svg"
+EXTENSIONS = "/usr/share/inkscape/extensions"
+TIMEOUT = 300
+
+
+def editor_drawings():
+    found = []
+    for entry in EDITOR_DIRS:
+        path = os.path.join("/usr/share/inkscape", entry)
+        if os.path.isfile(path):
+            found.append(path)
+        found += sorted(glob.glob(path + "/*.svg") + glob.glob(path + "/*.svgz"))
+    return found
+
+
+def clipart_drawings(count=40):
+    every = sorted(glob.glob(CLIPART + "/**/*.svg", recursive=True))
+    if not every:
+        return []
+    step = max(1, len(every) // count)
+    return every[::step][:count]
+
+
+def strokes(plt):
+    """Pen-down strokes of an HP-GL text in absolute coordinates."""
+    paths, pen, here = [], False, (0.0, 0.0)
+    for command in plt.replace("\n", "").split(";"):
+        op, args = command[:2], command[2:]
+        numbers = [float(n) for n in re.findall(r"[-+]?\d+(?:\.\d*)?", args)]
+        points = list(zip(numbers[0::2], numbers[1::2]))
+        if op == "PU":
+            pen = False
+        elif op == "PD":
+            if not pen:
+                paths.append([here])
+            pen = True
+        else:
+            continue
+        for point in points:
+            if pen:
+                paths[-1].append(point)
+            here = point
+    return paths
+
+
+def measures(plt):
+    paths = strokes(plt)
+    length = sum(math.dist(a, b) for p in paths for a, b in zip(p, p[1:]))
+    xs = [x for p in paths for x, _ in p if len(p) > 1]
+    ys = [y for p in paths for _, y in p if len(p) > 1]
+    if not xs:
+        return 0.0, 0.0, 0.0
+    return length, max(xs) - min(xs), max(ys) - min(ys)
+
+
+def reference(drawing, folder):
+    plain = os.path.join(folder, "plain.svg")
+    actions = ("select-all:all;clone-unlink-recursively;select-all:all;object-to-path;"
+               f"export-filename:{plain};export-plain-svg;export-do")
+    subprocess.run(["inkscape", f"--actions={actions}", drawing], capture_output=True, timeout=TIMEOUT)
+    if not os.path.exists(plain):
+        return None
+    out = subprocess.run(["/usr/bin/python3", "hpgl_output.py", "--overcut", "0", "--toolOffset", "0", "--precut",
+                          "false", plain], cwd=EXTENSIONS, capture_output=True, timeout=TIMEOUT)
+    return out.stdout.decode("latin-1") if out.returncode == 0 else None
+
+
+def ours(ktrv8, drawing, folder):
+    data = open(drawing, "rb").read()
+    if drawing.endswith(".svgz"):
+        import gzip
+        data = gzip.decompress(data)
+    text = re.sub(rb"marker-(start|mid|end):url\([^)]*\)", rb"marker-\1:none", data)
+    source, plt = os.path.join(folder, "ours.svg"), os.path.join(folder, "ours.plt")
+    open(source, "wb").write(text)
+    out = subprocess.run([ktrv8, "convert", source, "-o", plt], capture_output=True, timeout=TIMEOUT)
+    if out.returncode != 0:
+        return None, out.stderr.decode(errors="replace").strip().splitlines()[-1:]
+    return open(plt, encoding="latin-1").read(), []
+
+
+def has_text(drawing):
+    data = open(drawing, "rb").read()
+    if drawing.endswith(".svgz"):
+        import gzip
+        data = gzip.decompress(data)
+    return re.search(rb"<(svg:)?(text|flowRoot)\b", data) is not None
+
+
+def ratio(a, b):
+    return a / b if b > 0 else float("nan")
+
+
+def row(ktrv8, drawing):
+    with tempfile.TemporaryDirectory() as folder:
+        try:
+            ref = reference(drawing, folder)
+            mine, why = ours(ktrv8, drawing, folder)
+        except subprocess.TimeoutExpired:
+            return None, "timed out"
+    if ref is None or measures(ref)[0] <= 0:
+        return None, "no reference"
+    if mine is None:
+        return None, "ours refused: " + " ".join(why)
+    a, b = measures(mine), measures(ref)
+    return (ratio(a[0], b[0]), ratio(a[1], b[1]), ratio(a[2], b[2])), ""
+
+
+def main():
+    ktrv8 = sys.argv[1]
+    drawings = sys.argv[2:] or editor_drawings() + clipart_drawings()
+    counts = {True: [0, 0], False: [0, 0]}  # text: [within, compared]
+    print(f"{'drawing':48} {'text':>4} {'length':>8} {'width':>8} {'height':>8}  result")
+    for drawing in drawings:
+        text = has_text(drawing)
+        result, why = row(ktrv8, drawing)
+        name = os.path.relpath(drawing, "/usr/share")[-48:]
+        if result is None:
+            print(f"{name:48} {'yes' if text else 'no':>4} {'':>8} {'':>8} {'':>8}  {why}", flush=True)
+            continue
+        length, width, height = result
+        ok = abs(length - 1) <= 0.03 and abs(width - 1) <= 0.01 and abs(height - 1) <= 0.01
+        counts[text][0] += ok
+        counts[text][1] += 1
+        print(f"{name:48} {'yes' if text else 'no':>4} {length:8.4f} {width:8.4f} {height:8.4f}  "
+              f"{'match' if ok else 'OFF'}", flush=True)
+    for text in (False, True):
+        within, compared = counts[text]
+        print(f"{'with' if text else 'without'} text: {within} of {compared} within 3 % length, 1 % width and height")
+
+
+if __name__ == "__main__":
+    main()
