@@ -1,5 +1,7 @@
 #include "cloudstore.h"
 
+#include "recordrules.h"
+
 namespace {
 
 bool inRange(const QJsonObject& record, const WorkRecordFilter& filter)
@@ -70,11 +72,21 @@ QJsonObject MemoryStore::deviceByCode(const QString& code) const
     return {};
 }
 
-int MemoryStore::addWorkRecord(const QJsonObject& record)
+int MemoryStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
 {
-    QJsonObject stored = record;
+    const QString code =
+        device(record.value(QStringLiteral("device")).toInt()).value(QStringLiteral("code")).toString();
+    const QString key = RecordRules::recordKey(record, code);
+    const auto known = recordIndex.constFind(key);
+    if (!key.isEmpty() && known != recordIndex.constEnd()) {
+        stored = records.at(known.value());
+        return stored.value(QStringLiteral("id")).toInt();
+    }
+    stored = record;
     const int id = nextId++;
     stored.insert(QStringLiteral("id"), id);
+    if (!key.isEmpty())
+        recordIndex.insert(key, records.size());
     records.append(stored);
     return id;
 }

@@ -102,6 +102,7 @@ private:
     std::optional<HttpAnswer> checkHead(const Request& request) const;
     void onRequest(quint64 connection, const Request& request);
     void answer(const Request& request, std::function<void(const HttpAnswer&)> done);
+    static HttpAnswer unavailable(const CloudStore& store);
     static HttpAnswer answerFrom(CloudStore& store, const Request& request, const LiveView& live, QStringList& seen);
     bool authorized(const Request& request) const;
     bool takeFault(const QString& resource, Fault& fault);

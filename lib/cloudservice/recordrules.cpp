@@ -25,7 +25,7 @@ constexpr FieldRule WorkRecordFields[] = {
     {"device", QJsonValue::Double},       {"end_time", QJsonValue::String},    {"task_time", QJsonValue::Double},
     {"softwareType", QJsonValue::Double}, {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
     {"page_area", QJsonValue::Double},    {"page_size", QJsonValue::String},   {"path_length", QJsonValue::Double},
-    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},
+    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},  {"record_key", QJsonValue::String},
 };
 
 // Counts and measures that cannot be below zero. The page area is left alone: the driver
@@ -139,6 +139,27 @@ QByteArray workRecordsCsv(const QList<QJsonObject>& records)
         csv += row.join(',') + "\r\n";
     }
     return csv;
+}
+
+// A repeat of a record (the host posting it again after a lost answer) names the same task:
+// the cutter's code with the host's own "record_key", or else with the task's start time,
+// its end less its length in whole seconds.
+QString recordKey(const QJsonObject& record, const QString& deviceCode)
+{
+    const QString chosen = record.value(QStringLiteral("record_key")).toString();
+    if (!chosen.isEmpty())
+        return deviceCode + QLatin1Char('#') + chosen;
+    const QString ended = record.value(QStringLiteral("end_time")).toString();
+    QDateTime start = QDateTime::fromString(ended.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!start.isValid())
+        start = QDateTime::fromString(ended, Qt::ISODateWithMs);
+    if (!start.isValid())
+        return QString();
+    const QString fraction = ended.mid(20, 3); // "hh:mm:ss.zzz...": milliseconds, however many digits
+    if (ended.length() > 20 && ended.at(19) == QLatin1Char('.'))
+        start = start.addMSecs(fraction.leftJustified(3, QLatin1Char('0')).toInt());
+    start = start.addSecs(-qint64(record.value(QStringLiteral("task_time")).toDouble()));
+    return deviceCode + QLatin1Char('@') + start.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
 }
 
 } // namespace RecordRules

@@ -23,6 +23,9 @@ QDateTime parseTime(const QString& text);
 // Work records as CSV for a spreadsheet: cells it would run as formulas are made plain text.
 QByteArray workRecordsCsv(const QList<QJsonObject>& records);
 
+// What makes two posts of a work record the same record; empty when nothing does.
+QString recordKey(const QJsonObject& record, const QString& deviceCode);
+
 } // namespace RecordRules
 
 #endif // RECORDRULES_H

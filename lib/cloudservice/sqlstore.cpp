@@ -32,6 +32,10 @@ const QList<Migration>& migrations()
         {2,
          {QStringLiteral("ALTER TABLE device ADD COLUMN last_seen BIGINT"),
           QStringLiteral("CREATE INDEX work_record_by_device_time ON work_record (device, ended_at)")}},
+        // A record posted again is found by its key instead of being stored twice.
+        {3,
+         {QStringLiteral("ALTER TABLE work_record ADD COLUMN record_key TEXT"),
+          QStringLiteral("CREATE UNIQUE INDEX work_record_by_key ON work_record (record_key)")}},
     };
     return steps;
 }
@@ -54,12 +58,12 @@ QJsonObject withoutId(QJsonObject record)
     return record;
 }
 
-bool isPostgresAddress(const QString& location)
+} // namespace
+
+bool SqlStore::isPostgresAddress(const QString& location)
 {
     return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
 }
-
-} // namespace
 
 SqlStore::SqlStore(const QString& connectionName) : connection(connectionName) {}
 
@@ -163,8 +167,11 @@ bool SqlStore::configure()
 }
 
 // A SQLite file that is gone stays gone: opening it again would make a new empty one.
+// Within a batch nothing is reconnected: the batch is lost with its connection.
 bool SqlStore::ready()
 {
+    if (inBatch)
+        return !trouble;
     if (!postgres && !QFileInfo::exists(file)) {
         if (!trouble)
             qCritical().noquote() << "SqlStore::ready the database file" << file << "is gone; answering 503";
@@ -250,9 +257,15 @@ bool SqlStore::run(QSqlQuery& query) const
     return false;
 }
 
-// Inserts in a transaction of its own and returns the new id once it is committed.
+// Inserts in a transaction of its own (or the batch's) and returns the new id once it is
+// committed.
 int SqlStore::insertReturningId(QSqlQuery& query)
 {
+    if (inBatch) {
+        const int id = run(query) && query.next() ? query.value(0).toInt() : -1;
+        query.finish();
+        return id;
+    }
     if (!db.transaction()) {
         error = db.lastError().text();
         trouble = true;
@@ -371,26 +384,4 @@ QDateTime SqlStore::lastSeen(int id) const
     if (!run(query) || !query.next() || query.value(0).isNull())
         return {};
     return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
-}
-
-int SqlStore::addWorkRecord(const QJsonObject& record)
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO work_record (device, ended_at, record) VALUES (?, ?, ?) RETURNING id"));
-    query.addBindValue(qint64(record.value(QStringLiteral("device")).toInt()));
-    query.addBindValue(endTimeOf(record).toMSecsSinceEpoch());
-    query.addBindValue(compact(withoutId(record)));
-    return insertReturningId(query);
-}
-
-QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
-{
-    QStringList conditions{QStringLiteral("ended_at >= ?"), QStringLiteral("ended_at < ?")};
-    QVariantList values{filter.from.isValid() ? filter.from.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
-                        filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
-    if (filter.device >= 0) {
-        conditions << QStringLiteral("device = ?");
-        values << qint64(filter.device);
-    }
-    return recordsWhere("work_record", QStringLiteral("WHERE ") + conditions.join(QLatin1String(" AND ")), values);
 }

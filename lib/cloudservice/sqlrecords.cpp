@@ -1,0 +1,120 @@
+// SqlStore's work records and the batches that write them together.
+#include "recordrules.h"
+#include "sqlstore.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <limits>
+
+bool SqlStore::isNew(const QString& location)
+{
+    if (!isPostgresAddress(location))
+        return !QFileInfo::exists(location);
+    SqlStore probe(QStringLiteral("ktcloud-probe"));
+    if (!probe.connect(location, false))
+        return false;
+    return probe.db.tables().isEmpty();
+}
+
+bool SqlStore::execute(const char* statement)
+{
+    QSqlQuery query(db);
+    if (query.exec(QString::fromLatin1(statement)))
+        return true;
+    error = query.lastError().text();
+    trouble = true;
+    qWarning() << "SqlStore::execute" << statement << error;
+    return false;
+}
+
+// SQLite takes the write lock at the start (waiting for it as long as the busy timeout
+// allows), so that a batch never fails half-way for another writer.
+bool SqlStore::beginBatch()
+{
+    const bool began = ready() && execute(postgres ? "BEGIN" : "BEGIN IMMEDIATE");
+    inBatch = true; // even when it failed: the batch's writes must fail, not run on their own
+    trouble = trouble || !began;
+    return began;
+}
+
+bool SqlStore::commitBatch()
+{
+    if (!inBatch)
+        return false;
+    inBatch = false;
+    if (!trouble && execute("COMMIT"))
+        return true;
+    const QString cause = error;
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    error = cause;
+    trouble = true;
+    return false;
+}
+
+int SqlStore::storedRecordId(const QString& key) const
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT id FROM work_record WHERE record_key = ?"));
+    query.addBindValue(key);
+    return run(query) && query.next() ? query.value(0).toInt() : -1;
+}
+
+// The key is unique in the table: a repeat inserts nothing and is answered with what the
+// first one stored. Outside a batch the record is a batch of its own.
+int SqlStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
+{
+    const bool own = !inBatch;
+    if (own && !beginBatch())
+        return -1;
+    int id = insertWorkRecord(record, stored);
+    if (own && !commitBatch())
+        id = -1;
+    return id;
+}
+
+int SqlStore::insertWorkRecord(const QJsonObject& record, QJsonObject& stored)
+{
+    const int device = record.value(QStringLiteral("device")).toInt();
+    const QString key = RecordRules::recordKey(record, this->device(device).value(QStringLiteral("code")).toString());
+    if (trouble)
+        return -1;
+    QJsonObject kept = record;
+    kept.remove(QStringLiteral("id"));
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO work_record (device, ended_at, record, record_key) VALUES (?, ?, ?, ?) "
+                                 "ON CONFLICT (record_key) DO NOTHING RETURNING id"));
+    query.addBindValue(qint64(device));
+    query.addBindValue(endTimeOf(record).toMSecsSinceEpoch());
+    query.addBindValue(QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact)));
+    query.addBindValue(key.isEmpty() ? QVariant(QVariant::String) : QVariant(key));
+    if (!run(query))
+        return -1;
+    if (query.next()) {
+        const int id = query.value(0).toInt();
+        kept.insert(QStringLiteral("id"), id);
+        stored = kept;
+        return id;
+    }
+    query.finish();
+    const int id = key.isEmpty() ? -1 : storedRecordId(key);
+    if (id < 0)
+        return -1;
+    stored = recordsWhere("work_record", QStringLiteral("WHERE id = ?"), {id}).value(0);
+    return stored.isEmpty() ? -1 : id;
+}
+
+QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
+{
+    QStringList conditions{QStringLiteral("ended_at >= ?"), QStringLiteral("ended_at < ?")};
+    QVariantList values{filter.from.isValid() ? filter.from.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
+                        filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
+    if (filter.device >= 0) {
+        conditions << QStringLiteral("device = ?");
+        values << qint64(filter.device);
+    }
+    return recordsWhere("work_record", QStringLiteral("WHERE ") + conditions.join(QLatin1String(" AND ")), values);
+}
