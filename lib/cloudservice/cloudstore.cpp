@@ -16,15 +16,11 @@ bool inRange(const QJsonObject& record, const WorkRecordFilter& filter)
 
 QDateTime CloudStore::endTimeOf(const QJsonObject& record)
 {
-    // Devices write "yyyy-MM-dd hh:mm:ss" and a fraction whose digits vary; the seconds suffice.
-    const QString text = record.value(QStringLiteral("end_time")).toString().left(19);
-    QDateTime ended = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    if (!ended.isValid())
-        ended = QDateTime::fromString(text, Qt::ISODate);
+    // Devices write a fraction whose digits vary; the seconds suffice.
+    const QDateTime ended = RecordRules::endTime(record);
     if (!ended.isValid())
         return QDateTime::currentDateTimeUtc();
-    ended.setTimeSpec(Qt::UTC);
-    return ended;
+    return QDateTime::fromSecsSinceEpoch(ended.toSecsSinceEpoch(), Qt::UTC);
 }
 
 int MemoryStore::addDeviceModel(int code, const QString& name)

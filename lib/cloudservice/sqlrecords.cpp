@@ -55,12 +55,26 @@ bool SqlStore::commitBatch()
     return false;
 }
 
+// The statements of every request are compiled once: compiling them again for each record
+// cost more than running them.
+QSqlQuery SqlStore::statement(const QString& sql) const
+{
+    auto known = statements.constFind(sql);
+    if (known != statements.constEnd())
+        return known.value();
+    QSqlQuery query(db);
+    if (query.prepare(sql))
+        statements.insert(sql, query);
+    return query;
+}
+
 int SqlStore::storedRecordId(const QString& key) const
 {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id FROM work_record WHERE record_key = ?"));
-    query.addBindValue(key);
-    return run(query) && query.next() ? query.value(0).toInt() : -1;
+    QSqlQuery query = statement(QStringLiteral("SELECT id FROM work_record WHERE record_key = ?"));
+    query.bindValue(0, key);
+    const int id = run(query) && query.next() ? query.value(0).toInt() : -1;
+    query.finish();
+    return id;
 }
 
 // The key is unique in the table: a repeat inserts nothing and is answered with what the
@@ -79,22 +93,25 @@ int SqlStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
 int SqlStore::insertWorkRecord(const QJsonObject& record, QJsonObject& stored)
 {
     const int device = record.value(QStringLiteral("device")).toInt();
-    const QString key = RecordRules::recordKey(record, this->device(device).value(QStringLiteral("code")).toString());
-    if (trouble)
+    QSqlQuery code = statement(QStringLiteral("SELECT code FROM device WHERE id = ?"));
+    code.bindValue(0, qint64(device));
+    if (!run(code))
         return -1;
+    const QString key = RecordRules::recordKey(record, code.next() ? code.value(0).toString() : QString());
+    code.finish();
     QJsonObject kept = record;
     kept.remove(QStringLiteral("id"));
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO work_record (device, ended_at, record, record_key) VALUES (?, ?, ?, ?) "
-                                 "ON CONFLICT (record_key) DO NOTHING RETURNING id"));
-    query.addBindValue(qint64(device));
-    query.addBindValue(endTimeOf(record).toMSecsSinceEpoch());
-    query.addBindValue(QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact)));
-    query.addBindValue(key.isEmpty() ? QVariant(QVariant::String) : QVariant(key));
+    QSqlQuery query = statement(QStringLiteral("INSERT INTO work_record (device, ended_at, record, record_key) "
+                                               "VALUES (?, ?, ?, ?) ON CONFLICT (record_key) DO NOTHING RETURNING id"));
+    query.bindValue(0, qint64(device));
+    query.bindValue(1, endTimeOf(record).toMSecsSinceEpoch());
+    query.bindValue(2, QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact)));
+    query.bindValue(3, key.isEmpty() ? QVariant(QVariant::String) : QVariant(key));
     if (!run(query))
         return -1;
     if (query.next()) {
         const int id = query.value(0).toInt();
+        query.finish();
         kept.insert(QStringLiteral("id"), id);
         stored = kept;
         return id;

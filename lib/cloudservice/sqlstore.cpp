@@ -69,6 +69,7 @@ SqlStore::SqlStore(const QString& connectionName) : connection(connectionName) {
 
 SqlStore::~SqlStore()
 {
+    statements.clear();
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection);
@@ -184,6 +185,7 @@ bool SqlStore::ready()
 
 bool SqlStore::reconnect()
 {
+    statements.clear(); // prepared on the connection that is closed here
     db.close();
     if (!db.open() || !configure()) {
         error = db.lastError().text();
@@ -333,15 +335,16 @@ bool SqlStore::updateDevice(int id, const QJsonObject& record)
 // The JSON records of a table (device or work_record) that meet the condition, by id.
 QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
 {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
-    for (const QVariant& v : values)
-        query.addBindValue(v);
+    QSqlQuery query =
+        statement(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
     QList<QJsonObject> out;
     if (!run(query))
         return out;
     while (query.next())
         out.append(withId(query.value(0), query.value(1)));
+    query.finish();
     return out;
 }
 

@@ -5,10 +5,9 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <memory>
-
-class QSqlQuery;
 
 // The cloud's records in SQLite (a file) or PostgreSQL (a postgresql:// address), one schema
 // for both. The store creates the schema and brings an older one up to date when it opens.
@@ -58,6 +57,7 @@ private:
     bool migrate(int upTo);
     bool run(QSqlQuery& query) const;
     bool execute(const char* statement);
+    QSqlQuery statement(const QString& sql) const;
     int storedRecordId(const QString& key) const;
     int insertWorkRecord(const QJsonObject& record, QJsonObject& stored);
     int insertReturningId(QSqlQuery& query);
@@ -72,6 +72,7 @@ private:
     mutable QString error;
     mutable bool trouble = false;
     bool inBatch = false;
+    mutable QHash<QString, QSqlQuery> statements; // prepared once per connection, by their text
 };
 
 #endif // SQLSTORE_H
