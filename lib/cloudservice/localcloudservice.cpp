@@ -174,6 +174,8 @@ void LocalCloudService::onRequest(quint64 connection, const Request& request)
         return;
     }
     if (fault.silent) {
+        if (fault.served)
+            answer(request, [](const HttpAnswer&) {});
         http.hold(connection); // this connection never answers again
         return;
     }

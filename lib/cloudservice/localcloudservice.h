@@ -36,6 +36,7 @@ public:
         int delayMs = 0;     // answer only after this time
         bool silent = false; // never answer (the connection stays open)
         int times = -1;      // how many requests it applies to; -1: all
+        bool served = false; // with silent: the request is served all the same, only its answer is lost
     };
 
     // Limits on what one request may carry; larger ones are refused and the connection closed.

@@ -1,4 +1,5 @@
-// SqlStore's work records and the batches that write them together.
+// SqlStore's work records, the batches that write them together, and the devices it keeps
+// in memory between requests.
 #include "recordrules.h"
 #include "sqlstore.h"
 
@@ -9,6 +10,76 @@
 #include <QSqlQuery>
 
 #include <limits>
+
+namespace {
+
+QJsonObject withId(const QVariant& id, const QVariant& text)
+{
+    QJsonObject record = QJsonDocument::fromJson(text.toString().toUtf8()).object();
+    record.insert(QStringLiteral("id"), id.toInt());
+    return record;
+}
+
+} // namespace
+
+// What remember() kept may hold what a batch that failed wrote: it is read again.
+void SqlStore::forget() const
+{
+    deviceCache.clear();
+    deviceIds.clear();
+}
+
+QJsonObject SqlStore::remember(const QJsonObject& device) const
+{
+    const int id = device.value(QStringLiteral("id")).toInt();
+    if (id > 0) {
+        deviceCache.insert(id, device);
+        deviceIds.insert(device.value(QStringLiteral("code")).toString(), id);
+    }
+    return device;
+}
+
+// The JSON records of a table (device or work_record) that meet the condition, by id.
+QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
+{
+    QSqlQuery query =
+        statement(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    QList<QJsonObject> out;
+    if (!run(query))
+        return out;
+    while (query.next())
+        out.append(withId(query.value(0), query.value(1)));
+    query.finish();
+    return out;
+}
+
+// "last_seen" is written at most once a minute per device: it costs a disk sync, and the
+// service keeps the exact time in memory for as long as it runs.
+void SqlStore::touchDevice(int id, const QDateTime& when)
+{
+    const qint64 at = when.toMSecsSinceEpoch();
+    auto written = lastWritten.find(id);
+    if (written != lastWritten.end() && at >= written.value() && at - written.value() < TouchIntervalMs)
+        return;
+    lastWritten.insert(id, at);
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
+    query.addBindValue(when.toMSecsSinceEpoch());
+    query.addBindValue(id);
+    run(query);
+}
+
+QDateTime SqlStore::lastSeen(int id) const
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT last_seen FROM device WHERE id = ?"));
+    query.addBindValue(id);
+    if (!run(query) || !query.next() || query.value(0).isNull())
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
+}
 
 bool SqlStore::isNew(const QString& location)
 {
@@ -50,6 +121,7 @@ bool SqlStore::commitBatch()
         return true;
     const QString cause = error;
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    forget();
     error = cause;
     trouble = true;
     return false;
@@ -93,12 +165,9 @@ int SqlStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
 int SqlStore::insertWorkRecord(const QJsonObject& record, QJsonObject& stored)
 {
     const int device = record.value(QStringLiteral("device")).toInt();
-    QSqlQuery code = statement(QStringLiteral("SELECT code FROM device WHERE id = ?"));
-    code.bindValue(0, qint64(device));
-    if (!run(code))
+    const QString key = RecordRules::recordKey(record, this->device(device).value(QStringLiteral("code")).toString());
+    if (trouble)
         return -1;
-    const QString key = RecordRules::recordKey(record, code.next() ? code.value(0).toString() : QString());
-    code.finish();
     QJsonObject kept = record;
     kept.remove(QStringLiteral("id"));
     QSqlQuery query = statement(QStringLiteral("INSERT INTO work_record (device, ended_at, record, record_key) "

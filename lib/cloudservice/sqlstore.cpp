@@ -45,13 +45,6 @@ QString compact(const QJsonObject& object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QJsonObject withId(const QVariant& id, const QVariant& text)
-{
-    QJsonObject record = QJsonDocument::fromJson(text.toString().toUtf8()).object();
-    record.insert(QStringLiteral("id"), id.toInt());
-    return record;
-}
-
 QJsonObject withoutId(QJsonObject record)
 {
     record.remove(QStringLiteral("id"));
@@ -186,6 +179,7 @@ bool SqlStore::ready()
 bool SqlStore::reconnect()
 {
     statements.clear(); // prepared on the connection that is closed here
+    forget();
     db.close();
     if (!db.open() || !configure()) {
         error = db.lastError().text();
@@ -282,6 +276,7 @@ int SqlStore::insertReturningId(QSqlQuery& query)
             error = db.lastError().text();
         trouble = true;
         db.rollback();
+        forget();
         return -1;
     }
     return id;
@@ -319,7 +314,13 @@ int SqlStore::addDevice(const QJsonObject& record)
     query.prepare(QStringLiteral("INSERT INTO device (code, record) VALUES (?, ?) RETURNING id"));
     query.addBindValue(record.value(QStringLiteral("code")).toString());
     query.addBindValue(compact(withoutId(record)));
-    return insertReturningId(query);
+    const int id = insertReturningId(query);
+    if (id >= 0) {
+        QJsonObject stored = withoutId(record);
+        stored.insert(QStringLiteral("id"), id);
+        remember(stored);
+    }
+    return id;
 }
 
 bool SqlStore::updateDevice(int id, const QJsonObject& record)
@@ -329,62 +330,29 @@ bool SqlStore::updateDevice(int id, const QJsonObject& record)
     query.addBindValue(record.value(QStringLiteral("code")).toString());
     query.addBindValue(compact(withoutId(record)));
     query.addBindValue(id);
+    forget();
     return run(query) && query.numRowsAffected() == 1;
 }
 
-// The JSON records of a table (device or work_record) that meet the condition, by id.
-QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
-{
-    QSqlQuery query =
-        statement(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    QList<QJsonObject> out;
-    if (!run(query))
-        return out;
-    while (query.next())
-        out.append(withId(query.value(0), query.value(1)));
-    query.finish();
-    return out;
-}
-
+// Every request asks for its device: it is read once and then kept, as this service is the
+// only one that writes it (see remember()).
 QJsonObject SqlStore::device(int id) const
 {
-    return recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0);
+    const auto known = deviceCache.constFind(id);
+    if (known != deviceCache.constEnd())
+        return known.value();
+    return remember(recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0));
 }
 
 QJsonObject SqlStore::deviceByCode(const QString& code) const
 {
-    return recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0);
+    const auto known = deviceIds.constFind(code);
+    if (known != deviceIds.constEnd())
+        return device(known.value());
+    return remember(recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0));
 }
 
 QList<QJsonObject> SqlStore::devices() const
 {
     return recordsWhere("device", QString(), {});
-}
-
-// "last_seen" is written at most once a minute per device: it costs a disk sync, and the
-// service keeps the exact time in memory for as long as it runs.
-void SqlStore::touchDevice(int id, const QDateTime& when)
-{
-    const qint64 at = when.toMSecsSinceEpoch();
-    auto written = lastWritten.find(id);
-    if (written != lastWritten.end() && at >= written.value() && at - written.value() < TouchIntervalMs)
-        return;
-    lastWritten.insert(id, at);
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
-    query.addBindValue(when.toMSecsSinceEpoch());
-    query.addBindValue(id);
-    run(query);
-}
-
-QDateTime SqlStore::lastSeen(int id) const
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT last_seen FROM device WHERE id = ?"));
-    query.addBindValue(id);
-    if (!run(query) || !query.next() || query.value(0).isNull())
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
 }

@@ -58,6 +58,8 @@ private:
     bool run(QSqlQuery& query) const;
     bool execute(const char* statement);
     QSqlQuery statement(const QString& sql) const;
+    QJsonObject remember(const QJsonObject& device) const;
+    void forget() const;
     int storedRecordId(const QString& key) const;
     int insertWorkRecord(const QJsonObject& record, QJsonObject& stored);
     int insertReturningId(QSqlQuery& query);
@@ -72,6 +74,8 @@ private:
     mutable QString error;
     mutable bool trouble = false;
     bool inBatch = false;
+    mutable QHash<int, QJsonObject> deviceCache;  // devices as read or written, by id
+    mutable QHash<QString, int> deviceIds;        // their ids by code
     mutable QHash<QString, QSqlQuery> statements; // prepared once per connection, by their text
 };
 

@@ -84,6 +84,7 @@ CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
       cloud(new NimbraCloud(cloudOptions.url, cloudOptions.channelBase(), cloudOptions.token, this))
 {
     clock.start();
+    cloud->setTimeout(RequestMs);
     connect(cloud, &NimbraCloud::answered, this, &CloudReport::onAnswered);
 }
 
