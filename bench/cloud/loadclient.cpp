@@ -74,6 +74,26 @@ QByteArray workRecord(int device, int serial)
            + ",\"page_area\":1200,\"page_size\":\"30x40\",\"path_length\":555,\"task_model\":0,\"work_model\":0}";
 }
 
+// Reads what the device's connection has: the status of its answer once whole, 0 while it is
+// not, -1 when the connection closed (fd set to -1).
+int readAnswer(Device& d)
+{
+    char buffer[65536];
+    const ssize_t got = ::recv(d.fd, buffer, sizeof buffer, 0);
+    if (got <= 0) {
+        ::close(d.fd);
+        d.fd = -1;
+        return -1;
+    }
+    d.in.append(buffer, int(got));
+    const int length = answerLength(d.in);
+    if (length == 0)
+        return 0;
+    const int status = statusOf(d.in);
+    d.in.remove(0, length);
+    return status;
+}
+
 } // namespace
 
 QByteArray LoadClient::request(const QByteArray& verb, const QByteArray& target, const QByteArray& body) const
@@ -153,7 +173,6 @@ LoadResult LoadClient::postRecords(const QVector<int>& ids, int seconds)
     Clock::time_point last = start;
     for (Device& d : devices)
         post(d);
-    char buffer[65536];
     for (int waiting = ids.size(); waiting > 0 && Clock::now() < giveUp;) {
         if (::poll(polled.data(), polled.size(), 100) <= 0)
             continue;
@@ -161,21 +180,10 @@ LoadResult LoadClient::postRecords(const QVector<int>& ids, int seconds)
             Device& d = devices[i];
             if (!(polled[i].revents & (POLLIN | POLLHUP | POLLERR)) || !d.waiting)
                 continue;
-            const ssize_t got = ::recv(d.fd, buffer, sizeof buffer, 0);
-            if (got <= 0) {
-                d.waiting = false;
-                ++result.failed;
-                --waiting;
-                polled[i].fd = -1;
-                continue;
-            }
-            d.in.append(buffer, int(got));
-            const int length = answerLength(d.in);
-            if (length == 0)
+            const int status = readAnswer(d);
+            if (status == 0)
                 continue;
             last = Clock::now();
-            const int status = statusOf(d.in);
-            d.in.remove(0, length);
             d.waiting = false;
             if (status >= 200 && status < 300) {
                 ++result.acknowledged;
@@ -183,7 +191,7 @@ LoadResult LoadClient::postRecords(const QVector<int>& ids, int seconds)
             } else {
                 ++result.failed;
             }
-            if (last < stopPosting)
+            if (last < stopPosting && d.fd >= 0) // -1: the connection is gone
                 post(d);
             if (!d.waiting) {
                 --waiting;
