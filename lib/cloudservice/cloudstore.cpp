@@ -1,5 +1,7 @@
 #include "cloudstore.h"
 
+#include "recordrules.h"
+
 namespace {
 
 bool inRange(const QJsonObject& record, const WorkRecordFilter& filter)
@@ -14,15 +16,11 @@ bool inRange(const QJsonObject& record, const WorkRecordFilter& filter)
 
 QDateTime CloudStore::endTimeOf(const QJsonObject& record)
 {
-    // Devices write "yyyy-MM-dd hh:mm:ss" and a fraction whose digits vary; the seconds suffice.
-    const QString text = record.value(QStringLiteral("end_time")).toString().left(19);
-    QDateTime ended = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    if (!ended.isValid())
-        ended = QDateTime::fromString(text, Qt::ISODate);
+    // Devices write a fraction whose digits vary; the seconds suffice.
+    const QDateTime ended = RecordRules::endTime(record);
     if (!ended.isValid())
         return QDateTime::currentDateTimeUtc();
-    ended.setTimeSpec(Qt::UTC);
-    return ended;
+    return QDateTime::fromSecsSinceEpoch(ended.toSecsSinceEpoch(), Qt::UTC);
 }
 
 int MemoryStore::addDeviceModel(int code, const QString& name)
@@ -70,11 +68,21 @@ QJsonObject MemoryStore::deviceByCode(const QString& code) const
     return {};
 }
 
-int MemoryStore::addWorkRecord(const QJsonObject& record)
+int MemoryStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
 {
-    QJsonObject stored = record;
+    const QString code =
+        device(record.value(QStringLiteral("device")).toInt()).value(QStringLiteral("code")).toString();
+    const QString key = RecordRules::recordKey(record, code);
+    const auto known = recordIndex.constFind(key);
+    if (!key.isEmpty() && known != recordIndex.constEnd()) {
+        stored = records.at(known.value());
+        return stored.value(QStringLiteral("id")).toInt();
+    }
+    stored = record;
     const int id = nextId++;
     stored.insert(QStringLiteral("id"), id);
+    if (!key.isEmpty())
+        recordIndex.insert(key, records.size());
     records.append(stored);
     return id;
 }

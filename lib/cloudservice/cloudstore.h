@@ -17,8 +17,9 @@ struct WorkRecordFilter
 };
 
 // Where the cloud keeps device models, devices and work records. Every write is complete
-// when the call returns, so the service may answer only after it. Ids are positive; a
-// failed write returns -1 or false and leaves nothing behind.
+// when the call returns, so the service may answer only after it, unless it runs inside a
+// batch (beginBatch): then it is complete once commitBatch() returned true. Ids are
+// positive; a failed write returns -1 or false and leaves nothing behind.
 class CloudStore
 {
 public:
@@ -35,7 +36,9 @@ public:
     virtual void touchDevice(int id, const QDateTime& when) = 0;
     virtual QDateTime lastSeen(int id) const = 0;
 
-    virtual int addWorkRecord(const QJsonObject& record) = 0;
+    // A record whose key (RecordRules::recordKey) is stored already is not stored again:
+    // its id is returned and stored receives it as kept.
+    virtual int addWorkRecord(const QJsonObject& record, QJsonObject& stored) = 0;
     virtual QList<QJsonObject> workRecords(const WorkRecordFilter& filter) const = 0; // by id
 
     virtual QString lastError() const { return QString(); }
@@ -46,6 +49,12 @@ public:
     // Whether a call since ready() failed for the database's sake, so that an answer built on
     // what it returned would be wrong.
     virtual bool troubled() const { return false; }
+
+    // Writes from here to commitBatch() reach the disk together, with one sync. False when
+    // the batch cannot be had (the database is in trouble); the writes then fail too.
+    virtual bool beginBatch() { return true; }
+    // False, and nothing of the batch kept, when the commit failed or a write in it did.
+    virtual bool commitBatch() { return true; }
 
     // When a work record ended: its "end_time" (UTC) when readable, else now.
     static QDateTime endTimeOf(const QJsonObject& record);
@@ -65,10 +74,11 @@ public:
     QList<QJsonObject> devices() const override { return deviceTable.values(); }
     void touchDevice(int id, const QDateTime& when) override { seen.insert(id, when); }
     QDateTime lastSeen(int id) const override { return seen.value(id); }
-    int addWorkRecord(const QJsonObject& record) override;
+    int addWorkRecord(const QJsonObject& record, QJsonObject& stored) override;
     QList<QJsonObject> workRecords(const WorkRecordFilter& filter) const override;
 
 private:
+    QHash<QString, int> recordIndex; // key: position in records
     QMap<int, QJsonObject> models;
     QMap<int, QJsonObject> deviceTable;
     QHash<int, QDateTime> seen;

@@ -174,6 +174,8 @@ void LocalCloudService::onRequest(quint64 connection, const Request& request)
         return;
     }
     if (fault.silent) {
+        if (fault.served)
+            answer(request, [](const HttpAnswer&) {});
         http.hold(connection); // this connection never answers again
         return;
     }
@@ -197,8 +199,9 @@ void LocalCloudService::finish(quint64 connection, const Request& request, const
     http.reply(connection, answer);
 }
 
-// The page is answered here; everything else on the store's thread, and back here to tell
-// the live feed and reply.
+// The page is answered here; everything else on the store's thread in the next batch, and
+// back here once the batch is committed, to tell the live feed and reply: nothing is
+// acknowledged before it is on disk.
 void LocalCloudService::answer(const Request& request, std::function<void(const HttpAnswer&)> done)
 {
     if (RestResources::isPage(request)) {
@@ -206,18 +209,27 @@ void LocalCloudService::answer(const Request& request, std::function<void(const 
         return;
     }
     const LiveView live = RestResources::wantsLive(request) ? channels.snapshot() : LiveView();
-    store.post([this, request, live, done = std::move(done)](CloudStore& s) {
+    store.submit([this, request, live, done = std::move(done)](CloudStore& s) -> StoreThread::Settle {
         QStringList seen;
         const HttpAnswer result = answerFrom(s, request, live, seen);
-        QMetaObject::invokeMethod(
-            this,
-            [this, seen, result, done] {
-                for (const QString& code : seen)
-                    channels.seen(code, false); // kept in the store already
-                done(result);
-            },
-            Qt::QueuedConnection);
+        return [this, &s, seen, result, done](bool committed) {
+            const HttpAnswer told = committed ? result : unavailable(s);
+            QMetaObject::invokeMethod(
+                this,
+                [this, seen = committed ? seen : QStringList(), told, done] {
+                    for (const QString& code : seen)
+                        channels.seen(code, false); // kept in the store already
+                    done(told);
+                },
+                Qt::QueuedConnection);
+        };
     });
+}
+
+HttpAnswer LocalCloudService::unavailable(const CloudStore& store)
+{
+    return HttpAnswer{503, RestResources::detail(QStringLiteral("database unavailable: ") + store.lastError())}.with(
+        "Retry-After", QByteArray::number(RetryAfterSeconds));
 }
 
 // An answer built while the database failed would be built on missing data ("unknown
@@ -233,6 +245,5 @@ HttpAnswer LocalCloudService::answerFrom(CloudStore& store, const Request& reque
             return result;
         }
     }
-    return HttpAnswer{503, RestResources::detail(QStringLiteral("database unavailable: ") + store.lastError())}.with(
-        "Retry-After", QByteArray::number(RetryAfterSeconds));
+    return unavailable(store);
 }

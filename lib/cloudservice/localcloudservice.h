@@ -36,6 +36,7 @@ public:
         int delayMs = 0;     // answer only after this time
         bool silent = false; // never answer (the connection stays open)
         int times = -1;      // how many requests it applies to; -1: all
+        bool served = false; // with silent: the request is served all the same, only its answer is lost
     };
 
     // Limits on what one request may carry; larger ones are refused and the connection closed.
@@ -102,6 +103,7 @@ private:
     std::optional<HttpAnswer> checkHead(const Request& request) const;
     void onRequest(quint64 connection, const Request& request);
     void answer(const Request& request, std::function<void(const HttpAnswer&)> done);
+    static HttpAnswer unavailable(const CloudStore& store);
     static HttpAnswer answerFrom(CloudStore& store, const Request& request, const LiveView& live, QStringList& seen);
     bool authorized(const Request& request) const;
     bool takeFault(const QString& resource, Fault& fault);

@@ -25,7 +25,7 @@ constexpr FieldRule WorkRecordFields[] = {
     {"device", QJsonValue::Double},       {"end_time", QJsonValue::String},    {"task_time", QJsonValue::Double},
     {"softwareType", QJsonValue::Double}, {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
     {"page_area", QJsonValue::Double},    {"page_size", QJsonValue::String},   {"path_length", QJsonValue::Double},
-    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},
+    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},  {"record_key", QJsonValue::String},
 };
 
 // Counts and measures that cannot be below zero. The page area is left alone: the driver
@@ -56,8 +56,7 @@ QString checkFields(const QJsonObject& body, const FieldRule (&rules)[N])
 // Devices write "yyyy-MM-dd hh:mm:ss" and a fraction whose digits vary.
 bool readableEndTime(const QString& text)
 {
-    return QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid()
-           || QDateTime::fromString(text, Qt::ISODateWithMs).isValid();
+    return RecordRules::endTime(QJsonObject{{QStringLiteral("end_time"), text}}).isValid();
 }
 
 QByteArray csvField(const QJsonValue& value)
@@ -139,6 +138,37 @@ QByteArray workRecordsCsv(const QList<QJsonObject>& records)
         csv += row.join(',') + "\r\n";
     }
     return csv;
+}
+
+// Read as UTC field by field: a conversion through local time would look the zone file up
+// on every record.
+QDateTime endTime(const QJsonObject& record)
+{
+    const QString text = record.value(QStringLiteral("end_time")).toString();
+    const QDate day = QDate::fromString(text.left(10), Qt::ISODate);
+    if (!day.isValid() || (text.size() > 10 && text.at(10) != QLatin1Char(' ') && text.at(10) != QLatin1Char('T')))
+        return QDateTime();
+    QTime time = text.size() == 10 ? QTime(0, 0) : QTime::fromString(text.mid(11, 8), Qt::ISODate);
+    if (!time.isValid())
+        return QDateTime();
+    if (text.size() > 20 && text.at(19) == QLatin1Char('.')) // a fraction of as many digits as it has
+        time = time.addMSecs(text.mid(20, 3).leftJustified(3, QLatin1Char('0')).toInt());
+    return QDateTime(day, time, Qt::UTC);
+}
+
+// A repeat of a record (the host posting it again after a lost answer) names the same task:
+// the cutter's code with the host's own "record_key", or else with the task's start time,
+// its end less its length in whole seconds.
+QString recordKey(const QJsonObject& record, const QString& deviceCode)
+{
+    const QString chosen = record.value(QStringLiteral("record_key")).toString();
+    if (!chosen.isEmpty())
+        return deviceCode + QLatin1Char('#') + chosen;
+    const QDateTime ended = endTime(record);
+    if (!ended.isValid())
+        return QString();
+    const QDateTime start = ended.addSecs(-qint64(record.value(QStringLiteral("task_time")).toDouble()));
+    return deviceCode + QLatin1Char('@') + start.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
 }
 
 } // namespace RecordRules

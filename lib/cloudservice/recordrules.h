@@ -23,6 +23,12 @@ QDateTime parseTime(const QString& text);
 // Work records as CSV for a spreadsheet: cells it would run as formulas are made plain text.
 QByteArray workRecordsCsv(const QList<QJsonObject>& records);
 
+// A work record's "end_time" ("yyyy-MM-dd hh:mm:ss" and a fraction, or ISO 8601, a zone
+// ignored) as UTC; invalid when it is none.
+QDateTime endTime(const QJsonObject& record);
+// What makes two posts of a work record the same record; empty when nothing does.
+QString recordKey(const QJsonObject& record, const QString& deviceCode);
+
 } // namespace RecordRules
 
 #endif // RECORDRULES_H

@@ -164,12 +164,11 @@ HttpAnswer RestResources::workRecordResource(const HttpRequest& request, const Q
     if (owner.isEmpty())
         return {400, detail(QStringLiteral("unknown device"))};
     record.remove(QStringLiteral("id"));
-    const int id = store.addWorkRecord(record);
-    if (id < 0)
+    QJsonObject stored; // a repeat is answered with what its first post stored
+    if (store.addWorkRecord(record, stored) < 0)
         return {500, detail(store.lastError())};
-    record.insert(QStringLiteral("id"), id);
     seen(owner.value(QStringLiteral("code")).toString());
-    return {200, record};
+    return {200, stored};
 }
 
 // ?device=ID or ?code=CODE, ?from= and ?to= (ISO 8601, UTC unless a zone is given; "to" is

@@ -32,6 +32,10 @@ const QList<Migration>& migrations()
         {2,
          {QStringLiteral("ALTER TABLE device ADD COLUMN last_seen BIGINT"),
           QStringLiteral("CREATE INDEX work_record_by_device_time ON work_record (device, ended_at)")}},
+        // A record posted again is found by its key instead of being stored twice.
+        {3,
+         {QStringLiteral("ALTER TABLE work_record ADD COLUMN record_key TEXT"),
+          QStringLiteral("CREATE UNIQUE INDEX work_record_by_key ON work_record (record_key)")}},
     };
     return steps;
 }
@@ -41,30 +45,24 @@ QString compact(const QJsonObject& object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QJsonObject withId(const QVariant& id, const QVariant& text)
-{
-    QJsonObject record = QJsonDocument::fromJson(text.toString().toUtf8()).object();
-    record.insert(QStringLiteral("id"), id.toInt());
-    return record;
-}
-
 QJsonObject withoutId(QJsonObject record)
 {
     record.remove(QStringLiteral("id"));
     return record;
 }
 
-bool isPostgresAddress(const QString& location)
+} // namespace
+
+bool SqlStore::isPostgresAddress(const QString& location)
 {
     return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
 }
-
-} // namespace
 
 SqlStore::SqlStore(const QString& connectionName) : connection(connectionName) {}
 
 SqlStore::~SqlStore()
 {
+    statements.clear();
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection);
@@ -163,8 +161,11 @@ bool SqlStore::configure()
 }
 
 // A SQLite file that is gone stays gone: opening it again would make a new empty one.
+// Within a batch nothing is reconnected: the batch is lost with its connection.
 bool SqlStore::ready()
 {
+    if (inBatch)
+        return !trouble;
     if (!postgres && !QFileInfo::exists(file)) {
         if (!trouble)
             qCritical().noquote() << "SqlStore::ready the database file" << file << "is gone; answering 503";
@@ -177,6 +178,8 @@ bool SqlStore::ready()
 
 bool SqlStore::reconnect()
 {
+    statements.clear(); // prepared on the connection that is closed here
+    forget();
     db.close();
     if (!db.open() || !configure()) {
         error = db.lastError().text();
@@ -250,9 +253,15 @@ bool SqlStore::run(QSqlQuery& query) const
     return false;
 }
 
-// Inserts in a transaction of its own and returns the new id once it is committed.
+// Inserts in a transaction of its own (or the batch's) and returns the new id once it is
+// committed.
 int SqlStore::insertReturningId(QSqlQuery& query)
 {
+    if (inBatch) {
+        const int id = run(query) && query.next() ? query.value(0).toInt() : -1;
+        query.finish();
+        return id;
+    }
     if (!db.transaction()) {
         error = db.lastError().text();
         trouble = true;
@@ -267,6 +276,7 @@ int SqlStore::insertReturningId(QSqlQuery& query)
             error = db.lastError().text();
         trouble = true;
         db.rollback();
+        forget();
         return -1;
     }
     return id;
@@ -304,7 +314,13 @@ int SqlStore::addDevice(const QJsonObject& record)
     query.prepare(QStringLiteral("INSERT INTO device (code, record) VALUES (?, ?) RETURNING id"));
     query.addBindValue(record.value(QStringLiteral("code")).toString());
     query.addBindValue(compact(withoutId(record)));
-    return insertReturningId(query);
+    const int id = insertReturningId(query);
+    if (id >= 0) {
+        QJsonObject stored = withoutId(record);
+        stored.insert(QStringLiteral("id"), id);
+        remember(stored);
+    }
+    return id;
 }
 
 bool SqlStore::updateDevice(int id, const QJsonObject& record)
@@ -314,83 +330,29 @@ bool SqlStore::updateDevice(int id, const QJsonObject& record)
     query.addBindValue(record.value(QStringLiteral("code")).toString());
     query.addBindValue(compact(withoutId(record)));
     query.addBindValue(id);
+    forget();
     return run(query) && query.numRowsAffected() == 1;
 }
 
-// The JSON records of a table (device or work_record) that meet the condition, by id.
-QList<QJsonObject> SqlStore::recordsWhere(const char* table, const QString& condition, const QVariantList& values) const
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT id, record FROM %1 %2 ORDER BY id").arg(QLatin1String(table), condition));
-    for (const QVariant& v : values)
-        query.addBindValue(v);
-    QList<QJsonObject> out;
-    if (!run(query))
-        return out;
-    while (query.next())
-        out.append(withId(query.value(0), query.value(1)));
-    return out;
-}
-
+// Every request asks for its device: it is read once and then kept, as this service is the
+// only one that writes it (see remember()).
 QJsonObject SqlStore::device(int id) const
 {
-    return recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0);
+    const auto known = deviceCache.constFind(id);
+    if (known != deviceCache.constEnd())
+        return known.value();
+    return remember(recordsWhere("device", QStringLiteral("WHERE id = ?"), {id}).value(0));
 }
 
 QJsonObject SqlStore::deviceByCode(const QString& code) const
 {
-    return recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0);
+    const auto known = deviceIds.constFind(code);
+    if (known != deviceIds.constEnd())
+        return device(known.value());
+    return remember(recordsWhere("device", QStringLiteral("WHERE code = ?"), {code}).value(0));
 }
 
 QList<QJsonObject> SqlStore::devices() const
 {
     return recordsWhere("device", QString(), {});
-}
-
-// "last_seen" is written at most once a minute per device: it costs a disk sync, and the
-// service keeps the exact time in memory for as long as it runs.
-void SqlStore::touchDevice(int id, const QDateTime& when)
-{
-    const qint64 at = when.toMSecsSinceEpoch();
-    auto written = lastWritten.find(id);
-    if (written != lastWritten.end() && at >= written.value() && at - written.value() < TouchIntervalMs)
-        return;
-    lastWritten.insert(id, at);
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE device SET last_seen = ? WHERE id = ?"));
-    query.addBindValue(when.toMSecsSinceEpoch());
-    query.addBindValue(id);
-    run(query);
-}
-
-QDateTime SqlStore::lastSeen(int id) const
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT last_seen FROM device WHERE id = ?"));
-    query.addBindValue(id);
-    if (!run(query) || !query.next() || query.value(0).isNull())
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC);
-}
-
-int SqlStore::addWorkRecord(const QJsonObject& record)
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO work_record (device, ended_at, record) VALUES (?, ?, ?) RETURNING id"));
-    query.addBindValue(qint64(record.value(QStringLiteral("device")).toInt()));
-    query.addBindValue(endTimeOf(record).toMSecsSinceEpoch());
-    query.addBindValue(compact(withoutId(record)));
-    return insertReturningId(query);
-}
-
-QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
-{
-    QStringList conditions{QStringLiteral("ended_at >= ?"), QStringLiteral("ended_at < ?")};
-    QVariantList values{filter.from.isValid() ? filter.from.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
-                        filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
-    if (filter.device >= 0) {
-        conditions << QStringLiteral("device = ?");
-        values << qint64(filter.device);
-    }
-    return recordsWhere("work_record", QStringLiteral("WHERE ") + conditions.join(QLatin1String(" AND ")), values);
 }

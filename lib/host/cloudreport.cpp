@@ -84,6 +84,7 @@ CloudReport::CloudReport(const CloudOptions& cloudOptions, QObject* parent)
       cloud(new NimbraCloud(cloudOptions.url, cloudOptions.channelBase(), cloudOptions.token, this))
 {
     clock.start();
+    cloud->setTimeout(RequestMs);
     connect(cloud, &NimbraCloud::answered, this, &CloudReport::onAnswered);
 }
 
@@ -204,8 +205,11 @@ void CloudReport::onRecordAnswer(const QJsonObject& data, QNetworkReply* reply)
         return;
     }
     const QString why = answerText(reply);
-    // Only where nothing can have been stored: the service said so, or was never reached.
-    const bool transient = status == 503 || (status == 0 && reply->error() == QNetworkReply::ConnectionRefusedError);
+    // The service keeps a record once however often it is posted (it knows the task by the
+    // cutter's code and its start time), so a record whose answer was lost, or that the
+    // service could not take for now, is posted again: no answer at all (refused, closed,
+    // timed out), or a gateway or the service saying it is unavailable.
+    const bool transient = status == 0 || status == 502 || status == 503 || status == 504;
     if (transient && retryLater(data, reply, why))
         return;
     record = Record::Lost;

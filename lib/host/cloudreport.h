@@ -41,8 +41,9 @@ QJsonObject jobFileInfo(const ktconv::Measure& job);
 // opens its channel for the live task state and posts the work record when the job ends.
 // The driver tells nobody how the service answered, so this follows the client's answers:
 // a refused token ends the registration wait at once, and the work record counts as kept
-// only when the service said so (2xx). A record the service could not store for now (503,
-// or no connection at all) is posted again, as often as RetryMs allows.
+// only when the service said so (2xx). A record the service could not store for now (503),
+// or whose answer never came (refused, closed, timed out), is posted again with a growing
+// pause, as often as RetryMs allows: the service stores a repeat only once.
 class CloudReport : public QObject
 {
     Q_OBJECT

@@ -1,3 +1,4 @@
+#include "cloudstorage.h"
 #include "cloudtestsupport.h"
 #include "localcloudservice.h"
 #include "postgresserver.h"
@@ -11,30 +12,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
-
-// The program and its records: SQLite and PostgreSQL through restarts, kills and database
-// trouble.
-class tst_CloudStorage : public QObject
-{
-    Q_OBJECT
-private slots:
-    void storageKeepsRecords_data();
-    void storageKeepsRecords();
-    void olderSchemaIsMigrated();
-    void executableKeepsRecordsAfterKill();
-    void databaseTroubleIsAnsweredAs503_data();
-    void databaseTroubleIsAnsweredAs503();
-    void executableWantsInitForANewFolder();
-    void pageAnswersWhileAWriteWaits();
-    void cleanupTestCase();
-
-private:
-    QString databaseFor(const QString& engine, const QString& name);
-
-    QTemporaryDir files;
-    PostgresServer postgres;
-    bool postgresTried = false;
-};
 
 QString tst_CloudStorage::databaseFor(const QString& engine, const QString& name)
 {
@@ -159,7 +136,7 @@ void tst_CloudStorage::executableKeepsRecordsAfterKill()
     const QStringList arguments{QStringLiteral("--db"), files.filePath(QStringLiteral("killed.sqlite")),
                                 QStringLiteral("--token"), QString::fromLatin1(Token)};
     QProcess service;
-    service.start(program, arguments);
+    service.start(program, arguments + QStringList{QStringLiteral("--init")});
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
     QVERIFY(port > 0);
     QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB1"})", Token))), 200);
@@ -292,5 +269,3 @@ int runCloudStorageTests(int argc, char* argv[])
     tst_CloudStorage storage;
     return QTest::qExec(&storage, argc, argv);
 }
-
-#include "cloudstorage.moc"

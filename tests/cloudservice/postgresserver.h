@@ -22,6 +22,9 @@ class PostgresServer
 public:
     ~PostgresServer() { stop(); }
 
+    // A server that syncs its commits, as a real one does (tests run faster without).
+    bool durable = false;
+
     // False with whyNot set when this machine cannot run one.
     bool start()
     {
@@ -74,7 +77,7 @@ public:
                             QStringLiteral("-c"),
                             QStringLiteral("listen_addresses=127.0.0.1"),
                             QStringLiteral("-c"),
-                            QStringLiteral("fsync=off")};
+                            durable ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off")};
         return resume();
     }
 

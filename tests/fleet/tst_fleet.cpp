@@ -131,7 +131,7 @@ void tst_Fleet::cutIsRecordedOnceAndKept()
     SimProcess sim({QStringLiteral("--cut-ms"), QStringLiteral("20")});
     QVERIFY(sim.start());
     CloudProcess cloud;
-    QVERIFY(cloud.start(storage));
+    QVERIFY(cloud.start(storage + QStringList{QStringLiteral("--init")})); // the database's first start
 
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), cutArguments(sim, cloud, 2));

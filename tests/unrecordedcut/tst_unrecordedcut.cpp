@@ -18,7 +18,7 @@ private slots:
 void tst_UnrecordedCut::cutNotRecorded_data()
 {
     QTest::addColumn<bool>("window");
-    QTest::addColumn<QByteArray>("trouble"); // token, fault, once (the fault once), gone
+    QTest::addColumn<QByteArray>("trouble"); // token, fault, once (the fault once), gone, lost (stored, no answer)
     QTest::addColumn<int>("status");         // answered to the work record instead of keeping it
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
@@ -27,6 +27,7 @@ void tst_UnrecordedCut::cutNotRecorded_data()
     QTest::newRow("400") << false << QByteArray("fault") << 400 << 10 << "(answered 400: injected)" << 1;
     QTest::newRow("500") << false << QByteArray("fault") << 500 << 10 << "(answered 500: injected)" << 1;
     QTest::newRow("503 then kept") << false << QByteArray("once") << 503 << 0 << QString() << 2;
+    QTest::newRow("answer lost, kept once") << false << QByteArray("lost") << 0 << 0 << QString() << 2;
     QTest::newRow("503 always") << false << QByteArray("fault") << 503 << 10 << "attempts in" << -1;
     QTest::newRow("service gone") << false << QByteArray("gone") << 0 << 10 << "(no answer:" << 1;
     QTest::newRow("window") << true << QByteArray("fault") << 500 << 10 << ", but not recorded: the fleet" << 1;
@@ -47,6 +48,8 @@ void tst_UnrecordedCut::cutNotRecorded()
     service->setToken("right");
     if (status || trouble == "gone")
         service->setFault(records, {status, 0, trouble == "gone", trouble == "once" ? 1 : -1});
+    if (trouble == "lost") // the host's request times out and it posts the record again
+        service->setFault(records, {0, 0, true, 1, true});
     QVERIFY(service->listen(QHostAddress::LocalHost, 0));
     QTimer goneWatch; // the service goes away while the record waits for its answer
     connect(&goneWatch, &QTimer::timeout, this, [&] {

@@ -1,0 +1,198 @@
+// Work records kept once: under load and a kill, when posted again, and only in a database
+// the user created.
+#include "cloudstorage.h"
+#include "cloudtestsupport.h"
+#include "localcloudservice.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString program()
+{
+    return qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
+}
+
+QByteArray endTimeOf(int serial)
+{
+    return QDateTime(QDate(2026, 12, 1), QTime(0, 0), Qt::UTC)
+        .addSecs(serial)
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+        .toLatin1();
+}
+
+// Devices posting one record after the other on keep-alive connections, each record with a
+// start time of its own; which ones were acknowledged, and which were still waiting.
+struct Posters
+{
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    QSet<QByteArray> acknowledged;
+    QSet<QByteArray> waiting;
+    int next = 0;
+
+    void post(QTcpSocket& socket, int device)
+    {
+        const QByteArray ended = endTimeOf(next++);
+        socket.setProperty("waiting", ended);
+        waiting.insert(ended);
+        socket.write(request("POST", "/device_work_records", workRecord(device, ended, 1), Token));
+    }
+    void start(quint16 port, int device, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket* socket = sockets.back().get();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, device] {
+                QByteArray& in = buffers[socket];
+                in += socket->readAll();
+                if (completeAnswers(in) == 0)
+                    return;
+                const QByteArray ended = socket->property("waiting").toByteArray();
+                if (statusOf(in) == 200)
+                    acknowledged.insert(ended);
+                waiting.remove(ended);
+                in.clear();
+                post(*socket, device);
+            });
+            socket->connectToHost(QHostAddress::LocalHost, port);
+            post(*socket, device);
+        }
+    }
+    QHash<QTcpSocket*, QByteArray> buffers;
+};
+
+} // namespace
+
+void tst_CloudStorage::killedMidLoadKeepsEachAcknowledgedRecordOnce_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+// SIGKILL while 16 devices post at once: every record that was answered 200 is there after
+// the restart, none twice; those still waiting for their answer, posted again as the host
+// does, are kept once whether or not the killed service had stored them.
+void tst_CloudStorage::killedMidLoadKeepsEachAcknowledgedRecordOnce()
+{
+    QFETCH(QString, engine);
+    if (!QFile::exists(program()))
+        QSKIP("ktrv8-cloud is not built");
+    const QString location = databaseFor(engine, QStringLiteral("killed_load"));
+    if (location.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
+    const QStringList arguments{QStringLiteral("--db"), location, QStringLiteral("--token"),
+                                QString::fromLatin1(Token)};
+    QProcess service;
+    service.start(program(), arguments + QStringList{QStringLiteral("--init")});
+    quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
+    QVERIFY(port > 0);
+    QCOMPARE(statusOf(exchange(port, request("POST", "/device_model", R"({"code":"AB1"})", Token))), 200);
+    Posters posters;
+    posters.start(port, 1, 16);
+    QTRY_VERIFY_WITH_TIMEOUT(posters.acknowledged.size() >= 300, 30000);
+    service.kill(); // SIGKILL, answers on their way
+    QVERIFY(service.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(posters.sockets.begin(), posters.sockets.end(),
+                                         [](const auto& s) { return s->state() == QAbstractSocket::UnconnectedState; }),
+                             5000);
+
+    service.start(program(), arguments);
+    port = quint16(firstLineStarting(service, "port ").toUInt());
+    QVERIFY(port > 0);
+    for (const QByteArray& ended : posters.waiting)
+        QCOMPARE(statusOf(exchange(port, request("POST", "/device_work_records", workRecord(1, ended, 1), Token))),
+                 200);
+    const QJsonArray records = bodyOf(exchange(port, request("GET", "/device_work_records", {}, Token))).array();
+    QSet<QByteArray> stored;
+    for (const QJsonValue& r : records)
+        stored.insert(r.toObject().value(QStringLiteral("end_time")).toString().toLatin1());
+    QCOMPARE(stored.size(), records.size()); // none twice
+    QCOMPARE(stored, posters.acknowledged + posters.waiting);
+    service.kill();
+    QVERIFY(service.waitForFinished(5000));
+}
+
+void tst_CloudStorage::repeatedRecordIsStoredOnce_data()
+{
+    QTest::addColumn<QString>("engine"); // memory, sqlite
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<int>("stored");
+    const QByteArray first = R"({"device":1,"end_time":"2026-12-01 10:00:00.125","task_time":60,"finish_copies":1})";
+    for (const char* engine : {"memory", "sqlite"}) {
+        const auto row = [engine](const char* name) -> QTestData& { return QTest::addRow("%s: %s", engine, name); };
+        row("the same record again") << engine << first << 1;
+        row("the same start, ended later") << engine
+                                           << QByteArray(R"({"device":1,"end_time":"2026-12-01 10:00:10.125",)"
+                                                         R"("task_time":70,"finish_copies":1})")
+                                           << 1;
+        row("another start") << engine << QByteArray(first).replace("\"task_time\":60", "\"task_time\":61") << 2;
+        row("another device") << engine << QByteArray(first).replace("\"device\":1", "\"device\":2") << 2;
+        row("the host's own key twice")
+            << engine << QByteArray(first).replace("10:00:00", "11:00:00").replace("}", R"(,"record_key":"k1"})") << 1;
+    }
+}
+
+// A repeat is answered with the record as first stored, under the same id.
+void tst_CloudStorage::repeatedRecordIsStoredOnce()
+{
+    QFETCH(QString, engine);
+    QFETCH(QByteArray, second);
+    QFETCH(int, stored);
+    LocalCloudService service;
+    static int serial = 0;
+    if (engine != QLatin1String("memory"))
+        QVERIFY(service.useDatabase(databaseFor(engine, QStringLiteral("repeat%1").arg(++serial))));
+    QVERIFY(service.listen(0));
+    service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB2")}});
+    const QByteArray keyed = second.contains("record_key") ? QByteArray(R"(,"record_key":"k1"})") : QByteArray("}");
+    const QByteArray first = QByteArray(R"({"device":1,"end_time":"2026-12-01 10:00:00.125","task_time":60,)"
+                                        R"("finish_copies":1)")
+                             + keyed;
+    const QByteArray answer = exchange(service.port(), request("POST", "/device_work_records", first));
+    const QByteArray again = exchange(service.port(), request("POST", "/device_work_records", second));
+    QCOMPARE(statusOf(again), 200);
+    QCOMPARE(service.workRecords().size(), stored);
+    if (stored == 1)
+        QCOMPARE(bodyOf(again).object(), bodyOf(answer).object());
+}
+
+void tst_CloudStorage::executableWantsInitForANewDatabase_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite file missing") << "sqlite";
+    QTest::newRow("postgresql database empty") << "postgresql";
+}
+
+// Without --init a database that does not exist is refused, naming the flag, and nothing is
+// created; with it the service starts, and later starts need it no more.
+void tst_CloudStorage::executableWantsInitForANewDatabase()
+{
+    QFETCH(QString, engine);
+    if (!QFile::exists(program()))
+        QSKIP("ktrv8-cloud is not built");
+    const QString location = databaseFor(engine, QStringLiteral("first_start"));
+    if (location.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
+    const QStringList arguments{QStringLiteral("--db"), location, QStringLiteral("--port"), QStringLiteral("0")};
+    QProcess service;
+    service.start(program(), arguments);
+    QVERIFY(service.waitForFinished(10000));
+    QCOMPARE(service.exitCode(), 1);
+    QVERIFY(service.readAllStandardError().contains("give --init"));
+    QVERIFY(engine != QLatin1String("sqlite") || !QFileInfo::exists(location));
+    for (const QStringList& start : {arguments + QStringList{QStringLiteral("--init")}, arguments}) {
+        service.start(program(), start);
+        QVERIFY2(firstLineStarting(service, "port ").toUInt() > 0, qPrintable(start.join(' ')));
+        service.kill();
+        QVERIFY(service.waitForFinished(5000));
+    }
+}
