@@ -152,16 +152,21 @@ void tst_CloudService::executablePrintsPortAndServes()
     QVERIFY(help.waitForFinished(5000));
     QVERIFY(help.readAllStandardOutput().contains("--port"));
 
+    QTemporaryDir state;
     QProcess service;
     service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--model"),
-                            QStringLiteral("42"), QStringLiteral("--memory")});
+                            QStringLiteral("42"), QStringLiteral("--memory"), QStringLiteral("--token-file"),
+                            state.filePath(QStringLiteral("token"))});
     QVERIFY(service.waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine(), 5000);
     const QByteArray first = service.readLine().trimmed();
     QVERIFY2(first.startsWith("port "), first.constData());
     const quint16 port = quint16(first.mid(5).toUInt());
     QVERIFY(port > 0);
-    const QByteArray token = firstLineStarting(service, "token "); // generated when not given
+    QVERIFY(!firstLineStarting(service, "token ").isEmpty()); // generated when not given, printed masked
+    QFile file(state.filePath(QStringLiteral("token")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray token = file.readAll().trimmed();
     QVERIFY(token.size() >= 20);
     QCOMPARE(statusOf(exchange(port, request("PATCH", "/device_model", R"({"code":42})"))), 401);
     QCOMPARE(statusOf(exchange(port, request("PATCH", "/device_model", R"({"code":42})", token))), 200);

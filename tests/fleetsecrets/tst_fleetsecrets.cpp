@@ -1,0 +1,204 @@
+// The fleet service's secrets and what it lets out: the token file, the database password,
+// the cutters' own tokens, the log and the safety headers, through the real program.
+#include "cloudtestsupport.h"
+#include "localcloudservice.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <QtTest>
+
+namespace {
+
+const QString Program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
+const QByteArray Secret = "hunter2-not-for-logs";
+
+bool writeFile(const QString& name, const QByteArray& bytes, QFileDevice::Permissions permissions)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.setPermissions(permissions);
+}
+
+const QFileDevice::Permissions Private = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+const QFileDevice::Permissions Shared = Private | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+
+} // namespace
+
+class tst_FleetSecrets : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void tokenFileIsMadeOnceAndKept();
+    void secretsAreRefusedOrHidden_data();
+    void secretsAreRefusedOrHidden();
+    void deviceTokenActsOnlyAsItsDevice_data();
+    void deviceTokenActsOnlyAsItsDevice();
+    void logQuotesClientText();
+
+private:
+    QTemporaryDir dir;
+};
+
+void tst_FleetSecrets::initTestCase()
+{
+    if (!QFile::exists(Program))
+        QSKIP("ktrv8-cloud is not built");
+}
+
+// Made 0600 on the first start, read on the next: cutters and bookmarks keep working. The
+// program prints it only masked.
+void tst_FleetSecrets::tokenFileIsMadeOnceAndKept()
+{
+    const QString file = dir.filePath(QStringLiteral("state/token"));
+    QByteArray first;
+    for (int start = 0; start < 2; ++start) {
+        QProcess service;
+        service.start(Program, {"--port", "0", "--memory", "--token-file", file});
+        const quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
+        QVERIFY(port > 0);
+        const QByteArray printed = firstLineStarting(service, "page ") + service.readAll();
+        QFile in(file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray token = in.readAll().trimmed();
+        QVERIFY(token.size() >= 40);
+        QCOMPARE(QFileInfo(file).permissions() & 0x0077, QFileDevice::Permissions());
+        QVERIFY2(!printed.contains(token), printed.constData());
+        QCOMPARE(statusOf(exchange(port, request("GET", "/device", {}, token))), 200);
+        if (start == 0)
+            first = token;
+        QCOMPARE(token, first);
+        service.kill();
+        QVERIFY(service.waitForFinished(5000));
+    }
+}
+
+void tst_FleetSecrets::secretsAreRefusedOrHidden_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE: a file holding the secret
+    QTest::addColumn<int>("permissions");
+    QTest::addColumn<bool>("inEnvironment");
+    QTest::addColumn<QByteArray>("said");
+    // Port 1 on loopback: nothing answers, so the program stops after naming the database.
+    const QStringList postgres{"--db", "postgresql://fleet@127.0.0.1:1/fleet", "--token", "t"};
+    QTest::newRow("token file others may read")
+        << QStringList{"--memory", "--token-file", "FILE"} << int(Shared) << false << QByteArray("chmod 600");
+    QTest::newRow("password file others may read")
+        << postgres + QStringList{"--db-password-file", "FILE"} << int(Shared) << false << QByteArray("chmod 600");
+    QTest::newRow("password from a file")
+        << postgres + QStringList{"--db-password-file", "FILE"} << int(Private) << false << QByteArray("127.0.0.1");
+    QTest::newRow("password from the environment") << postgres << int(Private) << true << QByteArray("127.0.0.1");
+}
+
+void tst_FleetSecrets::secretsAreRefusedOrHidden()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, permissions);
+    QFETCH(bool, inEnvironment);
+    QFETCH(QByteArray, said);
+    const QString file = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(writeFile(file, Secret + "\n", QFileDevice::Permissions(permissions)));
+    arguments.replaceInStrings(QStringLiteral("FILE"), file);
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (inEnvironment)
+        environment.insert(QStringLiteral("KTRV8_CLOUD_DB_PASSWORD"), QString::fromLatin1(Secret));
+    service.setProcessEnvironment(environment);
+    service.start(Program, arguments + QStringList{"--port", "0"});
+    QVERIFY(service.waitForFinished(20000));
+    const QByteArray output = service.readAllStandardOutput() + service.readAllStandardError();
+    QCOMPARE(service.exitCode(), 1);
+    QVERIFY2(output.contains(said) && !output.contains(Secret.left(8)), output.constData());
+}
+
+void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice_data()
+{
+    QTest::addColumn<QByteArray>("verb");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("body"); // OWN, OTHER: the two devices' ids
+    QTest::addColumn<int>("status");
+    QTest::newRow("own lookup") << QByteArray("GET") << QByteArray("/device?code=AB1") << QByteArray() << 200;
+    QTest::newRow("other's lookup") << QByteArray("GET") << QByteArray("/device?code=CD2") << QByteArray() << 403;
+    QTest::newRow("device list") << QByteArray("GET") << QByteArray("/device") << QByteArray() << 403;
+    QTest::newRow("model lookup") << QByteArray("PATCH") << QByteArray("/device_model") << QByteArray(R"({"code":7})")
+                                  << 404;
+    QTest::newRow("own record") << QByteArray("POST") << QByteArray("/device_work_records")
+                                << workRecord(1, "2026-12-01 10:00:00", 1).replace("1,", "OWN,") << 200;
+    QTest::newRow("other's record") << QByteArray("POST") << QByteArray("/device_work_records")
+                                    << workRecord(1, "2026-12-01 10:00:00", 1).replace("1,", "OTHER,") << 403;
+    QTest::newRow("record list") << QByteArray("GET") << QByteArray("/device_work_records") << QByteArray() << 403;
+    QTest::newRow("creating another") << QByteArray("POST") << QByteArray("/device_model")
+                                      << QByteArray(R"({"code":"EF3"})") << 403;
+    QTest::newRow("updating another") << QByteArray("PUT") << QByteArray("/device")
+                                      << QByteArray(R"({"id":OTHER,"pcb":"x"})") << 403;
+    QTest::newRow("taking another's code")
+        << QByteArray("PUT") << QByteArray("/device") << QByteArray(R"({"id":OWN,"code":"EF3"})") << 403;
+    QTest::newRow("updating itself") << QByteArray("PUT") << QByteArray("/device")
+                                     << QByteArray(R"({"id":OWN,"pcb":"x"})") << 200;
+}
+
+// "device add" prints a token that the running service takes at once, as that cutter only:
+// its requests and its channel, nobody else's.
+void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice()
+{
+    QFETCH(QByteArray, verb);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QTemporaryDir state;
+    LocalCloudService service;
+    service.setToken(Token);
+    service.setDeviceTokens(state.filePath(QStringLiteral("device-tokens")));
+    QVERIFY(service.listen(0));
+    const int own = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    const int other = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("CD2")}});
+    QProcess add;
+    add.start(Program, {"device", "add", "AB1", "--token-file", state.filePath(QStringLiteral("token"))});
+    QVERIFY(add.waitForFinished(10000));
+    QCOMPARE(add.exitCode(), 0);
+    const QByteArray token = add.readAllStandardOutput().trimmed();
+    QFile kept(state.filePath(QStringLiteral("device-tokens")));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QVERIFY(token.size() >= 40 && !kept.readAll().contains(token));
+    QCOMPARE(kept.permissions() & 0x0077, QFileDevice::Permissions());
+
+    body.replace("OWN", QByteArray::number(own)).replace("OTHER", QByteArray::number(other));
+    const QByteArray answer = exchange(service.port(), request(verb, target, body, token));
+    QVERIFY2(statusOf(answer) == status, answer.constData());
+    QCOMPARE(statusOf(exchange(service.port(), request(verb, target, body, token + "x"))), 401);
+    QCOMPARE(service.workRecords().size(), QTest::currentDataTag() == QByteArray("own record") ? 1 : 0);
+
+    QWebSocket mine, theirs;
+    QSignalSpy refused(&theirs, &QWebSocket::disconnected);
+    const QString base = QStringLiteral("ws://127.0.0.1:%1/%2/").arg(service.port()).arg(QString::fromLatin1(token));
+    mine.open(QUrl(base + QStringLiteral("AB1/Device/")));
+    theirs.open(QUrl(base + QStringLiteral("CD2/Device/")));
+    QVERIFY(refused.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices(), QStringList{QStringLiteral("AB1")}, 5000);
+}
+
+// A request path and a channel text that try to forge a log line or drive the terminal are
+// logged quoted, their control characters escaped.
+void tst_FleetSecrets::logQuotesClientText()
+{
+    QProcess service;
+    service.start(Program, {"--port", "0", "--memory", "--token", QString::fromLatin1(Token)});
+    const quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
+    QVERIFY(port > 0);
+    firstLineStarting(service, "page ");
+    exchange(port, request("GET", "/x%0A200%20GET%20%2Fforged%1B%5B2J", {}, Token));
+    QWebSocket device;
+    device.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/%2/AB1/Device/").arg(port).arg(QString::fromLatin1(Token))));
+    QTRY_COMPARE_WITH_TIMEOUT(device.state(), QAbstractSocket::ConnectedState, 5000);
+    device.sendTextMessage(QStringLiteral("hello\n404 GET \"/forged\"\x1b[31m"));
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += service.readAllStandardOutput()).contains("channel \"AB1\" \"hello"), 5000);
+    QVERIFY2(!log.contains('\x1b') && !log.contains("\n200 GET") && !log.contains("\n404 GET"), log.constData());
+    QVERIFY2(log.contains("404 GET \"/x\\x0a200 GET /forged\\x1b[2J\"\n"), log.constData());
+    service.kill();
+    QVERIFY(service.waitForFinished(5000));
+}
+
+QTEST_GUILESS_MAIN(tst_FleetSecrets)
+#include "tst_fleetsecrets.moc"
