@@ -200,7 +200,8 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
     WorkRecordFilter filter;
     const QString deviceText = request.query.queryItemValue(QStringLiteral("device"), QUrl::FullyDecoded);
     const QString code = request.query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
-    const bool csv = request.query.queryItemValue(QStringLiteral("format")) == QLatin1String("csv");
+    const bool csv =
+        request.query.queryItemValue(QStringLiteral("format")).compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
     bool ok = true;
     if (!deviceText.isEmpty())
         filter.device = deviceText.toInt(&ok);

@@ -25,7 +25,7 @@ const QFileDevice::Permissions Shared = Private | QFileDevice::ReadGroup | QFile
 
 } // namespace
 
-class tst_FleetSecrets : public QObject
+class tst_FleetGuard : public QObject
 {
     Q_OBJECT
 private slots:
@@ -36,12 +36,14 @@ private slots:
     void deviceTokenActsOnlyAsItsDevice_data();
     void deviceTokenActsOnlyAsItsDevice();
     void logQuotesClientText();
+    void recordsAreBoundedAndAnswersGuarded_data();
+    void recordsAreBoundedAndAnswersGuarded();
 
 private:
     QTemporaryDir dir;
 };
 
-void tst_FleetSecrets::initTestCase()
+void tst_FleetGuard::initTestCase()
 {
     if (!QFile::exists(Program))
         QSKIP("ktrv8-cloud is not built");
@@ -49,7 +51,7 @@ void tst_FleetSecrets::initTestCase()
 
 // Made 0600 on the first start, read on the next: cutters and bookmarks keep working. The
 // program prints it only masked.
-void tst_FleetSecrets::tokenFileIsMadeOnceAndKept()
+void tst_FleetGuard::tokenFileIsMadeOnceAndKept()
 {
     const QString file = dir.filePath(QStringLiteral("state/token"));
     QByteArray first;
@@ -74,7 +76,7 @@ void tst_FleetSecrets::tokenFileIsMadeOnceAndKept()
     }
 }
 
-void tst_FleetSecrets::secretsAreRefusedOrHidden_data()
+void tst_FleetGuard::secretsAreRefusedOrHidden_data()
 {
     QTest::addColumn<QStringList>("arguments"); // FILE: a file holding the secret
     QTest::addColumn<int>("permissions");
@@ -91,7 +93,7 @@ void tst_FleetSecrets::secretsAreRefusedOrHidden_data()
     QTest::newRow("password from the environment") << postgres << int(Private) << true << QByteArray("127.0.0.1");
 }
 
-void tst_FleetSecrets::secretsAreRefusedOrHidden()
+void tst_FleetGuard::secretsAreRefusedOrHidden()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, permissions);
@@ -112,7 +114,7 @@ void tst_FleetSecrets::secretsAreRefusedOrHidden()
     QVERIFY2(output.contains(said) && !output.contains(Secret.left(8)), output.constData());
 }
 
-void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice_data()
+void tst_FleetGuard::deviceTokenActsOnlyAsItsDevice_data()
 {
     QTest::addColumn<QByteArray>("verb");
     QTest::addColumn<QByteArray>("target");
@@ -140,7 +142,7 @@ void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice_data()
 
 // "device add" prints a token that the running service takes at once, as that cutter only:
 // its requests and its channel, nobody else's.
-void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice()
+void tst_FleetGuard::deviceTokenActsOnlyAsItsDevice()
 {
     QFETCH(QByteArray, verb);
     QFETCH(QByteArray, target);
@@ -180,7 +182,7 @@ void tst_FleetSecrets::deviceTokenActsOnlyAsItsDevice()
 
 // A request path and a channel text that try to forge a log line or drive the terminal are
 // logged quoted, their control characters escaped.
-void tst_FleetSecrets::logQuotesClientText()
+void tst_FleetGuard::logQuotesClientText()
 {
     QProcess service;
     service.start(Program, {"--port", "0", "--memory", "--token", QString::fromLatin1(Token)});
@@ -200,5 +202,56 @@ void tst_FleetSecrets::logQuotesClientText()
     QVERIFY(service.waitForFinished(5000));
 }
 
-QTEST_GUILESS_MAIN(tst_FleetSecrets)
-#include "tst_fleetsecrets.moc"
+void tst_FleetGuard::recordsAreBoundedAndAnswersGuarded_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("inAnswer"); // a header line or the field named
+    const QByteArray records = "/device_work_records";
+    const auto post = [](const QByteArray& target, const QByteArray& body) {
+        return request("POST", target, body, Token);
+    };
+    QTest::newRow("code too long") << post("/device_model", R"({"code":")" + QByteArray(65, 'A') + "\"}") << 400
+                                   << QByteArray("\\\"code\\\"");
+    QTest::newRow("page size too long") << post(records, R"({"device":1,"page_size":")" + QByteArray(49, '9') + "\"}")
+                                        << 400 << QByteArray("page_size");
+    QTest::newRow("count past an integer")
+        << post(records, R"({"device":1,"task_copies":1e12})") << 400 << QByteArray("task_copies");
+    QTest::newRow("file name too long") << post(records, R"({"device":1,"file_name":")" + QByteArray(300, 'f') + "\"}")
+                                        << 400 << QByteArray("file_name");
+    QTest::newRow("nested extra field") << post(records, R"({"device":1,"extra":{"a":[1]}})") << 400
+                                        << QByteArray("extra");
+    QByteArray many = "{\"device\":1";
+    for (int i = 0; i < 70; ++i)
+        many += ",\"f" + QByteArray::number(i) + "\":1";
+    QTest::newRow("too many fields") << post(records, many + '}') << 400 << QByteArray("fields");
+    QTest::newRow("a refusal cannot be framed")
+        << request("GET", "/device", {}, "guess") << 401 << QByteArray("frame-ancestors 'none'");
+    QTest::newRow("JSON is not sniffed") << request("GET", "/nothing", {}, Token) << 404
+                                         << QByteArray("X-Content-Type-Options: nosniff");
+    QTest::newRow("JSON cannot be framed")
+        << request("GET", "/device", {}, Token) << 200 << QByteArray("X-Frame-Options: DENY");
+    QTest::newRow("CSV in capitals") << request("GET", records + "?format=CSV", {}, Token) << 200
+                                     << QByteArray("Content-Type: text/csv");
+}
+
+// Nothing of unbounded size is stored; every answer, refusals too, keeps a browser from
+// framing it, guessing its type or running script from elsewhere.
+void tst_FleetGuard::recordsAreBoundedAndAnswersGuarded()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QByteArray, inAnswer);
+    LocalCloudService service;
+    service.setToken(Token);
+    QVERIFY(service.listen(0));
+    service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    const QByteArray answer = exchange(service.port(), bytes);
+    QCOMPARE(statusOf(answer), status);
+    QVERIFY2(answer.contains(inAnswer), answer.constData());
+    QVERIFY(service.workRecords().isEmpty());
+    QCOMPARE(service.deviceCount(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_FleetGuard)
+#include "tst_fleetguard.moc"
