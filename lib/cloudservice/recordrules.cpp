@@ -20,7 +20,7 @@ struct FieldRule
 
 constexpr double Count = 2147483647.0; // what the driver's own integers hold
 constexpr int TextChars = 256;
-constexpr double Huge = 9.0e18; // still exact enough in a 64-bit integer column
+constexpr double Huge = 9223372036854775807.0; // what a 64-bit integer holds, as the driver sends areas
 constexpr int MaxFields = 64;
 
 constexpr FieldRule DeviceFields[] = {
