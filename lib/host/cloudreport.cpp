@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QTimer>
@@ -131,6 +132,10 @@ bool CloudReport::attach(KTDeviceInterface* device, PreparedJob* job, int timeou
     // The measures come with the whole job: a PLT job is read on from here, once.
     if (file && job && job->finishReading())
         file->setValue(jobFileInfo(job->total()));
+    // The job's name goes beside the driver's record, which has no field for it.
+    if (job && !job->path().isEmpty())
+        cloud->setHostFields(RecordResource,
+                             {{QStringLiteral("file_name"), QFileInfo(job->path()).fileName().left(200)}});
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
     KTDeviceProperty* deviceCloud = common->property_ptr("DEVICE_CLOUD");

@@ -94,6 +94,7 @@ void verifySampleRecord(const QJsonArray& found)
     QCOMPARE(record.value(QStringLiteral("page_size")).toString(), QStringLiteral("20x23"));
     QCOMPARE(record.value(QStringLiteral("page_area")).toInt(), 460);
     QCOMPARE(record.value(QStringLiteral("path_length")).toInt(), 241);
+    QCOMPARE(record.value(QStringLiteral("file_name")).toString(), QStringLiteral("sample.plt")); // from the host
 }
 
 // chromium as the brief's flags ask: headless, no network of its own, a fresh profile.

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
@@ -38,9 +39,14 @@ private slots:
     void logQuotesClientText();
     void recordsAreBoundedAndAnswersGuarded_data();
     void recordsAreBoundedAndAnswersGuarded();
+    void pageShows_data();
+    void pageShows();
 
 private:
+    QByteArray pageWithTwoCutters();
+
     QTemporaryDir dir;
+    QByteArray pageDom;
 };
 
 void tst_FleetGuard::initTestCase()
@@ -251,6 +257,85 @@ void tst_FleetGuard::recordsAreBoundedAndAnswersGuarded()
     QVERIFY2(answer.contains(inAnswer), answer.constData());
     QVERIFY(service.workRecords().isEmpty());
     QCOMPARE(service.deviceCount(), 1);
+}
+
+// The page as a browser shows it, once: two cutters with their channels open, one idle and one
+// whose task state is odd (no copies while cutting), and two work records of the idle one.
+QByteArray tst_FleetGuard::pageWithTwoCutters()
+{
+    QProcess service;
+    service.start(Program, {"--port", "0", "--memory", "--token", QString::fromLatin1(Token)});
+    const quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
+    if (port == 0)
+        return "no service";
+    for (const QByteArray& code : {QByteArray("AB1"), QByteArray("CD2")})
+        exchange(port, request("POST", "/device_model", "{\"code\":\"" + code + "\"}", Token));
+    for (const QByteArray& record :
+         {QByteArray(R"({"device":1,"task_copies":3,"finish_copies":3,"page_size":"20x30","page_area":600,)"
+                     R"("path_length":2500,"task_time":61,"file_name":"sign.plt"})"),
+          QByteArray(R"({"device":1,"task_copies":1,"finish_copies":1,"page_size":"10x10","page_area":100,)"
+                     R"("path_length":500,"task_time":9})")})
+        exchange(port, request("POST", "/device_work_records", record, Token));
+    const QString base = QStringLiteral("ws://127.0.0.1:%1/%2/").arg(port).arg(QString::fromLatin1(Token));
+    QWebSocket idle, odd;
+    idle.open(QUrl(base + QStringLiteral("AB1/Device/")));
+    odd.open(QUrl(base + QStringLiteral("CD2/Device/")));
+    if (!QTest::qWaitFor([&] { return idle.isValid() && odd.isValid(); }, 5000))
+        return "no channels";
+    const QString runtime = QStringLiteral(R"({"actions":["Runtime"],"message":{"Runtime":%1},"sender":"Device"})");
+    idle.sendTextMessage(runtime.arg(QStringLiteral(R"({"Status":0,"TaskCopies":0,"Finished":0,"Percent":0})")));
+    odd.sendTextMessage(runtime.arg(QStringLiteral(R"({"Status":1,"TaskCopies":0,"Finished":2,"Percent":0})")));
+    const bool listed = QTest::qWaitFor(
+        [&] {
+            const QJsonArray devices = bodyOf(exchange(port, request("GET", "/device", {}, Token))).array();
+            return devices.size() == 2 && devices.at(1).toObject().value(QStringLiteral("task")).isObject();
+        },
+        5000);
+    if (!listed)
+        return "the service did not list both cutters with a task";
+    QTemporaryDir profile;
+    QProcess chromium;
+    chromium.start(QStandardPaths::findExecutable(QStringLiteral("chromium")),
+                   {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                    "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile.path(),
+                    "--virtual-time-budget=4000", "--dump-dom",
+                    QStringLiteral("http://127.0.0.1:%1/#token=%2").arg(port).arg(QString::fromLatin1(Token))});
+    // The channels stay served while the browser works.
+    if (!QTest::qWaitFor([&] { return chromium.state() == QProcess::NotRunning; }, 60000))
+        chromium.kill();
+    chromium.waitForFinished(5000);
+    service.kill();
+    service.waitForFinished(5000);
+    return chromium.readAllStandardOutput();
+}
+
+void tst_FleetGuard::pageShows_data()
+{
+    QTest::addColumn<QByteArray>("fragment");
+    QTest::addColumn<int>("times");
+    QTest::newRow("idle and odd cutters online") << QByteArray("class=\"online\">online<") << 2;
+    QTest::newRow("an idle cutter has no task") << QByteArray("idle<") << 0;
+    QTest::newRow("odd task state shown") << QByteArray("job: 2/0 copies, 0%, cutting<") << 1;
+    QTest::newRow("width x height") << QByteArray(">30 x 20 mm<") << 1;
+    QTest::newRow("area in mm\xc2\xb2") << QByteArray(">600 mm\xc2\xb2<") << 1;
+    QTest::newRow("path in m") << QByteArray(">2.5 m<") << 1;
+    QTest::newRow("the job's file name") << QByteArray("<td>sign.plt</td>") << 1;
+    // 3 x 600 + 100 mm², 3 x 2.5 + 0.5 m, per device and per day.
+    QTest::newRow("totals count copies") << QByteArray(
+        "<td class=\"num\">4</td><td class=\"num\">1,900 mm\xc2\xb2</td><td class=\"num\">8 m</td>")
+                                         << 2;
+}
+
+void tst_FleetGuard::pageShows()
+{
+    QFETCH(QByteArray, fragment);
+    QFETCH(int, times);
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty())
+        QSKIP("chromium is not installed (Debian package chromium): the page is not tested in a browser");
+    if (pageDom.isEmpty())
+        pageDom = pageWithTwoCutters();
+    const int shown = pageDom.indexOf("<main");
+    QVERIFY2(pageDom.count(fragment) == times, pageDom.mid(shown, 3000).constData());
 }
 
 QTEST_GUILESS_MAIN(tst_FleetGuard)
