@@ -3,6 +3,7 @@
 #include "cloudtestsupport.h"
 #include "localcloudservice.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QStandardPaths>
@@ -32,6 +33,7 @@ class tst_FleetGuard : public QObject
 private slots:
     void initTestCase();
     void tokenFileIsMadeOnceAndKept();
+    void serviceStateFolderHoldsEverything();
     void secretsAreRefusedOrHidden_data();
     void secretsAreRefusedOrHidden();
     void deviceTokenActsOnlyAsItsDevice_data();
@@ -80,6 +82,29 @@ void tst_FleetGuard::tokenFileIsMadeOnceAndKept()
         service.kill();
         QVERIFY(service.waitForFinished(5000));
     }
+}
+
+// As the systemd unit starts it: no paths given, STATE_DIRECTORY set. The token and the
+// database land there, private; nothing goes to the user's own folders.
+void tst_FleetGuard::serviceStateFolderHoldsEverything()
+{
+    const QString state = dir.filePath(QStringLiteral("var-lib"));
+    QVERIFY(QDir().mkpath(state));
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("STATE_DIRECTORY"), state);
+    environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    service.setProcessEnvironment(environment);
+    service.start(Program, {"--port", "0"});
+    QVERIFY(firstLineStarting(service, "port ").toUInt() > 0);
+    service.kill();
+    QVERIFY(service.waitForFinished(5000));
+    for (const QString& name : {QStringLiteral("token"), QStringLiteral("fleet.sqlite")}) {
+        const QFileInfo file(QDir(state).filePath(name));
+        QVERIFY2(file.exists(), qPrintable(name));
+        QCOMPARE(file.permissions() & 0x0077, QFileDevice::Permissions());
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("home"))));
 }
 
 void tst_FleetGuard::secretsAreRefusedOrHidden_data()
