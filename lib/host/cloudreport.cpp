@@ -99,7 +99,7 @@ bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* erro
         return false;
     }
     if (options.token.isEmpty() || options.token.contains('/')) {
-        *error = QStringLiteral("--cloud needs --token, the one ktrv8-cloud printed at start");
+        *error = QStringLiteral("--cloud needs --token, the one in ktrv8-cloud's token file");
         return false;
     }
     if (needCode && (options.code.isEmpty() || options.code.contains(QLatin1Char('/')))) {
