@@ -68,6 +68,25 @@ bool withPassword(QString& location, const QCommandLineParser& parser, QTextStre
     return true;
 }
 
+// A database made before the service kept it private may still be readable by others: it is
+// made private now, and a folder others may write in is named.
+void makePrivate(const QString& location, QTextStream& err)
+{
+    constexpr QFileDevice::Permissions others = QFileDevice::Permissions(0x0077);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString file = location + QLatin1String(suffix);
+        if (!QFileInfo::exists(file) || !(QFileInfo(file).permissions() & others))
+            continue;
+        if (QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            err << "ktrv8-cloud: made " << file << " private to its owner (it was readable by others)\n";
+        else
+            err << "ktrv8-cloud: cannot make " << file << " private; others may read the records\n";
+    }
+    const QFileInfo folder(QFileInfo(location).absolutePath());
+    if (folder.permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther))
+        err << "ktrv8-cloud: others may write in " << folder.filePath() << "; give the database a private folder\n";
+}
+
 // Where the records live: --memory, --db, or a file in the user's data folder.
 bool openStorage(LocalCloudService& service, const QCommandLineParser& parser, QString& described, QTextStream& err)
 {
@@ -100,6 +119,8 @@ bool openStorage(LocalCloudService& service, const QCommandLineParser& parser, Q
         err << "ktrv8-cloud: cannot open the database " << shown << ": " << error << "\n";
         return false;
     }
+    if (!postgresLocation)
+        makePrivate(location, err);
     described = postgresLocation ? QUrl(location).toString(QUrl::RemovePassword) : QDir::toNativeSeparators(location);
     return true;
 }
@@ -115,9 +136,11 @@ void addOptions(QCommandLineParser& parser)
                        "Records are kept in SQLite (a file) or PostgreSQL; --memory keeps them until the end.\n"
                        "\n"
                        "ktrv8-cloud device add CODE  gives the cutter CODE a token of its own (printed once):\n"
-                       "it may register, post work records and open the channel as that cutter only."));
+                       "it may register, post work records and open the channel as that cutter only.\n"
+                       "ktrv8-cloud device remove CODE  takes it away; ktrv8-cloud device list  names them."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("device add CODE"), QStringLiteral("Make a token for one cutter."));
+    parser.addPositionalArgument(QStringLiteral("device add|remove CODE | device list"),
+                                 QStringLiteral("A cutter's own token: make, take away, list."));
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Port to listen on (default %1; 0: any free port, printed).").arg(DefaultPort),
                       QStringLiteral("port"), QString::number(DefaultPort)});
@@ -174,27 +197,46 @@ QString tokenFileOf(const QCommandLineParser& parser)
 }
 
 // "device add CODE": the cutter's token is printed this once; only its hash is kept.
-int deviceCommand(const QCommandLineParser& parser, QTextStream& out, QTextStream& err)
+int addDevice(const QString& file, const QString& code, QTextStream& out, QTextStream& err)
 {
-    const QStringList words = parser.positionalArguments();
-    if (words.size() != 3 || words.at(1) != QLatin1String("add")) {
-        err << "ktrv8-cloud: usage: ktrv8-cloud device add CODE [--token-file FILE]\n";
-        return 2;
-    }
-    const QString file = Secrets::deviceTokensFile(tokenFileOf(parser));
     QString error;
     if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
         err << "ktrv8-cloud: cannot create the folder of " << file << "\n";
         return 1;
     }
-    const QByteArray token = DeviceTokens::add(file, words.at(2), &error);
+    const QByteArray token = DeviceTokens::add(file, code, &error);
     if (token.isEmpty()) {
         err << "ktrv8-cloud: " << error << "\n";
         return 1;
     }
     out << token << "\n";
-    err << "ktrv8-cloud: the token above lets cutter " << words.at(2)
+    err << "ktrv8-cloud: the token above lets cutter " << code
         << " act as itself only; it is not shown again (kept hashed in " << file << ")\n";
+    return 0;
+}
+
+// "device add CODE", "device remove CODE" (its token stops working at once), "device list".
+int deviceCommand(const QCommandLineParser& parser, QTextStream& out, QTextStream& err)
+{
+    const QStringList words = parser.positionalArguments();
+    const QString verb = words.value(1);
+    const QString file = Secrets::deviceTokensFile(tokenFileOf(parser));
+    if (verb == QLatin1String("list") && words.size() == 2) {
+        for (const QString& code : DeviceTokens::codes(file))
+            out << code << "\n";
+        return 0;
+    }
+    if (words.size() != 3 || (verb != QLatin1String("add") && verb != QLatin1String("remove"))) {
+        err << "ktrv8-cloud: usage: ktrv8-cloud device add|remove CODE, or device list [--token-file FILE]\n";
+        return 2;
+    }
+    if (verb == QLatin1String("add"))
+        return addDevice(file, words.at(2), out, err);
+    QString error;
+    if (!DeviceTokens::remove(file, words.at(2), &error)) {
+        err << "ktrv8-cloud: " << error << "\n";
+        return 1;
+    }
     return 0;
 }
 

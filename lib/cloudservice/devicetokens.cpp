@@ -49,6 +49,35 @@ void DeviceTokens::reload()
     }
 }
 
+QByteArray DeviceTokens::linesWithout(const QString& file, const QString& code, bool* found)
+{
+    QByteArray kept;
+    QFile old(file);
+    if (old.open(QIODevice::ReadOnly)) {
+        while (!old.atEnd()) {
+            const QByteArray line = old.readLine();
+            const bool match = line.simplified().split(' ').value(0) == code.toUtf8();
+            *found = *found || match;
+            if (!match)
+                kept += line;
+        }
+    }
+    return kept;
+}
+
+// Whole or not at all (a service reading it meanwhile sees the old or the new list), and
+// private to its owner.
+bool DeviceTokens::write(const QString& file, const QByteArray& lines, QString* error)
+{
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || out.write(lines) != lines.size() || !out.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
+        return false;
+    }
+    return true;
+}
+
 QByteArray DeviceTokens::add(const QString& file, const QString& code, QString* error)
 {
     if (code.isEmpty() || code.contains(QLatin1Char('/')) || code.contains(QLatin1Char(' '))
@@ -56,21 +85,29 @@ QByteArray DeviceTokens::add(const QString& file, const QString& code, QString* 
         *error = QStringLiteral("a device code must not be empty nor contain \"/\", spaces or line breaks");
         return {};
     }
-    QByteArray kept;
-    QFile old(file);
-    if (old.open(QIODevice::ReadOnly)) {
-        while (!old.atEnd()) {
-            const QByteArray line = old.readLine();
-            if (line.simplified().split(' ').value(0) != code.toUtf8())
-                kept += line;
-        }
-    }
+    bool found = false;
     const QByteArray token = generate();
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        || out.write(kept + code.toUtf8() + ' ' + hashOf(token) + '\n') < 0 || !out.commit()) {
-        *error = out.errorString();
-        return {};
+    const QByteArray lines = linesWithout(file, code, &found) + code.toUtf8() + ' ' + hashOf(token) + '\n';
+    return write(file, lines, error) ? token : QByteArray();
+}
+
+bool DeviceTokens::remove(const QString& file, const QString& code, QString* error)
+{
+    bool found = false;
+    const QByteArray lines = linesWithout(file, code, &found);
+    if (!found)
+        *error = QStringLiteral("%1 has no token of its own").arg(code);
+    return found && write(file, lines, error);
+}
+
+QStringList DeviceTokens::codes(const QString& file)
+{
+    QStringList out;
+    QFile in(file);
+    if (in.open(QIODevice::ReadOnly)) {
+        while (!in.atEnd())
+            out << QString::fromUtf8(in.readLine().simplified().split(' ').value(0));
     }
-    return token;
+    out.removeAll(QString());
+    return out;
 }

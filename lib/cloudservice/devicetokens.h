@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // Tokens that each let one cutter act as itself only: post its own work records and open
 // its own channel. The file keeps "CODE SHA-256-OF-TOKEN" lines, never the tokens, and is
@@ -23,11 +24,17 @@ public:
     // Gives code a new token (an older one stops working) and returns it; empty with error
     // when the file cannot be written. The file is created private to its owner.
     static QByteArray add(const QString& file, const QString& code, QString* error);
+    // Takes code's token away; false with error when it has none or the file cannot be written.
+    static bool remove(const QString& file, const QString& code, QString* error);
+    // The codes that have a token, in the file's order.
+    static QStringList codes(const QString& file);
     // A new random token: 32 bytes, URL-safe Base64.
     static QByteArray generate();
 
 private:
     void reload();
+    static QByteArray linesWithout(const QString& file, const QString& code, bool* found);
+    static bool write(const QString& file, const QByteArray& lines, QString* error);
 
     QString path;
     QDateTime loadedStamp;

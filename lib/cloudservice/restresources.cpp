@@ -221,8 +221,10 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
         (qstrcmp(end, "from") == 0 ? filter.from : filter.to) = when;
     }
     const QList<QJsonObject> records = store.workRecords(filter);
+    // Opened straight from an address, it is saved as a file, never shown as a page.
     if (csv)
-        return {200, workRecordsCsv(records), "text/csv; charset=utf-8"};
+        return HttpAnswer{200, workRecordsCsv(records), "text/csv; charset=utf-8"}.with(
+            "Content-Disposition", "attachment; filename=\"work-records.csv\"");
     QJsonArray list;
     for (const QJsonObject& r : records)
         list.append(r);
