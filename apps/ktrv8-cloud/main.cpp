@@ -60,9 +60,11 @@ bool withPassword(QString& location, const QCommandLineParser& parser, QTextStre
         err << "ktrv8-cloud: " << error << "\n";
         return false;
     }
+    QUrl url(location);
+    if (!url.password().isEmpty())
+        err << "ktrv8-cloud: a password in --db can be read by every local user; use --db-password-file\n";
     if (password.isEmpty())
         return true;
-    QUrl url(location);
     url.setPassword(password);
     location = url.toString();
     return true;
@@ -87,7 +89,7 @@ void makePrivate(const QString& location, QTextStream& err)
         err << "ktrv8-cloud: others may write in " << folder.filePath() << "; give the database a private folder\n";
 }
 
-// Where the records live: --memory, --db, or a file in the user's data folder.
+// Where the records live: --memory, --db, or a file in the state folder.
 bool openStorage(LocalCloudService& service, const QCommandLineParser& parser, QString& described, QTextStream& err)
 {
     if (parser.isSet(QStringLiteral("memory"))) {
