@@ -121,6 +121,8 @@ package() {
     contents=$(dpkg-deb --contents "$deb")
     grep -q ' \./lib/udev/rules\.d/60-kt-rv8\.rules$' <<<"$contents"
     grep -q ' \./usr/share/applications/ktrv8-gui\.desktop$' <<<"$contents"
+    grep -q ' \./lib/systemd/system/ktrv8-cloud\.service$' <<<"$contents"
+    dpkg-deb --field "$deb" Depends | grep -q 'libqt5sql5-sqlite'
     if command -v lintian >/dev/null; then
         lintian --fail-on error "$deb"
     fi

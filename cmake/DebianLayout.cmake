@@ -2,11 +2,14 @@
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY})
 set(usr ${root}${CPACK_PACKAGING_INSTALL_PREFIX})
 
-# udev reads packaged rules from /lib/udev/rules.d, outside the /usr prefix.
-if(EXISTS ${usr}/lib/udev)
-    file(MAKE_DIRECTORY ${root}/lib)
-    file(RENAME ${usr}/lib/udev ${root}/lib/udev)
-endif()
+# udev reads packaged rules from /lib/udev/rules.d, and Debian 12 keeps packaged systemd units
+# in /lib/systemd/system: both outside the /usr prefix.
+foreach(system udev systemd)
+    if(EXISTS ${usr}/lib/${system})
+        file(MAKE_DIRECTORY ${root}/lib)
+        file(RENAME ${usr}/lib/${system} ${root}/lib/${system})
+    endif()
+endforeach()
 
 # No folder may live in /usr/bin: translations installed beside a tool join the shared ones,
 # where the tool must look for them when installed.

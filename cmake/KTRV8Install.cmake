@@ -114,6 +114,7 @@ endif()
 # --- System files and package documents -------------------------------------------------
 include(${PROJECT_SOURCE_DIR}/packaging/udev/udevrules.cmake)
 include(${PROJECT_SOURCE_DIR}/packaging/desktop/desktop.cmake)
+include(${PROJECT_SOURCE_DIR}/packaging/systemd/systemd.cmake)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     COMMAND gzip -n -9 -f -k ${PROJECT_BINARY_DIR}/packaging/changelog
@@ -142,8 +143,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Found at run time, not linked: Qt's reader of TIFF pictures, which are traced.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins")
+# Loaded by name, not linked: Qt's reader of TIFF pictures, which are traced, and the fleet
+# service's default SQLite store's driver.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins, libqt5sql5-sqlite")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/systemd/postinst)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Moves into place what a prefix install and a Debian package keep in different folders.

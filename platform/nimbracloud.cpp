@@ -77,6 +77,11 @@ void NimbraCloud::customRequest(const QString& resource, QByteArray verb, QJsonO
         request.setRawHeader("Authorization", "Bearer " + token);
     QByteArray body;
     if (!isGet) {
+        const QJsonObject extra = hostFields.value(resource);
+        for (auto it = extra.begin(); it != extra.end(); ++it) {
+            if (!data.contains(it.key()))
+                data.insert(it.key(), it.value());
+        }
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
         body = QJsonDocument(data).toJson(QJsonDocument::Compact);
     }

@@ -2,6 +2,7 @@
 #define NIMBRACLOUD_H
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -34,6 +35,9 @@ public:
     void customRequest(const QString& resource, QByteArray verb, QJsonObject data,
                        std::function<void(QNetworkReply*, bool)> callback);
     QString ws() const;
+    // Fields the host adds, beside the driver's own and never over them, to the body of every
+    // request on resource that carries one.
+    void setHostFields(const QString& resource, const QJsonObject& fields) { hostFields[resource] = fields; }
 
     // Requests not answered within this time fail with HTTP status 0 (default 15 s).
     void setTimeout(int ms);
@@ -50,6 +54,7 @@ private:
     QString wsBase;
     QByteArray token;
     int timeoutMs = 15000;
+    QHash<QString, QJsonObject> hostFields;
 };
 
 #endif // NIMBRACLOUD_H

@@ -89,11 +89,14 @@ void DeviceChannels::onConnection()
             acceptPageFeed(socket);
             continue;
         }
-        // The channel is "/<code>/Device/", behind "/<token>" when a token is set.
+        // The channel is "/<code>/Device/", behind "/<token>" when a token is set; a cutter's
+        // own token opens its own channel only.
         QStringList parts = path.split(QLatin1Char('/'));
-        const bool tokenOk =
-            accessToken.isEmpty()
-            || (parts.size() == 5 && parts.at(1).toLatin1() == accessToken && (parts.removeAt(1), true));
+        const auto tokenFits = [&] {
+            const QByteArray given = parts.at(1).toLatin1();
+            return given == accessToken || (deviceOf && !given.isEmpty() && deviceOf(given) == parts.at(2));
+        };
+        const bool tokenOk = accessToken.isEmpty() || (parts.size() == 5 && tokenFits() && (parts.removeAt(1), true));
         const bool valid = tokenOk && parts.size() == 4 && parts.at(0).isEmpty() && !parts.at(1).isEmpty()
                            && parts.at(2) == QLatin1String("Device") && parts.at(3).isEmpty();
         if (!valid) {

@@ -39,6 +39,9 @@ public:
     ~DeviceChannels() override;
 
     void setToken(const QByteArray& token) { accessToken = token; }
+    // The device a cutter's own token belongs to (empty: none); such a token opens only that
+    // device's channel.
+    void setDeviceCheck(std::function<QString(const QByteArray&)> check) { deviceOf = std::move(check); }
     // Keeps every path asked for and every text received, for tests to read back.
     void setRecording(bool on) { recording = on; }
     // Called when a device was seen in a way worth keeping (not for every task message).
@@ -80,6 +83,7 @@ private:
 
     QWebSocketServer server;
     QByteArray accessToken;
+    std::function<QString(const QByteArray&)> deviceOf;
     bool recording = true;
     std::function<void(const QString&, const QDateTime&)> persistSeen;
 

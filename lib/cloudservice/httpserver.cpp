@@ -302,7 +302,11 @@ void HttpServer::write(Connection& c, const HttpAnswer& answer)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status) + "\r\n";
     head += "Content-Type: " + answer.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-    head += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n";
+    // On every answer, JSON and refusals too: a browser that is sent here opens nothing in a
+    // frame, guesses no type and runs no script from elsewhere.
+    head += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\n"
+            "Content-Security-Policy: default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; "
+            "frame-ancestors 'none'\r\n";
     for (const auto& field : answer.headers)
         head += field.first + ": " + field.second + "\r\n";
     head += c.keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";

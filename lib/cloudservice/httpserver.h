@@ -30,6 +30,7 @@ struct HttpRequest
     QUrlQuery query;
     QByteArray body;
     QMap<QByteArray, QByteArray> headers; // names in lower case
+    QString actingAs;                     // the device a device token was given for; empty: the service's token
     QJsonObject json() const;             // the body as an object (empty if it is none)
 };
 

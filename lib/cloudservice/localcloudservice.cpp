@@ -33,6 +33,12 @@ void LocalCloudService::setToken(const QByteArray& token)
     channels.setToken(token);
 }
 
+void LocalCloudService::setDeviceTokens(const QString& file)
+{
+    deviceTokens = DeviceTokens(file);
+    channels.setDeviceCheck([this](const QByteArray& token) { return deviceOf(token); });
+}
+
 void LocalCloudService::setRecording(bool on)
 {
     recording = on;
@@ -125,16 +131,26 @@ QList<LocalCloudService::Request> LocalCloudService::requests(const QString& res
     return out;
 }
 
-// The scheme is case-insensitive; the token is compared in full whatever its prefix.
+// The token of "Authorization: Bearer TOKEN"; the scheme is case-insensitive.
+static QByteArray bearerOf(const HttpRequest& request)
+{
+    const QByteArray given = request.headers.value("authorization").trimmed();
+    const int space = given.indexOf(' ');
+    if (space < 0 || given.left(space).toLower() != "bearer")
+        return {};
+    return given.mid(space + 1).trimmed();
+}
+
+// The service's token, compared in full whatever its prefix, or a cutter's own.
 bool LocalCloudService::authorized(const Request& request) const
 {
     if (accessToken.isEmpty())
         return true;
-    const QByteArray given = request.headers.value("authorization").trimmed();
-    const int space = given.indexOf(' ');
-    if (space < 0 || given.left(space).toLower() != "bearer")
+    const QByteArray token = bearerOf(request);
+    if (token.isEmpty())
         return false;
-    const QByteArray token = given.mid(space + 1).trimmed();
+    if (deviceTokens.isSet() && !deviceOf(token).isEmpty())
+        return true;
     int differ = token.size() ^ accessToken.size();
     for (int i = 0; i < accessToken.size(); ++i)
         differ |= accessToken.at(i) ^ (i < token.size() ? token.at(i) : 0);
@@ -162,8 +178,11 @@ bool LocalCloudService::takeFault(const QString& resource, Fault& fault)
     return true;
 }
 
-void LocalCloudService::onRequest(quint64 connection, const Request& request)
+void LocalCloudService::onRequest(quint64 connection, const Request& given)
 {
+    Request request = given;
+    if (deviceTokens.isSet() && bearerOf(request) != accessToken)
+        request.actingAs = deviceOf(bearerOf(request));
     if (recording) {
         received.append(request);
         emit requestReceived(received.size() - 1);
@@ -179,7 +198,7 @@ void LocalCloudService::onRequest(quint64 connection, const Request& request)
         http.hold(connection); // this connection never answers again
         return;
     }
-    const Request head{request.verb, request.path, request.resource, request.query, {}, {}};
+    const Request head{request.verb, request.path, request.resource, request.query, {}, {}, request.actingAs};
     auto later = [this, connection, head, delay = fault.delayMs](const HttpAnswer& result) {
         if (delay <= 0)
             finish(connection, head, result);

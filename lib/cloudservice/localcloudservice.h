@@ -2,6 +2,7 @@
 #define LOCALCLOUDSERVICE_H
 
 #include "devicechannels.h"
+#include "devicetokens.h"
 #include "httpserver.h"
 #include "restresources.h"
 #include "storethread.h"
@@ -55,6 +56,8 @@ public:
     // in its base address (wsBase()), the page's feed as its first message.
     void setToken(const QByteArray& token);
     QByteArray token() const { return accessToken; }
+    // Tokens that each let one cutter act as itself (see DeviceTokens), besides the token.
+    void setDeviceTokens(const QString& file);
     // Whether requests, channel paths and channel texts are kept for requests() and the like.
     void setRecording(bool on);
     void setLimits(const HttpServer::Limits& limits) { http.setLimits(limits); }
@@ -106,6 +109,7 @@ private:
     static HttpAnswer unavailable(const CloudStore& store);
     static HttpAnswer answerFrom(CloudStore& store, const Request& request, const LiveView& live, QStringList& seen);
     bool authorized(const Request& request) const;
+    QString deviceOf(const QByteArray& token) const { return deviceTokens.codeFor(token); }
     bool takeFault(const QString& resource, Fault& fault);
     void finish(quint64 connection, const Request& request, const HttpAnswer& answer);
 
@@ -113,6 +117,7 @@ private:
     HttpServer http;
     DeviceChannels channels;
     QByteArray accessToken;
+    mutable DeviceTokens deviceTokens; // reads its file again when it changes
     bool recording = true;
     QList<Request> received;
     QHash<QString, Fault> faults;

@@ -4,28 +4,43 @@
 #include <QJsonValue>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace {
 
-// The JSON type each known field must have; fields not listed are kept as they come.
+// The JSON type each known field must have and its largest size: characters of a string,
+// magnitude of a number. Fields not listed are kept as they come, within the same bounds.
 struct FieldRule
 {
     const char* key;
     QJsonValue::Type type;
+    double most;
 };
 
+constexpr double Count = 2147483647.0; // what the driver's own integers hold
+constexpr int TextChars = 256;
+constexpr double Huge = 9223372036854775807.0; // what a 64-bit integer holds, as the driver sends areas
+constexpr int MaxFields = 64;
+
 constexpr FieldRule DeviceFields[] = {
-    {"id", QJsonValue::Double},           {"code", QJsonValue::String},      {"pcb", QJsonValue::String},
-    {"version", QJsonValue::String},      {"device_id", QJsonValue::String}, {"online", QJsonValue::Bool},
-    {"device_model", QJsonValue::Double},
+    {"id", QJsonValue::Double, Count},
+    {"code", QJsonValue::String, 64},
+    {"pcb", QJsonValue::String, TextChars},
+    {"version", QJsonValue::String, TextChars},
+    {"device_id", QJsonValue::String, TextChars},
+    {"online", QJsonValue::Bool, 0},
+    {"device_model", QJsonValue::Double, Count},
 };
 
 constexpr FieldRule WorkRecordFields[] = {
-    {"device", QJsonValue::Double},       {"end_time", QJsonValue::String},    {"task_time", QJsonValue::Double},
-    {"softwareType", QJsonValue::Double}, {"task_copies", QJsonValue::Double}, {"finish_copies", QJsonValue::Double},
-    {"page_area", QJsonValue::Double},    {"page_size", QJsonValue::String},   {"path_length", QJsonValue::Double},
-    {"task_model", QJsonValue::Double},   {"work_model", QJsonValue::Double},  {"record_key", QJsonValue::String},
+    {"device", QJsonValue::Double, Count},         {"end_time", QJsonValue::String, 40},
+    {"task_time", QJsonValue::Double, Count},      {"softwareType", QJsonValue::Double, Count},
+    {"task_copies", QJsonValue::Double, Count},    {"finish_copies", QJsonValue::Double, Count},
+    {"page_area", QJsonValue::Double, Huge},       {"page_size", QJsonValue::String, 48},
+    {"path_length", QJsonValue::Double, Huge},     {"task_model", QJsonValue::Double, Count},
+    {"work_model", QJsonValue::Double, Count},     {"file_name", QJsonValue::String, TextChars},
+    {"record_key", QJsonValue::String, TextChars},
 };
 
 // Counts and measures that cannot be below zero. The page area is left alone: the driver
@@ -42,13 +57,35 @@ const char* typeName(QJsonValue::Type type)
     }
 }
 
+// Too long a text or too large a number, whatever the field: nothing in a record needs more,
+// and every byte stored is shown on the page and in every CSV.
+QString tooLarge(const QString& key, const QJsonValue& value, double most)
+{
+    if (value.isString() && value.toString().size() > most)
+        return QStringLiteral("\"%1\" must not be longer than %2 characters").arg(key).arg(most);
+    if (value.isDouble() && std::abs(value.toDouble()) > most)
+        return QStringLiteral("\"%1\" must not be larger than %2").arg(key).arg(most, 0, 'g', 10);
+    if (value.isArray() || value.isObject())
+        return QStringLiteral("\"%1\" must be a plain value").arg(key);
+    return QString();
+}
+
 template <size_t N>
 QString checkFields(const QJsonObject& body, const FieldRule (&rules)[N])
 {
-    for (const FieldRule& rule : rules) {
-        const QJsonValue value = body.value(QLatin1String(rule.key));
-        if (!value.isUndefined() && value.type() != rule.type)
-            return QStringLiteral("\"%1\" must be %2").arg(QLatin1String(rule.key), QLatin1String(typeName(rule.type)));
+    if (body.size() > MaxFields)
+        return QStringLiteral("a record has at most %1 fields").arg(MaxFields);
+    for (auto it = body.begin(); it != body.end(); ++it) {
+        const auto rule = std::find_if(std::begin(rules), std::end(rules),
+                                       [&](const FieldRule& r) { return it.key() == QLatin1String(r.key); });
+        if (rule != std::end(rules) && it.value().type() != rule->type)
+            return QStringLiteral("\"%1\" must be %2").arg(it.key(), QLatin1String(typeName(rule->type)));
+        const double most = rule != std::end(rules) ? rule->most : it.value().isString() ? TextChars : Huge;
+        const QString wrong = tooLarge(it.key(), it.value(), most);
+        if (!wrong.isEmpty())
+            return wrong;
+        if (it.key().size() > 64)
+            return QStringLiteral("field names are at most 64 characters");
     }
     return QString();
 }
@@ -125,9 +162,9 @@ QDateTime parseTime(const QString& text)
 
 QByteArray workRecordsCsv(const QList<QJsonObject>& records)
 {
-    static const char* const columns[] = {"id",          "device",        "end_time",  "task_time",
-                                          "task_copies", "finish_copies", "page_size", "page_area",
-                                          "path_length", "task_model",    "work_model"};
+    static const char* const columns[] = {"id",          "device",        "end_time",   "task_time",
+                                          "task_copies", "finish_copies", "page_size",  "page_area",
+                                          "path_length", "task_model",    "work_model", "file_name"};
     QByteArray csv;
     for (const char* column : columns)
         csv += QByteArray(column) + (column == columns[std::size(columns) - 1] ? "\r\n" : ",");

@@ -25,6 +25,17 @@ QString pageFile(const QString& resource)
     return QString();
 }
 
+// A cutter's own token acts as that cutter only.
+bool mayActOn(const HttpRequest& request, const QString& code)
+{
+    return request.actingAs.isEmpty() || request.actingAs == code;
+}
+
+HttpAnswer forbidden()
+{
+    return {403, RestResources::detail(QStringLiteral("this device token acts only for its own device"))};
+}
+
 HttpAnswer notAllowed(const QByteArray& allowed)
 {
     HttpAnswer answer{405, RestResources::detail(QStringLiteral("method not allowed"))};
@@ -78,10 +89,12 @@ HttpAnswer RestResources::deviceResource(const HttpRequest& request, const QByte
     if (verb != "GET")
         return notAllowed("GET, HEAD, PUT");
     if (!request.query.hasQueryItem(QStringLiteral("code")))
-        return deviceList();
+        return request.actingAs.isEmpty() ? deviceList() : forbidden();
     const QString code = request.query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
     if (code.isEmpty())
         return {400, detail(QStringLiteral("code required"))};
+    if (!mayActOn(request, code))
+        return forbidden();
     const QJsonObject found = store.deviceByCode(code);
     if (found.isEmpty())
         return {404, detail(QStringLiteral("Not found."))};
@@ -103,9 +116,13 @@ HttpAnswer RestResources::deviceUpdate(const HttpRequest& request)
     QJsonObject stored = store.device(id);
     if (stored.isEmpty())
         return {404, detail(QStringLiteral("Not found."))};
+    if (!mayActOn(request, stored.value(QStringLiteral("code")).toString()))
+        return forbidden();
     for (auto it = body.begin(); it != body.end(); ++it)
         stored.insert(it.key(), it.value());
     const QString code = stored.value(QStringLiteral("code")).toString();
+    if (!mayActOn(request, code))
+        return forbidden();
     const QJsonObject holder = store.deviceByCode(code);
     if (!holder.isEmpty() && holder.value(QStringLiteral("id")).toInt() != id)
         return {400, detail(QStringLiteral("code belongs to another device"))};
@@ -139,6 +156,8 @@ HttpAnswer RestResources::deviceModelResource(const HttpRequest& request, const 
     const QString code = body.value(QStringLiteral("code")).toString();
     if (code.isEmpty())
         return {400, detail(QStringLiteral("code required"))};
+    if (!mayActOn(request, code))
+        return forbidden();
     if (!store.deviceByCode(code).isEmpty())
         return {400, detail(QStringLiteral("device exists"))};
     const int id = store.addDevice(body);
@@ -151,7 +170,7 @@ HttpAnswer RestResources::deviceModelResource(const HttpRequest& request, const 
 HttpAnswer RestResources::workRecordResource(const HttpRequest& request, const QByteArray& verb)
 {
     if (verb == "GET")
-        return workRecordList(request);
+        return request.actingAs.isEmpty() ? workRecordList(request) : forbidden();
     if (verb != "POST")
         return notAllowed("GET, HEAD, POST");
     QJsonObject record;
@@ -163,6 +182,8 @@ HttpAnswer RestResources::workRecordResource(const HttpRequest& request, const Q
     const QJsonObject owner = store.device(record.value(QStringLiteral("device")).toInt(-1));
     if (owner.isEmpty())
         return {400, detail(QStringLiteral("unknown device"))};
+    if (!mayActOn(request, owner.value(QStringLiteral("code")).toString()))
+        return forbidden();
     record.remove(QStringLiteral("id"));
     QJsonObject stored; // a repeat is answered with what its first post stored
     if (store.addWorkRecord(record, stored) < 0)
@@ -178,7 +199,8 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
     WorkRecordFilter filter;
     const QString deviceText = request.query.queryItemValue(QStringLiteral("device"), QUrl::FullyDecoded);
     const QString code = request.query.queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
-    const bool csv = request.query.queryItemValue(QStringLiteral("format")) == QLatin1String("csv");
+    const bool csv =
+        request.query.queryItemValue(QStringLiteral("format")).compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
     bool ok = true;
     if (!deviceText.isEmpty())
         filter.device = deviceText.toInt(&ok);
@@ -198,8 +220,10 @@ HttpAnswer RestResources::workRecordList(const HttpRequest& request)
         (qstrcmp(end, "from") == 0 ? filter.from : filter.to) = when;
     }
     const QList<QJsonObject> records = store.workRecords(filter);
+    // Opened straight from an address, it is saved as a file, never shown as a page.
     if (csv)
-        return {200, workRecordsCsv(records), "text/csv; charset=utf-8"};
+        return HttpAnswer{200, workRecordsCsv(records), "text/csv; charset=utf-8"}.with(
+            "Content-Disposition", "attachment; filename=\"work-records.csv\"");
     QJsonArray list;
     for (const QJsonObject& r : records)
         list.append(r);
@@ -247,9 +271,5 @@ HttpAnswer RestResources::page(const HttpRequest& request)
     const QByteArray type = name.endsWith(QLatin1String(".js"))    ? "text/javascript; charset=utf-8"
                             : name.endsWith(QLatin1String(".css")) ? "text/css; charset=utf-8"
                                                                    : "text/html; charset=utf-8";
-    HttpAnswer page{200, file.readAll(), type};
-    page.with("Content-Security-Policy",
-              "default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; frame-ancestors 'none'");
-    page.with("X-Frame-Options", "DENY");
-    return page;
+    return {200, file.readAll(), type}; // the server adds the safety headers
 }

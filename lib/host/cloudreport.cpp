@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QTimer>
@@ -99,7 +100,7 @@ bool checkCloudOptions(const CloudOptions& options, bool needCode, QString* erro
         return false;
     }
     if (options.token.isEmpty() || options.token.contains('/')) {
-        *error = QStringLiteral("--cloud needs --token, the one ktrv8-cloud printed at start");
+        *error = QStringLiteral("--cloud needs --token, the one in ktrv8-cloud's token file");
         return false;
     }
     if (needCode && (options.code.isEmpty() || options.code.contains(QLatin1Char('/')))) {
@@ -132,6 +133,10 @@ bool CloudReport::attach(KTDeviceInterface* device, PreparedJob* job, int timeou
     // The measures come with the whole job: a PLT job is read on from here, once.
     if (file && job && job->finishReading())
         file->setValue(jobFileInfo(job->total()));
+    // The job's name goes beside the driver's record, which has no field for it.
+    if (job && !job->path().isEmpty())
+        cloud->setHostFields(RecordResource,
+                             {{QStringLiteral("file_name"), QFileInfo(job->path()).fileName().left(200)}});
     common->setNimbraCloud(cloud, options.code);
     common->connect_websocket();
     KTDeviceProperty* deviceCloud = common->property_ptr("DEVICE_CLOUD");

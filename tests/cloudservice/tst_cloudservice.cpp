@@ -153,16 +153,16 @@ void tst_CloudService::executablePrintsPortAndServes()
     QVERIFY(help.readAllStandardOutput().contains("--port"));
 
     QProcess service;
-    service.start(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--model"),
-                            QStringLiteral("42"), QStringLiteral("--memory")});
+    service.start(program,
+                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--model"), QStringLiteral("42"),
+                   QStringLiteral("--memory"), QStringLiteral("--token"), QString::fromLatin1(Token)});
     QVERIFY(service.waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine(), 5000);
     const QByteArray first = service.readLine().trimmed();
     QVERIFY2(first.startsWith("port "), first.constData());
     const quint16 port = quint16(first.mid(5).toUInt());
     QVERIFY(port > 0);
-    const QByteArray token = firstLineStarting(service, "token "); // generated when not given
-    QVERIFY(token.size() >= 20);
+    const QByteArray token = Token; // a token made on first start: tst_FleetGuard
     QCOMPARE(statusOf(exchange(port, request("PATCH", "/device_model", R"({"code":42})"))), 401);
     QCOMPARE(statusOf(exchange(port, request("PATCH", "/device_model", R"({"code":42})", token))), 200);
     service.kill();
@@ -305,6 +305,15 @@ void tst_CloudService::framingAndAccess_data()
     QTest::newRow("end time no date") << request("POST", "/device_work_records", R"({"device":1,"end_time":"soon"})",
                                                  Token)
                                       << 400 << QByteArray("end_time") << 1;
+    // Sizes bounded, the field named; safety headers on every answer, refusals too.
+    const auto post = [](const QByteArray& body) { return request("POST", "/device_work_records", body, Token); };
+    QTest::newRow("count past an integer")
+        << post(R"({"device":1,"task_copies":1e12})") << 400 << QByteArray("task_copies") << 1;
+    QTest::newRow("nested extra field") << post(R"({"device":1,"extra":{"a":[1]}})") << 400 << QByteArray("extra") << 1;
+    QTest::newRow("a refusal is not framed")
+        << request("GET", "/device", {}, "guess") << 401 << QByteArray("frame-ancestors 'none'") << 0;
+    QTest::newRow("JSON is not framed") << request("GET", "/device", {}, Token) << 200
+                                        << QByteArray("X-Frame-Options: DENY") << 1;
 }
 
 void tst_CloudService::framingAndAccess()

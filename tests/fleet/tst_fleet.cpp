@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QWebSocket>
 #include <QtTest>
 
 namespace {
@@ -94,6 +95,7 @@ void verifySampleRecord(const QJsonArray& found)
     QCOMPARE(record.value(QStringLiteral("page_size")).toString(), QStringLiteral("20x23"));
     QCOMPARE(record.value(QStringLiteral("page_area")).toInt(), 460);
     QCOMPARE(record.value(QStringLiteral("path_length")).toInt(), 241);
+    QCOMPARE(record.value(QStringLiteral("file_name")).toString(), QStringLiteral("sample.plt")); // from the host
 }
 
 // chromium as the brief's flags ask: headless, no network of its own, a fresh profile.
@@ -110,6 +112,22 @@ QByteArray browse(const QString& browser, const QString& url, const QStringList&
         chromium.waitForFinished(5000);
     }
     return chromium.readAllStandardOutput();
+}
+
+// Two more cutters on their channels: one idle, one whose state is odd (no copies while
+// cutting); the page must show both online and go on with the rest.
+void openMoreCutters(const CloudProcess& cloud, QWebSocket& idle, QWebSocket& odd)
+{
+    for (const QByteArray code : {"CD2", "EF3"})
+        QCOMPARE(http(cloud.url() + QStringLiteral("device_model"), "POST", "{\"code\":\"" + code + "\"}").first, 200);
+    const QString channel = QStringLiteral("ws://127.0.0.1:%1/%2/").arg(cloud.port).arg(Token);
+    idle.open(QUrl(channel + QStringLiteral("CD2/Device/")));
+    odd.open(QUrl(channel + QStringLiteral("EF3/Device/")));
+    QTRY_VERIFY_WITH_TIMEOUT(idle.isValid() && odd.isValid(), 10000);
+    const QString runtime = QStringLiteral(R"({"actions":["Runtime"],"message":{"Runtime":%1},"sender":"Device"})");
+    idle.sendTextMessage(runtime.arg(QStringLiteral(R"({"Status":0,"TaskCopies":0,"Finished":0,"Percent":0})")));
+    odd.sendTextMessage(runtime.arg(QStringLiteral(R"({"Status":1,"TaskCopies":0,"Finished":2,"Percent":0})")));
+    QTRY_VERIFY_WITH_TIMEOUT(http(cloud.url() + QStringLiteral("device")).second.count("\"Status\"") >= 3, 10000);
 }
 
 } // namespace
@@ -209,9 +227,22 @@ void tst_Fleet::pageShowsTheRunningJob()
 
     QVERIFY(host.waitForFinished(60000));
     QCOMPARE(host.exitCode(), 0);
+    QWebSocket idle, odd;
+    openMoreCutters(cloud, idle, odd); // a failure there shows in the checks below too
     QTemporaryDir after;
     const QByteArray done = browse(browser, page, {QStringLiteral("--dump-dom")}, after);
-    QVERIFY2(done.contains("<td class=\"num\">3/3</td>"), done.constData()); // the work record, listed
+    // The records of 1 and 3 copies: 20 mm high, 23 mm wide, 460 mm² and 241 mm a copy.
+    const QList<QPair<QByteArray, int>> shown{
+        {"<td class=\"num\">3/3</td>", 1},
+        {"<td>sample.plt</td>", 2},
+        {">23 x 20 mm<", 2},
+        {">460 mm\xc2\xb2<", 2},
+        {">0.24 m<", 2},
+        {"<td class=\"num\">4</td><td class=\"num\">1,840 mm\xc2\xb2</td><td class=\"num\">0.96 m</td>", 2},
+        {"class=\"online\">online<", 2},
+        {"job: 2/0 copies, 0%, cutting<", 1}};
+    for (const auto& [fragment, times] : shown)
+        QVERIFY2(done.count(fragment) == times, fragment + "\n" + done.mid(done.indexOf("<main")));
 }
 
 // The desktop window's fleet service options report its cut as "ktrv8 cut --cloud" does.

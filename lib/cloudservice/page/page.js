@@ -39,15 +39,28 @@ async function api(path) {
   return reply;
 }
 
+// Task states come from the cutters as they are: any field may be missing, zero or of
+// another type, and the page must still show every device.
+const count = (v) => (Number.isFinite(Number(v)) ? Number(v) : 0);
+
 function taskText(task) {
-  if (!task || !task.TaskCopies) return '';
-  const done = task.Finished || 0;
-  const status = task.Status === 0 && done >= task.TaskCopies ? 'done' : (StatusNames[task.Status] || 'status ' + task.Status);
-  return `${task.FileName || 'job'}: ${done}/${task.TaskCopies} copies, ${task.Percent || 0}%, ${status}`;
+  if (!task || typeof task !== 'object' || (!count(task.TaskCopies) && !isRunning(task))) return '';
+  const copies = count(task.TaskCopies);
+  const done = count(task.Finished);
+  const status = task.Status === 0 && copies > 0 && done >= copies ? 'done' : (StatusNames[task.Status] || 'status ' + task.Status);
+  const name = typeof task.FileName === 'string' && task.FileName ? task.FileName : 'job';
+  return `${name}: ${done}/${copies} copies, ${count(task.Percent)}%, ${status}`;
 }
 
 function isRunning(task) {
-  return !!task && task.Status !== undefined && task.Status !== 0 && task.Status !== 3;
+  return !!task && typeof task === 'object' && task.Status !== undefined && task.Status !== 0 && task.Status !== 3;
+}
+
+function percentOf(task) {
+  const copies = count(task.TaskCopies);
+  // Drivers that count copies only leave "Percent" at 0 until the end.
+  const byCopies = copies > 0 ? (100 * count(task.Finished)) / copies : 0;
+  return Math.min(100, Math.max(0, count(task.Percent), byCopies));
 }
 
 function renderDevices() {
@@ -65,8 +78,7 @@ function renderDevices() {
     if (isRunning(d.task)) {
       const bar = document.createElement('progress');
       bar.max = 100;
-      // Drivers that count copies only leave "Percent" at 0 until the end.
-      bar.value = Math.max(d.task.Percent || 0, (100 * (d.task.Finished || 0)) / d.task.TaskCopies);
+      bar.value = percentOf(d.task);
       task.prepend(bar, ' ');
     }
   }
@@ -100,12 +112,25 @@ function filterQuery(extra) {
   return '/device_work_records?' + q.toString();
 }
 
+// Units as the command line gives them: sides and areas in mm and mm², lengths in m.
+const number = (v, digits) => count(v).toLocaleString('en', { maximumFractionDigits: digits });
+const areaText = (mm2) => `${number(mm2, 0)} mm²`;
+const lengthText = (mm) => `${number(count(mm) / 1000, 2)} m`;
+
+// The driver writes "HEIGHTxWIDTH"; shown width x height, as the command line does.
+function sizeText(size) {
+  const sides = /^(-?\d+)x(-?\d+)$/.exec(size || '');
+  return sides ? `${sides[2]} x ${sides[1]} mm` : size || '';
+}
+
+// Area and path are per copy: every finished copy cut them once more.
 function addTo(totals, key, r) {
   const t = totals.get(key) || { jobs: 0, copies: 0, area: 0, length: 0 };
+  const copies = count(r.finish_copies);
   t.jobs += 1;
-  t.copies += r.finish_copies || 0;
-  t.area += r.page_area || 0;
-  t.length += r.path_length || 0;
+  t.copies += copies;
+  t.area += count(r.page_area) * copies;
+  t.length += count(r.path_length) * copies;
   totals.set(key, t);
 }
 
@@ -115,7 +140,7 @@ function renderTotals(id, totals) {
   for (const [key, t] of [...totals.entries()].sort()) {
     const row = body.insertRow();
     cell(row, key);
-    for (const v of [t.jobs, t.copies, t.area, t.length]) cell(row, v, 'num');
+    for (const v of [t.jobs, t.copies, areaText(t.area), lengthText(t.length)]) cell(row, v, 'num');
   }
 }
 
@@ -143,11 +168,12 @@ async function loadRecords() {
     const row = body.insertRow();
     cell(row, (r.end_time || '').slice(0, 19));
     cell(row, codeOf(r.device));
+    cell(row, r.file_name);
     cell(row, `${r.finish_copies}/${r.task_copies}`, 'num');
-    cell(row, r.page_size);
-    cell(row, r.page_area, 'num');
-    cell(row, r.path_length, 'num');
-    cell(row, r.task_time + ' s', 'num');
+    cell(row, sizeText(r.page_size), 'num');
+    cell(row, areaText(r.page_area), 'num');
+    cell(row, lengthText(r.path_length), 'num');
+    cell(row, `${count(r.task_time)} s`, 'num');
   }
   renderTotals('totals-device', perDevice);
   renderTotals('totals-day', perDay);
