@@ -20,7 +20,9 @@ namespace ktconv {
 
 bool looksLikeDxf(const QByteArray& content)
 {
-    static const QRegularExpression start(QStringLiteral("^\\s*(999\\r?\\n[^\\n]*\\n\\s*)*0\\r?\\n\\s*SECTION\\s"));
+    // Group codes may be padded on both sides (" 0 "), as the vector editor writes them.
+    static const QRegularExpression start(
+        QStringLiteral("^\\s*(999[ \\t]*\\r?\\n[^\\n]*\\n\\s*)*0[ \\t]*\\r?\\n\\s*SECTION\\s"));
     return start.match(QString::fromLatin1(content.left(4096))).hasMatch();
 }
 

@@ -302,6 +302,10 @@ void tst_Formats::detection_data()
                                     << QString();
     QTest::newRow("gif picture") << QByteArray("GIF89a\x01\0\x01\0\0\0\0;", 14) << int(JobFormat::Unknown)
                                  << QStringLiteral("a GIF picture; pictures are traced from PNG");
+    // The vector editor's R12 export: a 999 comment first, group codes padded on both sides.
+    QTest::newRow("dxf with padded codes")
+        << QByteArray("999\n\"R12\" output\n  0 \nSECTION\n  2 \nENTITIES\n  0 \nENDSEC\n  0 \nEOF\n")
+        << int(JobFormat::Dxf) << QString();
     QTest::newRow("pdf header past the first kilobyte")
         << QByteArray(2000, 'x') + "%PDF-1.4" << int(JobFormat::Unknown) << QStringLiteral("PDF");
 }
