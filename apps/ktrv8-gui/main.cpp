@@ -48,22 +48,6 @@ bool headless()
            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-void installWindowTranslation(QTranslator* translator)
-{
-    // Beside the program in the build tree; where the package puts them once installed.
-    const QDir bin(QCoreApplication::applicationDirPath());
-    QStringList folders{bin.filePath(QStringLiteral("translations"))};
-#ifdef KTRV8_TRANSLATIONS_FROM_BIN
-    folders << QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_BIN)));
-#endif
-    for (const QString& folder : folders) {
-        if (translator->load(QLocale(), QStringLiteral("ktrv8-gui"), QStringLiteral("_"), folder)) {
-            QCoreApplication::installTranslator(translator);
-            return;
-        }
-    }
-}
-
 // Runs what the command line asked for, then leaves if told to, with the cut's exit code.
 class Script : public QObject
 {
@@ -152,7 +136,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ktrv8-gui"));
     QTranslator windowTranslation;
-    installWindowTranslation(&windowTranslation);
+    installProgramTranslation(&windowTranslation, QStringLiteral("ktrv8-gui"));
 
     // A stop signal closes the window as its close button does (a running cut is stopped first),
     // so nothing is left behind; a second signal leaves at once.

@@ -57,18 +57,7 @@ void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& text)
 // tree; where the package puts them once installed.
 void installHostTranslation()
 {
-    auto* translator = new QTranslator(QCoreApplication::instance());
-    const QDir bin(QCoreApplication::applicationDirPath());
-    QStringList folders{bin.filePath(QStringLiteral("translations"))};
-#ifdef KTRV8_TRANSLATIONS_FROM_BIN
-    folders << QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_BIN)));
-#endif
-    for (const QString& folder : folders) {
-        if (translator->load(QLocale(), QStringLiteral("ktrv8"), QStringLiteral("_"), folder)) {
-            QCoreApplication::installTranslator(translator);
-            return;
-        }
-    }
+    installProgramTranslation(new QTranslator(QCoreApplication::instance()), QStringLiteral("ktrv8"));
 }
 
 bool intValue(const QCommandLineParser& parser, const QString& name, int min, int max, int* value, QString* error)

@@ -1,8 +1,12 @@
 #ifndef HOSTCOMMON_H
 #define HOSTCOMMON_H
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
 class QCommandLineParser;
 
@@ -42,6 +46,24 @@ bool parseAddress(const QString& text, Address* address, QString* error);
 bool parseAddressOptions(const QCommandLineParser& parser, Address* address, bool* haveAddress, QString* error);
 // "en", "ja", "zh" (or a full locale name) to a locale name; empty if unknown.
 QString localeForLanguage(const QString& language);
+
+// Loads a program's own texts (name_LOCALE.qm) for the current locale and installs them:
+// beside the program in the build tree, or where the package puts them once installed.
+// Inline so that each program's own install layout (KTRV8_TRANSLATIONS_FROM_BIN) applies.
+inline void installProgramTranslation(QTranslator* translator, const QString& name)
+{
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QStringList folders{bin.filePath(QStringLiteral("translations"))};
+#ifdef KTRV8_TRANSLATIONS_FROM_BIN
+    folders << QDir::cleanPath(bin.filePath(QStringLiteral(KTRV8_TRANSLATIONS_FROM_BIN)));
+#endif
+    for (const QString& folder : folders) {
+        if (translator->load(QLocale(), name, QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+    }
+}
 
 // Options every command that talks to a cutter understands.
 struct CommonOptions
