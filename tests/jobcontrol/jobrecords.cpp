@@ -6,13 +6,13 @@
 #include "nimbracloud.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <QtTest>
 
 #include <malloc.h>
+#include <time.h>
 
 #include <limits>
 
@@ -131,6 +131,14 @@ QString jobOfSize(int megabytes)
     return page.repeated(1000);
 }
 
+// CPU time of this thread: other processes on a busy machine do not count against it.
+qint64 threadNanos()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 } // namespace
 
 void tst_JobControl::setPltScalesLinearly_data()
@@ -154,10 +162,9 @@ void tst_JobControl::setPltScalesLinearly()
         for (int round = 0; round < 3; ++round) {
             d.rv8->setPlt(QString());
             const qint64 held = heldBytes();
-            QElapsedTimer clock;
-            clock.start();
+            const qint64 start = threadNanos();
             d.rv8->setPlt(plt);
-            best[i] = qMin(best[i], clock.nsecsElapsed());
+            best[i] = qMin(best[i], threadNanos() - start);
             QCOMPARE(KTRV8Private::pages(*d.rv8).size(), 1000);
             const qint64 textBytes = qint64(plt.size()) * 2;
             const qint64 extra = heldBytes() - held;
