@@ -44,15 +44,63 @@ bool KTDeviceProperty::init(QVariant value, QString label, QString unit, int get
 // restoring a value it has already been told about needs no second notification.
 void KTDeviceProperty::setValue(const QVariant& v)
 {
-    if (v == m_previousValue) {
+    const bool equalsPrevious = v == m_previousValue;
+    applyValue(v, equalsPrevious, !equalsPrevious && v == m_value);
+}
+
+void KTDeviceProperty::applyValue(const QVariant& v, bool equalsPrevious, bool equalsCurrent)
+{
+    if (equalsPrevious) {
         m_value = v;
         return;
     }
-    if (v == m_value)
+    if (equalsCurrent)
         return;
     m_previousValue = m_value;
     m_value = v;
     emit valueChanged();
+}
+
+namespace {
+
+// The same text, known without reading it: both hold one shared string.
+bool sameText(const QVariant& held, const QVariant& seen)
+{
+    if (held.userType() != QMetaType::QString || seen.userType() != QMetaType::QString)
+        return !held.isValid() && !seen.isValid();
+    return static_cast<const QString*>(held.constData())->isSharedWith(*static_cast<const QString*>(seen.constData()));
+}
+
+} // namespace
+
+void KTValueAhead::compare(const KTDeviceProperty& property, const QString& next)
+{
+    text = next;
+    current = property.m_value;
+    previous = property.m_previousValue;
+    const QVariant value(text);
+    equalsPrevious = value == previous;
+    equalsCurrent = !equalsPrevious && value == current;
+}
+
+void KTValueAhead::set(KTDeviceProperty& property, const QString& next) const
+{
+    const QVariant value(next);
+    if (next.isSharedWith(text) && sameText(property.m_value, current) && sameText(property.m_previousValue, previous))
+        property.applyValue(value, equalsPrevious, equalsCurrent);
+    else
+        property.setValue(value);
+}
+
+bool KTValueAhead::knownEqual(const QVariant& held) const
+{
+    return sameText(held, QVariant(text)) || (equalsCurrent && sameText(held, current))
+           || (equalsPrevious && sameText(held, previous));
+}
+
+void KTValueAhead::clear()
+{
+    *this = KTValueAhead();
 }
 
 void KTDeviceProperty::ret_Status(int ret)

@@ -58,6 +58,10 @@ signals:
     void retStatus(int ret);
 
 private:
+    friend class KTValueAhead;
+    // setValue's rules, given how v compares with the value the last change replaced and
+    // with the current one.
+    void applyValue(const QVariant& v, bool equalsPrevious, bool equalsCurrent);
     QString valueText() const;
     QString registerWords() const;
     QString compoundValues() const;

@@ -233,7 +233,8 @@ void KTRV8::advanceJob()
         KTDeviceProperty* job = kt_job_property(this);
         if (!job)
             return;
-        if (!setValueOf(job, jobPages->hold(jobPageIndex)))
+        const QString page = jobPages->hold(jobPageIndex);
+        if (!kt_survives(this, [&] { nextPage ? nextPage->setPage(job, jobPageIndex, page) : job->setValue(page); }))
             return;
         sendCMD(nextPage ? nextPage->take(job, jobPageIndex) : job->set_cmd_bytes());
         if (jobPageIndex == jobPages->size() - 1)

@@ -31,6 +31,15 @@ void KTPreparedPage::prepare(const KTDeviceProperty* job, int index, const QStri
     pageIndex = index;
     kind = job->cmd_type();
     setCode = job->set_cmd_int();
+    value.compare(*job, text);
+}
+
+void KTPreparedPage::setPage(KTDeviceProperty* job, int index, const QString& text) const
+{
+    if (job == property && index == pageIndex)
+        value.set(*job, text);
+    else
+        job->setValue(text);
 }
 
 void KTPreparedPage::prepareWhenSent(QTcpSocket* socket, std::function<void()> build)
@@ -55,21 +64,27 @@ bool KTPreparedPage::fits(const KTDeviceProperty* job, int index) const
     if (!property || job != property || index != pageIndex || job->cmd_type() != kind || job->set_cmd_int() != setCode
         || job->value().userType() != QMetaType::QString)
         return false;
-    // A host may have given the property another text from its valueChanged.
-    const QString held = job->value().toString();
-    return held.isSharedWith(page) || held == page;
+    // A page equal to the one before leaves the property holding that one's string. A host
+    // may have given the property another text from its valueChanged.
+    return value.knownEqual(job->value()) || job->value().toString() == page;
 }
 
 QByteArray KTPreparedPage::take(const KTDeviceProperty* job, int index)
 {
     QByteArray bytes = fits(job, index) ? std::move(frame) : job->set_cmd_bytes();
-    clear();
+    forget();
     return bytes;
 }
 
 void KTPreparedPage::clear()
 {
     QObject::disconnect(whenSent);
+    value.clear();
+    forget();
+}
+
+void KTPreparedPage::forget()
+{
     frame = QByteArray();
     page = QString();
     property = nullptr;

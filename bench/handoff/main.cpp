@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -35,11 +36,13 @@ struct JobCase
     int pages;
     int pageBytes;
     int rounds;
+    bool samePages; // every page the same text, as a job that repeats one design
 };
 
 const JobCase cases[] = {
-    {"1000 pages of 4 KiB", 1000, 4096, 9},
-    {"10 pages of 1 MiB", 10, 1 << 20, 9},
+    {"1000 pages of 4 KiB", 1000, 4096, 9, false},
+    {"10 pages of 1 MiB", 10, 1 << 20, 9, false},
+    {"10 equal pages of 1 MiB", 10, 1 << 20, 9, true},
 };
 
 double median(QVector<double> values)
@@ -58,15 +61,15 @@ double percentile(QVector<double> values, int p)
     return values.at(std::min(int(values.size()) - 1, int(values.size()) * p / 100));
 }
 
-// Pages of plotter text, each different from its first bytes on.
-QString makeJob(int pages, int pageBytes)
+// Pages of plotter text, each different from its first bytes on unless all are the same.
+QString makeJob(int pages, int pageBytes, bool samePages)
 {
     static const QString stroke = QStringLiteral("PD1200,800;PD1240,880;PU1320,840;");
     QString text;
     text.reserve(qsizetype(pages) * (pageBytes + 64));
     for (int page = 0; page < pages; ++page) {
         const int start = text.size();
-        text += QStringLiteral("IN;PU%1,0;").arg(page);
+        text += QStringLiteral("IN;PU%1,0;").arg(samePages ? 0 : page);
         while (text.size() - start + stroke.size() + 3 <= pageBytes)
             text += stroke;
         while (text.size() - start + 3 < pageBytes)
@@ -214,7 +217,7 @@ void printRow(const QString& measure, const QString& value, const QString& targe
 
 void runCase(const JobCase& jobCase, Host& host, Peer& peer, ReplayClient& raw)
 {
-    const QString job = makeJob(jobCase.pages, jobCase.pageBytes);
+    const QString job = makeJob(jobCase.pages, jobCase.pageBytes, jobCase.samePages);
     peer.tap();
     if (host.cut(job) < 0)
         qFatal("ktbench-handoff: the job did not finish");
@@ -268,7 +271,11 @@ int main(int argc, char** argv)
         qFatal("ktbench-handoff: no read notifier on the device's socket");
     ReplayClient raw(peer.rawPort);
     std::printf("| measure | value | target | verdict |\n|---|---|---|---|\n");
-    for (const JobCase& jobCase : cases)
-        runCase(jobCase, host, peer, raw);
+    // An argument N runs only case N (handy under perf).
+    const int only = argc > 1 ? QByteArray(argv[1]).toInt() : -1;
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        if (only < 0 || only == i)
+            runCase(cases[i], host, peer, raw);
+    }
     return 0;
 }

@@ -61,21 +61,29 @@ void tst_JobControl::threePagesThreeCopies()
 }
 
 // Each page leaves as the frame the job property builds from its value at that moment, also
-// when the frame was built ahead and when a host rewrites the page from valueChanged.
+// when the frame was built ahead and when a host rewrites the page from valueChanged. A page
+// equal to the one before is still sent once, in its place, and the job property tells of
+// each page as setValue would.
 void tst_JobControl::pageFramesAreThePropertys_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("hostRewrites");
-    QTest::newRow("PPLT") << int(K::PPLT) << false;
-    QTest::newRow("PLT") << int(K::PLT) << false;
-    QTest::newRow("QR_PLT") << int(K::QRPLT) << false;
-    QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true;
+    QTest::addColumn<QString>("plt");
+    const QString plt = QString::fromUtf8("IN;LB文字;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;PD1,1;PG;");
+    const QString repeats = QStringLiteral("A;PG;A;PG;A;PG;B;PG;A;PG;B;PG;B;PG;");
+    QTest::newRow("PPLT") << int(K::PPLT) << false << plt;
+    QTest::newRow("PLT") << int(K::PLT) << false << plt;
+    QTest::newRow("QR_PLT") << int(K::QRPLT) << false << plt;
+    QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true << plt;
+    QTest::newRow("PPLT, pages equal to the one or two before") << int(K::PPLT) << false << repeats;
+    QTest::newRow("PPLT, repeated pages rewritten by the host") << int(K::PPLT) << true << repeats;
 }
 
 void tst_JobControl::pageFramesAreThePropertys()
 {
     QFETCH(int, kind);
     QFETCH(bool, hostRewrites);
+    QFETCH(QString, plt);
     Device d;
     LoopbackCutter cutter;
     cutter.setScript([](const QByteArray& frame) -> QList<QByteArray> {
@@ -88,16 +96,19 @@ void tst_JobControl::pageFramesAreThePropertys()
     KTDeviceProperty* job = d["TASK_PPLT"];
     job->init(QString(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(), job->cmd_len(),
               K::KTDeviceCMDType(kind), job->param());
-    if (hostRewrites) {
-        QObject::connect(job, &KTDeviceProperty::valueChanged, job, [job] {
-            const QString page = job->value().toString();
+    const auto hostOf = [hostRewrites](KTDeviceProperty* property) {
+        if (!hostRewrites)
+            return;
+        QObject::connect(property, &KTDeviceProperty::valueChanged, property, [property] {
+            const QString page = property->value().toString();
             if (!page.startsWith(QLatin1String("SP1;")))
-                job->setValue(QStringLiteral("SP1;") + page);
+                property->setValue(QStringLiteral("SP1;") + page);
         });
-    }
+    };
+    hostOf(job);
     d["TASK"]->setValue(record(0, 1, 1, 0));
-    const QString plt = QString::fromUtf8("IN;LB文字;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;PD1,1;PG;");
     d.rv8->setPlt(plt);
+    QSignalSpy told(job, &KTDeviceProperty::valueChanged);
     d.rv8->startTask();
     // Every page was answered, so every page frame has arrived.
     QTRY_COMPARE(d.task().value("Finished").toInt(), 1);
@@ -106,8 +117,13 @@ void tst_JobControl::pageFramesAreThePropertys()
     KTDeviceProperty model;
     model.init(QString(), QString(), QString(), 0, job->set_cmd_int(), job->cmd_len(), K::KTDeviceCMDType(kind),
                QStringList());
+    // The same pages set one by one on a plain property with the same host.
+    hostOf(&model);
+    QSignalSpy modelTold(&model, &KTDeviceProperty::valueChanged);
     for (const QString& page : KTRV8Private::splitPages(plt)) {
-        model.setValue(hostRewrites ? QStringLiteral("SP1;") + page : page);
+        model.setValue(page);
+        if (expected.isEmpty())
+            modelTold.clear(); // the device's first page was set by setPlt, before its spy
         expected << model.set_cmd_bytes();
     }
     QList<QByteArray> sent;
@@ -115,6 +131,7 @@ void tst_JobControl::pageFramesAreThePropertys()
         if (!LoopbackCutter::payloadOf(frame).startsWith("CCMD;"))
             sent << frame;
     QCOMPARE(sent, expected);
+    QCOMPARE(told.count(), modelTold.count());
 }
 
 void tst_JobControl::qrcodeJob()
