@@ -24,6 +24,8 @@ private slots:
     void killedMidLoadKeepsEachAcknowledgedRecordOnce();
     void repeatedRecordIsStoredOnce_data();
     void repeatedRecordIsStoredOnce();
+    void batchWritesItsRecordsTogether_data();
+    void batchWritesItsRecordsTogether();
     void executableWantsInitForANewDatabase_data();
     void executableWantsInitForANewDatabase();
     void cleanupTestCase();
