@@ -259,6 +259,20 @@ void tst_CloudStorage::pageAnswersWhileAWriteWaits()
     QCOMPARE(service.workRecords().size(), 1);
 }
 
+// Without --db the program keeps its records in SQLite: the package must bring Qt's driver
+// for it, or a fresh install cannot start.
+void tst_CloudStorage::packageBringsTheDefaultDriver()
+{
+    QFile config(qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/../CPackConfig.cmake"));
+    if (!config.open(QIODevice::ReadOnly))
+        QSKIP("the build has no package configuration");
+    const QByteArray text = config.readAll();
+    const int at = text.indexOf("set(CPACK_DEBIAN_PACKAGE_DEPENDS");
+    QVERIFY(at >= 0);
+    const QByteArray depends = text.mid(at, text.indexOf(')', at) - at);
+    QVERIFY2(depends.contains("libqt5sql5-sqlite"), depends.constData());
+}
+
 void tst_CloudStorage::cleanupTestCase()
 {
     postgres.stop();

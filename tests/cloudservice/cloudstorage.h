@@ -28,6 +28,9 @@ private slots:
     void batchWritesItsRecordsTogether();
     void executableWantsInitForANewDatabase_data();
     void executableWantsInitForANewDatabase();
+    void csvCellsStayText_data();
+    void csvCellsStayText();
+    void packageBringsTheDefaultDriver();
     void cleanupTestCase();
 
 private:

@@ -1,5 +1,5 @@
 // Work records kept once: under load and a kill, when posted again, and only in a database
-// the user created.
+// the user created; and read back as a spreadsheet takes them.
 #include "cloudstorage.h"
 #include "cloudtestsupport.h"
 #include "localcloudservice.h"
@@ -265,4 +265,39 @@ void tst_CloudStorage::executableWantsInitForANewDatabase()
         service.kill();
         QVERIFY(service.waitForFinished(5000));
     }
+}
+
+void tst_CloudStorage::csvCellsStayText_data()
+{
+    QTest::addColumn<QByteArray>("size");  // the record's page_size, as JSON text
+    QTest::addColumn<QByteArray>("query"); // besides the format
+    QTest::addColumn<QByteArray>("cell");  // as the CSV must hold it, commas around
+    QTest::newRow("=") << QByteArray("=1+1") << QByteArray() << QByteArray(",'=1+1,");
+    QTest::newRow("+") << QByteArray("+1") << QByteArray() << QByteArray(",'+1,");
+    QTest::newRow("-") << QByteArray("-2") << QByteArray() << QByteArray(",'-2,");
+    QTest::newRow("@") << QByteArray("@SUM(A1)") << QByteArray() << QByteArray(",'@SUM(A1),");
+    QTest::newRow("tab first") << QByteArray("\\t=1") << QByteArray() << QByteArray(",'\t=1,");
+    QTest::newRow("lone CR") << QByteArray("a\\rb") << QByteArray() << QByteArray(",\"a\rb\",");
+    QTest::newRow("quote inside") << QByteArray("a\\\"b") << QByteArray() << QByteArray(",\"a\"\"b\",");
+    QTest::newRow("format in capitals") << QByteArray("=1") << QByteArray("&format=CSV") << QByteArray(",'=1,");
+    QTest::newRow("no such code, still CSV") << QByteArray("x") << QByteArray("&code=ZZ") << QByteArray("id,device,");
+}
+
+// Cells a spreadsheet would run as formulas go out as text; a CR or a quote stays inside its
+// cell; asked for CSV, the answer is CSV whatever it holds.
+void tst_CloudStorage::csvCellsStayText()
+{
+    QFETCH(QByteArray, size);
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, cell);
+    LocalCloudService service;
+    QVERIFY(service.listen(0));
+    const int device = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    const QByteArray record = "{\"device\":" + QByteArray::number(device) + ",\"page_size\":\"" + size + "\"}";
+    QCOMPARE(statusOf(exchange(service.port(), request("POST", "/device_work_records", record))), 200);
+    const QByteArray format = query.contains("format") ? QByteArray() : QByteArray("format=csv");
+    const QByteArray csv = exchange(service.port(), request("GET", "/device_work_records?" + format + query));
+    QCOMPARE(statusOf(csv), 200);
+    QVERIFY2(csv.contains("Content-Type: text/csv"), csv.constData());
+    QVERIFY2(csv.contains(cell), csv.constData());
 }
