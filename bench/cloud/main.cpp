@@ -179,9 +179,9 @@ int main(int argc, char** argv)
     parser.addOption({QStringLiteral("program"), QStringLiteral("The service to measure."), QStringLiteral("path"),
                       QCoreApplication::applicationDirPath() + QStringLiteral("/ktrv8-cloud")});
     parser.addOption(
-        {QStringLiteral("seconds"), QStringLiteral("Length of one run."), QStringLiteral("s"), QStringLiteral("3")});
+        {QStringLiteral("seconds"), QStringLiteral("Length of one run."), QStringLiteral("s"), QStringLiteral("2")});
     parser.addOption(
-        {QStringLiteral("runs"), QStringLiteral("Runs per figure."), QStringLiteral("n"), QStringLiteral("3")});
+        {QStringLiteral("runs"), QStringLiteral("Runs per figure."), QStringLiteral("n"), QStringLiteral("5")});
     parser.addOption({QStringLiteral("devices"), QStringLiteral("Devices at once (repeatable; default 1, 10, 100)."),
                       QStringLiteral("n")});
     parser.addOption({QStringLiteral("engine"), QStringLiteral("sqlite or postgresql (repeatable; default both)."),
