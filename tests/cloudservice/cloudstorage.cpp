@@ -133,8 +133,10 @@ void tst_CloudStorage::executableKeepsRecordsAfterKill()
     const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
     if (!QFile::exists(program))
         QSKIP("ktrv8-cloud is not built");
-    const QStringList arguments{QStringLiteral("--db"), files.filePath(QStringLiteral("killed.sqlite")),
-                                QStringLiteral("--token"), QString::fromLatin1(Token)};
+    // Any free port: the documented one may be taken by a test running beside this one.
+    const QStringList arguments{QStringLiteral("--db"),    files.filePath(QStringLiteral("killed.sqlite")),
+                                QStringLiteral("--token"), QString::fromLatin1(Token),
+                                QStringLiteral("--port"),  QStringLiteral("0")};
     QProcess service;
     service.start(program, arguments + QStringList{QStringLiteral("--init")});
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());

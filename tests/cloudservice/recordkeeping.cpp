@@ -89,8 +89,9 @@ void tst_CloudStorage::killedMidLoadKeepsEachAcknowledgedRecordOnce()
     const QString location = databaseFor(engine, QStringLiteral("killed_load"));
     if (location.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
-    const QStringList arguments{QStringLiteral("--db"), location, QStringLiteral("--token"),
-                                QString::fromLatin1(Token)};
+    const QStringList arguments{QStringLiteral("--db"),    location,
+                                QStringLiteral("--token"), QString::fromLatin1(Token),
+                                QStringLiteral("--port"),  QStringLiteral("0")};
     QProcess service;
     service.start(program(), arguments + QStringList{QStringLiteral("--init")});
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
