@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+
 using namespace ktbench;
 
 namespace {
@@ -57,8 +59,17 @@ struct Service
     }
 };
 
+// The machine's load average over the last minute: the figures depend on it when the
+// machine is shared, so each row says what it was.
+double loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
+
 struct Figures
 {
+    double load = 0; // when the run started
     double rate = 0; // acknowledged records per second
     double p50 = 0;  // ms
     double p99 = 0;
@@ -68,6 +79,7 @@ struct Figures
 Figures oneRun(const QString& program, const QString& location, const QString& log, int devices, int seconds)
 {
     Figures figures;
+    figures.load = loadAverage();
     Service service;
     if (!service.start(program, location, log)) {
         qWarning("ktbench-cloud: the service did not start (see %s)", qPrintable(log));
@@ -93,6 +105,45 @@ double medianOf(const QVector<Figures>& runs, double Figures::*field)
     return median(values);
 }
 
+// The targets at 100 devices: SQLite >= 2 000/s with p99 <= 50 ms, PostgreSQL within 2x
+// of the SQLite rate measured before it.
+void printFigures(const QString& engine, int devices, const QVector<Figures>& results, bool exact)
+{
+    static double sqliteRate = 0;
+    const auto loads = std::minmax_element(results.begin(), results.end(),
+                                           [](const Figures& a, const Figures& b) { return a.load < b.load; });
+    const double rate = medianOf(results, &Figures::rate);
+    const double p99 = medianOf(results, &Figures::p99);
+    const bool sqlite = engine == QLatin1String("sqlite");
+    if (sqlite && devices == 100)
+        sqliteRate = rate;
+    QString target = QStringLiteral("-");
+    bool met = true;
+    if (devices == 100 && sqlite) {
+        target = QStringLiteral(">= 2000/s, p99 <= 50 ms");
+        met = rate >= 2000 && p99 <= 50;
+    } else if (devices == 100 && sqliteRate > 0) {
+        target = QStringLiteral(">= %1/s (half of SQLite's)").arg(fmt(sqliteRate / 2, 0));
+        met = rate >= sqliteRate / 2;
+    }
+    printRow(QStringLiteral("7 fleet service"),
+             QStringLiteral("%1, %2 devices: records/s, p50, p99 (median of %3)")
+                 .arg(engine)
+                 .arg(devices)
+                 .arg(results.size()),
+             QStringLiteral("%1/s, %2 ms, %3 ms (load %4-%5)%6")
+                 .arg(fmt(rate, 0))
+                 .arg(fmt(medianOf(results, &Figures::p50), 1))
+                 .arg(fmt(p99, 1))
+                 .arg(fmt(loads.first->load, 1))
+                 .arg(fmt(loads.second->load, 1))
+                 .arg(exact ? QString() : QStringLiteral(", NOT every record stored once")),
+             target,
+             !exact                         ? verdict(false)
+             : target == QLatin1String("-") ? QStringLiteral("info")
+                                            : verdict(met));
+}
+
 void measureEngine(const QString& program, const QString& engine, const QList<int>& counts, int seconds, int runs,
                    QTemporaryDir& folder)
 {
@@ -115,22 +166,7 @@ void measureEngine(const QString& program, const QString& engine, const QList<in
             results.append(oneRun(program, location, folder.filePath(name + QStringLiteral(".log")), devices, seconds));
             exact = exact && results.last().exact;
         }
-        const double rate = medianOf(results, &Figures::rate);
-        const double p99 = medianOf(results, &Figures::p99);
-        const bool target = devices != 100 || engine != QLatin1String("sqlite") || (rate >= 2000 && p99 <= 50);
-        printRow(
-            QStringLiteral("7 fleet service"),
-            QStringLiteral("%1, %2 devices: records/s, p50, p99 (median of %3)").arg(engine).arg(devices).arg(runs),
-            QStringLiteral("%1/s, %2 ms, %3 ms%4")
-                .arg(fmt(rate, 0))
-                .arg(fmt(medianOf(results, &Figures::p50), 1))
-                .arg(fmt(p99, 1))
-                .arg(exact ? QString() : QStringLiteral(", NOT every record stored once")),
-            devices == 100 && engine == QLatin1String("sqlite") ? QStringLiteral(">= 2000/s, p99 <= 50 ms")
-                                                                : QStringLiteral("-"),
-            !exact                                                ? verdict(false)
-            : devices == 100 && engine == QLatin1String("sqlite") ? verdict(target)
-                                                                  : QStringLiteral("info"));
+        printFigures(engine, devices, results, exact);
     }
 }
 
@@ -143,9 +179,9 @@ int main(int argc, char** argv)
     parser.addOption({QStringLiteral("program"), QStringLiteral("The service to measure."), QStringLiteral("path"),
                       QCoreApplication::applicationDirPath() + QStringLiteral("/ktrv8-cloud")});
     parser.addOption(
-        {QStringLiteral("seconds"), QStringLiteral("Length of one run."), QStringLiteral("s"), QStringLiteral("3")});
+        {QStringLiteral("seconds"), QStringLiteral("Length of one run."), QStringLiteral("s"), QStringLiteral("2")});
     parser.addOption(
-        {QStringLiteral("runs"), QStringLiteral("Runs per figure."), QStringLiteral("n"), QStringLiteral("3")});
+        {QStringLiteral("runs"), QStringLiteral("Runs per figure."), QStringLiteral("n"), QStringLiteral("5")});
     parser.addOption({QStringLiteral("devices"), QStringLiteral("Devices at once (repeatable; default 1, 10, 100)."),
                       QStringLiteral("n")});
     parser.addOption({QStringLiteral("engine"), QStringLiteral("sqlite or postgresql (repeatable; default both)."),

@@ -55,6 +55,16 @@ public:
     virtual bool beginBatch() { return true; }
     // False, and nothing of the batch kept, when the commit failed or a write in it did.
     virtual bool commitBatch() { return true; }
+    // Inside a batch a store may hold work records back and write them all at the commit in
+    // one statement: addWorkRecord() then returns 0 and stored lacks its id. heldRecords()
+    // counts those of this batch; heldRecord(n) is the n-th as stored (with its id, or the
+    // first post's record for a repeat) once commitBatch() returned true.
+    virtual int heldRecords() const { return 0; }
+    virtual QJsonObject heldRecord(int n) const
+    {
+        Q_UNUSED(n);
+        return {};
+    }
 
     // When a work record ended: its "end_time" (UTC) when readable, else now.
     static QDateTime endTimeOf(const QJsonObject& record);

@@ -230,9 +230,14 @@ void LocalCloudService::answer(const Request& request, std::function<void(const 
     const LiveView live = RestResources::wantsLive(request) ? channels.snapshot() : LiveView();
     store.submit([this, request, live, done = std::move(done)](CloudStore& s) -> StoreThread::Settle {
         QStringList seen;
+        const int heldBefore = s.heldRecords();
         const HttpAnswer result = answerFrom(s, request, live, seen);
-        return [this, &s, seen, result, done](bool committed) {
-            const HttpAnswer told = committed ? result : unavailable(s);
+        // A record held for the batch's one write is known with its id after the commit.
+        const int held = s.heldRecords() > heldBefore ? heldBefore : -1;
+        return [this, &s, seen, result, held, done](bool committed) {
+            HttpAnswer told = committed ? result : unavailable(s);
+            if (committed && held >= 0)
+                told.body = QJsonDocument(s.heldRecord(held)).toJson(QJsonDocument::Compact);
             QMetaObject::invokeMethod(
                 this,
                 [this, seen = committed ? seen : QStringList(), told, done] {

@@ -102,99 +102,10 @@ bool SqlStore::execute(const char* statement)
     return false;
 }
 
-// SQLite takes the write lock at the start (waiting for it as long as the busy timeout
-// allows), so that a batch never fails half-way for another writer.
-bool SqlStore::beginBatch()
-{
-    const bool began = ready() && execute(postgres ? "BEGIN" : "BEGIN IMMEDIATE");
-    inBatch = true; // even when it failed: the batch's writes must fail, not run on their own
-    trouble = trouble || !began;
-    return began;
-}
-
-bool SqlStore::commitBatch()
-{
-    if (!inBatch)
-        return false;
-    inBatch = false;
-    if (!trouble && execute("COMMIT"))
-        return true;
-    const QString cause = error;
-    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-    forget();
-    error = cause;
-    trouble = true;
-    return false;
-}
-
-// The statements of every request are compiled once: compiling them again for each record
-// cost more than running them.
-QSqlQuery SqlStore::statement(const QString& sql) const
-{
-    auto known = statements.constFind(sql);
-    if (known != statements.constEnd())
-        return known.value();
-    QSqlQuery query(db);
-    if (query.prepare(sql))
-        statements.insert(sql, query);
-    return query;
-}
-
-int SqlStore::storedRecordId(const QString& key) const
-{
-    QSqlQuery query = statement(QStringLiteral("SELECT id FROM work_record WHERE record_key = ?"));
-    query.bindValue(0, key);
-    const int id = run(query) && query.next() ? query.value(0).toInt() : -1;
-    query.finish();
-    return id;
-}
-
-// The key is unique in the table: a repeat inserts nothing and is answered with what the
-// first one stored. Outside a batch the record is a batch of its own.
-int SqlStore::addWorkRecord(const QJsonObject& record, QJsonObject& stored)
-{
-    const bool own = !inBatch;
-    if (own && !beginBatch())
-        return -1;
-    int id = insertWorkRecord(record, stored);
-    if (own && !commitBatch())
-        id = -1;
-    return id;
-}
-
-int SqlStore::insertWorkRecord(const QJsonObject& record, QJsonObject& stored)
-{
-    const int device = record.value(QStringLiteral("device")).toInt();
-    const QString key = RecordRules::recordKey(record, this->device(device).value(QStringLiteral("code")).toString());
-    if (trouble)
-        return -1;
-    QJsonObject kept = record;
-    kept.remove(QStringLiteral("id"));
-    QSqlQuery query = statement(QStringLiteral("INSERT INTO work_record (device, ended_at, record, record_key) "
-                                               "VALUES (?, ?, ?, ?) ON CONFLICT (record_key) DO NOTHING RETURNING id"));
-    query.bindValue(0, qint64(device));
-    query.bindValue(1, endTimeOf(record).toMSecsSinceEpoch());
-    query.bindValue(2, QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact)));
-    query.bindValue(3, key.isEmpty() ? QVariant(QVariant::String) : QVariant(key));
-    if (!run(query))
-        return -1;
-    if (query.next()) {
-        const int id = query.value(0).toInt();
-        query.finish();
-        kept.insert(QStringLiteral("id"), id);
-        stored = kept;
-        return id;
-    }
-    query.finish();
-    const int id = key.isEmpty() ? -1 : storedRecordId(key);
-    if (id < 0)
-        return -1;
-    stored = recordsWhere("work_record", QStringLiteral("WHERE id = ?"), {id}).value(0);
-    return stored.isEmpty() ? -1 : id;
-}
-
 QList<QJsonObject> SqlStore::workRecords(const WorkRecordFilter& filter) const
 {
+    if (!writeHeld()) // what this batch holds is read too
+        return {};
     QStringList conditions{QStringLiteral("ended_at >= ?"), QStringLiteral("ended_at < ?")};
     QVariantList values{filter.from.isValid() ? filter.from.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
                         filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 
 #include <memory>
+#include <vector>
 
 // The cloud's records in SQLite (a file) or PostgreSQL (a postgresql:// address), one schema
 // for both. The store creates the schema and brings an older one up to date when it opens.
@@ -46,6 +47,8 @@ public:
     bool troubled() const override { return trouble; }
     bool beginBatch() override;
     bool commitBatch() override;
+    int heldRecords() const override { return int(held.size()); }
+    QJsonObject heldRecord(int n) const override;
 
 private:
     explicit SqlStore(const QString& connectionName);
@@ -62,6 +65,9 @@ private:
     void forget() const;
     int storedRecordId(const QString& key) const;
     int insertWorkRecord(const QJsonObject& record, QJsonObject& stored);
+    int holdWorkRecord(const QJsonObject& record, QJsonObject& stored);
+    bool writeHeld() const;
+    bool resolveHeld(int from, const QHash<QString, int>& inserted) const;
     int insertReturningId(QSqlQuery& query);
     QList<QJsonObject> recordsWhere(const char* table, const QString& condition, const QVariantList& values) const;
 
@@ -74,6 +80,17 @@ private:
     mutable QString error;
     mutable bool trouble = false;
     bool inBatch = false;
+    // A work record checked in this batch and written at its commit, with the others.
+    struct HeldRecord
+    {
+        qint64 device;
+        qint64 endedAt;
+        QString key;
+        QJsonObject kept;   // without its id
+        QJsonObject stored; // once written
+    };
+    mutable std::vector<HeldRecord> held;         // this batch's
+    mutable size_t written = 0;                   // how many of held are in the database
     mutable QHash<int, QJsonObject> deviceCache;  // devices as read or written, by id
     mutable QHash<QString, int> deviceIds;        // their ids by code
     mutable QHash<QString, QSqlQuery> statements; // prepared once per connection, by their text

@@ -133,8 +133,10 @@ void tst_CloudStorage::executableKeepsRecordsAfterKill()
     const QString program = qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/ktrv8-cloud");
     if (!QFile::exists(program))
         QSKIP("ktrv8-cloud is not built");
-    const QStringList arguments{QStringLiteral("--db"), files.filePath(QStringLiteral("killed.sqlite")),
-                                QStringLiteral("--token"), QString::fromLatin1(Token)};
+    // Any free port: the documented one may be taken by a test running beside this one.
+    const QStringList arguments{QStringLiteral("--db"),    files.filePath(QStringLiteral("killed.sqlite")),
+                                QStringLiteral("--token"), QString::fromLatin1(Token),
+                                QStringLiteral("--port"),  QStringLiteral("0")};
     QProcess service;
     service.start(program, arguments + QStringList{QStringLiteral("--init")});
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
@@ -257,6 +259,20 @@ void tst_CloudStorage::pageAnswersWhileAWriteWaits()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
     QCOMPARE(service.workRecords().size(), 1);
+}
+
+// Without --db the program keeps its records in SQLite: the package must bring Qt's driver
+// for it, or a fresh install cannot start.
+void tst_CloudStorage::packageBringsTheDefaultDriver()
+{
+    QFile config(qEnvironmentVariable("KT_BUILD_BIN") + QStringLiteral("/../CPackConfig.cmake"));
+    if (!config.open(QIODevice::ReadOnly))
+        QSKIP("the build has no package configuration");
+    const QByteArray text = config.readAll();
+    const int at = text.indexOf("set(CPACK_DEBIAN_PACKAGE_DEPENDS");
+    QVERIFY(at >= 0);
+    const QByteArray depends = text.mid(at, text.indexOf(')', at) - at);
+    QVERIFY2(depends.contains("libqt5sql5-sqlite"), depends.constData());
 }
 
 void tst_CloudStorage::cleanupTestCase()

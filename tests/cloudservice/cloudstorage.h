@@ -24,8 +24,13 @@ private slots:
     void killedMidLoadKeepsEachAcknowledgedRecordOnce();
     void repeatedRecordIsStoredOnce_data();
     void repeatedRecordIsStoredOnce();
+    void batchWritesItsRecordsTogether_data();
+    void batchWritesItsRecordsTogether();
     void executableWantsInitForANewDatabase_data();
     void executableWantsInitForANewDatabase();
+    void csvCellsStayText_data();
+    void csvCellsStayText();
+    void packageBringsTheDefaultDriver();
     void cleanupTestCase();
 
 private:

@@ -1,8 +1,9 @@
 // Work records kept once: under load and a kill, when posted again, and only in a database
-// the user created.
+// the user created; and read back as a spreadsheet takes them.
 #include "cloudstorage.h"
 #include "cloudtestsupport.h"
 #include "localcloudservice.h"
+#include "sqlstore.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -88,8 +89,9 @@ void tst_CloudStorage::killedMidLoadKeepsEachAcknowledgedRecordOnce()
     const QString location = databaseFor(engine, QStringLiteral("killed_load"));
     if (location.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
-    const QStringList arguments{QStringLiteral("--db"), location, QStringLiteral("--token"),
-                                QString::fromLatin1(Token)};
+    const QStringList arguments{QStringLiteral("--db"),    location,
+                                QStringLiteral("--token"), QString::fromLatin1(Token),
+                                QStringLiteral("--port"),  QStringLiteral("0")};
     QProcess service;
     service.start(program(), arguments + QStringList{QStringLiteral("--init")});
     quint16 port = quint16(firstLineStarting(service, "port ").toUInt());
@@ -122,11 +124,11 @@ void tst_CloudStorage::killedMidLoadKeepsEachAcknowledgedRecordOnce()
 
 void tst_CloudStorage::repeatedRecordIsStoredOnce_data()
 {
-    QTest::addColumn<QString>("engine"); // memory, sqlite
+    QTest::addColumn<QString>("engine");
     QTest::addColumn<QByteArray>("second");
     QTest::addColumn<int>("stored");
     const QByteArray first = R"({"device":1,"end_time":"2026-12-01 10:00:00.125","task_time":60,"finish_copies":1})";
-    for (const char* engine : {"memory", "sqlite"}) {
+    for (const char* engine : {"memory", "sqlite", "postgresql"}) {
         const auto row = [engine](const char* name) -> QTestData& { return QTest::addRow("%s: %s", engine, name); };
         row("the same record again") << engine << first << 1;
         row("the same start, ended later") << engine
@@ -148,8 +150,11 @@ void tst_CloudStorage::repeatedRecordIsStoredOnce()
     QFETCH(int, stored);
     LocalCloudService service;
     static int serial = 0;
-    if (engine != QLatin1String("memory"))
-        QVERIFY(service.useDatabase(databaseFor(engine, QStringLiteral("repeat%1").arg(++serial))));
+    const QString location =
+        engine == QLatin1String("memory") ? QString() : databaseFor(engine, QStringLiteral("repeat%1").arg(++serial));
+    if (engine == QLatin1String("postgresql") && location.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
+    QVERIFY(location.isEmpty() || service.useDatabase(location));
     QVERIFY(service.listen(0));
     service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
     service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB2")}});
@@ -163,6 +168,70 @@ void tst_CloudStorage::repeatedRecordIsStoredOnce()
     QCOMPARE(service.workRecords().size(), stored);
     if (stored == 1)
         QCOMPARE(bodyOf(again).object(), bodyOf(answer).object());
+}
+
+void tst_CloudStorage::batchWritesItsRecordsTogether_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QStringList>("earlier"); // record keys committed before
+    QTest::addColumn<QStringList>("batch");   // keys; "read" lists the records, "stray" names no device
+    QTest::addColumn<int>("stored");          // records afterwards
+    QTest::addColumn<int>("seen");            // records the read saw
+    for (const char* engine : {"sqlite", "postgresql"}) {
+        const auto row = [engine](const char* name) -> QTestData& { return QTest::addRow("%s: %s", engine, name); };
+        row("a repeat in the same batch") << engine << QStringList() << QStringList{"k1", "k1"} << 1 << -1;
+        row("a repeat of an earlier batch") << engine << QStringList{"k1"} << QStringList{"k2", "k1", "k3"} << 3 << -1;
+        row("a read sees what the batch holds")
+            << engine << QStringList{"k1"} << QStringList{"k2", "read", "k3"} << 3 << 2;
+        row("one broken record fails all") << engine << QStringList{"k1"} << QStringList{"k2", "stray"} << 1 << -1;
+    }
+}
+
+// A batch's records are written together at its commit: each answered with its own id, a
+// repeat (in the batch or before it) with the first one's, all or nothing kept (a record
+// of no device breaks the batch).
+void tst_CloudStorage::batchWritesItsRecordsTogether()
+{
+    QFETCH(QString, engine);
+    QFETCH(QStringList, earlier);
+    QFETCH(QStringList, batch);
+    QFETCH(int, seen);
+    static int serial = 0;
+    const QString location = databaseFor(engine, QStringLiteral("batch%1").arg(++serial));
+    if (location.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for this test: ") + postgres.whyNot));
+    QString error;
+    std::unique_ptr<SqlStore> store = SqlStore::open(location, &error);
+    QVERIFY2(store, qPrintable(error));
+    const int device = store->addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    QHash<QString, int> ids; // by key
+    bool committed = false;
+    for (const QStringList& keys : {earlier, batch}) {
+        QVERIFY(store->beginBatch());
+        for (const QString& key : keys) {
+            QJsonObject stored;
+            if (key == QLatin1String("read"))
+                QCOMPARE(store->workRecords({}).size(), seen);
+            else
+                store->addWorkRecord(
+                    QJsonObject{{QStringLiteral("device"), key == QLatin1String("stray") ? 99 : device},
+                                {QStringLiteral("end_time"), QStringLiteral("2026-12-01 10:00:00")},
+                                {QStringLiteral("record_key"), key}},
+                    stored);
+        }
+        committed = store->commitBatch();
+        for (int i = 0; committed && i < store->heldRecords(); ++i) {
+            const int id = store->heldRecord(i).value(QStringLiteral("id")).toInt();
+            const QString key = store->heldRecord(i).value(QStringLiteral("record_key")).toString();
+            QVERIFY(id > 0);
+            QCOMPARE(ids.value(key, id), id); // a repeat has the first one's id
+            QCOMPARE(ids.key(id, key), key);  // and no other record has it
+            ids.insert(key, id);
+        }
+    }
+    QCOMPARE(committed, !batch.contains(QStringLiteral("stray")));
+    QVERIFY(store->ready()); // as before every request: a failed batch leaves the store usable
+    QTEST(int(store->workRecords({}).size()), "stored");
 }
 
 void tst_CloudStorage::executableWantsInitForANewDatabase_data()
@@ -195,4 +264,39 @@ void tst_CloudStorage::executableWantsInitForANewDatabase()
         service.kill();
         QVERIFY(service.waitForFinished(5000));
     }
+}
+
+void tst_CloudStorage::csvCellsStayText_data()
+{
+    QTest::addColumn<QByteArray>("size");  // the record's page_size, as JSON text
+    QTest::addColumn<QByteArray>("query"); // besides the format
+    QTest::addColumn<QByteArray>("cell");  // as the CSV must hold it, commas around
+    QTest::newRow("=") << QByteArray("=1+1") << QByteArray() << QByteArray(",'=1+1,");
+    QTest::newRow("+") << QByteArray("+1") << QByteArray() << QByteArray(",'+1,");
+    QTest::newRow("-") << QByteArray("-2") << QByteArray() << QByteArray(",'-2,");
+    QTest::newRow("@") << QByteArray("@SUM(A1)") << QByteArray() << QByteArray(",'@SUM(A1),");
+    QTest::newRow("tab first") << QByteArray("\\t=1") << QByteArray() << QByteArray(",'\t=1,");
+    QTest::newRow("lone CR") << QByteArray("a\\rb") << QByteArray() << QByteArray(",\"a\rb\",");
+    QTest::newRow("quote inside") << QByteArray("a\\\"b") << QByteArray() << QByteArray(",\"a\"\"b\",");
+    QTest::newRow("format in capitals") << QByteArray("=1") << QByteArray("&format=CSV") << QByteArray(",'=1,");
+    QTest::newRow("no such code, still CSV") << QByteArray("x") << QByteArray("&code=ZZ") << QByteArray("id,device,");
+}
+
+// Cells a spreadsheet would run as formulas go out as text; a CR or a quote stays inside its
+// cell; asked for CSV, the answer is CSV whatever it holds.
+void tst_CloudStorage::csvCellsStayText()
+{
+    QFETCH(QByteArray, size);
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, cell);
+    LocalCloudService service;
+    QVERIFY(service.listen(0));
+    const int device = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
+    const QByteArray record = "{\"device\":" + QByteArray::number(device) + ",\"page_size\":\"" + size + "\"}";
+    QCOMPARE(statusOf(exchange(service.port(), request("POST", "/device_work_records", record))), 200);
+    const QByteArray format = query.contains("format") ? QByteArray() : QByteArray("format=csv");
+    const QByteArray csv = exchange(service.port(), request("GET", "/device_work_records?" + format + query));
+    QCOMPARE(statusOf(csv), 200);
+    QVERIFY2(csv.contains("Content-Type: text/csv"), csv.constData());
+    QVERIFY2(csv.contains(cell), csv.constData());
 }

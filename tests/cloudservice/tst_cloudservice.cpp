@@ -26,7 +26,6 @@ private slots:
     void framingAndAccess_data();
     void framingAndAccess();
     void handshakeInTwoPacketsOpensTheChannel();
-    void csvCellsStayText();
 };
 
 void tst_CloudService::answersLikeTheCloud_data()
@@ -353,20 +352,6 @@ void tst_CloudService::handshakeInTwoPacketsOpensTheChannel()
     QTRY_VERIFY_WITH_TIMEOUT(socket.peek(12) == "HTTP/1.1 101", 5000);
     QTRY_COMPARE_WITH_TIMEOUT(service.connectedDevices(), QStringList{QStringLiteral("AB1")}, 5000);
     QCOMPARE(service.openConnections(), 0); // the channel is no HTTP connection any more
-}
-
-// Cells a spreadsheet would run as formulas go out as text; a lone CR stays inside its cell.
-void tst_CloudService::csvCellsStayText()
-{
-    LocalCloudService service;
-    QVERIFY(service.listen(0));
-    const int device = service.addDevice(QJsonObject{{QStringLiteral("code"), QStringLiteral("AB1")}});
-    for (const QByteArray& size : {QByteArray("=1+1"), QByteArray("a\\rb"), QByteArray("-2")}) {
-        const QByteArray record = "{\"device\":" + QByteArray::number(device) + ",\"page_size\":\"" + size + "\"}";
-        QCOMPARE(statusOf(exchange(service.port(), request("POST", "/device_work_records", record))), 200);
-    }
-    const QByteArray csv = exchange(service.port(), request("GET", "/device_work_records?format=csv"));
-    QVERIFY2(csv.contains(",'=1+1,") && csv.contains(",\"a\rb\",") && csv.contains(",'-2,"), csv.constData());
 }
 
 // The other classes share the helpers and the program; one executable runs them all.
