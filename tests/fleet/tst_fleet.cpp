@@ -150,6 +150,8 @@ void tst_Fleet::cutIsRecordedOnceAndKept()
     QVERIFY(sim.start());
     CloudProcess cloud;
     QVERIFY(cloud.start(storage + QStringList{QStringLiteral("--init")})); // the database's first start
+    // Without --port it listens where cutters, windows and bookmarks found it last time.
+    QCOMPARE(cloud.port, quint16(8437));
 
     QProcess host;
     host.start(ktBinary(QStringLiteral("ktrv8")), cutArguments(sim, cloud, 2));
