@@ -38,6 +38,8 @@ private slots:
     void choice_data();
     void choice();
     void parts();
+    void perforatedLayers_data();
+    void perforatedLayers();
 };
 
 // Each row: the drawing, the layers and colours asked for, the paths cut (or the words of
@@ -106,6 +108,79 @@ void tst_LayerChoice::parts()
     // The small red square is filled and stroked: counted under both colours.
     const QVector<QPair<QRgb, int>> colours{{0xffff0000, 3}, {0xff0000ff, 1}, {0xff000000, 1}, {0xff00ff00, 2}};
     QCOMPARE(parts.colours, colours);
+}
+
+// Each row: the drawing, the layers cut and perforated, whether a weed box is added, and
+// how many paths come out whole (or the words of the refusal). Whole: found point for point
+// in the same job converted without perforation.
+void tst_LayerChoice::perforatedLayers_data()
+{
+    QTest::addColumn<QByteArray>("drawing");
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<QStringList>("perforate");
+    QTest::addColumn<bool>("weedBox");
+    QTest::addColumn<int>("whole");
+    QTest::addColumn<QString>("refusal");
+    const QByteArray svg = editorDrawing();
+    QTest::newRow("sublayer") << svg << QStringList() << QStringList{"Holes"} << false << 5 << QString();
+    QTest::newRow("layer with its sublayer, shape outside all whole")
+        << svg << QStringList() << QStringList{"Cut"} << false << 3 << QString();
+    QTest::newRow("two layers") << svg << QStringList() << QStringList{"Cut", "Print"} << false << 1 << QString();
+    QTest::newRow("weed box stays whole")
+        << svg << QStringList() << QStringList{"Cut", "Print"} << true << 2 << QString();
+    QTest::newRow("sublayer of the layer cut")
+        << svg << QStringList{"Cut"} << QStringList{"Holes"} << false << 2 << QString();
+    QTest::newRow("layer not cut: nothing perforated")
+        << svg << QStringList{"Cut"} << QStringList{"Print"} << false << 3 << QString();
+    QTest::newRow("unknown layer") << svg << QStringList() << QStringList{"Weed"} << false << 0
+                                   << QStringLiteral("no layer \"Weed\"; its layers: Cut, Holes, Print");
+    const QByteArray dxf = dxfWithLayers();
+    QTest::newRow("dxf layer") << dxf << QStringList() << QStringList{"A"} << false << 2 << QString();
+    QTest::newRow("dxf unknown layer") << dxf << QStringList() << QStringList{"C"} << false << 0
+                                       << QStringLiteral("no layer \"C\"; its layers: A, B");
+}
+
+void tst_LayerChoice::perforatedLayers()
+{
+    QFETCH(QByteArray, drawing);
+    QFETCH(QStringList, layers);
+    QFETCH(QStringList, perforate);
+    QFETCH(bool, weedBox);
+    QFETCH(int, whole);
+    QFETCH(QString, refusal);
+    InputOptions input;
+    input.choice.layers = layers;
+    CutOptions plain;
+    plain.keepOrder = true;
+    plain.weedBoxMm = weedBox ? 2 : 0;
+    CutOptions options = plain;
+    options.perforateCutMm = 1;
+    options.perforateGapMm = 1;
+    options.perforateLayers = perforate;
+    CutPaths uncut, page;
+    QString error;
+    QVERIFY2(convertDrawing(drawing, plain, input, &uncut, &error), qPrintable(error));
+    const bool converted = convertDrawing(drawing, options, input, &page, &error);
+    if (!refusal.isEmpty()) {
+        QVERIFY2(!converted && error.contains(refusal), qPrintable(error));
+        return;
+    }
+    QVERIFY2(converted, qPrintable(error));
+    int kept = 0;
+    double wholeLength = 0;
+    for (const CutPath& path : uncut) {
+        if (std::any_of(page.begin(), page.end(), [&path](const CutPath& out) { return out.points == path.points; })) {
+            ++kept;
+            wholeLength += pathLength(path);
+        }
+    }
+    QCOMPARE(kept, whole);
+    // The others are cut in 1 mm pieces with 1 mm left standing: half their length, give
+    // or take the last piece of each.
+    const double rest = penDownLength(uncut) - wholeLength;
+    const double restCut = penDownLength(page) - wholeLength;
+    QVERIFY2(std::abs(restCut - rest / 2) <= UnitsPerMm * (uncut.size() - kept),
+             qPrintable(QStringLiteral("%1 of %2").arg(restCut).arg(rest)));
 }
 
 QTEST_MAIN(tst_LayerChoice)
