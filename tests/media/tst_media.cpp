@@ -103,6 +103,8 @@ private slots:
     void bladeTurnsBeforeEachPath_data();
     void bladeTurnsBeforeEachPath();
     void commandLine();
+    void resumeHintCutsTheRest_data();
+    void resumeHintCutsTheRest();
 
 private:
     QTemporaryDir dir;
@@ -381,6 +383,15 @@ void tst_Media::commandLine()
     QCOMPARE(result.value("pages").toInt(), 1);
     QVERIFY2(result.value("widthMm").toDouble() <= 420, run.out);
 
+    // Listed, not cut: no cutter reached, whatever the command.
+    run = runHost(QStringList{"cut", small, big, "--list-layers"} + at);
+    QVERIFY2(run.code == 0 && run.out.count("0 layer(s), 1 colour(s)") == 2, run.out + run.err);
+    QVERIFY(!cutter.waitForNewConnection(0));
+    run = runHost({"convert", small, "--perforate-layers", "A", "-o", out});
+    QVERIFY2(run.code == 2 && run.err.contains("goes with --perforate"), run.err.constData());
+    run = runHost({"convert", small, "--perforate", "5,1", "--perforate-layers", "A", "-o", out});
+    QVERIFY2(run.code == 2 && run.err.contains("no layer \"A\"; its layers: none"), run.err.constData());
+
     const QString picture = dir.filePath(QStringLiteral("sheet.svg"));
     run = runHost({"preview", small, "--media", "300x200", "-o", picture});
     QVERIFY2(run.code == 0 && readFile(picture).count("class=\"material\"") == 1, run.err.constData());
@@ -394,6 +405,48 @@ void tst_Media::commandLine()
     QCOMPARE(pages.size(), 1);
     QCOMPARE(pages.first().size(), 3); // the precut, the square, the triangle
     QVERIFY(std::abs(boundsOf(pages.first().mid(1)).height() / UnitsPerMm - 10.6) < 0.2);
+}
+
+// The link drops during the first copy; the command printed to go on, run by a shell as
+// printed, cuts the job converted with every option the first run had.
+void tst_Media::resumeHintCutsTheRest_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("cutter options") << QStringList{"--scale", "2", "--rotate", "90", "--perforate", "5,1"};
+    QTest::newRow("material and layout") << QStringList{"--media", "300",   "--repeat", "3",           "--arrange",
+                                                        "nest",    "--gap", "2",        "--weed-lines"};
+}
+
+void tst_Media::resumeHintCutsTheRest()
+{
+    QFETCH(QStringList, options);
+    const QString drawing = dir.filePath(QStringLiteral("it's a drawing.svg")); // quoted for the shell
+    QFile::copy(qEnvironmentVariable("KT_SOURCE_DIR") + QStringLiteral("/examples/drawing.svg"), drawing);
+    const QString expected = dir.filePath(QStringLiteral("expected.plt"));
+    Run run = runHost(QStringList{"convert", drawing, "-o", expected} + options);
+    QVERIFY2(run.code == 0, run.err.constData());
+    const QString record = dir.filePath(QStringLiteral("resume-%1.plt").arg(QTest::currentDataTag()).replace(' ', '_'));
+    SimProcess sim({"--drop-after", "4", "--out", record});
+    QVERIFY(sim.start());
+    run = runHost(QStringList{"cut", drawing, "--copies", "2", "--json"} + options + addressOf(sim, false));
+    QVERIFY2(run.code == 6, run.out + run.err);
+    QString hint;
+    for (const QByteArray& line : run.out.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (event.value(QStringLiteral("event")) == QStringLiteral("error"))
+            hint = event.value(QStringLiteral("resume")).toString();
+    }
+    QVERIFY2(hint.startsWith(QLatin1String("ktrv8 cut ")), run.out.constData());
+    const int before = readFile(record).size();
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"),
+                       QFileInfo(ktBinary(QStringLiteral("ktrv8"))).path() + ':' + environment.value("PATH"));
+    shell.setProcessEnvironment(environment);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), hint});
+    QVERIFY(shell.waitForFinished(60000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    QCOMPARE(readFile(record).mid(before), readFile(expected).repeated(2));
 }
 
 QTEST_MAIN(tst_Media)
