@@ -29,23 +29,24 @@ const Command commands[] = {
      "(examples/sample.plt) in 2 copies, checks the simulator's record against it and prints\n"
      "the path of an SVG picture of what was cut. Needs nothing but the build.",
      NeedsNothing, nullptr, runDemo},
-    {"convert", "ktrv8 convert DRAWING.svg -o OUT.plt [cutter options]",
-     "Converts an SVG drawing into a PLT job with the cutter options below, and says its\n"
+    {"convert", "ktrv8 convert DRAWING... -o OUT.plt [cutter options]",
+     "Converts drawings (SVG, PDF, DXF, bitmaps traced: PNG, JPEG, BMP, TIFF; several are\n"
+     "laid out on one material) into a PLT job with the cutter options below, and says its\n"
      "size, cut length and pen-up travel. Needs no cutter.",
      NeedsNothing, nullptr, [](Invocation& call) { return commandConvert(call.parser, call.args, call.out); }},
-    {"preview", "ktrv8 preview FILE -o OUT.png|OUT.svg [--copies N] [--margin MM] [cutter options]",
-     "Draws what would be cut, from a PLT file or a drawing: cuts in blue, pen-up travel\n"
-     "dashed in red, each path's place in the cut order at its start; pages one below the\n"
-     "other, and --copies N further below, --margin MM apart (default 20), as the cutter\n"
-     "lays them out. Needs no cutter.",
+    {"preview", "ktrv8 preview FILE... -o OUT.png|OUT.svg [--copies N] [--margin MM] [cutter options]",
+     "Draws what would be cut, from drawings (SVG, PDF, DXF, bitmaps) or PLT jobs: cuts in\n"
+     "blue, pen-up travel dashed in red, each path's place in the cut order at its start;\n"
+     "pages one below the other, and --copies N further below, --margin MM apart (default\n"
+     "20), as the cutter lays them out. Needs no cutter.",
      NeedsNothing, nullptr, [](Invocation& call) { return commandPreview(call.parser, call.args, call.out); }},
     {"cut",
-     "ktrv8 cut (FILE.plt | DRAWING.svg | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] "
-     "[--timeout S]\n"
+     "ktrv8 cut (FILE... | --qr DIR) (--tcp HOST[:PORT] | --usb PATH) [--copies N] [--margin MM] [--timeout S]\n"
      "          [--from-page N [--copy K]] [--cloud URL --token TOKEN --code CODE] [cutter options]",
-     "Cuts a PLT job, or an SVG drawing converted with the cutter options below (the\n"
-     "content tells which, whatever the file is called), page by page. --copies N cuts it N times (the cutter repeats "
-     "it);\n"
+     "Cuts drawings (SVG, PDF, DXF, bitmaps traced: PNG, JPEG, BMP, TIFF), converted with\n"
+     "the cutter options below, or PLT jobs as they are: the content tells which, whatever\n"
+     "the file is called. Several files are laid out on one material. Page by page;\n"
+     "--copies N cuts it N times (the cutter repeats it);\n"
      "--qr DIR runs a QR-code job: for each code the cutter scans, DIR/CODE.plt is cut.\n"
      "The job must be plain text (ASCII or UTF-8, no NUL, STX, ETX or other control byte\n"
      "but whitespace); anything else is refused with the byte offset (exit 2), nothing sent.\n"

@@ -17,7 +17,7 @@
 using ktconv::CutOptions;
 
 const char* const drawingOptionsHelp =
-    "Cutter options for drawings (SVG, PDF, DXF, pictures), each off unless given; lengths in millimetres:\n"
+    "Cutter options for drawings (SVG, PDF, DXF, bitmaps), each off unless given; lengths in millimetres:\n"
     "  --page N            the page of a PDF to cut (default 1)\n"
     "  --threshold 0-255   a picture's (PNG, JPEG, BMP, TIFF) outlines go round what is darker\n"
     "                      than this luminance (default: chosen from the picture)\n"
@@ -27,7 +27,8 @@ const char* const drawingOptionsHelp =
     "  --layers NAME,...   cut only these layers (an SVG editor's layers by label, a DXF's)\n"
     "  --colors #RRGGBB,...\n"
     "                      cut only the shapes filled or stroked in these colours\n"
-    "  --list-layers       (convert, preview) list the drawing's layers and colours instead\n"
+    "  --list-layers       list each drawing's layers and colours, and stop: nothing is\n"
+    "                      converted, written or cut (no cutter is reached)\n"
     "  --scale F           multiply the drawing's size by F (e.g. 0.5)\n"
     "  --width MM          fit the job to this width, aspect kept\n"
     "  --height MM         fit the job to this height, aspect kept (with --width: the tighter)\n"
@@ -262,6 +263,23 @@ int listParts(const QCommandLineParser& parser, const QString& path, const Outpu
     return ExitOk;
 }
 
+} // namespace
+
+int commandListLayers(const QCommandLineParser& parser, const QStringList& args, const Output& out)
+{
+    if (args.isEmpty()) {
+        out.error(QStringLiteral("--list-layers takes the drawings to look into"));
+        return ExitUsage;
+    }
+    for (const QString& path : args) {
+        if (const int failed = listParts(parser, path, out))
+            return failed;
+    }
+    return ExitOk;
+}
+
+namespace {
+
 int needOneFileAndOutput(const QString& command, const QCommandLineParser& parser, const QStringList& args,
                          const Output& out)
 {
@@ -278,8 +296,6 @@ int needOneFileAndOutput(const QString& command, const QCommandLineParser& parse
 
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out)
 {
-    if (parser.isSet(QStringLiteral("list-layers")) && args.size() == 1)
-        return listParts(parser, args.first(), out);
     if (const int wrong = needOneFileAndOutput(QStringLiteral("convert"), parser, args, out))
         return wrong;
     PreparedJob job;
@@ -307,8 +323,6 @@ int commandConvert(const QCommandLineParser& parser, const QStringList& args, co
 
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out)
 {
-    if (parser.isSet(QStringLiteral("list-layers")) && args.size() == 1)
-        return listParts(parser, args.first(), out);
     if (const int wrong = needOneFileAndOutput(QStringLiteral("preview"), parser, args, out))
         return wrong;
     ktconv::PreviewLayout layout;

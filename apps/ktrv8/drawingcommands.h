@@ -28,6 +28,8 @@ QJsonObject describe(const PreparedJob& job);
 QString describeText(const QJsonObject& description);
 bool writeFile(const QString& path, const QByteArray& content, QString* error);
 
+// --list-layers: each drawing's layers and colours with their paths; nothing converted or cut.
+int commandListLayers(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 int commandConvert(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 int commandPreview(const QCommandLineParser& parser, const QStringList& args, const Output& out);
 

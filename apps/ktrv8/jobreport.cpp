@@ -6,8 +6,10 @@
 #include <QStringList>
 
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
@@ -114,24 +116,63 @@ void JobReport::onFinished(int code, const QString& text)
     out.error(message);
 }
 
-void JobReport::setResume(const QString& file, const QStringList& addressArgs)
+void JobReport::setResume(const QStringList& arguments)
 {
-    resumeFile = file;
-    resumeAddress = addressArgs;
+    resumeArgs = arguments;
 }
 
+QString JobReport::shellLine(const QStringList& words)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=,@%+-]+$"));
+    QStringList quoted;
+    for (const QString& word : words) {
+        if (plain.match(word).hasMatch())
+            quoted << word;
+        else
+            quoted << QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''"))
+                          + QLatin1Char('\'');
+    }
+    return quoted.join(QLatin1Char(' '));
+}
+
+namespace {
+
+// The job's own arguments less where it started and how many copies, which the resume
+// says anew, and less --save-media, which the first run has done already.
+QStringList withoutResumeOptions(const QStringList& arguments)
+{
+    const QStringList valued{QStringLiteral("--from-page"), QStringLiteral("--copy"), QStringLiteral("--copies")};
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        if (valued.contains(word)) {
+            ++i; // its value goes with it
+            continue;
+        }
+        const bool dropped = word == QLatin1String("--save-media")
+                             || std::any_of(valued.begin(), valued.end(), [&word](const QString& option) {
+                                    return word.startsWith(option + QLatin1Char('='));
+                                });
+        if (!dropped)
+            kept << word;
+    }
+    return kept;
+}
+
+} // namespace
+
 // The command that cuts what is left: from the page after the confirmed ones, of the copy
-// in hand, then the copies after it.
+// in hand, then the copies after it; every other option as given.
 QString JobReport::resumeCommand(const JobAccount& a) const
 {
-    if (resumeFile.isEmpty() || a.resumePage < 1)
+    if (resumeArgs.isEmpty() || a.resumePage < 1)
         return QString();
-    QStringList words{QStringLiteral("ktrv8"), QStringLiteral("cut"), resumeFile};
+    QStringList words = QStringList{QStringLiteral("ktrv8")} + withoutResumeOptions(resumeArgs);
     words << QStringLiteral("--from-page") << QString::number(a.resumePage);
     if (a.copies > 1)
         words << QStringLiteral("--copy") << QString::number(a.resumeCopy) << QStringLiteral("--copies")
               << QString::number(a.copies);
-    return (words + resumeAddress).join(QLatin1Char(' '));
+    return shellLine(words);
 }
 
 JobReport::~JobReport()

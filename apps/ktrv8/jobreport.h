@@ -22,8 +22,11 @@ class JobReport : public QObject
 public:
     JobReport(JobRunner& runner, const Output& out);
     ~JobReport() override;
-    // Said with a failure: how to cut what is left of FILE.
-    void setResume(const QString& file, const QStringList& addressArgs);
+    // Said with a failure: how to cut what is left, with the arguments the job was started
+    // with (the program's name left out), so the rest is converted and cut the same way.
+    void setResume(const QStringList& arguments);
+    // The words as one line a POSIX shell reads back into the same words.
+    static QString shellLine(const QStringList& words);
 
 private:
     void connectEnd();
@@ -42,8 +45,7 @@ private:
     QString lastState; // the last estimate shown: equal ones are not repeated
     std::unique_ptr<QSocketNotifier> keys;
     bool rawInput = false;
-    QString resumeFile;
-    QStringList resumeAddress;
+    QStringList resumeArgs;
 };
 
 #endif // JOBREPORT_H

@@ -44,15 +44,6 @@ void watchSignals()
     });
 }
 
-QStringList addressArguments(const QCommandLineParser& parser)
-{
-    for (const QString& via : {QStringLiteral("tcp"), QStringLiteral("usb")}) {
-        if (parser.isSet(via))
-            return {QStringLiteral("--") + via, parser.value(via)};
-    }
-    return {};
-}
-
 // firstCopy, firstPage: where the job the runner has begins in the whole job.
 int runJob(CutterConnection& link, JobOptions job, const Invocation& call, int firstCopy, int firstPage)
 {
@@ -60,8 +51,9 @@ int runJob(CutterConnection& link, JobOptions job, const Invocation& call, int f
         job.origin = {firstCopy, firstPage, call.copies, call.wholeJob->pages().size()};
     JobRunner runner(link, job);
     JobReport report(runner, call.out);
-    if (job.qrDir.isEmpty())
-        report.setResume(call.args.join(QLatin1Char(' ')), addressArguments(call.parser));
+    // Only cut takes a job up again part-way; a test cut or lettering is cut anew.
+    if (job.qrDir.isEmpty() && call.command == QLatin1String("cut"))
+        report.setResume(QCoreApplication::arguments().mid(1));
     running = &runner;
     const int code = runner.run();
     running = nullptr;
@@ -80,7 +72,7 @@ int checkCut(Invocation& call)
     const bool qrJob = call.parser.isSet(QStringLiteral("qr"));
     if (qrJob ? args.size() > 1 : args.isEmpty()) {
         out.error(qrJob ? QStringLiteral("a QR-code job takes its jobs from --qr DIR, not from a file")
-                        : QStringLiteral("cut takes job files (FILE.plt or DRAWING.svg)"));
+                        : QStringLiteral("cut takes job files (drawings: SVG, PDF, DXF, bitmaps; jobs: PLT)"));
         return ExitUsage;
     }
     if (qrJob && !QFileInfo(call.parser.value(QStringLiteral("qr"))).isDir()) {
@@ -167,6 +159,15 @@ int runDemo(Invocation& call)
 
 namespace {
 
+bool takesDrawings(const Command& command)
+{
+    for (const char* name : {"convert", "preview", "cut"}) {
+        if (qstrcmp(command.name, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 int runCommand(const Command& command, Invocation& call)
 {
     const QCommandLineParser& parser = call.parser;
@@ -181,6 +182,9 @@ int runCommand(const Command& command, Invocation& call)
         call.out.error(error);
         return ExitUsage;
     }
+    // Listing what a drawing holds needs no cutter, even for a cut.
+    if (parser.isSet(QStringLiteral("list-layers")) && takesDrawings(command))
+        return commandListLayers(parser, call.args, call.out);
     if ((command.needs & NeedsCutter) == NeedsCutter && !call.options.haveAddress) {
         call.out.error(
             QStringLiteral("say where the cutter is: --tcp HOST[:PORT] or --usb PATH (ktrv8 demo needs neither)"));

@@ -20,7 +20,10 @@ const char* const sheetOptionsHelp =
     "  --gap MM            between designs (default 5)\n"
     "  --weed-lines        a rectangle around each design and lines through the waste\n"
     "                      between them, stopping at the designs, to peel the waste off\n"
-    "  --perforate CUT,GAP cut each path in pieces CUT mm long, GAP mm left standing\n";
+    "  --perforate CUT,GAP cut each path in pieces CUT mm long, GAP mm left standing\n"
+    "  --perforate-layers NAME,...\n"
+    "                      with --perforate: only the paths of these layers (as --layers\n"
+    "                      names them); the rest, weed cuts included, is cut whole\n";
 
 QList<QCommandLineOption> sheetOptions()
 {
@@ -33,6 +36,7 @@ QList<QCommandLineOption> sheetOptions()
         {QStringLiteral("gap"), QStringLiteral("gap between designs"), QStringLiteral("MM")},
         {QStringLiteral("weed-lines"), QStringLiteral("weeding lines")},
         {QStringLiteral("perforate"), QStringLiteral("perforated cut"), QStringLiteral("CUT,GAP")},
+        {QStringLiteral("perforate-layers"), QStringLiteral("layers to perforate"), QStringLiteral("NAME,...")},
     };
 }
 
@@ -65,8 +69,18 @@ bool readMaterial(const QCommandLineParser& parser, ktconv::SheetOptions* sheet,
 
 bool readPerforation(const QCommandLineParser& parser, ktconv::CutOptions* cut, QString* error)
 {
-    if (!parser.isSet(QStringLiteral("perforate")))
-        return true;
+    const QString layers = QStringLiteral("perforate-layers");
+    for (const QString& layer : parser.value(layers).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        cut->perforateLayers << layer.trimmed();
+    if (!parser.isSet(QStringLiteral("perforate"))) {
+        if (parser.isSet(layers))
+            *error = QStringLiteral("--perforate-layers goes with --perforate CUT,GAP");
+        return !parser.isSet(layers);
+    }
+    if (parser.isSet(layers) && cut->perforateLayers.isEmpty()) {
+        *error = QStringLiteral("--perforate-layers takes the names of layers, comma-separated");
+        return false;
+    }
     const QStringList parts = parser.value(QStringLiteral("perforate")).split(QLatin1Char(','));
     bool okCut = false, okGap = false;
     cut->perforateCutMm = parts.value(0).toDouble(&okCut);

@@ -49,19 +49,20 @@ QString refusalReason(const QByteArray& content)
 
 namespace {
 
-bool readSvgLayers(const QByteArray& stored, const QStringList& layers, SvgDrawing* drawing, QString* error)
+bool readSvgLayers(const QByteArray& stored, const DrawingChoice& choice, SvgDrawing* drawing, QString* error)
 {
-    if (layers.isEmpty())
+    if (!choice.namesLayers())
         return readSvg(stored, drawing, error);
     const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
-    return knownLayers(layers, svgLayers(content), error) && readSvg(keepSvgLayers(content, layers), drawing, error);
+    return knownLayers(choice.named(), svgLayers(content), error)
+           && readSvg(chooseSvgLayers(content, choice), drawing, error);
 }
 
 bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error,
                  Backdrop* backdrop)
 {
     const JobFormat format = detectFormat(content);
-    const bool layers = !input.choice.layers.isEmpty();
+    const bool layers = input.choice.namesLayers();
     if ((format == JobFormat::Bitmap && (layers || !input.choice.colours.isEmpty()))
         || (format == JobFormat::Pdf && layers)) {
         *error = format == JobFormat::Pdf ? QStringLiteral("a PDF's layers cannot be chosen; choose by --colors")
@@ -71,8 +72,8 @@ bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawin
     switch (format) {
     case JobFormat::Bitmap: return traceBitmap(content, input.trace, drawing, error, backdrop);
     case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
-    case JobFormat::Dxf: return readDxf(content, drawing, error, input.choice.layers);
-    default: return readSvgLayers(content, input.choice.layers, drawing, error);
+    case JobFormat::Dxf: return readDxf(content, drawing, error, input.choice);
+    default: return readSvgLayers(content, input.choice, drawing, error);
     }
 }
 
@@ -86,28 +87,66 @@ bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* 
 
 namespace {
 
-// The drawing's paths as drawn, the layers and colours chosen: what both a design and a
-// whole job start from.
-bool readPaths(const QByteArray& content, const InputOptions& input, bool weld, CutPaths* paths, QString* error,
-               QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
+// One part of the drawing's paths as drawn.
+bool readPart(const QByteArray& content, const InputOptions& input, CutPaths* paths, QString* error,
+              QStringList* warnings, Backdrop* backdrop)
 {
     SvgDrawing drawing;
-    stepProgress(progress, ConversionStage::Reading, 0, 1);
     if (!readDrawing(content, input, &drawing, error, backdrop))
         return false;
-    stepProgress(progress, ConversionStage::Reading, 1, 1);
     if (warnings)
         *warnings = drawing.warnings;
-    if (!input.choice.colours.isEmpty() && !keepColours(&drawing.paths, input.choice.colours, error))
+    *paths += drawing.paths;
+    return true;
+}
+
+// Overlapping outlines united, those of the perforated layers among themselves.
+void weldParts(CutPaths* paths)
+{
+    CutPaths perforated, whole;
+    for (const CutPath& path : qAsConst(*paths))
+        (path.onPerforatedLayer ? perforated : whole) << path;
+    weldPaths(&perforated);
+    weldPaths(&whole);
+    for (CutPath& path : perforated)
+        path.onPerforatedLayer = true;
+    *paths = perforated + whole;
+}
+
+// The drawing's paths as drawn, the layers and colours chosen: what both a design and a
+// whole job start from. The layers to perforate are read apart and marked.
+bool readPaths(const QByteArray& content, const InputOptions& input, const CutOptions& options, CutPaths* paths,
+               QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
+{
+    stepProgress(progress, ConversionStage::Reading, 0, 1);
+    QStringList notes;
+    paths->clear();
+    if (options.perforateLayers.isEmpty()) {
+        if (!readPart(content, input, paths, error, &notes, backdrop))
+            return false;
+    } else {
+        InputOptions perforated = input, rest = input;
+        perforated.choice.within = options.perforateLayers;
+        rest.choice.leftOut = options.perforateLayers;
+        if (!readPart(content, perforated, paths, error, &notes, backdrop))
+            return false;
+        for (CutPath& path : *paths)
+            path.onPerforatedLayer = true;
+        if (!readPart(content, rest, paths, error, nullptr, nullptr))
+            return false;
+    }
+    stepProgress(progress, ConversionStage::Reading, 1, 1);
+    if (warnings)
+        *warnings = notes;
+    if (!input.choice.colours.isEmpty() && !keepColours(paths, input.choice.colours, error))
         return false;
-    if (drawing.paths.isEmpty()) {
+    if (paths->isEmpty()) {
         *error = QStringLiteral("the drawing has no visible shape to cut");
         return false;
     }
     // A welded drawing is cut as its united outlines: touching letters as one.
-    if (weld)
-        weldPaths(&drawing.paths);
-    *paths = std::move(drawing.paths);
+    if (options.weld)
+        weldParts(paths);
     return true;
 }
 
@@ -116,7 +155,7 @@ bool readPaths(const QByteArray& content, const InputOptions& input, bool weld, 
 bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
                 QString* error, QStringList* warnings)
 {
-    return readPaths(content, input, options.weld, design, error, warnings, nullptr, nullptr)
+    return readPaths(content, input, options, design, error, warnings, nullptr, nullptr)
            && shapeDesign(design, options, error);
 }
 
@@ -124,7 +163,7 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
                     QString* error, QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     CutPaths paths;
-    if (!readPaths(content, input, options.weld, &paths, error, warnings, backdrop, progress))
+    if (!readPaths(content, input, options, &paths, error, warnings, backdrop, progress))
         return false;
     const CutPaths drawn = backdrop && !backdrop->isNull() ? paths : CutPaths();
     if (!applyCutOptions(&paths, options, error, progress))
@@ -146,7 +185,7 @@ bool listDrawingParts(const QByteArray& content, const InputOptions& input, Draw
     SvgDrawing drawing;
     QVector<QPair<QString, int>> dxfLayers;
     const JobFormat format = detectFormat(content);
-    if (format == JobFormat::Dxf ? !readDxf(content, &drawing, error, {}, &dxfLayers)
+    if (format == JobFormat::Dxf ? !readDxf(content, &drawing, error, DrawingChoice(), &dxfLayers)
                                  : !readDrawing(content, all, &drawing, error, nullptr))
         return false;
     *parts = DrawingParts();

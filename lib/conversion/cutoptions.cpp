@@ -88,16 +88,21 @@ void finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions&
 
     if (!options.keepOrder)
         *paths = orderPaths(*paths, origin, progress);
+    const int designPaths = paths->size();
     const QRectF all = boundsOf(*paths);
     if (margin > 0 && !paths->isEmpty())
         *paths << weedBox(all, margin);
     if (options.weedLines && !designBoxes.isEmpty())
         *paths += weedLines(designBoxes, all.adjusted(-lead, -lead, lead, lead), weedLineMargin(gapMm * UnitsPerMm));
     CutPaths cut;
-    for (CutPath& path : *paths) {
+    for (int i = 0; i < paths->size(); ++i) {
+        CutPath& path = (*paths)[i];
         if (options.overcutMm > 0)
             addOvercut(&path, options.overcutMm * UnitsPerMm);
-        if (options.perforateCutMm > 0 && options.perforateGapMm > 0)
+        // With layers named for it, only their paths are perforated: the weed cuts and the
+        // other layers are cut whole.
+        const bool chosen = options.perforateLayers.isEmpty() || (i < designPaths && path.onPerforatedLayer);
+        if (chosen && options.perforateCutMm > 0 && options.perforateGapMm > 0)
             cut += perforated(path, options.perforateCutMm * UnitsPerMm, options.perforateGapMm * UnitsPerMm);
         else
             cut << path;

@@ -5,6 +5,7 @@
 #include "cutpath.h"
 
 #include <QPointF>
+#include <QStringList>
 
 namespace ktconv {
 
@@ -12,20 +13,21 @@ namespace ktconv {
 // default except the ordering of the paths.
 struct CutOptions
 {
-    double scale = 1;          // ignored when width or height is given
-    double widthMm = 0;        // fit to this width (0: not asked), aspect kept
-    double heightMm = 0;       // fit to this height (0: not asked), aspect kept
-    int rotate = 0;            // 0, 90, 180 or 270 degrees clockwise
-    bool mirror = false;       // left-right, for material cut from the back
-    QPointF originMm;          // where the lower-left corner of the job lands
-    double weedBoxMm = 0;      // margin of a rectangle around the design, cut last (0: none)
-    double overcutMm = 0;      // closed paths continue past their start by this much
-    double toolOffsetMm = 0;   // drag knife: distance of the blade tip behind its axis
-    bool keepOrder = false;    // cut in the drawing's order instead of inner-first, nearest-next
-    bool weld = false;         // overlapping closed outlines united first (weld.h)
-    bool weedLines = false;    // cuts through the waste between the designs and around each
-    double perforateCutMm = 0; // each path cut in pieces this long (0: whole) ...
-    double perforateGapMm = 0; // ... with this much left standing between them
+    double scale = 1;            // ignored when width or height is given
+    double widthMm = 0;          // fit to this width (0: not asked), aspect kept
+    double heightMm = 0;         // fit to this height (0: not asked), aspect kept
+    int rotate = 0;              // 0, 90, 180 or 270 degrees clockwise
+    bool mirror = false;         // left-right, for material cut from the back
+    QPointF originMm;            // where the lower-left corner of the job lands
+    double weedBoxMm = 0;        // margin of a rectangle around the design, cut last (0: none)
+    double overcutMm = 0;        // closed paths continue past their start by this much
+    double toolOffsetMm = 0;     // drag knife: distance of the blade tip behind its axis
+    bool keepOrder = false;      // cut in the drawing's order instead of inner-first, nearest-next
+    bool weld = false;           // overlapping closed outlines united first (weld.h)
+    bool weedLines = false;      // cuts through the waste between the designs and around each
+    double perforateCutMm = 0;   // each path cut in pieces this long (0: whole) ...
+    double perforateGapMm = 0;   // ... with this much left standing between them
+    QStringList perforateLayers; // ... only the paths of these layers (empty: every path)
 };
 
 // The paths as the cutter should cut them: scaled, rotated, mirrored, placed at the origin,

@@ -22,6 +22,8 @@ struct CutPath
     // what a choice of colours goes by.
     QRgb fill = 0;
     QRgb stroke = 0;
+    // On a layer chosen for a perforated cut: with such layers named, only these paths are.
+    bool onPerforatedLayer = false;
 };
 using CutPaths = QVector<CutPath>;
 

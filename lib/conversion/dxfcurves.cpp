@@ -93,4 +93,26 @@ QVector<QPointF> splinePoints(int degree, const QVector<double>& knots, const QV
     return points;
 }
 
+void joinFollowingPaths(CutPaths* paths, double tolerance)
+{
+    CutPaths joined;
+    const auto touching = [tolerance](QPointF a, QPointF b) { return QLineF(a, b).length() <= tolerance; };
+    for (const CutPath& path : qAsConst(*paths)) {
+        CutPath* last = joined.isEmpty() ? nullptr : &joined.last();
+        if (last && !last->closed && !path.closed && !path.points.isEmpty() && last->stroke == path.stroke
+            && touching(last->points.last(), path.points.first())) {
+            last->points += path.points.mid(1);
+        } else {
+            joined << path;
+        }
+    }
+    for (CutPath& path : joined) {
+        if (!path.closed && path.points.size() > 2 && touching(path.points.first(), path.points.last())) {
+            path.points.last() = path.points.first();
+            path.closed = true;
+        }
+    }
+    *paths = joined;
+}
+
 } // namespace ktconv

@@ -1,6 +1,8 @@
 #ifndef DXFCURVES_H
 #define DXFCURVES_H
 
+#include "cutpath.h"
+
 #include <QPointF>
 #include <QVector>
 
@@ -14,6 +16,11 @@ QVector<QPointF> bulgePoints(QPointF from, QPointF to, double bulge, double tole
 // A (rational) B-spline from its knots, control points and weights.
 QVector<QPointF> splinePoints(int degree, const QVector<double>& knots, const QVector<QPointF>& control,
                               const QVector<double>& weights, double tolerance);
+
+// Open paths that follow on one another, each starting where the one before ends (within
+// `tolerance`) in the same colour, joined into one; closed when it ends where it began.
+// Outlines written as one entity per segment are cut in one go, without lifting.
+void joinFollowingPaths(CutPaths* paths, double tolerance);
 
 } // namespace ktconv
 

@@ -90,7 +90,7 @@ public:
     double mmPerDrawingUnit = 1;
     bool unitless = true;
     int unitCode = 0;
-    QStringList chosen;                       // layers asked for (empty: all)
+    DrawingChoice choice;                     // the layers asked for (none: all)
     QVector<QPair<QString, int>> layerCounts; // model space entities per layer, in order
 
     void setVariableInt(const std::string& key, int value, int) override
@@ -201,7 +201,13 @@ private:
     // A layer asked for is chosen in model space: a block comes whole with its insert.
     bool skipped()
     {
-        return hidden.contains(layer()) || (current.isEmpty() && !chosen.isEmpty() && !chosen.contains(layer()));
+        if (hidden.contains(layer()))
+            return true;
+        if (!current.isEmpty())
+            return false;
+        const QString name = layer();
+        return (!choice.layers.isEmpty() && !choice.layers.contains(name))
+               || (!choice.within.isEmpty() && !choice.within.contains(name)) || choice.leftOut.contains(name);
     }
     QRgb entityColour()
     {
@@ -327,12 +333,12 @@ void expand(const QHash<QString, Block>& blocks, const QString& name, const QTra
 
 } // namespace
 
-bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, const QStringList& layers,
+bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, const DrawingChoice& choice,
              QVector<QPair<QString, int>>* layerCounts)
 {
     *drawing = SvgDrawing();
     Collector collector;
-    collector.chosen = layers;
+    collector.choice = choice;
     DL_Dxf dxf;
     std::istringstream in(content.toStdString());
     if (!dxf.in(in, &collector)) {
@@ -348,7 +354,7 @@ bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, con
     QStringList present;
     for (const QPair<QString, int>& entry : collector.layerCounts)
         present << entry.first;
-    if (!knownLayers(layers, present, error))
+    if (!knownLayers(choice.named(), present, error))
         return false;
     if (layerCounts)
         *layerCounts = collector.layerCounts;
@@ -356,8 +362,11 @@ bool readDxf(const QByteArray& content, SvgDrawing* drawing, QString* error, con
     expand(collector.blocks, QString(), QTransform::fromScale(scale, scale), 0, &drawing->paths);
     if (collector.unitless)
         drawing->warnings << QStringLiteral("the DXF drawing does not give its units ($INSUNITS): read as millimetres");
+    joinFollowingPaths(&drawing->paths, ToleranceMm * UnitsPerMm);
     drawing->shapes = drawing->paths.size();
-    if (drawing->paths.isEmpty()) {
+    // A part read apart from the rest may be empty; the whole is looked at where it is joined.
+    const bool part = !choice.within.isEmpty() || !choice.leftOut.isEmpty();
+    if (drawing->paths.isEmpty() && !part) {
         *error = QStringLiteral("the DXF drawing has nothing to cut (no entities, or all on hidden layers)");
         return false;
     }

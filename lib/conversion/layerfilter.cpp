@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QDomDocument>
 
+#include <functional>
+
 namespace ktconv {
 
 namespace {
@@ -95,15 +97,65 @@ QStringList svgLayers(const QByteArray& svg)
     return names;
 }
 
-QByteArray keepSvgLayers(const QByteArray& svg, const QStringList& layers)
+namespace {
+
+// Only the chosen layers left to draw; the rest is kept as definitions.
+void keepLayers(QDomDocument* document, const QStringList& layers)
 {
-    QDomDocument document;
-    if (!document.setContent(svg, true))
-        return svg;
-    QDomElement root = document.documentElement();
-    QDomElement store = document.createElementNS(root.namespaceURI(), QStringLiteral("defs"));
+    QDomElement root = document->documentElement();
+    QDomElement store = document->createElementNS(root.namespaceURI(), QStringLiteral("defs"));
     setAside(root, layers, store);
     root.appendChild(store);
+}
+
+void dropLayers(QDomDocument* document, const QStringList& layers)
+{
+    QDomElement root = document->documentElement();
+    QDomElement store = document->createElementNS(root.namespaceURI(), QStringLiteral("defs"));
+    QVector<QDomElement> dropped;
+    const std::function<void(const QDomElement&)> find = [&](const QDomElement& element) {
+        for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+            if (isLayer(child) && layers.contains(layerName(child)))
+                dropped << child;
+            else
+                find(child);
+        }
+    };
+    find(root);
+    for (QDomElement& layer : dropped)
+        store.appendChild(layer);
+    root.appendChild(store);
+}
+
+} // namespace
+
+QByteArray keepSvgLayers(const QByteArray& svg, const QStringList& layers)
+{
+    DrawingChoice choice;
+    choice.layers = layers;
+    return chooseSvgLayers(svg, choice);
+}
+
+QByteArray dropSvgLayers(const QByteArray& svg, const QStringList& layers)
+{
+    DrawingChoice choice;
+    choice.leftOut = layers;
+    return chooseSvgLayers(svg, choice);
+}
+
+// One reading of the document for all the steps: what a step sets aside is no longer
+// looked at by the next.
+QByteArray chooseSvgLayers(const QByteArray& svg, const DrawingChoice& choice)
+{
+    QDomDocument document;
+    if (!choice.namesLayers() || !document.setContent(svg, true))
+        return svg;
+    if (!choice.leftOut.isEmpty())
+        dropLayers(&document, choice.leftOut);
+    if (!choice.within.isEmpty())
+        keepLayers(&document, choice.within);
+    if (!choice.layers.isEmpty())
+        keepLayers(&document, choice.layers);
     return document.toByteArray(-1);
 }
 

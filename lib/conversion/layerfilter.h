@@ -17,6 +17,13 @@ struct DrawingChoice
 {
     QStringList layers;
     QVector<QRgb> colours;
+    // A part of what is chosen, read apart from the rest (the layers of a perforated cut):
+    // of the chosen layers only these (empty: no further choice), and without these.
+    QStringList within;
+    QStringList leftOut;
+    // Every layer named, for the refusal of one the drawing does not have.
+    QStringList named() const { return layers + within + leftOut; }
+    bool namesLayers() const { return !named().isEmpty(); }
 };
 
 // What a drawing holds to choose from, in the drawing's order.
@@ -36,6 +43,13 @@ QStringList svgLayers(const QByteArray& svg);
 // The drawing with only the chosen layers to draw; the rest is kept as definitions, so
 // clones of it still resolve. Shapes outside every layer are left out with them.
 QByteArray keepSvgLayers(const QByteArray& svg, const QStringList& layers);
+
+// The drawing with the layers left out moved among the definitions (clones of their
+// shapes still resolve); the rest stays as it is.
+QByteArray dropSvgLayers(const QByteArray& svg, const QStringList& layers);
+// The drawing as the choice has it: without the layers left out, of the layers chosen,
+// only those within.
+QByteArray chooseSvgLayers(const QByteArray& svg, const DrawingChoice& choice);
 
 // Each colour with the number of paths drawn in it (fill or stroke), in order of first use.
 QVector<QPair<QRgb, int>> colourCounts(const CutPaths& paths);

@@ -5,6 +5,7 @@
 #include "pdfreader.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -249,47 +250,78 @@ void tst_Formats::dxfRefusals()
     QVERIFY2(error.contains(reason), qPrintable(error));
 }
 
-// The vector editor's PDF of a drawing converts to the same shape as the drawing itself.
+// The vector editor's PDF and DXF of a drawing convert to the same shape as the drawing
+// itself. Its DXF export (R14, for cutting plotters) writes paths, rectangles, circles and
+// ellipses, not text: the DXF rows are drawings without it.
 void tst_Formats::sameShapeAsSvg_data()
 {
     QTest::addColumn<QString>("svgFile");
+    QTest::addColumn<QString>("format");
     const QString examples = QStringLiteral("/usr/share/inkscape/examples/");
     // Beside this source: the test runs from the build tree, where QFINDTESTDATA finds nothing.
     const QString here = qEnvironmentVariable("KT_SOURCE_DIR") + QStringLiteral("/tests/formats/");
-    QTest::newRow("shapes and a line") << here + QStringLiteral("shapes.svg");
-    QTest::newRow("text") << here + QStringLiteral("lettering.svg");
-    QTest::newRow("editor example: art nouveau") << examples + QStringLiteral("art-nouveau-P3.svg");
+    QTest::newRow("pdf: shapes and a line") << here + QStringLiteral("shapes.svg") << "pdf";
+    QTest::newRow("pdf: text") << here + QStringLiteral("lettering.svg") << "pdf";
+    QTest::newRow("pdf: editor example, art nouveau") << examples + QStringLiteral("art-nouveau-P3.svg") << "pdf";
+    QTest::newRow("dxf: shapes and a line") << here + QStringLiteral("shapes.svg") << "dxf";
+    QTest::newRow("dxf: letters and a star of clones") << here + QStringLiteral("../../examples/drawing.svg") << "dxf";
+    QTest::newRow("dxf: editor example, art nouveau") << examples + QStringLiteral("art-nouveau-P3.svg") << "dxf";
+    QTest::newRow("dxf: editor example, tessellation") << examples + QStringLiteral("tesselation-P3.svg") << "dxf";
 }
+
+namespace {
+
+// The drawing as the vector editor exports it, written to `out`.
+bool exportDrawing(const QString& svgFile, const QString& format, const QString& out)
+{
+    QProcess editor;
+    QFile svg(svgFile), plain(out + QStringLiteral(".svg"));
+    if (format == QLatin1String("pdf")) {
+        editor.start(QStandardPaths::findExecutable(QStringLiteral("inkscape")),
+                     {svgFile, QStringLiteral("--export-type=pdf"), QStringLiteral("--export-filename=") + out});
+    } else if (svg.open(QIODevice::ReadOnly) && plain.open(QIODevice::WriteOnly)) {
+        // Its DXF exporter stops at an XML comment in a group: it gets the drawing without.
+        const QRegularExpression comment(QStringLiteral("<!--.*?-->"), QRegularExpression::DotMatchesEverythingOption);
+        plain.write(QString::fromUtf8(svg.readAll()).remove(comment).toUtf8());
+        plain.close();
+        editor.setWorkingDirectory(QStringLiteral("/usr/share/inkscape/extensions"));
+        editor.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("dxf_outlines.py"), QStringLiteral("--output=") + out, plain.fileName()});
+    }
+    return editor.waitForFinished(120000) && editor.exitCode() == 0 && QFile::exists(out);
+}
+
+} // namespace
 
 void tst_Formats::sameShapeAsSvg()
 {
     QFETCH(QString, svgFile);
-    const QString inkscape = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
+    QFETCH(QString, format);
     QVERIFY2(svgFile.startsWith(QLatin1String("/usr/")) || QFile::exists(svgFile), qPrintable(svgFile));
-    if (inkscape.isEmpty() || !QFile::exists(svgFile))
+    if (QStandardPaths::findExecutable(QStringLiteral("inkscape")).isEmpty() || !QFile::exists(svgFile))
         QSKIP("the vector editor (inkscape) or its example is not installed");
     QTemporaryDir dir;
-    const QString pdfFile = dir.filePath(QStringLiteral("out.pdf"));
-    QProcess editor;
-    editor.start(inkscape,
-                 {svgFile, QStringLiteral("--export-type=pdf"), QStringLiteral("--export-filename=") + pdfFile});
-    QVERIFY(editor.waitForFinished(120000));
-    QFile svg(svgFile), pdf(pdfFile);
-    QVERIFY(svg.open(QIODevice::ReadOnly) && pdf.open(QIODevice::ReadOnly));
-    CutPaths fromSvg, fromPdf;
+    const QString exported = dir.filePath(QStringLiteral("out.") + format);
+    QVERIFY2(exportDrawing(svgFile, format, exported), "the editor's export failed (DXF: python3-lxml missing?)");
+    QFile svg(svgFile), other(exported);
+    QVERIFY(svg.open(QIODevice::ReadOnly) && other.open(QIODevice::ReadOnly));
+    CutPaths fromSvg, fromOther;
     QString error;
     QVERIFY2(convertDrawing(svg.readAll(), CutOptions(), &fromSvg, &error), qPrintable(error));
-    QVERIFY2(convertDrawing(pdf.readAll(), CutOptions(), &fromPdf, &error), qPrintable(error));
+    QVERIFY2(convertDrawing(other.readAll(), CutOptions(), &fromOther, &error), qPrintable(error));
     const double length = penDownLength(fromSvg);
-    QVERIFY2(std::abs(penDownLength(fromPdf) - length) < 0.03 * length,
+    QVERIFY2(std::abs(penDownLength(fromOther) - length) < 0.03 * length,
              qPrintable(QStringLiteral("cut %1 mm, the drawing's %2 mm")
-                            .arg(penDownLength(fromPdf) / UnitsPerMm)
+                            .arg(penDownLength(fromOther) / UnitsPerMm)
                             .arg(length / UnitsPerMm)));
     const QSizeF size = boundsOf(fromSvg).size();
-    QVERIFY(std::abs(boundsOf(fromPdf).width() - size.width()) < 0.01 * size.width());
-    QVERIFY(std::abs(boundsOf(fromPdf).height() - size.height()) < 0.01 * size.height());
-    const QPointF place = balancePoint(fromPdf) - balancePoint(fromSvg);
+    QVERIFY(std::abs(boundsOf(fromOther).width() - size.width()) < 0.01 * size.width());
+    QVERIFY(std::abs(boundsOf(fromOther).height() - size.height()) < 0.01 * size.height());
+    const QPointF place = balancePoint(fromOther) - balancePoint(fromSvg);
     QVERIFY(std::abs(place.x()) < 0.01 && std::abs(place.y()) < 0.01);
+    // The DXF holds an outline as one entity per segment: still one path each.
+    if (format == QLatin1String("dxf"))
+        QCOMPARE(fromOther.size(), fromSvg.size());
 }
 
 void tst_Formats::detection_data()

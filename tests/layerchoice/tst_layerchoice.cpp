@@ -38,6 +38,8 @@ private slots:
     void choice_data();
     void choice();
     void parts();
+    void perforatedLayers_data();
+    void perforatedLayers();
 };
 
 // Each row: the drawing, the layers and colours asked for, the paths cut (or the words of
@@ -106,6 +108,68 @@ void tst_LayerChoice::parts()
     // The small red square is filled and stroked: counted under both colours.
     const QVector<QPair<QRgb, int>> colours{{0xffff0000, 3}, {0xff0000ff, 1}, {0xff000000, 1}, {0xff00ff00, 2}};
     QCOMPARE(parts.colours, colours);
+}
+
+// Each row: the drawing, the layers cut and perforated, a weed box or not, and how many
+// paths come out whole (found point for point in the job converted unperforated), or the
+// words of the refusal.
+void tst_LayerChoice::perforatedLayers_data()
+{
+    QTest::addColumn<QByteArray>("drawing");
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<QStringList>("perforate");
+    QTest::addColumn<bool>("weedBox");
+    QTest::addColumn<int>("whole");
+    QTest::addColumn<QString>("refusal");
+    const QByteArray svg = editorDrawing();
+    QTest::newRow("sublayer") << svg << QStringList() << QStringList{"Holes"} << false << 5 << QString();
+    QTest::newRow("layer with its sublayer; shape outside all whole")
+        << svg << QStringList() << QStringList{"Cut"} << false << 3 << QString();
+    QTest::newRow("two layers, weed box whole")
+        << svg << QStringList() << QStringList{"Cut", "Print"} << true << 2 << QString();
+    QTest::newRow("sublayer of the layer cut")
+        << svg << QStringList{"Cut"} << QStringList{"Holes"} << false << 2 << QString();
+    QTest::newRow("unknown layer") << svg << QStringList() << QStringList{"Weed"} << false << 0
+                                   << QStringLiteral("no layer \"Weed\"; its layers: Cut, Holes, Print");
+    QTest::newRow("dxf layer") << dxfWithLayers() << QStringList() << QStringList{"A"} << false << 2 << QString();
+}
+
+void tst_LayerChoice::perforatedLayers()
+{
+    QFETCH(QByteArray, drawing);
+    QFETCH(QStringList, layers);
+    QFETCH(QStringList, perforate);
+    QFETCH(bool, weedBox);
+    QFETCH(int, whole);
+    QFETCH(QString, refusal);
+    InputOptions input;
+    input.choice.layers = layers;
+    CutOptions plain;
+    plain.keepOrder = true;
+    plain.weedBoxMm = weedBox ? 2 : 0;
+    CutOptions options = plain;
+    options.perforateCutMm = options.perforateGapMm = 1;
+    options.perforateLayers = perforate;
+    CutPaths uncut, page;
+    QString error;
+    QVERIFY2(convertDrawing(drawing, plain, input, &uncut, &error), qPrintable(error));
+    const bool converted = convertDrawing(drawing, options, input, &page, &error);
+    QVERIFY2(converted == refusal.isEmpty() && error.contains(refusal), qPrintable(error));
+    if (!converted)
+        return;
+    int kept = 0;
+    double wholeLength = 0;
+    for (const CutPath& path : uncut) {
+        if (std::any_of(page.begin(), page.end(), [&path](const CutPath& out) { return out.points == path.points; })) {
+            ++kept;
+            wholeLength += pathLength(path);
+        }
+    }
+    QCOMPARE(kept, whole);
+    // The others in 1 mm pieces, 1 mm left standing: half their length, give or take the
+    // last piece of each.
+    const double rest = penDownLength(uncut) - wholeLength;
+    QVERIFY(std::abs(penDownLength(page) - wholeLength - rest / 2) <= UnitsPerMm * (uncut.size() - kept));
 }
 
 QTEST_MAIN(tst_LayerChoice)

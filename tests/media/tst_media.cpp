@@ -1,14 +1,12 @@
-#include "../host/hostprocess.h"
+#include "tst_media.h"
+
 #include "designsheet.h"
 #include "hpglreader.h"
 #include "knife.h"
 #include "perforate.h"
 #include "weed.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -86,27 +84,6 @@ bool entersBox(QPointF a, QPointF b, const QRectF& box)
 }
 
 } // namespace
-
-class tst_Media : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void material_data();
-    void material();
-    void nestUsesLessMaterialThanRows();
-    void weedLinesStopAtDesigns_data();
-    void weedLinesStopAtDesigns();
-    void perforation_data();
-    void perforation();
-    void bladeTurnsBeforeEachPath_data();
-    void bladeTurnsBeforeEachPath();
-    void commandLine();
-
-private:
-    QTemporaryDir dir;
-};
 
 void tst_Media::initTestCase()
 {
@@ -334,67 +311,4 @@ void tst_Media::bladeTurnsBeforeEachPath()
     QVERIFY(atOrigin.left() >= 0 && atOrigin.top() >= 0);
 }
 
-void tst_Media::commandLine()
-{
-    const auto drawing = [this](const QString& name, double w, double h) {
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1mm\" height=\"%2mm\" "
-                                  "viewBox=\"0 0 %1 %2\"><path d=\"M0,0 H%1 L0,%2 Z\" fill=\"none\" "
-                                  "stroke=\"black\"/></svg>")
-                       .arg(w)
-                       .arg(h)
-                       .toUtf8());
-        return file.fileName();
-    };
-    const QString big = drawing(QStringLiteral("big.svg"), 400, 100);
-    const QString small = drawing(QStringLiteral("small.svg"), 60, 40);
-    const QString out = dir.filePath(QStringLiteral("out.plt"));
-    QTcpServer cutter;
-    QVERIFY(cutter.listen(QHostAddress::LocalHost));
-    const QStringList at{"--tcp", QStringLiteral("127.0.0.1:%1").arg(cutter.serverPort())};
-    // Refused before the cutter is reached, both sizes named.
-    Run run = runHost(QStringList{"cut", big, "--media", "300"} + at);
-    QCOMPARE(run.code, 2);
-    QVERIFY2(run.err.contains("400.0 x 100.0 mm, wider than the material (300.0 mm wide roll)"), run.err.constData());
-    QVERIFY(!cutter.waitForNewConnection(0));
-    // Remembered for this cutter, and only for it.
-    run = runHost(QStringList{"cut", big, "--media", "300x2000", "--save-media"} + at);
-    QVERIFY2(run.code == 2 && run.err.contains("300.0 x 2000.0 mm sheet"), run.err.constData());
-    run = runHost(QStringList{"cut", big} + at);
-    QVERIFY2(run.code == 2 && run.err.contains("300.0 x 2000.0 mm sheet"), run.err.constData());
-    QVERIFY(!cutter.waitForNewConnection(0));
-    run = runHost({"convert", big, "-o", out});
-    QVERIFY2(run.code == 0, run.err.constData());
-
-    run = runHost({"convert", big, "--media", "300", "--fit", "--json", "-o", out});
-    QVERIFY2(run.code == 0, run.err.constData());
-    QJsonObject result = QJsonDocument::fromJson(run.out.split('\n').first()).object();
-    QVERIFY2(result.value("widthMm").toDouble() <= 300 && result.value("widthMm").toDouble() > 299, run.out);
-
-    run = runHost({"convert", small, big, "--repeat", "3", "--arrange", "nest", "--media", "420", "--weed-lines",
-                   "--perforate", "5,1", "--json", "-o", out});
-    QVERIFY2(run.code == 0, run.err.constData());
-    result = QJsonDocument::fromJson(run.out.split('\n').last().isEmpty() ? run.out.split('\n').first()
-                                                                          : run.out.split('\n').last())
-                 .object();
-    QCOMPARE(result.value("pages").toInt(), 1);
-    QVERIFY2(result.value("widthMm").toDouble() <= 420, run.out);
-
-    const QString picture = dir.filePath(QStringLiteral("sheet.svg"));
-    run = runHost({"preview", small, "--media", "300x200", "-o", picture});
-    QVERIFY2(run.code == 0 && readFile(picture).count("class=\"material\"") == 1, run.err.constData());
-
-    const QString record = dir.filePath(QStringLiteral("test-cut.plt"));
-    SimProcess sim({"--out", record});
-    QVERIFY(sim.start());
-    run = runHost(QStringList{"test-cut", "--tool-offset", "0.3"} + addressOf(sim, false));
-    QVERIFY2(run.code == 0, run.err.constData());
-    const CutPages pages = readPltPages(readFile(record));
-    QCOMPARE(pages.size(), 1);
-    QCOMPARE(pages.first().size(), 3); // the precut, the square, the triangle
-    QVERIFY(std::abs(boundsOf(pages.first().mid(1)).height() / UnitsPerMm - 10.6) < 0.2);
-}
-
 QTEST_MAIN(tst_Media)
-#include "tst_media.moc"
