@@ -1,6 +1,8 @@
 // The job's files: one job file, or several designs laid out on one material.
 #include "jobpanel.h"
 
+#include "previewview.h"
+
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>

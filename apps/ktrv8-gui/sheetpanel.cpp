@@ -42,8 +42,9 @@ SheetPanel::SheetPanel(QWidget* parent) : QWidget(parent)
     form->addRow(tr("Material width"), widthBox);
     lengthBox = millimetres("materialLength", 100000, tr("a roll"));
     form->addRow(tr("Material length"), lengthBox);
-    fitBox = new QCheckBox(tr("Scale a job too big for the material down to fit"));
+    fitBox = new QCheckBox(tr("Scale down to fit"));
     fitBox->setObjectName(QStringLiteral("fit"));
+    fitBox->setToolTip(tr("A job too big for the material is scaled down to fit rather than refused"));
     form->addRow(fitBox);
     repeatBox = new QSpinBox;
     repeatBox->setObjectName(QStringLiteral("repeat"));
@@ -53,7 +54,9 @@ SheetPanel::SheetPanel(QWidget* parent) : QWidget(parent)
     arrangeBox = new QComboBox;
     arrangeBox->setObjectName(QStringLiteral("arrange"));
     arrangeBox->addItem(tr("In rows"));
-    arrangeBox->addItem(tr("Nested (packed, turned where shorter)"));
+    arrangeBox->addItem(tr("Nested"));
+    arrangeBox->setToolTip(tr("Nested: outlines packed against each other, turned by quarter turns where "
+                              "that takes less material"));
     form->addRow(tr("Arrangement"), arrangeBox);
     gapBox = millimetres("gap", 1000, QString());
     gapBox->setValue(ktconv::ArrangeOptions().gapMm);

@@ -52,7 +52,7 @@ void eachOption(const MainWindow& window, Visit visit)
 {
     const QPair<QWidget*, QString> panels[] = {{window.findChild<CutOptionsPanel*>(), QStringLiteral("cutter/")},
                                                {window.jobPanel()->sheetPanel(), QStringLiteral("sheet/")}};
-    for (const auto& panel : panels) {
+    for (const QPair<QWidget*, QString>& panel : panels) {
         for (QWidget* w : panel.first ? panel.first->findChildren<QWidget*>() : QList<QWidget*>()) {
             if (!w->objectName().isEmpty())
                 visit(panel.second + w->objectName(), w);

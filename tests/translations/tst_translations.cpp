@@ -50,7 +50,8 @@ bool readTs(const QString& path, QString& language, QList<Entry>& entries)
             entry.source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             entry.type = xml.attributes().value(QLatin1String("type")).toString();
-            entry.translation = xml.readElementText();
+            // A plural text holds its forms as child elements.
+            entry.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             entries << entry;
         }
     }

@@ -331,7 +331,7 @@
     <name>HeadPanel</name>
     <message>
         <source>Steps per press, as &quot;ktrv8 move&quot; takes them</source>
-        <translation>1回の押下で動く量（"ktrv8 move" と同じ）</translation>
+        <translation>1回の押下で動く量（&quot;ktrv8 move&quot; と同じ）</translation>
     </message>
     <message>
         <source>Set origin here</source>
@@ -748,10 +748,6 @@ About %7 %8</source>
         <translation>素材の長さ</translation>
     </message>
     <message>
-        <source>Scale a job too big for the material down to fit</source>
-        <translation>素材に収まらないジョブは縮小して収める</translation>
-    </message>
-    <message>
         <source>How many of each design go on the material</source>
         <translation>素材に配置する各デザインの数</translation>
     </message>
@@ -762,10 +758,6 @@ About %7 %8</source>
     <message>
         <source>In rows</source>
         <translation>行に並べる</translation>
-    </message>
-    <message>
-        <source>Nested (packed, turned where shorter)</source>
-        <translation>ネスティング（詰めて配置、短くなるなら回転）</translation>
     </message>
     <message>
         <source>Arrangement</source>
@@ -786,6 +778,22 @@ About %7 %8</source>
     <message>
         <source>No material kept for %1</source>
         <translation>%1 用の素材は保存されていません</translation>
+    </message>
+    <message>
+        <source>Scale down to fit</source>
+        <translation>縮小して収める</translation>
+    </message>
+    <message>
+        <source>A job too big for the material is scaled down to fit rather than refused</source>
+        <translation>素材に収まらないジョブは拒否せず縮小して収めます</translation>
+    </message>
+    <message>
+        <source>Nested</source>
+        <translation>ネスティング</translation>
+    </message>
+    <message>
+        <source>Nested: outlines packed against each other, turned by quarter turns where that takes less material</source>
+        <translation>ネスティング: 輪郭を詰めて配置し、素材が少なくて済む場合は90度ずつ回転します</translation>
     </message>
 </context>
 <context>

@@ -331,7 +331,7 @@
     <name>HeadPanel</name>
     <message>
         <source>Steps per press, as &quot;ktrv8 move&quot; takes them</source>
-        <translation>每按一次移动的距离（与 "ktrv8 move" 相同）</translation>
+        <translation>每按一次移动的距离（与 &quot;ktrv8 move&quot; 相同）</translation>
     </message>
     <message>
         <source>Set origin here</source>
@@ -748,10 +748,6 @@ About %7 %8</source>
         <translation>材料长度</translation>
     </message>
     <message>
-        <source>Scale a job too big for the material down to fit</source>
-        <translation>任务超出材料时缩小以适合</translation>
-    </message>
-    <message>
         <source>How many of each design go on the material</source>
         <translation>每个图案在材料上放置的数量</translation>
     </message>
@@ -762,10 +758,6 @@ About %7 %8</source>
     <message>
         <source>In rows</source>
         <translation>按行排列</translation>
-    </message>
-    <message>
-        <source>Nested (packed, turned where shorter)</source>
-        <translation>嵌套排料（紧密排布，更省料时旋转）</translation>
     </message>
     <message>
         <source>Arrangement</source>
@@ -786,6 +778,22 @@ About %7 %8</source>
     <message>
         <source>No material kept for %1</source>
         <translation>未为 %1 保存材料</translation>
+    </message>
+    <message>
+        <source>Scale down to fit</source>
+        <translation>缩小以适合</translation>
+    </message>
+    <message>
+        <source>A job too big for the material is scaled down to fit rather than refused</source>
+        <translation>超出材料的任务将缩小以适合，而不是被拒绝</translation>
+    </message>
+    <message>
+        <source>Nested</source>
+        <translation>嵌套排料</translation>
+    </message>
+    <message>
+        <source>Nested: outlines packed against each other, turned by quarter turns where that takes less material</source>
+        <translation>嵌套排料：轮廓紧密排布，更省材料时按 90 度旋转</translation>
     </message>
 </context>
 <context>
