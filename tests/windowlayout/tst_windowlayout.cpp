@@ -80,13 +80,8 @@ void tst_WindowLayout::everythingShows()
     window.resize(size);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // Two files: the list of designs shows too.
-    QFile square(dir.filePath(QStringLiteral("square.svg")));
-    QVERIFY(square.open(QIODevice::WriteOnly));
-    square.write("<svg xmlns='http://www.w3.org/2000/svg' width='20mm' height='20mm' viewBox='0 0 20 20'>"
-                 "<rect width='20' height='20' fill='none' stroke='black'/></svg>\n");
-    square.close();
-    QVERIFY(window.jobPanel()->openFiles({example("drawing.svg"), square.fileName()}));
+    // Two files, a drawing and a PLT job's strokes: the list of designs shows too.
+    QVERIFY(window.jobPanel()->openFiles({example("drawing.svg"), example("sample.plt")}));
     auto* sections = window.findChild<QToolBox*>(QStringLiteral("jobSections"));
     QVERIFY(sections);
     for (int i = 0; i < sections->count(); ++i) {
@@ -127,13 +122,10 @@ void tst_WindowLayout::picturesOnTheMaterial()
 {
     QImage picture(200, 100, QImage::Format_RGB32);
     picture.fill(Qt::white);
-    QPainter ink(&picture);
-    ink.setBrush(Qt::black);
-    ink.drawEllipse(QRect(40, 10, 120, 80));
-    ink.end();
+    QPainter(&picture).fillRect(QRect(40, 10, 120, 80), Qt::black);
     picture.setDotsPerMeterX(3937); // 100 per inch: 50.8 x 25.4 mm
     picture.setDotsPerMeterY(3937);
-    const QString file = dir.filePath(QStringLiteral("oval.png"));
+    const QString file = dir.filePath(QStringLiteral("block.png"));
     QVERIFY(picture.save(file));
     MainWindow window(plugin());
     SheetPanel* sheet = window.jobPanel()->sheetPanel();
@@ -143,17 +135,17 @@ void tst_WindowLayout::picturesOnTheMaterial()
     QVERIFY2(window.jobPanel()->open(file), qPrintable(window.jobPanel()->refusal()));
     const auto job = window.jobPanel()->preparedJob();
     QCOMPARE(job->backdrops().size(), 2);
-    // Each picture is centred on one of the two ovals cut side by side (within 0.5 mm).
+    // Each picture is centred on one of the two shapes cut side by side (within 0.5 mm).
     const QRectF all = ktconv::boundsOf(job->geometry().value(0));
-    QRectF ovals[2];
+    QRectF shapes[2];
     for (const ktconv::CutPath& path : job->geometry().value(0)) {
         const QRectF box = QPolygonF(path.points).boundingRect();
-        ovals[box.center().x() < all.center().x() ? 0 : 1] |= box;
+        shapes[box.center().x() < all.center().x() ? 0 : 1] |= box;
     }
     for (int i = 0; i < 2; ++i) {
         const QPointF centre = job->backdrops()[i].toPlotter.mapRect(QRectF(picture.rect())).center();
-        QVERIFY2(QLineF(centre, ovals[i].center()).length() < 0.5 * ktconv::UnitsPerMm,
-                 qPrintable(QStringLiteral("picture %1 off its oval").arg(i + 1)));
+        QVERIFY2(QLineF(centre, shapes[i].center()).length() < 0.5 * ktconv::UnitsPerMm,
+                 qPrintable(QStringLiteral("picture %1 off its shape").arg(i + 1)));
     }
     QVERIFY(window.preview()->scene()->sceneRect().width() >= 300);
 }

@@ -41,6 +41,28 @@ void tst_WindowMemory::initTestCase()
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 }
 
+namespace {
+
+// The material and the layout of the designs, each away from its default.
+void setSheetOptions(QWidget* window)
+{
+    window->findChild<QCheckBox*>(QStringLiteral("cutterMaterial"))->setChecked(false);
+    window->findChild<QDoubleSpinBox*>(QStringLiteral("materialWidth"))->setValue(610);
+    window->findChild<QDoubleSpinBox*>(QStringLiteral("materialLength"))->setValue(1200);
+    window->findChild<QCheckBox*>(QStringLiteral("fit"))->setChecked(true);
+    window->findChild<QSpinBox*>(QStringLiteral("repeat"))->setValue(4);
+    window->findChild<QComboBox*>(QStringLiteral("arrange"))->setCurrentIndex(1);
+    window->findChild<QDoubleSpinBox*>(QStringLiteral("gap"))->setValue(2.5);
+}
+
+QSizeF materialOf(const MainWindow& window)
+{
+    const ktconv::Material material = window.jobPanel()->sheetPanel()->options().material;
+    return QSizeF(material.widthMm, material.lengthMm);
+}
+
+} // namespace
+
 void tst_WindowMemory::reopensWithWhatItHad_data()
 {
     QTest::addColumn<QString>("address");
@@ -75,13 +97,7 @@ void tst_WindowMemory::reopensWithWhatItHad()
         first.findChild<QDoubleSpinBox*>(QStringLiteral("toolOffset"))->setValue(0.25);
         first.findChild<QCheckBox*>(QStringLiteral("mirror"))->setChecked(true);
         first.findChild<QComboBox*>(QStringLiteral("rotate"))->setCurrentIndex(2);
-        first.findChild<QCheckBox*>(QStringLiteral("cutterMaterial"))->setChecked(false);
-        first.findChild<QDoubleSpinBox*>(QStringLiteral("materialWidth"))->setValue(610);
-        first.findChild<QDoubleSpinBox*>(QStringLiteral("materialLength"))->setValue(1200);
-        first.findChild<QCheckBox*>(QStringLiteral("fit"))->setChecked(true);
-        first.findChild<QSpinBox*>(QStringLiteral("repeat"))->setValue(4);
-        first.findChild<QComboBox*>(QStringLiteral("arrange"))->setCurrentIndex(1);
-        first.findChild<QDoubleSpinBox*>(QStringLiteral("gap"))->setValue(2.5);
+        setSheetOptions(&first);
         WindowMemory(settings, dir.path()).save(first);
     }
     MainWindow again(ktBinary(QStringLiteral("libKT-RV8.so")));
@@ -103,11 +119,8 @@ void tst_WindowMemory::reopensWithWhatItHad()
     QVERIFY(options.mirror);
     QCOMPARE(options.rotate, 180);
     const ktconv::SheetOptions sheet = again.jobPanel()->sheetPanel()->options();
-    QCOMPARE(sheet.material.widthMm, 610.0);
-    QCOMPARE(sheet.material.lengthMm, 1200.0);
-    QVERIFY(sheet.fit);
-    QCOMPARE(sheet.repeat, 4);
-    QCOMPARE(sheet.arrange.how, ktconv::Arrangement::Nest);
+    QCOMPARE(materialOf(again), QSizeF(610, 1200));
+    QVERIFY(sheet.fit && sheet.repeat == 4 && sheet.arrange.how == ktconv::Arrangement::Nest);
     QCOMPARE(sheet.arrange.gapMm, 2.5);
     QFile ini(settings.fileName());
     QVERIFY(ini.open(QIODevice::ReadOnly));
@@ -131,21 +144,12 @@ void tst_WindowMemory::materialOfTheCutterConnected()
     const QString cutter = QStringLiteral("tcp:127.0.0.1:%1").arg(sim.port);
     QVERIFY2(MaterialDefaults::save(cutter, ktconv::Material{300, 450}, &error), qPrintable(error));
     MainWindow window(ktBinary(QStringLiteral("libKT-RV8.so")));
-    SheetPanel* sheet = window.jobPanel()->sheetPanel();
-    QCOMPARE(sheet->options().material.widthMm, 500.0);
-    QCOMPARE(sheet->options().material.lengthMm, 0.0);
+    QCOMPARE(materialOf(window), QSizeF(500, 0));
     QVERIFY(window.loadPlugin());
     Address address;
     QVERIFY(parseAddress(QStringLiteral("127.0.0.1:%1").arg(sim.port), &address, &error));
     QCOMPARE(window.connectTo(address), int(ExitOk));
-    QCOMPARE(sheet->options().material.widthMm, 300.0);
-    QCOMPARE(sheet->options().material.lengthMm, 450.0);
-    // Typed in, the material is the window's own whatever the cutter has.
-    sheet->findChild<QCheckBox*>(QStringLiteral("cutterMaterial"))->setChecked(false);
-    sheet->findChild<QDoubleSpinBox*>(QStringLiteral("materialWidth"))->setValue(120);
-    QCOMPARE(sheet->options().material.widthMm, 120.0);
-    MaterialDefaults::save(QString(), ktconv::Material(), &error);
-    MaterialDefaults::save(cutter, ktconv::Material(), &error);
+    QCOMPARE(materialOf(window), QSizeF(300, 450));
 }
 
 QTEST_MAIN(tst_WindowMemory)
