@@ -149,15 +149,17 @@ void CutPanel::setConnected(bool on)
     updateButtons();
 }
 
-void CutPanel::setJobReady(bool on)
+void CutPanel::setJobReady(bool on, const QString& why)
 {
     ready = on;
+    notReady = why;
     updateButtons();
 }
 
 void CutPanel::updateButtons()
 {
     startButton->setEnabled(link && job && connected && ready && !running);
+    startButton->setToolTip(notReady.isEmpty() ? QString() : tr("Not possible: %1").arg(notReady));
     pauseButton->setEnabled(running);
     pauseButton->setText(paused ? tr("Resume") : tr("Pause"));
     stopButton->setEnabled(running);

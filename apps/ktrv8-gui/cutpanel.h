@@ -27,7 +27,8 @@ public:
 
     void setLink(CutterConnection* link, JobPanel* job);
     void setConnected(bool connected);
-    void setJobReady(bool ready);
+    // why: the reason a job cannot be cut, shown on Start while it is off.
+    void setJobReady(bool ready, const QString& why = QString());
     bool isRunning() const { return running; }
     bool isPaused() const { return paused; }
     // The exit code of the last job, as "ktrv8 cut" gives it; -1 before the first end.
@@ -92,6 +93,7 @@ private:
     QString unrecorded; // why this job's cut is not recorded; empty: recorded or not reported
     bool connected = false;
     bool ready = false;
+    QString notReady;
     bool running = false;
     bool paused = false;
     int exitCode = -1;

@@ -4,13 +4,14 @@
 
 QString guiHelp()
 {
-    return QStringLiteral("Usage: ktrv8-gui [options] [FILE]\n\n"
+    return QStringLiteral("Usage: ktrv8-gui [options] [FILE...]\n\n"
                           "A desktop window for the KT-RV8 cutter driver plug-in: connection, settings, job preview\n"
                           "and control of the cut. Every option is optional; the window does the rest.\n\n"
                           "Options:\n"
                           "  --tcp HOST[:PORT]   connect to the cutter on the network (port 9100 by default)\n"
                           "  --usb PATH          connect to the cutter's device node, e.g. /dev/ttyACM0\n"
-                          "  FILE, --open FILE   open a plotter file (.plt) or a drawing (.svg, .pdf, .dxf)\n"
+                          "  FILE, --open FILE   open a plotter file (.plt) or a drawing (.svg, .pdf, .dxf);\n"
+                          "                      several files are laid out together on the material\n"
                           "  --copies N          copies to cut, 1 to 999 (default 1)\n"
                           "  --start             start the cut once connected and the file is open\n"
                           "  --quit-when-done    leave when the job ends, with the exit code of \"ktrv8 cut\"\n"
@@ -50,12 +51,8 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
         return false;
     }
     options->help = parser.isSet(QStringLiteral("help"));
-    // "Open with" from a file manager passes the drawing as a plain argument.
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1 || (!files.isEmpty() && parser.isSet(QStringLiteral("open")))) {
-        *error = QStringLiteral("unexpected argument \"%1\" (the window opens one job file)").arg(files.last());
-        return false;
-    }
+    // "Open with" from a file manager passes the drawings as plain arguments.
+    const QStringList files = parser.positionalArguments() + parser.values(QStringLiteral("open"));
     if (!parseAddressOptions(parser, &options->address, &options->haveAddress, error))
         return false;
     if (parser.isSet(QStringLiteral("copies"))) {
@@ -76,12 +73,12 @@ bool parseGuiOptions(const QStringList& arguments, GuiOptions* options, QString*
     }
     if (!parseCloudOptions(parser, true, &options->cloud, error))
         return false;
-    options->openFile = files.isEmpty() ? parser.value(QStringLiteral("open")) : files.first();
+    options->openFiles = files;
     options->start = parser.isSet(QStringLiteral("start"));
     options->quitWhenDone = parser.isSet(QStringLiteral("quit-when-done"));
     options->screenshot = parser.value(QStringLiteral("screenshot"));
     options->pluginPath = parser.value(QStringLiteral("plugin"));
-    if (options->start && (!options->haveAddress || options->openFile.isEmpty())) {
+    if (options->start && (!options->haveAddress || options->openFiles.isEmpty())) {
         *error = QStringLiteral("--start needs a cutter (--tcp or --usb) and a job (--open FILE)");
         return false;
     }

@@ -13,8 +13,8 @@ struct GuiOptions
     Address address;
     bool haveAddress = false;
     QString pluginPath;
-    QString openFile;
-    int copies = 0; // 0: not given, the window keeps its own
+    QStringList openFiles; // several: designs on one material
+    int copies = 0;        // 0: not given, the window keeps its own
     bool start = false;
     bool quitWhenDone = false;
     QString screenshot;

@@ -23,11 +23,19 @@ void JobConversion::read(const QString& path, const PreparedJob::Options& option
     launch(std::make_shared<PreparedJob>(), [path, options](PreparedJob* job) { return job->read(path, options); });
 }
 
-void JobConversion::convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
-                                 const ktconv::InputOptions& input)
+void JobConversion::readSeveral(const QStringList& paths, const PreparedJob::Options& options)
 {
-    launch(std::make_shared<PreparedJob>(*base),
-           [cut, input](PreparedJob* job) { return job->convertAgain(cut, input); });
+    launch(std::make_shared<PreparedJob>(),
+           [paths, options](PreparedJob* job) { return job->readSeveral(paths, options); });
+}
+
+void JobConversion::convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
+                                 const ktconv::InputOptions& input, const ktconv::SheetOptions& sheet)
+{
+    launch(std::make_shared<PreparedJob>(*base), [cut, input, sheet](PreparedJob* job) {
+        job->setSheet(sheet);
+        return job->convertAgain(cut, input);
+    });
 }
 
 void JobConversion::cancel()

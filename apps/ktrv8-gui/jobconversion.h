@@ -21,10 +21,13 @@ public:
 
     // Reads `path` afresh with `options`.
     void read(const QString& path, const PreparedJob::Options& options);
+    // Reads several files afresh as designs on one material.
+    void readSeveral(const QStringList& paths, const PreparedJob::Options& options);
     // Converts the drawing `base` holds once more with other cutter options (and another
-    // choice of its layers and colours, or another threshold for a picture).
+    // choice of its layers and colours, or another threshold for a picture, or another
+    // material and layout).
     void convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
-                      const ktconv::InputOptions& input);
+                      const ktconv::InputOptions& input, const ktconv::SheetOptions& sheet);
     bool isRunning() const { return current != nullptr; }
 
 signals:

@@ -4,6 +4,8 @@
 #include "drawingpartspanel.h"
 #include "jobconversion.h"
 #include "previewview.h"
+#include "sheetoverlay.h"
+#include "sheetpanel.h"
 
 #include "preview.h"
 
@@ -16,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -24,15 +27,7 @@
 JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent), preview(previewView)
 {
     auto* layout = new QVBoxLayout(this);
-    auto* fileRow = new QHBoxLayout;
-    fileLabel = new QLabel(tr("No job open: open a PLT file or a drawing, or drop one on the window"));
-    fileLabel->setObjectName(QStringLiteral("jobFile"));
-    fileLabel->setWordWrap(true);
-    auto* openButton = new QPushButton(tr("Open…"));
-    openButton->setObjectName(QStringLiteral("openJob"));
-    fileRow->addWidget(fileLabel, 1);
-    fileRow->addWidget(openButton);
-    layout->addLayout(fileRow);
+    layout->addWidget(buildFileRows());
     refusalLabel = new QLabel;
     refusalLabel->setObjectName(QStringLiteral("jobRefusal"));
     refusalLabel->setWordWrap(true);
@@ -62,8 +57,9 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     optionsLayout->addStretch(1);
     optionsBox->setEnabled(false);
     layout->addStretch(1);
+    sheet = new SheetPanel(this);
+    sheet->setObjectName(QStringLiteral("sheetOptions"));
 
-    connect(openButton, &QPushButton::clicked, this, &JobPanel::chooseFile);
     connect(qrFolderButton, &QPushButton::clicked, this, &JobPanel::chooseQrFolder);
     connect(qrBox, &QCheckBox::toggled, this, [this](bool on) {
         qrFolderEdit->setEnabled(on);
@@ -81,6 +77,12 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     };
     connect(cutOptions, &CutOptionsPanel::changed, this, convertAgain);
     connect(parts, &DrawingPartsPanel::changed, this, convertAgain);
+    // A PLT job is measured against the material when it is read: read again.
+    connect(sheet, &SheetPanel::changed, this, [this] {
+        if (!files.isEmpty())
+            load(!isDrawing());
+    });
+    connect(sheet, &SheetPanel::report, this, &JobPanel::report);
     connect(this, &JobPanel::jobChanged, optionsBox, [this] { optionsBox->setEnabled(isDrawing()); });
     qrFolderEdit->setEnabled(false);
     qrFolderButton->setEnabled(false);
@@ -109,15 +111,26 @@ QFormLayout* JobPanel::buildForm()
     return form;
 }
 
-// Dialogs open without a nested event loop, so the cutter's replies keep flowing.
 void JobPanel::chooseFile()
 {
+    pickFiles(false);
+}
+
+void JobPanel::addFiles()
+{
+    pickFiles(true);
+}
+
+// Dialogs open without a nested event loop, so the cutter's replies keep flowing.
+void JobPanel::pickFiles(bool adding)
+{
     auto* dialog = new QFileDialog(
-        this, tr("Open a job"), QFileInfo(path).absolutePath(),
-        tr("Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
+        this, adding ? tr("Add designs to the material") : tr("Open a job"), QFileInfo(filePath()).absolutePath(),
+        tr("Jobs (*.plt *.hpgl *.svg *.svgz *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    connect(dialog, &QFileDialog::fileSelected, this, &JobPanel::openLater);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    connect(dialog, &QFileDialog::filesSelected, this,
+            [this, adding](const QStringList& chosen) { openFilesLater(adding ? files + chosen : chosen); });
     dialog->open();
 }
 
@@ -131,15 +144,15 @@ void JobPanel::chooseQrFolder()
     dialog->open();
 }
 
-void JobPanel::openLater(const QString& file)
+void JobPanel::openLater(const QString& file, const QString& shown)
 {
-    path = file;
-    fileLabel->setText(QFileInfo(file).fileName());
-    fileLabel->setToolTip(QFileInfo(file).absoluteFilePath());
+    files = QStringList{file};
+    shownName = shown;
+    showFiles();
     load(true);
 }
 
-bool JobPanel::open(const QString& file)
+bool JobPanel::open(const QString& file, const QString& shown)
 {
     QEventLoop wait;
     bool ok = false;
@@ -147,7 +160,7 @@ bool JobPanel::open(const QString& file)
         ok = done;
         wait.quit();
     });
-    openLater(file);
+    openLater(file, shown);
     wait.exec();
     return ok;
 }
@@ -164,11 +177,15 @@ void JobPanel::load(bool again)
         PreparedJob::Options options;
         options.cut = cutOptions->options();
         options.geometry = true;
+        options.sheet = sheet->options();
         parts->clear();
         options.input = parts->input(); // a threshold set by hand stays for the next picture
-        conversion->read(path, options);
+        if (files.size() > 1)
+            conversion->readSeveral(files, options);
+        else
+            conversion->read(filePath(), options);
     } else {
-        conversion->convertAgain(job, cutOptions->options(), parts->input());
+        conversion->convertAgain(job, cutOptions->options(), parts->input(), sheet->options());
     }
     emit jobChanged();
 }
@@ -189,8 +206,10 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
     conversionBar->hide();
     refused.clear();
     job = next;
+    if (!shownName.isEmpty())
+        job->setName(shownName);
     if (ok && job->pages().isEmpty()) {
-        refuse(tr("%1 holds no page to cut").arg(QFileInfo(path).fileName()));
+        refuse(tr("%1 holds no page to cut").arg(jobName()));
         ok = false;
     } else if (!ok) {
         refuse(job->error());
@@ -201,7 +220,7 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
             showParts();
         if (fresh)
             emit report(tr("Opened %1: %2 page(s)%3")
-                            .arg(QFileInfo(path).fileName())
+                            .arg(jobName())
                             .arg(job->pages().size())
                             .arg(job->isDrawing() ? tr(", converted from a drawing") : QString()),
                         false);
@@ -227,7 +246,7 @@ void JobPanel::refuse(const QString& reason)
     preview->clearPicture();
     refusalLabel->setText(tr("Refused: %1").arg(reason));
     refusalLabel->show();
-    emit report(tr("Refused %1: %2").arg(QFileInfo(path).fileName(), reason), true);
+    emit report(tr("Refused %1: %2").arg(jobName(), reason), true);
     emit jobChanged();
 }
 
@@ -240,10 +259,14 @@ void JobPanel::showPreview()
     layout.copies = copies();
     layout.copyGapMm = copyGapMm;
     layout.backdrop = job->backdrop();
-    auto sheet = std::make_shared<const ktconv::PreviewSheet>(ktconv::layOutPreview(job->geometry(), layout));
+    const ktconv::Material& material = job->material();
+    if (material.known())
+        layout.materialMm = QSizeF(material.widthMm, material.lengthMm);
+    auto drawn = std::make_shared<const SheetOverlay>(ktconv::layOutPreview(job->geometry(), layout), layout.backdrop,
+                                                      job->backdrops(), job->pages().size());
     preview->setPicture(
-        QRectF(QPointF(0, 0), sheet->sizeMm), [sheet](QPainter* painter) { ktconv::paintPreview(painter, *sheet); },
-        sheet->pageAreas, job->pages().size());
+        QRectF(QPointF(0, 0), drawn->sheet.sizeMm), [drawn](QPainter* painter) { drawn->paint(painter); },
+        drawn->sheet.pageAreas, job->pages().size());
 }
 
 bool JobPanel::isReady() const

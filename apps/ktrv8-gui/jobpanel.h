@@ -16,12 +16,15 @@ class QCheckBox;
 class QFormLayout;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
+class SheetPanel;
 
-// The job: a PLT file or a drawing (converted with the cutter options), its preview, the
-// number of copies, or a QR-code job whose files are found by code in a folder. The file is
-// read once; the cut hands the prepared job to the driver as it is.
+// The job: a PLT file or a drawing (converted with the cutter options), or several files
+// laid out together on the material, its preview, the number of copies, or a QR-code job
+// whose files are found by code in a folder. The files are read once; the cut hands the
+// prepared job to the driver as it is.
 class JobPanel : public QWidget
 {
     Q_OBJECT
@@ -30,13 +33,19 @@ public:
 
     // Reads the file on a worker thread; loaded() tells the end. A file opened, or options
     // changed, meanwhile supersede it.
-    void openLater(const QString& path);
+    // shown: what the job is called in the window and the cutter's record instead of the
+    // file's name (text typed in is handed over in a file the person never saw).
+    void openLater(const QString& path, const QString& shown = QString());
+    // Several files as designs on one material (one file: as openLater).
+    void openFilesLater(const QStringList& paths);
     // The same, waiting for the end while the window runs on: false when the file is
     // refused; the reason is shown in the panel and reported.
-    bool open(const QString& path);
+    bool open(const QString& path, const QString& shown = QString());
+    bool openFiles(const QStringList& paths);
+    QStringList filePaths() const { return files; }
     bool isReady() const;
     bool isConverting() const { return converting; }
-    QString filePath() const { return path; }
+    QString filePath() const { return files.value(0); }
     // What the cut hands to the driver; null while no job is open.
     std::shared_ptr<PreparedJob> preparedJob() const { return refused.isEmpty() ? job : nullptr; }
     bool isDrawing() const { return job && job->isDrawing(); }
@@ -51,9 +60,14 @@ public:
     QString refusal() const { return refused; }
     // The cutter options of a drawing (enabled while a drawing is open).
     QWidget* cutterOptions() const { return optionsBox; }
+    // The material and how the designs share it.
+    SheetPanel* sheetPanel() const { return sheet; }
 
 public slots:
     void chooseFile();
+    // Adds files to the job's designs, or takes the chosen one out.
+    void addFiles();
+    void removeChosenFile();
     void chooseQrFolder();
 
 signals:
@@ -64,6 +78,10 @@ signals:
 
 private:
     QFormLayout* buildForm();
+    QWidget* buildFileRows();
+    void pickFiles(bool adding);
+    QString jobName() const;
+    void showFiles();
     void load(bool again);
     void onConverted(const std::shared_ptr<PreparedJob>& next, bool ok);
     void onProgress(const QString& stage, int percent);
@@ -75,7 +93,10 @@ private:
     CutOptionsPanel* cutOptions = nullptr;
     QWidget* optionsBox = nullptr;
     DrawingPartsPanel* parts = nullptr;
+    SheetPanel* sheet = nullptr;
     QLabel* fileLabel = nullptr;
+    QListWidget* fileList = nullptr;
+    QPushButton* removeButton = nullptr;
     QLabel* refusalLabel = nullptr;
     QProgressBar* conversionBar = nullptr;
     JobConversion* conversion = nullptr;
@@ -83,7 +104,8 @@ private:
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
     QPushButton* qrFolderButton = nullptr;
-    QString path;
+    QStringList files;
+    QString shownName; // empty: the files' names
     QString refused;
     // Replaced, never changed, once handed out: a cut in progress keeps its own.
     std::shared_ptr<PreparedJob> job;

@@ -12,6 +12,7 @@ JobSummary::JobSummary(QWidget* parent) : QLabel(parent)
 
 void JobSummary::describe(const PreparedJob* job, int copies, int speed)
 {
+    setStyleSheet(QString());
     if (!job) {
         setText(tr("No job"));
         return;
@@ -29,5 +30,28 @@ void JobSummary::describe(const PreparedJob* job, int copies, int speed)
                 .arg(copies)
                 .arg(one.cutMm() * copies / 1000.0, 0, 'f', 2)
                 .arg(one.travelMm() * copies / 1000.0, 0, 'f', 2)
-                .arg(durationText(seconds), pace));
+                .arg(durationText(seconds), pace)
+            + materialLine(*job, copies));
+}
+
+// The length is where the cuts reach from the origin, as the material is checked; a PLT
+// job's copies are laid on by the cutter and not counted here.
+QString JobSummary::materialLine(const PreparedJob& job, int copies) const
+{
+    const ktconv::Material& material = job.material();
+    if (!material.known())
+        return QString();
+    const QSizeF reach = ktconv::jobExtentMm(job.total().bounds);
+    const QString used = copies > 1 ? tr("%1 mm of its length used by one copy") : tr("%1 mm of its length used");
+    const QString on =
+        material.lengthMm > 0
+            ? tr("On a %1 × %2 mm sheet").arg(material.widthMm, 0, 'f', 1).arg(material.lengthMm, 0, 'f', 1)
+            : tr("On a %1 mm wide roll").arg(material.widthMm, 0, 'f', 1);
+    return QStringLiteral("\n%1: %2").arg(on, used.arg(reach.height(), 0, 'f', 1));
+}
+
+void JobSummary::refuse(const QString& reason)
+{
+    setStyleSheet(QStringLiteral("color: #b00020"));
+    setText(tr("Refused, Start is off: %1").arg(reason));
 }

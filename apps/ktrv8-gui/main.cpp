@@ -78,7 +78,7 @@ public:
             window.jobPanel()->setCopies(options.copies);
         if (options.cloud.isSet())
             window.cutPanel()->setCloudOptions(options.cloud);
-        if (!options.openFile.isEmpty() && !window.jobPanel()->open(options.openFile) && status == ExitOk)
+        if (!options.openFiles.isEmpty() && !window.jobPanel()->openFiles(options.openFiles) && status == ExitOk)
             status = ExitUsage;
         if (!options.start || status != ExitOk)
             return leave(status, scripted());

@@ -10,6 +10,7 @@
 #include "logpane.h"
 #include "previewview.h"
 #include "settingspanel.h"
+#include "sheetpanel.h"
 
 #include "ktdeviceproperty.h"
 
@@ -53,7 +54,7 @@ void MainWindow::wirePanels()
     connect(job, &JobPanel::report, this,
             [this](const QString& text, bool bad) { bad ? logPane->problem(text) : logPane->note(text); });
     connect(job, &JobPanel::jobChanged, this, [this] {
-        cut->setJobReady(job->isReady());
+        cut->setJobReady(job->isReady(), job->qrMode() ? QString() : job->refusal());
         showSummary();
     });
     connect(head, &HeadPanel::report, this,
@@ -76,7 +77,10 @@ void MainWindow::showSummary()
 {
     const KTDeviceProperty* speed = link ? link->property(QStringLiteral("SPEED")) : nullptr;
     const bool known = speed && isConnected() && speed->value().isValid();
-    summary->describe(job->preparedJob().get(), job->copies(), known ? speed->value().toInt() : 0);
+    if (!job->qrMode() && !job->refusal().isEmpty())
+        summary->refuse(job->refusal());
+    else
+        summary->describe(job->preparedJob().get(), job->copies(), known ? speed->value().toInt() : 0);
 }
 
 bool MainWindow::loadPlugin(QString* error)
@@ -128,6 +132,9 @@ int MainWindow::connectTo(const Address& where)
     linkUsed = true;
     address = where;
     connection->setAddress(where);
+    // The material loaded in this cutter, as "ktrv8" names it in the settings file.
+    job->sheetPanel()->setCutter(where.usb ? QStringLiteral("usb:") + where.path
+                                           : QStringLiteral("tcp:%1:%2").arg(where.host).arg(where.port));
     connecting = true;
     setLinkBusy(true);
     logPane->note(tr("Connecting to %1").arg(where.describe()));
@@ -253,18 +260,33 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+namespace {
+
+// Dropped files: several become designs on one material; anything not a local file refuses the drop.
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return QStringList();
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+} // namespace
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile() && !cut->isRunning())
+    if (!localFiles(event->mimeData()).isEmpty() && !cut->isRunning())
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty())
         return;
     event->acceptProposedAction();
-    job->openLater(urls.first().toLocalFile());
+    job->openFilesLater(files);
 }

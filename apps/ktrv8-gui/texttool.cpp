@@ -125,13 +125,15 @@ bool TextTool::apply()
         return false;
     }
     out.close();
-    if (!job->open(file)) {
+    // Shown and reported as the text typed, not as the file it was handed over in.
+    constexpr int Longest = 40;
+    QString shown = lines.join(QLatin1Char(' ')).simplified();
+    if (shown.size() > Longest)
+        shown = shown.left(Longest - 1) + QChar(0x2026);
+    if (!job->open(file, QStringLiteral("\"%1\"").arg(shown))) {
         refuse(job->refusal());
         return false;
     }
-    // Reported as the text typed, not as the file it was handed over in.
-    const QString shown = lines.join(QLatin1Char(' ')).simplified();
-    job->preparedJob()->setName(QStringLiteral("\"%1\"").arg(shown.left(40)));
     why.clear();
     statusLabel->setStyleSheet(QString());
     statusLabel->setText(tr("%1 x %2 mm in %3")

@@ -12,6 +12,7 @@
 #include "logpane.h"
 #include "previewview.h"
 #include "settingspanel.h"
+#include "sheetpanel.h"
 #include "texttool.h"
 
 #include <QDialog>
@@ -70,6 +71,7 @@ QWidget* MainWindow::jobSections()
     auto* sections = new QToolBox;
     sections->setObjectName(QStringLiteral("jobSections"));
     sections->addItem(job, tr("File and copies"));
+    sections->addItem(job->sheetPanel(), tr("Material and layout"));
     sections->addItem(job->cutterOptions(), tr("Cutter options (drawings)"));
     sections->addItem(head, tr("Tool head"));
     return sections;

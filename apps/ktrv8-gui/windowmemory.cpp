@@ -5,6 +5,7 @@
 #include "cutpanel.h"
 #include "jobpanel.h"
 #include "mainwindow.h"
+#include "sheetpanel.h"
 
 #include <qt5keychain/keychain.h>
 
@@ -44,15 +45,18 @@ bool finish(QKeychain::Job* job)
     return done && job->error() == QKeychain::NoError;
 }
 
-// Every option row by its object name, so options added later are remembered too.
+// Every option row by its object name, so options added later are remembered too: the
+// cutter options, and the material with how the designs share it.
 template <typename Visit>
-void eachOption(CutOptionsPanel* panel, Visit visit)
+void eachOption(const MainWindow& window, Visit visit)
 {
-    if (!panel)
-        return;
-    for (QWidget* w : panel->findChildren<QWidget*>()) {
-        if (!w->objectName().isEmpty())
-            visit(QStringLiteral("cutter/") + w->objectName(), w);
+    const QPair<QWidget*, QString> panels[] = {{window.findChild<CutOptionsPanel*>(), QStringLiteral("cutter/")},
+                                               {window.jobPanel()->sheetPanel(), QStringLiteral("sheet/")}};
+    for (const QPair<QWidget*, QString>& panel : panels) {
+        for (QWidget* w : panel.first ? panel.first->findChildren<QWidget*>() : QList<QWidget*>()) {
+            if (!w->objectName().isEmpty())
+                visit(panel.second + w->objectName(), w);
+        }
     }
 }
 
@@ -87,7 +91,7 @@ void WindowMemory::restore(MainWindow& window)
         window.cutPanel()->setCloudOptions(cloud);
     }
     window.jobPanel()->setCopies(settings.value(QStringLiteral("job/copies"), 1).toInt());
-    eachOption(window.findChild<CutOptionsPanel*>(), [this](const QString& key, QWidget* w) {
+    eachOption(window, [this](const QString& key, QWidget* w) {
         const QVariant value = settings.value(key);
         if (!value.isValid())
             return;
@@ -100,6 +104,9 @@ void WindowMemory::restore(MainWindow& window)
         else if (auto* combo = qobject_cast<QComboBox*>(w))
             combo->setCurrentIndex(qBound(0, value.toInt(), combo->count() - 1));
     });
+    // The cutter's material as the settings file has it now, not as it was at the last close.
+    SheetPanel* sheet = window.jobPanel()->sheetPanel();
+    sheet->setCutter(sheet->cutter());
 }
 
 void WindowMemory::save(const MainWindow& window)
@@ -114,7 +121,7 @@ void WindowMemory::save(const MainWindow& window)
     settings.setValue(QStringLiteral("fleet/code"), cloud.code);
     writeToken(cloud.token);
     settings.setValue(QStringLiteral("job/copies"), window.jobPanel()->copies());
-    eachOption(window.findChild<CutOptionsPanel*>(), [this](const QString& key, QWidget* w) {
+    eachOption(window, [this](const QString& key, QWidget* w) {
         if (auto* box = qobject_cast<QDoubleSpinBox*>(w))
             settings.setValue(key, box->value());
         else if (auto* spin = qobject_cast<QSpinBox*>(w))

@@ -43,6 +43,7 @@ void place(const CutPaths& design, const QTransform& transform, Arranged* result
     CutPaths moved = design;
     transformPaths(&moved, transform);
     result->boxes << boundsOf(moved);
+    result->placements << transform;
     result->paths += moved;
 }
 
@@ -104,6 +105,8 @@ bool nest(const QVector<CutPaths>& designs, double width, double gap, double lim
     transformPaths(&result->paths, QTransform::fromTranslate(-all.left(), -all.top()));
     for (QRectF& box : result->boxes)
         box.translate(-all.left(), -all.top());
+    for (QTransform& placement : result->placements)
+        placement *= QTransform::fromTranslate(-all.left(), -all.top());
     return true;
 }
 

@@ -28,6 +28,7 @@ struct Arranged
 {
     CutPaths paths;
     QVector<QRectF> boxes;
+    QVector<QTransform> placements; // each design as given to its place
     double lengthMm = 0;
     Arrangement used = Arrangement::Rows; // nesting falls back to rows where it is no shorter
 };

@@ -153,10 +153,15 @@ bool readPaths(const QByteArray& content, const InputOptions& input, const CutOp
 } // namespace
 
 bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
-                QString* error, QStringList* warnings)
+                QString* error, QStringList* warnings, Backdrop* backdrop)
 {
-    return readPaths(content, input, options, design, error, warnings, nullptr, nullptr)
-           && shapeDesign(design, options, error);
+    QTransform shape;
+    if (!readPaths(content, input, options, design, error, warnings, backdrop, nullptr)
+        || !shapeDesign(design, options, error, &shape))
+        return false;
+    if (backdrop && !backdrop->isNull())
+        backdrop->toPlotter *= shape;
+    return true;
 }
 
 bool convertDrawing(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* page,

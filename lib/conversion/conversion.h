@@ -54,9 +54,9 @@ bool convertDrawing(const QByteArray& content, const CutOptions& options, const 
 bool listDrawingParts(const QByteArray& content, const InputOptions& input, DrawingParts* parts, QString* error);
 
 // A drawing as one design, scaled, turned and mirrored by the options but not yet placed or
-// finished (see finishPaths), to be laid out with others.
+// finished (see finishPaths), to be laid out with others; `backdrop` as for convertDrawing.
 bool readDesign(const QByteArray& content, const CutOptions& options, const InputOptions& input, CutPaths* design,
-                QString* error, QStringList* warnings = nullptr);
+                QString* error, QStringList* warnings = nullptr, Backdrop* backdrop = nullptr);
 
 // Any job file as the cutter's pages: a drawing converted, a PLT job read as it is
 // (cutter options do not apply to PLT).

@@ -45,7 +45,7 @@ CutPath weedBox(const QRectF& design, double margin)
 
 } // namespace
 
-bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error)
+bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error, QTransform* applied)
 {
     if (options.rotate % 90 != 0 || options.rotate < 0 || options.rotate > 270) {
         *error = QStringLiteral("rotation must be 0, 90, 180 or 270 degrees, not %1").arg(options.rotate);
@@ -65,6 +65,8 @@ bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error)
     if (options.mirror)
         shape *= QTransform::fromScale(-1, 1);
     transformPaths(paths, shape);
+    if (applied)
+        *applied = shape;
     return true;
 }
 
@@ -73,8 +75,8 @@ double weedMarginMm(const CutOptions& options, double gapMm)
     return std::max(options.weedBoxMm, options.weedLines ? weedLineMargin(gapMm) : 0.0);
 }
 
-void finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions& options, double gapMm,
-                 ConversionProgress* progress)
+QTransform finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions& options, double gapMm,
+                       ConversionProgress* progress)
 {
     const double margin = options.weedBoxMm * UnitsPerMm;
     const double lead = weedMarginMm(options, gapMm) * UnitsPerMm;
@@ -110,6 +112,7 @@ void finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions&
     *paths = cut;
     if (options.toolOffsetMm > 0)
         *paths = withBladeTurns(*paths, options.toolOffsetMm * UnitsPerMm, origin);
+    return place;
 }
 
 bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error, ConversionProgress* progress)

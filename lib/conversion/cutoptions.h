@@ -40,9 +40,11 @@ bool applyCutOptions(CutPaths* paths, const CutOptions& options, QString* error,
 // The same in two steps, for designs laid out together in between: the first checks the
 // options and scales, turns and mirrors one design; the second places the designs (their
 // boxes given) at the origin and adds what the cutter needs, for all of them at once.
-bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error);
-void finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions& options, double gapMm,
-                 ConversionProgress* progress = nullptr);
+// `applied` and the second's result: the map each step moved the designs by, for what is
+// drawn under them (a traced picture).
+bool shapeDesign(CutPaths* paths, const CutOptions& options, QString* error, QTransform* applied = nullptr);
+QTransform finishPaths(CutPaths* paths, QVector<QRectF> designBoxes, const CutOptions& options, double gapMm,
+                       ConversionProgress* progress = nullptr);
 // How far the weed box or the weed lines' rectangles stand off the designs (mm): the
 // designs are placed this far from the origin.
 double weedMarginMm(const CutOptions& options, double gapMm);

@@ -12,8 +12,15 @@ namespace {
 constexpr int FitRounds = 8;
 constexpr double FitShrink = 0.999;
 
+// What one try at a scale gives besides the job.
+struct Laid
+{
+    Arrangement used = Arrangement::Rows;
+    QVector<QTransform> placements;
+};
+
 bool layOutOnce(const QVector<CutPaths>& designs, const CutOptions& cut, const SheetOptions& sheet, double factor,
-                CutPaths* job, Arrangement* used, QString* error)
+                CutPaths* job, Laid* laid, QString* error, ConversionProgress* progress)
 {
     QVector<CutPaths> scaled = designs;
     for (CutPaths& design : scaled)
@@ -30,19 +37,23 @@ bool layOutOnce(const QVector<CutPaths>& designs, const CutOptions& cut, const S
     if (scaled.size() == 1) {
         arranged.paths = scaled.first();
         arranged.boxes = {boundsOf(arranged.paths)};
+        arranged.placements = {QTransform()};
     } else if (!arrangeDesigns(scaled, arrange, &arranged, error)) {
         return false;
     }
-    *used = arranged.used;
+    laid->used = arranged.used;
     *job = arranged.paths;
-    finishPaths(job, arranged.boxes, cut, sheet.arrange.gapMm);
+    const QTransform place = finishPaths(job, arranged.boxes, cut, sheet.arrange.gapMm, progress);
+    laid->placements.clear();
+    for (const QTransform& placement : qAsConst(arranged.placements))
+        laid->placements << QTransform::fromScale(factor, factor) * placement * place;
     return true;
 }
 
 } // namespace
 
 bool layOutSheet(const QVector<CutPaths>& designs, const CutOptions& cut, const SheetOptions& sheet, CutPaths* job,
-                 QString* error, QStringList* notes)
+                 QString* error, QStringList* notes, ConversionProgress* progress, QVector<QTransform>* placements)
 {
     QVector<CutPaths> all;
     for (const CutPaths& design : designs) {
@@ -50,10 +61,10 @@ bool layOutSheet(const QVector<CutPaths>& designs, const CutOptions& cut, const 
             all << design;
     }
     double factor = 1;
-    Arrangement used = Arrangement::Rows;
+    Laid laid;
     for (int round = 0;; ++round) {
         QString tooWide;
-        const bool placed = layOutOnce(all, cut, sheet, factor, job, &used, &tooWide);
+        const bool placed = layOutOnce(all, cut, sheet, factor, job, &laid, &tooWide, progress);
         const QString refusal = placed ? materialRefusal(jobExtentMm(boundsOf(*job)), sheet.material) : tooWide;
         if (refusal.isEmpty())
             break;
@@ -65,6 +76,9 @@ bool layOutSheet(const QVector<CutPaths>& designs, const CutOptions& cut, const 
         const QSizeF extent = placed ? jobExtentMm(boundsOf(*job)) : QSizeF(2 * sheet.material.widthMm, 0);
         factor *= std::min(fitFactor(extent, sheet.material), 1.0) * FitShrink;
     }
+    if (placements)
+        *placements = laid.placements;
+    const Arrangement used = laid.used;
     if (factor < 1)
         *notes << QStringLiteral("scaled to %1% to fit the %2")
                       .arg(factor * 100, 0, 'f', 1)

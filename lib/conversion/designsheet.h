@@ -22,9 +22,12 @@ struct SheetOptions
 // The designs (each shaped by shapeDesign) laid out on the material and finished with the
 // cutter options, as one page. False with a message when the job does not fit the material
 // (its size and the material's named) or a design is wider than it. `notes` say what was
-// changed to make it fit and which arrangement was used.
+// changed to make it fit and which arrangement was used. `progress` hears the ordering;
+// `placements`, when given, receives the map from each design as given to its place in the
+// job, design after design and each design's repeats together.
 bool layOutSheet(const QVector<CutPaths>& designs, const CutOptions& cut, const SheetOptions& sheet, CutPaths* job,
-                 QString* error, QStringList* notes);
+                 QString* error, QStringList* notes, ConversionProgress* progress = nullptr,
+                 QVector<QTransform>* placements = nullptr);
 
 } // namespace ktconv
 

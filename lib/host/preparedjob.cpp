@@ -110,23 +110,20 @@ bool PreparedJob::convert()
     plt.clear();
     measures.clear();
     strokes.clear();
-    picture = ktconv::Backdrop();
+    pictures.clear();
     ktconv::CutPaths page;
     // One drawing on no material in particular is converted whole, with its picture and
     // progress; designs that share a material are laid out together.
     const ktconv::SheetOptions& sheet = options.sheet;
     if (sources.size() == 1 && !sheet.material.known() && !sheet.fit && sheet.repeat <= 1) {
+        ktconv::Backdrop picture;
         if (!ktconv::convertDrawing(sources.first(), options.cut, options.input, &page, &why, &notes,
                                     options.geometry ? &picture : nullptr, reporter))
             return false;
-    } else {
-        QVector<ktconv::CutPaths> designs(sources.size());
-        for (int i = 0; i < sources.size(); ++i) {
-            if (!design(i, &designs[i]))
-                return false;
-        }
-        if (!ktconv::layOutSheet(designs, options.cut, sheet, &page, &why, &notes))
-            return false;
+        if (!picture.isNull())
+            pictures << picture;
+    } else if (!layOutDesigns(&page)) {
+        return false;
     }
     plt = QString::fromLatin1(ktconv::writePltPage(page, reporter));
     if (ktconv::progressCancelled(reporter)) {

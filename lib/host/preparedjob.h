@@ -47,6 +47,8 @@ public:
     // bytes in hand.
     bool convertAgain(const ktconv::CutOptions& cut);
     bool convertAgain(const ktconv::CutOptions& cut, const ktconv::InputOptions& input);
+    // The material and layout the next convertAgain lays the drawings out on.
+    void setSheet(const ktconv::SheetOptions& sheet) { options.sheet = sheet; }
     // The layers and colours of the drawing in hand (with Options::geometry).
     bool listParts(ktconv::DrawingParts* parts, QString* error) const;
     // Who hears how far a drawing's conversion got (reading, ordering, writing) and may
@@ -69,8 +71,11 @@ public:
     ktconv::Measure total() const;
     // Each page's strokes: a drawing's, or a PLT job's with Options::geometry.
     const ktconv::CutPages& geometry() const { return strokes; }
-    // A traced picture where it lies under the cut, with Options::geometry.
-    const ktconv::Backdrop& backdrop() const { return picture; }
+    // A traced picture where it lies under the cut, with Options::geometry: the first of
+    // backdrops(), or none.
+    ktconv::Backdrop backdrop() const { return pictures.value(0); }
+    // Each traced picture under the cut: on the material, one for each copy of it placed.
+    const QVector<ktconv::Backdrop>& backdrops() const { return pictures; }
     const QStringList& warnings() const { return notes; }
     // The material the job was checked against (none known: width 0).
     const ktconv::Material& material() const { return options.sheet.material; }
@@ -79,7 +84,8 @@ public:
 
 private:
     bool convert();
-    bool design(int index, ktconv::CutPaths* paths);
+    bool design(int index, ktconv::CutPaths* paths, ktconv::Backdrop* backdrop);
+    bool layOutDesigns(ktconv::CutPaths* page);
     bool fitsMaterial();
     void measurePages();
     bool refuse(const QString& reason, bool unreadableFile);
@@ -92,7 +98,7 @@ private:
     QString plt;
     QVector<ktconv::Measure> measures;
     ktconv::CutPages strokes;
-    ktconv::Backdrop picture;
+    QVector<ktconv::Backdrop> pictures;
     QStringList notes;
     QString why;
     bool readFailed = false;

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -45,6 +46,7 @@ void cutTypedText(const QString& pluginPath, const QString& record)
     QVERIFY(finished.wait(30000));
     QCOMPARE(finished.first().at(0).toInt(), int(ExitOk));
     QCOMPARE(window.jobPanel()->preparedJob()->path(), QStringLiteral("\"HI\""));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("jobFile"))->text(), QStringLiteral("\"HI\""));
 
     // What the cutter received: an H and an I, as tall as the capital height asked.
     CutPaths received;

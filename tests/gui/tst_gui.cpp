@@ -2,6 +2,8 @@
 // the simulator over loopback.
 #include "tst_gui.h"
 
+#include <QToolBox>
+
 void cutTypedText(const QString& pluginPath, const QString& record); // texttool.cpp
 
 void tst_Gui::initTestCase()
@@ -9,6 +11,8 @@ void tst_Gui::initTestCase()
     QVERIFY(dir.isValid());
     QVERIFY(QFileInfo(ktBinary(QStringLiteral("ktrv8-gui"))).isExecutable());
     QVERIFY(QFileInfo(pluginPath()).exists());
+    // The material a cutter has loaded is read from here, not from the user's settings.
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
 }
 
 // One job through the whole control: start, pause, resume, then stop, which waits for the
@@ -273,8 +277,9 @@ void tst_Gui::windowLanguage_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("settingsTab");
-    QTest::newRow("ja_JP") << "ja_JP" << "開始" << "設定";
-    QTest::newRow("zh_CN") << "zh_CN" << "开始" << "设置";
+    QTest::addColumn<QString>("sheetSection");
+    QTest::newRow("ja_JP") << "ja_JP" << "開始" << "設定" << "素材と配置";
+    QTest::newRow("zh_CN") << "zh_CN" << "开始" << "设置" << "材料和排布";
 }
 // clang-format on
 
@@ -284,6 +289,7 @@ void tst_Gui::windowLanguage()
     QFETCH(QString, locale);
     QFETCH(QString, start);
     QFETCH(QString, settingsTab);
+    QFETCH(QString, sheetSection);
     QTranslator translator;
     QVERIFY(translator.load(QStringLiteral("ktrv8-gui_") + locale, ktBinary(QStringLiteral("translations"))));
     QCoreApplication::installTranslator(&translator);
@@ -293,6 +299,9 @@ void tst_Gui::windowLanguage()
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("sideTabs"));
     QVERIFY(tabs);
     QCOMPARE(tabs->tabText(1), settingsTab);
+    auto* sections = window.findChild<QToolBox*>(QStringLiteral("jobSections"));
+    QVERIFY(sections);
+    QCOMPARE(sections->itemText(1), sheetSection);
 }
 
 QTEST_MAIN(tst_Gui)

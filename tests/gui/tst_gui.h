@@ -80,6 +80,8 @@ private slots:
     void conversionKeepsTheWindowAnswering();
     void settingOutOfRangeIsRefused();
     void resumeAfterALostLink();
+    void severalFilesOnTheMaterial_data();
+    void severalFilesOnTheMaterial();
 
 private:
     QTemporaryDir dir;

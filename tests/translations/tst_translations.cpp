@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -49,7 +50,8 @@ bool readTs(const QString& path, QString& language, QList<Entry>& entries)
             entry.source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             entry.type = xml.attributes().value(QLatin1String("type")).toString();
-            entry.translation = xml.readElementText();
+            // A plural text holds its forms as child elements.
+            entry.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             entries << entry;
         }
     }
@@ -64,6 +66,23 @@ QString sourceDir()
 QString tsPath(const QString& language)
 {
     return sourceDir() + QStringLiteral("/rv8/translations/KT-RV8_%1.ts").arg(language);
+}
+
+// The window's own texts, translated beside the plug-in's.
+QString windowTsPath(const QString& language)
+{
+    return sourceDir() + QStringLiteral("/apps/ktrv8-gui/translations/ktrv8-gui_%1.ts").arg(language);
+}
+
+// The %1, %2 ... a text is filled in with: a translation must keep every one.
+QStringList markers(const QString& text)
+{
+    QStringList found;
+    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("%\\d")).globalMatch(text);
+    while (it.hasNext())
+        found << it.next().captured();
+    found.sort();
+    return found;
 }
 
 QSet<QString> keysOf(const QList<Entry>& entries)
@@ -130,6 +149,7 @@ class tst_Translations : public QObject
 private slots:
     void tsFilesComplete_data();
     void tsFilesComplete();
+    void tsFilesMatchSources_data();
     void tsFilesMatchSources();
     void localeChoosesLanguage();
     void captionsTranslated_data();
@@ -138,40 +158,64 @@ private slots:
 
 void tst_Translations::tsFilesComplete_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("language");
-    QTest::newRow("English") << "en_US";
-    QTest::newRow("Japanese") << "ja_JP";
+    QTest::addColumn<QString>("other"); // the same texts in another language
+    QTest::addColumn<QStringList>("contexts");
+    const QStringList plugin{QStringLiteral("KTCommonInterface"), QStringLiteral("KTRV8")};
+    const QStringList window{QStringLiteral("MainWindow"), QStringLiteral("JobSummary"),
+                             QStringLiteral("HeadPanel"),  QStringLiteral("TextTool"),
+                             QStringLiteral("SheetPanel"), QStringLiteral("DrawingPartsPanel")};
+    QTest::newRow("English") << tsPath("en_US") << "en_US" << tsPath("ja_JP") << plugin;
+    QTest::newRow("Japanese") << tsPath("ja_JP") << "ja_JP" << tsPath("en_US") << plugin;
+    QTest::newRow("window, Japanese") << windowTsPath("ja_JP") << "ja_JP" << windowTsPath("zh_CN") << window;
+    QTest::newRow("window, Chinese") << windowTsPath("zh_CN") << "zh_CN" << windowTsPath("ja_JP") << window;
 }
 
 void tst_Translations::tsFilesComplete()
 {
+    QFETCH(QString, file);
     QFETCH(QString, language);
+    QFETCH(QString, other);
+    QFETCH(QStringList, contexts);
     QString declared;
     QList<Entry> entries;
-    QVERIFY2(readTs(tsPath(language), declared, entries), qPrintable(tsPath(language)));
+    QVERIFY2(readTs(file, declared, entries), qPrintable(file));
     QCOMPARE(declared, language);
-    QSet<QString> contexts;
+    QSet<QString> found;
     for (const Entry& e : entries) {
         const QString where = e.context + QStringLiteral(": \"") + e.source + QLatin1Char('"');
         QVERIFY2(e.type.isEmpty(), qPrintable(where + QStringLiteral(" is ") + e.type));
         QVERIFY2(!e.translation.trimmed().isEmpty(), qPrintable(where + QStringLiteral(" has no translation")));
         // Combo items are indented with blanks; the translation keeps the indentation.
         QVERIFY2(leadingBlanks(e.translation) == leadingBlanks(e.source), qPrintable(where));
-        contexts.insert(e.context);
+        QVERIFY2(markers(e.translation) == markers(e.source), qPrintable(where + QStringLiteral(" loses a %N")));
+        found.insert(e.context);
     }
-    QVERIFY(contexts.contains(QStringLiteral("KTCommonInterface")));
-    QVERIFY(contexts.contains(QStringLiteral("KTRV8")));
+    for (const QString& context : contexts)
+        QVERIFY2(found.contains(context), qPrintable(context));
 
     // Both languages cover the same texts.
-    QString other;
+    QString otherLanguage;
     QList<Entry> otherEntries;
-    QVERIFY(readTs(tsPath(language == QLatin1String("en_US") ? "ja_JP" : "en_US"), other, otherEntries));
+    QVERIFY(readTs(other, otherLanguage, otherEntries));
     QCOMPARE(keysOf(entries), keysOf(otherEntries));
+}
+
+void tst_Translations::tsFilesMatchSources_data()
+{
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("shipped");
+    QTest::newRow("plug-in") << QStringList{"interface", "property", "link", "panels", "cloud", "rv8"}
+                             << tsPath("en_US");
+    QTest::newRow("window") << QStringList{"apps/ktrv8-gui"} << windowTsPath("ja_JP");
 }
 
 // Every translatable text in the sources has an entry, and no entry is left over.
 void tst_Translations::tsFilesMatchSources()
 {
+    QFETCH(QStringList, folders);
+    QFETCH(QString, shipped);
     const QString lupdate = QStandardPaths::findExecutable(QStringLiteral("lupdate"));
     if (lupdate.isEmpty())
         QSKIP("lupdate is not installed");
@@ -180,17 +224,16 @@ void tst_Translations::tsFilesMatchSources()
     const QString fresh = scratch.filePath(QStringLiteral("KT-RV8_en_US.ts"));
     QProcess run;
     run.setWorkingDirectory(sourceDir());
-    run.start(lupdate,
-              {"-silent", "-no-obsolete", "interface", "property", "link", "panels", "cloud", "rv8", "-ts", fresh});
+    run.start(lupdate, QStringList{"-silent", "-no-obsolete"} + folders + QStringList{"-ts", fresh});
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitCode(), 0);
     QString language;
-    QList<Entry> expected, shipped;
+    QList<Entry> expected, entries;
     QVERIFY(readTs(fresh, language, expected));
-    QVERIFY(readTs(tsPath(QStringLiteral("en_US")), language, shipped));
+    QVERIFY(readTs(shipped, language, entries));
     QVERIFY(expected.size() > 0);
-    const QSet<QString> missing = keysOf(expected) - keysOf(shipped);
-    const QSet<QString> leftOver = keysOf(shipped) - keysOf(expected);
+    const QSet<QString> missing = keysOf(expected) - keysOf(entries);
+    const QSet<QString> leftOver = keysOf(entries) - keysOf(expected);
     QVERIFY2(missing.isEmpty(), qPrintable(QStringList(missing.values()).join(QLatin1String(", "))));
     QVERIFY2(leftOver.isEmpty(), qPrintable(QStringList(leftOver.values()).join(QLatin1String(", "))));
 }

@@ -36,10 +36,6 @@
         <translation>切断</translation>
     </message>
     <message>
-        <source>Cannot list the USB nodes: %1 did not start</source>
-        <translation>USB ノードを一覧できません: %1 が起動しませんでした</translation>
-    </message>
-    <message>
         <source>USB node %1: %2</source>
         <translation>USB ノード %1: %2</translation>
     </message>
@@ -125,6 +121,10 @@
     <message>
         <source>Keep the drawing&apos;s order</source>
         <translation>図面の順序を保つ (内側優先・最近傍順なし)</translation>
+    </message>
+    <message>
+        <source>Cut as drawn: no inner shapes first, no nearest next</source>
+        <translation>描かれた順にカット: 内側の形を先にせず、近い順にもしない</translation>
     </message>
 </context>
 <context>
@@ -281,6 +281,78 @@
         <source>Fleet service: %1</source>
         <translation>フリートサービス: %1</translation>
     </message>
+    <message>
+        <source>Cuts what the failed job left: from its first unconfirmed page on</source>
+        <translation>失敗したジョブの残りをカット: 最初の未確認ページから</translation>
+    </message>
+    <message>
+        <source>Not possible: %1</source>
+        <translation>できません: %1</translation>
+    </message>
+    <message>
+        <source>%1, but not recorded: %2</source>
+        <translation>%1。ただし記録されていません: %2</translation>
+    </message>
+    <message>
+        <source>; Resume goes on from page %1 of copy %2</source>
+        <translation>。「再開」でコピー %2 のページ %1 から続けます</translation>
+    </message>
+</context>
+<context>
+    <name>DrawingPartsPanel</name>
+    <message>
+        <source>Automatic</source>
+        <translation>自動</translation>
+    </message>
+    <message>
+        <source>Outlines go round what is darker than this</source>
+        <translation>これより暗い部分を輪郭で囲みます</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>しきい値</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>レイヤー</translation>
+    </message>
+    <message>
+        <source>Colours</source>
+        <translation>色</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%n path(s))</source>
+        <translation>
+            <numerusform>%1（%n パス）</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>HeadPanel</name>
+    <message>
+        <source>Steps per press, as &quot;ktrv8 move&quot; takes them</source>
+        <translation>1回の押下で動く量（&quot;ktrv8 move&quot; と同じ）</translation>
+    </message>
+    <message>
+        <source>Set origin here</source>
+        <translation>ここを原点に設定</translation>
+    </message>
+    <message>
+        <source>Makes the head&apos;s place the cutter&apos;s origin</source>
+        <translation>ヘッドの位置をカッターの原点にします</translation>
+    </message>
+    <message>
+        <source>This cutter has no command to set its origin: each job starts where the head is</source>
+        <translation>このカッターには原点を設定するコマンドがありません: 各ジョブはヘッドの位置から始まります</translation>
+    </message>
+    <message>
+        <source>Moved the head by %1, %2</source>
+        <translation>ヘッドを %1, %2 移動しました</translation>
+    </message>
+    <message>
+        <source>The head&apos;s place is the cutter&apos;s origin now</source>
+        <translation>ヘッドの位置がカッターの原点になりました</translation>
+    </message>
 </context>
 <context>
     <name>JobPanel</name>
@@ -309,20 +381,8 @@
         <translation>ジョブフォルダ</translation>
     </message>
     <message>
-        <source>Cutter options (drawings)</source>
-        <translation>カッターオプション (図面)</translation>
-    </message>
-    <message>
         <source>Open a job</source>
         <translation>ジョブを開く</translation>
-    </message>
-    <message>
-        <source>Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
-        <translation>ジョブ (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;すべてのファイル (*)</translation>
-    </message>
-    <message>
-        <source>cannot read %1: %2</source>
-        <translation>%1 を読めません: %2</translation>
     </message>
     <message>
         <source>Opened %1: %2 page(s)%3</source>
@@ -333,16 +393,8 @@
         <translation>、図面から変換</translation>
     </message>
     <message>
-        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
-        <translation>%1 バイト目は %2 です。ジョブはプレーンテキスト (ASCII または UTF-8) です</translation>
-    </message>
-    <message>
         <source>%1 holds no page to cut</source>
         <translation>%1 にはカットするページがありません</translation>
-    </message>
-    <message>
-        <source>cannot write the converted job: %1</source>
-        <translation>変換したジョブを書き込めません: %1</translation>
     </message>
     <message>
         <source>Refused: %1</source>
@@ -351,10 +403,6 @@
     <message>
         <source>Refused %1: %2</source>
         <translation>%1 を拒否: %2</translation>
-    </message>
-    <message>
-        <source>No preview: %1</source>
-        <translation>プレビューなし: %1</translation>
     </message>
     <message>
         <source>QR-code job</source>
@@ -379,6 +427,77 @@
     <message>
         <source>Converting: %1 %p%</source>
         <translation>変換中: %1 %p%</translation>
+    </message>
+    <message>
+        <source>The designs laid out together on the material</source>
+        <translation>素材にまとめて配置するデザイン</translation>
+    </message>
+    <message>
+        <source>Add…</source>
+        <translation>追加…</translation>
+    </message>
+    <message>
+        <source>Adds drawings or PLT jobs to cut on the same material</source>
+        <translation>同じ素材でカットする図面や PLT ジョブを追加します</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>削除</translation>
+    </message>
+    <message>
+        <source>%1 files on one material</source>
+        <translation>1枚の素材に %1 ファイル</translation>
+    </message>
+    <message>
+        <source>Add designs to the material</source>
+        <translation>素材にデザインを追加</translation>
+    </message>
+    <message>
+        <source>Jobs (*.plt *.hpgl *.svg *.svgz *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
+        <translation>ジョブ (*.plt *.hpgl *.svg *.svgz *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;すべてのファイル (*)</translation>
+    </message>
+</context>
+<context>
+    <name>JobSummary</name>
+    <message>
+        <source>No job</source>
+        <translation>ジョブなし</translation>
+    </message>
+    <message>
+        <source>at %1 mm/s</source>
+        <translation>%1 mm/s で</translation>
+    </message>
+    <message>
+        <source>at 100 mm/s until the cutter&apos;s speed is read</source>
+        <translation>カッターの速度を読み込むまでは 100 mm/s で</translation>
+    </message>
+    <message>
+        <source>%1 × %2 mm, %3 page(s), %4 copy(ies)
+Cut %5 m, pen up %6 m
+About %7 %8</source>
+        <translation>%1 × %2 mm、%3 ページ、%4 部
+カット %5 m、ペンアップ %6 m
+約 %7（%8）</translation>
+    </message>
+    <message>
+        <source>%1 mm of its length used by one copy</source>
+        <translation>1部で長さ %1 mm を使用</translation>
+    </message>
+    <message>
+        <source>%1 mm of its length used</source>
+        <translation>長さ %1 mm を使用</translation>
+    </message>
+    <message>
+        <source>On a %1 × %2 mm sheet</source>
+        <translation>%1 × %2 mm のシート</translation>
+    </message>
+    <message>
+        <source>On a %1 mm wide roll</source>
+        <translation>幅 %1 mm のロール</translation>
+    </message>
+    <message>
+        <source>Refused, Start is off: %1</source>
+        <translation>拒否されました（開始できません）: %1</translation>
     </message>
 </context>
 <context>
@@ -475,6 +594,34 @@
         <source>Connected to %1 (cutting: %2)</source>
         <translation>%1 に接続 (カット中: %2)</translation>
     </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>環境設定…</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>文字</translation>
+    </message>
+    <message>
+        <source>File and copies</source>
+        <translation>ファイルと部数</translation>
+    </message>
+    <message>
+        <source>Material and layout</source>
+        <translation>素材と配置</translation>
+    </message>
+    <message>
+        <source>Cutter options (drawings)</source>
+        <translation>カッターオプション (図面)</translation>
+    </message>
+    <message>
+        <source>Tool head</source>
+        <translation>ツールヘッド</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>環境設定</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPanel</name>
@@ -556,32 +703,164 @@
     </message>
 </context>
 <context>
-    <name>DrawingPartsPanel</name>
+    <name>SheetOverlay</name>
     <message>
-        <source>Automatic</source>
-        <translation>自動</translation>
+        <source>Copy %1, page %2</source>
+        <translation>%1 部目 ページ %2</translation>
     </message>
     <message>
-        <source>Outlines go round what is darker than this</source>
-        <translation>これより暗い部分を輪郭で囲みます</translation>
+        <source>Page %1</source>
+        <translation>ページ %1</translation>
+    </message>
+</context>
+<context>
+    <name>SheetPanel</name>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
     </message>
     <message>
-        <source>Threshold</source>
-        <translation>しきい値</translation>
+        <source>The cutter&apos;s loaded material</source>
+        <translation>カッターにセットされた素材</translation>
     </message>
     <message>
-        <source>Layers</source>
-        <translation>レイヤー</translation>
+        <source>The material kept for this cutter in the settings file, as ktrv8 uses it</source>
+        <translation>設定ファイルにこのカッター用に保存された素材（ktrv8 と同じ）</translation>
     </message>
     <message>
-        <source>Colours</source>
-        <translation>色</translation>
+        <source>Keep for this cutter</source>
+        <translation>このカッター用に保存</translation>
     </message>
-    <message numerus="yes">
-        <source>%1 (%n path(s))</source>
-        <translation>
-            <numerusform>%1（%n パス）</numerusform>
-        </translation>
+    <message>
+        <source>any</source>
+        <translation>指定なし</translation>
+    </message>
+    <message>
+        <source>Material width</source>
+        <translation>素材の幅</translation>
+    </message>
+    <message>
+        <source>a roll</source>
+        <translation>ロール</translation>
+    </message>
+    <message>
+        <source>Material length</source>
+        <translation>素材の長さ</translation>
+    </message>
+    <message>
+        <source>How many of each design go on the material</source>
+        <translation>素材に配置する各デザインの数</translation>
+    </message>
+    <message>
+        <source>Of each design</source>
+        <translation>各デザインの数</translation>
+    </message>
+    <message>
+        <source>In rows</source>
+        <translation>行に並べる</translation>
+    </message>
+    <message>
+        <source>Arrangement</source>
+        <translation>配置方法</translation>
+    </message>
+    <message>
+        <source>Gap between designs</source>
+        <translation>デザイン間の間隔</translation>
+    </message>
+    <message>
+        <source>any cutter</source>
+        <translation>すべてのカッター</translation>
+    </message>
+    <message>
+        <source>Kept for %1: %2</source>
+        <translation>%1 用に保存しました: %2</translation>
+    </message>
+    <message>
+        <source>No material kept for %1</source>
+        <translation>%1 用の素材は保存されていません</translation>
+    </message>
+    <message>
+        <source>Scale down to fit</source>
+        <translation>縮小して収める</translation>
+    </message>
+    <message>
+        <source>A job too big for the material is scaled down to fit rather than refused</source>
+        <translation>素材に収まらないジョブは拒否せず縮小して収めます</translation>
+    </message>
+    <message>
+        <source>Nested</source>
+        <translation>ネスティング</translation>
+    </message>
+    <message>
+        <source>Nested: outlines packed against each other, turned by quarter turns where that takes less material</source>
+        <translation>ネスティング: 輪郭を詰めて配置し、素材が少なくて済む場合は90度ずつ回転します</translation>
+    </message>
+</context>
+<context>
+    <name>TextTool</name>
+    <message>
+        <source>Type the text to cut; each line is cut as a line</source>
+        <translation>カットする文字を入力；各行がそのまま1行としてカットされます</translation>
+    </message>
+    <message>
+        <source>Cut text</source>
+        <translation>文字をカット</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>フォント</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>太字</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>斜体</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>Capital height</source>
+        <translation>大文字の高さ</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>左揃え</translation>
+    </message>
+    <message>
+        <source>Centre</source>
+        <translation>中央揃え</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>右揃え</translation>
+    </message>
+    <message>
+        <source>Alignment</source>
+        <translation>揃え</translation>
+    </message>
+    <message>
+        <source>Weld touching letters into one outline</source>
+        <translation>接する文字を1つの輪郭に結合（ウェルド）</translation>
+    </message>
+    <message>
+        <source>A cut is running: the text becomes the job when it ends</source>
+        <translation>カット中です: 終了後にこの文字がジョブになります</translation>
+    </message>
+    <message>
+        <source>Not cut: %1</source>
+        <translation>カットしません: %1</translation>
+    </message>
+    <message>
+        <source>Cannot write the lettering for the job: %1</source>
+        <translation>ジョブ用の文字を書き出せません: %1</translation>
+    </message>
+    <message>
+        <source>%1 x %2 mm in %3</source>
+        <translation>%1 x %2 mm（%3）</translation>
     </message>
 </context>
 </TS>

@@ -36,10 +36,6 @@
         <translation>断开</translation>
     </message>
     <message>
-        <source>Cannot list the USB nodes: %1 did not start</source>
-        <translation>无法列出 USB 节点: %1 未能启动</translation>
-    </message>
-    <message>
         <source>USB node %1: %2</source>
         <translation>USB 节点 %1: %2</translation>
     </message>
@@ -125,6 +121,10 @@
     <message>
         <source>Keep the drawing&apos;s order</source>
         <translation>保持图形顺序 (不按先内后外、就近排序)</translation>
+    </message>
+    <message>
+        <source>Cut as drawn: no inner shapes first, no nearest next</source>
+        <translation>按绘制顺序切割: 不先切内部形状，也不按最近顺序</translation>
     </message>
 </context>
 <context>
@@ -281,6 +281,78 @@
         <source>Fleet service: %1</source>
         <translation>设备群服务：%1</translation>
     </message>
+    <message>
+        <source>Cuts what the failed job left: from its first unconfirmed page on</source>
+        <translation>切割失败任务剩下的部分: 从第一个未确认的页开始</translation>
+    </message>
+    <message>
+        <source>Not possible: %1</source>
+        <translation>无法开始: %1</translation>
+    </message>
+    <message>
+        <source>%1, but not recorded: %2</source>
+        <translation>%1，但未记录: %2</translation>
+    </message>
+    <message>
+        <source>; Resume goes on from page %1 of copy %2</source>
+        <translation>；“继续”将从第 %2 份的第 %1 页继续</translation>
+    </message>
+</context>
+<context>
+    <name>DrawingPartsPanel</name>
+    <message>
+        <source>Automatic</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>Outlines go round what is darker than this</source>
+        <translation>轮廓围绕比此值更暗的部分</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <source>Layers</source>
+        <translation>图层</translation>
+    </message>
+    <message>
+        <source>Colours</source>
+        <translation>颜色</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%n path(s))</source>
+        <translation>
+            <numerusform>%1（%n 条路径）</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>HeadPanel</name>
+    <message>
+        <source>Steps per press, as &quot;ktrv8 move&quot; takes them</source>
+        <translation>每按一次移动的距离（与 &quot;ktrv8 move&quot; 相同）</translation>
+    </message>
+    <message>
+        <source>Set origin here</source>
+        <translation>将此处设为原点</translation>
+    </message>
+    <message>
+        <source>Makes the head&apos;s place the cutter&apos;s origin</source>
+        <translation>将刀头当前位置设为切割机的原点</translation>
+    </message>
+    <message>
+        <source>This cutter has no command to set its origin: each job starts where the head is</source>
+        <translation>此切割机没有设置原点的命令: 每个任务都从刀头所在位置开始</translation>
+    </message>
+    <message>
+        <source>Moved the head by %1, %2</source>
+        <translation>刀头已移动 %1, %2</translation>
+    </message>
+    <message>
+        <source>The head&apos;s place is the cutter&apos;s origin now</source>
+        <translation>刀头位置现在是切割机的原点</translation>
+    </message>
 </context>
 <context>
     <name>JobPanel</name>
@@ -309,20 +381,8 @@
         <translation>任务目录</translation>
     </message>
     <message>
-        <source>Cutter options (drawings)</source>
-        <translation>切割选项 (图形)</translation>
-    </message>
-    <message>
         <source>Open a job</source>
         <translation>打开任务</translation>
-    </message>
-    <message>
-        <source>Jobs (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
-        <translation>作业 (*.plt *.hpgl *.svg *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*)</translation>
-    </message>
-    <message>
-        <source>cannot read %1: %2</source>
-        <translation>无法读取 %1: %2</translation>
     </message>
     <message>
         <source>Opened %1: %2 page(s)%3</source>
@@ -333,16 +393,8 @@
         <translation>, 由图形转换</translation>
     </message>
     <message>
-        <source>byte %1 is %2; a job is plain text (ASCII or UTF-8)</source>
-        <translation>第 %1 字节是 %2; 任务必须是纯文本 (ASCII 或 UTF-8)</translation>
-    </message>
-    <message>
         <source>%1 holds no page to cut</source>
         <translation>%1 中没有可切割的页面</translation>
-    </message>
-    <message>
-        <source>cannot write the converted job: %1</source>
-        <translation>无法写入转换后的任务: %1</translation>
     </message>
     <message>
         <source>Refused: %1</source>
@@ -351,10 +403,6 @@
     <message>
         <source>Refused %1: %2</source>
         <translation>已拒绝 %1: %2</translation>
-    </message>
-    <message>
-        <source>No preview: %1</source>
-        <translation>无预览: %1</translation>
     </message>
     <message>
         <source>QR-code job</source>
@@ -379,6 +427,77 @@
     <message>
         <source>Converting: %1 %p%</source>
         <translation>正在转换: %1 %p%</translation>
+    </message>
+    <message>
+        <source>The designs laid out together on the material</source>
+        <translation>一起排布在材料上的图案</translation>
+    </message>
+    <message>
+        <source>Add…</source>
+        <translation>添加…</translation>
+    </message>
+    <message>
+        <source>Adds drawings or PLT jobs to cut on the same material</source>
+        <translation>添加要在同一材料上切割的图形或 PLT 任务</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>%1 files on one material</source>
+        <translation>一块材料上的 %1 个文件</translation>
+    </message>
+    <message>
+        <source>Add designs to the material</source>
+        <translation>向材料添加图案</translation>
+    </message>
+    <message>
+        <source>Jobs (*.plt *.hpgl *.svg *.svgz *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;All files (*)</source>
+        <translation>任务 (*.plt *.hpgl *.svg *.svgz *.pdf *.dxf *.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>JobSummary</name>
+    <message>
+        <source>No job</source>
+        <translation>没有任务</translation>
+    </message>
+    <message>
+        <source>at %1 mm/s</source>
+        <translation>按 %1 mm/s</translation>
+    </message>
+    <message>
+        <source>at 100 mm/s until the cutter&apos;s speed is read</source>
+        <translation>读取切割机速度之前按 100 mm/s</translation>
+    </message>
+    <message>
+        <source>%1 × %2 mm, %3 page(s), %4 copy(ies)
+Cut %5 m, pen up %6 m
+About %7 %8</source>
+        <translation>%1 × %2 mm，%3 页，%4 份
+切割 %5 m，抬刀移动 %6 m
+约 %7（%8）</translation>
+    </message>
+    <message>
+        <source>%1 mm of its length used by one copy</source>
+        <translation>每份使用长度 %1 mm</translation>
+    </message>
+    <message>
+        <source>%1 mm of its length used</source>
+        <translation>使用长度 %1 mm</translation>
+    </message>
+    <message>
+        <source>On a %1 × %2 mm sheet</source>
+        <translation>%1 × %2 mm 的单张材料</translation>
+    </message>
+    <message>
+        <source>On a %1 mm wide roll</source>
+        <translation>宽 %1 mm 的卷材</translation>
+    </message>
+    <message>
+        <source>Refused, Start is off: %1</source>
+        <translation>已拒绝，无法开始: %1</translation>
     </message>
 </context>
 <context>
@@ -475,6 +594,34 @@
         <source>Connected to %1 (cutting: %2)</source>
         <translation>已连接到 %1 (正在切割: %2)</translation>
     </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>首选项…</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>文字</translation>
+    </message>
+    <message>
+        <source>File and copies</source>
+        <translation>文件和份数</translation>
+    </message>
+    <message>
+        <source>Material and layout</source>
+        <translation>材料和排布</translation>
+    </message>
+    <message>
+        <source>Cutter options (drawings)</source>
+        <translation>切割选项 (图形)</translation>
+    </message>
+    <message>
+        <source>Tool head</source>
+        <translation>刀头</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>首选项</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPanel</name>
@@ -556,32 +703,164 @@
     </message>
 </context>
 <context>
-    <name>DrawingPartsPanel</name>
+    <name>SheetOverlay</name>
     <message>
-        <source>Automatic</source>
-        <translation>自动</translation>
+        <source>Copy %1, page %2</source>
+        <translation>第 %1 份 第 %2 页</translation>
     </message>
     <message>
-        <source>Outlines go round what is darker than this</source>
-        <translation>轮廓围绕比此值更暗的部分</translation>
+        <source>Page %1</source>
+        <translation>第 %1 页</translation>
+    </message>
+</context>
+<context>
+    <name>SheetPanel</name>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
     </message>
     <message>
-        <source>Threshold</source>
-        <translation>阈值</translation>
+        <source>The cutter&apos;s loaded material</source>
+        <translation>切割机已装入的材料</translation>
     </message>
     <message>
-        <source>Layers</source>
-        <translation>图层</translation>
+        <source>The material kept for this cutter in the settings file, as ktrv8 uses it</source>
+        <translation>设置文件中为此切割机保存的材料（与 ktrv8 相同）</translation>
     </message>
     <message>
-        <source>Colours</source>
-        <translation>颜色</translation>
+        <source>Keep for this cutter</source>
+        <translation>为此切割机保存</translation>
     </message>
-    <message numerus="yes">
-        <source>%1 (%n path(s))</source>
-        <translation>
-            <numerusform>%1（%n 条路径）</numerusform>
-        </translation>
+    <message>
+        <source>any</source>
+        <translation>不限</translation>
+    </message>
+    <message>
+        <source>Material width</source>
+        <translation>材料宽度</translation>
+    </message>
+    <message>
+        <source>a roll</source>
+        <translation>卷材</translation>
+    </message>
+    <message>
+        <source>Material length</source>
+        <translation>材料长度</translation>
+    </message>
+    <message>
+        <source>How many of each design go on the material</source>
+        <translation>每个图案在材料上放置的数量</translation>
+    </message>
+    <message>
+        <source>Of each design</source>
+        <translation>每个图案的数量</translation>
+    </message>
+    <message>
+        <source>In rows</source>
+        <translation>按行排列</translation>
+    </message>
+    <message>
+        <source>Arrangement</source>
+        <translation>排布方式</translation>
+    </message>
+    <message>
+        <source>Gap between designs</source>
+        <translation>图案间距</translation>
+    </message>
+    <message>
+        <source>any cutter</source>
+        <translation>任意切割机</translation>
+    </message>
+    <message>
+        <source>Kept for %1: %2</source>
+        <translation>已为 %1 保存: %2</translation>
+    </message>
+    <message>
+        <source>No material kept for %1</source>
+        <translation>未为 %1 保存材料</translation>
+    </message>
+    <message>
+        <source>Scale down to fit</source>
+        <translation>缩小以适合</translation>
+    </message>
+    <message>
+        <source>A job too big for the material is scaled down to fit rather than refused</source>
+        <translation>超出材料的任务将缩小以适合，而不是被拒绝</translation>
+    </message>
+    <message>
+        <source>Nested</source>
+        <translation>嵌套排料</translation>
+    </message>
+    <message>
+        <source>Nested: outlines packed against each other, turned by quarter turns where that takes less material</source>
+        <translation>嵌套排料：轮廓紧密排布，更省材料时按 90 度旋转</translation>
+    </message>
+</context>
+<context>
+    <name>TextTool</name>
+    <message>
+        <source>Type the text to cut; each line is cut as a line</source>
+        <translation>输入要切割的文字；每一行按一行切割</translation>
+    </message>
+    <message>
+        <source>Cut text</source>
+        <translation>切割文字</translation>
+    </message>
+    <message>
+        <source>Font</source>
+        <translation>字体</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>粗体</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>斜体</translation>
+    </message>
+    <message>
+        <source> mm</source>
+        <translation> mm</translation>
+    </message>
+    <message>
+        <source>Capital height</source>
+        <translation>大写字母高度</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>左对齐</translation>
+    </message>
+    <message>
+        <source>Centre</source>
+        <translation>居中</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>右对齐</translation>
+    </message>
+    <message>
+        <source>Alignment</source>
+        <translation>对齐</translation>
+    </message>
+    <message>
+        <source>Weld touching letters into one outline</source>
+        <translation>将相接的字母焊接为一个轮廓</translation>
+    </message>
+    <message>
+        <source>A cut is running: the text becomes the job when it ends</source>
+        <translation>正在切割: 结束后此文字将成为任务</translation>
+    </message>
+    <message>
+        <source>Not cut: %1</source>
+        <translation>不切割: %1</translation>
+    </message>
+    <message>
+        <source>Cannot write the lettering for the job: %1</source>
+        <translation>无法写出任务用的文字: %1</translation>
+    </message>
+    <message>
+        <source>%1 x %2 mm in %3</source>
+        <translation>%1 x %2 mm（%3）</translation>
     </message>
 </context>
 </TS>
