@@ -49,16 +49,18 @@ QString refusalReason(const QByteArray& content)
 
 namespace {
 
-bool readSvgLayers(const QByteArray& stored, const QStringList& layers, SvgDrawing* drawing, QString* error)
+bool readSvgLayers(const QByteArray& stored, const QStringList& layers, SvgDrawing* drawing, QString* error,
+                   ConversionProgress* progress)
 {
     if (layers.isEmpty())
-        return readSvg(stored, drawing, error);
+        return readSvg(stored, drawing, error, progress);
     const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
-    return knownLayers(layers, svgLayers(content), error) && readSvg(keepSvgLayers(content, layers), drawing, error);
+    return knownLayers(layers, svgLayers(content), error)
+           && readSvg(keepSvgLayers(content, layers), drawing, error, progress);
 }
 
 bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error,
-                 Backdrop* backdrop)
+                 Backdrop* backdrop, ConversionProgress* progress = nullptr)
 {
     const JobFormat format = detectFormat(content);
     const bool layers = !input.choice.layers.isEmpty();
@@ -72,7 +74,7 @@ bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawin
     case JobFormat::Bitmap: return traceBitmap(content, input.trace, drawing, error, backdrop);
     case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
     case JobFormat::Dxf: return readDxf(content, drawing, error, input.choice.layers);
-    default: return readSvgLayers(content, input.choice.layers, drawing, error);
+    default: return readSvgLayers(content, input.choice.layers, drawing, error, progress);
     }
 }
 
@@ -93,7 +95,7 @@ bool readPaths(const QByteArray& content, const InputOptions& input, bool weld, 
 {
     SvgDrawing drawing;
     stepProgress(progress, ConversionStage::Reading, 0, 1);
-    if (!readDrawing(content, input, &drawing, error, backdrop))
+    if (!readDrawing(content, input, &drawing, error, backdrop, progress))
         return false;
     stepProgress(progress, ConversionStage::Reading, 1, 1);
     if (warnings)

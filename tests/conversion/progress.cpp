@@ -54,3 +54,35 @@ void tst_Conversion::progressReports()
     if (cancelIn == QLatin1String("ordering"))
         QCOMPARE(paths.size(), 0); // stopped before the first path was placed
 }
+
+// Reading a drawing says how far it got in many steps, from 0 to 100, and reads it exactly
+// as a reading without progress does.
+void tst_Conversion::readingProgress()
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='100mm' height='100mm' viewBox='0 0 100 100' "
+                     "fill='none' stroke='black'>";
+    for (int i = 0; i < 4000; ++i)
+        svg += "<rect x='" + QByteArray::number(i % 90) + "' y='" + QByteArray::number(i / 50) + "' width='5' height='"
+               + QByteArray::number(1 + i % 7) + "'/>";
+    svg += "</svg>";
+    QVector<int> reading;
+    ConversionProgress progress(
+        [&](ConversionStage stage, int percent) {
+            if (stage == ConversionStage::Reading)
+                reading << percent;
+        },
+        0, 0);
+    CutOptions options;
+    options.keepOrder = true;
+    CutPaths withProgress, without;
+    QString error;
+    QVERIFY(convertDrawing(svg, options, InputOptions(), &withProgress, &error, nullptr, nullptr, &progress));
+    QVERIFY(convertDrawing(svg, options, &without, &error));
+    QCOMPARE(withProgress.size(), without.size());
+    for (int i = 0; i < without.size(); ++i)
+        QVERIFY(withProgress[i].points == without[i].points && withProgress[i].closed == without[i].closed);
+    QVERIFY2(reading.size() >= 10, qPrintable(QStringLiteral("%1 reading reports").arg(reading.size())));
+    QCOMPARE(reading.first(), 0);
+    QCOMPARE(reading.last(), 100);
+    QVERIFY(std::is_sorted(reading.begin(), reading.end()));
+}
