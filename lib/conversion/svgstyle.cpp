@@ -56,18 +56,18 @@ void expandFontShorthand(StyleMap* style)
 StyleMap parseDeclarations(const QString& text)
 {
     StyleMap style;
-    const QStringList declarations = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString& declaration : declarations) {
+    const QVector<QStringRef> declarations = text.splitRef(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QStringRef& declaration : declarations) {
         const int colon = declaration.indexOf(QLatin1Char(':'));
         if (colon <= 0)
             continue;
-        QString value = declaration.mid(colon + 1).trimmed();
+        QString value = declaration.mid(colon + 1).trimmed().toString();
         if (value.endsWith(QLatin1String("!important"))) {
             value.chop(int(qstrlen("!important")));
             while (!value.isEmpty() && value.back().isSpace())
                 value.chop(1);
         }
-        style.insert(declaration.left(colon).trimmed().toLower(), value);
+        style.insert(declaration.left(colon).trimmed().toString().toLower(), value);
     }
     if (style.contains(QStringLiteral("font")))
         expandFontShorthand(&style);
@@ -200,6 +200,9 @@ double fontSizeInUserUnits(const QString& text, double parentSize)
                                                  {QStringLiteral("large"), 18},   {QStringLiteral("x-large"), 24},
                                                  {QStringLiteral("xx-large"), 32}};
     const QString key = text.trimmed().toLower();
+    // Most elements set no size of their own: the parent's, without parsing a length.
+    if (key.isEmpty())
+        return parentSize;
     // Relative to the parent's size, which differs from call to call.
     if (key == QLatin1String("larger"))
         return parentSize * 1.2;
