@@ -1,5 +1,6 @@
 #include "previewpicture.h"
 
+#include <QCoreApplication>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
@@ -62,6 +63,18 @@ void PreviewPicture::setCaching(bool on)
     update();
 }
 
+void PreviewPicture::finish()
+{
+    const double longest = std::max(bounds.width(), bounds.height());
+    if (!caching || longest <= 0 || !whole.shown.image.isNull())
+        return;
+    if (whole.asked.scale == 0)
+        request(&whole, bounds, CachePixels / longest);
+    if (whole.thread)
+        whole.thread->wait();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 void PreviewPicture::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
 {
     if (!caching) {
@@ -76,7 +89,6 @@ void PreviewPicture::paint(QPainter* painter, const QStyleOptionGraphicsItem* op
     if (whole.asked.scale == 0)
         request(&whole, bounds, CachePixels / longest);
     painter->save();
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
     drawPiece(painter, &whole);
     const QPaintDevice* device = painter->device();
     const double scale =
@@ -104,7 +116,8 @@ void PreviewPicture::paintDetail(QPainter* painter, double scale, const QRectF& 
 
 // An image the view shows smaller than it is, or at its size, is scaled once for each zoom
 // and then drawn pixel for pixel: Qt would scale it again on every repaint. Larger, Qt
-// scales only the part on screen.
+// scales only the part on screen. Scaled by picking pixels, not averaging them: a line of
+// one pixel keeps its colour instead of fading into the paper.
 void PreviewPicture::drawPiece(QPainter* painter, Slot* slot)
 {
     const QImage& image = slot->shown.image;
@@ -121,7 +134,7 @@ void PreviewPicture::drawPiece(QPainter* painter, Slot* slot)
     }
     if (slot->scaled.size() != pixels) {
         slot->scaled =
-            pixels == image.size() ? image : image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            pixels == image.size() ? image : image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         slot->scaled.setDevicePixelRatio(ratio);
     }
     painter->save();

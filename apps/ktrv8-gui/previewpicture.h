@@ -32,6 +32,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
     void setCaching(bool on);
+    // Waits for the whole picture's image (for a picture of the window, not the screen).
+    void finish();
     // Whether an image is being painted for the picture now.
     bool isDrawing() const;
     // Whether anything of the picture has been shown from an image yet.

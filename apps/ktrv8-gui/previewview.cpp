@@ -84,6 +84,12 @@ bool PreviewView::isDrawing() const
     return picture && picture->isDrawing();
 }
 
+void PreviewView::finishPicture()
+{
+    if (picture)
+        picture->finish();
+}
+
 // Until the picture's first image arrives the view says that it is being drawn.
 void PreviewView::drawForeground(QPainter* painter, const QRectF&)
 {

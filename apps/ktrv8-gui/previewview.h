@@ -34,6 +34,8 @@ public:
     void setCaching(bool on);
     // Whether an image of the picture is being painted now.
     bool isDrawing() const;
+    // Waits until the whole picture is painted: a screenshot shows it, not its placeholder.
+    void finishPicture();
 
 signals:
     // An image of the picture arrived and is on screen.

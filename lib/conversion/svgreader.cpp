@@ -110,6 +110,7 @@ public:
         at(Parsed + (Total - Parsed) * std::min(shapes, of) / std::max<qint64>(1, of));
     }
     bool active() const { return progress != nullptr; }
+    bool cancelled() const { return progressCancelled(progress); }
 
 private:
     ConversionProgress* progress;
@@ -124,6 +125,8 @@ public:
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
+        if (steps->cancelled())
+            return -1; // the parser stops with an error
         const qint64 read = QBuffer::readData(data, maxSize);
         steps->parsing(pos() + std::max<qint64>(0, read), size());
         return read;
@@ -204,8 +207,9 @@ bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error, Conv
         return false;
     steps.at(ReadingSteps::Normalized);
     QSvgRenderer renderer;
-    if (!loadRenderer(&renderer, normalized, &steps)) {
-        *error = QStringLiteral("the SVG document could not be read");
+    if (!loadRenderer(&renderer, normalized, &steps) || steps.cancelled()) {
+        *error = steps.cancelled() ? QStringLiteral("the conversion was cancelled")
+                                   : QStringLiteral("the SVG document could not be read");
         return false;
     }
     renderer.setViewBox(root.viewBox);

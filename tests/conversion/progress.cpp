@@ -59,30 +59,24 @@ void tst_Conversion::progressReports()
 // as a reading without progress does.
 void tst_Conversion::readingProgress()
 {
-    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='100mm' height='100mm' viewBox='0 0 100 100' "
-                     "fill='none' stroke='black'>";
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 100 100' width='1in' height='1in'>";
     for (int i = 0; i < 4000; ++i)
-        svg += "<rect x='" + QByteArray::number(i % 90) + "' y='" + QByteArray::number(i / 50) + "' width='5' height='"
-               + QByteArray::number(1 + i % 7) + "'/>";
-    svg += "</svg>";
+        svg += "<rect x='" + QByteArray::number(i % 90) + "' y='" + QByteArray::number(i / 50)
+               + "' width='5' height='3'/>";
     QVector<int> reading;
-    ConversionProgress progress(
-        [&](ConversionStage stage, int percent) {
-            if (stage == ConversionStage::Reading)
-                reading << percent;
-        },
-        0, 0);
-    CutOptions options;
-    options.keepOrder = true;
+    ConversionProgress progress([&](ConversionStage stage, int percent) { reading << percent + 1000 * int(stage); }, 0,
+                                0);
+    CutOptions keep;
+    keep.keepOrder = true;
     CutPaths withProgress, without;
     QString error;
-    QVERIFY(convertDrawing(svg, options, InputOptions(), &withProgress, &error, nullptr, nullptr, &progress));
-    QVERIFY(convertDrawing(svg, options, &without, &error));
+    QVERIFY(convertDrawing(svg + "</svg>", keep, InputOptions(), &withProgress, &error, nullptr, nullptr, &progress));
+    QVERIFY(convertDrawing(svg + "</svg>", keep, &without, &error));
     QCOMPARE(withProgress.size(), without.size());
     for (int i = 0; i < without.size(); ++i)
-        QVERIFY(withProgress[i].points == without[i].points && withProgress[i].closed == without[i].closed);
-    QVERIFY2(reading.size() >= 10, qPrintable(QStringLiteral("%1 reading reports").arg(reading.size())));
-    QCOMPARE(reading.first(), 0);
-    QCOMPARE(reading.last(), 100);
+        QVERIFY(withProgress[i].points == without[i].points);
+    reading.erase(std::find_if(reading.begin(), reading.end(), [](int r) { return r > 100; }), reading.end());
+    QVERIFY2(reading.size() >= 10 && reading.first() == 0 && reading.last() == 100,
+             qPrintable(QString::number(reading.size())));
     QVERIFY(std::is_sorted(reading.begin(), reading.end()));
 }
