@@ -241,6 +241,7 @@ void MainWindow::setLinkBusy(bool busy)
 
 bool MainWindow::saveScreenshot(const QString& path, QString* error)
 {
+    previewView->finishPicture();
     if (!grab().save(path, "PNG")) {
         *error = tr("cannot save the screenshot to %1").arg(path);
         return false;

@@ -1,35 +1,14 @@
 #include "previewview.h"
 
+#include "previewpicture.h"
+
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QPainter>
-#include <QPixmapCache>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// The preview painter as one scene item, so the view's transform zooms it.
-class PictureItem : public QGraphicsItem
-{
-public:
-    PictureItem(const QRectF& bounds, const PreviewView::Painter& paint) : bounds(bounds), paintPicture(paint) {}
-    QRectF boundingRect() const override { return bounds; }
-    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
-    {
-        painter->save();
-        paintPicture(painter);
-        painter->restore();
-    }
-
-private:
-    QRectF bounds;
-    PreviewView::Painter paintPicture;
-};
-
-} // namespace
 
 PreviewView::PreviewView(QWidget* parent) : QGraphicsView(parent)
 {
@@ -40,16 +19,17 @@ PreviewView::PreviewView(QWidget* parent) : QGraphicsView(parent)
     setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     setBackgroundBrush(QColor(0xf4, 0xf4, 0xf0));
     setMinimumSize(320, 240);
-    // The cached picture lives in Qt's pixmap cache, 10 MiB by default: one picture of
-    // CachePixels square must fit, with room for the view's other pixmaps.
-    const int pictureKb = CachePixels * CachePixels * 4 / 1024;
-    QPixmapCache::setCacheLimit(std::max(QPixmapCache::cacheLimit(), 2 * pictureKb + 10240));
 }
 
 void PreviewView::setPicture(const QRectF& bounds, const Painter& paint, const QList<QRectF>& areas, int pages)
 {
     clearPicture();
-    picture = new PictureItem(bounds, paint);
+    picture = new PreviewPicture(bounds, paint);
+    picture->setCaching(caching);
+    connect(picture, &PreviewPicture::imageReady, this, [this] {
+        viewport()->update();
+        emit pictureShown();
+    });
     scene()->addItem(picture);
     pageAreas = areas;
     pagesPerCopy = pages;
@@ -95,23 +75,31 @@ void PreviewView::highlight(int copy, int page)
 void PreviewView::setCaching(bool on)
 {
     caching = on;
-    chooseCache();
+    if (picture)
+        picture->setCaching(on);
 }
 
-// The picture in item coordinates while the screen shows it no larger than the cache (one
-// paint for every zoom), else at each zoom's own resolution; a change of kind paints anew.
-void PreviewView::chooseCache()
+bool PreviewView::isDrawing() const
 {
-    if (!picture)
+    return picture && picture->isDrawing();
+}
+
+void PreviewView::finishPicture()
+{
+    if (picture)
+        picture->finish();
+}
+
+// Until the picture's first image arrives the view says that it is being drawn.
+void PreviewView::drawForeground(QPainter* painter, const QRectF&)
+{
+    if (!picture || picture->hasImage() || !caching)
         return;
-    const QRectF bounds = picture->boundingRect();
-    const double longest = std::max(bounds.width(), bounds.height());
-    QGraphicsItem::CacheMode mode = QGraphicsItem::NoCache;
-    if (caching && longest > 0)
-        mode =
-            longest * zoom() <= CachePixels ? QGraphicsItem::ItemCoordinateCache : QGraphicsItem::DeviceCoordinateCache;
-    if (mode != picture->cacheMode())
-        picture->setCacheMode(mode, (bounds.size() * (CachePixels / longest)).toSize().expandedTo(QSize(1, 1)));
+    painter->save();
+    painter->resetTransform();
+    painter->setPen(QColor(0x60, 0x60, 0x60));
+    painter->drawText(viewport()->rect(), Qt::AlignCenter, tr("Drawing the preview..."));
+    painter->restore();
 }
 
 QRectF PreviewView::highlighted() const
@@ -128,7 +116,6 @@ void PreviewView::fitAll()
 {
     if (!scene()->sceneRect().isEmpty())
         fitInView(scene()->sceneRect(), Qt::KeepAspectRatio);
-    chooseCache();
 }
 
 void PreviewView::zoomBy(double factor)
@@ -138,7 +125,6 @@ void PreviewView::zoomBy(double factor)
         return;
     fitted = false;
     scale(factor, factor);
-    chooseCache();
 }
 
 void PreviewView::wheelEvent(QWheelEvent* event)

@@ -5,11 +5,13 @@
 
 #include <functional>
 
+class PreviewPicture;
 class QGraphicsRectItem;
 
 // A zoomable picture of the job: the wheel zooms around the pointer, dragging pans, a
-// double click fits the whole job. The picture is painted by whoever drew the preview;
-// this view only adds the frame of the page being cut.
+// double click fits the whole job. The picture is painted by whoever drew the preview, on
+// threads of their own (see PreviewPicture): the painter must only read what it draws.
+// This view only adds the frame of the page being cut.
 class PreviewView : public QGraphicsView
 {
     Q_OBJECT
@@ -25,13 +27,19 @@ public:
     // The area framed as being cut, empty when none.
     QRectF highlighted() const;
     double zoom() const;
-    // On (the default): the picture is painted once into a pixmap of up to CachePixels on
-    // its longer side, which every repaint and every zoom up to that size only scales (a
-    // frame moving over it, panning, zooming: a drawing of a million strokes at once);
-    // zoomed in further it is painted once for each zoom at the screen's resolution. Off:
-    // every repaint paints every stroke.
+    // On (the default): the picture is painted off the GUI thread into an image of up to
+    // PreviewPicture::CachePixels on its longer side, which every repaint and every zoom up to that size
+    // only scales; zoomed in further the part on screen is painted once for each zoom at the
+    // screen's resolution. Off: every repaint paints every stroke on the GUI thread.
     void setCaching(bool on);
-    static constexpr int CachePixels = 2048;
+    // Whether an image of the picture is being painted now.
+    bool isDrawing() const;
+    // Waits until the whole picture is painted: a screenshot shows it, not its placeholder.
+    void finishPicture();
+
+signals:
+    // An image of the picture arrived and is on screen.
+    void pictureShown();
 
 public slots:
     // copy from 1; page from 1, or 0 for the whole copy; copy 0 removes the frame.
@@ -43,14 +51,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
-    void chooseCache();
-
     QList<QRectF> pageAreas;
     int pagesPerCopy = 0;
     QGraphicsRectItem* frame = nullptr;
-    QGraphicsItem* picture = nullptr;
+    PreviewPicture* picture = nullptr;
     bool caching = true;
     bool fitted = true; // follows the window size until the user zooms
 };

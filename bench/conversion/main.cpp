@@ -5,6 +5,7 @@
 // previous (quadratic) cut order runs beside the current one for its time and travel.
 // Then the cut order at scale (scale.cpp); options: --sizes N,N,... (default 1000, 10000,
 // 100000, 1000000; 0 for none) and --with-editor (the vector editor's export as well).
+// --write-drawing N FILE writes the drawing of N paths; --convert FILE MODE converts it once.
 #include "benchsupport.h"
 #include "conversion.h"
 #include "pltwriter.h"
@@ -170,6 +171,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.value(1) == QLatin1String("--convert"))
         return ktbench::convertOnce(args.value(2), args.value(3));
+    if (args.value(1) == QLatin1String("--write-drawing"))
+        return ktbench::writeDrawing(args.value(2).toInt(), args.value(3));
     QVector<int> sizes{1000, 10000, 100000, 1000000};
     const int sizesAt = args.indexOf(QStringLiteral("--sizes"));
     if (sizesAt > 0) {

@@ -225,6 +225,12 @@ void printSizeRows(int n, const QHash<QString, Sample>& at)
 
 } // namespace
 
+int writeDrawing(int paths, const QString& file)
+{
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(squareDrawing(paths)) >= 0 ? 0 : 2;
+}
+
 void runScaleRows(const QString& self, const QVector<int>& sizes, bool editor)
 {
     QTemporaryDir dir;

@@ -11,6 +11,10 @@ namespace ktbench {
 // "quadratic" (the previous order). Prints one line for the parent; returns the exit code.
 int convertOnce(const QString& file, const QString& mode);
 
+// The drawing of `paths` paths the scale rows convert, written to `file` (for a profiler or a
+// conversion by hand). Returns the exit code.
+int writeDrawing(int paths, const QString& file);
+
 // Drawings of `sizes` paths (squares, each with a square inside, in random order) converted
 // by child processes of `self` in every mode, and by the vector editor when `editor`.
 void runScaleRows(const QString& self, const QVector<int>& sizes, bool editor);

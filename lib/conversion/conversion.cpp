@@ -49,17 +49,18 @@ QString refusalReason(const QByteArray& content)
 
 namespace {
 
-bool readSvgLayers(const QByteArray& stored, const DrawingChoice& choice, SvgDrawing* drawing, QString* error)
+bool readSvgLayers(const QByteArray& stored, const DrawingChoice& choice, SvgDrawing* drawing, QString* error,
+                   ConversionProgress* progress)
 {
     if (!choice.namesLayers())
-        return readSvg(stored, drawing, error);
+        return readSvg(stored, drawing, error, progress);
     const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
     return knownLayers(choice.named(), svgLayers(content), error)
-           && readSvg(chooseSvgLayers(content, choice), drawing, error);
+           && readSvg(chooseSvgLayers(content, choice), drawing, error, progress);
 }
 
 bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawing* drawing, QString* error,
-                 Backdrop* backdrop)
+                 Backdrop* backdrop, ConversionProgress* progress = nullptr)
 {
     const JobFormat format = detectFormat(content);
     const bool layers = input.choice.namesLayers();
@@ -73,7 +74,7 @@ bool readDrawing(const QByteArray& content, const InputOptions& input, SvgDrawin
     case JobFormat::Bitmap: return traceBitmap(content, input.trace, drawing, error, backdrop);
     case JobFormat::Pdf: return readPdf(content, input.page, drawing, error);
     case JobFormat::Dxf: return readDxf(content, drawing, error, input.choice);
-    default: return readSvgLayers(content, input.choice, drawing, error);
+    default: return readSvgLayers(content, input.choice, drawing, error, progress);
     }
 }
 
@@ -89,10 +90,10 @@ namespace {
 
 // One part of the drawing's paths as drawn.
 bool readPart(const QByteArray& content, const InputOptions& input, CutPaths* paths, QString* error,
-              QStringList* warnings, Backdrop* backdrop)
+              QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
 {
     SvgDrawing drawing;
-    if (!readDrawing(content, input, &drawing, error, backdrop))
+    if (!readDrawing(content, input, &drawing, error, backdrop, progress))
         return false;
     if (warnings)
         *warnings = drawing.warnings;
@@ -122,17 +123,17 @@ bool readPaths(const QByteArray& content, const InputOptions& input, const CutOp
     QStringList notes;
     paths->clear();
     if (options.perforateLayers.isEmpty()) {
-        if (!readPart(content, input, paths, error, &notes, backdrop))
+        if (!readPart(content, input, paths, error, &notes, backdrop, progress))
             return false;
     } else {
         InputOptions perforated = input, rest = input;
         perforated.choice.within = options.perforateLayers;
         rest.choice.leftOut = options.perforateLayers;
-        if (!readPart(content, perforated, paths, error, &notes, backdrop))
+        if (!readPart(content, perforated, paths, error, &notes, backdrop, nullptr))
             return false;
         for (CutPath& path : *paths)
             path.onPerforatedLayer = true;
-        if (!readPart(content, rest, paths, error, nullptr, nullptr))
+        if (!readPart(content, rest, paths, error, nullptr, nullptr, progress))
             return false;
     }
     stepProgress(progress, ConversionStage::Reading, 1, 1);

@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ktconv {
@@ -23,18 +25,20 @@ void layOutPage(PreviewSheet* sheet, const CutPaths& page, const SheetLayout::Pl
 {
     QPointF at(0, 0);
     int order = 0;
+    sheet->lines.reserve(sheet->lines.size() + 2 * page.size() + 1);
     for (const CutPath& path : page) {
         if (path.points.isEmpty())
             continue;
-        sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(path.points.first())}),
-                                  false, 0};
-        SheetLine cut{QPolygonF(), true, ++order};
-        for (const QPointF& p : path.points)
-            cut.points << place.toSheet(p);
-        sheet->lines << cut;
+        sheet->lines.append(
+            SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(path.points.first())}), false, 0});
+        QPolygonF points(path.points.size());
+        std::transform(path.points.begin(), path.points.end(), points.begin(),
+                       [&](const QPointF& p) { return place.toSheet(p); });
+        sheet->lines.append(SheetLine{std::move(points), true, ++order});
         at = path.points.last();
     }
-    sheet->lines << SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(QPointF(0, 0))}), false, 0};
+    sheet->lines.append(
+        SheetLine{QPolygonF(QVector<QPointF>{place.toSheet(at), place.toSheet(QPointF(0, 0))}), false, 0});
 }
 
 int labelCount(const PreviewSheet& sheet)
@@ -97,7 +101,17 @@ void paintLines(QPainter* painter, const PreviewSheet& sheet)
         painter->drawPolyline(edge);
     const QPen travel(TravelColour, 0, Qt::DashLine);
     const QPen cut(CutColour, 0);
+    // A picture painted on a thread of its own stops when that thread is asked to: a newer
+    // picture replaces it.
+    constexpr int CheckEvery = 4096;
+    const QThread* thread = QThread::currentThread();
+    int sinceCheck = 0;
     for (const SheetLine& line : sheet.lines) {
+        if (++sinceCheck == CheckEvery) {
+            if (thread->isInterruptionRequested())
+                return;
+            sinceCheck = 0;
+        }
         painter->setPen(line.cut ? cut : travel);
         painter->drawPolyline(line.points);
     }

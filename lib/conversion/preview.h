@@ -49,6 +49,7 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout);
 
 // Paints the sheet in its millimetres: cuts in one colour, pen-up travel dashed in another,
 // each path's place in the cut order at its start. Order numbers need a QGuiApplication.
+// On a thread asked to stop (QThread::requestInterruption) it stops early.
 void paintPreview(QPainter* painter, const PreviewSheet& sheet);
 
 // Draws the job as paintPreview does into a file whose format follows its suffix (.png or

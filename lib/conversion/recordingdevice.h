@@ -11,6 +11,7 @@
 #include <QTransform>
 
 #include <climits>
+#include <functional>
 
 namespace ktconv {
 
@@ -27,7 +28,8 @@ public:
     RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
     QTransform toPlotter;
     SvgDrawing* drawing = nullptr;
-    int images = 0; // pictures painted: never cut, but worth a word
+    int images = 0;                   // pictures painted: never cut, but worth a word
+    std::function<void()> shapeTaken; // after each shape, for a reader's progress
 
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
@@ -73,6 +75,8 @@ private:
         lastWorld = world;
         lastFirst = drawing->paths.size();
         ++drawing->shapes;
+        if (shapeTaken)
+            shapeTaken();
         const QList<QPolygonF> polygons = path.toSubpathPolygons(world * toPlotter);
         for (const QPolygonF& polygon : polygons)
             addOutline(polygon, closeOutline);

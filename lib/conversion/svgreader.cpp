@@ -5,6 +5,7 @@
 #include "svgnormalizer.h"
 #include "svgviewport.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QPaintDevice>
@@ -15,6 +16,7 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ktconv {
@@ -92,6 +94,66 @@ bool readRootGeometry(const QByteArray& content, RootGeometry* root, QString* er
     return true;
 }
 
+// The reading's percent in three parts, weighed by where a big drawing's reading spends its
+// time: the document parsed and normalized, Qt's SVG parser through the normalized bytes,
+// then its shapes drawn, against the shape elements in the normalized document.
+class ReadingSteps
+{
+public:
+    static constexpr qint64 Total = 1000, Normalized = 600, Parsed = 850;
+
+    explicit ReadingSteps(ConversionProgress* progress) : progress(progress) {}
+    void at(qint64 done) { stepProgress(progress, ConversionStage::Reading, done, Total); }
+    void parsing(qint64 bytes, qint64 of) { at(Normalized + (Parsed - Normalized) * bytes / std::max<qint64>(1, of)); }
+    void drawing(qint64 shapes, qint64 of)
+    {
+        at(Parsed + (Total - Parsed) * std::min(shapes, of) / std::max<qint64>(1, of));
+    }
+    bool active() const { return progress != nullptr; }
+    bool cancelled() const { return progressCancelled(progress); }
+
+private:
+    ConversionProgress* progress;
+};
+
+// The normalized document to Qt's SVG parser, saying how many of its bytes it took.
+class CountingBuffer : public QBuffer
+{
+public:
+    CountingBuffer(const QByteArray* data, ReadingSteps* steps) : steps(steps) { setData(*data); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (steps->cancelled())
+            return -1; // the parser stops with an error
+        const qint64 read = QBuffer::readData(data, maxSize);
+        steps->parsing(pos() + std::max<qint64>(0, read), size());
+        return read;
+    }
+
+private:
+    ReadingSteps* steps;
+};
+
+qint64 shapeElements(const QByteArray& normalized)
+{
+    qint64 count = 0;
+    for (const char* name : {"<path", "<rect", "<circle", "<ellipse", "<line", "<polyline", "<polygon"}) {
+        for (int at = normalized.indexOf(name); at >= 0; at = normalized.indexOf(name, at + 1))
+            ++count;
+    }
+    return count;
+}
+
+bool loadRenderer(QSvgRenderer* renderer, const QByteArray& normalized, ReadingSteps* steps)
+{
+    CountingBuffer buffer(&normalized, steps);
+    buffer.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&buffer);
+    return renderer->load(&xml);
+}
+
 } // namespace
 
 bool looksLikeSvg(const QByteArray& content)
@@ -127,9 +189,11 @@ bool withinPlotterRange(const CutPaths& paths, QString* error)
     return false;
 }
 
-bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error)
+bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error, ConversionProgress* progress)
 {
     *drawing = SvgDrawing();
+    ReadingSteps steps(progress);
+    steps.at(0);
     const QByteArray content = looksGzipped(stored) ? gunzip(stored) : stored;
     RootGeometry root;
     if (!readRootGeometry(content, &root, error))
@@ -141,9 +205,11 @@ bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error)
     QByteArray normalized;
     if (!normalizeSvg(content, &normalized, &drawing->warnings, error))
         return false;
+    steps.at(ReadingSteps::Normalized);
     QSvgRenderer renderer;
-    if (!renderer.load(normalized)) {
-        *error = QStringLiteral("the SVG document could not be read");
+    if (!loadRenderer(&renderer, normalized, &steps) || steps.cancelled()) {
+        *error = steps.cancelled() ? QStringLiteral("the conversion was cancelled")
+                                   : QStringLiteral("the SVG document could not be read");
         return false;
     }
     renderer.setViewBox(root.viewBox);
@@ -154,11 +220,16 @@ bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error)
     engine.drawing = drawing;
     engine.toPlotter = viewportTransform(QRectF(QPointF(0, 0), root.pageMm), root.viewBox, root.preserveAspectRatio)
                        * QTransform(UnitsPerMm, 0, 0, -UnitsPerMm, 0, root.pageMm.height() * UnitsPerMm);
+    if (steps.active()) {
+        const qint64 expected = shapeElements(normalized);
+        engine.shapeTaken = [&steps, drawing, expected] { steps.drawing(drawing->shapes, expected); };
+    }
     RecordingDevice device(&engine);
     QPainter painter(&device);
     renderer.render(&painter, root.viewBox);
     painter.end();
     drawing->pageMm = root.pageMm;
+    steps.at(ReadingSteps::Total);
     qDebug() << "ktconv::readSvg" << drawing->shapes << "shapes," << drawing->paths.size() << "paths";
     return withinPlotterRange(drawing->paths, error);
 }

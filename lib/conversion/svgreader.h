@@ -1,6 +1,7 @@
 #ifndef SVGREADER_H
 #define SVGREADER_H
 
+#include "conversionprogress.h"
 #include "cutpath.h"
 
 #include <QByteArray>
@@ -29,8 +30,9 @@ bool looksLikeSvg(const QByteArray& content);
 // fonts the system matches (a QGuiApplication must exist for the fonts; without one a
 // drawing with text is refused); characters no font has are left out with a warning.
 // Images, filters, clip paths and masks are not applied (clipped shapes are cut whole, with
-// a warning). A drawing reaching past the plotter's 32-bit coordinates is refused.
-bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error);
+// a warning). A drawing reaching past the plotter's 32-bit coordinates is refused. The
+// progress, if any, is told how far the reading got.
+bool readSvg(const QByteArray& content, SvgDrawing* drawing, QString* error, ConversionProgress* progress = nullptr);
 
 } // namespace ktconv
 

@@ -56,14 +56,18 @@ void expandFontShorthand(StyleMap* style)
 StyleMap parseDeclarations(const QString& text)
 {
     StyleMap style;
-    const QStringList declarations = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString& declaration : declarations) {
+    const QVector<QStringRef> declarations = text.splitRef(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QStringRef& declaration : declarations) {
         const int colon = declaration.indexOf(QLatin1Char(':'));
         if (colon <= 0)
             continue;
-        QString value = declaration.mid(colon + 1).trimmed();
-        value.remove(QRegularExpression(QStringLiteral("\\s*!important$")));
-        style.insert(declaration.left(colon).trimmed().toLower(), value);
+        QString value = declaration.mid(colon + 1).trimmed().toString();
+        if (value.endsWith(QLatin1String("!important"))) {
+            value.chop(int(qstrlen("!important")));
+            while (!value.isEmpty() && value.back().isSpace())
+                value.chop(1);
+        }
+        style.insert(declaration.left(colon).trimmed().toString().toLower(), value);
     }
     if (style.contains(QStringLiteral("font")))
         expandFontShorthand(&style);
@@ -73,7 +77,9 @@ StyleMap parseDeclarations(const QString& text)
 void StyleSheet::add(const QString& css)
 {
     QString text = css;
-    text.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
+    static const QRegularExpression comment(QStringLiteral("/\\*.*?\\*/"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    text.remove(comment);
     static const QRegularExpression rule(QStringLiteral("([^{}]+)\\{([^}]*)\\}"));
     static const QRegularExpression compound(QStringLiteral("^([A-Za-z][\\w-]*|\\*)?((?:[.#][\\w-]+)*)$"));
     static const QRegularExpression part(QStringLiteral("([.#])([\\w-]+)"));
@@ -109,8 +115,10 @@ void StyleSheet::add(const QString& css)
 StyleMap StyleSheet::match(const QDomElement& element) const
 {
     StyleMap style;
-    const QStringList classes = element.attribute(QStringLiteral("class"))
-                                    .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (rules.isEmpty())
+        return style;
+    const QStringList classes =
+        element.attribute(QStringLiteral("class")).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString id = element.attribute(QStringLiteral("id"));
     for (const Rule& r : rules) {
         if (!r.type.isEmpty() && r.type != element.localName() && r.type != element.tagName())
@@ -187,16 +195,19 @@ bool lengthInUserUnits(const QString& text, double fontSize, double percentBase,
 
 double fontSizeInUserUnits(const QString& text, double parentSize)
 {
-    static const QHash<QString, double> keywords{{QStringLiteral("xx-small"), 9},
-                                                 {QStringLiteral("x-small"), 10},
-                                                 {QStringLiteral("small"), 13},
-                                                 {QStringLiteral("medium"), 16},
-                                                 {QStringLiteral("large"), 18},
-                                                 {QStringLiteral("x-large"), 24},
-                                                 {QStringLiteral("xx-large"), 32},
-                                                 {QStringLiteral("larger"), parentSize * 1.2},
-                                                 {QStringLiteral("smaller"), parentSize / 1.2}};
+    static const QHash<QString, double> keywords{{QStringLiteral("xx-small"), 9}, {QStringLiteral("x-small"), 10},
+                                                 {QStringLiteral("small"), 13},   {QStringLiteral("medium"), 16},
+                                                 {QStringLiteral("large"), 18},   {QStringLiteral("x-large"), 24},
+                                                 {QStringLiteral("xx-large"), 32}};
     const QString key = text.trimmed().toLower();
+    // Most elements set no size of their own: the parent's, without parsing a length.
+    if (key.isEmpty())
+        return parentSize;
+    // Relative to the parent's size, which differs from call to call.
+    if (key == QLatin1String("larger"))
+        return parentSize * 1.2;
+    if (key == QLatin1String("smaller"))
+        return parentSize / 1.2;
     if (keywords.contains(key))
         return keywords.value(key);
     double size = 0;

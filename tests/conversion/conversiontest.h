@@ -112,6 +112,7 @@ private slots:
     void referenceExport();
     void progressReports_data();
     void progressReports();
+    void readingProgress();
 };
 
 #endif // CONVERSIONTEST_H

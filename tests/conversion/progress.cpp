@@ -54,3 +54,29 @@ void tst_Conversion::progressReports()
     if (cancelIn == QLatin1String("ordering"))
         QCOMPARE(paths.size(), 0); // stopped before the first path was placed
 }
+
+// Reading a drawing says how far it got in many steps, from 0 to 100, and reads it exactly
+// as a reading without progress does.
+void tst_Conversion::readingProgress()
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 100 100' width='1in' height='1in'>";
+    for (int i = 0; i < 4000; ++i)
+        svg += "<rect x='" + QByteArray::number(i % 90) + "' y='" + QByteArray::number(i / 50)
+               + "' width='5' height='3'/>";
+    QVector<int> reading;
+    ConversionProgress progress([&](ConversionStage stage, int percent) { reading << percent + 1000 * int(stage); }, 0,
+                                0);
+    CutOptions keep;
+    keep.keepOrder = true;
+    CutPaths withProgress, without;
+    QString error;
+    QVERIFY(convertDrawing(svg + "</svg>", keep, InputOptions(), &withProgress, &error, nullptr, nullptr, &progress));
+    QVERIFY(convertDrawing(svg + "</svg>", keep, &without, &error));
+    QCOMPARE(withProgress.size(), without.size());
+    for (int i = 0; i < without.size(); ++i)
+        QVERIFY(withProgress[i].points == without[i].points);
+    reading.erase(std::find_if(reading.begin(), reading.end(), [](int r) { return r > 100; }), reading.end());
+    QVERIFY2(reading.size() >= 10 && reading.first() == 0 && reading.last() == 100,
+             qPrintable(QString::number(reading.size())));
+    QVERIFY(std::is_sorted(reading.begin(), reading.end()));
+}

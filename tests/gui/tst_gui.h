@@ -78,6 +78,7 @@ private slots:
     void windowLanguage_data();
     void windowLanguage();
     void conversionKeepsTheWindowAnswering();
+    void bigPreviewKeepsTheWindowAnswering();
     void settingOutOfRangeIsRefused();
     void resumeAfterALostLink();
     void severalFilesOnTheMaterial_data();
