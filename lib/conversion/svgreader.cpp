@@ -125,8 +125,8 @@ public:
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (steps->cancelled())
-            return -1; // the parser stops with an error
+        // A cancel is checked after the parse, not here: Qt's SVG parser takes a failed
+        // read as a document still to come and asks again forever.
         const qint64 read = QBuffer::readData(data, maxSize);
         steps->parsing(pos() + std::max<qint64>(0, read), size());
         return read;

@@ -863,4 +863,11 @@ About %7 %8</source>
         <translation>%1 x %2 mm（%3）</translation>
     </message>
 </context>
+<context>
+    <name>PreviewView</name>
+    <message>
+        <source>Drawing the preview...</source>
+        <translation>プレビューを描画しています...</translation>
+    </message>
+</context>
 </TS>
