@@ -10,6 +10,8 @@ bool isSpace(const TextChar& c)
     return c.character == QLatin1String(" ");
 }
 
+const QString SoftHyphen = QStringLiteral("\u00ad"); // where a word may be broken
+
 bool isParagraphEnd(const TextChar& c)
 {
     return c.character == QLatin1String("\n");
@@ -22,6 +24,7 @@ struct Word
     double width = 0;
     double gap = 0; // the spaces after it, with their word- and letter-spacing
     bool rtl = false;
+    bool joined = false; // ends in a soft hyphen: the next word goes on without a space
 };
 
 struct Paragraph
@@ -62,10 +65,11 @@ QVector<Paragraph> paragraphsOf(const TextBlock& block)
         } else {
             Word word;
             word.from = i;
-            while (i < block.chars.size() && !isSpace(block.chars[i]) && !isParagraphEnd(block.chars[i]))
-                ++i;
+            while (i < block.chars.size() && !isSpace(block.chars[i]) && !isParagraphEnd(block.chars[i])
+                   && !word.joined)
+                word.joined = block.chars[i++].character == SoftHyphen;
             word.to = i;
-            word.width = measureChars(block, word.from, word.to);
+            word.width = measureChars(block, word.from, word.to - (word.joined ? 1 : 0));
             const QString wordText = textOf(block, word.from, word.to);
             word.rtl = wordText.isRightToLeft();
             text += wordText;
@@ -155,15 +159,20 @@ struct Piece
 class Flow
 {
 public:
-    Flow(TextBlock* block, const QVector<QPainterPath>& frames, bool atTop)
+    Flow(TextBlock* block, const QVector<QPainterPath>& frames, bool atTop, const TextStyle& strut)
         : block(*block), frames(frames), atTop(atTop), kept(block->chars.size(), false)
     {
         for (const QPainterPath& frame : frames)
             polygons << frame.toFillPolygons();
+        // Each line box holds the element's own line as well as its words', as CSS's strut.
+        const double strutAscent = fontAscent(strut);
+        const double strutAbove = (strut.lineHeight - strut.size) / 2 + strutAscent;
         for (const TextStyle& style : block->styles) {
-            const double ascent = fontAscent(style);
-            ascents << ascent;
-            above << (style.lineHeight - style.size) / 2 + ascent;
+            const double ascent = fontAscent(style), own = (style.lineHeight - style.size) / 2 + ascent;
+            ascents << qMax(ascent, strutAscent);
+            descents << qMax(style.size - ascent, strut.size - strutAscent);
+            above << qMax(own, strutAbove);
+            below << qMax(style.lineHeight - own, strut.lineHeight - strutAbove);
         }
         for (TextChar& c : block->chars)
             c.x = c.y = NAN;
@@ -189,7 +198,7 @@ public:
 
 private:
     double aboveOf(int style) const { return above[style]; }
-    double belowOf(int style) const { return block.styles[style].lineHeight - above[style]; }
+    double belowOf(int style) const { return below[style]; }
 
     // The next line's baseline, a line box below the last, in the next frame when this one
     // is full; false when no frame is left.
@@ -205,11 +214,12 @@ private:
 
     // The words from `next` laid into the line's stretches in turn, each taking as many as
     // fit; a stretch too narrow for the next word is passed over.
-    QVector<Piece> fill(const Paragraph& p, int next, double ascent, double indent) const
+    QVector<Piece> fill(const Paragraph& p, int next, int style, double indent) const
     {
-        const double top = qMax(baseline - ascent, frames[frame].boundingRect().top());
+        const double top = qMax(baseline - ascents[style], frames[frame].boundingRect().top());
+        const double bottom = qMin(baseline + descents[style], frames[frame].boundingRect().bottom());
         QVector<Piece> pieces;
-        for (const auto& stretch : stretchesIn(polygons[frame], top, baseline)) {
+        for (const auto& stretch : stretchesIn(polygons[frame], top, bottom)) {
             const double width = stretch.second - stretch.first - (pieces.isEmpty() ? indent : 0);
             Piece piece{stretch, next, next};
             for (double used = 0; piece.to < p.words.size(); ++piece.to) {
@@ -240,12 +250,12 @@ private:
             if (!advance(aboveOf(style)))
                 return false;
             const double indent = firstLine ? block.styles[p.style].indent : 0;
-            QVector<Piece> pieces = fill(p, next, ascents[style], indent);
+            QVector<Piece> pieces = fill(p, next, style, indent);
             // A taller word on the line moves its baseline down to make room.
             const double lineAbove = extent(p, pieces, &Flow::aboveOf, aboveOf(style));
             if (lineAbove > aboveOf(style) + 1e-9) {
                 baseline += lineAbove - aboveOf(style);
-                pieces = fill(p, next, ascents[style], indent);
+                pieces = fill(p, next, style, indent);
             }
             lastBelow = extent(p, pieces, &Flow::belowOf, belowOf(style));
             for (const Piece& piece : qAsConst(pieces)) {
@@ -298,8 +308,11 @@ private:
         const double left = piece.stretch.first + (p.rtl ? 0 : indent);
         const Align align = alignOf(block.styles[p.style], p.rtl);
         const bool last = piece.to == p.words.size();
-        const bool justified = align == Align::Justify && !last && piece.to - piece.from > 1;
-        const double extra = justified ? (room - natural) / (piece.to - piece.from - 1) : 0;
+        int gaps = 0; // where justification may widen the line: not inside a word
+        for (int w = piece.from; w + 1 < piece.to; ++w)
+            gaps += p.words[w].joined ? 0 : 1;
+        const bool justified = align == Align::Justify && !last && gaps > 0;
+        const double extra = justified ? (room - natural) / gaps : 0;
         const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl);
         double x = left + (right ? room - natural : align == Align::Center ? (room - natural) / 2 : 0);
         for (int w : visualOrder(p, piece)) {
@@ -307,11 +320,11 @@ private:
             block.chars[word.from].x = x;
             block.chars[word.from].y = baseline;
             for (int i = word.from; i < word.to; ++i)
-                kept[i] = true;
+                kept[i] = block.chars[i].character != SoftHyphen; // never drawn, broken or not
             // Between two words, the space of the one that comes first in the text.
             const int before = p.rtl ? w - 1 : w;
             if (before >= piece.from && before + 1 < piece.to)
-                x += p.words[before].gap + extra;
+                x += p.words[before].gap + (p.words[before].joined ? 0 : extra);
             x += word.width;
         }
     }
@@ -321,7 +334,7 @@ private:
     const bool atTop;
     QVector<bool> kept;
     QVector<QList<QPolygonF>> polygons;
-    QVector<double> ascents, above;
+    QVector<double> ascents, descents, above, below;
     int frame = 0;
     double baseline = 0, lastBelow = 0;
     bool first = true;
@@ -347,9 +360,10 @@ double measureChars(const TextBlock& block, int from, int to)
     return width;
 }
 
-bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop)
+bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop,
+                  const TextStyle& strut)
 {
-    Flow flow(block, frames, firstBaselineAtTop);
+    Flow flow(block, frames, firstBaselineAtTop, strut);
     return flow.run();
 }
 

@@ -331,7 +331,9 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     collectIds(root, &ids);
     expandUses(root, ids, warnings);
     readLayoutOptions(root);
-    cascade(root, StyleMap(), sheet);
+    // Text that sets no size is drawn at 12 px by the editor these drawings come from,
+    // where CSS's medium would be 16.
+    cascade(root, StyleMap{{QStringLiteral("font-size"), QStringLiteral("12")}}, sheet);
     resolveGeometry(root, rootViewport(root));
     placeMarkers(root, ids);
     Visibility visibility;
