@@ -97,8 +97,14 @@ Spans spansAt(const QList<QPolygonF>& polygons, double y)
     }
     std::sort(xs.begin(), xs.end());
     Spans spans;
-    for (int i = 0; i + 1 < xs.size(); i += 2)
-        spans << qMakePair(xs[i], xs[i + 1]);
+    for (int i = 0; i + 1 < xs.size(); i += 2) {
+        // A region with a hole comes as one polygon joined to the hole by a seam, which
+        // ends one span where the next begins: the two are one stretch.
+        if (!spans.isEmpty() && xs[i] - spans.last().second < 1e-9)
+            spans.last().second = xs[i + 1];
+        else
+            spans << qMakePair(xs[i], xs[i + 1]);
+    }
     return spans;
 }
 
