@@ -319,7 +319,9 @@ private:
             gaps += p.words[w].joined ? 0 : 1;
         const bool justified = align == Align::Justify && !last && gaps > 0;
         const double extra = justified ? (room - natural) / gaps : 0;
-        const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl);
+        // As the editor sets them, a justified paragraph's last line starts at the left
+        // whatever its direction; a lone word of a right-to-left line goes to the right.
+        const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl && !last);
         double x = left + (right ? room - natural : align == Align::Center ? (room - natural) / 2 : 0);
         for (int w : visualOrder(p, piece)) {
             const Word& word = p.words[w];
