@@ -78,8 +78,9 @@ PX_PER_UNIT = {"": 1, "px": 1, "mm": 96 / 25.4, "cm": 96 / 2.54, "in": 96, "pt":
 
 
 def even_page(plain):
-    """The exporter scales a drawing whose page and viewBox differ in shape by the page's
-    scale twice over; it is handed the page the viewBox meets: the same drawing, same size."""
+    """The exporter scales a drawing by its page's scale twice over unless a user unit is a
+    pixel; it is handed the page the viewBox meets, one pixel a unit, and the drawing
+    scaled inside it: the same drawing at the same size."""
     text = open(plain, encoding="utf-8").read()
     root = re.search(r"<svg\b[^>]*>", text)
     attribute = lambda name: (re.search(rf'\s{name}="([^"]*)"', root.group(0)) or [None, ""])[1]
@@ -91,9 +92,11 @@ def even_page(plain):
         m = re.fullmatch(r"\s*([-+0-9.eE]+)\s*([a-z]*)\s*", length)
         return float(m.group(1)) * PX_PER_UNIT[m.group(2)] if m and m.group(2) in PX_PER_UNIT else whole
     s = min(px(attribute("width"), box[2]) / box[2], px(attribute("height"), box[3]) / box[3])
-    tag = re.sub(r'\s(width|height)="[^"]*"', "", root.group(0))
-    tag = tag[:4] + f' width="{box[2] * s}" height="{box[3] * s}"' + tag[4:]
-    open(plain, "w", encoding="utf-8").write(text[:root.start()] + tag + text[root.end():])
+    x, y, w, h = (v * s for v in box)
+    tag = re.sub(r'\s(width|height|viewBox|preserveAspectRatio)="[^"]*"', "", root.group(0))
+    tag = tag[:4] + f' width="{w}" height="{h}" viewBox="{x} {y} {w} {h}"' + tag[4:] + f'<g transform="scale({s})">'
+    end = text.rindex("</svg>")
+    open(plain, "w", encoding="utf-8").write(text[:root.start()] + tag + text[root.end():end] + "</g></svg>")
 
 
 def reference(drawing, folder):

@@ -78,9 +78,9 @@ void tst_Conversion::pagesAndPreview()
 // This editor's export misplaces clones of transformed groups (its own renderer and
 // bounding boxes do not), so the editor unlinks clones before exporting; its export leaves
 // text out, so the editor turns text into outlines first, as it draws it.
-// The exporter scales a drawing whose page and viewBox differ in shape by the page's
-// scale twice over (1.78 times too large for a page 1.34 times taller than its viewBox).
-// It is given the page the viewBox meets, which holds the same drawing at the same size.
+// The exporter scales a drawing by its page's scale twice over unless a user unit is a
+// pixel (1.78 times too large for a page 1.34 times taller than its viewBox). It is given
+// the page the viewBox meets, a pixel a unit, and the drawing scaled inside it.
 static QByteArray evenPage(QByteArray svg)
 {
     const QRegularExpressionMatch root = QRegularExpression("<svg\\b[^>]*>").match(svg);
@@ -102,8 +102,14 @@ static QByteArray evenPage(QByteArray svg)
     const double s = qMin(px(attribute("width"), viewBox.width()) / viewBox.width(),
                           px(attribute("height"), viewBox.height()) / viewBox.height());
     QString even = tag;
-    even.remove(QRegularExpression("\\s(width|height)=\"[^\"]*\""));
-    even.insert(4, QStringLiteral(" width=\"%1\" height=\"%2\"").arg(viewBox.width() * s).arg(viewBox.height() * s));
+    even.remove(QRegularExpression("\\s(width|height|viewBox|preserveAspectRatio)=\"[^\"]*\""));
+    even.insert(4, QStringLiteral(" width=\"%3\" height=\"%4\" viewBox=\"%1 %2 %3 %4\"")
+                       .arg(box[0].toDouble() * s)
+                       .arg(box[1].toDouble() * s)
+                       .arg(viewBox.width() * s)
+                       .arg(viewBox.height() * s));
+    even += QStringLiteral("<g transform=\"scale(%1)\">").arg(s);
+    svg.insert(svg.lastIndexOf("</svg>"), "</g>");
     return svg.replace(root.capturedStart(), root.capturedLength(), even.toUtf8());
 }
 
@@ -116,6 +122,8 @@ void tst_Conversion::referenceExport_data()
     QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
     QTest::newRow("gzipped, page width in percent, height in mm") << QStringLiteral("tiger.svgz");
     QTest::newRow("flowed text justified around a hole") << QStringLiteral("flowsample.svg");
+    QTest::newRow("mm page, a viewBox in hundredths of a mm, no namespace")
+        << QStringLiteral("/usr/share/openclipart/svg/people/stickmen/blueman_106_01.svg");
 }
 
 void tst_Conversion::referenceExport()
@@ -124,11 +132,12 @@ void tst_Conversion::referenceExport()
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
     const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
-    const QString example = QStringLiteral("/usr/share/inkscape/examples/") + drawing;
+    const QString example =
+        drawing.startsWith('/') ? drawing : QStringLiteral("/usr/share/inkscape/examples/") + drawing;
     if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
         || !QFile::exists(example))
         QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
-              "apt-get install inkscape python3-lxml python3-cssselect python3-numpy");
+              "apt-get install inkscape python3-lxml python3-cssselect python3-numpy openclipart-svg");
 
     QTemporaryDir dir;
     const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
