@@ -3,6 +3,8 @@
 #include "conversiontest.h"
 #include "gzipdata.h"
 
+#include <QDir>
+
 // clang-format off
 void tst_Conversion::formatDetection_data()
 {
@@ -81,8 +83,18 @@ void tst_Conversion::pagesAndPreview()
 // The exporter scales a drawing by its page's scale twice over unless a user unit is a
 // pixel (1.78 times too large for a page 1.34 times taller than its viewBox). It is given
 // the page the viewBox meets, a pixel a unit, and the drawing scaled inside it.
-static QByteArray evenPage(QByteArray svg)
+static QByteArray inflated(const QByteArray& stored)
 {
+    return looksGzipped(stored) ? gunzip(stored) : stored;
+}
+
+static bool evenPage(const QString& file)
+{
+    QFile plain(file);
+    if (!plain.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray svg = plain.readAll();
+    plain.resize(0);
     const QRegularExpressionMatch root = QRegularExpression("<svg\\b[^>]*>").match(svg);
     const QString tag = root.captured();
     auto attribute = [&tag](const char* name) {
@@ -90,7 +102,7 @@ static QByteArray evenPage(QByteArray svg)
     };
     const QStringList box = attribute("viewBox").split(QRegularExpression("[\\s,]+"), Qt::SkipEmptyParts);
     if (box.size() != 4)
-        return svg;
+        return plain.write(svg) == svg.size();
     const QSizeF viewBox(box[2].toDouble(), box[3].toDouble());
     auto px = [](const QString& length, double whole) { // a percentage is the viewBox's, as the editor takes it
         static const QHash<QString, double> perUnit{{"", 1},    {"px", 1},         {"mm", 96 / 25.4}, {"cm", 96 / 2.54},
@@ -110,7 +122,8 @@ static QByteArray evenPage(QByteArray svg)
                        .arg(viewBox.height() * s));
     even += QStringLiteral("<g transform=\"scale(%1)\">").arg(s);
     svg.insert(svg.lastIndexOf("</svg>"), "</g>");
-    return svg.replace(root.capturedStart(), root.capturedLength(), even.toUtf8());
+    svg.replace(root.capturedStart(), root.capturedLength(), even.toUtf8());
+    return plain.write(svg) == svg.size();
 }
 
 void tst_Conversion::referenceExport_data()
@@ -132,8 +145,7 @@ void tst_Conversion::referenceExport()
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
     const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
-    const QString example =
-        drawing.startsWith('/') ? drawing : QStringLiteral("/usr/share/inkscape/examples/") + drawing;
+    const QString example = QDir(QStringLiteral("/usr/share/inkscape/examples")).filePath(drawing);
     if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
         || !QFile::exists(example))
         QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
@@ -147,13 +159,7 @@ void tst_Conversion::referenceExport()
                               .arg(unlinked),
                           example});
     QVERIFY(unlink.waitForFinished(240000));
-    QVERIFY2(QFile::exists(unlinked), unlink.readAllStandardError().constData());
-    QFile plain(unlinked);
-    QVERIFY(plain.open(QIODevice::ReadWrite));
-    const QByteArray even = evenPage(plain.readAll());
-    plain.resize(0);
-    plain.write(even);
-    plain.close();
+    QVERIFY2(QFile::exists(unlinked) && evenPage(unlinked), unlink.readAllStandardError().constData());
     QProcess exporter;
     exporter.setWorkingDirectory(extensions);
     exporter.start(python, {QStringLiteral("hpgl_output.py"), QStringLiteral("--overcut"), QStringLiteral("0"),
@@ -167,12 +173,11 @@ void tst_Conversion::referenceExport()
 
     QFile file(example);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray stored = file.readAll();
     CutPaths ours;
     QString error;
     // The editor's HP-GL export leaves markers out; tst_svgrules checks them by hand.
     const QByteArray content =
-        QString::fromUtf8(looksGzipped(stored) ? gunzip(stored) : stored)
+        QString::fromUtf8(inflated(file.readAll()))
             .replace(QRegularExpression("marker-(start|mid|end):url\\([^)]*\\)"), "marker-\\1:none")
             .toUtf8();
     QVERIFY2(convertDrawing(content, CutOptions(), &ours, &error), qPrintable(error));
