@@ -74,6 +74,31 @@ def measures(plt):
     return length, max(xs) - min(xs), max(ys) - min(ys)
 
 
+PX_PER_UNIT = {"": 1, "px": 1, "mm": 96 / 25.4, "cm": 96 / 2.54, "in": 96, "pt": 96 / 72, "pc": 16}
+
+
+def even_page(plain):
+    """The exporter scales a drawing by its page's scale twice over unless a user unit is a
+    pixel; it is handed the page the viewBox meets, one pixel a unit, and the drawing
+    scaled inside it: the same drawing at the same size."""
+    text = open(plain, encoding="utf-8").read()
+    root = re.search(r"<svg\b[^>]*>", text)
+    attribute = lambda name: (re.search(rf'\s{name}="([^"]*)"', root.group(0)) or [None, ""])[1]
+    box = [float(v) for v in re.split(r"[\s,]+", attribute("viewBox").strip()) if v]
+    if len(box) != 4 or box[2] <= 0 or box[3] <= 0:
+        return
+
+    def px(length, whole):  # a percentage is the viewBox's, as the editor takes it
+        m = re.fullmatch(r"\s*([-+0-9.eE]+)\s*([a-z]*)\s*", length)
+        return float(m.group(1)) * PX_PER_UNIT[m.group(2)] if m and m.group(2) in PX_PER_UNIT else whole
+    s = min(px(attribute("width"), box[2]) / box[2], px(attribute("height"), box[3]) / box[3])
+    x, y, w, h = (v * s for v in box)
+    tag = re.sub(r'\s(width|height|viewBox|preserveAspectRatio)="[^"]*"', "", root.group(0))
+    tag = tag[:4] + f' width="{w}" height="{h}" viewBox="{x} {y} {w} {h}"' + tag[4:] + f'<g transform="scale({s})">'
+    end = text.rindex("</svg>")
+    open(plain, "w", encoding="utf-8").write(text[:root.start()] + tag + text[root.end():end] + "</g></svg>")
+
+
 def reference(drawing, folder):
     plain = os.path.join(folder, "plain.svg")
     actions = ("select-all:all;clone-unlink-recursively;select-all:all;object-to-path;"
@@ -81,6 +106,7 @@ def reference(drawing, folder):
     subprocess.run(["inkscape", f"--actions={actions}", drawing], capture_output=True, timeout=TIMEOUT)
     if not os.path.exists(plain):
         return None
+    even_page(plain)
     out = subprocess.run(["/usr/bin/python3", "hpgl_output.py", "--overcut", "0", "--toolOffset", "0", "--precut",
                           "false", plain], cwd=EXTENSIONS, capture_output=True, timeout=TIMEOUT)
     return out.stdout.decode("latin-1") if out.returncode == 0 else None

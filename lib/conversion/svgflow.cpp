@@ -1,37 +1,85 @@
 #include "svgtext.h"
 
+#include <algorithm>
+
 namespace ktconv {
 namespace {
 
-bool isBreak(const TextBlock& block, int i)
+bool isSpace(const TextChar& c)
 {
-    return i >= block.chars.size() || block.chars[i].character == QLatin1String(" ")
-           || block.chars[i].character == QLatin1String("\n");
+    return c.character == QLatin1String(" ");
 }
 
-// The end of the longest run of words from `from` that fits `width` (at least one word).
-int lineEnd(const TextBlock& block, int from, double width)
+const QString SoftHyphen = QStringLiteral("\u00ad"); // where a word may be broken
+
+bool isParagraphEnd(const TextChar& c)
 {
-    int fits = -1;
-    for (int end = from + 1; end <= block.chars.size(); ++end) {
-        if (!isBreak(block, end) || isBreak(block, end - 1))
-            continue;
-        if (fits >= 0 && measureChars(block, from, end) > width)
-            break;
-        fits = end;
-        if (end < block.chars.size() && block.chars[end].character == QLatin1String("\n"))
-            break;
+    return c.character == QLatin1String("\n");
+}
+
+// A run of characters between spaces: what a line is broken between.
+struct Word
+{
+    int from = 0, to = 0; // into TextBlock::chars
+    double width = 0;
+    double gap = 0; // the spaces after it, with their word- and letter-spacing
+    bool rtl = false;
+    bool joined = false; // ends in a soft hyphen: the next word goes on without a space
+};
+
+struct Paragraph
+{
+    QVector<Word> words;
+    int style = 0; // of its first character: its alignment, indent and empty line
+    bool rtl = false;
+};
+
+QString textOf(const TextBlock& block, int from, int to)
+{
+    QString text;
+    for (int i = from; i < to; ++i)
+        text += block.chars[i].character;
+    return text;
+}
+
+QVector<Paragraph> paragraphsOf(const TextBlock& block)
+{
+    QVector<Paragraph> paragraphs(1);
+    bool started = false;
+    QString text;
+    for (int i = 0; i < block.chars.size();) {
+        Paragraph& p = paragraphs.last();
+        if (!started)
+            p.style = block.chars[i].style;
+        started = true;
+        if (isParagraphEnd(block.chars[i])) {
+            p.rtl = text.isRightToLeft();
+            text.clear();
+            paragraphs << Paragraph();
+            started = false;
+            ++i;
+        } else if (isSpace(block.chars[i])) {
+            if (!p.words.isEmpty())
+                p.words.last().gap += measureChars(block, i, i + 1);
+            ++i;
+        } else {
+            Word word;
+            word.from = i;
+            while (i < block.chars.size() && !isSpace(block.chars[i]) && !isParagraphEnd(block.chars[i])
+                   && !word.joined)
+                word.joined = block.chars[i++].character == SoftHyphen;
+            word.to = i;
+            word.width = measureChars(block, word.from, word.to - (word.joined ? 1 : 0));
+            const QString wordText = textOf(block, word.from, word.to);
+            word.rtl = wordText.isRightToLeft();
+            text += wordText;
+            p.words << word;
+        }
     }
-    return fits < 0 ? block.chars.size() : fits;
-}
-
-double lineStart(double left, double right, const QString& anchor)
-{
-    if (anchor == QLatin1String("middle"))
-        return (left + right) / 2;
-    if (anchor == QLatin1String("end"))
-        return right;
-    return left;
+    paragraphs.last().rtl = text.isRightToLeft();
+    if (!started) // the last paragraph's end starts none
+        paragraphs.removeLast();
+    return paragraphs;
 }
 
 using Spans = QVector<QPair<double, double>>;
@@ -49,8 +97,14 @@ Spans spansAt(const QList<QPolygonF>& polygons, double y)
     }
     std::sort(xs.begin(), xs.end());
     Spans spans;
-    for (int i = 0; i + 1 < xs.size(); i += 2)
-        spans << qMakePair(xs[i], xs[i + 1]);
+    for (int i = 0; i + 1 < xs.size(); i += 2) {
+        // A region with a hole comes as one polygon joined to the hole by a seam, which
+        // ends one span where the next begins: the two are one stretch.
+        if (!spans.isEmpty() && xs[i] - spans.last().second < 1e-9)
+            spans.last().second = xs[i + 1];
+        else
+            spans << qMakePair(xs[i], xs[i + 1]);
+    }
     return spans;
 }
 
@@ -64,26 +118,235 @@ Spans common(const Spans& a, const Spans& b)
                 both << qMakePair(left, right);
         }
     }
+    std::sort(both.begin(), both.end());
     return both;
 }
 
-// The widest stretch inside the frame over the whole band from top to bottom, scanned at
-// its edges and across it: where a line of that height can be laid.
-QPair<double, double> widestSpan(const QPainterPath& frame, double top, double bottom)
+// Every stretch inside the frame over the whole band from top to bottom, scanned at its
+// edges and across it, left to right: where a line of that height can be laid.
+Spans stretchesIn(const QList<QPolygonF>& polygons, double top, double bottom)
 {
-    const QList<QPolygonF> polygons = frame.toFillPolygons();
     constexpr int Scans = 4;
     const double inset = (bottom - top) * 1e-6;
     Spans spans = spansAt(polygons, top + inset);
     for (int i = 1; i <= Scans; ++i)
         spans = common(spans, spansAt(polygons, top + inset + (bottom - top - 2 * inset) * i / Scans));
-    QPair<double, double> widest(0, 0);
-    for (const auto& span : qAsConst(spans)) {
-        if (span.second - span.first > widest.second - widest.first)
-            widest = span;
-    }
-    return widest;
+    return spans;
 }
+
+enum class Align {
+    Left,
+    Center,
+    Right,
+    Justify
+};
+
+// text-align where flowed text sets it, else what its text-anchor means for a line.
+Align alignOf(const TextStyle& style, bool rtl)
+{
+    const QString& a = style.align;
+    if (a == QLatin1String("center") || (a.isEmpty() && style.anchor == QLatin1String("middle")))
+        return Align::Center;
+    if (a == QLatin1String("justify"))
+        return Align::Justify;
+    if (a == QLatin1String("left") || a == QLatin1String("right"))
+        return a == QLatin1String("left") ? Align::Left : Align::Right;
+    const bool end = a == QLatin1String("end") || (a.isEmpty() && style.anchor == QLatin1String("end"));
+    return end != rtl ? Align::Right : Align::Left;
+}
+
+// One stretch of a line and the words [from, to) of a paragraph it holds.
+struct Piece
+{
+    QPair<double, double> stretch;
+    int from = 0, to = 0;
+};
+
+class Flow
+{
+public:
+    Flow(TextBlock* block, const QVector<QPainterPath>& frames, bool atTop, const TextStyle& strut)
+        : block(*block), frames(frames), atTop(atTop), kept(block->chars.size(), false)
+    {
+        for (const QPainterPath& frame : frames)
+            polygons << frame.toFillPolygons();
+        // Each line box holds the element's own line as well as its words', as CSS's strut.
+        const double strutAscent = fontAscent(strut);
+        const double strutAbove = (strut.lineHeight - strut.size) / 2 + strutAscent;
+        for (const TextStyle& style : block->styles) {
+            const double ascent = fontAscent(style), own = (style.lineHeight - style.size) / 2 + ascent;
+            ascents << qMax(ascent, strutAscent);
+            descents << qMax(style.size - ascent, strut.size - strutAscent);
+            above << qMax(own, strutAbove);
+            below << qMax(style.lineHeight - own, strut.lineHeight - strutAbove);
+        }
+        for (TextChar& c : block->chars)
+            c.x = c.y = NAN;
+    }
+
+    bool run()
+    {
+        bool fits = true;
+        for (const Paragraph& p : paragraphsOf(block)) {
+            if (!(fits = layParagraph(p)))
+                break;
+        }
+        QVector<TextChar> chars;
+        for (int i = 0; i < block.chars.size(); ++i) {
+            if (kept[i])
+                chars << block.chars[i];
+        }
+        block.chars = chars;
+        for (TextStyle& style : block.styles)
+            style.anchor = QStringLiteral("start"); // every word is placed where its line puts it
+        return fits;
+    }
+
+private:
+    double aboveOf(int style) const { return above[style]; }
+    double belowOf(int style) const { return below[style]; }
+
+    // The next line's baseline, a line box below the last, in the next frame when this one
+    // is full; false when no frame is left.
+    bool advance(double lineAbove)
+    {
+        const double fromTop = atTop ? lineAbove : 0;
+        baseline = first ? frames[frame].boundingRect().top() + fromTop : baseline + lastBelow + lineAbove;
+        first = false;
+        if (baseline > frames[frame].boundingRect().bottom() && frame + 1 < frames.size())
+            baseline = frames[++frame].boundingRect().top() + fromTop;
+        return baseline <= frames[frame].boundingRect().bottom();
+    }
+
+    // The words from `next` laid into the line's stretches in turn, each taking as many as
+    // fit; a stretch too narrow for the next word is passed over.
+    QVector<Piece> fill(const Paragraph& p, int next, int style, double indent) const
+    {
+        const double top = qMax(baseline - ascents[style], frames[frame].boundingRect().top());
+        const double bottom = qMin(baseline + descents[style], frames[frame].boundingRect().bottom());
+        QVector<Piece> pieces;
+        for (const auto& stretch : stretchesIn(polygons[frame], top, bottom)) {
+            const double width = stretch.second - stretch.first - (pieces.isEmpty() ? indent : 0);
+            Piece piece{stretch, next, next};
+            for (double used = 0; piece.to < p.words.size(); ++piece.to) {
+                used += (piece.to > next ? p.words[piece.to - 1].gap : 0) + p.words[piece.to].width;
+                if (used > width + 1e-9)
+                    break;
+            }
+            if (piece.to == next)
+                continue;
+            pieces << piece;
+            next = piece.to;
+            if (next == p.words.size())
+                break;
+        }
+        return pieces;
+    }
+
+    bool layParagraph(const Paragraph& p)
+    {
+        if (p.words.isEmpty()) { // an empty paragraph still takes its line
+            lastBelow = belowOf(p.style);
+            return advance(aboveOf(p.style));
+        }
+        int next = 0;
+        bool firstLine = true;
+        while (next < p.words.size()) {
+            const int style = block.chars[p.words[next].from].style;
+            if (!advance(aboveOf(style)))
+                return false;
+            const double indent = firstLine ? block.styles[p.style].indent : 0;
+            QVector<Piece> pieces = fill(p, next, style, indent);
+            // A taller word on the line moves its baseline down to make room.
+            const double lineAbove = extent(p, pieces, &Flow::aboveOf, aboveOf(style));
+            if (lineAbove > aboveOf(style) + 1e-9) {
+                baseline += lineAbove - aboveOf(style);
+                pieces = fill(p, next, style, indent);
+            }
+            lastBelow = extent(p, pieces, &Flow::belowOf, belowOf(style));
+            for (const Piece& piece : qAsConst(pieces)) {
+                place(p, piece, piece.from == next ? indent : 0);
+                firstLine = false;
+            }
+            if (!pieces.isEmpty())
+                next = pieces.last().to;
+        }
+        return true;
+    }
+
+    double extent(const Paragraph& p, const QVector<Piece>& pieces, double (Flow::*of)(int) const, double least) const
+    {
+        for (const Piece& piece : pieces) {
+            for (int w = piece.from; w < piece.to; ++w) {
+                for (int i = p.words[w].from; i < p.words[w].to; ++i)
+                    least = qMax(least, (this->*of)(block.chars[i].style));
+            }
+        }
+        return least;
+    }
+
+    // The piece's words left to right as bidi orders them: in a right-to-left paragraph the
+    // words run from the right, with runs of left-to-right words kept in their order.
+    static QVector<int> visualOrder(const Paragraph& p, const Piece& piece)
+    {
+        QVector<int> order;
+        for (int w = piece.from; w < piece.to; ++w)
+            order << w;
+        if (!p.rtl)
+            return order;
+        std::reverse(order.begin(), order.end());
+        for (int i = 0; i < order.size();) {
+            int j = i;
+            while (j < order.size() && !p.words[order[j]].rtl)
+                ++j;
+            std::reverse(order.begin() + i, order.begin() + j);
+            i = j + 1;
+        }
+        return order;
+    }
+
+    void place(const Paragraph& p, const Piece& piece, double indent)
+    {
+        double natural = 0;
+        for (int w = piece.from; w < piece.to; ++w)
+            natural += p.words[w].width + (w + 1 < piece.to ? p.words[w].gap : 0);
+        const double room = piece.stretch.second - piece.stretch.first - indent;
+        const double left = piece.stretch.first + (p.rtl ? 0 : indent);
+        const Align align = alignOf(block.styles[p.style], p.rtl);
+        const bool last = piece.to == p.words.size();
+        int gaps = 0; // where justification may widen the line: not inside a word
+        for (int w = piece.from; w + 1 < piece.to; ++w)
+            gaps += p.words[w].joined ? 0 : 1;
+        const bool justified = align == Align::Justify && !last && gaps > 0;
+        const double extra = justified ? (room - natural) / gaps : 0;
+        // As the editor sets them, a justified paragraph's last line starts at the left
+        // whatever its direction; a lone word of a right-to-left line goes to the right.
+        const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl && !last);
+        double x = left + (right ? room - natural : align == Align::Center ? (room - natural) / 2 : 0);
+        for (int w : visualOrder(p, piece)) {
+            const Word& word = p.words[w];
+            block.chars[word.from].x = x;
+            block.chars[word.from].y = baseline;
+            for (int i = word.from; i < word.to; ++i)
+                kept[i] = block.chars[i].character != SoftHyphen; // never drawn, broken or not
+            // Between two words, the space of the one that comes first in the text.
+            const int before = p.rtl ? w - 1 : w;
+            if (before >= piece.from && before + 1 < piece.to)
+                x += p.words[before].gap + (p.words[before].joined ? 0 : extra);
+            x += word.width;
+        }
+    }
+
+    TextBlock& block;
+    const QVector<QPainterPath>& frames;
+    const bool atTop;
+    QVector<bool> kept;
+    QVector<QList<QPolygonF>> polygons;
+    QVector<double> ascents, descents, above, below;
+    int frame = 0;
+    double baseline = 0, lastBelow = 0;
+    bool first = true;
+};
 
 } // namespace
 
@@ -105,54 +368,11 @@ double measureChars(const TextBlock& block, int from, int to)
     return width;
 }
 
-bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop)
+bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop,
+                  const TextStyle& strut)
 {
-    QVector<bool> keep(block->chars.size(), true);
-    int frame = 0;
-    double baseline = frames.value(0).boundingRect().top();
-    bool first = true, fits = true;
-    for (int i = 0; i < block->chars.size();) {
-        TextChar& c = block->chars[i];
-        const TextStyle& style = block->styles[c.style];
-        // Half the leading above the em box, as CSS lays a line.
-        const double firstLine = firstBaselineAtTop ? (style.lineHeight - style.size) / 2 + fontAscent(style) : 0;
-        baseline += first ? firstLine : style.lineHeight;
-        first = false;
-        if (baseline > frames[frame].boundingRect().bottom() && frame + 1 < frames.size())
-            baseline = frames[++frame].boundingRect().top() + firstLine;
-        if (baseline > frames[frame].boundingRect().bottom()) {
-            for (int k = i; k < block->chars.size(); ++k)
-                keep[k] = false;
-            fits = false;
-            break;
-        }
-        if (c.character == QLatin1String("\n")) { // an empty paragraph still takes its line
-            ++i;
-            continue;
-        }
-        // A band too narrow for the next word is passed over, as where a round frame narrows.
-        // An inline size's frame starts at the first baseline: the band is clamped to it.
-        const double top = qMax(baseline - fontAscent(style), frames[frame].boundingRect().top());
-        const auto span = widestSpan(frames[frame], top, baseline);
-        if (span.second - span.first < measureChars(*block, i, lineEnd(*block, i, 0)))
-            continue;
-        const int end = lineEnd(*block, i, span.second - span.first);
-        c.x = lineStart(span.first, span.second, style.anchor);
-        c.y = baseline;
-        i = end;
-        // The spaces where a line breaks are not drawn; a paragraph's end is passed over.
-        while (i < block->chars.size() && block->chars[i].character == QLatin1String(" "))
-            keep[i++] = false;
-        if (i < block->chars.size() && block->chars[i].character == QLatin1String("\n"))
-            ++i;
-    }
-    QVector<TextChar> kept;
-    for (int i = 0; i < block->chars.size(); ++i) {
-        if (keep[i])
-            kept << block->chars[i];
-    }
-    block->chars = kept;
-    return fits;
+    Flow flow(block, frames, firstBaselineAtTop, strut);
+    return flow.run();
 }
 
 } // namespace ktconv

@@ -51,6 +51,29 @@ QString serialize(const StyleMap& style)
     return declarations.join(QLatin1Char(';'));
 }
 
+// Flowed text from the editor's older files keeps its justification and paragraph indent
+// in an attribute of the editor's own; they are what text-align and text-indent say.
+void readLayoutOptions(QDomElement element)
+{
+    const QDomNamedNodeMap attributes = element.attributes();
+    for (int i = 0; i < attributes.count(); ++i) {
+        const QDomAttr option = attributes.item(i).toAttr();
+        if (option.localName() != QLatin1String("layoutOptions"))
+            continue;
+        const StyleMap options = parseDeclarations(option.value());
+        StyleMap style = parseDeclarations(element.attribute(QStringLiteral("style")));
+        if (options.value(QStringLiteral("justification")) == QLatin1String("true"))
+            style.insert(QStringLiteral("text-align"),
+                         style.value(QStringLiteral("text-align"), QStringLiteral("justify")));
+        if (options.contains(QStringLiteral("par-indent")))
+            style.insert(QStringLiteral("text-indent"),
+                         style.value(QStringLiteral("text-indent"), options.value(QStringLiteral("par-indent"))));
+        element.setAttribute(QStringLiteral("style"), serialize(style));
+    }
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        readLayoutOptions(child);
+}
+
 // Writes each element's computed style into its style attribute and drops the attributes
 // and classes it came from.
 void cascade(QDomElement element, const StyleMap& parent, const StyleSheet& sheet)
@@ -307,7 +330,10 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     QHash<QString, QDomElement> ids;
     collectIds(root, &ids);
     expandUses(root, ids, warnings);
-    cascade(root, StyleMap(), sheet);
+    readLayoutOptions(root);
+    // Text that sets no size is drawn at 12 px by the editor these drawings come from,
+    // where CSS's medium would be 16.
+    cascade(root, StyleMap{{QStringLiteral("font-size"), QStringLiteral("12")}}, sheet);
     resolveGeometry(root, rootViewport(root));
     placeMarkers(root, ids);
     Visibility visibility;

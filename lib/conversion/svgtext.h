@@ -52,11 +52,13 @@ void replaceTextWithOutlines(QDomElement text, const TextContext& context);
 // The characters, styles and paths of a <text> or <flowRoot> element, in document order.
 void collectText(const QDomElement& root, TextBlock* block, const TextContext& context);
 
-// Lines broken at spaces to fit the frames, filling each frame in turn: each line is laid
-// in the widest stretch of its frame that holds the line's whole height, and a band too
-// narrow for a word is passed over. Each line's first character gets its place. Lines
-// past the last frame are left out; false when some were.
-bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop);
+// Lines broken at spaces to fit the frames, filling each frame in turn: each line fills
+// the stretches of its frame that hold the line's height, left to right, and a band too
+// narrow for a word is passed over. Each word gets its place, aligned or justified as its
+// paragraph says; no line is shorter than the text element's own (`strut`). Lines past
+// the last frame are left out; false when some were.
+bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop,
+                  const TextStyle& strut);
 
 // Width of chars [from, to) laid as one line.
 double measureChars(const TextBlock& block, int from, int to);

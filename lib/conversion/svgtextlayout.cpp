@@ -239,7 +239,8 @@ void wrapIfFramed(const QDomElement& text, TextBlock* block, const TextContext& 
                                                               : x;
         frames.first().translate(left, std::isnan(first.y) ? 0 : first.y);
     }
-    if (!wrapInFrames(block, frames, !inlineSized) && context.warnings)
+    const TextStyle strut = textStyle(parseDeclarations(text.attribute(QStringLiteral("style"))));
+    if (!wrapInFrames(block, frames, !inlineSized, strut) && context.warnings)
         *context.warnings << QStringLiteral("flowed text \"%1\" does not fit its frame; the lines below it are not cut")
                                  .arg(excerpt(*block));
 }

@@ -99,6 +99,9 @@ TextStyle textStyle(const StyleMap& computed)
                      || shows(style.stroke, computed.value(QStringLiteral("stroke-opacity"))))
                     && visibility != QLatin1String("hidden") && visibility != QLatin1String("collapse");
     style.anchor = computed.value(QStringLiteral("text-anchor"), QStringLiteral("start"));
+    style.align = computed.value(QStringLiteral("text-align"));
+    if (!lengthInUserUnits(computed.value(QStringLiteral("text-indent")), style.size, 0, &style.indent))
+        style.indent = 0;
     const QString lineHeight = computed.value(QStringLiteral("line-height"), QStringLiteral("normal"));
     bool plain = false;
     const double factor = lineHeight.toDouble(&plain);

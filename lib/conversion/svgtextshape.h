@@ -17,6 +17,8 @@ struct TextStyle
     QString fill, stroke;
     bool visible = true; // some of fill and stroke shows, and visibility is not hidden
     QString anchor;      // start, middle or end
+    QString align;       // text-align of flowed text: start, end, left, right, center, justify
+    double indent = 0;   // text-indent: the first line of a flowed paragraph, user units
     double lineHeight = 20;
     double baselineShift = 0; // upwards, user units
     QString familyAsked;      // for messages

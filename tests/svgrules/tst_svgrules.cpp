@@ -86,6 +86,11 @@ void tst_SvgRules::rules_data()
     QTest::newRow("root preserveAspectRatio default meet") << page("<rect width=\"100\" height=\"100\"/>", "width=\"100mm\" height=\"50mm\" viewBox=\"0 0 100 100\"") << 1 << QRectF(25, 0, 50, 50) << QString();
     QTest::newRow("root preserveAspectRatio xMaxYMax") << page("<rect width=\"100\" height=\"100\"/>", "width=\"100mm\" height=\"50mm\" viewBox=\"0 0 100 100\" preserveAspectRatio=\"xMaxYMax meet\"") << 1 << QRectF(50, 0, 50, 50) << QString();
     QTest::newRow("root preserveAspectRatio none") << page("<rect width=\"100\" height=\"100\"/>", "width=\"100mm\" height=\"50mm\" viewBox=\"0 0 100 100\" preserveAspectRatio=\"none\"") << 1 << QRectF(0, 0, 100, 50) << QString();
+    // A page width in percent is the viewBox's width in CSS pixels: 100 px is 26.458 mm
+    // across a 100 mm page, so the square meets the width and is centred down the page.
+    QTest::newRow("root width in percent, height in mm") << page("<rect width=\"100\" height=\"100\"/>", "width=\"100%\" height=\"100mm\" viewBox=\"0 0 100 100\"") << 1 << QRectF(0, 36.771, 26.458, 26.458) << QString();
+    // DejaVu Sans at 12 px: an H's stem starts 201/2048 em in, its cap is 1493/2048 em high.
+    QTest::newRow("text with no size is 12 px") << page("<text x=\"10\" y=\"50\" font-family=\"DejaVu Sans\">H</text>") << 1 << QRectF(11.178, 50, 6.668, 8.748) << QString();
     QTest::newRow("percent lengths on a rect") << page("<rect x=\"10%\" y=\"20%\" width=\"50%\" height=\"10%\"/>") << 1 << QRectF(10, 70, 50, 10) << QString();
     QTest::newRow("percent radius of the viewport's diagonal") << page("<circle cx=\"50%\" cy=\"50%\" r=\"10%\"/>") << 1 << QRectF(40, 40, 20, 20) << QString();
     QTest::newRow("symbol used with a size; unused symbol not cut") << page("<symbol id=\"s\" viewBox=\"0 0 10 10\"><rect width=\"10\" height=\"10\"/></symbol><symbol id=\"u\"><rect x=\"80\" y=\"80\" width=\"10\" height=\"10\"/></symbol><use xlink:href=\"#s\" x=\"20\" y=\"20\" width=\"30\" height=\"30\"/>") << 1 << QRectF(20, 50, 30, 30) << QString();
@@ -284,6 +289,28 @@ void tst_SvgRules::textAgainstEditor_data()
                 + "line-height:1.25\"><flowRegion><rect x=\"10\" y=\"10\" width=\"40\" "
                   "height=\"80\"/></flowRegion><flowPara>the quick brown fox jumps over the lazy dog</flowPara>"
                   "<flowPara>again</flowPara></flowRoot>");
+    const QByteArray words = "the quick brown fox jumps over the lazy dog and runs away";
+    QTest::newRow("justified lines on both sides of a hole")
+        << page("<flowRoot style=\"" + font
+                + "text-align:justify\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"60\"/>"
+                  "</flowRegion><flowRegionExclude><rect x=\"40\" y=\"20\" width=\"15\" height=\"30\"/>"
+                  "</flowRegionExclude><flowPara>"
+                + words + "</flowPara></flowRoot>");
+    QTest::newRow("both arms of a U, centred then set to the end")
+        << page("<flowRoot style=\"" + font
+                + "\"><flowRegion><path d=\"M10,10 H40 V50 H60 V10 H90 V80 H10 Z\"/></flowRegion>"
+                  "<flowPara style=\"text-align:center\">"
+                + words + "</flowPara><flowPara style=\"text-align:end\">" + words.left(19) + "</flowPara></flowRoot>");
+    QTest::newRow("small paragraphs keep the frame's own line height")
+        << page("<flowRoot style=\"font-family:'DejaVu Sans';font-size:14px\"><flowRegion><rect x=\"10\" y=\"10\" "
+                "width=\"80\" height=\"80\"/></flowRegion><flowPara style=\"font-size:6px\">"
+                + words + "</flowPara></flowRoot>");
+    QTest::newRow("a soft hyphen breaks a word, undrawn")
+        << page("<flowRoot style=\"" + font
+                + "\"><flowRegion><rect x=\"10\" y=\"10\" width=\"45\" height=\"80\"/></flowRegion>"
+                  "<flowPara>letter\xc2\xad"
+                  "cutting machine\xc2\xad"
+                  "ry</flowPara></flowRoot>");
 }
 
 void tst_SvgRules::textAgainstEditor()
