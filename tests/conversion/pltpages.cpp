@@ -76,7 +76,8 @@ void tst_Conversion::pagesAndPreview()
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
 // This editor's export misplaces clones of transformed groups (its own renderer and
 // bounding boxes do not), so the editor unlinks clones before exporting; its export leaves
-// text out, so the editor turns text into outlines first, as it draws it.
+// text out, so the editor turns text into outlines first, as it draws it. The comparison
+// script holds the whole procedure, with what the editor exports but never draws left out.
 void tst_Conversion::referenceExport_data()
 {
     QTest::addColumn<QString>("drawing");
@@ -84,6 +85,9 @@ void tst_Conversion::referenceExport_data()
     QTest::newRow("clones of transformed groups") << QStringLiteral("art-nouveau-P3.svg");
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
     QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
+    QTest::newRow("text on paths: spaces, shifts, glyphs past the end") << QStringLiteral("text-on-path.svg");
+    QTest::newRow("tref, in a viewBox that scales the page") << QStringLiteral("tref.svg");
+    QTest::newRow("scripts without a font, right-to-left on a path") << QStringLiteral("i18n.svg");
 }
 
 void tst_Conversion::referenceExport()
@@ -91,43 +95,29 @@ void tst_Conversion::referenceExport()
     QFETCH(QString, drawing);
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
-    const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
+    const QString script = qEnvironmentVariable("KT_SOURCE_DIR") + "/bench/conversion/reference_table.py";
     const QString example = QStringLiteral("/usr/share/inkscape/examples/") + drawing;
-    if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
-        || !QFile::exists(example))
+    if (editor.isEmpty() || python.isEmpty() || !QFile::exists("/usr/share/inkscape/extensions/hpgl_output.py")
+        || !QFile::exists(example) || !QFile::exists(script))
         QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
               "apt-get install inkscape python3-lxml python3-cssselect python3-numpy");
 
     QTemporaryDir dir;
-    const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
-    QProcess unlink;
-    unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;select-all:all;"
-                                         "object-to-path;export-filename:%1;export-plain-svg;export-do")
-                              .arg(unlinked),
-                          example});
-    QVERIFY(unlink.waitForFinished(240000));
-    QVERIFY2(QFile::exists(unlinked), unlink.readAllStandardError().constData());
     QProcess exporter;
-    exporter.setWorkingDirectory(extensions);
-    exporter.start(python, {QStringLiteral("hpgl_output.py"), QStringLiteral("--overcut"), QStringLiteral("0"),
-                            QStringLiteral("--toolOffset"), QStringLiteral("0"), QStringLiteral("--precut"),
-                            QStringLiteral("false"), unlinked});
+    exporter.start(python, {script, QStringLiteral("--reference"), example, dir.path()});
     QVERIFY(exporter.waitForFinished(240000));
     QVERIFY2(exporter.exitCode() == 0, exporter.readAllStandardError().constData());
+    QFile exported(dir.filePath("reference.plt"));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
     CutPaths reference;
-    for (const CutPaths& page : readPltPages(exporter.readAllStandardOutput()))
+    for (const CutPaths& page : readPltPages(exported.readAll()))
         reference += page;
 
-    QFile file(example);
+    QFile file(dir.filePath("prepared.svg")); // the drawing as the script gave it to the editor
     QVERIFY(file.open(QIODevice::ReadOnly));
     CutPaths ours;
     QString error;
-    // The editor's HP-GL export leaves markers out; tst_svgrules checks them by hand.
-    const QByteArray content =
-        QString::fromUtf8(file.readAll())
-            .replace(QRegularExpression("marker-(start|mid|end):url\\([^)]*\\)"), "marker-\\1:none")
-            .toUtf8();
-    QVERIFY2(convertDrawing(content, CutOptions(), &ours, &error), qPrintable(error));
+    QVERIFY2(convertDrawing(file.readAll(), CutOptions(), &ours, &error), qPrintable(error));
     ours = readPltPages(writePltPage(ours)).value(0);
 
     const Measures a = measure(ours), b = measure(reference);
