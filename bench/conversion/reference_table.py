@@ -136,10 +136,21 @@ def drop_unseen(original, plain):
     import inkex
     svg = inkex.load_svg(plain).getroot()
     unseen = hidden_glyphs(svg, original)
-    for shape in svg.descendants().filter(inkex.PathElement):
-        style = shape.specified_style()
-        if style.get("fill") == "none" and style.get("stroke") in (None, "none"):
-            unseen.append(shape)
+
+    def paint(element, name, inherited):
+        found = re.search(rf"(?:^|;)\s*{name}\s*:\s*([^;]+)", element.get("style") or "")
+        return found.group(1).strip() if found else element.get(name, inherited)
+
+    def walk(element, fill, stroke):  # one pass: fill and stroke are inherited
+        for child in element:
+            if not isinstance(child.tag, str):
+                continue
+            child_fill, child_stroke = paint(child, "fill", fill), paint(child, "stroke", stroke)
+            if child.tag == "{http://www.w3.org/2000/svg}path" and child_fill == child_stroke == "none":
+                unseen.append(child)
+            walk(child, child_fill, child_stroke)
+
+    walk(svg, "black", "none")
     for shape in unseen:
         if shape.getparent() is not None:
             shape.getparent().remove(shape)
