@@ -6,13 +6,17 @@ writes the reference. Our side reads the original drawing with `ktrv8 convert`. 
 are taken out of our input, as the editor's exporter leaves them out.
 
 usage: reference_table.py KTRV8 [DRAWING...]
+       reference_table.py --reference DRAWING FOLDER  (the editor's side alone, for the tests:
+       FOLDER/reference.plt, from FOLDER/prepared.svg, the drawing as both sides read it)
 Without drawings: the editor's examples, symbols and markers, and 40 clip-art drawings
 when Debian's openclipart-svg is installed. Prints a table and the counts within 3 %
 pen-down length and 1 % width and height, with text and without.
 """
 import glob
+import gzip
 import math
 import os
+import pathlib
 import re
 import subprocess
 import sys
@@ -99,37 +103,126 @@ def even_page(plain):
     open(plain, "w", encoding="utf-8").write(text[:root.start()] + tag + text[root.end():end] + "</g></svg>")
 
 
+def prepared(drawing, folder):
+    """The drawing as both sides read it: without markers, which the editor's exporter leaves
+    out, and with the editor's linked offsets as the paths they store (the editor redraws
+    them from their source on opening; every other reader takes the path as written)."""
+    data = pathlib.Path(drawing).read_bytes()
+    if drawing.endswith(".svgz"):
+        data = gzip.decompress(data)
+    data = re.sub(rb"marker-(start|mid|end):url\([^)]*\)", rb"marker-\1:none", data)
+    data = re.sub(rb'sodipodi:type="inkscape:offset"', b"", data)
+    source = os.path.join(folder, "prepared.svg")
+    pathlib.Path(source).write_bytes(data)
+    return source
+
+
+def editor(*args):
+    subprocess.run(["inkscape", *args], capture_output=True, timeout=TIMEOUT)
+
+
+def sampled(path, step=0.5):
+    """Points along a parsed path (inkex), about `step` apart."""
+    from inkex import bezier
+    points = []
+    for sub in path.to_superpath():
+        for a, b in zip(sub, sub[1:]):
+            segment = (a[1], a[2], b[0], b[1])
+            count = max(2, int(bezier.bezierlength(segment) / step))
+            points += [bezier.bezierpointatt(segment, i / count) for i in range(count + 1)]
+    return points
+
+
+def hidden_glyphs(svg, original):
+    """The editor's object-to-path keeps the glyphs of a text on a path that it hides (those
+    past the path's end) at their unfitted places, where it never draws them: each glyph
+    whose centre is more than an em from its path, in the text's user space."""
+    from lxml import etree
+    found = []
+    for text in etree.parse(original).iter("{http://www.w3.org/2000/svg}text"):
+        for on_path in text.iter("{http://www.w3.org/2000/svg}textPath"):
+            href = on_path.get("href") or on_path.get("{http://www.w3.org/1999/xlink}href") or ""
+            group, line = svg.getElementById(text.get("id")), svg.getElementById(href.lstrip("#"))
+            if group is None or line is None or not hasattr(line, "path"):
+                continue
+            along = sampled(line.path.transform(line.transform))
+            size = float(re.search(r"font-size:([\d.]+)", group.get("style", "") + ";font-size:16").group(1))
+            for glyph in group.iter("{http://www.w3.org/2000/svg}path"):
+                box = glyph.path.transform(glyph.transform).bounding_box()
+                if box is not None and along and min(math.dist(box.center, p) for p in along) > size:
+                    found.append(glyph)
+    return found
+
+
+def drop_unseen(original, plain):
+    """What the editor draws of its object-to-path result: its HP-GL exporter also cuts
+    paths with neither fill nor stroke, and the glyphs it hides."""
+    sys.path.insert(0, EXTENSIONS)
+    import inkex
+    svg = inkex.load_svg(plain).getroot()
+    unseen = hidden_glyphs(svg, original)
+
+    def paint(element, name, inherited):
+        found = re.search(rf"(?:^|;)\s*{name}\s*:\s*([^;]+)", element.get("style") or "")
+        return found.group(1).strip() if found else element.get(name, inherited)
+
+    def walk(element, fill, stroke):  # one pass: fill and stroke are inherited
+        for child in element:
+            if not isinstance(child.tag, str):
+                continue
+            child_fill, child_stroke = paint(child, "fill", fill), paint(child, "stroke", stroke)
+            if child.tag == "{http://www.w3.org/2000/svg}path" and child_fill == child_stroke == "none":
+                unseen.append(child)
+            walk(child, child_fill, child_stroke)
+
+    walk(svg, "black", "none")
+    for shape in unseen:
+        if shape.getparent() is not None:
+            shape.getparent().remove(shape)
+    seen = plain.replace(".svg", "-seen.svg")
+    svg.getroottree().write(seen)
+    return seen
+
+
+def scales_viewbox_twice(plain):
+    """The exporter takes a viewBox that scales the page into its unit and then once more."""
+    sys.path.insert(0, EXTENSIONS)
+    import inkex
+    svg = inkex.load_svg(plain).getroot()
+    box = svg.get_viewbox()
+    return bool(box and box[2]) and abs(svg.viewbox_width / svg.viewport_to_unit(svg.add_unit(box[2])) - 1) > 1e-6
+
+
 def reference(drawing, folder):
-    plain = os.path.join(folder, "plain.svg")
-    actions = ("select-all:all;clone-unlink-recursively;select-all:all;object-to-path;"
-               f"export-filename:{plain};export-plain-svg;export-do")
-    subprocess.run(["inkscape", f"--actions={actions}", drawing], capture_output=True, timeout=TIMEOUT)
+    """The editor's HP-GL export of what it draws, as PLT text; None when it fails."""
+    source, plain = prepared(drawing, folder), os.path.join(folder, "plain.svg")
+    editor(f"--actions=select-all:all;clone-unlink-recursively;select-all:all;object-to-path;"
+           f"export-filename:{plain};export-plain-svg;export-do", source)
     if not os.path.exists(plain):
         return None
+    plain = drop_unseen(source, plain)
     even_page(plain)
+    if scales_viewbox_twice(plain):  # the editor draws it to a page of its own size
+        pdf, drawn = os.path.join(folder, "drawn.pdf"), os.path.join(folder, "drawn.svg")
+        editor("--export-type=pdf", f"--export-filename={pdf}", plain)
+        editor("--pdf-poppler", "--export-plain-svg", f"--export-filename={drawn}", pdf)
+        plain = drawn
     out = subprocess.run(["/usr/bin/python3", "hpgl_output.py", "--overcut", "0", "--toolOffset", "0", "--precut",
                           "false", plain], cwd=EXTENSIONS, capture_output=True, timeout=TIMEOUT)
     return out.stdout.decode("latin-1") if out.returncode == 0 else None
 
 
 def ours(ktrv8, drawing, folder):
-    data = open(drawing, "rb").read()
-    if drawing.endswith(".svgz"):
-        import gzip
-        data = gzip.decompress(data)
-    text = re.sub(rb"marker-(start|mid|end):url\([^)]*\)", rb"marker-\1:none", data)
-    source, plt = os.path.join(folder, "ours.svg"), os.path.join(folder, "ours.plt")
-    open(source, "wb").write(text)
+    source, plt = prepared(drawing, folder), os.path.join(folder, "ours.plt")
     out = subprocess.run([ktrv8, "convert", source, "-o", plt], capture_output=True, timeout=TIMEOUT)
     if out.returncode != 0:
         return None, out.stderr.decode(errors="replace").strip().splitlines()[-1:]
-    return open(plt, encoding="latin-1").read(), []
+    return pathlib.Path(plt).read_text(encoding="latin-1"), []
 
 
 def has_text(drawing):
-    data = open(drawing, "rb").read()
+    data = pathlib.Path(drawing).read_bytes()
     if drawing.endswith(".svgz"):
-        import gzip
         data = gzip.decompress(data)
     return re.search(rb"<(svg:)?(text|flowRoot)\b", data) is not None
 
@@ -154,6 +247,12 @@ def row(ktrv8, drawing):
 
 
 def main():
+    if sys.argv[1] == "--reference":
+        plt = reference(sys.argv[2], sys.argv[3])
+        if plt is None:
+            sys.exit("the editor exported nothing for " + sys.argv[2])
+        pathlib.Path(sys.argv[3], "reference.plt").write_text(plt, encoding="latin-1")
+        return
     ktrv8 = sys.argv[1]
     drawings = sys.argv[2:] or editor_drawings() + clipart_drawings()
     counts = {True: [0, 0], False: [0, 0]}  # text: [within, compared]

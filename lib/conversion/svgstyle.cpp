@@ -138,9 +138,15 @@ StyleMap specifiedStyle(const QDomElement& element, const StyleSheet& sheet)
     StyleMap style;
     const QDomNamedNodeMap attributes = element.attributes();
     for (int i = 0; i < attributes.count(); ++i) {
+        // A namespace-aware parser names xml:space "space" with the prefix "xml"; attributes
+        // of other namespaces are never presentation attributes.
         const QDomAttr attribute = attributes.item(i).toAttr();
-        if (presentationAttributes().contains(attribute.name()))
-            style.insert(attribute.name(), attribute.value().trimmed());
+        const QString prefix = attribute.prefix();
+        const QString name = prefix == QLatin1String("xml") ? QStringLiteral("xml:") + attribute.name()
+                             : prefix.isEmpty()             ? attribute.name()
+                                                            : QString();
+        if (presentationAttributes().contains(name))
+            style.insert(name, attribute.value().trimmed());
     }
     const StyleMap fromSheet = sheet.match(element);
     for (auto it = fromSheet.begin(); it != fromSheet.end(); ++it)

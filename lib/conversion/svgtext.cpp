@@ -42,12 +42,10 @@ public:
     void element(const QDomElement& element, int path)
     {
         const StyleMap computed = parseDeclarations(element.attribute(QStringLiteral("style")));
-        const QString space =
-            element.attribute(QStringLiteral("xml:space"), computed.value(QStringLiteral("xml:space")));
+        // The cascade has turned xml:space into the white-space it inherits as.
         const QString whiteSpace = computed.value(QStringLiteral("white-space"));
         const bool wasPreserving = preserve;
-        if (!space.isEmpty() || !whiteSpace.isEmpty())
-            preserve = space == QLatin1String("preserve") || whiteSpace.startsWith(QLatin1String("pre"));
+        preserve = whiteSpace.startsWith(QLatin1String("pre")) && whiteSpace != QLatin1String("pre-line");
         block->styles << textStyle(computed);
         const int style = block->styles.size() - 1;
         const int from = block->chars.size();

@@ -23,7 +23,11 @@ struct TextChar
     int path = -1;     // index into TextBlock::paths when laid along a path
     double x = NAN, y = NAN, dx = NAN, dy = NAN, rotate = NAN;
     bool positioned() const { return !std::isnan(x) || !std::isnan(y); }
-    bool adjusted() const { return positioned() || !std::isnan(dx) || !std::isnan(dy) || !std::isnan(rotate); }
+    // A shift of zero does not part a character from its neighbours: they stay one shaped
+    // run, kerned and joined as they would be without it.
+    bool adjusted() const { return positioned() || moves(dx) || moves(dy); }
+    double turn() const { return std::isnan(rotate) ? 0 : rotate; }
+    static bool moves(double shift) { return !std::isnan(shift) && shift != 0; }
 };
 
 struct TextPathRef

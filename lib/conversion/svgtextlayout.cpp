@@ -40,8 +40,8 @@ public:
             if (c.positioned() || c.path != path || i == 0)
                 startChunk(c);
             int j = i + 1;
-            while (j < chars.size() && !chars[j].adjusted() && chars[j].style == c.style && chars[j].path == c.path
-                   && chars[j].character != QLatin1String("\n"))
+            while (j < chars.size() && !chars[j].adjusted() && chars[j].turn() == c.turn() && chars[j].style == c.style
+                   && chars[j].path == c.path && chars[j].character != QLatin1String("\n"))
                 ++j;
             place(i, j);
             i = j;

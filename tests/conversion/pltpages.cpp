@@ -1,9 +1,6 @@
 // Job files told apart by content, PLT pages written and read back, previews, and a
 // reference exporter's output read as the cutter would.
 #include "conversiontest.h"
-#include "gzipdata.h"
-
-#include <QDir>
 
 // clang-format off
 void tst_Conversion::formatDetection_data()
@@ -79,53 +76,10 @@ void tst_Conversion::pagesAndPreview()
 // A vector editor's own HP-GL export of its example drawings is an independent answer.
 // This editor's export misplaces clones of transformed groups (its own renderer and
 // bounding boxes do not), so the editor unlinks clones before exporting; its export leaves
-// text out, so the editor turns text into outlines first, as it draws it.
-// The exporter scales a drawing by its page's scale twice over unless a user unit is a
-// pixel (1.78 times too large for a page 1.34 times taller than its viewBox). It is given
-// the page the viewBox meets, a pixel a unit, and the drawing scaled inside it.
-static QByteArray inflated(const QByteArray& stored)
-{
-    return looksGzipped(stored) ? gunzip(stored) : stored;
-}
-
-static bool evenPage(const QString& file)
-{
-    QFile plain(file);
-    if (!plain.open(QIODevice::ReadWrite))
-        return false;
-    QByteArray svg = plain.readAll();
-    plain.resize(0);
-    const QRegularExpressionMatch root = QRegularExpression("<svg\\b[^>]*>").match(svg);
-    const QString tag = root.captured();
-    auto attribute = [&tag](const char* name) {
-        return QRegularExpression(QStringLiteral("\\s%1=\"([^\"]*)\"").arg(name)).match(tag).captured(1);
-    };
-    const QStringList box = attribute("viewBox").split(QRegularExpression("[\\s,]+"), Qt::SkipEmptyParts);
-    if (box.size() != 4)
-        return plain.write(svg) == svg.size();
-    const QSizeF viewBox(box[2].toDouble(), box[3].toDouble());
-    auto px = [](const QString& length, double whole) { // a percentage is the viewBox's, as the editor takes it
-        static const QHash<QString, double> perUnit{{"", 1},    {"px", 1},         {"mm", 96 / 25.4}, {"cm", 96 / 2.54},
-                                                    {"in", 96}, {"pt", 96.0 / 72}, {"pc", 16}};
-        const QRegularExpressionMatch m = QRegularExpression("^\\s*([-+0-9.eE]+)\\s*([a-z]*)\\s*$").match(length);
-        return m.hasMatch() && perUnit.contains(m.captured(2)) ? m.captured(1).toDouble() * perUnit[m.captured(2)]
-                                                               : whole;
-    };
-    const double s = qMin(px(attribute("width"), viewBox.width()) / viewBox.width(),
-                          px(attribute("height"), viewBox.height()) / viewBox.height());
-    QString even = tag;
-    even.remove(QRegularExpression("\\s(width|height|viewBox|preserveAspectRatio)=\"[^\"]*\""));
-    even.insert(4, QStringLiteral(" width=\"%3\" height=\"%4\" viewBox=\"%1 %2 %3 %4\"")
-                       .arg(box[0].toDouble() * s)
-                       .arg(box[1].toDouble() * s)
-                       .arg(viewBox.width() * s)
-                       .arg(viewBox.height() * s));
-    even += QStringLiteral("<g transform=\"scale(%1)\">").arg(s);
-    svg.insert(svg.lastIndexOf("</svg>"), "</g>");
-    svg.replace(root.capturedStart(), root.capturedLength(), even.toUtf8());
-    return plain.write(svg) == svg.size();
-}
-
+// text out, so the editor turns text into outlines first, as it draws it. It also scales a
+// drawing by its page's scale twice over unless a user unit is a pixel, so it is given the
+// page the viewBox meets, a pixel a unit, and the drawing scaled inside it. The comparison
+// script holds the whole procedure, with what the editor exports but never draws left out.
 void tst_Conversion::referenceExport_data()
 {
     QTest::addColumn<QString>("drawing");
@@ -133,6 +87,9 @@ void tst_Conversion::referenceExport_data()
     QTest::newRow("clones of transformed groups") << QStringLiteral("art-nouveau-P3.svg");
     QTest::newRow("paths with markers, mm page") << QStringLiteral("markers.svg");
     QTest::newRow("text labels of several lines") << QStringLiteral("blend_modes.svg");
+    QTest::newRow("text on paths: spaces, shifts, glyphs past the end") << QStringLiteral("text-on-path.svg");
+    QTest::newRow("tref, in a viewBox that scales the page") << QStringLiteral("tref.svg");
+    QTest::newRow("scripts without a font, right-to-left on a path") << QStringLiteral("i18n.svg");
     QTest::newRow("gzipped, page width in percent, height in mm") << QStringLiteral("tiger.svgz");
     QTest::newRow("flowed text justified around a hole") << QStringLiteral("flowsample.svg");
     QTest::newRow("mm page, a viewBox in hundredths of a mm, no namespace")
@@ -144,43 +101,29 @@ void tst_Conversion::referenceExport()
     QFETCH(QString, drawing);
     const QString editor = QStandardPaths::findExecutable(QStringLiteral("inkscape"));
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
-    const QString extensions = QStringLiteral("/usr/share/inkscape/extensions");
+    const QString script = qEnvironmentVariable("KT_SOURCE_DIR") + "/bench/conversion/reference_table.py";
     const QString example = QDir(QStringLiteral("/usr/share/inkscape/examples")).filePath(drawing);
-    if (editor.isEmpty() || python.isEmpty() || !QFile::exists(extensions + "/hpgl_output.py")
-        || !QFile::exists(example))
+    if (editor.isEmpty() || python.isEmpty() || !QFile::exists("/usr/share/inkscape/extensions/hpgl_output.py")
+        || !QFile::exists(example) || !QFile::exists(script))
         QSKIP("inkscape (with its examples and HP-GL export) or /usr/bin/python3 is not installed: "
               "apt-get install inkscape python3-lxml python3-cssselect python3-numpy openclipart-svg");
 
     QTemporaryDir dir;
-    const QString unlinked = dir.filePath(QStringLiteral("unlinked.svg"));
-    QProcess unlink;
-    unlink.start(editor, {QStringLiteral("--actions=select-all:all;clone-unlink-recursively;select-all:all;"
-                                         "object-to-path;export-filename:%1;export-plain-svg;export-do")
-                              .arg(unlinked),
-                          example});
-    QVERIFY(unlink.waitForFinished(240000));
-    QVERIFY2(QFile::exists(unlinked) && evenPage(unlinked), unlink.readAllStandardError().constData());
     QProcess exporter;
-    exporter.setWorkingDirectory(extensions);
-    exporter.start(python, {QStringLiteral("hpgl_output.py"), QStringLiteral("--overcut"), QStringLiteral("0"),
-                            QStringLiteral("--toolOffset"), QStringLiteral("0"), QStringLiteral("--precut"),
-                            QStringLiteral("false"), unlinked});
+    exporter.start(python, {script, QStringLiteral("--reference"), example, dir.path()});
     QVERIFY(exporter.waitForFinished(240000));
     QVERIFY2(exporter.exitCode() == 0, exporter.readAllStandardError().constData());
+    QFile exported(dir.filePath("reference.plt"));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
     CutPaths reference;
-    for (const CutPaths& page : readPltPages(exporter.readAllStandardOutput()))
+    for (const CutPaths& page : readPltPages(exported.readAll()))
         reference += page;
 
-    QFile file(example);
+    QFile file(dir.filePath("prepared.svg")); // the drawing as the script gave it to the editor
     QVERIFY(file.open(QIODevice::ReadOnly));
     CutPaths ours;
     QString error;
-    // The editor's HP-GL export leaves markers out; tst_svgrules checks them by hand.
-    const QByteArray content =
-        QString::fromUtf8(inflated(file.readAll()))
-            .replace(QRegularExpression("marker-(start|mid|end):url\\([^)]*\\)"), "marker-\\1:none")
-            .toUtf8();
-    QVERIFY2(convertDrawing(content, CutOptions(), &ours, &error), qPrintable(error));
+    QVERIFY2(convertDrawing(file.readAll(), CutOptions(), &ours, &error), qPrintable(error));
     ours = readPltPages(writePltPage(ours)).value(0);
 
     const Measures a = measure(ours), b = measure(reference);

@@ -61,6 +61,15 @@ void tst_SvgText::sameOutlines_data()
     QTest::newRow("word-spacing widens each space")
         << page("<text x=\"10\" y=\"20\" word-spacing=\"5\">H H</text>")
         << page("<text x=\"10\" y=\"20\">H<tspan dx=\"5\"> </tspan>H</text>");
+    QTest::newRow("xml:space keeps leading spaces, as wide as no-break ones")
+        << page("<text x=\"10\" y=\"20\" xml:space=\"preserve\"><tspan>  </tspan><tspan>H</tspan></text>")
+        << page("<text x=\"10\" y=\"20\">\xc2\xa0\xc2\xa0H</text>");
+    QTest::newRow("zero shifts keep the pair kerned")
+        << page("<text x=\"10\" y=\"20\" dx=\"0 0 0\" dy=\"0 0 0\" rotate=\"0\">AVA</text>")
+        << page("<text x=\"10\" y=\"20\">AVA</text>");
+    QTest::newRow("another namespace's font-size is no presentation attribute")
+        << page("<text xmlns:e=\"urn:e\" x=\"10\" y=\"20\" e:font-size=\"40\">H</text>")
+        << page("<text x=\"10\" y=\"20\">H</text>");
     QTest::newRow("rotate turns a character about its origin")
         << page("<text x=\"10\" y=\"20\" rotate=\"90\">H</text>")
         << page("<text x=\"10\" y=\"20\" transform=\"rotate(90 10 20)\">H</text>");
