@@ -103,7 +103,7 @@ void paintLines(QPainter* painter, const PreviewSheet& sheet)
     const QPen cut(CutColour, 0);
     // A picture painted on a thread of its own stops when that thread is asked to: a newer
     // picture replaces it.
-    constexpr int CheckEvery = 4096;
+    constexpr int CheckEvery = 64; // a line may fill the whole picture: thousands take seconds
     const QThread* thread = QThread::currentThread();
     int sinceCheck = 0;
     for (const SheetLine& line : sheet.lines) {
