@@ -65,12 +65,17 @@ inline QStringList verbsAndResources(const QList<LocalCloudService::Request>& re
 }
 
 // The model and device lookups go out together on separate connections, so they may
-// arrive in either order; what follows them depends on their answers.
-inline QStringList registrationSteps(QList<LocalCloudService::Request> requests)
+// arrive in either order, and a slow model connection may even be overtaken by what
+// the device lookup's answer sends next. The lookups are put first, model then device.
+inline QStringList registrationSteps(const QList<LocalCloudService::Request>& requests)
 {
-    if (requests.size() >= 2 && requests[0].verb == "GET")
-        requests.swapItemsAt(0, 1);
-    return verbsAndResources(requests);
+    QStringList steps = verbsAndResources(requests);
+    QStringList lookups;
+    for (const QString& first : {QStringLiteral("PATCH device_model"), QStringLiteral("GET device")}) {
+        if (steps.removeOne(first))
+            lookups << first;
+    }
+    return lookups + steps;
 }
 
 inline const LocalCloudService::Request& find(const QList<LocalCloudService::Request>& requests, const QByteArray& verb,
