@@ -85,7 +85,7 @@ def even_page(plain):
     """The exporter scales a drawing by its page's scale twice over unless a user unit is a
     pixel; it is handed the page the viewBox meets, one pixel a unit, and the drawing
     scaled inside it: the same drawing at the same size."""
-    text = open(plain, encoding="utf-8").read()
+    text = pathlib.Path(plain).read_text(encoding="utf-8")
     root = re.search(r"<svg\b[^>]*>", text)
     attribute = lambda name: (re.search(rf'\s{name}="([^"]*)"', root.group(0)) or [None, ""])[1]
     box = [float(v) for v in re.split(r"[\s,]+", attribute("viewBox").strip()) if v]
@@ -100,7 +100,7 @@ def even_page(plain):
     tag = re.sub(r'\s(width|height|viewBox|preserveAspectRatio)="[^"]*"', "", root.group(0))
     tag = tag[:4] + f' width="{w}" height="{h}" viewBox="{x} {y} {w} {h}"' + tag[4:] + f'<g transform="scale({s})">'
     end = text.rindex("</svg>")
-    open(plain, "w", encoding="utf-8").write(text[:root.start()] + tag + text[root.end():end] + "</g></svg>")
+    pathlib.Path(plain).write_text(text[:root.start()] + tag + text[root.end():end] + "</g></svg>", encoding="utf-8")
 
 
 def prepared(drawing, folder):
