@@ -1,5 +1,7 @@
 #include "layerfilter.h"
 
+#include "svgnamespaces.h"
+
 #include <QColor>
 #include <QDomDocument>
 
@@ -150,6 +152,7 @@ QByteArray chooseSvgLayers(const QByteArray& svg, const DrawingChoice& choice)
     QDomDocument document;
     if (!choice.namesLayers() || !document.setContent(svg, true))
         return svg;
+    dropUnboundAttributes(document.documentElement());
     if (!choice.leftOut.isEmpty())
         dropLayers(&document, choice.leftOut);
     if (!choice.within.isEmpty())

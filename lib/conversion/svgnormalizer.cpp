@@ -1,6 +1,7 @@
 #include "svgnormalizer.h"
 
 #include "svgmarkers.h"
+#include "svgnamespaces.h"
 #include "svgpathdata.h"
 #include "svgstyle.h"
 #include "svgtext.h"
@@ -326,6 +327,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
         return false;
     }
     QDomElement root = document.documentElement();
+    dropUnboundAttributes(root);
     const StyleSheet sheet = takeStyleSheets(root);
     QHash<QString, QDomElement> ids;
     collectIds(root, &ids);
