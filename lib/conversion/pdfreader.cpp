@@ -107,16 +107,9 @@ bool readPdf(const QByteArray& content, int number, SvgDrawing* drawing, QString
         *error = QStringLiteral("page %1 of the PDF cannot be drawn").arg(number);
         return false;
     }
-    if (drawing->paths.isEmpty() && engine.images > 0) {
-        *error = QStringLiteral("page %1 of the PDF holds only a picture, no shapes to cut: save the picture as "
-                                "PNG, JPEG, BMP or TIFF and give that file instead, to trace it into outlines "
-                                "(--threshold, --dpi)")
-                     .arg(number);
+    if (!notePictures(engine.images, QStringLiteral("page %1 of the PDF").arg(number), drawing, error))
         return false;
-    }
     dropRetraced(&drawing->paths);
-    if (engine.images > 0)
-        drawing->warnings << QStringLiteral("%1 picture(s) on the page are not cut").arg(engine.images);
     return true;
 }
 

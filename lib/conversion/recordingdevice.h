@@ -18,6 +18,10 @@ namespace ktconv {
 // False with a message when the paths reach past the plotter's 32-bit coordinates.
 bool withinPlotterRange(const CutPaths& paths, QString* error);
 
+// Pictures inside a drawing are never cut. False with a message pointing to tracing when
+// they are all there is; otherwise a note of how many were left out.
+bool notePictures(int images, const QString& where, SvgDrawing* drawing, QString* error);
+
 // Records each shape's geometry with the painter's full transform. Claiming every feature
 // keeps QPainter from emulating strokes as filled outlines or splitting shapes up. A shape
 // is painted in a fill pass without a pen and, when stroked, again with a pen and no brush;

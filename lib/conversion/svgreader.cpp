@@ -231,7 +231,22 @@ bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error, Conv
     drawing->pageMm = root.pageMm;
     steps.at(ReadingSteps::Total);
     qDebug() << "ktconv::readSvg" << drawing->shapes << "shapes," << drawing->paths.size() << "paths";
-    return withinPlotterRange(drawing->paths, error);
+    return notePictures(engine.images, QStringLiteral("the drawing"), drawing, error)
+           && withinPlotterRange(drawing->paths, error);
+}
+
+bool notePictures(int images, const QString& where, SvgDrawing* drawing, QString* error)
+{
+    if (images == 0)
+        return true;
+    if (drawing->paths.isEmpty()) {
+        *error = QStringLiteral("%1 holds only pictures, no shapes to cut: save the picture as PNG, JPEG, BMP or "
+                                "TIFF and give that file instead, to trace it into outlines (--threshold, --dpi)")
+                     .arg(where);
+        return false;
+    }
+    drawing->warnings << QStringLiteral("%1 picture(s) in %2 are not cut").arg(images).arg(where);
+    return true;
 }
 
 } // namespace ktconv

@@ -117,6 +117,9 @@ void tst_SvgRules::rules_data()
     QTest::newRow("nested svg: percent size, xMaxYMid") << page("<svg x=\"10%\" width=\"20%\" height=\"10%\" viewBox=\"0 0 10 10\" preserveAspectRatio=\"xMaxYMid\"><rect width=\"10\" height=\"10\"/></svg>") << 1 << QRectF(20, 90, 10, 10) << QString();
     QTest::newRow("beyond the range through a transform") << page("<g transform=\"scale(1e7)\"><rect width=\"10\" height=\"10\"/></g>") << 0 << QRectF() << QStringLiteral("beyond the plotter's coordinate range");
     QTest::newRow("editor's prefix before its declaration") << page(seen, "version=\"1.1\" inkscape:version=\"1.2\" xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" width=\"100mm\" height=\"100mm\" viewBox=\"0 0 100 100\"") << 1 << square << QString();
+    const QByteArray picture = "<image width=\"20\" height=\"20\" xlink:href=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==\"/>";
+    QTest::newRow("only a picture: pointed to tracing") << page(picture) << 0 << QRectF() << QStringLiteral("to trace it");
+    QTest::newRow("a picture beside a shape: noted") << page(seen + picture) << 1 << square << QStringLiteral("1 picture(s) in the drawing are not cut");
     // The square above, gzipped as an .svgz file is.
     const QByteArray svgz("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x4d\x8c\x41\x0e\x80\x20\x0c\x04\xbf\xd2\xf4\x01\xb6\xea\xcd\x00\x07\xbf\xa2\x04\x48\x44\x0c\x36\xd6\xe7\xab\x17\xf5\xb0\x87\xdd\xcc\xac\xd9\x8f\x00\x67\x5e\xd6\xdd\x62\x14\xd9\x06\x22\x55\x6d\xb4\x6f\x4a\x0d\xd4\x31\x33\xdd\x04\x82\xa6\x59\xa2\xc5\x96\x39\x67\x84\xe8\x53\x88\xf2\xd6\x23\x79\x1d\xcb\x69\x91\x81\xe1\xde\x9e\xa0\x33\xd5\x4f\xf2\x89\x7f\x0b\xc9\x99\xe7\xd7\x5d\x81\x00\x6c\xf2\x7f\x00\x00\x00", 112);
     QTest::newRow("gzipped drawing") << svgz << 1 << square << QString();
