@@ -94,7 +94,7 @@ QStringList svgLayers(const QByteArray& svg)
 {
     QDomDocument document;
     QStringList names;
-    if (document.setContent(svg, true))
+    if (document.setContent(declarationsFirst(svg), true))
         collectLayers(document.documentElement(), &names);
     return names;
 }
@@ -150,9 +150,8 @@ QByteArray dropSvgLayers(const QByteArray& svg, const QStringList& layers)
 QByteArray chooseSvgLayers(const QByteArray& svg, const DrawingChoice& choice)
 {
     QDomDocument document;
-    if (!choice.namesLayers() || !document.setContent(svg, true))
+    if (!choice.namesLayers() || !document.setContent(declarationsFirst(svg), true))
         return svg;
-    dropUnboundAttributes(document.documentElement());
     if (!choice.leftOut.isEmpty())
         dropLayers(&document, choice.leftOut);
     if (!choice.within.isEmpty())

@@ -292,7 +292,7 @@ bool parseKeepingSpaces(const QByteArray& content, QDomDocument* document, QStri
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     QXmlInputSource source;
-    source.setData(content);
+    source.setData(declarationsFirst(content));
     QXmlSimpleReader reader;
     reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespaces"), true);
     reader.setFeature(QStringLiteral("http://xml.org/sax/features/namespace-prefixes"), false);
@@ -327,7 +327,6 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
         return false;
     }
     QDomElement root = document.documentElement();
-    dropUnboundAttributes(root);
     const StyleSheet sheet = takeStyleSheets(root);
     QHash<QString, QDomElement> ids;
     collectIds(root, &ids);
