@@ -85,6 +85,15 @@ void tst_JobControl::pageFramesAreThePropertys_data()
     QTest::newRow("PLT, the kind changed after loading") << int(K::PLT) << false << plt << QString() << true;
 }
 
+// A cutter that is ready again after every page, whatever its word.
+static QList<QByteArray> readyAfterEveryPage(const QByteArray& frame)
+{
+    const QByteArray p = LoopbackCutter::payloadOf(frame);
+    if (p.startsWith("PPLT;") || p.startsWith("PLT;") || p.startsWith("QR_PLT;"))
+        return {LoopbackCutter::frame("CCMD;4,0;")};
+    return {};
+}
+
 void tst_JobControl::pageFramesAreThePropertys()
 {
     QFETCH(int, kind);
@@ -94,12 +103,7 @@ void tst_JobControl::pageFramesAreThePropertys()
     QFETCH(bool, kindAfterLoad);
     Device d;
     LoopbackCutter cutter;
-    cutter.setScript([](const QByteArray& frame) -> QList<QByteArray> {
-        const QByteArray p = LoopbackCutter::payloadOf(frame);
-        if (p.startsWith("PPLT;") || p.startsWith("PLT;") || p.startsWith("QR_PLT;"))
-            return {LoopbackCutter::frame("CCMD;4,0;")};
-        return {};
-    });
+    cutter.setScript(readyAfterEveryPage);
     QVERIFY(connect(d, cutter));
     KTDeviceProperty* job = d["TASK_PPLT"];
     const auto setKind = [job, kind] {
