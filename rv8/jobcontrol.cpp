@@ -50,8 +50,14 @@ void KTRV8::setPlt(QString plt)
     if (!mode || mode->value().toInt() == 0)
         jobRunning = false;
     nextPage.reset();
-    if (KTDeviceProperty* job = kt_job_property(this))
-        job->setValue(jobPages->isEmpty() ? QString() : jobPages->hold(0));
+    KTDeviceProperty* job = kt_job_property(this);
+    if (!job || !kt_survives(this, [&] { job->setValue(jobPages->isEmpty() ? QString() : jobPages->hold(0)); }))
+        return;
+    // The first page's frame is built with the job, so that startTask sends it at once.
+    if (!jobPages->isEmpty() && !jobRunning && job->value().userType() == QMetaType::QString) {
+        nextPage = std::make_unique<KTPreparedPage>();
+        nextPage->prepare(job, 0, job->value().toString());
+    }
 }
 
 void KTRV8::startTask()
@@ -87,7 +93,8 @@ void KTRV8::startTask()
         KTDeviceProperty* status = property_ptr("DEVICE_STATUS");
         if (!page || !status)
             return;
-        const QByteArray frame = page->set_cmd_bytes();
+        // The frame built by setPlt, while the job property still holds that page.
+        const QByteArray frame = nextPage ? nextPage->take(page, jobPageIndex) : page->set_cmd_bytes();
         // A page can run to megabytes: the log shows its start only.
         qCDebug(ktRv8) << "KTRV8::startTask" << frame.left(200);
         sendCMD(frame);

@@ -2,6 +2,8 @@
 // simulated cutters that cut in no time, one for the plug-in and one for the raw client, on
 // loopback. Prints "PORTS <plug-in's> <raw client's>"; on a line "TAP <file>" on stdin it
 // writes the bytes the plug-in's cutter received since the last one to file and says "TAPPED".
+// Both cutters keep what they receive, alike, so that the plug-in's cutter does no work the raw
+// client's does not (the raw client's record is thrown away).
 #include "simcutter.h"
 #include "simline.h"
 #include "simtransport.h"
@@ -29,6 +31,16 @@ ktsim::TcpTransport* cutter(QObject* parent)
     return transport;
 }
 
+// Room for the largest job the bench sends (10 pages of 1 MiB) with some to spare: no cutter
+// grows its record while a job runs.
+constexpr int TapBytes = 16 << 20;
+
+void keep(ktsim::TcpTransport* cutter, QByteArray* tap)
+{
+    tap->reserve(TapBytes);
+    QObject::connect(cutter, &ktsim::Transport::received, [tap](const QByteArray& bytes) { tap->append(bytes); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -37,8 +49,9 @@ int main(int argc, char** argv)
     QObject cutters;
     ktsim::TcpTransport* forPlugin = cutter(&cutters);
     ktsim::TcpTransport* forRaw = cutter(&cutters);
-    QByteArray tap;
-    QObject::connect(forPlugin, &ktsim::Transport::received, [&tap](const QByteArray& bytes) { tap += bytes; });
+    QByteArray tap, twinTap;
+    keep(forPlugin, &tap);
+    keep(forRaw, &twinTap);
     std::printf("PORTS %d %d\n", forPlugin->port(), forRaw->port());
     std::fflush(stdout);
 
@@ -59,7 +72,8 @@ int main(int argc, char** argv)
                 continue;
             QFile file(QString::fromLocal8Bit(command.mid(4)));
             const bool ok = file.open(QIODevice::WriteOnly) && file.write(tap) == tap.size();
-            tap.clear();
+            tap.resize(0); // keeps the reserved room
+            twinTap.resize(0);
             std::printf(ok ? "TAPPED\n" : "FAILED\n");
             std::fflush(stdout);
         }

@@ -5,6 +5,7 @@
 // the device's own page handoff (see pagehandoff.h).
 #include "pagehandoff.h"
 #include "replayclient.h"
+#include "timeline.h"
 
 #include "ktdeviceinterface.h"
 #include "ktdeviceproperty.h"
@@ -173,12 +174,14 @@ public:
                              if (kind == KTDeviceInterface::DevTasK && end < 0
                                  && task->value().toJsonObject().value("Finished").toInt() >= 1) {
                                  end = nowNs();
+                                 PageHandoff::mark('E');
                                  loop.quit();
                              }
                          });
         QTimer::singleShot(TimeoutMs, &loop, &QEventLoop::quit);
         handoff.forgetRead();
         const qint64 start = nowNs();
+        PageHandoff::mark('B');
         device->startTask();
         if (end < 0)
             loop.exec();
@@ -230,9 +233,12 @@ void runCase(const JobCase& jobCase, Host& host, Peer& peer, ReplayClient& raw)
     QVector<double> pluginMs, rawMs;
     bool same = true;
     host.handoff.clear();
+    RoundTrace trace;
     for (int round = 0; round < jobCase.rounds; ++round) {
+        trace.begin();
         const qint64 plugin = host.cut(job);
         const qint64 replay = raw.replay(bursts);
+        trace.end();
         if (plugin < 0 || replay < 0)
             qFatal("ktbench-handoff: a run did not finish");
         same = same && pagesIn(peer.tap()) == pages;
@@ -248,6 +254,7 @@ void runCase(const JobCase& jobCase, Host& host, Peer& peer, ReplayClient& raw)
                  .arg(fmt(median(rawMs), 1))
                  .arg(same ? QString() : QStringLiteral(", pages differed between rounds")),
              QStringLiteral("<= 1.25"), ratio <= 1.25 && same);
+    trace.print();
     const QVector<double> handoff = host.handoff.samplesUs();
     printRow(name + QStringLiteral(": device's own handoff, median / p99 of %1").arg(handoff.size()),
              QStringLiteral("%1 us / %2 us").arg(fmt(median(handoff), 1)).arg(fmt(percentile(handoff, 99), 1)),

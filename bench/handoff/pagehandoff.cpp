@@ -10,6 +10,7 @@
 #include <ctime>
 #include <dlfcn.h>
 #include <sys/socket.h>
+#include <utility>
 
 namespace {
 
@@ -25,6 +26,16 @@ std::atomic<int> watchedFd{-1};
 std::atomic<qint64> readNs{0};
 QMutex samplesMutex;
 QVector<double> samples;
+std::atomic<bool> tracing{false};
+QVector<PageHandoff::Event> events; // under samplesMutex
+
+void note(qint64 ns, char kind, qint64 bytes)
+{
+    if (!tracing.load())
+        return;
+    QMutexLocker lock(&samplesMutex);
+    events.append({ns, kind, bytes});
+}
 
 // A page frame: STX, its length, then the page word.
 bool isPage(const void* buffer, size_t size)
@@ -41,14 +52,20 @@ extern "C" __attribute__((visibility("default"))) ssize_t send(int fd, const voi
     const qint64 entered = monotonicNs();
     using Send = ssize_t (*)(int, const void*, size_t, int);
     static const Send real = reinterpret_cast<Send>(dlsym(RTLD_NEXT, "send"));
-    if (fd == watchedFd.load() && isPage(buffer, size)) {
+    const bool page = fd == watchedFd.load() && isPage(buffer, size);
+    if (page) {
         const qint64 read = readNs.exchange(0);
         if (read > 0) {
             QMutexLocker lock(&samplesMutex);
             samples.append(double(entered - read) / 1000.0);
         }
     }
-    return real(fd, buffer, size, flags);
+    const ssize_t sent = real(fd, buffer, size, flags);
+    if (fd == watchedFd.load()) {
+        note(entered, page ? 'S' : 'o', qint64(size));
+        note(monotonicNs(), page ? 's' : 'o', sent);
+    }
+    return sent;
 }
 
 PageHandoff::~PageHandoff()
@@ -91,9 +108,30 @@ void PageHandoff::clear()
     readNs = 0;
 }
 
+void PageHandoff::startTrace()
+{
+    QMutexLocker lock(&samplesMutex);
+    events.clear();
+    tracing = true;
+}
+
+void PageHandoff::mark(char kind)
+{
+    note(monotonicNs(), kind, 0);
+}
+
+QVector<PageHandoff::Event> PageHandoff::stopTrace()
+{
+    tracing = false;
+    QMutexLocker lock(&samplesMutex);
+    return std::exchange(events, {});
+}
+
 bool PageHandoff::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::SockAct)
+    if (event->type() == QEvent::SockAct) {
         readNs = monotonicNs();
+        note(readNs, 'R', 0);
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -23,6 +23,18 @@ public:
     QVector<double> samplesUs() const;
     void clear();
 
+    // A timeline of one job, for taking its time apart: every send() on the socket (entered
+    // and returned), every wake on a reply, and the marks the bench sets.
+    struct Event
+    {
+        qint64 ns;
+        char kind; // 'S'/'s' a page's send() entered/returned, 'o' another send, 'R' a reply, or a mark
+        qint64 bytes;
+    };
+    static void startTrace();
+    static void mark(char kind);
+    static QVector<Event> stopTrace();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

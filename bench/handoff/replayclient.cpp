@@ -1,5 +1,7 @@
 #include "replayclient.h"
 
+#include "pagehandoff.h"
+
 #include "simprotocol.h"
 
 #include <QElapsedTimer>
@@ -30,8 +32,13 @@ qint64 ReplayClient::replay(const QList<QByteArray>& bursts)
     QElapsedTimer clock;
     clock.start();
     for (const QByteArray& burst : bursts) {
-        if (!writeAll(burst) || !awaitReady())
+        PageHandoff::mark('W');
+        if (!writeAll(burst))
             return -1;
+        PageHandoff::mark('w');
+        if (!awaitReady())
+            return -1;
+        PageHandoff::mark('A');
     }
     return clock.nsecsElapsed();
 }

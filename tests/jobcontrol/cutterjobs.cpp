@@ -69,14 +69,29 @@ void tst_JobControl::pageFramesAreThePropertys_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("hostRewrites");
     QTest::addColumn<QString>("plt");
+    QTest::addColumn<QString>("firstPage");  // what the host puts in the job property before startTask
+    QTest::addColumn<bool>("kindAfterLoad"); // the kind changed between setPlt and startTask
     const QString plt = QString::fromUtf8("IN;LB文字;PG;PU5,5;PD20,0;PG;PU0,0;PD0,30;PG;PD1,1;PG;");
     const QString repeats = QStringLiteral("A;PG;A;PG;A;PG;B;PG;A;PG;B;PG;B;PG;");
-    QTest::newRow("PPLT") << int(K::PPLT) << false << plt;
-    QTest::newRow("PLT") << int(K::PLT) << false << plt;
-    QTest::newRow("QR_PLT") << int(K::QRPLT) << false << plt;
-    QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true << plt;
-    QTest::newRow("PPLT, pages equal to the one or two before") << int(K::PPLT) << false << repeats;
-    QTest::newRow("PPLT, repeated pages rewritten by the host") << int(K::PPLT) << true << repeats;
+    QTest::newRow("PPLT") << int(K::PPLT) << false << plt << QString() << false;
+    QTest::newRow("PLT") << int(K::PLT) << false << plt << QString() << false;
+    QTest::newRow("QR_PLT") << int(K::QRPLT) << false << plt << QString() << false;
+    QTest::newRow("PPLT, host rewrites each page") << int(K::PPLT) << true << plt << QString() << false;
+    QTest::newRow("PPLT, pages equal to the one or two before")
+        << int(K::PPLT) << false << repeats << QString() << false;
+    QTest::newRow("PPLT, repeated pages rewritten by the host")
+        << int(K::PPLT) << true << repeats << QString() << false;
+    QTest::newRow("first page replaced before the start") << int(K::PPLT) << false << plt << "IN;PD7,7;PG;" << false;
+    QTest::newRow("PLT, the kind changed after loading") << int(K::PLT) << false << plt << QString() << true;
+}
+
+// A cutter that is ready again after every page, whatever its word.
+static QList<QByteArray> readyAfterEveryPage(const QByteArray& frame)
+{
+    const QByteArray p = LoopbackCutter::payloadOf(frame);
+    if (p.startsWith("PPLT;") || p.startsWith("PLT;") || p.startsWith("QR_PLT;"))
+        return {LoopbackCutter::frame("CCMD;4,0;")};
+    return {};
 }
 
 void tst_JobControl::pageFramesAreThePropertys()
@@ -84,18 +99,19 @@ void tst_JobControl::pageFramesAreThePropertys()
     QFETCH(int, kind);
     QFETCH(bool, hostRewrites);
     QFETCH(QString, plt);
+    QFETCH(QString, firstPage);
+    QFETCH(bool, kindAfterLoad);
     Device d;
     LoopbackCutter cutter;
-    cutter.setScript([](const QByteArray& frame) -> QList<QByteArray> {
-        const QByteArray p = LoopbackCutter::payloadOf(frame);
-        if (p.startsWith("PPLT;") || p.startsWith("PLT;") || p.startsWith("QR_PLT;"))
-            return {LoopbackCutter::frame("CCMD;4,0;")};
-        return {};
-    });
+    cutter.setScript(readyAfterEveryPage);
     QVERIFY(connect(d, cutter));
     KTDeviceProperty* job = d["TASK_PPLT"];
-    job->init(QString(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(), job->cmd_len(),
-              K::KTDeviceCMDType(kind), job->param());
+    const auto setKind = [job, kind] {
+        job->init(job->value(), job->label(), job->uint(), job->get_cmd_int(), job->set_cmd_int(), job->cmd_len(),
+                  K::KTDeviceCMDType(kind), job->param());
+    };
+    if (!kindAfterLoad)
+        setKind();
     const auto hostOf = [hostRewrites](KTDeviceProperty* property) {
         if (!hostRewrites)
             return;
@@ -108,6 +124,10 @@ void tst_JobControl::pageFramesAreThePropertys()
     hostOf(job);
     d["TASK"]->setValue(record(0, 1, 1, 0));
     d.rv8->setPlt(plt);
+    if (kindAfterLoad)
+        setKind();
+    if (!firstPage.isEmpty())
+        job->setValue(firstPage);
     QSignalSpy told(job, &KTDeviceProperty::valueChanged);
     d.rv8->startTask();
     // Every page was answered, so every page frame has arrived.
@@ -120,7 +140,10 @@ void tst_JobControl::pageFramesAreThePropertys()
     // The same pages set one by one on a plain property with the same host.
     hostOf(&model);
     QSignalSpy modelTold(&model, &KTDeviceProperty::valueChanged);
-    for (const QString& page : KTRV8Private::splitPages(plt)) {
+    QStringList pages = KTRV8Private::splitPages(plt);
+    if (!firstPage.isEmpty())
+        pages.first() = firstPage;
+    for (const QString& page : qAsConst(pages)) {
         model.setValue(page);
         if (expected.isEmpty())
             modelTold.clear(); // the device's first page was set by setPlt, before its spy
