@@ -14,6 +14,8 @@ class tst_PathOrder : public QObject
 private slots:
     void rules_data();
     void rules();
+    void copies_data();
+    void copies();
     void sameAsPlainSearch();
     void notFiniteLast();
 };
@@ -165,6 +167,47 @@ void tst_PathOrder::rules()
     for (const CutPath& path : cut)
         firsts << path.points.first();
     QCOMPARE(firsts, starts);
+}
+
+// Exact copies, told apart by a stroke colour that stands for their place in the drawing.
+void tst_PathOrder::copies_data()
+{
+    QTest::addColumn<CutPaths>("drawing");
+    QTest::addColumn<QVector<int>>("order");
+
+    auto copies = [](std::initializer_list<CutPath> shapes) {
+        CutPaths drawing(shapes);
+        for (int i = 0; i < drawing.size(); ++i)
+            drawing[i].stroke = QRgb(i);
+        return drawing;
+    };
+    const CutPath redrawn{{{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}}, true};
+    // clang-format off
+    QTest::newRow("a copy: first drawn first, the copy straight after")
+        << copies({square(0, 0, 10), square(50, 50, 10), square(0, 0, 10)}) << QVector<int>{0, 2, 1};
+    QTest::newRow("copies of an outline around copies of its counter")
+        << copies({square(0, 0, 100), square(40, 40, 20), square(0, 0, 100), square(40, 40, 20)})
+        << QVector<int>{1, 3, 0, 2};
+    QTest::newRow("copies three deep, drawn outside in")
+        << copies({square(0, 0, 300), square(0, 0, 300), square(50, 50, 200), square(100, 100, 100),
+                   square(50, 50, 200), square(100, 100, 100)})
+        << QVector<int>{3, 5, 2, 4, 0, 1};
+    QTest::newRow("the same square from another corner: neither waits")
+        << copies({redrawn, square(0, 0, 10)}) << QVector<int>{1, 0};
+    QTest::newRow("open copies inside closed copies")
+        << copies({square(0, 0, 100), line({90, 50}, {20, 50}), square(0, 0, 100), line({90, 50}, {20, 50})})
+        << QVector<int>{1, 3, 0, 2};
+    // clang-format on
+}
+
+void tst_PathOrder::copies()
+{
+    QFETCH(CutPaths, drawing);
+    QFETCH(QVector<int>, order);
+    QVector<int> cut;
+    for (const CutPath& path : orderPaths(drawing, QPointF(0, 0)))
+        cut << int(path.stroke);
+    QCOMPARE(cut, order);
 }
 
 // Overlapping, nested and crossing squares and open strokes at random places and sizes:
