@@ -155,7 +155,8 @@ struct PathEnds::Tree
     bgi::rtree<EndEntry, bgi::quadratic<16>> places; // a place's point and number
     std::vector<Place> at;
     std::vector<quint32> unused;
-    std::vector<bool> taken; // by path
+    std::vector<bool> taken;      // by path
+    std::vector<quint32> placeOf; // by end, while it is in a place
 
     // The number of the place at `point`, or -1.
     qint64 find(const Point& point) const
@@ -182,23 +183,24 @@ struct PathEnds::Tree
             unused.pop_back();
             places.insert(EndEntry(point, quint32(place)));
         }
+        placeOf[end] = quint32(place);
         push(quint32(place), end);
     }
     // Drops taken ends off the top; a place left with none leaves the tree.
-    void settle(const Point& point)
+    void settle(const Point& point, quint32 end)
     {
-        const qint64 place = find(point);
-        if (place < 0)
-            return;
-        std::vector<quint32>& heap = at[size_t(place)].ends;
+        const quint32 place = placeOf[end];
+        std::vector<quint32>& heap = at[place].ends;
+        if (heap.empty())
+            return; // left already: an open path's ends may share a place
         while (!heap.empty() && taken[heap.front() / 2]) {
             std::pop_heap(heap.begin(), heap.end(), std::greater<quint32>());
             heap.pop_back();
         }
         if (heap.empty()) {
             heap.shrink_to_fit();
-            places.remove(EndEntry(point, quint32(place)));
-            unused.push_back(quint32(place));
+            places.remove(EndEntry(point, place));
+            unused.push_back(place);
         }
     }
 };
@@ -220,6 +222,7 @@ Point lastOf(const CutPath& path)
 PathEnds::PathEnds(const CutPaths& paths) : m_paths(paths), m_tree(std::make_unique<Tree>())
 {
     m_tree->taken.assign(size_t(paths.size()), false);
+    m_tree->placeOf.assign(size_t(paths.size()) * 2, 0);
 }
 
 PathEnds::~PathEnds() = default;
@@ -248,6 +251,7 @@ void PathEnds::addAll(const std::vector<int>& indexes)
             m_tree->at.emplace_back();
         }
         m_tree->at.back().ends.push_back(ends[i].second);
+        m_tree->placeOf[ends[i].second] = quint32(m_tree->at.size() - 1);
     }
     ends = {};
     m_tree->places = decltype(m_tree->places)(entries.begin(), entries.end());
@@ -265,9 +269,9 @@ void PathEnds::remove(int index)
 {
     const CutPath& path = m_paths[index];
     m_tree->taken[size_t(index)] = true;
-    m_tree->settle(firstOf(path));
+    m_tree->settle(firstOf(path), quint32(index) * 2);
     if (!path.closed)
-        m_tree->settle(lastOf(path));
+        m_tree->settle(lastOf(path), quint32(index) * 2 + 1);
 }
 
 bool PathEnds::isEmpty() const
