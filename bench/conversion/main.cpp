@@ -172,7 +172,7 @@ int main(int argc, char** argv)
     if (args.value(1) == QLatin1String("--convert"))
         return ktbench::convertOnce(args.value(2), args.value(3));
     if (args.value(1) == QLatin1String("--write-drawing"))
-        return ktbench::writeDrawing(args.value(2).toInt(), args.value(3));
+        return ktbench::writeDrawing(args.value(2).toInt(), args.value(3), args.contains(QStringLiteral("--stacked")));
     QVector<int> sizes{1000, 10000, 100000, 1000000};
     const int sizesAt = args.indexOf(QStringLiteral("--sizes"));
     if (sizesAt > 0) {
@@ -184,5 +184,7 @@ int main(int argc, char** argv)
     if (const int failed = letterRows())
         return failed;
     ktbench::runScaleRows(app.applicationFilePath(), sizes, args.contains(QStringLiteral("--with-editor")));
+    const int stackedAt = args.indexOf(QStringLiteral("--stacked"));
+    ktbench::runStackedRows(app.applicationFilePath(), stackedAt > 0 ? args.value(stackedAt + 1).toInt() : 30000);
     return 0;
 }

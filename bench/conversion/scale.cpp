@@ -58,6 +58,23 @@ QByteArray squareDrawing(int paths)
     return svg + "</svg>\n";
 }
 
+// Half the paths copies of one 4 mm square, half copies of a 2 mm square in its middle, in
+// random order: every box holds every other box, every outline holds half the paths.
+QByteArray stackedDrawing(int paths)
+{
+    QVector<QByteArray> shapes;
+    shapes.reserve(paths);
+    for (int c = 0; c < paths; ++c)
+        shapes << (c % 2 ? "<path d=\"M1.5,1.5 h2 v2 h-2 Z\"/>\n" : "<path d=\"M0.5,0.5 h4 v4 h-4 Z\"/>\n");
+    QRandomGenerator random(20261208);
+    std::shuffle(shapes.begin(), shapes.end(), random);
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"5mm\" height=\"5mm\" viewBox=\"0 0 5 5\" "
+                     "fill=\"none\" stroke=\"black\">\n";
+    for (const QByteArray& shape : shapes)
+        svg += shape;
+    return svg + "</svg>\n";
+}
+
 long peakResidentKb()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -70,19 +87,26 @@ long peakResidentKb()
     return 0;
 }
 
-// Counters cut after their outline, told apart by size and paired by their common centre,
-// without the order's own containment search.
+// Outlines cut while a counter in them is still to be cut, told apart by size and paired
+// by their common centre, without the order's own containment search.
 int outlinesBeforeCounters(const CutPaths& paths)
 {
-    QHash<QPair<qint64, qint64>, bool> counterDone;
+    using Centre = QPair<qint64, qint64>;
+    auto centreOf = [](const QRectF& box) {
+        return Centre(std::llround(box.center().x()), std::llround(box.center().y()));
+    };
+    QHash<Centre, int> countersLeft;
+    for (const CutPath& path : paths) {
+        const QRectF box = boundsOf(path);
+        if (box.width() < 3 * UnitsPerMm)
+            ++countersLeft[centreOf(box)];
+    }
     int wrong = 0;
     for (const CutPath& path : paths) {
         const QRectF box = boundsOf(path);
-        const QPair<qint64, qint64> centre(std::llround(box.center().x()), std::llround(box.center().y()));
-        const bool counter = box.width() < 3 * UnitsPerMm;
-        if (counter)
-            counterDone[centre] = true;
-        else if (!counterDone.value(centre))
+        if (box.width() < 3 * UnitsPerMm)
+            --countersLeft[centreOf(box)];
+        else if (countersLeft.value(centreOf(box)) > 0)
             ++wrong;
     }
     return wrong;
@@ -225,10 +249,35 @@ void printSizeRows(int n, const QHash<QString, Sample>& at)
 
 } // namespace
 
-int writeDrawing(int paths, const QString& file)
+int writeDrawing(int paths, const QString& file, bool stacked)
 {
     QFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(squareDrawing(paths)) >= 0 ? 0 : 2;
+    return out.open(QIODevice::WriteOnly) && out.write(stacked ? stackedDrawing(paths) : squareDrawing(paths)) >= 0 ? 0
+                                                                                                                    : 2;
+}
+
+void runStackedRows(const QString& self, int paths)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("stacked.svg"));
+    if (writeDrawing(paths, file, true) != 0)
+        return;
+    const Sample def = runChild(self, file, QStringLiteral("order"));
+    const Sample keep = runChild(self, file, QStringLiteral("keep"));
+    const QString m = QStringLiteral("8 cut order"), size = QStringLiteral("%1 stacked paths: ").arg(paths);
+    if (!def.ok || !keep.ok) {
+        printRow(m, size + QStringLiteral("conversion"), QStringLiteral("did not finish"), QStringLiteral("-"),
+                 QStringLiteral("FAILED"));
+        return;
+    }
+    printRow(m, size + QStringLiteral("conversion time, default order / --keep-order"),
+             ratio(def.totalMs, keep.totalMs, QStringLiteral("ms")), QStringLiteral("-"), QStringLiteral("info"));
+    printRow(m, size + QStringLiteral("peak resident memory, default order / --keep-order"),
+             ratio(def.peakMiB, keep.peakMiB, QStringLiteral("MiB")), QStringLiteral("<= 2"),
+             verdict(def.peakMiB <= 2 * keep.peakMiB));
+    printRow(m, size + QStringLiteral("outlines cut before one of their counters, default order"),
+             QStringLiteral("%1 of %2").arg(def.wrong).arg(def.paths / 2), QStringLiteral("0"),
+             verdict(def.wrong == 0));
 }
 
 void runScaleRows(const QString& self, const QVector<int>& sizes, bool editor)

@@ -12,13 +12,20 @@ namespace ktconv {
 // to nothing, so it could never be found again to be taken out).
 bool isIndexable(const CutPath& path);
 
-// For every indexable path, the indexable closed paths around it: those whose box holds the path's box, is
-// larger, and whose outline holds the path's first point (even-odd rule). Path i's
-// containers are outers[offsets[i]] up to outers[offsets[i + 1]]. Only the boxes that hold
-// a path's box are looked at, through an R-tree, so the cost grows with n log n plus the
-// number of nested pairs.
+// The indexable paths in classes of exact copies (the same points, both closed or both
+// open): copies are contained by the same shapes and contain the same ones, so each class
+// is searched once and a stack of copies costs no more than one of them. For each class,
+// the classes of closed paths around it: those whose box holds its box, is larger, and
+// whose outline holds its first point (even-odd rule). Class c's containers are
+// outers[offsets[c]] up to outers[offsets[c + 1]]; its paths are members[firsts[c]] up to
+// members[firsts[c + 1]], in the drawing's order. Only the boxes that hold a class's box
+// are looked at, through an R-tree, so the cost grows with n log n plus the number of
+// nested pairs of distinct shapes.
 struct Containment
 {
+    std::vector<int> classOf; // -1 for a path that is not indexable
+    std::vector<int> firsts;
+    std::vector<int> members;
     std::vector<int> offsets;
     std::vector<int> outers;
 };
@@ -42,6 +49,7 @@ public:
     bool isEmpty() const;
     // The ready path with an end nearest `at`; on equal distances the one first in the
     // drawing, and its first point before its last. `reversed`: its last point was nearer.
+    // Ends at one place (stacked copies) are one entry of the tree, so they cost one.
     int nearest(QPointF at, bool* reversed) const;
 
 private:

@@ -44,13 +44,16 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start, ConversionProgress* pr
 {
     stepProgress(progress, ConversionStage::Ordering, 0, paths.size());
     const Containment containment = containersOf(paths);
-    // How many paths inside each one are still to be cut.
-    std::vector<int> waitingFor(size_t(paths.size()), 0);
-    for (int outer : containment.outers)
-        ++waitingFor[size_t(outer)];
+    // How many paths inside each class of copies are still to be cut.
+    std::vector<int> waitingFor(containment.firsts.size() - 1, 0);
+    for (size_t c = 0; c + 1 < containment.firsts.size(); ++c) {
+        for (int k = containment.offsets[c]; k < containment.offsets[c + 1]; ++k)
+            waitingFor[size_t(containment.outers[size_t(k)])] += containment.firsts[c + 1] - containment.firsts[c];
+    }
     std::vector<int> ready;
     for (int i = 0; i < paths.size(); ++i) {
-        if (waitingFor[size_t(i)] == 0 && isIndexable(paths[i]))
+        const int c = containment.classOf[size_t(i)];
+        if (c >= 0 && waitingFor[size_t(c)] == 0)
             ready.push_back(i);
     }
     PathEnds ends(paths);
@@ -74,10 +77,13 @@ CutPaths orderPaths(const CutPaths& paths, QPointF start, ConversionProgress* pr
         else if (reversed)
             std::reverse(next.points.begin(), next.points.end());
         at = next.points.last();
-        for (int k = containment.offsets[size_t(index)]; k < containment.offsets[size_t(index) + 1]; ++k) {
-            const int outer = containment.outers[size_t(k)];
-            if (--waitingFor[size_t(outer)] == 0)
-                ends.add(outer);
+        const size_t own = size_t(containment.classOf[size_t(index)]);
+        for (int k = containment.offsets[own]; k < containment.offsets[own + 1]; ++k) {
+            const size_t outer = size_t(containment.outers[size_t(k)]);
+            if (--waitingFor[outer] == 0) {
+                for (int m = containment.firsts[outer]; m < containment.firsts[outer + 1]; ++m)
+                    ends.add(containment.members[size_t(m)]);
+            }
         }
     }
     stepProgress(progress, ConversionStage::Ordering, paths.size(), paths.size());

@@ -1,11 +1,13 @@
 #include "svgnormalizer.h"
 
+#include "svgcascade.h"
 #include "svgmarkers.h"
 #include "svgnamespaces.h"
 #include "svgpathdata.h"
 #include "svgstyle.h"
 #include "svgtext.h"
 #include "svgviewport.h"
+#include "svgwriter.h"
 #include "weld.h"
 
 #include <QDomDocument>
@@ -26,83 +28,6 @@ void collectIds(const QDomElement& element, QHash<QString, QDomElement>* ids)
         ids->insert(id, element);
     for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
         collectIds(child, ids);
-}
-
-// Every <style> sheet's rules; the sheets are removed so that nothing applies them twice.
-StyleSheet takeStyleSheets(QDomElement root)
-{
-    StyleSheet sheet;
-    const QDomNodeList found = root.elementsByTagName(QStringLiteral("style"));
-    QList<QDomNode> sheets;
-    for (int i = 0; i < found.count(); ++i)
-        sheets << found.at(i);
-    for (QDomNode node : sheets) {
-        sheet.add(node.toElement().text());
-        node.parentNode().removeChild(node);
-    }
-    return sheet;
-}
-
-QString serialize(const StyleMap& style)
-{
-    QStringList declarations;
-    for (auto it = style.begin(); it != style.end(); ++it)
-        declarations << it.key() + QLatin1Char(':') + it.value();
-    declarations.sort();
-    return declarations.join(QLatin1Char(';'));
-}
-
-// Flowed text from the editor's older files keeps its justification and paragraph indent
-// in an attribute of the editor's own; they are what text-align and text-indent say.
-void readLayoutOptions(QDomElement element)
-{
-    const QDomNamedNodeMap attributes = element.attributes();
-    for (int i = 0; i < attributes.count(); ++i) {
-        const QDomAttr option = attributes.item(i).toAttr();
-        if (option.localName() != QLatin1String("layoutOptions"))
-            continue;
-        const StyleMap options = parseDeclarations(option.value());
-        StyleMap style = parseDeclarations(element.attribute(QStringLiteral("style")));
-        if (options.value(QStringLiteral("justification")) == QLatin1String("true"))
-            style.insert(QStringLiteral("text-align"),
-                         style.value(QStringLiteral("text-align"), QStringLiteral("justify")));
-        if (options.contains(QStringLiteral("par-indent")))
-            style.insert(QStringLiteral("text-indent"),
-                         style.value(QStringLiteral("text-indent"), options.value(QStringLiteral("par-indent"))));
-        element.setAttribute(QStringLiteral("style"), serialize(style));
-    }
-    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
-        readLayoutOptions(child);
-}
-
-// Writes each element's computed style into its style attribute and drops the attributes
-// and classes it came from.
-void cascade(QDomElement element, const StyleMap& parent, const StyleSheet& sheet)
-{
-    const StyleMap own = specifiedStyle(element, sheet);
-    StyleMap computed;
-    for (auto it = parent.begin(); it != parent.end(); ++it) {
-        if (isInheritedProperty(it.key()))
-            computed.insert(it.key(), it.value());
-    }
-    for (auto it = own.begin(); it != own.end(); ++it)
-        computed.insert(it.key(), it.value() == QLatin1String("inherit") ? parent.value(it.key()) : it.value());
-    const double parentSize = parent.value(QStringLiteral("font-size"), QStringLiteral("16")).toDouble();
-    computed.insert(QStringLiteral("font-size"),
-                    QString::number(fontSizeInUserUnits(computed.value(QStringLiteral("font-size")), parentSize)));
-    const QString space = element.attribute(QStringLiteral("xml:space"), computed.take(QStringLiteral("xml:space")));
-    if (space == QLatin1String("preserve"))
-        computed.insert(QStringLiteral("white-space"), QStringLiteral("pre"));
-    else if (space == QLatin1String("default"))
-        computed.remove(QStringLiteral("white-space"));
-    for (auto it = own.begin(); it != own.end(); ++it) {
-        if (isPresentationAttribute(it.key()))
-            element.removeAttribute(it.key());
-    }
-    element.removeAttribute(QStringLiteral("class"));
-    element.setAttribute(QStringLiteral("style"), serialize(computed));
-    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
-        cascade(child, computed, sheet);
 }
 
 bool paintShows(const StyleMap& style, const QString& paint, const QString& fallback)
@@ -138,6 +63,29 @@ struct Visibility
     QHash<QString, QDomElement> ids;
     TextContext text;
     int masked = 0;
+    // The last style read, and whether a shape, a line, of that style shows: siblings
+    // mostly share one style.
+    QString styleText;
+    StyleMap style;
+    int shows[2] = {-1, -1};
+
+    StyleMap styleOf(const QDomElement& element)
+    {
+        const QString text = element.attribute(QStringLiteral("style"));
+        if (styleText.isNull() || text != styleText) {
+            styleText = text.isNull() ? QStringLiteral("") : text;
+            style = parseDeclarations(text);
+            shows[0] = shows[1] = -1;
+        }
+        return style;
+    }
+    bool showsAsShape(const QDomElement& shape, const StyleMap& own)
+    {
+        int& known = shows[isNamed(shape, {QStringLiteral("line")}) ? 1 : 0];
+        if (known < 0)
+            known = shapeShows(shape, own) ? 1 : 0;
+        return known == 1;
+    }
 };
 
 void keepVisible(QDomElement parent, double opacity, const Clip& clip, Visibility* v);
@@ -221,7 +169,7 @@ void clipShape(QDomElement shape, StyleMap style, const QPainterPath& region)
     style.remove(QStringLiteral("clip-path"));
     style.remove(QStringLiteral("mask"));
     QDomElement path = shape.ownerDocument().createElement(QStringLiteral("path"));
-    path.setAttribute(QStringLiteral("style"), serialize(style));
+    path.setAttribute(QStringLiteral("style"), serializeStyle(style));
     path.setAttribute(QStringLiteral("d"), pathData(inside));
     if (shape.hasAttribute(QStringLiteral("transform")))
         path.setAttribute(QStringLiteral("transform"), shape.attribute(QStringLiteral("transform")));
@@ -246,12 +194,12 @@ void keepVisible(QDomElement parent, double opacity, const Clip& clip, Visibilit
                                          QStringLiteral("mask"), QStringLiteral("pattern"), QStringLiteral("metadata")};
     for (QDomElement child = parent.firstChildElement(); !child.isNull();) {
         QDomElement next = child.nextSiblingElement();
-        const StyleMap style = parseDeclarations(child.attribute(QStringLiteral("style")));
+        const StyleMap style = v->styleOf(child);
         const double seen = opacity * opacityValue(style.value(QStringLiteral("opacity")));
         if (isNamed(child, definitions)) {
             // drawn only through a reference, never in place
         } else if (style.value(QStringLiteral("display")) == QLatin1String("none") || seen <= 0
-                   || (isShape(child) && !shapeShows(child, style))) {
+                   || (isShape(child) && !v->showsAsShape(child, style))) {
             parent.removeChild(child);
         } else {
             Clip inner = intoChild(clip, child);
@@ -330,24 +278,31 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     const StyleSheet sheet = takeStyleSheets(root);
     QHash<QString, QDomElement> ids;
     collectIds(root, &ids);
-    expandUses(root, ids, warnings);
-    readLayoutOptions(root);
+    // Each pass below walks the whole document; one whose elements or properties the text
+    // never names has nothing to do (entities are declared in the text too).
+    const auto names = [&content](const char* word) { return content.contains(word); };
+    if (names("use") || names("symbol"))
+        expandUses(root, ids, warnings);
+    if (names("layoutOptions"))
+        readLayoutOptions(root);
     // Text that sets no size is drawn at 12 px by the editor these drawings come from,
     // where CSS's medium would be 16.
-    cascade(root, StyleMap{{QStringLiteral("font-size"), QStringLiteral("12")}}, sheet);
+    cascadeFrom(root, StyleMap{{QStringLiteral("font-size"), QStringLiteral("12")}}, sheet);
     resolveGeometry(root, rootViewport(root));
-    placeMarkers(root, ids);
+    if (names("marker"))
+        placeMarkers(root, ids);
     Visibility visibility;
     visibility.ids = ids;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
     keepVisible(root, 1, Clip(), &visibility);
-    removeDefinitionsDrawnInPlace(root);
+    if (names("clipPath") || names("mask") || names("marker") || names("pattern"))
+        removeDefinitionsDrawnInPlace(root);
     if (visibility.masked > 0)
         *warnings << QStringLiteral("masks are cut as the outline of their visible shapes, without their shades: "
                                     "%1 masked element(s)")
                          .arg(visibility.masked);
-    *normalized = document.toByteArray(-1);
+    *normalized = writeSvgDocument(document);
     return true;
 }
 

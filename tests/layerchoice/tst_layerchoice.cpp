@@ -65,6 +65,16 @@ void tst_LayerChoice::choice_data()
     QTest::newRow("svg colour not in the layer")
         << svg << QStringList{"Holes"} << QStringLiteral("#00ff00") << 0
         << QStringLiteral("no shape in #00ff00; its colours: #ff0000, #000000");
+    // Shapes that set no colour of their own take their group's, or the page's.
+    const QByteArray groups =
+        "<svg xmlns='http://www.w3.org/2000/svg' width='50mm' height='10mm' viewBox='0 0 50 10' fill='#0000ff'>"
+        "<g fill='#ff0000' stroke='#000000'><rect width='5' height='5'/><rect x='10' width='5' height='5'/>"
+        "<g><rect x='20' width='5' height='5'/></g></g><rect x='30' width='5' height='5'/>"
+        "<g style='fill:#ff0000'><rect x='40' width='5' height='5' fill='#00ff00'/></g></svg>";
+    QTest::newRow("svg fill of a group") << groups << QStringList() << QStringLiteral("#ff0000") << 3 << QString();
+    QTest::newRow("svg stroke of a group") << groups << QStringList() << QStringLiteral("#000000") << 3 << QString();
+    QTest::newRow("svg fill of the page") << groups << QStringList() << QStringLiteral("#0000ff") << 1 << QString();
+    QTest::newRow("svg own fill in a group") << groups << QStringList() << QStringLiteral("#00ff00") << 1 << QString();
     const QByteArray dxf = dxfWithLayers();
     QTest::newRow("dxf layer") << dxf << QStringList{"A"} << QString() << 2 << QString();
     QTest::newRow("dxf unknown layer") << dxf << QStringList{"C"} << QString() << 0

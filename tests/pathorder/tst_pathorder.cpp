@@ -14,6 +14,8 @@ class tst_PathOrder : public QObject
 private slots:
     void rules_data();
     void rules();
+    void copies_data();
+    void copies();
     void sameAsPlainSearch();
     void notFiniteLast();
 };
@@ -149,6 +151,9 @@ void tst_PathOrder::rules_data()
                     square(100, 0, 5), square(-60, 80, 5)}
         << QVector<int>{1, 2, 3, 5, 4, 0}
         << QVector<QPointF>{{80, 60}, {65, 80}, {5, 100}, {-55, 85}, {100, 5}, {1000, 1000}};
+    QTest::newRow("an open path ending where it starts, inside two crossing outlines")
+        << CutPaths{square(0, 0, 100), CutPath{{{95, 50}, {97, 52}, {95, 50}}, false}, square(90, 40, 30)}
+        << QVector<int>{1, 2, 0} << QVector<QPointF>{{95, 50}, {90, 40}, {100, 0}};
     QTest::newRow("a path without points is left out")
         << CutPaths{CutPath{}, square(0, 0, 10)} << QVector<int>{1} << QVector<QPointF>{{0, 0}};
     // clang-format on
@@ -165,6 +170,47 @@ void tst_PathOrder::rules()
     for (const CutPath& path : cut)
         firsts << path.points.first();
     QCOMPARE(firsts, starts);
+}
+
+// Exact copies, told apart by a stroke colour that stands for their place in the drawing.
+void tst_PathOrder::copies_data()
+{
+    QTest::addColumn<CutPaths>("drawing");
+    QTest::addColumn<QVector<int>>("order");
+
+    auto copies = [](std::initializer_list<CutPath> shapes) {
+        CutPaths drawing(shapes);
+        for (int i = 0; i < drawing.size(); ++i)
+            drawing[i].stroke = QRgb(i);
+        return drawing;
+    };
+    const CutPath redrawn{{{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}}, true};
+    // clang-format off
+    QTest::newRow("a copy: first drawn first, the copy straight after")
+        << copies({square(0, 0, 10), square(50, 50, 10), square(0, 0, 10)}) << QVector<int>{0, 2, 1};
+    QTest::newRow("copies of an outline around copies of its counter")
+        << copies({square(0, 0, 100), square(40, 40, 20), square(0, 0, 100), square(40, 40, 20)})
+        << QVector<int>{1, 3, 0, 2};
+    QTest::newRow("copies three deep, drawn outside in")
+        << copies({square(0, 0, 300), square(0, 0, 300), square(50, 50, 200), square(100, 100, 100),
+                   square(50, 50, 200), square(100, 100, 100)})
+        << QVector<int>{3, 5, 2, 4, 0, 1};
+    QTest::newRow("the same square from another corner: neither waits")
+        << copies({redrawn, square(0, 0, 10)}) << QVector<int>{1, 0};
+    QTest::newRow("open copies inside closed copies")
+        << copies({square(0, 0, 100), line({90, 50}, {20, 50}), square(0, 0, 100), line({90, 50}, {20, 50})})
+        << QVector<int>{1, 3, 0, 2};
+    // clang-format on
+}
+
+void tst_PathOrder::copies()
+{
+    QFETCH(CutPaths, drawing);
+    QFETCH(QVector<int>, order);
+    QVector<int> cut;
+    for (const CutPath& path : orderPaths(drawing, QPointF(0, 0)))
+        cut << int(path.stroke);
+    QCOMPARE(cut, order);
 }
 
 // Overlapping, nested and crossing squares and open strokes at random places and sizes:
