@@ -52,11 +52,13 @@ inline Address simAddress(const SimProcess& sim)
     return address;
 }
 
+// A button that waits for work off the window's thread (Start for the sheet's layout) is
+// given the time to come on.
 inline void click(QWidget* window, const char* name)
 {
     auto* button = window->findChild<QPushButton*>(QLatin1String(name));
     QVERIFY2(button, name);
-    QVERIFY2(button->isEnabled(), name);
+    QTRY_VERIFY2(button->isEnabled(), name);
     button->click();
 }
 
