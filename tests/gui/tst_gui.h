@@ -19,14 +19,65 @@
 #include "ktdeviceproperty.h"
 
 #include <QAbstractSpinBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTranslator>
 #include <QtTest>
+
+#include <algorithm>
+
+// The sanitizer build runs many times slower: the big jobs of the tests are a tenth as big.
+#if defined(__SANITIZE_ADDRESS__)
+#define KT_SLOW_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KT_SLOW_BUILD 1
+#endif
+#endif
+
+// The longest time the window's event loop went without turning while this one lives: a
+// timer fires every 10 ms and the longest wait between two firings is kept.
+class EventGaps
+{
+public:
+    EventGaps()
+    {
+        QObject::connect(&tick, &QTimer::timeout, [this] { turned(); });
+        clock.start();
+        tick.start(10);
+    }
+    EventGaps(const EventGaps&) = delete;
+    EventGaps& operator=(const EventGaps&) = delete;
+
+    qint64 elapsed() const { return clock.elapsed(); }
+    qint64 longest() const { return longestGap; }
+    // Whether the window answered through `took` ms of work: no gap over a third of it.
+    bool answered(qint64 took) const { return longestGap < took / 3; }
+    QString text(qint64 took) const { return QStringLiteral("%1 ms without events in %2").arg(longestGap).arg(took); }
+    // The time since the last firing counts too: work that never let the timer fire is one gap.
+    void stop()
+    {
+        turned();
+        tick.stop();
+    }
+
+private:
+    void turned()
+    {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    }
+
+    QElapsedTimer clock;
+    QTimer tick;
+    qint64 last = 0, longestGap = 0;
+};
 
 inline QString sourceFile(const QString& relative)
 {
@@ -81,6 +132,7 @@ private slots:
     void windowLanguage();
     void conversionKeepsTheWindowAnswering();
     void bigPreviewKeepsTheWindowAnswering();
+    void bigSheetKeepsTheWindowAnswering();
     void settingOutOfRangeIsRefused();
     void resumeAfterALostLink();
     void severalFilesOnTheMaterial_data();
