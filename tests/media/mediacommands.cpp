@@ -3,7 +3,9 @@
 #include "tst_media.h"
 
 #include "../host/hostprocess.h"
+#include "hostcommon.h"
 #include "hpglreader.h"
+#include "materialdefaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -127,4 +129,47 @@ void tst_Media::layerChoiceOnTheCommandLine()
     QVERIFY2(run.code == 2 && run.err.contains("goes with --perforate"), run.err.constData());
     run = runHost({"convert", small, "--perforate", "5,1", "--perforate-layers", "A", "-o", out});
     QVERIFY2(run.code == 2 && run.err.contains("no layer \"A\"; its layers: none"), run.err.constData());
+}
+
+// The material kept for a cutter by ktrv8 is the window's for the same cutter, and back,
+// however the address was spelled. A job too wide for it is refused, so no cutter is reached.
+void tst_Media::cutterKeyIsShared_data()
+{
+    QTest::addColumn<QStringList>("cli");    // how ktrv8 is told the cutter
+    QTest::addColumn<QString>("window");     // the address typed into the window
+    QTest::addColumn<bool>("savedByWindow"); // otherwise by ktrv8, and looked up by the window
+    QTest::addColumn<double>("lengthMm");    // of each row's own material
+    QTest::newRow("default port, kept by ktrv8")
+        << QStringList{"--tcp", "127.0.0.1"} << "127.0.0.1:9100" << false << 1001.0;
+    QTest::newRow("default port, kept by the window")
+        << QStringList{"--tcp", "127.0.0.1:9100"} << "127.0.0.1" << true << 1002.0;
+    QTest::newRow("host name in capitals") << QStringList{"--tcp", "CutterHost"} << "cutterhost" << false << 1003.0;
+    QTest::newRow("IPv6 spelled out") << QStringList{"--tcp", "[0:0:0:0:0:0:0:1]:9100"} << "::1" << true << 1004.0;
+    QTest::newRow("USB node, kept by ktrv8")
+        << QStringList{"--usb", "/dev/usb//lp7"} << "/dev/usb/lp7" << false << 1005.0;
+    QTest::newRow("USB node, kept by the window")
+        << QStringList{"--usb", "/dev/usb/lp7"} << "/dev/usb/./lp7" << true << 1006.0;
+}
+
+void tst_Media::cutterKeyIsShared()
+{
+    QFETCH(QStringList, cli);
+    QFETCH(QString, window);
+    QFETCH(bool, savedByWindow);
+    QFETCH(double, lengthMm);
+    const QString big = triangle(dir, QStringLiteral("wide.svg"), 400, 100);
+    Address typed;
+    QString error;
+    QVERIFY2(parseAddress(window, &typed, &error), qPrintable(error));
+    const QString kept = QStringLiteral("300.0 x %1.0 mm sheet").arg(lengthMm);
+    if (savedByWindow) {
+        QVERIFY2(MaterialDefaults::save(typed.cutterKey(), {300, lengthMm}, &error), qPrintable(error));
+        const Run run = runHost(QStringList{"cut", big} + cli);
+        QVERIFY2(run.code == 2 && run.err.contains(kept.toUtf8()), run.err.constData());
+    } else {
+        const Run run =
+            runHost(QStringList{"cut", big, "--media", QStringLiteral("300x%1").arg(lengthMm), "--save-media"} + cli);
+        QVERIFY2(run.code == 2 && run.err.contains(kept.toUtf8()), run.err.constData());
+        QCOMPARE(MaterialDefaults::load(typed.cutterKey()).lengthMm, lengthMm);
+    }
 }

@@ -23,6 +23,8 @@ private slots:
     void commandLine();
     void layerChoiceOnTheCommandLine();
     void resumeHintCutsTheRest();
+    void cutterKeyIsShared_data();
+    void cutterKeyIsShared();
 
 private:
     QTemporaryDir dir;
