@@ -13,6 +13,8 @@ private slots:
     void material_data();
     void material();
     void nestUsesLessMaterialThanRows();
+    void materialOnThePreview_data();
+    void materialOnThePreview();
     void weedLinesStopAtDesigns_data();
     void weedLinesStopAtDesigns();
     void perforation_data();
