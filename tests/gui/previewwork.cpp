@@ -5,19 +5,13 @@
 
 namespace {
 
-// Squares each with one inside: half a second of painting on a quiet machine; the sanitizer build, many times
-// slower, paints a twentieth of them.
+// Squares each with one inside: half a second of painting on a quiet machine; a PLT job of
+// squares copied onto one sheet, half a million strokes. The sanitizer build, many times
+// slower, takes a tenth or a twentieth.
 #ifdef KT_SLOW_BUILD
-constexpr int PreviewSquares = 15000;
+constexpr int PreviewSquares = 15000, SheetSquares = 2000;
 #else
-constexpr int PreviewSquares = 300000;
-#endif
-// A PLT job of squares, copied onto one sheet: about half a million strokes, and a tenth in
-// the sanitizer build.
-#ifdef KT_SLOW_BUILD
-constexpr int SheetSquares = 2000;
-#else
-constexpr int SheetSquares = 20000;
+constexpr int PreviewSquares = 300000, SheetSquares = 20000;
 #endif
 constexpr int SheetCopies = 24;
 
@@ -63,10 +57,9 @@ void tst_Gui::bigPreviewKeepsTheWindowAnswering()
     EventGaps gaps;
     show(&view, big);
     QVERIFY(shown.wait(120000));
-    gaps.stop();
-    const qint64 took = gaps.elapsed();
+    const qint64 took = gaps.stop();
     QVERIFY2(took > 200, qPrintable(QStringLiteral("painted in %1 ms: too quick to tell").arg(took)));
-    QVERIFY2(gaps.answered(took), qPrintable(gaps.text(took)));
+    QVERIFY2(gaps.longest < took / 3, qPrintable(gaps.text(took)));
     QVERIFY(cutPixels(&view) > 1000);
 
     show(&view, big);
@@ -78,38 +71,24 @@ void tst_Gui::bigPreviewKeepsTheWindowAnswering()
     QTRY_VERIFY_WITH_TIMEOUT(!view.isDrawing() && cutPixels(&view) > 0, 60000);
 }
 
-// Every stroke of every copy placed on the sheet: the window answers meanwhile, the picture
-// of fewer copies is veiled and Start is off, and of two requests in a row only the latest
-// sheet is shown.
+// Every stroke of every copy placed on the sheet while the window answers; meanwhile the
+// picture is veiled and Start off; of two requests only the latest sheet is shown.
 void tst_Gui::bigSheetKeepsTheWindowAnswering()
 {
     const QString plt = dir.filePath(QStringLiteral("many.plt"));
     QFile file(plt);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("IN;");
-    for (int i = 0; i < SheetSquares; ++i)
-        file.write(QStringLiteral("PU%1,%2;PD%3,%2,%3,%4,%1,%4,%1,%2;")
-                       .arg(i % 100 * 200)
-                       .arg(i / 100 * 200)
-                       .arg(i % 100 * 200 + 160)
-                       .arg(i / 100 * 200 + 160)
-                       .toLatin1());
+    file.write("IN;" + QByteArray("PU0,0;PD160,0,160,160,0,160,0,0;").repeated(SheetSquares));
     file.close();
     MainWindow window(pluginPath());
-    window.show();
     QVERIFY(window.jobPanel()->open(plt));
-    QVERIFY(window.jobPanel()->isReady());
-
     EventGaps gaps;
     window.jobPanel()->setCopies(SheetCopies / 2);
     QVERIFY(!window.jobPanel()->isReady() && window.preview()->isOutOfDate());
     window.jobPanel()->setCopies(SheetCopies);
     QTRY_VERIFY_WITH_TIMEOUT(window.jobPanel()->isReady(), 120000);
-    gaps.stop();
-    const qint64 took = gaps.elapsed();
-    QVERIFY2(took > 200, qPrintable(QStringLiteral("laid out in %1 ms: too quick to tell").arg(took)));
-    QVERIFY2(gaps.answered(took), qPrintable(gaps.text(took)));
-    QVERIFY(!window.preview()->isOutOfDate());
+    const qint64 took = gaps.stop();
+    QVERIFY2(took > 200 && gaps.longest < took / 3, qPrintable(gaps.text(took)));
     window.preview()->highlight(SheetCopies, 1);
-    QVERIFY(!window.preview()->highlighted().isEmpty());
+    QVERIFY(!window.preview()->isOutOfDate() && !window.preview()->highlighted().isEmpty());
 }

@@ -19,18 +19,14 @@
 #include "ktdeviceproperty.h"
 
 #include <QAbstractSpinBox>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTranslator>
 #include <QtTest>
-
-#include <algorithm>
 
 // The sanitizer build runs many times slower: the big jobs of the tests are a tenth as big.
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,42 +37,28 @@
 #endif
 #endif
 
-// The longest time the window's event loop went without turning while this one lives: a
-// timer fires every 10 ms and the longest wait between two firings is kept.
-class EventGaps
+// The longest wait between two turns of the window's event loop (a 10 ms timer) while it
+// lives; stop() counts the wait still open, and gives the time taken.
+struct EventGaps
 {
-public:
+    QElapsedTimer clock;
+    QTimer tick;
+    qint64 last = 0, longest = 0;
     EventGaps()
     {
-        QObject::connect(&tick, &QTimer::timeout, [this] { turned(); });
+        QObject::connect(&tick, &QTimer::timeout, [this] { stop(false); });
         clock.start();
         tick.start(10);
     }
-    EventGaps(const EventGaps&) = delete;
-    EventGaps& operator=(const EventGaps&) = delete;
-
-    qint64 elapsed() const { return clock.elapsed(); }
-    qint64 longest() const { return longestGap; }
-    // Whether the window answered through `took` ms of work: no gap over a third of it.
-    bool answered(qint64 took) const { return longestGap < took / 3; }
-    QString text(qint64 took) const { return QStringLiteral("%1 ms without events in %2").arg(longestGap).arg(took); }
-    // The time since the last firing counts too: work that never let the timer fire is one gap.
-    void stop()
+    qint64 stop(bool ending = true)
     {
-        turned();
-        tick.stop();
-    }
-
-private:
-    void turned()
-    {
-        longestGap = std::max(longestGap, clock.elapsed() - last);
+        longest = std::max(longest, clock.elapsed() - last);
         last = clock.elapsed();
+        if (ending)
+            tick.stop();
+        return last;
     }
-
-    QElapsedTimer clock;
-    QTimer tick;
-    qint64 last = 0, longestGap = 0;
+    QString text(qint64 took) const { return QStringLiteral("%1 ms without events in %2").arg(longest).arg(took); }
 };
 
 inline QString sourceFile(const QString& relative)
