@@ -43,8 +43,6 @@ JobPanel::JobPanel(PreviewView* previewView, QWidget* parent) : QWidget(parent),
     conversion = new JobConversion(this);
     connect(conversion, &JobConversion::progress, this, &JobPanel::onProgress);
     connect(conversion, &JobConversion::finished, this, &JobPanel::onConverted);
-    layouts = new LatestWork(this);
-    partLists = new LatestWork(this);
 
     layout->addLayout(buildForm());
 

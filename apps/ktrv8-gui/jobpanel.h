@@ -1,6 +1,7 @@
 #ifndef JOBPANEL_H
 #define JOBPANEL_H
 
+#include "latestwork.h"
 #include "preparedjob.h"
 
 #include <QWidget>
@@ -10,7 +11,6 @@
 class CutOptionsPanel;
 class DrawingPartsPanel;
 class JobConversion;
-class LatestWork;
 class PreviewView;
 class QProgressBar;
 class QCheckBox;
@@ -106,8 +106,8 @@ private:
     QLabel* refusalLabel = nullptr;
     QProgressBar* conversionBar = nullptr;
     JobConversion* conversion = nullptr;
-    LatestWork* layouts = nullptr; // the preview's sheet
-    LatestWork* partLists = nullptr;
+    LatestWork* layouts = new LatestWork(this); // the preview's sheet
+    LatestWork* partLists = new LatestWork(this);
     QSpinBox* copiesBox = nullptr;
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
