@@ -61,7 +61,7 @@ void JobPanel::openFilesLater(const QStringList& paths)
         // Nothing left to cut: the job goes with its files.
         job.reset();
         refused.clear();
-        preview->clearPicture();
+        dropPreview();
         emit jobChanged();
         return;
     }

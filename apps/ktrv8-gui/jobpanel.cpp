@@ -3,6 +3,7 @@
 #include "cutoptionspanel.h"
 #include "drawingpartspanel.h"
 #include "jobconversion.h"
+#include "latestwork.h"
 #include "previewview.h"
 #include "sheetoverlay.h"
 #include "sheetpanel.h"
@@ -173,12 +174,16 @@ void JobPanel::load(bool again)
 {
     fresh = again || !job || !job->isDrawing();
     converting = true;
+    layouts->cancel();
+    layingOut = announce = false;
+    preview->setOutOfDate(true);
     if (fresh) {
         PreparedJob::Options options;
         options.cut = cutOptions->options();
         options.geometry = true;
         options.sheet = sheet->options();
         parts->clear();
+        partLists->cancel();
         options.input = parts->input(); // a threshold set by hand stays for the next picture
         if (files.size() > 1)
             conversion->readSeveral(files, options);
@@ -215,6 +220,7 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
         refuse(job->error());
     } else {
         refusalLabel->hide();
+        announce = true;
         showPreview();
         if (fresh)
             showParts();
@@ -226,34 +232,47 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
                         false);
         emit jobChanged();
     }
-    emit loaded(ok);
+    // A job with a sheet to lay out is loaded once it is laid out.
+    if (!ok || !layingOut) {
+        announce = false;
+        emit loaded(ok);
+    }
 }
 
-// The layers and colours of a drawing just opened, or a picture's threshold, to choose from.
+// The layers and colours of a drawing just opened, or a picture's threshold, to choose from:
+// listing them reads the drawing once more, which for a big one takes as long, so it is
+// done off this thread while the job is ready to cut as it is.
 void JobPanel::showParts()
 {
-    ktconv::DrawingParts found;
-    QString unlisted;
-    const bool picture = job->format() == ktconv::JobFormat::Bitmap;
-    if (picture || job->listParts(&found, &unlisted))
-        parts->showParts(found, picture);
+    const std::shared_ptr<const PreparedJob> listed = job;
+    partLists->start([this, listed]() -> LatestWork::Delivery {
+        ktconv::DrawingParts found;
+        QString unlisted;
+        const bool picture = listed->format() == ktconv::JobFormat::Bitmap;
+        if (!picture && !listed->listParts(&found, &unlisted))
+            return nullptr;
+        return [this, found, picture] { parts->showParts(found, picture); };
+    });
 }
 
 // A refused drawing is kept: other cutter options may convert it.
 void JobPanel::refuse(const QString& reason)
 {
     refused = reason;
-    preview->clearPicture();
+    dropPreview();
     refusalLabel->setText(tr("Refused: %1").arg(reason));
     refusalLabel->show();
     emit report(tr("Refused %1: %2").arg(jobName(), reason), true);
     emit jobChanged();
 }
 
-// Painted from the job's strokes as they are: nothing is drawn to a file first.
+// Painted from the job's strokes as they are: nothing is drawn to a file first. Every stroke
+// of every copy is placed on the sheet, which for a big job takes a while: off this thread.
+// Meanwhile the picture shown is veiled as out of date and the job is not ready: the frame
+// of the page being cut needs the pages of the sheet that is cut.
 void JobPanel::showPreview()
 {
-    if (!refused.isEmpty() || !job || job->geometry().isEmpty())
+    if (converting || !refused.isEmpty() || !job || job->geometry().isEmpty())
         return;
     ktconv::PreviewLayout layout;
     layout.copies = copies();
@@ -262,18 +281,44 @@ void JobPanel::showPreview()
     const ktconv::Material& material = job->material();
     if (material.known())
         layout.materialMm = QSizeF(material.widthMm, material.lengthMm);
-    auto drawn = std::make_shared<const SheetOverlay>(ktconv::layOutPreview(job->geometry(), layout), layout.backdrop,
-                                                      job->backdrops(), job->pages().size());
+    const std::shared_ptr<const PreparedJob> shown = job;
+    const int pages = job->pages().size();
+    layingOut = true;
+    preview->setOutOfDate(true);
+    layouts->start([this, shown, layout, pages]() -> LatestWork::Delivery {
+        auto drawn = std::make_shared<const SheetOverlay>(ktconv::layOutPreview(shown->geometry(), layout),
+                                                          layout.backdrop, shown->backdrops(), pages);
+        return [this, drawn, pages] { showLaidOut(drawn, pages); };
+    });
+    emit jobChanged();
+}
+
+void JobPanel::showLaidOut(const std::shared_ptr<const SheetOverlay>& drawn, int pages)
+{
+    layingOut = false;
     preview->setPicture(
         QRectF(QPointF(0, 0), drawn->sheet.sizeMm), [drawn](QPainter* painter) { drawn->paint(painter); },
-        drawn->sheet.pageAreas, job->pages().size());
+        drawn->sheet.pageAreas, pages);
+    emit jobChanged();
+    if (announce) {
+        announce = false;
+        emit loaded(true);
+    }
+}
+
+// The job's picture goes, and the one being laid out for it.
+void JobPanel::dropPreview()
+{
+    layouts->cancel();
+    layingOut = announce = false;
+    preview->clearPicture();
 }
 
 bool JobPanel::isReady() const
 {
     if (qrMode())
         return QFileInfo(qrFolder()).isDir();
-    return !converting && refused.isEmpty() && job && !job->pages().isEmpty();
+    return !converting && !layingOut && refused.isEmpty() && job && !job->pages().isEmpty();
 }
 
 int JobPanel::copies() const

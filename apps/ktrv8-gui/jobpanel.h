@@ -1,6 +1,7 @@
 #ifndef JOBPANEL_H
 #define JOBPANEL_H
 
+#include "latestwork.h"
 #include "preparedjob.h"
 
 #include <QWidget>
@@ -19,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class SheetOverlay;
 class SheetPanel;
 
 // The job: a PLT file or a drawing (converted with the cutter options), or several files
@@ -38,13 +40,15 @@ public:
     void openLater(const QString& path, const QString& shown = QString());
     // Several files as designs on one material (one file: as openLater).
     void openFilesLater(const QStringList& paths);
-    // The same, waiting for the end while the window runs on: false when the file is
-    // refused; the reason is shown in the panel and reported.
+    // The same, waiting for the end (the job read, its preview laid out) while the window
+    // runs on: false when the file is refused; the reason is shown in the panel and reported.
     bool open(const QString& path, const QString& shown = QString());
     bool openFiles(const QStringList& paths);
     QStringList filePaths() const { return files; }
     bool isReady() const;
     bool isConverting() const { return converting; }
+    // Whether the preview's sheet is being laid out; the job is not ready meanwhile.
+    bool isLayingOut() const { return layingOut; }
     QString filePath() const { return files.value(0); }
     // What the cut hands to the driver; null while no job is open.
     std::shared_ptr<PreparedJob> preparedJob() const { return refused.isEmpty() ? job : nullptr; }
@@ -72,7 +76,7 @@ public slots:
 
 signals:
     void jobChanged();
-    // The end of a read or conversion: whether it gave a job to cut.
+    // The end of a read or conversion, its sheet laid out: whether it gave a job to cut.
     void loaded(bool ok);
     void report(const QString& text, bool problem);
 
@@ -87,6 +91,8 @@ private:
     void onProgress(const QString& stage, int percent);
     void refuse(const QString& reason);
     void showPreview();
+    void showLaidOut(const std::shared_ptr<const SheetOverlay>& drawn, int pages);
+    void dropPreview();
     void showParts();
 
     PreviewView* preview;
@@ -100,6 +106,8 @@ private:
     QLabel* refusalLabel = nullptr;
     QProgressBar* conversionBar = nullptr;
     JobConversion* conversion = nullptr;
+    LatestWork* layouts = new LatestWork(this); // the preview's sheet
+    LatestWork* partLists = new LatestWork(this);
     QSpinBox* copiesBox = nullptr;
     QCheckBox* qrBox = nullptr;
     QLineEdit* qrFolderEdit = nullptr;
@@ -111,7 +119,9 @@ private:
     std::shared_ptr<PreparedJob> job;
     double copyGapMm = 20;
     bool converting = false;
-    bool fresh = false; // the conversion running reads a file just opened
+    bool layingOut = false;
+    bool announce = false; // loaded() is due when the sheet is laid out
+    bool fresh = false;    // the conversion running reads a file just opened
 };
 
 #endif // JOBPANEL_H

@@ -133,8 +133,7 @@ int MainWindow::connectTo(const Address& where)
     address = where;
     connection->setAddress(where);
     // The material loaded in this cutter, as "ktrv8" names it in the settings file.
-    job->sheetPanel()->setCutter(where.usb ? QStringLiteral("usb:") + where.path
-                                           : QStringLiteral("tcp:%1:%2").arg(where.host).arg(where.port));
+    job->sheetPanel()->setCutter(where.cutterKey());
     connecting = true;
     setLinkBusy(true);
     logPane->note(tr("Connecting to %1").arg(where.describe()));

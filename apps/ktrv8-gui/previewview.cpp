@@ -47,6 +47,7 @@ void PreviewView::clearPicture()
     picture = nullptr;
     pageAreas.clear();
     pagesPerCopy = 0;
+    outOfDate = false;
 }
 
 void PreviewView::highlight(int copy, int page)
@@ -90,15 +91,28 @@ void PreviewView::finishPicture()
         picture->finish();
 }
 
-// Until the picture's first image arrives the view says that it is being drawn.
+void PreviewView::setOutOfDate(bool on)
+{
+    if (on == outOfDate)
+        return;
+    outOfDate = on;
+    viewport()->update();
+}
+
+// Until the picture's first image arrives the view says that it is being drawn; a picture
+// out of date is veiled.
 void PreviewView::drawForeground(QPainter* painter, const QRectF&)
 {
-    if (!picture || picture->hasImage() || !caching)
+    const bool veiled = outOfDate && picture;
+    if (!veiled && (!picture || picture->hasImage() || !caching))
         return;
     painter->save();
     painter->resetTransform();
+    if (veiled)
+        painter->fillRect(viewport()->rect(), QColor(0xf4, 0xf4, 0xf0, 190));
     painter->setPen(QColor(0x60, 0x60, 0x60));
-    painter->drawText(viewport()->rect(), Qt::AlignCenter, tr("Drawing the preview..."));
+    painter->drawText(viewport()->rect(), Qt::AlignCenter,
+                      veiled ? tr("Preparing the preview...") : tr("Drawing the preview..."));
     painter->restore();
 }
 

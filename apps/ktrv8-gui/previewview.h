@@ -36,6 +36,10 @@ public:
     bool isDrawing() const;
     // Waits until the whole picture is painted: a screenshot shows it, not its placeholder.
     void finishPicture();
+    // The picture shown is of a job that is being read or laid out again: it is veiled and
+    // says so until the next picture replaces it.
+    void setOutOfDate(bool on);
+    bool isOutOfDate() const { return outOfDate; }
 
 signals:
     // An image of the picture arrived and is on screen.
@@ -59,6 +63,7 @@ private:
     QGraphicsRectItem* frame = nullptr;
     PreviewPicture* picture = nullptr;
     bool caching = true;
+    bool outOfDate = false;
     bool fitted = true; // follows the window size until the user zooms
 };
 

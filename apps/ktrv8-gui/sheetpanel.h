@@ -21,7 +21,7 @@ public:
     explicit SheetPanel(QWidget* parent = nullptr);
 
     ktconv::SheetOptions options() const;
-    // The cutter the job goes to ("tcp:HOST:PORT", "usb:PATH"; empty: any): its loaded
+    // The cutter the job goes to (Address::cutterKey(); empty: any): its loaded
     // material is the one used while "the cutter's material" is on.
     void setCutter(const QString& name);
     QString cutter() const { return cutterName; }

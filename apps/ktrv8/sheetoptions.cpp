@@ -2,6 +2,7 @@
 
 #include "designsheet.h"
 #include "drawingcommands.h"
+#include "hostcommon.h"
 #include "materialdefaults.h"
 
 #include <QCommandLineParser>
@@ -42,13 +43,13 @@ QList<QCommandLineOption> sheetOptions()
 
 namespace {
 
+// As the window names the cutter: --tcp HOST is HOST at the default port there too.
 QString cutterName(const QCommandLineParser& parser)
 {
-    for (const QString& via : {QStringLiteral("tcp"), QStringLiteral("usb")}) {
-        if (parser.isSet(via))
-            return via + QLatin1Char(':') + parser.value(via);
-    }
-    return QString();
+    Address address;
+    bool given = false;
+    QString ignored; // a bad address is refused before the job is read
+    return parseAddressOptions(parser, &address, &given, &ignored) && given ? address.cutterKey() : QString();
 }
 
 bool readMaterial(const QCommandLineParser& parser, ktconv::SheetOptions* sheet, QString* error)

@@ -70,28 +70,24 @@ void paintBackdrop(QPainter* painter, const PreviewSheet& sheet)
     painter->restore();
 }
 
-// The material from the first page's origin: its width across; a sheet's length up from
-// there (the sheet grows to hold it), a roll's edges the whole way down.
-void addMaterial(PreviewSheet* sheet, const QSizeF& material, const QPointF& origin)
+// The material from where the job begins, the top of its first page: its width across
+// from the pages' left edge, a sheet's length down the sheet as the pages follow each other
+// (the sheet grows to hold it, and a page past its end lies outside it), a roll's edges
+// the whole way down.
+void addMaterial(PreviewSheet* sheet, const QSizeF& material)
 {
     if (material.width() <= 0)
         return;
-    const double left = origin.x(), right = origin.x() + material.width();
+    const double left = SheetLayout::BorderMm, right = left + material.width();
+    const double top = sheet->pageAreas.isEmpty() ? SheetLayout::BorderMm : sheet->pageAreas.first().top();
     sheet->sizeMm.setWidth(std::max(sheet->sizeMm.width(), right + SheetLayout::BorderMm));
     if (material.height() <= 0) {
         sheet->materialEdges = {QPolygonF(QVector<QPointF>{{left, 0}, {left, sheet->sizeMm.height()}}),
                                 QPolygonF(QVector<QPointF>{{right, 0}, {right, sheet->sizeMm.height()}})};
         return;
     }
-    const double lower = std::max(0.0, SheetLayout::BorderMm + material.height() - origin.y());
-    for (SheetLine& line : sheet->lines)
-        line.points.translate(0, lower);
-    for (QRectF& area : sheet->pageAreas)
-        area.translate(0, lower);
-    sheet->backdropToSheet *= QTransform::fromTranslate(0, lower);
-    sheet->sizeMm.rheight() += lower;
-    const QRectF box(left, origin.y() + lower - material.height(), material.width(), material.height());
-    sheet->materialEdges = {QPolygonF(box)};
+    sheet->sizeMm.setHeight(std::max(sheet->sizeMm.height(), top + material.height() + SheetLayout::BorderMm));
+    sheet->materialEdges = {QPolygonF(QRectF(left, top, material.width(), material.height()))};
 }
 
 void paintLines(QPainter* painter, const PreviewSheet& sheet)
@@ -229,13 +225,10 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
 {
     PreviewSheet sheet;
     SheetLayout places;
-    QPointF origin;
     for (int copy = 0; copy < std::max(1, layout.copies); ++copy) {
         places.newCopy(layout.copyGapMm);
         for (const CutPaths& page : pages) {
             const SheetLayout::Place place = places.nextPage(boundsOf(page));
-            if (sheet.pageAreas.isEmpty())
-                origin = place.toSheet(QPointF(0, 0));
             if (copy == 0 && sheet.pageAreas.isEmpty() && !layout.backdrop.isNull()) {
                 sheet.backdrop = layout.backdrop.image;
                 sheet.backdropToSheet = layout.backdrop.toPlotter * sheetTransform(place);
@@ -248,7 +241,7 @@ PreviewSheet layOutPreview(const CutPages& pages, const PreviewLayout& layout)
     // A page's band spans the sheet, so that a frame around it reads as the page.
     for (QRectF& area : sheet.pageAreas)
         area.setWidth(sheet.sizeMm.width() - 2 * SheetLayout::BorderMm);
-    addMaterial(&sheet, layout.materialMm, origin);
+    addMaterial(&sheet, layout.materialMm);
     return sheet;
 }
 

@@ -1,6 +1,7 @@
 #include "hostcommon.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 
 QString exitCodeHelp()
 {
@@ -26,6 +27,16 @@ QString Address::describe() const
     // Bracketed as in URLs, so that the text reads back as the same address.
     const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return QStringLiteral("%1:%2").arg(shown).arg(port);
+}
+
+QString Address::cutterKey() const
+{
+    if (usb)
+        return QStringLiteral("usb:") + (path.startsWith(QLatin1Char('/')) ? QDir::cleanPath(path) : path);
+    const QHostAddress numeric(host);
+    Address spelled = *this;
+    spelled.host = numeric.isNull() ? host.toLower() : numeric.toString();
+    return QStringLiteral("tcp:") + spelled.describe();
 }
 
 bool parseAddress(const QString& text, Address* address, QString* error)

@@ -36,6 +36,10 @@ struct Address
     quint16 port = 9100;
     QString path;
     QString describe() const;
+    // The cutter as the settings file names it, whoever wrote it: "tcp:HOST:PORT" with the
+    // port always given and the host as one spelling ([v6] shortest, a name in lower case),
+    // "usb:PATH" with a device node's path cleaned.
+    QString cutterKey() const;
 };
 
 // HOST, HOST:PORT (port 9100 unless given) or a bare IPv6 address; a path starting with

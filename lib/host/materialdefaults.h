@@ -6,8 +6,8 @@
 #include <QString>
 
 // The material each cutter has loaded, remembered between runs in the host's settings file
-// ($XDG_CONFIG_HOME/kt-rv8/ktrv8.ini, beside the window's). A cutter is named by its address
-// ("tcp:HOST:PORT", "usb:PATH"); an empty name is the default for any cutter.
+// ($XDG_CONFIG_HOME/kt-rv8/ktrv8.ini, beside the window's). A cutter is named by its
+// Address::cutterKey(); an empty name is the default for any cutter.
 class MaterialDefaults
 {
 public:

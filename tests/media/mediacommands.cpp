@@ -3,7 +3,9 @@
 #include "tst_media.h"
 
 #include "../host/hostprocess.h"
+#include "hostcommon.h"
 #include "hpglreader.h"
+#include "materialdefaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -127,4 +129,38 @@ void tst_Media::layerChoiceOnTheCommandLine()
     QVERIFY2(run.code == 2 && run.err.contains("goes with --perforate"), run.err.constData());
     run = runHost({"convert", small, "--perforate", "5,1", "--perforate-layers", "A", "-o", out});
     QVERIFY2(run.code == 2 && run.err.contains("no layer \"A\"; its layers: none"), run.err.constData());
+}
+
+// The material kept for a cutter by ktrv8 is the window's for the same cutter, and back,
+// however the address was spelled. The job is too wide for it: no cutter is reached.
+void tst_Media::cutterKeyIsShared_data()
+{
+    QTest::addColumn<QStringList>("cli");
+    QTest::addColumn<QString>("window");   // the address typed into the window
+    QTest::addColumn<bool>("windowKeeps"); // otherwise ktrv8 keeps it and the window looks
+    QTest::newRow("default port, kept by ktrv8") << QStringList{"--tcp", "127.0.0.1"} << "127.0.0.1:9100" << false;
+    QTest::newRow("default port, kept by the window") << QStringList{"--tcp", "127.0.0.1:9100"} << "127.0.0.1" << true;
+    QTest::newRow("host name in capitals") << QStringList{"--tcp", "CutterHost"} << "cutterhost" << false;
+    QTest::newRow("IPv6 spelled out") << QStringList{"--tcp", "[0:0:0:0:0:0:0:1]:9100"} << "::1" << true;
+    QTest::newRow("USB node") << QStringList{"--usb", "/dev/usb//lp7"} << "/dev/usb/lp7" << false;
+}
+
+void tst_Media::cutterKeyIsShared()
+{
+    QFETCH(QStringList, cli);
+    QFETCH(QString, window);
+    QFETCH(bool, windowKeeps);
+    const QString big = triangle(dir, QStringLiteral("wide.svg"), 400, 100);
+    static int row = 0;
+    const double lengthMm = 1001 + row++; // each row's own
+    Address typed;
+    QString error;
+    QVERIFY2(parseAddress(window, &typed, &error), qPrintable(error));
+    if (windowKeeps)
+        QVERIFY2(MaterialDefaults::save(typed.cutterKey(), {300, lengthMm}, &error), qPrintable(error));
+    const QStringList media{"--media", QStringLiteral("300x%1").arg(lengthMm), "--save-media"};
+    const Run run = runHost(QStringList{"cut", big} + cli + (windowKeeps ? QStringList() : media));
+    QVERIFY2(run.code == 2 && run.err.contains(QStringLiteral("300.0 x %1.0 mm").arg(lengthMm).toUtf8()),
+             run.err.constData());
+    QCOMPARE(MaterialDefaults::load(typed.cutterKey()).lengthMm, lengthMm);
 }

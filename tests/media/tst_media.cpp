@@ -4,6 +4,7 @@
 #include "hpglreader.h"
 #include "knife.h"
 #include "perforate.h"
+#include "preview.h"
 #include "weed.h"
 
 #include <QRandomGenerator>
@@ -177,6 +178,35 @@ void tst_Media::nestUsesLessMaterialThanRows()
             QVERIFY2(common.width() * common.height() < 1, qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
         }
     }
+}
+
+// The material begins at the top of the job's first page and runs down the sheet the way
+// the pages follow: pages past a sheet's end lie outside it. Each copy: two pages 30 mm
+// long, 10 mm apart; copies 20 mm apart.
+void tst_Media::materialOnThePreview_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<double>("lengthMm");
+    QTest::addColumn<int>("inside"); // pages on the material, from the first
+    QTest::newRow("one copy on a long sheet") << 1 << 200.0 << 2;
+    QTest::newRow("the second copy past a short sheet") << 2 << 75.0 << 2;
+    QTest::newRow("a sheet shorter than the first page") << 1 << 20.0 << 0;
+}
+
+void tst_Media::materialOnThePreview()
+{
+    QFETCH(int, copies);
+    QFETCH(double, lengthMm);
+    QFETCH(int, inside);
+    PreviewLayout layout;
+    layout.copies = copies;
+    layout.materialMm = QSizeF(100, lengthMm);
+    const PreviewSheet sheet = layOutPreview({rectMm(40, 30), rectMm(20, 30)}, layout);
+    QVERIFY(sheet.materialEdges.size() == 1 && sheet.pageAreas.size() == 2 * copies);
+    const QRectF on = sheet.materialEdges.first().boundingRect();
+    QVERIFY(on.top() == sheet.pageAreas.first().top() && on.bottom() <= sheet.sizeMm.height());
+    const auto within = [&on](const QRectF& page) { return page.top() >= on.top() && page.bottom() <= on.bottom(); };
+    QCOMPARE(std::count_if(sheet.pageAreas.begin(), sheet.pageAreas.end(), within), inside);
 }
 
 void tst_Media::weedLinesStopAtDesigns_data()

@@ -13,6 +13,8 @@ private slots:
     void material_data();
     void material();
     void nestUsesLessMaterialThanRows();
+    void materialOnThePreview_data();
+    void materialOnThePreview();
     void weedLinesStopAtDesigns_data();
     void weedLinesStopAtDesigns();
     void perforation_data();
@@ -23,6 +25,8 @@ private slots:
     void commandLine();
     void layerChoiceOnTheCommandLine();
     void resumeHintCutsTheRest();
+    void cutterKeyIsShared_data();
+    void cutterKeyIsShared();
 
 private:
     QTemporaryDir dir;

@@ -869,5 +869,9 @@ About %7 %8</source>
         <source>Drawing the preview...</source>
         <translation>プレビューを描画しています...</translation>
     </message>
+    <message>
+        <source>Preparing the preview...</source>
+        <translation>プレビューを準備しています...</translation>
+    </message>
 </context>
 </TS>

@@ -869,5 +869,9 @@ About %7 %8</source>
         <source>Drawing the preview...</source>
         <translation>正在绘制预览...</translation>
     </message>
+    <message>
+        <source>Preparing the preview...</source>
+        <translation>正在准备预览...</translation>
+    </message>
 </context>
 </TS>
