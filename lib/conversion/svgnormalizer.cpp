@@ -316,7 +316,8 @@ QSizeF rootViewport(const QDomElement& root)
 
 } // namespace
 
-bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList* warnings, QString* error)
+bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList* warnings, QString* error,
+                  QVector<MissingGlyph>* missing)
 {
     QDomDocument document;
     QString message;
@@ -340,6 +341,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     visibility.ids = ids;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
+    visibility.text.missing = missing;
     keepVisible(root, 1, Clip(), &visibility);
     removeDefinitionsDrawnInPlace(root);
     if (visibility.masked > 0)

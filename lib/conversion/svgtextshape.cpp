@@ -178,6 +178,36 @@ QString missingCharacters(const QString& text, const TextStyle& style)
     return missing;
 }
 
+QString MissingGlyph::code() const
+{
+    return QStringLiteral("U+%1").arg(
+        QString::number(character.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}
+
+QString MissingGlyph::describe() const
+{
+    return QStringLiteral("\"%1\" (%2) in %3: no installed font has it (asked: %4)")
+        .arg(character, code(), place, family);
+}
+
+namespace {
+const QLatin1String RefusalEnd(" no installed font has; nothing is cut");
+}
+
+QString missingGlyphsRefusal(const QVector<MissingGlyph>& missing)
+{
+    QStringList lines;
+    for (const MissingGlyph& glyph : missing)
+        lines << glyph.describe();
+    lines << QStringLiteral("%1 character(s)%2").arg(missing.size()).arg(RefusalEnd);
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool refusedForMissingGlyphs(const QString& error)
+{
+    return error.endsWith(RefusalEnd);
+}
+
 double fontAscent(const TextStyle& style)
 {
     // The typographic ascender, which with the descender spans the em box the line-height

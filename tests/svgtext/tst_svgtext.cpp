@@ -166,7 +166,9 @@ void tst_SvgText::counts_data()
     QTest::newRow("a tspan with neither fill nor stroke is not cut") << page("<text x=\"10\" y=\"20\">H<tspan fill=\"none\">O</tspan>H</text>") << 2 << QString();
     QTest::newRow("a hidden tspan in a shown text") << page("<style>.h{visibility:hidden}</style><text x=\"10\" y=\"20\">O<tspan class=\"h\">H</tspan></text>") << 2 << QString();
     QTest::newRow("an invisible text with a shown tspan") << page("<text x=\"10\" y=\"20\" fill-opacity=\"0\">H<tspan fill-opacity=\"1\">O</tspan></text>") << 2 << QString();
-    QTest::newRow("a character no font has is named, not boxed") << page("<text x=\"10\" y=\"20\">H\xee\x80\x80H</text>") << 2 << QString::fromUtf8("\"\xee\x80\x80\" (U+E000) of the text \"H\xee\x80\x80H\"");
+    QTest::newRow("a character no font has is named, not boxed") << page("<text x=\"10\" y=\"20\">H\xee\x80\x80H</text>") << 2 << QString::fromUtf8("\"\xee\x80\x80\" (U+E000) in the text \"H\xee\x80\x80H\" at 10,20: no installed font has it (asked: DejaVu Sans)");
+    QTest::newRow("an unassigned code point, in a text named by its id") << page("<text id=\"label\" x=\"10\" y=\"20\" font-family=\"DejaVu Serif\">A\xcd\xb8</text>") << 2 << QString::fromUtf8("\"\xcd\xb8\" (U+0378) in the text \"A\xcd\xb8\" (id label): no installed font has it (asked: DejaVu Serif)");
+    QTest::newRow("flowed text: the character named, the rest still laid out") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>H\xcd\xb8 O</flowPara></flowRoot>") << 3 << QStringLiteral("(U+0378) in the text \"H");
     QTest::newRow("flowed text below its frame is noted") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"12\"/></flowRegion><flowPara>H H H</flowPara></flowRoot>") << 2 << QStringLiteral("does not fit its frame");
     QTest::newRow("a flow frame is not cut") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" stroke=\"black\"/></flowRegion><flowPara>O</flowPara></flowRoot>") << 2 << QString();
     // clang-format on
@@ -180,7 +182,10 @@ void tst_SvgText::counts()
 
     const SvgDrawing drawing = read(svg);
     QCOMPARE(drawing.paths.size(), paths);
-    const QString notes = drawing.warnings.join(QLatin1Char('\n'));
+    QStringList said = drawing.warnings; // what is not cut: a note or a missing character
+    for (const MissingGlyph& glyph : drawing.missingGlyphs)
+        said << glyph.describe();
+    const QString notes = said.join(QLatin1Char('\n'));
     QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
 }
 
