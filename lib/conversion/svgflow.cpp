@@ -218,9 +218,36 @@ private:
         return baseline <= frames[frame].boundingRect().bottom();
     }
 
+    // The characters of a word no line of the frame can hold, as many as fit `width`, made a
+    // word of their own that the rest goes on from without a space; false when not even
+    // the first fits. A combining mark stays with the character it marks.
+    bool breakWord(Paragraph* p, int w, double width) const
+    {
+        Word& word = p->words[w];
+        if (word.width <= frames[frame].boundingRect().width() + 1e-9)
+            return false;
+        int end = word.from;
+        for (int k = word.from + 1; k < word.to && measureChars(block, word.from, k) <= width + 1e-9; ++k) {
+            if (!block.chars[k].character.at(0).isMark())
+                end = k;
+        }
+        if (end == word.from)
+            return false;
+        Word rest = word;
+        rest.from = end;
+        rest.width = measureChars(block, end, rest.to - (rest.joined ? 1 : 0));
+        word.to = end;
+        word.width = measureChars(block, word.from, end);
+        word.gap = 0;
+        word.joined = true;
+        p->words.insert(w + 1, rest);
+        return true;
+    }
+
     // The words from `next` laid into the line's stretches in turn, each taking as many as
-    // fit; a stretch too narrow for the next word is passed over.
-    QVector<Piece> fill(const Paragraph& p, int next, int style, double indent) const
+    // fit; a stretch too narrow for the next word is passed over, unless no line could hold
+    // the word: then it is broken where the stretch ends.
+    QVector<Piece> fill(Paragraph& p, int next, int style, double indent) const
     {
         const double top = qMax(baseline - ascents[style], frames[frame].boundingRect().top());
         const double bottom = qMin(baseline + descents[style], frames[frame].boundingRect().bottom());
@@ -233,6 +260,8 @@ private:
                 if (used > width + 1e-9)
                     break;
             }
+            if (piece.to == next && breakWord(&p, next, width))
+                piece.to = next + 1;
             if (piece.to == next)
                 continue;
             pieces << piece;
@@ -243,7 +272,7 @@ private:
         return pieces;
     }
 
-    bool layParagraph(const Paragraph& p)
+    bool layParagraph(Paragraph p)
     {
         if (p.words.isEmpty()) { // an empty paragraph still takes its line
             lastBelow = belowOf(p.style);

@@ -119,6 +119,9 @@ void tst_SvgText::sameOutlines_data()
     QTest::newRow("an excluded shape is taken out of the region")
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"80\"/></flowRegion><flowRegionExclude><rect x=\"0\" y=\"0\" width=\"40\" height=\"10\"/></flowRegionExclude><flowPara>one</flowPara></flowRoot>")
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"40\" y=\"0\" width=\"50\" height=\"80\"/></flowRegion><flowPara>one</flowPara></flowRoot>");
+    QTest::newRow("a word wider than its frame is broken where each line ends")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHHHHHHH</flowPara></flowRoot>")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHH HHH HH</flowPara></flowRoot>");
     QTest::newRow("font-size in em and percent of the parent's")
         << page("<g font-size=\"10\"><text x=\"10\" y=\"50\" font-size=\"2em\">A<tspan font-size=\"50%\">b</tspan></text></g>")
         << page("<text x=\"10\" y=\"50\" font-size=\"20\">A<tspan font-size=\"10\">b</tspan></text>");
