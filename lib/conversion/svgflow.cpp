@@ -30,8 +30,8 @@ struct Word
 struct Paragraph
 {
     QVector<Word> words;
-    int style = 0; // of its first character: its alignment, indent and empty line
-    bool rtl = false;
+    int style = 0;    // of its first character: its direction, alignment, indent and empty line
+    bool rtl = false; // its text reads right to left: the order its words are laid in
 };
 
 QString textOf(const TextBlock& block, int from, int to)
@@ -141,8 +141,9 @@ enum class Align {
     Justify
 };
 
-// text-align where flowed text sets it, else what its text-anchor means for a line.
-Align alignOf(const TextStyle& style, bool rtl)
+// text-align where flowed text sets it, else what its text-anchor means for a line; start
+// and end as the paragraph's direction says, not its words.
+Align alignOf(const TextStyle& style)
 {
     const QString& a = style.align;
     if (a == QLatin1String("center") || (a.isEmpty() && style.anchor == QLatin1String("middle")))
@@ -152,7 +153,7 @@ Align alignOf(const TextStyle& style, bool rtl)
     if (a == QLatin1String("left") || a == QLatin1String("right"))
         return a == QLatin1String("left") ? Align::Left : Align::Right;
     const bool end = a == QLatin1String("end") || (a.isEmpty() && style.anchor == QLatin1String("end"));
-    return end != rtl ? Align::Right : Align::Left;
+    return end != style.rtl ? Align::Right : Align::Left;
 }
 
 // One stretch of a line and the words [from, to) of a paragraph it holds.
@@ -340,17 +341,17 @@ private:
         for (int w = piece.from; w < piece.to; ++w)
             natural += p.words[w].width + (w + 1 < piece.to ? p.words[w].gap : 0);
         const double room = piece.stretch.second - piece.stretch.first - indent;
-        const double left = piece.stretch.first + (p.rtl ? 0 : indent);
-        const Align align = alignOf(block.styles[p.style], p.rtl);
+        const TextStyle& style = block.styles[p.style];
+        const double left = piece.stretch.first + (style.rtl ? 0 : indent);
+        const Align align = alignOf(style);
         const bool last = piece.to == p.words.size();
         int gaps = 0; // where justification may widen the line: not inside a word
         for (int w = piece.from; w + 1 < piece.to; ++w)
             gaps += p.words[w].joined ? 0 : 1;
         const bool justified = align == Align::Justify && !last && gaps > 0;
         const double extra = justified ? (room - natural) / gaps : 0;
-        // As the editor sets them, a justified paragraph's last line starts at the left
-        // whatever its direction; a lone word of a right-to-left line goes to the right.
-        const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl && !last);
+        // A justified paragraph's last line, and a line of one word, go to its start.
+        const bool right = align == Align::Right || (align == Align::Justify && !justified && style.rtl);
         double x = left + (right ? room - natural : align == Align::Center ? (room - natural) / 2 : 0);
         for (int w : visualOrder(p, piece)) {
             const Word& word = p.words[w];

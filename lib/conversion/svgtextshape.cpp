@@ -100,6 +100,7 @@ TextStyle textStyle(const StyleMap& computed)
                     && visibility != QLatin1String("hidden") && visibility != QLatin1String("collapse");
     style.anchor = computed.value(QStringLiteral("text-anchor"), QStringLiteral("start"));
     style.align = computed.value(QStringLiteral("text-align"));
+    style.rtl = computed.value(QStringLiteral("direction")) == QLatin1String("rtl");
     if (!lengthInUserUnits(computed.value(QStringLiteral("text-indent")), style.size, 0, &style.indent))
         style.indent = 0;
     const QString lineHeight = computed.value(QStringLiteral("line-height"), QStringLiteral("normal"));

@@ -18,6 +18,7 @@ struct TextStyle
     bool visible = true; // some of fill and stroke shows, and visibility is not hidden
     QString anchor;      // start, middle or end
     QString align;       // text-align of flowed text: start, end, left, right, center, justify
+    bool rtl = false;    // direction: rtl: a flowed line starts at the right, whatever its words
     double indent = 0;   // text-indent: the first line of a flowed paragraph, user units
     double lineHeight = 20;
     double baselineShift = 0; // upwards, user units

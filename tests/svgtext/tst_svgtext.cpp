@@ -122,6 +122,12 @@ void tst_SvgText::sameOutlines_data()
     QTest::newRow("a word wider than its frame is broken where each line ends")
         << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHHHHHHH</flowPara></flowRoot>")
         << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHH HHH HH</flowPara></flowRoot>");
+    QTest::newRow("right-to-left words in a left-to-right paragraph start at the left")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>")
+        << page("<flowRoot style=\"text-align:left\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>");
+    QTest::newRow("direction rtl: a justified paragraph's last line at the right")
+        << page("<flowRoot style=\"direction:rtl;text-align:justify\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>")
+        << page("<flowRoot style=\"text-align:right\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>");
     QTest::newRow("font-size in em and percent of the parent's")
         << page("<g font-size=\"10\"><text x=\"10\" y=\"50\" font-size=\"2em\">A<tspan font-size=\"50%\">b</tspan></text></g>")
         << page("<text x=\"10\" y=\"50\" font-size=\"20\">A<tspan font-size=\"10\">b</tspan></text>");
