@@ -227,11 +227,20 @@ private:
         Word& word = p->words[w];
         if (word.width <= frames[frame].boundingRect().width() + 1e-9)
             return false;
-        int end = word.from;
-        for (int k = word.from + 1; k < word.to && measureChars(block, word.from, k) <= width + 1e-9; ++k) {
-            if (!block.chars[k].character.at(0).isMark())
-                end = k;
+        // The longest start that fits: a bound found by doubling, as a line holds few of a
+        // long word's characters, then halves.
+        int fits = word.from, over = word.from + 1;
+        while (over < word.to && measureChars(block, word.from, over) <= width + 1e-9) {
+            fits = over;
+            over = qMin<int>(word.to, word.from + 2 * (over - word.from));
         }
+        while (over - fits > 1) {
+            const int middle = (fits + over) / 2;
+            (measureChars(block, word.from, middle) <= width + 1e-9 ? fits : over) = middle;
+        }
+        int end = fits;
+        while (end > word.from && block.chars[end].character.at(0).isMark())
+            --end;
         if (end == word.from)
             return false;
         Word rest = word;
@@ -379,24 +388,6 @@ private:
 };
 
 } // namespace
-
-double measureChars(const TextBlock& block, int from, int to)
-{
-    double width = 0;
-    for (int i = from; i < to;) {
-        int j = i + 1;
-        while (j < to && block.chars[j].style == block.chars[i].style)
-            ++j;
-        QString text;
-        for (int k = i; k < j; ++k)
-            text += block.chars[k].character == QLatin1String("\n") ? QString() : block.chars[k].character;
-        double advance = 0;
-        shapeRun(text, block.styles[block.chars[i].style], &advance);
-        width += advance;
-        i = j;
-    }
-    return width;
-}
 
 bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop,
                   const TextStyle& strut)

@@ -120,19 +120,35 @@ TextStyle textStyle(const StyleMap& computed)
     return style;
 }
 
+namespace {
+
+// The run laid out as one unbroken line; its advance in user units.
+double layOutLine(QTextLayout* layout, const TextStyle& style)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setFlags(QTextOption::IncludeTrailingSpaces); // a run may end in a space
+    layout->setTextOption(option);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    line.setLineWidth(1e9);
+    layout->endLayout();
+    return line.isValid() ? line.horizontalAdvance() * style.size / ReferencePx : 0;
+}
+
+} // namespace
+
+double runAdvance(const QString& text, const TextStyle& style)
+{
+    QTextLayout layout(text, style.font);
+    return layOutLine(&layout, style);
+}
+
 QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* advance)
 {
     const double scale = style.size / ReferencePx;
     QTextLayout layout(text, style.font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setFlags(QTextOption::IncludeTrailingSpaces); // a run may end in a space
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(1e9);
-    layout.endLayout();
-    *advance = line.isValid() ? line.horizontalAdvance() * scale : 0;
+    *advance = layOutLine(&layout, style);
     QVector<Glyph> glyphs;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun& run : runs) {

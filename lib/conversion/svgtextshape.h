@@ -37,6 +37,8 @@ struct Glyph
 
 // The run shaped with Qt's text layout (kerning, ligatures, fallback fonts, bidi).
 QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* advance);
+// The run's advance alone, without the outlines: for measuring.
+double runAdvance(const QString& text, const TextStyle& style);
 
 // The run's characters that neither its font nor any fallback can draw.
 QString missingCharacters(const QString& text, const TextStyle& style);
