@@ -185,8 +185,8 @@ int prepare(const QCommandLineParser& parser, const QStringList& paths, const Ou
     const bool prepared = paths.size() > 1 ? job->readSeveral(paths, options) : job->read(path, options);
     job->setProgress(nullptr);
     out.progressDone();
-    if (!prepared && ktconv::refusedForMissingGlyphs(job->error()))
-        return refuseMissingGlyphs(out, path + QStringLiteral(": "), job->error());
+    if (!prepared && ktconv::refusedForMissingGlyphs(job->error())) // several files: it names its own
+        return refuseMissingGlyphs(out, paths.size() > 1 ? QString() : path + QStringLiteral(": "), job->error());
     if (!prepared) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;
