@@ -53,9 +53,15 @@ CutOptionsPanel::CutOptionsPanel(QWidget* parent) : QWidget(parent)
     keepOrder->setToolTip(tr("Cut as drawn: no inner shapes first, no nearest next"));
     keepOrder->setObjectName(QStringLiteral("keepOrder"));
     form->addRow(keepOrder);
+    withoutMissing = new QCheckBox(tr("Cut without missing characters"));
+    withoutMissing->setToolTip(tr("Text with characters no installed font has is cut without them, "
+                                  "each named, instead of being refused"));
+    withoutMissing->setObjectName(QStringLiteral("withoutMissingGlyphs"));
+    form->addRow(withoutMissing);
     connect(rotate, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CutOptionsPanel::changed);
     connect(mirror, &QCheckBox::toggled, this, &CutOptionsPanel::changed);
     connect(keepOrder, &QCheckBox::toggled, this, &CutOptionsPanel::changed);
+    connect(withoutMissing, &QCheckBox::toggled, this, &CutOptionsPanel::changed);
 }
 
 QDoubleSpinBox* CutOptionsPanel::number(const char* name, double max, const QString& suffix, double step)
@@ -85,4 +91,17 @@ ktconv::CutOptions CutOptionsPanel::options() const
     o.toolOffsetMm = toolOffset->value();
     o.keepOrder = keepOrder->isChecked();
     return o;
+}
+
+ktconv::InputOptions CutOptionsPanel::input(ktconv::InputOptions base) const
+{
+    base.allowMissingGlyphs = withoutMissing->isChecked();
+    return base;
+}
+
+QString CutOptionsPanel::explained(const QString& refusal)
+{
+    if (!ktconv::refusedForMissingGlyphs(refusal))
+        return refusal;
+    return tr("%1\n\"Cut without missing characters\" cuts the rest.").arg(refusal);
 }

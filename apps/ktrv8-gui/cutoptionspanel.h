@@ -1,6 +1,7 @@
 #ifndef CUTOPTIONSPANEL_H
 #define CUTOPTIONSPANEL_H
 
+#include "conversion.h"
 #include "cutoptions.h"
 
 #include <QWidget>
@@ -17,6 +18,10 @@ public:
     explicit CutOptionsPanel(QWidget* parent = nullptr);
 
     ktconv::CutOptions options() const;
+    // How the drawing is read, as far as these options say: `base` with them set.
+    ktconv::InputOptions input(ktconv::InputOptions base) const;
+    // A conversion's refusal with how these options would let the drawing be cut.
+    static QString explained(const QString& refusal);
 
 signals:
     void changed();
@@ -35,6 +40,7 @@ private:
     QDoubleSpinBox* overcut = nullptr;
     QDoubleSpinBox* toolOffset = nullptr;
     QCheckBox* keepOrder = nullptr;
+    QCheckBox* withoutMissing = nullptr; // text cut without the characters no font has
 };
 
 #endif // CUTOPTIONSPANEL_H

@@ -184,13 +184,13 @@ void JobPanel::load(bool again)
         options.sheet = sheet->options();
         parts->clear();
         partLists->cancel();
-        options.input = parts->input(); // a threshold set by hand stays for the next picture
+        options.input = parts->input(cutOptions->input({})); // a threshold set by hand stays for the next picture
         if (files.size() > 1)
             conversion->readSeveral(files, options);
         else
             conversion->read(filePath(), options);
     } else {
-        conversion->convertAgain(job, cutOptions->options(), parts->input(), sheet->options());
+        conversion->convertAgain(job, cutOptions->options(), parts->input(cutOptions->input({})), sheet->options());
     }
     emit jobChanged();
 }
@@ -217,7 +217,7 @@ void JobPanel::onConverted(const std::shared_ptr<PreparedJob>& next, bool ok)
         refuse(tr("%1 holds no page to cut").arg(jobName()));
         ok = false;
     } else if (!ok) {
-        refuse(job->error());
+        refuse(CutOptionsPanel::explained(job->error()));
     } else {
         refusalLabel->hide();
         announce = true;

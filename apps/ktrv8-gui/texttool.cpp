@@ -110,7 +110,7 @@ bool TextTool::apply()
     const QStringList lines = textEdit->toPlainText().split(QLatin1Char('\n'));
     const bool laidOut = ktconv::layOutLettering(lines, options(), &lettering, &error);
     if (!lettering.missing.isEmpty()) { // never cut as boxes, nor silently without them
-        refuse(tr("Not cut: %1").arg(lettering.missing.join(QLatin1Char('\n'))));
+        refuse(tr("Not cut: %1").arg(ktconv::missingGlyphsRefusal(lettering.missing)));
         return false;
     }
     if (!laidOut) {

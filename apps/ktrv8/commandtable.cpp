@@ -79,7 +79,7 @@ const Command commands[] = {
      "--weld joins overlapping letters into one outline, so a script word is cut in one piece\n"
      "and never through the letters where they touch; counters stay holes.\n"
      "A character no installed font has is named with where it is, and nothing is written or\n"
-     "sent (exit 2); --allow-missing-glyphs cuts the rest and lists what was left out.\n"
+     "sent (exit 2), as for text in a drawing: see --allow-missing-glyphs below.\n"
      "-o writes the PLT job or a preview; --tcp/--usb cuts it with the options of ktrv8 cut.",
      NeedsPlugin, checkText, runText},
     {"info", "ktrv8 info (--tcp HOST[:PORT] | --usb PATH)",

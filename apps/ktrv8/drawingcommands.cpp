@@ -1,6 +1,7 @@
 #include "drawingcommands.h"
 
 #include "hostcommon.h"
+#include "missingglyphs.h"
 #include "output.h"
 #include "preparedjob.h"
 #include "preview.h"
@@ -41,7 +42,10 @@ const char* const drawingOptionsHelp =
     "  --overcut MM        closed shapes are cut on past their start by MM\n"
     "  --tool-offset MM    drag-knife blade offset; corners are cut with arcs around them\n"
     "  --keep-order        cut in the drawing's order (default: shapes inside others first,\n"
-    "                      so a letter's counter comes before its outline, then nearest next)\n";
+    "                      so a letter's counter comes before its outline, then nearest next)\n"
+    "  --allow-missing-glyphs\n"
+    "                      cut text without the characters no installed font has, each\n"
+    "                      named; without it such text is refused (exit 2), nothing sent\n";
 
 QList<QCommandLineOption> drawingOptions()
 {
@@ -65,6 +69,7 @@ QList<QCommandLineOption> drawingOptions()
         {QStringLiteral("layers"), QStringLiteral("layers to cut"), QStringLiteral("NAME,...")},
         {QStringLiteral("colors"), QStringLiteral("colours to cut"), QStringLiteral("#RRGGBB,...")},
         {QStringLiteral("list-layers"), QStringLiteral("list layers and colours")},
+        {QStringLiteral("allow-missing-glyphs"), QStringLiteral("cut without the characters no font has")},
         {{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("output file"), QStringLiteral("FILE")},
     };
 }
@@ -149,6 +154,7 @@ bool readInputOptions(const QCommandLineParser& parser, ktconv::InputOptions* in
         return false;
     for (const QString& layer : parser.value(QStringLiteral("layers")).split(QLatin1Char(','), Qt::SkipEmptyParts))
         input->choice.layers << layer.trimmed();
+    input->allowMissingGlyphs = parser.isSet(QStringLiteral("allow-missing-glyphs"));
     input->page = int(page);
     input->trace.threshold = int(threshold);
     input->trace.despeckle = int(despeckle);
@@ -179,6 +185,8 @@ int prepare(const QCommandLineParser& parser, const QStringList& paths, const Ou
     const bool prepared = paths.size() > 1 ? job->readSeveral(paths, options) : job->read(path, options);
     job->setProgress(nullptr);
     out.progressDone();
+    if (!prepared && ktconv::refusedForMissingGlyphs(job->error())) // several files: it names its own
+        return refuseMissingGlyphs(out, paths.size() > 1 ? QString() : path + QStringLiteral(": "), job->error());
     if (!prepared) {
         out.error(job->unreadable() ? job->error() : QStringLiteral("%1: %2%3").arg(path, verb, job->error()));
         return ExitUsage;

@@ -3,6 +3,7 @@
 #include "drawingcommands.h"
 #include "invocation.h"
 #include "lettering.h"
+#include "missingglyphs.h"
 #include "preparedjob.h"
 #include "preview.h"
 
@@ -20,7 +21,6 @@ QList<QCommandLineOption> letteringOptions()
         {QStringLiteral("line-spacing"), QStringLiteral("line spacing factor"), QStringLiteral("F")},
         {QStringLiteral("align"), QStringLiteral("line alignment"), QStringLiteral("left|center|right")},
         {QStringLiteral("letter-spacing"), QStringLiteral("space between letters"), QStringLiteral("MM")},
-        {QStringLiteral("allow-missing-glyphs"), QStringLiteral("cut without the characters no font has")},
     };
 }
 
@@ -134,16 +134,11 @@ int checkText(Invocation& call)
     }
     ktconv::Lettering lettering;
     const bool laidOut = ktconv::layOutLettering(textLines(call.args), options, &lettering, &error);
-    const bool allowMissing = call.parser.isSet(QStringLiteral("allow-missing-glyphs"));
+    if (!lettering.missing.isEmpty() && !call.parser.isSet(QStringLiteral("allow-missing-glyphs")))
+        return refuseMissingGlyphs(call.out, QString(), ktconv::missingGlyphsRefusal(lettering.missing));
     // Said on stderr in every mode: a cut without them must not pass unnoticed.
-    for (const QString& missing : lettering.missing)
-        call.out.error(QStringLiteral("%1%2").arg(allowMissing ? QStringLiteral("left out: ") : QString(), missing));
-    if (!lettering.missing.isEmpty() && !allowMissing) {
-        call.out.error(QStringLiteral("%1 character(s) no installed font has; nothing written or sent "
-                                      "(--allow-missing-glyphs cuts the rest)")
-                           .arg(lettering.missing.size()));
-        return ExitUsage;
-    }
+    for (const ktconv::MissingGlyph& missing : qAsConst(lettering.missing))
+        call.out.error(QStringLiteral("left out: ") + missing.describe());
     if (!laidOut) {
         call.out.error(error);
         return ExitUsage;

@@ -90,14 +90,34 @@ namespace {
 
 // One part of the drawing's paths as drawn.
 bool readPart(const QByteArray& content, const InputOptions& input, CutPaths* paths, QString* error,
-              QStringList* warnings, Backdrop* backdrop, ConversionProgress* progress)
+              QStringList* warnings, QVector<MissingGlyph>* missing, Backdrop* backdrop, ConversionProgress* progress)
 {
     SvgDrawing drawing;
     if (!readDrawing(content, input, &drawing, error, backdrop, progress))
         return false;
     if (warnings)
         *warnings = drawing.warnings;
+    for (const MissingGlyph& glyph : qAsConst(drawing.missingGlyphs)) {
+        if (!missing->contains(glyph))
+            *missing << glyph;
+    }
     *paths += drawing.paths;
+    return true;
+}
+
+// A glyph no font has is never cut as a box, nor left out unasked: the drawing is refused
+// before anything is written or sent, unless the person lets it be cut without them.
+bool checkMissingGlyphs(const QVector<MissingGlyph>& missing, const InputOptions& input, QString* error,
+                        QStringList* notes)
+{
+    if (missing.isEmpty())
+        return true;
+    if (!input.allowMissingGlyphs) {
+        *error = missingGlyphsRefusal(missing);
+        return false;
+    }
+    for (const MissingGlyph& glyph : missing)
+        *notes << QStringLiteral("left out: ") + glyph.describe();
     return true;
 }
 
@@ -121,21 +141,24 @@ bool readPaths(const QByteArray& content, const InputOptions& input, const CutOp
 {
     stepProgress(progress, ConversionStage::Reading, 0, 1);
     QStringList notes;
+    QVector<MissingGlyph> missing;
     paths->clear();
     if (options.perforateLayers.isEmpty()) {
-        if (!readPart(content, input, paths, error, &notes, backdrop, progress))
+        if (!readPart(content, input, paths, error, &notes, &missing, backdrop, progress))
             return false;
     } else {
         InputOptions perforated = input, rest = input;
         perforated.choice.within = options.perforateLayers;
         rest.choice.leftOut = options.perforateLayers;
-        if (!readPart(content, perforated, paths, error, &notes, backdrop, nullptr))
+        if (!readPart(content, perforated, paths, error, &notes, &missing, backdrop, nullptr))
             return false;
         for (CutPath& path : *paths)
             path.onPerforatedLayer = true;
-        if (!readPart(content, rest, paths, error, nullptr, nullptr, progress))
+        if (!readPart(content, rest, paths, error, nullptr, &missing, nullptr, progress))
             return false;
     }
+    if (!checkMissingGlyphs(missing, input, error, &notes))
+        return false;
     stepProgress(progress, ConversionStage::Reading, 1, 1);
     if (warnings)
         *warnings = notes;

@@ -31,6 +31,9 @@ struct InputOptions
     int page = 1; // a PDF's page, from 1
     TraceOptions trace;
     DrawingChoice choice; // the layers and colours to cut
+    // Text with characters no installed font has is cut without them (each named in the
+    // warnings) rather than refused.
+    bool allowMissingGlyphs = false;
 };
 
 // Taken from the content, not the file name.
@@ -40,8 +43,9 @@ JobFormat detectFormat(const QByteArray& content);
 QString refusalReason(const QByteArray& content);
 
 // A drawing as one cutter page in plotter units with the options applied. False with a
-// message for a drawing that cannot be read or holds nothing to cut; `warnings` name what
-// the drawing holds that is not cut. `progress` hears how far reading and ordering got; a
+// message for a drawing that cannot be read or holds nothing to cut, or whose text has
+// characters no installed font has (see InputOptions); `warnings` name what the drawing
+// holds that is not cut. `progress` hears how far reading and ordering got; a
 // cancelled conversion fails with a message saying so.
 bool convertDrawing(const QByteArray& svg, const CutOptions& options, CutPaths* page, QString* error,
                     QStringList* warnings = nullptr);

@@ -34,17 +34,14 @@ double sizeForCapHeight(const LetteringOptions& options)
     return cap > 0 ? options.capHeightMm * refPx / cap : options.capHeightMm;
 }
 
-void noteMissing(const QString& line, int lineNumber, const TextStyle& style, QStringList* missing)
+void noteMissing(const QString& line, int lineNumber, const TextStyle& style, QVector<MissingGlyph>* missing)
 {
-    const QString absent = missingCharacters(line, style);
-    const QVector<uint> codes = absent.toUcs4();
+    const QVector<uint> codes = missingCharacters(line, style).toUcs4();
     for (uint code : codes) {
         const QString character = QString::fromUcs4(&code, 1);
-        missing->append(QStringLiteral("\"%1\" (U+%2) in line %3, column %4: no installed font has it (asked: %5)")
-                            .arg(character, QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')))
-                            .arg(lineNumber)
-                            .arg(line.indexOf(character) + 1)
-                            .arg(style.familyAsked));
+        const int column = line.indexOf(character) + 1;
+        missing->append(
+            {character, QStringLiteral("line %1, column %2").arg(lineNumber).arg(column), style.familyAsked});
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef LETTERING_H
 #define LETTERING_H
 
+#include "svgtextshape.h"
 #include "weld.h"
 
 #include <QByteArray>
@@ -28,8 +29,8 @@ struct Lettering
 {
     QPainterPath outline; // millimetres, y downwards, top-left of the text box at 0,0
     double widthMm = 0, heightMm = 0;
-    QString familyUsed;  // the installed family the text is drawn in
-    QStringList missing; // characters no installed font draws, one line each, for the user
+    QString familyUsed;            // the installed family the text is drawn in
+    QVector<MissingGlyph> missing; // characters no installed font draws
 };
 
 // Lays the lines out; characters no installed font has are left out and named in `missing`.

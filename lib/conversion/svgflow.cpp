@@ -30,8 +30,8 @@ struct Word
 struct Paragraph
 {
     QVector<Word> words;
-    int style = 0; // of its first character: its alignment, indent and empty line
-    bool rtl = false;
+    int style = 0;    // of its first character: its direction, alignment, indent and empty line
+    bool rtl = false; // its text reads right to left: the order its words are laid in
 };
 
 QString textOf(const TextBlock& block, int from, int to)
@@ -141,8 +141,9 @@ enum class Align {
     Justify
 };
 
-// text-align where flowed text sets it, else what its text-anchor means for a line.
-Align alignOf(const TextStyle& style, bool rtl)
+// text-align where flowed text sets it, else what its text-anchor means for a line; start
+// and end as the paragraph's direction says, not its words.
+Align alignOf(const TextStyle& style)
 {
     const QString& a = style.align;
     if (a == QLatin1String("center") || (a.isEmpty() && style.anchor == QLatin1String("middle")))
@@ -152,7 +153,7 @@ Align alignOf(const TextStyle& style, bool rtl)
     if (a == QLatin1String("left") || a == QLatin1String("right"))
         return a == QLatin1String("left") ? Align::Left : Align::Right;
     const bool end = a == QLatin1String("end") || (a.isEmpty() && style.anchor == QLatin1String("end"));
-    return end != rtl ? Align::Right : Align::Left;
+    return end != style.rtl ? Align::Right : Align::Left;
 }
 
 // One stretch of a line and the words [from, to) of a paragraph it holds.
@@ -218,9 +219,45 @@ private:
         return baseline <= frames[frame].boundingRect().bottom();
     }
 
+    // The characters of a word no line of the frame can hold, as many as fit `width`, made a
+    // word of their own that the rest goes on from without a space; false when not even
+    // the first fits. A combining mark stays with the character it marks.
+    bool breakWord(Paragraph* p, int w, double width) const
+    {
+        Word& word = p->words[w];
+        if (word.width <= frames[frame].boundingRect().width() + 1e-9)
+            return false;
+        // The longest start that fits: a bound found by doubling, as a line holds few of a
+        // long word's characters, then halves.
+        int fits = word.from, over = word.from + 1;
+        while (over < word.to && measureChars(block, word.from, over) <= width + 1e-9) {
+            fits = over;
+            over = qMin<int>(word.to, word.from + 2 * (over - word.from));
+        }
+        while (over - fits > 1) {
+            const int middle = (fits + over) / 2;
+            (measureChars(block, word.from, middle) <= width + 1e-9 ? fits : over) = middle;
+        }
+        int end = fits;
+        while (end > word.from && block.chars[end].character.at(0).isMark())
+            --end;
+        if (end == word.from)
+            return false;
+        Word rest = word;
+        rest.from = end;
+        rest.width = measureChars(block, end, rest.to - (rest.joined ? 1 : 0));
+        word.to = end;
+        word.width = measureChars(block, word.from, end);
+        word.gap = 0;
+        word.joined = true;
+        p->words.insert(w + 1, rest);
+        return true;
+    }
+
     // The words from `next` laid into the line's stretches in turn, each taking as many as
-    // fit; a stretch too narrow for the next word is passed over.
-    QVector<Piece> fill(const Paragraph& p, int next, int style, double indent) const
+    // fit; a stretch too narrow for the next word is passed over, unless no line could hold
+    // the word: then it is broken where the stretch ends.
+    QVector<Piece> fill(Paragraph& p, int next, int style, double indent) const
     {
         const double top = qMax(baseline - ascents[style], frames[frame].boundingRect().top());
         const double bottom = qMin(baseline + descents[style], frames[frame].boundingRect().bottom());
@@ -233,6 +270,8 @@ private:
                 if (used > width + 1e-9)
                     break;
             }
+            if (piece.to == next && breakWord(&p, next, width))
+                piece.to = next + 1;
             if (piece.to == next)
                 continue;
             pieces << piece;
@@ -243,7 +282,7 @@ private:
         return pieces;
     }
 
-    bool layParagraph(const Paragraph& p)
+    bool layParagraph(Paragraph p)
     {
         if (p.words.isEmpty()) { // an empty paragraph still takes its line
             lastBelow = belowOf(p.style);
@@ -311,17 +350,17 @@ private:
         for (int w = piece.from; w < piece.to; ++w)
             natural += p.words[w].width + (w + 1 < piece.to ? p.words[w].gap : 0);
         const double room = piece.stretch.second - piece.stretch.first - indent;
-        const double left = piece.stretch.first + (p.rtl ? 0 : indent);
-        const Align align = alignOf(block.styles[p.style], p.rtl);
+        const TextStyle& style = block.styles[p.style];
+        const double left = piece.stretch.first + (style.rtl ? 0 : indent);
+        const Align align = alignOf(style);
         const bool last = piece.to == p.words.size();
         int gaps = 0; // where justification may widen the line: not inside a word
         for (int w = piece.from; w + 1 < piece.to; ++w)
             gaps += p.words[w].joined ? 0 : 1;
         const bool justified = align == Align::Justify && !last && gaps > 0;
         const double extra = justified ? (room - natural) / gaps : 0;
-        // As the editor sets them, a justified paragraph's last line starts at the left
-        // whatever its direction; a lone word of a right-to-left line goes to the right.
-        const bool right = align == Align::Right || (align == Align::Justify && !justified && p.rtl && !last);
+        // A justified paragraph's last line, and a line of one word, go to its start.
+        const bool right = align == Align::Right || (align == Align::Justify && !justified && style.rtl);
         double x = left + (right ? room - natural : align == Align::Center ? (room - natural) / 2 : 0);
         for (int w : visualOrder(p, piece)) {
             const Word& word = p.words[w];
@@ -349,24 +388,6 @@ private:
 };
 
 } // namespace
-
-double measureChars(const TextBlock& block, int from, int to)
-{
-    double width = 0;
-    for (int i = from; i < to;) {
-        int j = i + 1;
-        while (j < to && block.chars[j].style == block.chars[i].style)
-            ++j;
-        QString text;
-        for (int k = i; k < j; ++k)
-            text += block.chars[k].character == QLatin1String("\n") ? QString() : block.chars[k].character;
-        double advance = 0;
-        shapeRun(text, block.styles[block.chars[i].style], &advance);
-        width += advance;
-        i = j;
-    }
-    return width;
-}
 
 bool wrapInFrames(TextBlock* block, const QVector<QPainterPath>& frames, bool firstBaselineAtTop,
                   const TextStyle& strut)

@@ -265,7 +265,8 @@ QSizeF rootViewport(const QDomElement& root)
 
 } // namespace
 
-bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList* warnings, QString* error)
+bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList* warnings, QString* error,
+                  QVector<MissingGlyph>* missing)
 {
     QDomDocument document;
     QString message;
@@ -295,6 +296,7 @@ bool normalizeSvg(const QByteArray& content, QByteArray* normalized, QStringList
     visibility.ids = ids;
     visibility.text.ids = ids;
     visibility.text.warnings = warnings;
+    visibility.text.missing = missing;
     keepVisible(root, 1, Clip(), &visibility);
     if (names("clipPath") || names("mask") || names("marker") || names("pattern"))
         removeDefinitionsDrawnInPlace(root);

@@ -203,7 +203,7 @@ bool readSvg(const QByteArray& stored, SvgDrawing* drawing, QString* error, Conv
         return false;
     }
     QByteArray normalized;
-    if (!normalizeSvg(content, &normalized, &drawing->warnings, error))
+    if (!normalizeSvg(content, &normalized, &drawing->warnings, error, &drawing->missingGlyphs))
         return false;
     steps.at(ReadingSteps::Normalized);
     QSvgRenderer renderer;

@@ -3,6 +3,7 @@
 
 #include "conversionprogress.h"
 #include "cutpath.h"
+#include "svgtextshape.h"
 
 #include <QByteArray>
 #include <QSizeF>
@@ -13,10 +14,11 @@ namespace ktconv {
 
 struct SvgDrawing
 {
-    CutPaths paths;       // plotter units, y up, in document order
-    QSizeF pageMm;        // the document's page
-    int shapes = 0;       // visible shapes whose outlines were taken
-    QStringList warnings; // what the drawing holds that is not cut
+    CutPaths paths;                      // plotter units, y up, in document order
+    QSizeF pageMm;                       // the document's page
+    int shapes = 0;                      // visible shapes whose outlines were taken
+    QStringList warnings;                // what the drawing holds that is not cut
+    QVector<MissingGlyph> missingGlyphs; // characters of its text no installed font has: not cut
 };
 
 // True when the bytes start like an SVG document (an XML prolog or comment, then <svg),
@@ -28,7 +30,8 @@ bool looksLikeSvg(const QByteArray& content);
 // the document's units applied; curves flattened to about half a plotter unit. Shapes that
 // cannot be seen are left out. Text is laid out here and cut as its glyphs' outlines in the
 // fonts the system matches (a QGuiApplication must exist for the fonts; without one a
-// drawing with text is refused); characters no font has are left out with a warning.
+// drawing with text is refused); characters no font has are left out and listed in
+// `missingGlyphs`.
 // Images, filters, clip paths and masks are not applied (clipped shapes are cut whole, with
 // a warning). A drawing reaching past the plotter's 32-bit coordinates is refused. The
 // progress, if any, is told how far the reading got.

@@ -186,4 +186,20 @@ void collectText(const QDomElement& root, TextBlock* block, const TextContext& c
     collectParagraphs(root, &collector, block);
 }
 
+double measureChars(const TextBlock& block, int from, int to)
+{
+    double width = 0;
+    for (int i = from; i < to;) {
+        int j = i + 1;
+        while (j < to && block.chars[j].style == block.chars[i].style)
+            ++j;
+        QString text;
+        for (int k = i; k < j; ++k)
+            text += block.chars[k].character == QLatin1String("\n") ? QString() : block.chars[k].character;
+        width += runAdvance(text, block.styles[block.chars[i].style]);
+        i = j;
+    }
+    return width;
+}
+
 } // namespace ktconv

@@ -47,6 +47,7 @@ struct TextContext
 {
     QHash<QString, QDomElement> ids; // every element with an id, for textPath and frames
     QStringList* warnings = nullptr;
+    QVector<MissingGlyph>* missing = nullptr; // characters no installed font has, left out
 };
 
 // Replaces a <text> or <flowRoot> element, whose elements carry their computed style in

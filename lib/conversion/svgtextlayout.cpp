@@ -4,7 +4,6 @@
 #include <QDomDocument>
 #include <QMap>
 
-#include <QMap>
 #include <algorithm>
 
 namespace ktconv {
@@ -159,22 +158,22 @@ QString excerpt(const TextBlock& block)
     return text.size() > 40 ? text.left(37) + QStringLiteral("...") : text;
 }
 
-// One note per text element naming every character left out, as text and as U+XXXX.
-void warnMissing(const TextBlock& block, const QMap<QString, QString>& missing, const TextContext& context)
+// Each character left out, once per text element, with where the element is: its id, else
+// where its first character is placed in its own user units.
+void noteMissing(const QDomElement& text, const TextBlock& block, const QMap<QString, QString>& missing,
+                 const TextContext& context)
 {
-    if (!context.warnings || missing.isEmpty())
+    if (!context.missing || missing.isEmpty())
         return;
-    constexpr int Named = 12;
-    QStringList characters;
-    for (auto it = missing.begin(); it != missing.end() && characters.size() < Named; ++it) {
-        const uint code = it.key().toUcs4().value(0);
-        characters << QStringLiteral("\"%1\" (U+%2)")
-                          .arg(it.key(), QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
-    }
-    if (missing.size() > Named)
-        characters << QStringLiteral("%1 more").arg(missing.size() - Named);
-    *context.warnings << QStringLiteral("no installed font has %1 of the text \"%2\" (font asked: %3); left out")
-                             .arg(characters.join(QStringLiteral(", ")), excerpt(block), missing.first());
+    QString place = QStringLiteral("the text \"%1\"").arg(excerpt(block));
+    const TextChar first = block.chars.value(0);
+    if (text.hasAttribute(QStringLiteral("id")))
+        place += QStringLiteral(" (id %1)").arg(text.attribute(QStringLiteral("id")));
+    else if (first.positioned())
+        place +=
+            QStringLiteral(" at %1,%2").arg(std::isnan(first.x) ? 0 : first.x).arg(std::isnan(first.y) ? 0 : first.y);
+    for (auto it = missing.begin(); it != missing.end(); ++it)
+        context.missing->append({it.key(), place, it.value()});
 }
 
 QPainterPath rectangle(const QRectF& box)
@@ -254,7 +253,7 @@ void replaceTextWithOutlines(QDomElement text, const TextContext& context)
     wrapIfFramed(text, &block, context);
     LineLayout layout(block);
     layout.run();
-    warnMissing(block, layout.missing, context);
+    noteMissing(text, block, layout.missing, context);
 
     QDomDocument document = text.ownerDocument();
     QDomElement group = document.createElement(QStringLiteral("g"));

@@ -100,6 +100,7 @@ TextStyle textStyle(const StyleMap& computed)
                     && visibility != QLatin1String("hidden") && visibility != QLatin1String("collapse");
     style.anchor = computed.value(QStringLiteral("text-anchor"), QStringLiteral("start"));
     style.align = computed.value(QStringLiteral("text-align"));
+    style.rtl = computed.value(QStringLiteral("direction")) == QLatin1String("rtl");
     if (!lengthInUserUnits(computed.value(QStringLiteral("text-indent")), style.size, 0, &style.indent))
         style.indent = 0;
     const QString lineHeight = computed.value(QStringLiteral("line-height"), QStringLiteral("normal"));
@@ -119,19 +120,35 @@ TextStyle textStyle(const StyleMap& computed)
     return style;
 }
 
+namespace {
+
+// The run laid out as one unbroken line; its advance in user units.
+double layOutLine(QTextLayout* layout, const TextStyle& style)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setFlags(QTextOption::IncludeTrailingSpaces); // a run may end in a space
+    layout->setTextOption(option);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    line.setLineWidth(1e9);
+    layout->endLayout();
+    return line.isValid() ? line.horizontalAdvance() * style.size / ReferencePx : 0;
+}
+
+} // namespace
+
+double runAdvance(const QString& text, const TextStyle& style)
+{
+    QTextLayout layout(text, style.font);
+    return layOutLine(&layout, style);
+}
+
 QVector<Glyph> shapeRun(const QString& text, const TextStyle& style, double* advance)
 {
     const double scale = style.size / ReferencePx;
     QTextLayout layout(text, style.font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setFlags(QTextOption::IncludeTrailingSpaces); // a run may end in a space
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(1e9);
-    layout.endLayout();
-    *advance = line.isValid() ? line.horizontalAdvance() * scale : 0;
+    *advance = layOutLine(&layout, style);
     QVector<Glyph> glyphs;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun& run : runs) {
@@ -176,6 +193,36 @@ QString missingCharacters(const QString& text, const TextStyle& style)
             missing += character;
     }
     return missing;
+}
+
+QString MissingGlyph::code() const
+{
+    return QStringLiteral("U+%1").arg(
+        QString::number(character.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}
+
+QString MissingGlyph::describe() const
+{
+    return QStringLiteral("\"%1\" (%2) in %3: no installed font has it (asked: %4)")
+        .arg(character, code(), place, family);
+}
+
+namespace {
+const QLatin1String RefusalEnd(" no installed font has; nothing is cut");
+}
+
+QString missingGlyphsRefusal(const QVector<MissingGlyph>& missing)
+{
+    QStringList lines;
+    for (const MissingGlyph& glyph : missing)
+        lines << glyph.describe();
+    lines << QStringLiteral("%1 character(s)%2").arg(missing.size()).arg(RefusalEnd);
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool refusedForMissingGlyphs(const QString& error)
+{
+    return error.endsWith(RefusalEnd);
 }
 
 double fontAscent(const TextStyle& style)

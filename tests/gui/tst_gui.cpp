@@ -2,6 +2,7 @@
 // the simulator over loopback.
 #include "tst_gui.h"
 
+#include <QCheckBox>
 #include <QToolBox>
 
 void cutTypedText(const QString& pluginPath, const QString& record); // texttool.cpp
@@ -179,6 +180,7 @@ void tst_Gui::refusedFile_data()
     QTest::newRow("HTML") << QByteArray("<html><body>IN;PD1,1;</body></html>") << "not an SVG drawing";
     QTest::newRow("empty") << QByteArray("  \n") << "the file is empty";
     QTest::newRow("drawing without shapes") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"/>") << "no visible shape";
+    QTest::newRow("text with a character no font has") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><text y=\"8\" font-family=\"DejaVu Sans\">A\xcd\xb8</text></svg>") << "\"\u0378\" (U+0378) in the text";
 }
 // clang-format on
 
@@ -208,6 +210,11 @@ void tst_Gui::refusedFile()
     QVERIFY2(shown->text().contains(reason), qPrintable(shown->text()));
     QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("startCut"))->isEnabled());
     QVERIFY(readFile(dir.filePath(QStringLiteral("refused-record.plt"))).isEmpty());
+    if (content.contains("<text")) { // the person may have it cut without the character
+        window.findChild<QCheckBox*>(QStringLiteral("withoutMissingGlyphs"))->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>(QStringLiteral("startCut"))->isEnabled(), 20000);
+        QVERIFY(!shown->isVisible());
+    }
 }
 
 void tst_Gui::scriptedCutAndScreenshot_data()

@@ -107,32 +107,56 @@ private slots:
         QVERIFY2(qAbs(ratio - 1) < 0.005, qPrintable(QString::number(ratio)));
     }
 
+    // Lettering typed in and text in a drawing (DRAWING: an A in DejaVu Sans followed by
+    // U+0378, which Unicode leaves unassigned) are refused alike while a character has no font.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<double>("heightMm");
-        QTest::newRow("capitals 20 mm") << QStringList{"HELL", "--height", "20"} << 0 << 20.0;
-        QTest::newRow("missing character refused") << QStringList{QStringLiteral("A\u0378")} << 2 << 0.0;
+        QTest::addColumn<QString>("named"); // in the error event's list of missing characters
+        const QStringList text{"text", "--font", "DejaVu Sans", "-o", "OUT"};
+        QTest::newRow("capitals 20 mm") << text + QStringList{"HELL", "--height", "20"} << 0 << 20.0 << QString();
+        QTest::newRow("missing character refused")
+            << text + QStringList{QStringLiteral("A\u0378")} << 2 << 0.0 << "(U+0378) in line 1, column 2";
         QTest::newRow("missing character allowed")
-            << QStringList{QStringLiteral("H\u0378"), "--allow-missing-glyphs"} << 0 << 10.0;
+            << text + QStringList{QStringLiteral("H\u0378"), "--allow-missing-glyphs"} << 0 << 10.0 << QString();
+        QTest::newRow("drawing refused") << QStringList{"convert", "DRAWING", "-o", "OUT"} << 2 << 0.0
+                                         << "(U+0378) in the text \"A\u0378\" (id word): no installed font";
+        QTest::newRow("drawing cut without it")
+            << QStringList{"convert", "DRAWING", "-o", "OUT", "--allow-missing-glyphs"} << 0 << 10.0 << QString();
+        QTest::newRow("drawing to a cutter refused before it is reached")
+            << QStringList{"cut", "DRAWING", "--tcp", "127.0.0.1:9"} << 2 << 0.0 << "(U+0378)";
     }
     void commandLine()
     {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(double, heightMm);
+        QFETCH(QString, named);
         QTemporaryDir dir;
-        const QString plt = dir.filePath(QStringLiteral("out.plt"));
+        const QString plt = dir.filePath(QStringLiteral("out.plt")), drawing = dir.filePath(QStringLiteral("a.svg"));
+        QFile svg(drawing); // a capital A 10 mm high: its cap height is 0.729 em
+        QVERIFY(svg.open(QIODevice::WriteOnly));
+        svg.write(QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100mm\" height=\"100mm\" "
+                                 "viewBox=\"0 0 100 100\"><text id=\"word\" x=\"10\" y=\"50\" "
+                                 "font-family=\"DejaVu Sans\" font-size=\"13.717421\">A\u0378</text></svg>")
+                      .toUtf8());
+        svg.close();
+        args.replaceInStrings(QStringLiteral("DRAWING"), drawing).replaceInStrings(QStringLiteral("OUT"), plt);
         QProcess ktrv8;
-        ktrv8.start(ktBinary(QStringLiteral("ktrv8")),
-                    QStringList{"text", "--font", "DejaVu Sans", "--json", "-o", plt} + args);
+        ktrv8.start(ktBinary(QStringLiteral("ktrv8")), args << QStringLiteral("--json"));
         QVERIFY(ktrv8.waitForFinished(60000));
         QCOMPARE(ktrv8.exitCode(), exitCode);
         QCOMPARE(QFile::exists(plt), exitCode == 0);
-        if (exitCode == 0) {
-            const QJsonObject result = QJsonDocument::fromJson(ktrv8.readAllStandardOutput().trimmed()).object();
-            QVERIFY(qAbs(result.value(QStringLiteral("heightMm")).toDouble() - heightMm) < 0.15);
+        const QList<QByteArray> lines = ktrv8.readAllStandardOutput().trimmed().split('\n');
+        const QJsonObject last = QJsonDocument::fromJson(lines.last()).object();
+        if (exitCode == 0)
+            QVERIFY(qAbs(last.value(QStringLiteral("heightMm")).toDouble() - heightMm) < 0.15);
+        if (!named.isEmpty()) {
+            QCOMPARE(last.value(QStringLiteral("event")).toString(), QStringLiteral("error"));
+            const QString missing = last.value(QStringLiteral("missing")).toVariant().toStringList().join('\n');
+            QVERIFY2(missing.contains(named), qPrintable(missing));
         }
     }
     // Millimetre squares worked out by hand: two 10 mm squares overlapping by 5 mm have an

@@ -142,7 +142,9 @@ void tst_SvgRules::rules()
     SvgDrawing drawing;
     QString error;
     const bool read = readSvg(svg, &drawing, &error);
-    const QString said = drawing.warnings.join(QLatin1Char('\n')) + error;
+    QString said = drawing.warnings.join(QLatin1Char('\n')) + error;
+    for (const MissingGlyph& glyph : drawing.missingGlyphs) // listed apart from the notes
+        said += glyph.describe();
     QVERIFY2(note.isEmpty() || said.contains(note), qPrintable(said));
     if (!read) { // only a refusal the row expects, with its reason checked above
         QVERIFY2(paths == 0 && !note.isEmpty(), qPrintable(error));

@@ -119,6 +119,15 @@ void tst_SvgText::sameOutlines_data()
     QTest::newRow("an excluded shape is taken out of the region")
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"10\" y=\"0\" width=\"80\" height=\"80\"/></flowRegion><flowRegionExclude><rect x=\"0\" y=\"0\" width=\"40\" height=\"10\"/></flowRegionExclude><flowPara>one</flowPara></flowRoot>")
         << page("<flowRoot style=\"line-height:10px\"><flowRegion><rect x=\"40\" y=\"0\" width=\"50\" height=\"80\"/></flowRegion><flowPara>one</flowPara></flowRoot>");
+    QTest::newRow("a word wider than its frame is broken where each line ends")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHHHHHHH</flowPara></flowRoot>")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"80\"/></flowRegion><flowPara>HHH HHH HH</flowPara></flowRoot>");
+    QTest::newRow("right-to-left words in a left-to-right paragraph start at the left")
+        << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>")
+        << page("<flowRoot style=\"text-align:left\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>");
+    QTest::newRow("direction rtl: a justified paragraph's last line at the right")
+        << page("<flowRoot style=\"direction:rtl;text-align:justify\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>")
+        << page("<flowRoot style=\"text-align:right\"><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</flowPara></flowRoot>");
     QTest::newRow("font-size in em and percent of the parent's")
         << page("<g font-size=\"10\"><text x=\"10\" y=\"50\" font-size=\"2em\">A<tspan font-size=\"50%\">b</tspan></text></g>")
         << page("<text x=\"10\" y=\"50\" font-size=\"20\">A<tspan font-size=\"10\">b</tspan></text>");
@@ -166,7 +175,9 @@ void tst_SvgText::counts_data()
     QTest::newRow("a tspan with neither fill nor stroke is not cut") << page("<text x=\"10\" y=\"20\">H<tspan fill=\"none\">O</tspan>H</text>") << 2 << QString();
     QTest::newRow("a hidden tspan in a shown text") << page("<style>.h{visibility:hidden}</style><text x=\"10\" y=\"20\">O<tspan class=\"h\">H</tspan></text>") << 2 << QString();
     QTest::newRow("an invisible text with a shown tspan") << page("<text x=\"10\" y=\"20\" fill-opacity=\"0\">H<tspan fill-opacity=\"1\">O</tspan></text>") << 2 << QString();
-    QTest::newRow("a character no font has is named, not boxed") << page("<text x=\"10\" y=\"20\">H\xee\x80\x80H</text>") << 2 << QString::fromUtf8("\"\xee\x80\x80\" (U+E000) of the text \"H\xee\x80\x80H\"");
+    QTest::newRow("a character no font has is named, not boxed") << page("<text x=\"10\" y=\"20\">H\xee\x80\x80H</text>") << 2 << QString::fromUtf8("\"\xee\x80\x80\" (U+E000) in the text \"H\xee\x80\x80H\" at 10,20: no installed font has it (asked: DejaVu Sans)");
+    QTest::newRow("an unassigned code point, in a text named by its id") << page("<text id=\"label\" x=\"10\" y=\"20\" font-family=\"DejaVu Serif\">A\xcd\xb8</text>") << 2 << QString::fromUtf8("\"\xcd\xb8\" (U+0378) in the text \"A\xcd\xb8\" (id label): no installed font has it (asked: DejaVu Serif)");
+    QTest::newRow("flowed text: the character named, the rest still laid out") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\"/></flowRegion><flowPara>H\xcd\xb8 O</flowPara></flowRoot>") << 3 << QStringLiteral("(U+0378) in the text \"H");
     QTest::newRow("flowed text below its frame is noted") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"20\" height=\"12\"/></flowRegion><flowPara>H H H</flowPara></flowRoot>") << 2 << QStringLiteral("does not fit its frame");
     QTest::newRow("a flow frame is not cut") << page("<flowRoot><flowRegion><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" stroke=\"black\"/></flowRegion><flowPara>O</flowPara></flowRoot>") << 2 << QString();
     // clang-format on
@@ -180,7 +191,10 @@ void tst_SvgText::counts()
 
     const SvgDrawing drawing = read(svg);
     QCOMPARE(drawing.paths.size(), paths);
-    const QString notes = drawing.warnings.join(QLatin1Char('\n'));
+    QStringList said = drawing.warnings; // what is not cut: a note or a missing character
+    for (const MissingGlyph& glyph : drawing.missingGlyphs)
+        said << glyph.describe();
+    const QString notes = said.join(QLatin1Char('\n'));
     QVERIFY2(note.isEmpty() ? notes.isEmpty() : notes.contains(note), qPrintable(notes));
 }
 

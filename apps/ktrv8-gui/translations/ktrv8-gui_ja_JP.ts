@@ -123,6 +123,20 @@
         <translation>図面の順序を保つ (内側優先・最近傍順なし)</translation>
     </message>
     <message>
+        <source>Cut without missing characters</source>
+        <translation>フォントにない文字を除いてカット</translation>
+    </message>
+    <message>
+        <source>Text with characters no installed font has is cut without them, each named, instead of being refused</source>
+        <translation>インストール済みのフォントにない文字を含むテキストを、拒否せずにその文字を示して除いてカットします</translation>
+    </message>
+    <message>
+        <source>%1
+&quot;Cut without missing characters&quot; cuts the rest.</source>
+        <translation>%1
+「フォントにない文字を除いてカット」で残りをカットできます。</translation>
+    </message>
+    <message>
         <source>Cut as drawn: no inner shapes first, no nearest next</source>
         <translation>描かれた順にカット: 内側の形を先にせず、近い順にもしない</translation>
     </message>

@@ -123,6 +123,20 @@
         <translation>保持图形顺序 (不按先内后外、就近排序)</translation>
     </message>
     <message>
+        <source>Cut without missing characters</source>
+        <translation>跳过缺失字符进行切割</translation>
+    </message>
+    <message>
+        <source>Text with characters no installed font has is cut without them, each named, instead of being refused</source>
+        <translation>含有已安装字体中没有的字符的文字不被拒绝，逐一列出这些字符并略去后切割</translation>
+    </message>
+    <message>
+        <source>%1
+&quot;Cut without missing characters&quot; cuts the rest.</source>
+        <translation>%1
+勾选“跳过缺失字符进行切割”即可切割其余部分。</translation>
+    </message>
+    <message>
         <source>Cut as drawn: no inner shapes first, no nearest next</source>
         <translation>按绘制顺序切割: 不先切内部形状，也不按最近顺序</translation>
     </message>
