@@ -1,5 +1,7 @@
 #include "jobconversion.h"
 
+#include "offthreadfree.h"
+
 #include <QtConcurrent>
 
 struct JobConversion::Run
@@ -20,19 +22,19 @@ JobConversion::~JobConversion()
 
 void JobConversion::read(const QString& path, const PreparedJob::Options& options)
 {
-    launch(std::make_shared<PreparedJob>(), [path, options](PreparedJob* job) { return job->read(path, options); });
+    launch(makeFreedOffThread<PreparedJob>(), [path, options](PreparedJob* job) { return job->read(path, options); });
 }
 
 void JobConversion::readSeveral(const QStringList& paths, const PreparedJob::Options& options)
 {
-    launch(std::make_shared<PreparedJob>(),
+    launch(makeFreedOffThread<PreparedJob>(),
            [paths, options](PreparedJob* job) { return job->readSeveral(paths, options); });
 }
 
 void JobConversion::convertAgain(const std::shared_ptr<const PreparedJob>& base, const ktconv::CutOptions& cut,
                                  const ktconv::InputOptions& input, const ktconv::SheetOptions& sheet)
 {
-    launch(std::make_shared<PreparedJob>(*base), [cut, input, sheet](PreparedJob* job) {
+    launch(makeFreedOffThread<PreparedJob>(*base), [cut, input, sheet](PreparedJob* job) {
         job->setSheet(sheet);
         return job->convertAgain(cut, input);
     });

@@ -4,6 +4,7 @@
 #include "drawingpartspanel.h"
 #include "jobconversion.h"
 #include "latestwork.h"
+#include "offthreadfree.h"
 #include "previewview.h"
 #include "sheetoverlay.h"
 #include "sheetpanel.h"
@@ -286,8 +287,8 @@ void JobPanel::showPreview()
     layingOut = true;
     preview->setOutOfDate(true);
     layouts->start([this, shown, layout, pages]() -> LatestWork::Delivery {
-        auto drawn = std::make_shared<const SheetOverlay>(ktconv::layOutPreview(shown->geometry(), layout),
-                                                          layout.backdrop, shown->backdrops(), pages);
+        auto drawn = makeFreedOffThread<const SheetOverlay>(ktconv::layOutPreview(shown->geometry(), layout),
+                                                            layout.backdrop, shown->backdrops(), pages);
         return [this, drawn, pages] { showLaidOut(drawn, pages); };
     });
     emit jobChanged();

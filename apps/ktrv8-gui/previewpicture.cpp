@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 #include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -50,9 +49,6 @@ PreviewPicture::~PreviewPicture()
         if (thread)
             thread->wait();
     }
-    // A big job's geometry is given back off the window's thread: freeing its millions of
-    // small blocks held the event loop for a noticeable time.
-    QThreadPool::globalInstance()->start([picture = std::move(paintPicture)]() mutable { picture = nullptr; });
 }
 
 bool PreviewPicture::isDrawing() const
