@@ -6,6 +6,8 @@
 #include "svgreader.h"
 #include "weld.h"
 
+#include <QSet>
+
 namespace ktconv {
 
 bool isDrawingFormat(JobFormat format)
@@ -97,9 +99,15 @@ bool readPart(const QByteArray& content, const InputOptions& input, CutPaths* pa
         return false;
     if (warnings)
         *warnings = drawing.warnings;
+    // A page of text in a script no font has is thousands of characters: looked up, not scanned.
+    QSet<QString> known;
+    for (const MissingGlyph& glyph : qAsConst(*missing))
+        known.insert(glyph.describe());
     for (const MissingGlyph& glyph : qAsConst(drawing.missingGlyphs)) {
-        if (!missing->contains(glyph))
+        if (!known.contains(glyph.describe())) {
+            known.insert(glyph.describe());
             *missing << glyph;
+        }
     }
     *paths += drawing.paths;
     return true;
